@@ -1,0 +1,59 @@
+#ifndef VARNETH_MAINWINDOW_H
+#define VARNETH_MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class QProcess;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The only window. It owns all front-end state and talks to the module
+// program through the command and result files.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    // Kept for their fixed places in the slot table; nothing in the form uses them.
+    void on_lineEdit_2_textEdited(const QString &arg1);
+    void on_lblStatus_linkActivated(const QString &link);
+
+    void on_spinBox_valueChanged(int arg1);
+    void on_btnForward_clicked();
+
+private:
+    // Address list and selector.
+    void requestAddresses();
+
+    // Forward action.
+    void forwardPorts();
+
+    // Module bridge: one exchange is sendCommand, runModule, readResult.
+    QStringList exchange(QProcess &module, QStringList commandLines);
+    bool sendCommand(QStringList commandLines);
+    void runModule(QProcess &module);
+    QStringList readResult();
+
+    int firstIndex = 0;
+    int lastIndex = -1;
+    std::unique_ptr<Ui::MainWindow> ui;
+    int port = 0;
+    QString ip;
+    bool tcp = false;
+    bool udp = false;
+    QString moduleProgram;
+    std::vector<QString> addresses;
+};
+
+#endif

@@ -1,0 +1,90 @@
+#include "mainwindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTextStream>
+
+#include <utility>
+
+namespace {
+
+const char *const commandFile = "kavro.cmd";
+const char *const resultFile = "log.txt";
+const char *const errorAnswer = "ERROR";
+constexpr int moduleTimeLimitMs = 10000;
+const char *const sendFailure = "FATAL ERROR: Could not send command to internal port forwarding module.";
+const char *const readFailure = "FATAL ERROR: Could not read internal port forwarding module.";
+
+void showFatalError(const char *text)
+{
+    QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(text));
+    box.exec();
+}
+
+bool writeLines(const QString &fileName, const QStringList &lines)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QTextStream stream(&file);
+    for (const QString &line : lines)
+        stream << line << '\n';
+    stream.flush();
+    file.close();
+    return stream.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
+}
+
+// A result file left by an earlier run must never pass for this run's answer.
+bool discardEarlierResult()
+{
+    return QFile::remove(QString::fromLatin1(resultFile)) || !QFile::exists(QString::fromLatin1(resultFile));
+}
+
+} // namespace
+
+QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
+{
+    // A command file that was not written may still hold the previous command:
+    // running the module on it would repeat that request.
+    if (!sendCommand(std::move(commandLines)))
+        return {QString::fromLatin1(errorAnswer)};
+    if (!discardEarlierResult()) {
+        showFatalError(readFailure);
+        return {QString::fromLatin1(errorAnswer)};
+    }
+    runModule(module);
+    return readResult();
+}
+
+bool MainWindow::sendCommand(QStringList commandLines)
+{
+    if (writeLines(QString::fromLatin1(commandFile), commandLines))
+        return true;
+    showFatalError(sendFailure);
+    return false;
+}
+
+void MainWindow::runModule(QProcess &module)
+{
+    // Started by full path so the module beside this program is the one that runs;
+    // it inherits our current directory, where the two files are.
+    module.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + moduleProgram,
+                 QStringList(), QIODevice::ReadWrite);
+    module.waitForFinished(moduleTimeLimitMs);
+}
+
+QStringList MainWindow::readResult()
+{
+    QFile file(QString::fromLatin1(resultFile));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        showFatalError(readFailure);
+        return {QString::fromLatin1(errorAnswer)};
+    }
+    QTextStream stream(&file);
+    QStringList lines;
+    while (!stream.atEnd())
+        lines.append(stream.readLine());
+    return lines;
+}

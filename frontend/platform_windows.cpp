@@ -1,0 +1,17 @@
+#include "platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <windows.h>
+
+QString moduleProgramName()
+{
+    return QStringLiteral("Kavro.exe");
+}
+
+void makeProgramDirectoryCurrent()
+{
+    const QString directory = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    SetCurrentDirectoryW(reinterpret_cast<LPCWSTR>(directory.utf16()));
+}
