@@ -1,0 +1,5 @@
+#include "diagnostics.h"
+
+#include <iostream>
+
+void DiagnosticLine(const std::string& line) { std::cout << line << std::endl; }

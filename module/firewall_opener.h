@@ -1,0 +1,24 @@
+// Lets a port in through the local firewall's current profile.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "com/com_ptr.h"
+
+struct FirewallState {
+    ComPtr<INetFwProfile> Profile;
+    bool ProfileObtained = false;
+    bool FirewallOn = false;
+};
+
+// Fills state.Profile with the current profile; the status of the last step that ran.
+HRESULT OpenFirewallProfile(FirewallState& state);
+
+// Only a successful read of a non-zero FirewallEnabled counts as on.
+bool IsFirewallOn(INetFwProfile* profile);
+
+// Adds the port to the globally open ports under `name`, unless an enabled entry for
+// the port and protocol is there already.
+HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
+                         const std::wstring& name);

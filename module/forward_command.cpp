@@ -1,0 +1,64 @@
+#include "forward_command.h"
+
+#include <climits>
+#include <cstdint>
+#include <cwchar>
+
+#include "diagnostics.h"
+#include "result_file.h"
+#include "text_lines.h"
+#include "varneth.h"
+
+namespace {
+
+// Read as wcstol reads it; a value past the 32-bit range is held at its edge, which
+// the platform then refuses like any other port outside 1-65535.
+std::int32_t ReadPort(const std::wstring& line)
+{
+    const long value = std::wcstol(line.c_str(), nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+std::string ResultTextFor(std::int32_t errorCode)
+{
+    switch (errorCode) {
+    case kErrorComInit: return "Failed to initialize COM library. This should not happen";
+    case kErrorNoFirewallProfile: return "Failed to initialize firewall. Try running with proper admin privileges.";
+    case kErrorFirewallNotOpened: return "Firewall initialized well, but failed to open ports on it.";
+    default: return "Invalid IP";
+    }
+}
+
+} // namespace
+
+void RunForwardCommand(const std::vector<std::wstring>& commandLines)
+{
+    // The window always sends five lines; a shorter command is not one of ours.
+    if (commandLines.size() < 5) {
+        writeResultText("Incomplete forward command");
+        return;
+    }
+    Varneth mapping;
+    const std::wstring& address = commandLines[1];
+    const std::int32_t port = ReadPort(commandLines[2]);
+    const bool tcp = commandLines[3] == L"TRUE";
+    const bool udp = commandLines[4] == L"TRUE";
+
+    DiagnosticLine("fwd " + NarrowToBytes(address) + " port:" + std::to_string(port));
+    std::int32_t protocolSelector = 0;
+    if (tcp && udp) {
+        DiagnosticLine("prot both");
+        protocolSelector = 2;
+    } else if (udp) {
+        protocolSelector = 1;
+    } else if (!tcp) {
+        // Neither flag: nothing to map, and no platform work is done.
+        writeResultText("No protocol selected");
+        return;
+    }
+
+    const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
+}

@@ -1,0 +1,12 @@
+#include "internal_ips.h"
+
+#include "address_capture.h"
+#include "address_report.h"
+#include "text_lines.h"
+
+std::vector<std::wstring> GetInternalIPs()
+{
+    const std::optional<std::string> report = CaptureAddressReport();
+    if (!report) return {L"ERROR"};
+    return ParseAddressReport(SplitLines(*report));
+}

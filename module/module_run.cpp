@@ -1,0 +1,22 @@
+#include "module_run.h"
+
+#include "forward_command.h"
+#include "internal_ips.h"
+#include "result_file.h"
+
+int RunModule()
+{
+    // Listed first on every run, whatever the command turns out to be.
+    const std::vector<std::wstring> addresses = GetInternalIPs();
+    const std::optional<std::vector<std::wstring>> commandLines = readCommandLines();
+    if (!commandLines) {
+        writeResultText("1");
+        return 0;
+    }
+    const std::wstring& command = commandLines->front();
+    if (command == L"getips")
+        writeResultLines(addresses);
+    else if (command == L"kavro")
+        RunForwardCommand(*commandLines);
+    return 0;
+}

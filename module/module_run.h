@@ -1,0 +1,5 @@
+#pragma once
+
+// One run of the module: list the addresses, read the command file, carry out
+// the command on its first line. Always returns 0.
+int RunModule();

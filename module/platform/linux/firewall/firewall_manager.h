@@ -1,0 +1,35 @@
+// The firewall the machine runs, behind the firewall classes: firewalld, ufw or none.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "firewall_types.h"
+
+namespace firewall {
+
+class FirewallManager {
+public:
+    virtual ~FirewallManager() = default;
+
+    // Reads the current profile and makes sure we may change it: AccessDenied when the
+    // manager would refuse our changes.
+    virtual Status OpenProfile() = 0;
+    // Valid after OpenProfile succeeded.
+    virtual bool Enabled() const = 0;
+    // Ok with the rule's name (empty where the manager keeps none), or NotFound.
+    virtual Status FindOpenPort(int port, Protocol protocol, std::string& name) = 0;
+    // Lets the port in under `name`, so that it stays open after a restart too.
+    virtual Status OpenPort(int port, Protocol protocol, const std::wstring& name) = 0;
+};
+
+// No firewall manager on the machine: nothing to open, and the firewall is off.
+class NoFirewall final : public FirewallManager {
+public:
+    Status OpenProfile() override { return Status::Ok; }
+    bool Enabled() const override { return false; }
+    Status FindOpenPort(int, Protocol, std::string&) override { return Status::NotFound; }
+    Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
+};
+
+} // namespace firewall

@@ -1,0 +1,24 @@
+// What the firewall managers answer, independent of COM.
+#pragma once
+
+#include <string>
+
+namespace firewall {
+
+enum class Status {
+    Ok,
+    NotFound,      // the port is not open
+    AccessDenied,  // the manager refused us for lack of rights
+    TimedOut,      // the manager did not answer within our time
+    Failed,
+};
+
+enum class Protocol { Tcp, Udp };
+
+// "tcp" or "udp", the way both managers spell it.
+inline const char* ProtocolName(Protocol protocol) { return protocol == Protocol::Tcp ? "tcp" : "udp"; }
+
+// One line on standard error; standard output carries the module's diagnostics only.
+void ReportProblem(const std::string& text);
+
+} // namespace firewall

@@ -1,0 +1,40 @@
+// firewalld over the system bus: its default zone is the profile. firewalld keeps no
+// name for an open port, so the name of an entry is not kept anywhere.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "firewall_manager.h"
+#include "firewalld_answer.h"
+#include "system_bus.h"
+#include "time_budget.h"
+
+namespace firewall {
+
+extern const char* const kFirewalldName;
+
+class FirewalldManager final : public FirewallManager {
+public:
+    FirewalldManager(std::unique_ptr<SystemBus> bus, TimeBudget budget);
+
+    Status OpenProfile() override;
+    bool Enabled() const override { return true; }
+    Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
+    Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+
+private:
+    Status MayChangeConfiguration();
+
+    template <class... Args>
+    Status Call(const BusMethod& method, AlreadyDone already, BusReply& reply, const char* types, Args... args);
+
+    std::unique_ptr<SystemBus> bus_;
+    TimeBudget budget_;
+    std::string zone_;
+};
+
+// Whether firewalld holds its name on the bus.
+bool FirewalldRunning(SystemBus& bus, TimeBudget& budget);
+
+} // namespace firewall

@@ -1,0 +1,31 @@
+// Runs a program with its arguments passed directly (no shell), collects what it
+// writes to standard output and standard error, and ends it when it overstays.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace firewall {
+
+struct ProcessOutcome {
+    enum class End { Exited, Signaled, TimedOut, NotStarted };
+    End end = End::NotStarted;
+    int exitCode = -1;    // for Exited
+    int startError = 0;   // errno for NotStarted
+    std::string output;   // standard output and standard error, in order, at most kMaxOutput bytes
+};
+
+constexpr std::size_t kMaxOutput = 64 * 1024;
+
+// argv[0] is the program's full path; `environment` is the child's whole environment.
+// The child runs in a process group of its own, so a timeout ends its children too.
+ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                          std::chrono::milliseconds timeout);
+
+using ProcessRunner = std::function<ProcessOutcome(const std::vector<std::string>& argv,
+                                                   const std::vector<std::string>& environment,
+                                                   std::chrono::milliseconds timeout)>;
+
+} // namespace firewall

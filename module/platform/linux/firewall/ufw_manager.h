@@ -1,0 +1,36 @@
+// ufw, driven through its command: the rules are read from its rules file, and
+// changes go through /usr/sbin/ufw, which only root may run.
+#pragma once
+
+#include <string>
+
+#include "firewall_manager.h"
+#include "process_runner.h"
+#include "time_budget.h"
+
+namespace firewall {
+
+struct UfwFiles {
+    std::string config = "/etc/ufw/ufw.conf";
+    std::string rules = "/etc/ufw/user.rules";
+};
+
+class UfwManager final : public FirewallManager {
+public:
+    UfwManager(UfwFiles files, ProcessRunner runner, TimeBudget budget);
+
+    Status OpenProfile() override;
+    bool Enabled() const override { return enabled_; }
+    Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
+    Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+
+private:
+    Status Run(const std::vector<std::string>& command, const std::string& what);
+
+    UfwFiles files_;
+    ProcessRunner runner_;
+    TimeBudget budget_;
+    bool enabled_ = false;
+};
+
+} // namespace firewall

@@ -1,0 +1,11 @@
+// Addresses that nothing on the Internet can reach: a gateway reporting one of them as
+// its external address sits behind another NAT (carrier-grade NAT, a second router).
+#pragma once
+
+#include "ipv4_address.h"
+
+namespace gateway {
+
+bool IsReservedAddress(Ipv4 address);
+
+} // namespace gateway

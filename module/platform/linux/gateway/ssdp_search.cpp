@@ -1,0 +1,142 @@
+#include "ssdp_search.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "gateway_log.h"
+#include "local_subnets.h"
+#include "ssdp_response.h"
+#include "unique_fd.h"
+
+namespace gateway {
+namespace {
+
+// Version 2 devices answer a version 1 search too, but some answer only for their own.
+constexpr std::array<std::string_view, 2> kSearchTargets{
+    "urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+    "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
+};
+
+std::string SearchMessage(const std::string& host, bool multicast, std::string_view target)
+{
+    // A unicast search carries no MX: the device answers at once instead of after a
+    // random delay of up to MX seconds.
+    std::string message = "M-SEARCH * HTTP/1.1\r\nHOST: " + host + "\r\nMAN: \"ssdp:discover\"\r\n";
+    if (multicast) message += "MX: 1\r\n";
+    message += "ST: ";
+    message += target;
+    message += "\r\n\r\n";
+    return message;
+}
+
+UniqueFd OpenUdpSocket()
+{
+    UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd) GatewayLog(std::string("SSDP socket: ") + std::strerror(errno));
+    return fd;
+}
+
+// Sends every search to `to`; false when the destination refused or cannot be reached.
+bool SendSearches(int fd, const sockaddr_in& to, bool multicast)
+{
+    const std::string host = ToString(AddressOf(to)) + ":" + std::to_string(ntohs(to.sin_port));
+    for (const std::string_view target : kSearchTargets) {
+        const std::string message = SearchMessage(host, multicast, target);
+        if (sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0) {
+            if (errno != ECONNREFUSED) GatewayLog("SSDP search to " + host + ": " + std::strerror(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The socket that asks the default gateway alone; connected, so that a closed port
+// comes back as ECONNREFUSED instead of silence.
+UniqueFd AskGateway(Ipv4 gatewayAddress, std::uint16_t port)
+{
+    UniqueFd fd = OpenUdpSocket();
+    const sockaddr_in to = SocketAddress(gatewayAddress, port);
+    if (fd && connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 && SendSearches(fd.get(), to, false))
+        return fd;
+    return UniqueFd();
+}
+
+UniqueFd AskGroup(Ipv4 group, std::uint16_t port)
+{
+    UniqueFd fd = OpenUdpSocket();
+    const int hops = 2; // as UDA advises: the LAN and no further
+    if (fd) setsockopt(fd.get(), IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
+    if (fd && SendSearches(fd.get(), SocketAddress(group, port), true)) return fd;
+    return UniqueFd();
+}
+
+class Search {
+public:
+    explicit Search(const SsdpSearchPlan& plan) : plan_(plan) {}
+
+    std::optional<FoundDevice> Run(Deadline deadline)
+    {
+        if (plan_.defaultGateway) gateway_ = AskGateway(*plan_.defaultGateway, plan_.port);
+        group_ = AskGroup(plan_.group, plan_.port);
+        while (!chosen_) {
+            if (fallback_ && !gateway_) return fallback_;
+            const int wait = MillisecondsLeft(deadline);
+            if (wait == 0 || (!gateway_ && !group_)) break;
+            std::array<pollfd, 2> fds{{{gateway_.get(), POLLIN, 0}, {group_.get(), POLLIN, 0}}};
+            const int ready = poll(fds.data(), fds.size(), wait);
+            if (ready < 0 && errno != EINTR) break;
+            if (fds[0].revents != 0) Drain(gateway_);
+            if (fds[1].revents != 0) Drain(group_);
+        }
+        return chosen_ ? chosen_ : fallback_;
+    }
+
+private:
+    void Drain(UniqueFd& fd)
+    {
+        std::array<char, 2048> datagram;
+        while (fd && !chosen_) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t size = recvfrom(fd.get(), datagram.data(), datagram.size(), 0,
+                                          reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (size < 0) {
+                // ECONNREFUSED: the gateway has no SSDP service; stop waiting for it.
+                if (errno != EAGAIN && errno != EINTR) fd.reset();
+                return;
+            }
+            Consider(std::string_view(datagram.data(), static_cast<std::size_t>(size)), AddressOf(from));
+        }
+    }
+
+    void Consider(std::string_view datagram, Ipv4 sender)
+    {
+        auto location = GatewayLocation(datagram, sender);
+        if (!location) return;
+        if (plan_.defaultGateway && sender == *plan_.defaultGateway)
+            chosen_ = FoundDevice{std::move(*location), sender};
+        else if (!fallback_ && IsOnLocalSubnet(sender))
+            fallback_ = FoundDevice{std::move(*location), sender};
+    }
+
+    const SsdpSearchPlan& plan_;
+    UniqueFd gateway_;
+    UniqueFd group_;
+    std::optional<FoundDevice> chosen_;
+    std::optional<FoundDevice> fallback_;
+};
+
+} // namespace
+
+std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline)
+{
+    return Search(plan).Run(deadline);
+}
+
+} // namespace gateway

@@ -1,0 +1,30 @@
+// Finding the LAN's gateway device with SSDP, fast: one M-SEARCH straight to the
+// default gateway and one to the multicast group, sent at the same moment.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "deadline.h"
+#include "ipv4_address.h"
+
+namespace gateway {
+
+struct SsdpSearchPlan {
+    std::optional<Ipv4> defaultGateway; // asked directly, and its answer preferred
+    Ipv4 group;                         // 239.255.255.250 on a real network
+    std::uint16_t port = 1900;
+};
+
+struct FoundDevice {
+    std::string location; // URL of the root description
+    Ipv4 answeredBy;
+};
+
+// The default gateway's answer is taken at once. Another host's answer is taken when
+// the default gateway cannot answer (there is none, or it refused the search), else
+// when the deadline comes without the gateway's answer.
+std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline);
+
+} // namespace gateway

@@ -1,0 +1,5 @@
+#include "platform/platform_classes.h"
+
+void RegisterPlatformClasses()
+{
+}
