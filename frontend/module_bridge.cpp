@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "result_lines.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,9 +83,5 @@ QStringList MainWindow::readResult()
         showFatalError(readFailure);
         return {QString::fromLatin1(errorAnswer)};
     }
-    QTextStream stream(&file);
-    QStringList lines;
-    while (!stream.atEnd())
-        lines.append(stream.readLine());
-    return lines;
+    return readResultLines(file);
 }
