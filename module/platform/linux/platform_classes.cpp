@@ -1,5 +1,9 @@
 #include "platform/platform_classes.h"
+#include "platform/linux/gateway/gateway_classes.h"
+#include "platform/linux/firewall/firewall_classes.h"
 
 void RegisterPlatformClasses()
 {
+    RegisterGatewayClasses();
+    RegisterFirewallClasses();
 }

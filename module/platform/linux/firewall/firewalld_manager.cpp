@@ -122,8 +122,7 @@ Status FirewalldManager::Call(const BusMethod& method, AlreadyDone already, BusR
     reply = bus_->Call(method, budget_.Remaining(), types, args...);
     budget_.ChargeSince(start);
     const Status status = FirewalldAnswerStatus(reply.result, reply.errorName, reply.errorMessage, already);
-    if (reply.result < 0 && status != Status::Ok && !ServiceMissing(reply.errorName))
-        ReportProblem(std::string(method.member) + ": " + reply.errorMessage);
+    if (status != Status::Ok) ReportProblem(std::string(method.member) + ": " + reply.errorMessage);
     return status;
 }
 

@@ -1,0 +1,37 @@
+#include "firewall_detection.h"
+
+#include <unistd.h>
+
+#include <utility>
+
+#include "firewalld_manager.h"
+#include "system_bus.h"
+#include "time_budget.h"
+#include "ufw_command.h"
+#include "ufw_manager.h"
+
+namespace firewall {
+
+ManagerKind ChooseManager(bool firewalldRunning, bool ufwInstalled)
+{
+    if (firewalldRunning) return ManagerKind::Firewalld;
+    return ufwInstalled ? ManagerKind::Ufw : ManagerKind::None;
+}
+
+std::unique_ptr<FirewallManager> DetectFirewallManager()
+{
+    TimeBudget budget(kFirewallBudget);
+    std::unique_ptr<SystemBus> bus = SystemBus::Connect();
+    const bool firewalld = bus != nullptr && FirewalldRunning(*bus, budget);
+    switch (ChooseManager(firewalld, ::access(kUfwProgram, X_OK) == 0)) {
+    case ManagerKind::Firewalld:
+        return std::make_unique<FirewalldManager>(std::move(bus), budget);
+    case ManagerKind::Ufw:
+        return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, budget);
+    case ManagerKind::None:
+        break;
+    }
+    return std::make_unique<NoFirewall>();
+}
+
+} // namespace firewall

@@ -1,0 +1,24 @@
+// The ports the current profile lets in from anywhere.
+#pragma once
+
+#include <memory>
+
+#include "com/com_api.h"
+#include "firewall_manager.h"
+
+namespace firewall {
+
+class NetFwOpenPorts final : public comrt::ComObject<INetFwOpenPorts> {
+public:
+    explicit NetFwOpenPorts(std::shared_ptr<FirewallManager> manager) : manager_(std::move(manager)) {}
+
+    // A failure status when the port is not open for the protocol.
+    HRESULT Item(LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** openPort) override;
+    // Takes port, protocol and name from any INetFwOpenPort.
+    HRESULT Add(INetFwOpenPort* openPort) override;
+
+private:
+    std::shared_ptr<FirewallManager> manager_;
+};
+
+} // namespace firewall

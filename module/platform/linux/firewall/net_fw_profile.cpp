@@ -1,0 +1,20 @@
+#include "net_fw_profile.h"
+
+#include "hand_out.h"
+#include "net_fw_open_ports.h"
+
+namespace firewall {
+
+HRESULT NetFwProfile::get_FirewallEnabled(VARIANT_BOOL* enabled)
+{
+    if (enabled == nullptr) return E_POINTER;
+    *enabled = manager_->Enabled() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT NetFwProfile::get_GloballyOpenPorts(INetFwOpenPorts** openPorts)
+{
+    return HandOut<NetFwOpenPorts>(IID_INetFwOpenPorts, OutPlace(openPorts), manager_);
+}
+
+} // namespace firewall

@@ -1,0 +1,150 @@
+// user.rules as ufw 0.36 writes it, captured from a lab where these were run:
+//   ufw allow 8080/tcp comment 'HLMX 8080 TCP'   ufw allow 6000:6007/udp
+//   ufw allow 9000                               ufw allow from 10.0.0.0/8 to any port 7000 proto tcp
+//   ufw allow in on veth0 to any port 7001 proto tcp
+//   ufw deny 7002/tcp                            ufw allow 80,443,5000:5002/tcp
+//   ufw allow log 7003/udp                       ufw route allow 7004/tcp
+//   ufw allow out 7005/tcp                       ufw allow to 10.199.0.1 port 7006 proto tcp
+//   ufw allow from any port 53 to any port 7007 proto udp
+#include <gtest/gtest.h>
+
+#include "ufw_rules.h"
+
+namespace firewall {
+namespace {
+
+const char* const kUserRules = R"(*filter
+:ufw-user-input - [0:0]
+:ufw-user-output - [0:0]
+### RULES ###
+
+### tuple ### allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in comment=484c4d58203830383020544350
+-A ufw-user-input -p tcp --dport 8080 -j ACCEPT
+
+### tuple ### allow udp 6000:6007 0.0.0.0/0 any 0.0.0.0/0 in
+-A ufw-user-input -p udp -m multiport --dports 6000:6007 -j ACCEPT
+
+### tuple ### allow any 9000 0.0.0.0/0 any 0.0.0.0/0 in
+-A ufw-user-input -p tcp --dport 9000 -j ACCEPT
+-A ufw-user-input -p udp --dport 9000 -j ACCEPT
+
+### tuple ### allow tcp 7000 0.0.0.0/0 any 10.0.0.0/8 in
+-A ufw-user-input -p tcp --dport 7000 -s 10.0.0.0/8 -j ACCEPT
+
+### tuple ### allow tcp 7001 0.0.0.0/0 any 0.0.0.0/0 in_veth0
+-A ufw-user-input -i veth0 -p tcp --dport 7001 -j ACCEPT
+
+### tuple ### deny tcp 7002 0.0.0.0/0 any 0.0.0.0/0 in
+-A ufw-user-input -p tcp --dport 7002 -j DROP
+
+### tuple ### allow tcp 80,443,5000:5002 0.0.0.0/0 any 0.0.0.0/0 in
+-A ufw-user-input -p tcp -m multiport --dports 80,443,5000:5002 -j ACCEPT
+
+### tuple ### allow_log udp 7003 0.0.0.0/0 any 0.0.0.0/0 in
+-A ufw-user-input -p udp --dport 7003 -j ACCEPT
+
+### tuple ### route:allow tcp 7004 0.0.0.0/0 any 0.0.0.0/0 in
+-A ufw-user-forward -p tcp --dport 7004 -j ACCEPT
+
+### tuple ### allow tcp 7005 0.0.0.0/0 any 0.0.0.0/0 out
+-A ufw-user-output -p tcp --dport 7005 -j ACCEPT
+
+### tuple ### allow tcp 7006 10.199.0.1 any 0.0.0.0/0 in
+-A ufw-user-input -p tcp -d 10.199.0.1 --dport 7006 -j ACCEPT
+
+### tuple ### allow udp 7007 0.0.0.0/0 53 0.0.0.0/0 in
+-A ufw-user-input -p udp --dport 7007 --sport 53 -j ACCEPT
+
+### END RULES ###
+COMMIT
+)";
+
+TEST(UfwRules, ReadsEveryTupleWithItsFields)
+{
+    const auto rules = ParseUfwRules(kUserRules);
+    ASSERT_EQ(rules.size(), 12u);
+    EXPECT_EQ(rules[0].action, "allow");
+    EXPECT_EQ(rules[0].protocol, "tcp");
+    EXPECT_EQ(rules[0].ports, "8080");
+    EXPECT_EQ(rules[0].comment, "HLMX 8080 TCP");
+    EXPECT_EQ(rules[3].from, "10.0.0.0/8");
+    EXPECT_EQ(rules[4].direction, "in_veth0");
+    EXPECT_EQ(rules[1].comment, "");
+}
+
+struct Lookup {
+    int port;
+    Protocol protocol;
+    bool open;
+    const char* why;
+};
+
+TEST(UfwRules, FindsOnlyRulesThatLetThePortInFromAnywhere)
+{
+    const auto rules = ParseUfwRules(kUserRules);
+    const Lookup cases[] = {
+        {8080, Protocol::Tcp, true, "plain rule"},
+        {8080, Protocol::Udp, false, "other protocol"},
+        {8081, Protocol::Tcp, false, "other port"},
+        {6000, Protocol::Udp, true, "first port of a range"},
+        {6007, Protocol::Udp, true, "last port of a range"},
+        {6008, Protocol::Udp, false, "past the range"},
+        {9000, Protocol::Tcp, true, "rule for both protocols"},
+        {9000, Protocol::Udp, true, "rule for both protocols"},
+        {7000, Protocol::Tcp, false, "only from one network"},
+        {7001, Protocol::Tcp, false, "only on one interface"},
+        {7002, Protocol::Tcp, false, "deny rule"},
+        {443, Protocol::Tcp, true, "port list"},
+        {5001, Protocol::Tcp, true, "range inside a port list"},
+        {444, Protocol::Tcp, false, "between list items"},
+        {7003, Protocol::Udp, true, "allow with logging"},
+        {7004, Protocol::Tcp, false, "routed, not to this host"},
+        {7005, Protocol::Tcp, false, "outgoing"},
+        {7006, Protocol::Tcp, false, "only to one address"},
+        {7007, Protocol::Udp, false, "only from one source port"},
+    };
+    for (const Lookup& c : cases) {
+        const auto rule = FindOpeningRule(rules, c.port, c.protocol);
+        EXPECT_EQ(rule.has_value(), c.open) << c.port << "/" << ProtocolName(c.protocol) << ": " << c.why;
+    }
+    EXPECT_EQ(FindOpeningRule(rules, 8080, Protocol::Tcp)->comment, "HLMX 8080 TCP");
+}
+
+TEST(UfwRules, PortLists)
+{
+    struct Case {
+        const char* ports;
+        int port;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"any", 1, true},        {"22", 22, true},        {"22", 2, false},         {"22", 222, false},
+        {"1:65535", 65535, true}, {"10:5", 7, false},      {"a:b", 7, false},        {"", 7, false},
+        {"7,", 7, true},          {",7", 7, true},         {"70000", 4464, false},   {"-1:9", 3, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PortListHolds(c.ports, c.port), c.holds) << c.ports << " " << c.port;
+}
+
+TEST(UfwRules, OddTuplesAreSkippedOrReadAsUfwDoes)
+{
+    const std::string text =
+        "### tuple ### allow tcp 1000 0.0.0.0/0 any 0.0.0.0/0\n"  // old format: no direction, means in
+        "### tuple ### allow tcp 22 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in\n"  // application rule
+        "### tuple ### allow tcp 1001 0.0.0.0/0\n"  // too short
+        "### tuple ### allow tcp 1002 0.0.0.0/0 any 0.0.0.0/0 in comment=\n"
+        "### tuple ### allow tcp 1003 0.0.0.0/0 any 0.0.0.0/0 in comment=4zz1\n"
+        "### tuple ### allow tcp 1004 0.0.0.0/0 any 0.0.0.0/0 in comment=41424\n"
+        "#### tuple ### allow tcp 1005 0.0.0.0/0 any 0.0.0.0/0 in\n";
+    const auto rules = ParseUfwRules(text);
+    ASSERT_EQ(rules.size(), 5u);
+    EXPECT_TRUE(FindOpeningRule(rules, 1000, Protocol::Tcp));
+    EXPECT_TRUE(FindOpeningRule(rules, 22, Protocol::Tcp));
+    EXPECT_FALSE(FindOpeningRule(rules, 1001, Protocol::Tcp));
+    EXPECT_EQ(FindOpeningRule(rules, 1002, Protocol::Tcp)->comment, "");
+    EXPECT_EQ(FindOpeningRule(rules, 1003, Protocol::Tcp)->comment, "");
+    EXPECT_EQ(FindOpeningRule(rules, 1004, Protocol::Tcp)->comment, "AB");
+    EXPECT_FALSE(FindOpeningRule(rules, 1005, Protocol::Tcp));
+}
+
+} // namespace
+} // namespace firewall
