@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# End to end: Kavro's forward against a real ufw or firewalld in the firewall lab.
+# There is no gateway in the lab, so every forward's result line is the firewall's
+# share of the outcome; what is checked is what the firewall does.
+#
+#   firewall_e2e.sh ufw|firewalld KAVRO FW_LAB
+set -uo pipefail
+MODE=$1 KAVRO=$(realpath "$2") LAB=$(realpath "$3")
+export KAVRO_LAB_PREFIX=${KAVRO_LAB_PREFIX:-kavro-fw-$MODE}
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/e2e_support.sh"
+
+"$LAB" check "$MODE" || exit $?
+
+PORT=18093           # opened by root
+DENIED_PORT=18094    # asked for by a user without rights
+HOST_IP=10.199.0.1
+ADMIN_TEXT="Failed to initialize firewall. Try running with proper admin privileges."
+
+work=$(mktemp -d /tmp/kavro-fw-e2e.XXXXXX)
+chmod 777 "$work"     # the run without rights writes its log.txt here too
+machine_before=$(machine_firewall_state)
+lab_up=0
+finish() {
+  [ "$lab_up" = 1 ] && "$LAB" down >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap finish EXIT
+
+"$LAB" up "$MODE" || { echo "FAIL lab did not come up"; exit 1; }
+lab_up=1
+eval "$("$LAB" env)"
+
+# the firewall's own list of what it lets in, from the lab host
+listed() {
+  if [ "$MODE" = ufw ]; then
+    "$LAB" exec ufw show added | grep -v '^Added user rules'
+  else
+    echo "runtime: $("$LAB" exec firewall-cmd --list-ports)"
+    echo "permanent: $("$LAB" exec firewall-cmd --permanent --list-ports)"
+  fi
+}
+
+# forward PORT [setpriv options...]: one Kavro run on the lab host, TCP and UDP
+forward() {
+  local port=$1; shift
+  rm -f "$work/log.txt"
+  printf 'kavro\n%s\n%s\nTRUE\nTRUE\n' "$HOST_IP" "$port" >"$work/kavro.cmd"
+  local started; started=$(now_ms)
+  (cd "$work" && "$LAB" exec "$@" "$KAVRO" >"$work/stdout.txt" 2>"$work/stderr.txt")
+  last_run_ms=$(( $(now_ms) - started ))
+  result=$(head -n 1 "$work/log.txt" 2>/dev/null)
+}
+
+echo "# $MODE: before the forward"
+start_listener "$LAB" exec "$PORT"
+expect "TCP $PORT blocked from the peer" '^blocked' "$LAB" peer "$PYTHON" -c "$PROBE" tcp "$HOST_IP" "$PORT"
+expect "UDP $PORT blocked from the peer" '^blocked' "$LAB" peer "$PYTHON" -c "$PROBE" udp "$HOST_IP" "$PORT"
+expect_not "the firewall does not list $PORT" "$PORT" listed
+
+echo "# $MODE: Kavro forwards $PORT as root"
+forward "$PORT"
+check "result line is the gateway's failure alone" test "$result" = "Invalid IP"
+check "run took under the front end's 10 s (${last_run_ms} ms)" test "$last_run_ms" -lt 10000
+if [ "$MODE" = ufw ]; then
+  expect "ufw allows $PORT/tcp under the mapping's name" "^ufw allow $PORT/tcp comment 'HLMX $PORT TCP'\$" listed
+  expect "ufw allows $PORT/udp under the mapping's name" "^ufw allow $PORT/udp comment 'HLMX $PORT UDP'\$" listed
+else
+  expect "firewalld opens $PORT/tcp and $PORT/udp now" "^runtime: .*$PORT/tcp" listed
+  expect "  both protocols" "^runtime: .*$PORT/udp" listed
+  expect "and in the permanent configuration" "^permanent: .*$PORT/tcp.*$PORT/udp|^permanent: .*$PORT/udp.*$PORT/tcp" listed
+fi
+expect "TCP $PORT reaches the listener from the peer" '^hello-tcp$' "$LAB" peer "$PYTHON" -c "$PROBE" tcp "$HOST_IP" "$PORT"
+expect "UDP $PORT reaches the listener from the peer" '^hello-udp$' "$LAB" peer "$PYTHON" -c "$PROBE" udp "$HOST_IP" "$PORT"
+
+echo "# $MODE: a second forward of the same port"
+rules_before=$(listed)
+forward "$PORT"
+check "result line again the gateway's failure alone" test "$result" = "Invalid IP"
+check "the firewall's rules are unchanged" test "$(listed)" = "$rules_before"
+
+if [ "$MODE" = firewalld ]; then
+  "$LAB" exec firewall-cmd --reload >/dev/null
+  expect "after a reload the port is still open" "^runtime: .*$PORT/tcp" listed
+  expect "TCP $PORT still reaches the listener" '^hello-tcp$' "$LAB" peer "$PYTHON" -c "$PROBE" tcp "$HOST_IP" "$PORT"
+fi
+
+echo "# $MODE: Kavro without rights"
+rules_before=$(listed)
+forward "$DENIED_PORT" setpriv --reuid=nobody --regid=nogroup --clear-groups
+check "result line asks for admin rights" test "$result" = "$ADMIN_TEXT"
+check "the firewall's rules are unchanged" test "$(listed)" = "$rules_before"
+expect_not "$DENIED_PORT is not listed" "$DENIED_PORT" listed
+check "the refusal's reason is on standard error" grep -q '^firewall: ' "$work/stderr.txt"
+check "and not among the diagnostics on standard output" bash -c "! grep -q '^firewall:' '$work/stdout.txt'"
+
+echo "# $MODE: taking the lab down"
+lab_pids=$("$LAB" pids)
+"$LAB" down >/dev/null
+lab_up=0
+check "the lab's namespaces are gone" bash -c "! ip netns list | grep -qE '^$KAVRO_LAB_PREFIX-fw-(host|peer)( |\$)'"
+check "its state directory is gone" test ! -e "$FW_LAB_STATE"
+check "no mount of the lab is left" bash -c "! grep -qF '$FW_LAB_STATE' /proc/self/mountinfo"
+check "none of its processes runs" none_running $lab_pids
+check "the machine's own firewall and /etc are as before" test "$(machine_firewall_state)" = "$machine_before"
+
+summary
