@@ -1,0 +1,9 @@
+// Registers our NAT UPnP class (CLSID_UPnPNAT) with the module's COM runtime.
+#pragma once
+
+#include "gateway_settings.h"
+
+// Every NAT object of the process then shares one gateway session, whose time budget
+// starts with this call.
+void RegisterGatewayClasses();
+void RegisterGatewayClasses(const gateway::GatewaySettings& settings);

@@ -1,0 +1,23 @@
+// Where to look for the gateway and how long each step may take.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "ipv4_address.h"
+
+namespace gateway {
+
+struct GatewaySettings {
+    std::string routeTable = "/proc/net/route";
+    Ipv4 ssdpGroup{0xEFFFFFFAu}; // 239.255.255.250
+    std::uint16_t ssdpPort = 1900;
+    // The gateway answers a unicast search at once; other devices may wait up to MX (1 s).
+    std::chrono::milliseconds searchTime{1000};
+    std::chrono::milliseconds callTime{3000};
+    // All gateway work of one run, from registration on; the front end gives a run 10 s.
+    std::chrono::milliseconds totalTime{8000};
+};
+
+} // namespace gateway

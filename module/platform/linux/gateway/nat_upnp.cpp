@@ -1,0 +1,20 @@
+#include "nat_upnp.h"
+
+#include <new>
+
+#include "static_port_mapping_collection.h"
+
+namespace gateway {
+
+HRESULT NatUPnP::get_StaticPortMappingCollection(IStaticPortMappingCollection** collection)
+{
+    if (collection == nullptr) return E_POINTER;
+    *collection = nullptr;
+    if (session_->Gateway() == nullptr) return S_OK;
+    auto* created = new (std::nothrow) StaticPortMappingCollection(session_);
+    if (created == nullptr) return E_OUTOFMEMORY;
+    *collection = created;
+    return S_OK;
+}
+
+} // namespace gateway

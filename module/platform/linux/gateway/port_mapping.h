@@ -1,0 +1,42 @@
+// A port mapping as asked for and as the gateway holds it, in the gateway library's terms.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "com/com_api.h"
+
+namespace gateway {
+
+struct MappingRequest {
+    int externalPort = 0;
+    std::string protocol; // "TCP" or "UDP"
+    int internalPort = 0;
+    std::string internalClient;
+    std::string description;
+};
+
+struct HeldMapping {
+    std::string externalAddress;
+    int externalPort = 0;
+    std::string protocol;
+    int internalPort = 0;
+    std::string internalClient;
+    bool enabled = false;
+    std::string description;
+};
+
+struct ArgumentCheck {
+    std::optional<MappingRequest> request;
+    std::string problem; // why there is no request
+};
+
+// The arguments of IStaticPortMappingCollection::Add, checked before anything is sent:
+// ports 1-65535, "TCP" or "UDP", an IPv4 internal client, an enabled mapping.
+ArgumentCheck CheckMappingArguments(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
+                                    VARIANT_BOOL enabled, BSTR description);
+
+// Whether what the gateway holds is the mapping we asked for, open and for our client.
+bool HoldsRequest(const HeldMapping& held, const MappingRequest& request);
+
+} // namespace gateway

@@ -1,0 +1,21 @@
+// What a gateway's answer code means, and the COM status a refusal becomes.
+#pragma once
+
+#include <string>
+
+#include "com/com_api.h"
+
+namespace gateway {
+
+// Our own code for a gateway that did not answer before the deadline; the library's
+// codes are small negative numbers, UPnP's 400 and up.
+constexpr int kNoAnswerInTime = -1000;
+
+// "718 ConflictInMappingEntry", "-3 HTTP error", ...: the code and its name.
+std::string UpnpErrorText(int code);
+
+// UPnP action errors 600-899 map into the range Windows uses for them
+// (0x80040300 + code - 600); a timeout and everything else have statuses of their own.
+HRESULT HresultFromUpnpError(int code);
+
+} // namespace gateway
