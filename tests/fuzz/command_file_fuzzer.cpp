@@ -1,0 +1,237 @@
+// One whole module run on a command file of any bytes: the reader, the dispatch, the
+// forward command and request against the fake gateway and firewall, the result file.
+// Runs in a private scratch directory (also TMPDIR); only fake classes are registered,
+// so nothing leaves the process.
+//
+// Input: one plan byte, then the command file.
+//   plan & 0x1F  0: every platform call works; 1-30: one kind of fake call fails (odd)
+//                or succeeds without its reference (even); 31: CoInitialize fails
+//   plan & 0x20  the firewall is off
+//   plan & 0x40  there is no command file at all
+//   plan & 0x80  the firewall refuses UDP entries
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "com/com_api.h"
+#include "fake_platform.h"
+#include "fuzz_check.h"
+#include "internal_ips.h"
+#include "module_run.h"
+#include "result_file.h"
+#include "text_lines.h"
+
+namespace {
+
+const std::array<Outcome FakePlatform::*, 15> kFaultableCalls = {
+    &FakePlatform::createNat,        &FakePlatform::getCollection,     &FakePlatform::addMapping,
+    &FakePlatform::createManager,    &FakePlatform::getLocalPolicy,    &FakePlatform::getCurrentProfile,
+    &FakePlatform::getFirewallEnabled, &FakePlatform::getOpenPorts,    &FakePlatform::itemLookup,
+    &FakePlatform::getPortEnabled,   &FakePlatform::createOpenPort,    &FakePlatform::putPort,
+    &FakePlatform::putProtocol,      &FakePlatform::putName,           &FakePlatform::addOpenPort};
+
+const std::set<std::string> kForwardAnswers = {
+    "0",
+    "Failed to initialize COM library. This should not happen",
+    "Failed to initialize firewall. Try running with proper admin privileges.",
+    "Firewall initialized well, but failed to open ports on it.",
+    "Invalid IP",
+    "Incomplete forward command",
+    "No protocol selected"};
+
+struct Plan {
+    std::optional<std::size_t> faultyCall;
+    Outcome fault = Outcome::Works;
+    bool coInitializeFails = false;
+    bool firewallOff = false;
+    bool noCommandFile = false;
+    bool refuseUdp = false;
+
+    explicit Plan(std::uint8_t byte)
+        : coInitializeFails((byte & 0x1F) == 31), firewallOff(byte & 0x20), noCommandFile(byte & 0x40),
+          refuseUdp(byte & 0x80)
+    {
+        const unsigned pick = byte & 0x1F;
+        if (pick == 0 || pick == 31) return;
+        faultyCall = (pick - 1) / 2;
+        fault = pick % 2 == 1 ? Outcome::Fails : Outcome::LeavesNull;
+    }
+
+    bool AllWorks() const { return !faultyCall && !coInitializeFails && !refuseUdp; }
+    bool Breaks(Outcome FakePlatform::*call) const { return faultyCall && kFaultableCalls[*faultyCall] == call; }
+
+    void ApplyTo(FakePlatform& platform) const
+    {
+        if (faultyCall) platform.*kFaultableCalls[*faultyCall] = fault;
+        platform.firewallEnabled = !firewallOff;
+        if (refuseUdp) platform.refuseProtocol = NET_FW_IP_PROTOCOL_UDP;
+    }
+};
+
+std::vector<std::wstring> machineAddresses;
+
+std::optional<std::string> ReadFile(const char* name)
+{
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string Joined(const std::vector<std::wstring>& lines)
+{
+    std::string text;
+    for (const std::wstring& line : lines) text += NarrowToBytes(line) + '\n';
+    return text;
+}
+
+// Registers the fake platform for one run and takes every class away again after it.
+class FakeRun {
+public:
+    explicit FakeRun(FakePlatform& platform, const Plan& plan)
+    {
+        comrt::ResetRuntimeForTests();
+        plan.ApplyTo(platform);
+        platform.Register();
+        if (plan.coInitializeFails) comrt::InjectCoInitializeFailure(E_FAIL);
+    }
+    ~FakeRun() { comrt::ResetRuntimeForTests(); }
+    FakeRun(const FakeRun&) = delete;
+    FakeRun& operator=(const FakeRun&) = delete;
+};
+
+void CheckForward(const std::vector<std::wstring>& command, const std::string& result, const Plan& plan,
+                  const FakePlatform& platform)
+{
+    // Exactly one known line.
+    FUZZ_REQUIRE(!result.empty() && result.back() == '\n');
+    const std::string answer = result.substr(0, result.size() - 1);
+    FUZZ_REQUIRE(answer.find('\n') == std::string::npos);
+    FUZZ_REQUIRE(kForwardAnswers.count(answer) == 1);
+
+    const bool complete = command.size() >= 5;
+    const bool tcp = complete && command[3] == L"TRUE";
+    const bool udp = complete && command[4] == L"TRUE";
+    if (!complete || (!tcp && !udp)) {
+        FUZZ_REQUIRE(platform.calls.empty());
+        return;
+    }
+    if (plan.AllWorks()) FUZZ_REQUIRE(answer == "0");
+    if (plan.coInitializeFails) FUZZ_REQUIRE(answer == "Failed to initialize COM library. This should not happen");
+    if (answer != "0") return;
+
+    // Success only when the gateway was given the mapping that decides it: the last one.
+    FUZZ_REQUIRE(!plan.Breaks(&FakePlatform::createNat) && !plan.Breaks(&FakePlatform::getCollection) &&
+                 !plan.Breaks(&FakePlatform::addMapping) && !plan.coInitializeFails);
+    const std::vector<std::string> adds = platform.CallsStartingWith("Add ");
+    FUZZ_REQUIRE(!adds.empty() && adds.back().rfind(udp ? "Add UDP " : "Add TCP ", 0) == 0);
+    const bool firewallSeenOn = !plan.firewallOff && !plan.Breaks(&FakePlatform::getFirewallEnabled);
+    if (firewallSeenOn) FUZZ_REQUIRE(!platform.openPorts.empty());
+}
+
+void CheckRun(const std::string& commandFile, const Plan& plan, const FakePlatform& platform)
+{
+    const std::optional<std::string> result = ReadFile(kResultFileName);
+    if (plan.noCommandFile) {
+        FUZZ_REQUIRE(result == std::string("1\n"));
+        return;
+    }
+    const std::optional<std::vector<std::wstring>> command = readCommandLines();
+    FUZZ_REQUIRE(command.has_value() && !command->empty());
+    // The window's files are a few dozen bytes; nothing of one that small may be lost.
+    if (commandFile.size() <= 4096) FUZZ_REQUIRE(*command == SplitLines(commandFile));
+
+    const std::wstring& word = command->front();
+    if (word == L"getips")
+        FUZZ_REQUIRE(result == Joined(machineAddresses));
+    else if (word == L"kavro") {
+        FUZZ_REQUIRE(result.has_value());
+        CheckForward(*command, *result, plan, platform);
+    } else
+        FUZZ_REQUIRE(!result.has_value());
+}
+
+void RemoveScratch(const std::filesystem::path& scratch)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+}
+
+std::filesystem::path scratchDirectory;
+
+// The harness works in its scratch directory, so the corpus directories, the
+// artifacts and the dictionary named on the command line keep to the start directory.
+void AnchorPathArguments(int* argc, char*** argv)
+{
+    static std::vector<std::string> arguments;
+    static std::vector<char*> pointers;
+    const std::filesystem::path start = std::filesystem::current_path();
+    bool artifactPrefixGiven = false;
+    for (int i = 0; i < *argc; ++i) {
+        std::string argument = (*argv)[i];
+        const std::size_t equals = argument.find('=');
+        if (i > 0 && argument[0] != '-') {
+            argument = (start / argument).string();
+        } else if (argument.rfind("-artifact_prefix=", 0) == 0 || argument.rfind("-exact_artifact_path=", 0) == 0 ||
+                   argument.rfind("-dict=", 0) == 0) {
+            artifactPrefixGiven = artifactPrefixGiven || argument.rfind("-artifact_prefix=", 0) == 0;
+            argument = argument.substr(0, equals + 1) + (start / argument.substr(equals + 1)).string();
+        }
+        arguments.push_back(argument);
+    }
+    if (!artifactPrefixGiven) arguments.push_back("-artifact_prefix=" + (start / "").string());
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    *argc = static_cast<int>(arguments.size());
+    *argv = pointers.data();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    AnchorPathArguments(argc, argv);
+    std::string pattern = (std::filesystem::temp_directory_path() / "kavro-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    scratchDirectory = pattern;
+    std::filesystem::current_path(scratchDirectory);
+    ::setenv("TMPDIR", pattern.c_str(), 1);
+    std::atexit([] { RemoveScratch(scratchDirectory); });
+    // The module's diagnostic lines would drown the fuzzer's own report.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+    machineAddresses = GetInternalIPs();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0) return 0;
+    const Plan plan(data[0]);
+    const std::string commandFile(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    std::remove(kResultFileName);
+    std::remove(kCommandFileName);
+    if (!plan.noCommandFile) std::ofstream(kCommandFileName, std::ios::binary) << commandFile;
+
+    FakePlatform platform;
+    {
+        const FakeRun run(platform, plan);
+        FUZZ_REQUIRE(RunModule() == 0);
+    }
+    FUZZ_REQUIRE(comrt::LiveObjectCount() == 0);
+    FUZZ_REQUIRE(comrt::LiveStringCount() == 0);
+    CheckRun(commandFile, plan, platform);
+    return 0;
+}
