@@ -48,6 +48,7 @@ forward() {
   printf 'kavro\n%s\n%s\nTRUE\nTRUE\n' "$HOST_IP" "$port" >"$work/kavro.cmd"
   local started; started=$(now_ms)
   (cd "$work" && "$LAB" exec "$@" "$KAVRO" >"$work/stdout.txt" 2>"$work/stderr.txt")
+  last_status=$?
   last_run_ms=$(( $(now_ms) - started ))
   result=$(head -n 1 "$work/log.txt" 2>/dev/null)
 }
@@ -62,6 +63,7 @@ echo "# $MODE: Kavro forwards $PORT as root"
 forward "$PORT"
 check "result line is the gateway's failure alone" test "$result" = "Invalid IP"
 check "run took under the front end's 10 s (${last_run_ms} ms)" test "$last_run_ms" -lt 10000
+check "Kavro exited with status 0" test "$last_status" = 0
 if [ "$MODE" = ufw ]; then
   expect "ufw allows $PORT/tcp under the mapping's name" "^ufw allow $PORT/tcp comment 'HLMX $PORT TCP'\$" listed
   expect "ufw allows $PORT/udp under the mapping's name" "^ufw allow $PORT/udp comment 'HLMX $PORT UDP'\$" listed
@@ -89,6 +91,7 @@ echo "# $MODE: Kavro without rights"
 rules_before=$(listed)
 forward "$DENIED_PORT" setpriv --reuid=nobody --regid=nogroup --clear-groups
 check "result line asks for admin rights" test "$result" = "$ADMIN_TEXT"
+check "Kavro exited with status 0" test "$last_status" = 0
 check "the firewall's rules are unchanged" test "$(listed)" = "$rules_before"
 expect_not "$DENIED_PORT is not listed" "$DENIED_PORT" listed
 check "the refusal's reason is on standard error" grep -q '^firewall: ' "$work/stderr.txt"
