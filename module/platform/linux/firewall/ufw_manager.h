@@ -12,6 +12,7 @@ namespace firewall {
 
 struct UfwFiles {
     std::string config = "/etc/ufw/ufw.conf";
+    // The IPv4 rules: the addresses the module forwards to are IPv4.
     std::string rules = "/etc/ufw/user.rules";
 };
 
