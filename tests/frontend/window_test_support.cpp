@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QTest>
 
 QString moduleFileName()
 {
@@ -52,11 +53,18 @@ void clearProgramDirectory()
     }
 }
 
-std::unique_ptr<MainWindow> startWindow(const QString &startDirectory)
+std::unique_ptr<MainWindow> startWindow(const QString &startDirectory, QList<ShownBox> *boxes)
 {
     if (!QDir::setCurrent(startDirectory))
         qFatal("cannot enter %s", qPrintable(startDirectory));
-    return std::make_unique<MainWindow>();
+    BoxCloser closer;
+    auto window = std::make_unique<MainWindow>();
+    if (boxes)
+        *boxes = closer.boxes;
+    else if (!closer.boxes.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("start-up showed \"%1\"").arg(closer.boxes.first().text)),
+                     __FILE__, __LINE__);
+    return window;
 }
 
 StandIn::StandIn()

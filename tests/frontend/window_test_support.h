@@ -28,9 +28,6 @@ void writeFile(const QString &path, const QByteArray &bytes);
 // Removes what earlier exchanges left in the program directory.
 void clearProgramDirectory();
 
-// Builds the window as if the user had started the program in startDirectory.
-std::unique_ptr<MainWindow> startWindow(const QString &startDirectory);
-
 template <class T>
 T *formObject(const QObject &window, const char *name)
 {
@@ -85,5 +82,10 @@ private:
     const QLabel *status;
     QTimer timer;
 };
+
+// Builds the window as if the user had started the program in startDirectory.
+// Message boxes are closed and handed back through boxes; without it any box
+// fails the test.
+std::unique_ptr<MainWindow> startWindow(const QString &startDirectory, QList<ShownBox> *boxes = nullptr);
 
 #endif
