@@ -24,16 +24,19 @@ struct KavroRun {
     double seconds = 0;
 };
 
-// Runs Kavro in the current directory with TMPDIR set; in a network namespace of its
-// own when `isolated`, so nothing it sends can leave (needs root).
+// Runs Kavro in the current directory with TMPDIR set. When `isolated` (needs root),
+// in a network namespace of its own, so nothing it sends can leave, and out of reach
+// of the machine's own firewall, which a forward must not change.
 KavroRun RunKavro(const std::string& tmpdir, bool isolated = false)
 {
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0) {
         ::setenv("TMPDIR", tmpdir.c_str(), 1);
-        if (isolated) ::execlp("unshare", "unshare", "-n", KAVRO_PROGRAM, static_cast<char*>(nullptr));
-        else ::execl(KAVRO_PROGRAM, KAVRO_PROGRAM, static_cast<char*>(nullptr));
+        if (isolated)
+            ::execlp("unshare", "unshare", "-n", HIDE_HOST_FIREWALL, KAVRO_PROGRAM, static_cast<char*>(nullptr));
+        else
+            ::execl(KAVRO_PROGRAM, KAVRO_PROGRAM, static_cast<char*>(nullptr));
         ::_exit(127);
     }
     int status = 0;
