@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+
 #include "result_lines.h"
 
 #include <QCoreApplication>

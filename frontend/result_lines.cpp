@@ -3,9 +3,9 @@
 #include <QIODevice>
 #include <QTextStream>
 
-QStringList readResultLines(QIODevice &device)
+QStringList readResultLines(QIODevice &file)
 {
-    QTextStream stream(&device);
+    QTextStream stream(&file);
     QStringList lines;
     while (!stream.atEnd())
         lines.append(stream.readLine());

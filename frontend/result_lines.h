@@ -5,8 +5,8 @@
 
 class QIODevice;
 
-// The lines of an open result file, in order, line ends removed; apart from the
-// file itself so it can be checked on any bytes.
-QStringList readResultLines(QIODevice &device);
+// The lines of an open result file, in order, line ends removed. An empty file
+// gives no line, and a final line end gives no extra empty line.
+QStringList readResultLines(QIODevice &file);
 
 #endif
