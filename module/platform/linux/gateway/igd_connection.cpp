@@ -158,10 +158,13 @@ MappingReadBack IgdConnection::ReadMapping(int externalPort, const std::string& 
     if (!answer) return MappingReadBack{kNoAnswerInTime, {}};
     if (answer->code != 0) return MappingReadBack{answer->code, {}};
     MappingReadBack result;
-    result.mapping = HeldMapping{externalAddress_,   externalPort,
-                                 protocol,           ToPort(answer->internalPort),
-                                 answer->internalClient, std::strcmp(answer->enabled, "1") == 0,
-                                 answer->description};
+    result.mapping.externalAddress = externalAddress_;
+    result.mapping.externalPort = externalPort;
+    result.mapping.protocol = protocol;
+    result.mapping.internalPort = ToPort(answer->internalPort);
+    result.mapping.internalClient = answer->internalClient;
+    result.mapping.enabled = std::strcmp(answer->enabled, "1") == 0;
+    result.mapping.description = answer->description;
     return result;
 }
 
