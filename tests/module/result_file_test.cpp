@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "result_file.h"
-#include "test_support.h"
+#include "scratch_directory.h"
 
 namespace {
 
