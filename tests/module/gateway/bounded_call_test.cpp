@@ -68,6 +68,14 @@ TEST(BoundedCall, ADeadlineInThePastRunsNothingToTheEnd)
     EXPECT_TRUE(NoChildLeft());
 }
 
+TEST(BoundedCall, TheChildCannotGrowWithoutBound)
+{
+    const StderrCapture quiet;
+    EXPECT_TRUE(gateway::RunBounded([] { return std::string(16 << 20, 'x'); }, Clock::now() + 5s));
+    EXPECT_FALSE(gateway::RunBounded([] { return std::string(256 << 20, 'x'); }, Clock::now() + 5s));
+    EXPECT_TRUE(NoChildLeft());
+}
+
 TEST(BoundedCall, AChildThatDiesGivesNoAnswer)
 {
     const StderrCapture quiet;

@@ -21,20 +21,23 @@ std::string Service(const std::string& type, const std::string& name)
            "</eventSubURL><SCPDURL>/" + name + ".xml</SCPDURL></service>";
 }
 
-std::string Description(bool isGateway)
+std::string Description(const FakeIgdConfig& config)
 {
-    const std::string head = "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
-                             "<specVersion><major>1</major><minor>0</minor></specVersion>";
-    if (!isGateway)
+    std::string head = "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
+                       "<specVersion><major>1</major><minor>0</minor></specVersion>";
+    if (!config.urlBase.empty()) head += "<URLBase>" + config.urlBase + "</URLBase>";
+    if (!config.isGateway)
         return head + "<device><deviceType>urn:schemas-upnp-org:device:MediaServer:1</deviceType><serviceList>" +
                Service("ContentDirectory:1", "ContentDir") + "</serviceList></device></root>";
+    const std::string connections =
+        (config.pppStatus ? Service("WANPPPConnection:1", "PPPConn") : "") + Service("WANIPConnection:1", "IPConn");
     return head +
            "<device><deviceType>urn:schemas-upnp-org:device:InternetGatewayDevice:1</deviceType><deviceList>"
            "<device><deviceType>urn:schemas-upnp-org:device:WANDevice:1</deviceType><serviceList>" +
            Service("WANCommonInterfaceConfig:1", "CmnIfCfg") +
            "</serviceList><deviceList><device><deviceType>urn:schemas-upnp-org:device:WANConnectionDevice:1</deviceType>"
            "<serviceList>" +
-           Service("WANIPConnection:1", "IPConn") + "</serviceList></device></deviceList></device></deviceList></device></root>";
+           connections + "</serviceList></device></deviceList></device></deviceList></device></root>";
 }
 
 std::string Envelope(const std::string& body)
@@ -91,6 +94,7 @@ SoapCall ParseCall(const std::string& request)
 {
     SoapCall call;
     std::smatch match;
+    if (std::regex_search(request, match, std::regex("^POST ([^ ]+) "))) call.path = match[1];
     if (std::regex_search(request, match, std::regex("SOAPAction: *\"?[^#\"]*#([A-Za-z]+)", std::regex::icase)))
         call.action = match[1];
     const std::regex argument("<(New[A-Za-z]+)>([^<]*)</New[A-Za-z]+>");
@@ -99,14 +103,16 @@ SoapCall ParseCall(const std::string& request)
     return call;
 }
 
-void WriteAll(int connection, const std::string& text)
+// False once the client has gone; MSG_NOSIGNAL, so that its going raises no SIGPIPE.
+bool WriteAll(int connection, const std::string& text)
 {
     std::size_t sent = 0;
     while (sent < text.size()) {
-        const ssize_t step = write(connection, text.data() + sent, text.size() - sent);
-        if (step <= 0) return;
+        const ssize_t step = send(connection, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+        if (step <= 0) return false;
         sent += static_cast<std::size_t>(step);
     }
+    return true;
 }
 
 } // namespace
@@ -156,13 +162,20 @@ void FakeIgd::Handle(int connection)
     const std::string request = ReadRequest(connection);
     if (config_.behaviour == Behaviour::Trickle) {
         // A byte at a time, each well within the library's own read timeout.
-        for (const char c : Http(200, Description(true))) {
-            if (write(connection, &c, 1) != 1 || !PauseUnlessStopped(thread_.StopFd(), 100)) return;
+        for (const char c : Http(200, Description(config_))) {
+            if (!WriteAll(connection, std::string(1, c)) || !PauseUnlessStopped(thread_.StopFd(), 100)) return;
+        }
+        return;
+    }
+    if (config_.behaviour == Behaviour::Endless) {
+        WriteAll(connection, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n<root>");
+        const std::string megabyte(1 << 20, ' ');
+        for (int sent = 0; sent < 1024 && WriteAll(connection, megabyte); ++sent) {
         }
         return;
     }
     if (request.rfind("GET ", 0) == 0) {
-        WriteAll(connection, Http(200, Description(config_.isGateway)));
+        WriteAll(connection, Http(200, Description(config_)));
         return;
     }
     const SoapCall call = ParseCall(request);
@@ -176,7 +189,8 @@ void FakeIgd::Handle(int connection)
 std::string FakeIgd::Answer(const SoapCall& call)
 {
     if (call.action == "GetStatusInfo")
-        return Http(200, Response(call.action, {{"NewConnectionStatus", config_.connectionStatus},
+        return Http(200, Response(call.action, {{"NewConnectionStatus", call.path == "/ctl/PPPConn" ? *config_.pppStatus
+                                                                                                    : config_.connectionStatus},
                                                 {"NewLastConnectionError", "ERROR_NONE"},
                                                 {"NewUptime", "100"}}));
     if (call.action == "GetExternalIPAddress")

@@ -12,10 +12,14 @@
 #include "loopback_server.h"
 
 struct FakeIgdConfig {
-    enum class Behaviour { Answer, Hang, Trickle };
+    // Trickle: a byte every 100 ms; Endless: a description with no end, as fast as it goes.
+    enum class Behaviour { Answer, Hang, Trickle, Endless };
     Behaviour behaviour = Behaviour::Answer;
     bool isGateway = true; // false: describes a media server
+    std::string urlBase;   // URLBase of the description, when not empty
     std::string connectionStatus = "Connected";
+    // When set, a WANPPPConnection listed before the WANIPConnection, with this status.
+    std::optional<std::string> pppStatus;
     std::string externalAddress = "11.77.0.1";
     int addError = 0; // UPnP error code for AddPortMapping, 0 for success
     // GetSpecificPortMappingEntry: what the gateway claims to hold; by default the
@@ -26,6 +30,7 @@ struct FakeIgdConfig {
 };
 
 struct SoapCall {
+    std::string path; // of the control URL
     std::string action;
     std::map<std::string, std::string> arguments; // <NewX>value</NewX>
 };

@@ -221,6 +221,32 @@ TEST_F(GatewayClassesTest, AGatewayThatCannotGiveReachablePortsLeavesTheCollecti
     }
 }
 
+TEST_F(GatewayClassesTest, NoSoapGoesToAControlUrlOnAnotherHost)
+{
+    FakeIgdConfig config;
+    config.urlBase = "http://127.0.0.9:9/";
+    StartGateway(config);
+    const StderrCapture errors;
+    EXPECT_FALSE(Collection());
+    EXPECT_NE(errors.Text().find("names another host for its control URL"), std::string::npos) << errors.Text();
+    EXPECT_TRUE(igd->Calls().empty());
+}
+
+TEST_F(GatewayClassesTest, OfTwoConnectionServicesTheConnectedOneIsUsed)
+{
+    FakeIgdConfig config;
+    config.pppStatus = "Disconnected";
+    StartGateway(config);
+    ComPtr<IStaticPortMapping> mapping;
+    ASSERT_EQ(Add(*Collection().get(), 8080, L"TCP", L"127.0.0.1", mapping), S_OK);
+    const auto calls = igd->Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.front().path, "/ctl/PPPConn"); // asked first, not connected
+    EXPECT_EQ(calls.front().action, "GetStatusInfo");
+    EXPECT_EQ(calls[calls.size() - 2].action, "AddPortMapping");
+    EXPECT_EQ(calls[calls.size() - 2].path, "/ctl/IPConn");
+}
+
 TEST_F(GatewayClassesTest, NoAnswerToTheSearchIsANullCollectionOnce)
 {
     StartGateway({}, false);
@@ -244,9 +270,19 @@ TEST_F(GatewayClassesTest, AGatewayThatHangsOrTricklesIsLeftAtTheDeadline)
         const Stopwatch watch;
         EXPECT_FALSE(Collection());
         EXPECT_LT(watch.Milliseconds(), 1000 + 400);
-        EXPECT_NE(errors.Text().find("did not answer in time"), std::string::npos) << errors.Text();
+        EXPECT_NE(errors.Text().find("no answer from the device at"), std::string::npos) << errors.Text();
         comrt::RevokeClass(CLSID_UPnPNAT);
     }
+}
+
+TEST_F(GatewayClassesTest, ADescriptionThatNeverEndsIsNotReadToTheEnd)
+{
+    FakeIgdConfig config;
+    config.behaviour = Behaviour::Endless;
+    StartGateway(config);
+    const StderrCapture errors;
+    EXPECT_FALSE(Collection());
+    EXPECT_NE(errors.Text().find("http://127.0.0.1:"), std::string::npos) << errors.Text();
 }
 
 TEST_F(GatewayClassesTest, TheRunsBudgetBoundsEveryCall)

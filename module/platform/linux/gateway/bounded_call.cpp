@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <fstream>
 
 #include "gateway_log.h"
 #include "unique_fd.h"
@@ -15,17 +17,41 @@
 namespace gateway {
 namespace {
 
-[[noreturn]] void RunChild(const std::function<std::string()>& work, UniqueFd output)
+// A gateway's answer is a few kilobytes; one that never ends must not take the
+// machine's memory before the deadline comes.
+constexpr rlim_t kChildMemoryGrowth = 64 << 20;
+
+void LimitMemoryGrowth()
 {
-    const std::string answer = work();
+    std::ifstream statm("/proc/self/statm");
+    unsigned long pages = 0;
+    if (!(statm >> pages)) return;
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + kChildMemoryGrowth;
+    const rlimit addressSpace{limit, limit};
+    setrlimit(RLIMIT_AS, &addressSpace);
+}
+
+void WriteAll(int output, const std::string& answer)
+{
     std::size_t written = 0;
     while (written < answer.size()) {
-        const ssize_t step = write(output.get(), answer.data() + written, answer.size() - written);
+        const ssize_t step = write(output, answer.data() + written, answer.size() - written);
         if (step < 0 && errno == EINTR) continue;
         if (step <= 0) _exit(1);
         written += static_cast<std::size_t>(step);
     }
-    // _exit: the parent's buffered output and exit handlers stay the parent's.
+}
+
+// Never returns: whatever happens, the child must not go on as a copy of the caller.
+// _exit, too, keeps the caller's buffered output and exit handlers the caller's.
+[[noreturn]] void RunChild(const std::function<std::string()>& work, int output)
+{
+    try {
+        LimitMemoryGrowth();
+        WriteAll(output, work());
+    } catch (...) {
+        _exit(1);
+    }
     _exit(0);
 }
 
@@ -48,12 +74,20 @@ bool ReadUntilClosed(int input, std::string& answer, Deadline deadline)
     }
 }
 
-bool ExitedCleanly(pid_t child)
+int Reap(pid_t child)
 {
     int status = 0;
-    while (waitpid(child, &status, 0) < 0)
-        if (errno != EINTR) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+bool EndedCleanly(int status)
+{
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    GatewayLog(WIFSIGNALED(status) ? "a gateway call was ended by signal " + std::to_string(WTERMSIG(status))
+                                   : "a gateway call failed with status " + std::to_string(WEXITSTATUS(status)));
+    return false;
 }
 
 } // namespace
@@ -71,18 +105,15 @@ std::optional<std::string> RunBounded(const std::function<std::string()>& work, 
         GatewayLog("cannot start a process for a gateway call");
         return std::nullopt;
     }
-    if (child == 0) {
-        input.reset();
-        RunChild(work, std::move(output));
-    }
+    if (child == 0) RunChild(work, output.get());
     output.reset();
     std::string answer;
     if (!ReadUntilClosed(input.get(), answer, deadline)) {
         kill(child, SIGKILL);
-        ExitedCleanly(child);
+        Reap(child);
         return std::nullopt;
     }
-    if (!ExitedCleanly(child)) return std::nullopt;
+    if (!EndedCleanly(Reap(child))) return std::nullopt;
     return answer;
 }
 

@@ -1,7 +1,8 @@
 // Runs a blocking library call under a deadline. libminiupnpc cannot be cancelled and
 // restarts its own timeouts for every read, so a gateway that trickles its answer can
-// hold it for as long as it likes; the call therefore runs in a child process, which
-// is killed when the deadline comes.
+// hold it for as long as it likes, and reads a body of any size into memory; the call
+// therefore runs in a child process that may grow by 64 MB and is killed when the
+// deadline comes.
 #pragma once
 
 #include <cstring>

@@ -4,20 +4,25 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "bounded_call.h"
 #include "gateway_log.h"
 #include "gateway_verdict.h"
+#include "ssdp_response.h"
 #include "upnp_errors.h"
 
-#if MINIUPNPC_API_VERSION < 17
-#error "libminiupnpc API 17 (2.2) or later is needed"
+// GetSpecificPortMappingEntry with its remote host argument came with API 10; the
+// calls used here are the same in every API since (17 in Debian 12, 18 and later).
+#if !defined(MINIUPNPC_API_VERSION) || MINIUPNPC_API_VERSION < 10
+#error "libminiupnpc 1.9 (API 10) or later is needed"
 #endif
 
 namespace gateway {
 namespace {
 
-enum class DeviceKind { NoDescription, NotGateway, Gateway };
+enum class DeviceKind { NoDescription, NotGateway, ControlElsewhere, Gateway };
 
 // What the child learns about the device; plain bytes, so it can cross the pipe.
 struct ValidityAnswer {
@@ -27,53 +32,62 @@ struct ValidityAnswer {
     char externalAddress[64];
 };
 
-struct DeviceListDeleter {
-    void operator()(UPNPDev* devices) const { freeUPNPDevlist(devices); }
-};
-using DeviceList = std::unique_ptr<UPNPDev, DeviceListDeleter>;
-
-// A device list of one, as the library's own search would have made it: the texts
-// live in the node's trailing buffer, and freeUPNPDevlist frees the node.
-DeviceList OneDevice(const std::string& location)
-{
-    const char* kind = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
-    const std::size_t kindSize = std::strlen(kind) + 1;
-    auto* device = static_cast<UPNPDev*>(std::calloc(1, sizeof(UPNPDev) + location.size() + 1 + kindSize + 1));
-    if (device == nullptr) return nullptr;
-    char* text = device->buffer;
-    device->descURL = std::strcpy(text, location.c_str());
-    device->st = std::strcpy(text + location.size() + 1, kind);
-    device->usn = text + location.size() + 1 + kindSize; // empty
-    return DeviceList(device);
-}
-
 struct UrlsOwner {
     UPNPUrls urls{};
     ~UrlsOwner() { FreeUPNPUrls(&urls); }
+    void Rebuild(IGDdatas& data, const std::string& location)
+    {
+        FreeUPNPUrls(&urls);
+        GetUPNPUrls(&urls, &data, location.c_str(), 0);
+    }
 };
+
+// The library's own test for a gateway description, and a connection service to call.
+bool DescribesGateway(const IGDdatas& data)
+{
+    constexpr std::string_view commonInterface = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
+    return std::string_view(data.CIF.servicetype).substr(0, commonInterface.size()) == commonInterface &&
+           data.first.servicetype[0] != '\0';
+}
+
+// SOAP goes only to the host that answered the search: a description may name any
+// host in URLBase or a control URL.
+bool ControlledAt(const UPNPUrls& urls, const std::string& location)
+{
+    const auto control = UrlHost(urls.controlURL ? urls.controlURL : "");
+    return control && control == UrlHost(location);
+}
+
+// A router may list both a WANPPPConnection and a WANIPConnection, only one of them
+// in use: try the second when the first is not connected, as UPNP_GetValidIGD does.
+// UPNP_GetValidIGD itself is not used since it calls the control URL before it can be checked.
+bool ConnectedService(UrlsOwner& owner, IGDdatas& data, const std::string& location)
+{
+    if (UPNPIGD_IsConnected(&owner.urls, &data)) return true;
+    if (data.second.servicetype[0] == '\0') return false;
+    std::swap(data.first, data.second);
+    owner.Rebuild(data, location);
+    if (ControlledAt(owner.urls, location) && UPNPIGD_IsConnected(&owner.urls, &data)) return true;
+    std::swap(data.first, data.second);
+    owner.Rebuild(data, location);
+    return false;
+}
 
 ValidityAnswer AskValidity(const std::string& location)
 {
     ValidityAnswer answer{};
-    const DeviceList device = OneDevice(location);
-    if (!device) return answer;
     UrlsOwner owner;
     char lanAddress[64] = {};
-#if MINIUPNPC_API_VERSION >= 18
-    const int found = UPNP_GetValidIGD(device.get(), &owner.urls, &answer.data, lanAddress, sizeof lanAddress,
-                                       answer.externalAddress, sizeof answer.externalAddress);
-    answer.kind = found == UPNP_NO_IGD ? DeviceKind::NoDescription
-                : found == UPNP_UNKNOWN_DEVICE ? DeviceKind::NotGateway
-                                               : DeviceKind::Gateway;
-    answer.connected = found == UPNP_CONNECTED_IGD || found == UPNP_PRIVATEIP_IGD;
-#else
-    // 1: connected, 2: a gateway that is not, 3: some other device.
-    const int found = UPNP_GetValidIGD(device.get(), &owner.urls, &answer.data, lanAddress, sizeof lanAddress);
-    answer.kind = found <= 0 ? DeviceKind::NoDescription : found == 3 ? DeviceKind::NotGateway : DeviceKind::Gateway;
-    answer.connected = found == 1;
-    if (answer.kind == DeviceKind::Gateway)
-        UPNP_GetExternalIPAddress(owner.urls.controlURL, answer.data.first.servicetype, answer.externalAddress);
-#endif
+    if (UPNP_GetIGDFromUrl(location.c_str(), &owner.urls, &answer.data, lanAddress, sizeof lanAddress) != 1) {
+        answer.kind = DeviceKind::NoDescription;
+        return answer;
+    }
+    answer.kind = !DescribesGateway(answer.data)          ? DeviceKind::NotGateway
+                : !ControlledAt(owner.urls, location)     ? DeviceKind::ControlElsewhere
+                                                          : DeviceKind::Gateway;
+    if (answer.kind != DeviceKind::Gateway) return answer;
+    answer.connected = ConnectedService(owner, answer.data, location);
+    UPNP_GetExternalIPAddress(owner.urls.controlURL, answer.data.first.servicetype, answer.externalAddress);
     answer.externalAddress[sizeof answer.externalAddress - 1] = '\0';
     return answer;
 }
@@ -101,7 +115,7 @@ std::unique_ptr<IgdConnection> IgdConnection::Open(const std::string& location, 
 {
     const auto answer = RunBoundedFor<ValidityAnswer>([&location] { return AskValidity(location); }, deadline);
     if (!answer) {
-        GatewayLog("the device at " + location + " did not answer in time");
+        GatewayLog("no answer from the device at " + location + " in time");
         return nullptr;
     }
     if (answer->kind == DeviceKind::NoDescription) {
@@ -110,6 +124,10 @@ std::unique_ptr<IgdConnection> IgdConnection::Open(const std::string& location, 
     }
     if (answer->kind == DeviceKind::NotGateway) {
         GatewayLog("the device at " + location + " is no Internet gateway");
+        return nullptr;
+    }
+    if (answer->kind == DeviceKind::ControlElsewhere) {
+        GatewayLog("the gateway at " + location + " names another host for its control URL; not followed");
         return nullptr;
     }
     const std::string externalAddress = answer->externalAddress;
