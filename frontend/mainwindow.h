@@ -42,7 +42,8 @@ private:
     // Module bridge: one exchange is sendCommand, runModule, readResult.
     QStringList exchange(QProcess &module, QStringList commandLines);
     bool sendCommand(QStringList commandLines);
-    void runModule(QProcess &module);
+    // True when the module ran to its own end: not missing, killed or still running.
+    bool runModule(QProcess &module);
     QStringList readResult();
 
     int firstIndex = 0;

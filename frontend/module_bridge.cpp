@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTextStream>
 
+#include <optional>
 #include <utility>
 
 namespace {
@@ -52,11 +53,12 @@ QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
     // running the module on it would repeat that request.
     if (!sendCommand(std::move(commandLines)))
         return {QString::fromLatin1(errorAnswer)};
-    if (!discardEarlierResult()) {
+    // A module that was killed or outlasted the wait may have left part of an answer,
+    // and a part can read as a whole one ("0" is the first byte of "0" CR LF).
+    if (!discardEarlierResult() || !runModule(module)) {
         showFatalError(readFailure);
         return {QString::fromLatin1(errorAnswer)};
     }
-    runModule(module);
     return readResult();
 }
 
@@ -68,21 +70,25 @@ bool MainWindow::sendCommand(QStringList commandLines)
     return false;
 }
 
-void MainWindow::runModule(QProcess &module)
+bool MainWindow::runModule(QProcess &module)
 {
     // Started by full path so the module beside this program is the one that runs;
     // it inherits our current directory, where the two files are.
     module.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + moduleProgram,
                  QStringList(), QIODevice::ReadWrite);
-    module.waitForFinished(moduleTimeLimitMs);
+    return module.waitForFinished(moduleTimeLimitMs) && module.exitStatus() == QProcess::NormalExit;
 }
 
 QStringList MainWindow::readResult()
 {
     QFile file(QString::fromLatin1(resultFile));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // Not in text mode: the reader tells a CR that ends no line from a line end.
+    std::optional<QStringList> lines;
+    if (file.open(QIODevice::ReadOnly))
+        lines = readResultLines(file);
+    if (!lines) {
         showFatalError(readFailure);
         return {QString::fromLatin1(errorAnswer)};
     }
-    return readResultLines(file);
+    return *lines;
 }
