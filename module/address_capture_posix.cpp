@@ -15,25 +15,11 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/unique_fd.h"
+
 namespace {
 
 constexpr std::size_t kReportLimit = 1024 * 1024;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 class InterfaceList {
 public:
@@ -105,13 +91,13 @@ void RemoveOwnCapture(const std::string& path)
 bool WriteCapture(const std::string& path)
 {
     RemoveOwnCapture(path);
-    const FileDescriptor out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    const UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     return out && WriteAll(out.get(), BuildReport());
 }
 
 std::optional<std::string> ReadCapture(const std::string& path)
 {
-    const FileDescriptor in(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd in(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in) return std::nullopt;
     struct stat info {};
     if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return std::nullopt;

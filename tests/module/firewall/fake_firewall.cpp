@@ -1,6 +1,6 @@
 #include "fake_firewall.h"
 
-#include "wide_text.h"
+#include "platform/posix/utf8.h"
 
 namespace firewall {
 namespace {

@@ -147,7 +147,7 @@ int FakeIgd::CallsOf(const std::string& action) const
 void FakeIgd::Serve()
 {
     while (WaitReadable(listener_.get(), thread_.StopFd())) {
-        const gateway::UniqueFd connection(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        const UniqueFd connection(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (connection) Handle(connection.get());
     }
 }

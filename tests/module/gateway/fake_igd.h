@@ -49,7 +49,7 @@ private:
     std::string Answer(const SoapCall& call);
 
     const FakeIgdConfig config_;
-    gateway::UniqueFd listener_;
+    UniqueFd listener_;
     std::uint16_t port_ = 0;
     mutable std::mutex mutex_;
     std::vector<SoapCall> calls_;

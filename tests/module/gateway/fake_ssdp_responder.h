@@ -27,7 +27,7 @@ public:
 private:
     void Serve();
 
-    gateway::UniqueFd socket_;
+    UniqueFd socket_;
     std::uint16_t port_ = 0;
     const std::string answer_;
     const std::chrono::milliseconds delay_;

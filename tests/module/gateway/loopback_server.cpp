@@ -12,8 +12,8 @@ void LoopbackThread::Start(std::function<void()> serve)
 {
     std::array<int, 2> ends{};
     if (pipe2(ends.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe2");
-    stopRead_ = gateway::UniqueFd(ends[0]);
-    stopWrite_ = gateway::UniqueFd(ends[1]);
+    stopRead_ = UniqueFd(ends[0]);
+    stopWrite_ = UniqueFd(ends[1]);
     thread_ = std::thread(std::move(serve));
 }
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/linux/gateway/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 class LoopbackThread {
 public:
@@ -20,7 +20,7 @@ public:
     int StopFd() const { return stopRead_.get(); }
 
 private:
-    gateway::UniqueFd stopRead_, stopWrite_;
+    UniqueFd stopRead_, stopWrite_;
     std::thread thread_;
 };
 

@@ -3,7 +3,7 @@
 
 #include "com/com_ptr.h"
 #include "platform/linux/gateway/port_mapping.h"
-#include "platform/linux/gateway/wide_text.h"
+#include "platform/posix/utf8.h"
 
 using gateway::CheckMappingArguments;
 
@@ -74,10 +74,10 @@ TEST(MappingArguments, TheGatewayMustHoldThePortOpenForOurClient)
 TEST(WideText, RoundTripsAndReplacesWhatIsNotText)
 {
     for (const std::wstring text : {L"", L"HLMX 8080 TCP", L"\u00fc\u20ac", L"\U0001F600"})
-        EXPECT_EQ(gateway::FromUtf8(gateway::ToUtf8(text)), text);
-    EXPECT_EQ(gateway::ToUtf8(L"\u20ac"), "\xe2\x82\xac");
-    EXPECT_EQ(gateway::ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xef\xbf\xbd");
-    EXPECT_EQ(gateway::FromUtf8("a\xff" "b"), L"a\uFFFDb");
-    EXPECT_EQ(gateway::FromUtf8("\xc0\xaf"), L"\uFFFD");      // overlong '/'
-    EXPECT_EQ(gateway::FromUtf8("\xe2\x82"), L"\uFFFD");      // cut short
+        EXPECT_EQ(WideFromUtf8(Utf8FromWide(text)), text);
+    EXPECT_EQ(Utf8FromWide(L"\u20ac"), "\xe2\x82\xac");
+    EXPECT_EQ(Utf8FromWide(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xef\xbf\xbd");
+    EXPECT_EQ(WideFromUtf8("a\xff" "b"), L"a\uFFFDb");
+    EXPECT_EQ(WideFromUtf8("\xc0\xaf"), L"\uFFFD");      // overlong '/'
+    EXPECT_EQ(WideFromUtf8("\xe2\x82"), L"\uFFFD");      // cut short
 }

@@ -1,5 +1,7 @@
 #include "process_runner.h"
 
+#include "platform/posix/unique_fd.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,23 +17,6 @@ namespace firewall {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    void Reset()
-    {
-        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-    }
-
-private:
-    int fd_ = -1;
-};
 
 class SpawnSetup {
 public:
@@ -160,7 +145,7 @@ ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vecto
     outcome.startError =
         posix_spawn(&pid, argv[0].c_str(), setup.actions(), setup.attributes(), arguments.data(), variables.data());
     if (outcome.startError != 0) return outcome;
-    writeEnd.Reset();
+    writeEnd.reset();
 
     int status = 0;
     const bool finished = CollectOutput(readEnd.get(), deadline, outcome.output) && AwaitExit(pid, deadline, status);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "wide_text.h"
+#include "platform/posix/utf8.h"
 
 namespace firewall {
 namespace {

@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "gateway_log.h"
-#include "unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace gateway {
 namespace {

@@ -1,12 +1,12 @@
 #include "port_mapping.h"
 
 #include "ipv4_address.h"
-#include "wide_text.h"
+#include "platform/posix/utf8.h"
 
 namespace gateway {
 namespace {
 
-std::string Text(BSTR text) { return text == nullptr ? std::string() : ToUtf8(std::wstring_view(text, SysStringLen(text))); }
+std::string Text(BSTR text) { return text == nullptr ? std::string() : Utf8FromWide(std::wstring_view(text, SysStringLen(text))); }
 
 bool IsPort(LONG port) { return port >= 1 && port <= 65535; }
 

@@ -12,7 +12,7 @@
 #include "gateway_log.h"
 #include "local_subnets.h"
 #include "ssdp_response.h"
-#include "unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace gateway {
 namespace {

@@ -1,6 +1,6 @@
 #include "static_port_mapping.h"
 
-#include "wide_text.h"
+#include "platform/posix/utf8.h"
 
 namespace gateway {
 namespace {
@@ -8,7 +8,7 @@ namespace {
 HRESULT Give(const std::string& text, BSTR* out)
 {
     if (out == nullptr) return E_POINTER;
-    *out = SysAllocString(FromUtf8(text).c_str());
+    *out = SysAllocString(WideFromUtf8(text).c_str());
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 

@@ -5,8 +5,6 @@
 
 #include <utility>
 
-namespace gateway {
-
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -34,5 +32,3 @@ public:
 private:
     int fd_ = -1;
 };
-
-} // namespace gateway

@@ -1,6 +1,5 @@
-#include "wide_text.h"
+#include "platform/posix/utf8.h"
 
-namespace gateway {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -45,7 +44,7 @@ char32_t Next(std::string_view text, std::size_t& at)
 
 } // namespace
 
-std::string ToUtf8(std::wstring_view text)
+std::string Utf8FromWide(std::wstring_view text)
 {
     static_assert(sizeof(wchar_t) == 4, "wide texts hold whole code points here");
     std::string out;
@@ -54,12 +53,10 @@ std::string ToUtf8(std::wstring_view text)
     return out;
 }
 
-std::wstring FromUtf8(std::string_view text)
+std::wstring WideFromUtf8(std::string_view text)
 {
     std::wstring out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) out += static_cast<wchar_t>(Next(text, at));
     return out;
 }
-
-} // namespace gateway
