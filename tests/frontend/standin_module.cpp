@@ -2,9 +2,11 @@
 // named by STANDIN_RECORD: its process id, its current directory and the bytes of
 // the command file it found there in hex ("-" when there was none). Then it waits
 // STANDIN_SLEEP_MS milliseconds, if set, and copies the file named by STANDIN_ANSWER
-// to log.txt; without STANDIN_ANSWER it writes no result at all.
+// to log.txt; without STANDIN_ANSWER it writes no result at all. After that it waits
+// STANDIN_LINGER_MS milliseconds, if set, and with STANDIN_KILL set it ends by SIGKILL.
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -42,6 +44,21 @@ bool readFile(const char *path, std::string &bytes)
     return true;
 }
 
+void pause(const char *variable)
+{
+    if (const char *milliseconds = std::getenv(variable))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(milliseconds)));
+}
+
+// Ends the run as a kill from outside would: no clean-up, no exit status.
+[[noreturn]] void killSelf()
+{
+#ifdef SIGKILL
+    std::raise(SIGKILL);
+#endif
+    std::abort();
+}
+
 } // namespace
 
 int main()
@@ -53,12 +70,15 @@ int main()
         out << getpid() << '\t' << std::filesystem::current_path().string() << '\t'
             << (hasCommand ? hex(command) : std::string("-")) << std::endl;
     }
-    if (const char *sleep = std::getenv("STANDIN_SLEEP_MS"))
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep)));
-    const char *answerPath = std::getenv("STANDIN_ANSWER");
-    std::string answer;
-    if (!answerPath || !readFile(answerPath, answer))
-        return 0;
-    std::ofstream("log.txt", std::ios::binary) << answer;
+    pause("STANDIN_SLEEP_MS");
+    if (const char *answerPath = std::getenv("STANDIN_ANSWER")) {
+        // Copied by the stream buffers, so an answer of 100 MB takes no time worth noting.
+        std::ifstream answer(answerPath, std::ios::binary);
+        if (answer)
+            std::ofstream("log.txt", std::ios::binary) << answer.rdbuf();
+    }
+    pause("STANDIN_LINGER_MS");
+    if (std::getenv("STANDIN_KILL"))
+        killSelf();
     return 0;
 }

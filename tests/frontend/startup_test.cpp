@@ -7,23 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
 const QString sendFailure =
     QStringLiteral("FATAL ERROR: Could not send command to internal port forwarding module.");
 const QString readFailure = QStringLiteral("FATAL ERROR: Could not read internal port forwarding module.");
-
-struct Ended {
-    int exitCode = -1;
-    QStringList output;
-};
 
 } // namespace
 
@@ -42,18 +32,7 @@ private:
     // Runs a program to its end, started in the start directory; prefix runs it under another user.
     Ended runToEnd(const QString &executable, const QStringList &prefix = {})
     {
-        QProcess process;
-        process.setWorkingDirectory(startDirectory.path());
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const QStringList command = prefix + QStringList{executable};
-        process.start(command.first(), command.mid(1));
-        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()).split(
-                                        QLatin1Char('\n'), Qt::SkipEmptyParts)};
+        return ::runToEnd(prefix + QStringList{executable}, startDirectory.path());
     }
 
 private slots:
@@ -135,14 +114,9 @@ private slots:
     {
 #ifdef Q_OS_UNIX
         // A directory the user cannot change: the earlier answer cannot be removed.
-        QStringList asOtherUser;
-        if (::geteuid() == 0) {
-            const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-            if (setpriv.isEmpty())
-                QSKIP("setpriv is needed to drop root's right to change any directory");
-            asOtherUser = QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                      QStringLiteral("--clear-groups")};
-        }
+        const std::optional<QStringList> asOtherUser = unprivilegedUser();
+        if (!asOtherUser)
+            QSKIP("setpriv is needed to drop root's right to change any directory");
         writeFile(startFile("log.txt"), "10.0.0.7\n");
         writeFile(startFile("kavro.cmd"), "");
         QVERIFY(QFile::setPermissions(startFile("kavro.cmd"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
@@ -151,7 +125,7 @@ private slots:
         QVERIFY(QFile::setPermissions(startDirectory.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
                                                                  | QFile::ExeGroup | QFile::ReadOther
                                                                  | QFile::ExeOther));
-        const Ended ended = runToEnd(program("startup_probe"), asOtherUser);
+        const Ended ended = runToEnd(program("startup_probe"), *asOtherUser);
         QVERIFY(QFile::setPermissions(startDirectory.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(ended.output, QStringList{QStringLiteral("box\t%1\t%2").arg(QMessageBox::Critical).arg(readFailure)});
         QCOMPARE(ended.exitCode, 1);

@@ -6,7 +6,20 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char *const standInSettings[] = {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_SLEEP_MS", "STANDIN_LINGER_MS",
+                                       "STANDIN_KILL"};
+
+} // namespace
 
 QString moduleFileName()
 {
@@ -53,6 +66,37 @@ void clearProgramDirectory()
     }
 }
 
+Ended runToEnd(const QStringList &command, const QString &workingDirectory)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(command.first(), command.mid(1));
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitCode(),
+            QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)};
+}
+
+std::optional<QStringList> unprivilegedUser()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() != 0)
+        return QStringList();
+    // Root may change any directory; nobody may not.
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        return std::nullopt;
+    return QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                       QStringLiteral("--clear-groups")};
+#else
+    return std::nullopt;
+#endif
+}
+
 std::unique_ptr<MainWindow> startWindow(const QString &startDirectory, QList<ShownBox> *boxes)
 {
     if (!QDir::setCurrent(startDirectory))
@@ -71,14 +115,14 @@ StandIn::StandIn()
 {
     if (!scratch.isValid())
         qFatal("no scratch directory for the stand-in module");
+    for (const char *name : standInSettings)
+        qunsetenv(name);
     qputenv("STANDIN_RECORD", QFile::encodeName(scratch.filePath(QStringLiteral("runs"))));
-    answerNothing();
-    qunsetenv("STANDIN_SLEEP_MS");
 }
 
 StandIn::~StandIn()
 {
-    for (const char *name : {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_SLEEP_MS"})
+    for (const char *name : standInSettings)
         qunsetenv(name);
 }
 
@@ -104,6 +148,23 @@ void StandIn::answerNothing()
 void StandIn::sleepFor(int milliseconds)
 {
     qputenv("STANDIN_SLEEP_MS", QByteArray::number(milliseconds));
+}
+
+void StandIn::lingerFor(int milliseconds)
+{
+    qputenv("STANDIN_LINGER_MS", QByteArray::number(milliseconds));
+}
+
+void StandIn::dieKilled()
+{
+    qputenv("STANDIN_KILL", "1");
+}
+
+bool StandIn::openToOtherUsers()
+{
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    return QFile::setPermissions(scratch.path(), everyone);
 }
 
 QList<ModuleRun> StandIn::runs() const

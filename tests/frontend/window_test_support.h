@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MainWindow;
 class QLabel;
@@ -56,6 +57,13 @@ public:
     void answer(const QByteArray &resultFile);
     void answerNothing();
     void sleepFor(int milliseconds);
+    // Stays running this long after its answer.
+    void lingerFor(int milliseconds);
+    // Ends by SIGKILL after its answer, as a module killed mid-run.
+    void dieKilled();
+    // Lets a module run by another user reach its answer and record its runs; call
+    // before the first run.
+    bool openToOtherUsers();
     QList<ModuleRun> runs() const;
 
 private:
@@ -82,6 +90,19 @@ private:
     const QLabel *status;
     QTimer timer;
 };
+
+struct Ended {
+    int exitCode = -1; // -1: crashed or still running after 30 s
+    QStringList output;
+};
+
+// Runs command (program and arguments) to its end in workingDirectory; its output
+// is split into lines.
+Ended runToEnd(const QStringList &command, const QString &workingDirectory);
+
+// The command prefix that runs a program as a user whom file permissions bind:
+// empty when this user is no root; nothing without setpriv or POSIX permissions.
+std::optional<QStringList> unprivilegedUser();
 
 // Builds the window as if the user had started the program in startDirectory.
 // Message boxes are closed and handed back through boxes; without it any box
