@@ -8,44 +8,20 @@ Exit 0: all checks passed; 1: a check failed; 77: the lab cannot run here (skip)
 """
 import argparse
 import os
-import re
 import socket
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "labs"))
+from labtest import HIDE_HOST_FIREWALL, ROOT_URL, SKIP, Checks, Lab  # noqa: E402
+
 CLIENT, CLIENT2 = "10.77.0.2", "10.77.0.3"
 GATEWAY_WAN = "10.78.0.1"
-ROOT_URL = "http://10.77.0.1:5000/rootDesc.xml"
-SKIP = 77
 # The lines the mapping client prints on standard output.
 ADD_FAILED = "Varneth::Add Collection->Add failed"
 NO_COLLECTION = "Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"
-
-
-# Kavro must never reach the firewall of the machine the test runs on.
-HIDE_HOST_FIREWALL = os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "labs", "hide-host-firewall")
-
-class Lab:
-    def __init__(self, script):
-        self.script = script
-
-    def run(self, *args, env=None, check=True, **kwargs):
-        return subprocess.run([self.script, *args], env={**os.environ, **(env or {})}, check=check,
-                              capture_output=True, text=True, **kwargs)
-
-    def up(self, external_ip=None):
-        self.run("up", env={"KAVRO_LAB_EXT_IP": external_ip} if external_ip else None)
-
-    def mappings(self):
-        """The gateway's mappings as another client sees them: {(protocol, port): (client:port, description)}."""
-        listing = self.run("exec-ns", "lan2", "upnpc", "-u", ROOT_URL, "-l", check=False).stdout
-        found = {}
-        for protocol, port, target, description in re.findall(
-                r"^\s*\d+\s+(TCP|UDP)\s+(\d+)->(\S+)\s+'([^']*)'", listing, re.M):
-            found[(protocol, int(port))] = (target, description)
-        return found
 
 
 class Run:
@@ -67,18 +43,6 @@ class Run:
 
     def __str__(self):
         return f"result {self.result}, {self.seconds:.2f} s\n  stdout: {self.stdout!r}\n  stderr: {self.stderr!r}"
-
-
-class Checks:
-    def __init__(self):
-        self.failures = 0
-
-    def check(self, name, passed, detail=""):
-        print(("ok   " if passed else "FAIL ") + name, flush=True)
-        if not passed:
-            self.failures += 1
-            if detail:
-                print("     " + str(detail).replace("\n", "\n     "), flush=True)
 
 
 def refused(checks, name, run, lab, ports, stderr_says, stdout_says=ADD_FAILED, lines=2):

@@ -20,7 +20,9 @@ import sys
 import tempfile
 import time
 
-SKIP = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "labs"))
+from labtest import SKIP, Checks, Lab  # noqa: E402
+
 CLIENT = "10.77.0.2"
 GATEWAY_LAN, WAN_PEER = "10.77.0.1", "10.78.0.2"
 FRONT_END_WAIT = 10.0
@@ -32,21 +34,6 @@ MEASURE = ("import resource, subprocess, sys\n"
            "status = subprocess.call(sys.argv[1:])\n"
            "open('peak-kb', 'w').write(str(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss))\n"
            "sys.exit(status)\n")
-
-
-class Lab:
-    def __init__(self, script):
-        self.script = script
-
-    def run(self, *args, check=True, **kwargs):
-        return subprocess.run([self.script, *args], check=check, capture_output=True, text=True, **kwargs)
-
-    def namespace(self, role):
-        return self.run("ns", role).stdout.strip()
-
-    def processes_in(self, role):
-        return subprocess.run(["ip", "netns", "pids", self.namespace(role)], capture_output=True,
-                              text=True).stdout.split()
 
 
 class Server:
@@ -102,18 +89,6 @@ class Run:
         return (f"status {self.status}, result {self.result}, {self.seconds:.2f} s, {self.peak_mb} MB, "
                 f"left {self.left_behind}\n"
                 f"  stdout: {self.stdout!r}\n  stderr: {self.stderr!r}")
-
-
-class Checks:
-    def __init__(self):
-        self.failures = 0
-
-    def check(self, name, passed, detail=""):
-        print(("ok   " if passed else "FAIL ") + name, flush=True)
-        if not passed:
-            self.failures += 1
-            if detail:
-                print("     " + str(detail).replace("\n", "\n     "), flush=True)
 
 
 class Case:
