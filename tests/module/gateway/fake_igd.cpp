@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char* kService = "urn:schemas-upnp-org:service:WANIPConnection:1";
-
 std::string Service(const std::string& type, const std::string& name)
 {
     return "<service><serviceType>urn:schemas-upnp-org:service:" + type + "</serviceType><serviceId>urn:upnp-org:serviceId:" +
@@ -21,23 +19,27 @@ std::string Service(const std::string& type, const std::string& name)
            "</eventSubURL><SCPDURL>/" + name + ".xml</SCPDURL></service>";
 }
 
+std::string Device(const std::string& type, const std::string& inside)
+{
+    return "<device><deviceType>urn:schemas-upnp-org:device:" + type + "</deviceType>" + inside + "</device>";
+}
+
 std::string Description(const FakeIgdConfig& config)
 {
-    std::string head = "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
-                       "<specVersion><major>1</major><minor>0</minor></specVersion>";
-    if (!config.urlBase.empty()) head += "<URLBase>" + config.urlBase + "</URLBase>";
-    if (!config.isGateway)
-        return head + "<device><deviceType>urn:schemas-upnp-org:device:MediaServer:1</deviceType><serviceList>" +
-               Service("ContentDirectory:1", "ContentDir") + "</serviceList></device></root>";
     const std::string connections =
         (config.pppStatus ? Service("WANPPPConnection:1", "PPPConn") : "") + Service("WANIPConnection:1", "IPConn");
-    return head +
-           "<device><deviceType>urn:schemas-upnp-org:device:InternetGatewayDevice:1</deviceType><deviceList>"
-           "<device><deviceType>urn:schemas-upnp-org:device:WANDevice:1</deviceType><serviceList>" +
-           Service("WANCommonInterfaceConfig:1", "CmnIfCfg") +
-           "</serviceList><deviceList><device><deviceType>urn:schemas-upnp-org:device:WANConnectionDevice:1</deviceType>"
-           "<serviceList>" +
-           connections + "</serviceList></device></deviceList></device></deviceList></device></root>";
+    const std::string wan = Device("WANDevice:1", "<serviceList>" + Service("WANCommonInterfaceConfig:1", "CmnIfCfg") +
+                                                      "</serviceList><deviceList>" +
+                                                      Device("WANConnectionDevice:1", "<serviceList>" + connections +
+                                                                                          "</serviceList>") +
+                                                      "</deviceList>");
+    return "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
+           "<specVersion><major>1</major><minor>0</minor></specVersion>" +
+           (config.urlBase.empty() ? "" : "<URLBase>" + config.urlBase + "</URLBase>") +
+           (config.isGateway ? Device("InternetGatewayDevice:1", "<deviceList>" + wan + "</deviceList>")
+                             : Device("MediaServer:1", "<serviceList>" + Service("ContentDirectory:1", "ContentDir") +
+                                                           "</serviceList>")) +
+           "</root>";
 }
 
 std::string Envelope(const std::string& body)
@@ -47,26 +49,26 @@ std::string Envelope(const std::string& body)
            body + "</s:Body></s:Envelope>\r\n";
 }
 
-std::string Response(const std::string& action, const std::map<std::string, std::string>& values)
-{
-    std::string body = "<u:" + action + "Response xmlns:u=\"" + kService + "\">";
-    for (const auto& [name, value] : values) body += "<" + name + ">" + value + "</" + name + ">";
-    return Envelope(body + "</u:" + action + "Response>");
-}
-
-std::string Fault(int code)
-{
-    return Envelope("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail>"
-                    "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" +
-                    std::to_string(code) + "</errorCode><errorDescription>refused</errorDescription></UPnPError>"
-                                           "</detail></s:Fault>");
-}
-
 std::string Http(int status, const std::string& body)
 {
     return "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Error") +
            "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string Response(const std::string& action, const std::map<std::string, std::string>& values)
+{
+    std::string body = "<u:" + action + "Response xmlns:u=\"urn:schemas-upnp-org:service:WANIPConnection:1\">";
+    for (const auto& [name, value] : values) body += "<" + name + ">" + value + "</" + name + ">";
+    return Http(200, Envelope(body + "</u:" + action + "Response>"));
+}
+
+std::string Fault(int code)
+{
+    return Http(500, Envelope("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail>"
+                              "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" +
+                              std::to_string(code) +
+                              "</errorCode><errorDescription>refused</errorDescription></UPnPError></detail></s:Fault>"));
 }
 
 // Reads one request: the header block and a body of Content-Length bytes.
@@ -106,8 +108,7 @@ SoapCall ParseCall(const std::string& request)
 // False once the client has gone; MSG_NOSIGNAL, so that its going raises no SIGPIPE.
 bool WriteAll(int connection, const std::string& text)
 {
-    std::size_t sent = 0;
-    while (sent < text.size()) {
+    for (std::size_t sent = 0; sent < text.size();) {
         const ssize_t step = send(connection, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
         if (step <= 0) return false;
         sent += static_cast<std::size_t>(step);
@@ -162,53 +163,42 @@ void FakeIgd::Handle(int connection)
     const std::string request = ReadRequest(connection);
     if (config_.behaviour == Behaviour::Trickle) {
         // A byte at a time, each well within the library's own read timeout.
-        for (const char c : Http(200, Description(config_))) {
+        for (const char c : Http(200, Description(config_)))
             if (!WriteAll(connection, std::string(1, c)) || !PauseUnlessStopped(thread_.StopFd(), 100)) return;
-        }
-        return;
-    }
-    if (config_.behaviour == Behaviour::Endless) {
+    } else if (config_.behaviour == Behaviour::Endless) {
         WriteAll(connection, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n<root>");
-        const std::string megabyte(1 << 20, ' ');
-        for (int sent = 0; sent < 1024 && WriteAll(connection, megabyte); ++sent) {
+        for (int sent = 0; sent < 1024 && WriteAll(connection, std::string(1 << 20, ' ')); ++sent) {
         }
-        return;
-    }
-    if (request.rfind("GET ", 0) == 0) {
+    } else if (request.rfind("GET ", 0) == 0) {
         WriteAll(connection, Http(200, Description(config_)));
-        return;
+    } else {
+        WriteAll(connection, Answer(ParseCall(request)));
     }
-    const SoapCall call = ParseCall(request);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back(call);
-    }
-    WriteAll(connection, Answer(call));
 }
 
 std::string FakeIgd::Answer(const SoapCall& call)
 {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(call);
     if (call.action == "GetStatusInfo")
-        return Http(200, Response(call.action, {{"NewConnectionStatus", call.path == "/ctl/PPPConn" ? *config_.pppStatus
-                                                                                                    : config_.connectionStatus},
-                                                {"NewLastConnectionError", "ERROR_NONE"},
-                                                {"NewUptime", "100"}}));
+        return Response(call.action, {{"NewConnectionStatus", call.path == "/ctl/PPPConn" ? *config_.pppStatus
+                                                                                          : config_.connectionStatus},
+                                      {"NewLastConnectionError", "ERROR_NONE"},
+                                      {"NewUptime", "100"}});
     if (call.action == "GetExternalIPAddress")
-        return Http(200, Response(call.action, {{"NewExternalIPAddress", config_.externalAddress}}));
+        return Response(call.action, {{"NewExternalIPAddress", config_.externalAddress}});
     if (call.action == "AddPortMapping") {
-        if (config_.addError != 0) return Http(500, Fault(config_.addError));
-        std::lock_guard<std::mutex> lock(mutex_);
+        if (config_.addError != 0) return Fault(config_.addError);
         added_ = call.arguments;
-        return Http(200, Response(call.action, {}));
+        return Response(call.action, {});
     }
     if (call.action == "GetSpecificPortMappingEntry") {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (config_.holdsNothing || added_.empty()) return Http(500, Fault(714));
-        return Http(200, Response(call.action, {{"NewInternalPort", added_["NewInternalPort"]},
-                                                {"NewInternalClient", config_.heldClient.value_or(added_["NewInternalClient"])},
-                                                {"NewEnabled", config_.heldEnabled ? "1" : "0"},
-                                                {"NewPortMappingDescription", added_["NewPortMappingDescription"]},
-                                                {"NewLeaseDuration", "0"}}));
+        if (config_.holdsNothing || added_.empty()) return Fault(714);
+        return Response(call.action, {{"NewInternalPort", added_["NewInternalPort"]},
+                                      {"NewInternalClient", config_.heldClient.value_or(added_["NewInternalClient"])},
+                                      {"NewEnabled", config_.heldEnabled ? "1" : "0"},
+                                      {"NewPortMappingDescription", added_["NewPortMappingDescription"]},
+                                      {"NewLeaseDuration", "0"}});
     }
-    return Http(500, Fault(401));
+    return Fault(401);
 }

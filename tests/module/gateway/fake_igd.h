@@ -46,7 +46,7 @@ public:
 private:
     void Serve();
     void Handle(int connection);
-    std::string Answer(const SoapCall& call);
+    std::string Answer(const SoapCall& call); // records the call, answers as configured
 
     const FakeIgdConfig config_;
     UniqueFd listener_;

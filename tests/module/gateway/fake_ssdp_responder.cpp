@@ -6,6 +6,7 @@
 #include <array>
 #include <stdexcept>
 
+// As miniupnpd 2.3.1 answered the lab's client, header for header.
 std::string GatewayAnswer(const std::string& location, const std::string& searchTarget)
 {
     return "HTTP/1.1 200 OK\r\n"
@@ -13,8 +14,12 @@ std::string GatewayAnswer(const std::string& location, const std::string& search
            "ST: " + searchTarget + "\r\n"
            "USN: uuid:5c1d0e2a-7b3f-4e8d-a6c9-0f1e2d3c4b5a::" + searchTarget + "\r\n"
            "EXT:\r\n"
-           "SERVER: Debian/12 UPnP/1.1 MiniUPnPd/2.3.1\r\n"
+           "SERVER: Debian/6.18.44-fc-v1272 UPnP/1.1 MiniUPnPd/2.3.1\r\n"
            "LOCATION: " + location + "\r\n"
+           "OPT: \"http://schemas.upnp.org/upnp/1/0/\"; ns=01\r\n"
+           "01-NLS: 1796585916\r\n"
+           "BOOTID.UPNP.ORG: 1796585916\r\n"
+           "CONFIGID.UPNP.ORG: 1337\r\n"
            "\r\n";
 }
 

@@ -8,7 +8,6 @@ Exit 0: all checks passed; 1: a check failed; 77: the lab cannot run here (skip)
 """
 import argparse
 import os
-import socket
 import subprocess
 import sys
 import tempfile
@@ -22,6 +21,30 @@ GATEWAY_WAN = "10.78.0.1"
 # The lines the mapping client prints on standard output.
 ADD_FAILED = "Varneth::Add Collection->Add failed"
 NO_COLLECTION = "Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"
+
+# name, port, TCP, UDP
+FORWARDS = [("TCP", 18101, True, False), ("UDP", 18102, False, True), ("both", 18103, True, True),
+            ("the same port again", 18103, True, True)]
+
+# name, set-up, address, port, TCP, UDP, what standard error says, the failure line and how often it comes
+REFUSALS = [
+    ("denied port 6666", None, CLIENT, 6666, True, True, "606 Action not authorized", ADD_FAILED, 2),
+    ("port held by another client",
+     lambda lab: lab.run("exec-ns", "lan2", "upnpc", "-u", ROOT_URL, "-e", "second client", "-a", CLIENT2, "18104",
+                         "18104", "TCP"),
+     CLIENT, 18104, True, False, "718 ConflictInMappingEntry", ADD_FAILED, 1),
+    ("another host's address", None, CLIENT2, 18105, True, False, "718 ConflictInMappingEntry", ADD_FAILED, 1),
+    ("empty address", None, "", 18106, True, True, "internal client '' is not an IPv4 address", ADD_FAILED, 2),
+] + [
+    # 65536, 70000 and -5 must not wrap to 0, 4464 and 65531
+    (f"port {port}", None, CLIENT, port, True, True, "nothing sent: external port", ADD_FAILED, 2)
+    for port in ("0", "65536", "70000", "-5")
+] + [
+    ("gateway behind carrier-grade NAT", lambda lab: lab.up(external_ip="100.64.0.1"), CLIENT, 18107, True, True,
+     "no external address", NO_COLLECTION, 2),
+    ("no gateway", lambda lab: lab.run("stop-daemon"), CLIENT, 18108, True, True,
+     "no Internet gateway answered the search", NO_COLLECTION, 2),
+]
 
 
 class Run:
@@ -45,14 +68,22 @@ class Run:
         return f"result {self.result}, {self.seconds:.2f} s\n  stdout: {self.stdout!r}\n  stderr: {self.stderr!r}"
 
 
-def refused(checks, name, run, lab, ports, stderr_says, stdout_says=ADD_FAILED, lines=2):
-    """A refusal: no "0", the module's failure lines, our reason on standard error, nothing mapped."""
-    checks.check(f"{name}: a result other than 0", run.result not in ([], ["0"]), run)
-    checks.check(f"{name}: '{stdout_says}' {lines}x", run.stdout.count(stdout_says) == lines, run)
-    checks.check(f"{name}: standard error says '{stderr_says}'", stderr_says in run.stderr, run)
-    if ports:
+def forwards(checks, lab, kavro):
+    print("# forwards that work")
+    for name, port, tcp, udp in FORWARDS:
+        run = Run(lab, kavro, CLIENT, port, tcp, udp)
+        checks.check(f"{name}: result 0", run.result == ["0"], run)
+        checks.check(f"{name}: diagnostic line", run.stdout.startswith(f"fwd {CLIENT} port:{port}\n"), run)
+        checks.check(f"{name}: 'prot both' only for both", ("prot both\n" in run.stdout) == (tcp and udp), run)
+        checks.check(f"{name}: no Varneth failure line", "Varneth::" not in run.stdout, run)
+        checks.check(f"{name}: under 2 s", run.seconds < 2, run)
         held = lab.mappings()
-        checks.check(f"{name}: nothing mapped", not any((p, port) in held for p in ("TCP", "UDP") for port in ports), held)
+        for protocol, wanted in (("TCP", tcp), ("UDP", udp)):
+            expected = (f"{CLIENT}:{port}", f"HLMX {port} {protocol}") if wanted else None
+            checks.check(f"{name}: gateway holds {port}/{protocol}: {expected}", held.get((protocol, port)) == expected, held)
+    greeting = wan_peer_reaches_client(lab, 18101)
+    checks.check("a WAN peer reaches the client through the mapped port",
+                 greeting == "through the gateway from 10.78.0.2", greeting)
 
 
 def wan_peer_reaches_client(lab, port):
@@ -76,13 +107,29 @@ def wan_peer_reaches_client(lab, port):
         listener.wait(timeout=15)
 
 
+def refusals(checks, lab, kavro):
+    """Each refusal: no "0", the module's failure lines, our reason on standard error, an
+    answer within 2 s, and the gateway's mappings as they were."""
+    print("# refusals and unusable gateways")
+    for name, setup, address, port, tcp, udp, stderr_says, stdout_says, lines in REFUSALS:
+        if setup:
+            setup(lab)
+        before = lab.mappings()
+        run = Run(lab, kavro, address, port, tcp, udp)
+        checks.check(f"{name}: a result other than 0", run.result not in ([], ["0"]), run)
+        checks.check(f"{name}: '{stdout_says}' {lines}x", run.stdout.count(stdout_says) == lines, run)
+        checks.check(f"{name}: standard error says '{stderr_says}'", stderr_says in run.stderr, run)
+        checks.check(f"{name}: answered within 2 s", run.seconds < 2, run)
+        after = lab.mappings()
+        checks.check(f"{name}: the gateway's mappings unchanged", after == before, set(after.items()) ^ set(before.items()))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kavro", required=True)
     parser.add_argument("--lab", required=True)
     args = parser.parse_args()
     kavro, lab = os.path.realpath(args.kavro), Lab(os.path.realpath(args.lab))
-
     status = lab.run("check", check=False)
     if status.returncode != 0:
         print("skip: " + status.stderr.strip(), file=sys.stderr)
@@ -90,87 +137,15 @@ def main():
     if not os.access(kavro, os.X_OK):
         print(f"FAIL no Kavro program at {kavro}")
         return 1
-
     checks = Checks()
     try:
         lab.up()
-        forward(checks, lab, kavro)
+        forwards(checks, lab, kavro)
         refusals(checks, lab, kavro)
-        unusable_gateways(checks, lab, kavro)
     finally:
         lab.run("down", check=False)
     print(f"{checks.failures} failure(s)")
     return 1 if checks.failures else 0
-
-
-def forward(checks, lab, kavro):
-    print("# forwards that work")
-    for name, port, tcp, udp in (("TCP", 18101, True, False), ("UDP", 18102, False, True), ("both", 18103, True, True)):
-        run = Run(lab, kavro, CLIENT, port, tcp, udp)
-        checks.check(f"{name}: result 0", run.result == ["0"], run)
-        checks.check(f"{name}: diagnostic line", run.stdout.startswith(f"fwd {CLIENT} port:{port}\n"), run)
-        checks.check(f"{name}: 'prot both' only for both", ("prot both\n" in run.stdout) == (tcp and udp), run)
-        checks.check(f"{name}: no Varneth failure line", "Varneth::" not in run.stdout, run)
-        checks.check(f"{name}: under 2 s", run.seconds < 2, run)
-        held = lab.mappings()
-        for protocol, wanted in (("TCP", tcp), ("UDP", udp)):
-            expected = (f"{CLIENT}:{port}", f"HLMX {port} {protocol}") if wanted else None
-            checks.check(f"{name}: gateway holds {port}/{protocol}: {expected}", held.get((protocol, port)) == expected, held)
-
-    again = Run(lab, kavro, CLIENT, 18103, True, True)
-    checks.check("the same port twice: result 0 again", again.result == ["0"], again)
-    held = lab.mappings()
-    checks.check("the same port twice: still one mapping each",
-                 sum(1 for (_, port) in held if port == 18103) == 2, held)
-
-    greeting = wan_peer_reaches_client(lab, 18101)
-    checks.check("a WAN peer reaches the client through the mapped port",
-                 greeting == "through the gateway from 10.78.0.2", greeting)
-
-
-def refusals(checks, lab, kavro):
-    print("# refusals")
-    run = Run(lab, kavro, CLIENT, 6666, True, True)
-    refused(checks, "denied port 6666", run, lab, [6666], "606 Action not authorized")
-
-    lab.run("exec-ns", "lan2", "upnpc", "-u", ROOT_URL, "-e", "second client", "-a", CLIENT2, "18104", "18104", "TCP")
-    run = Run(lab, kavro, CLIENT, 18104, True, False)
-    checks.check("port held by another client: a result other than 0", run.result not in ([], ["0"]), run)
-    checks.check("port held by another client: Add failed", run.stdout.count(ADD_FAILED) == 1, run)
-    checks.check("port held by another client: 718 on standard error", "718 ConflictInMappingEntry" in run.stderr, run)
-    held = lab.mappings().get(("TCP", 18104))
-    checks.check("port held by another client: still the other client's", held == (f"{CLIENT2}:18104", "second client"), held)
-
-    run = Run(lab, kavro, CLIENT2, 18105, True, False)
-    refused(checks, "another host's address", run, lab, [18105], "718 ConflictInMappingEntry", lines=1)
-
-    before = lab.mappings()
-    for port in ("0", "65536", "70000", "-5"):
-        run = Run(lab, kavro, CLIENT, port, True, True)
-        refused(checks, f"port {port}", run, lab, [], "nothing sent: external port")
-    after = lab.mappings()
-    checks.check("ports out of range: no mapping at all, none wrapped (0, 4464, 65531)", after == before,
-                 set(after) - set(before))
-
-    run = Run(lab, kavro, "", 18106, True, True)
-    refused(checks, "empty address", run, lab, [18106], "internal client '' is not an IPv4 address")
-
-
-def unusable_gateways(checks, lab, kavro):
-    print("# no usable gateway")
-    lab.up(external_ip="100.64.0.1")
-    run = Run(lab, kavro, CLIENT, 18107, True, True)
-    refused(checks, "gateway behind carrier-grade NAT", run, lab, [18107], "no external address",
-            stdout_says=NO_COLLECTION)
-
-    lab.up()
-    lab.run("stop-daemon")
-    run = Run(lab, kavro, CLIENT, 18108, True, True)
-    checks.check("no gateway: a result other than 0", run.result not in ([], ["0"]), run)
-    checks.check("no gateway: collection null twice", run.stdout.count(NO_COLLECTION) == 2, run)
-    checks.check("no gateway: standard error says so", "no Internet gateway answered the search" in run.stderr, run)
-    checks.check("no gateway: answered within 2 s", run.seconds < 2, run)
-    lab.up()
 
 
 if __name__ == "__main__":

@@ -26,7 +26,7 @@ std::string RouteLine(const std::string& interface, gateway::Ipv4 destination, g
     return line;
 }
 
-RouteTableFile::RouteTableFile(const gateway::Ipv4* defaultGateway)
+RouteTableFile::RouteTableFile(gateway::Ipv4 defaultGateway)
 {
     char path[] = "/tmp/kavro-route-XXXXXX";
     const int fd = mkstemp(path);
@@ -35,8 +35,7 @@ RouteTableFile::RouteTableFile(const gateway::Ipv4* defaultGateway)
     path_ = path;
     std::ofstream table(path_);
     table << kRouteTableTitles << "\n";
-    if (defaultGateway != nullptr) table << RouteLine("lo", {}, *defaultGateway, 0x3, 0, {}) << "\n";
-    table << RouteLine("lo", Ip("127.0.0.0"), {}, 0x1, 0, Ip("255.0.0.0")) << "\n";
+    table << RouteLine("lo", {}, defaultGateway, 0x3, 0, {}) << "\n";
 }
 
 RouteTableFile::~RouteTableFile() { std::remove(path_.c_str()); }

@@ -22,11 +22,11 @@ private:
     std::streambuf* previous_;
 };
 
-// A file in the layout of /proc/net/route, removed with the object.
+// A file in the layout of /proc/net/route with a default route through
+// `defaultGateway`, removed with the object.
 class RouteTableFile {
 public:
-    // With a default route through `gateway`, or without any default route.
-    explicit RouteTableFile(const gateway::Ipv4* defaultGateway);
+    explicit RouteTableFile(gateway::Ipv4 defaultGateway);
     ~RouteTableFile();
     RouteTableFile(const RouteTableFile&) = delete;
     RouteTableFile& operator=(const RouteTableFile&) = delete;

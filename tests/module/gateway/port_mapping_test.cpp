@@ -1,6 +1,8 @@
 // Add's arguments are checked before anything is sent; the read-back must match the request.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "com/com_ptr.h"
 #include "platform/linux/gateway/port_mapping.h"
 #include "platform/posix/utf8.h"
@@ -57,18 +59,16 @@ TEST(MappingArguments, TheGatewayMustHoldThePortOpenForOurClient)
     const gateway::MappingRequest request{8080, "TCP", 8080, "10.77.0.2", "HLMX 8080 TCP"};
     const gateway::HeldMapping same{"11.77.0.1", 8080, "TCP", 8080, "10.77.0.2", true, "other text"};
     EXPECT_TRUE(gateway::HoldsRequest(same, request));
-    auto other = same;
-    other.internalClient = "10.77.0.3";
-    EXPECT_FALSE(gateway::HoldsRequest(other, request));
-    other = same;
-    other.internalPort = 8081;
-    EXPECT_FALSE(gateway::HoldsRequest(other, request));
-    other = same;
-    other.enabled = false;
-    EXPECT_FALSE(gateway::HoldsRequest(other, request));
-    other = same;
-    other.protocol = "UDP";
-    EXPECT_FALSE(gateway::HoldsRequest(other, request));
+    const std::function<void(gateway::HeldMapping&)> changes[] = {
+        [](auto& held) { held.internalClient = "10.77.0.3"; }, [](auto& held) { held.internalPort = 8081; },
+        [](auto& held) { held.externalPort = 8081; },          [](auto& held) { held.protocol = "UDP"; },
+        [](auto& held) { held.enabled = false; },
+    };
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        auto other = same;
+        changes[i](other);
+        EXPECT_FALSE(gateway::HoldsRequest(other, request)) << "change " << i;
+    }
 }
 
 TEST(WideText, RoundTripsAndReplacesWhatIsNotText)

@@ -3,18 +3,11 @@
 
 #include "platform/linux/gateway/upnp_errors.h"
 
+// Known codes are named in the gateway classes' tests; these are ours and the rest.
 TEST(UpnpErrors, TextNamesTheCode)
 {
-    const struct {
-        int code;
-        const char* text;
-    } cases[] = {
-        {718, "718 ConflictInMappingEntry"},
-        {-3, "-3 HTTP error"},
-        {gateway::kNoAnswerInTime, "-1000 no answer in time"},
-        {899, "899 (unknown code)"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(gateway::UpnpErrorText(c.code), c.text);
+    EXPECT_EQ(gateway::UpnpErrorText(gateway::kNoAnswerInTime), "-1000 no answer in time");
+    EXPECT_EQ(gateway::UpnpErrorText(899), "899 (unknown code)");
 }
 
 TEST(UpnpErrors, EveryRefusalIsAFailureStatus)
@@ -27,9 +20,6 @@ TEST(UpnpErrors, EveryRefusalIsAFailureStatus)
         {501, 0x80004005u}, {402, 0x80004005u}, {900, 0x80004005u}, {-3, 0x80004005u},
         {gateway::kNoAnswerInTime, 0x800705B4u},
     };
-    for (const auto& c : cases) {
-        const HRESULT hr = gateway::HresultFromUpnpError(c.code);
-        EXPECT_EQ(static_cast<std::uint32_t>(hr), c.status) << c.code;
-        EXPECT_TRUE(FAILED(hr)) << c.code;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(static_cast<std::uint32_t>(gateway::HresultFromUpnpError(c.code)), c.status) << c.code;
 }
