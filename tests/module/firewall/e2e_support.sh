@@ -1,5 +1,6 @@
-# Shared by the firewall's end-to-end scripts: checks that count, a listener on the
-# lab host, a probe from the peer, and what the machine's own firewall looks like.
+# Shared by the firewall's end-to-end scripts: checks that count, a Kavro run, a
+# listener on the lab host, a probe from the peer, and what the machine's own
+# firewall looks like.
 
 PYTHON=/usr/bin/python3
 passed=0 failed=0
@@ -12,22 +13,33 @@ bad()  { echo "FAIL $*"; failed=$((failed + 1)); }
 check() { local name=$1; shift; if "$@" >/dev/null 2>&1; then ok "$name"; else bad "$name"; fi; }
 
 # expect NAME REGEX CMD...: some line of CMD's output must match REGEX
-expect() {
-  local name=$1 re=$2 out; shift 2
-  out=$("$@" 2>&1)
-  if grep -Eq -- "$re" <<<"$out"; then ok "$name"; else bad "$name"; sed 's/^/     | /' <<<"$out" | tail -n 6; fi
-}
-
 # expect_not NAME TEXT CMD...: no line of CMD's output may hold TEXT
-expect_not() {
-  local name=$1 text=$2 out; shift 2
+expect()     { output_matches "$1" 0 -E "${@:2}"; }
+expect_not() { output_matches "$1" 1 -F "${@:2}"; }
+output_matches() {
+  local name=$1 want=$2 how=$3 pattern=$4 out; shift 4
   out=$("$@" 2>&1)
-  if grep -qF -- "$text" <<<"$out"; then bad "$name"; sed 's/^/     | /' <<<"$out" | tail -n 6; else ok "$name"; fi
+  grep -q "$how" -- "$pattern" <<<"$out"
+  if [ $? -eq "$want" ]; then ok "$name"; else bad "$name"; sed 's/^/     | /' <<<"$out" | tail -n 6; fi
 }
 
 summary() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
+}
+
+# run_kavro WORK ADDRESS PORT CMD...: one run of $KAVRO through CMD (e.g. "fw-lab exec")
+# in WORK, forwarding TCP and UDP; sets result (the first line of its log.txt),
+# last_status and last_run_ms.
+run_kavro() {
+  local work=$1 address=$2 port=$3 started; shift 3
+  rm -f "$work/log.txt"
+  printf 'kavro\n%s\n%s\nTRUE\nTRUE\n' "$address" "$port" >"$work/kavro.cmd"
+  started=$(now_ms)
+  (cd "$work" && "$@" "$KAVRO" >"$work/stdout.txt" 2>"$work/stderr.txt")
+  last_status=$?
+  last_run_ms=$(( $(now_ms) - started ))
+  result=$(head -n 1 "$work/log.txt" 2>/dev/null)
 }
 
 # Answers "hello-tcp" to a TCP connection and "hello-udp" to a datagram on PORT, for
@@ -71,7 +83,6 @@ start_listener() {
   fifo=$(mktemp -u /tmp/kavro-listener.XXXXXX)
   mkfifo "$fifo"
   "${@:1:$#-1}" "$PYTHON" -c "$LISTENER" "$port" >"$fifo" 2>&1 &
-  listener_pid=$!
   local line; read -r -t 5 line <"$fifo"; rm -f "$fifo"
   [ "$line" = listening ] || { echo "FAIL listener did not start: $line"; return 1; }
 }

@@ -9,11 +9,7 @@ class FakeManager final : public FirewallManager {
 public:
     explicit FakeManager(FakeFirewall& state) : state_(state) {}
 
-    Status OpenProfile() override
-    {
-        ++state_.profilesOpened;
-        return state_.openProfile;
-    }
+    Status OpenProfile() override { return state_.openProfile; }
     bool Enabled() const override { return state_.enabled; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override
     {
@@ -41,6 +37,15 @@ private:
 ManagerFactory FakeFirewall::Factory()
 {
     return [this]() -> std::unique_ptr<FirewallManager> { return std::make_unique<FakeManager>(*this); };
+}
+
+ProcessOutcome Exited(int code, std::string output)
+{
+    ProcessOutcome outcome;
+    outcome.end = ProcessOutcome::End::Exited;
+    outcome.exitCode = code;
+    outcome.output = std::move(output);
+    return outcome;
 }
 
 } // namespace firewall

@@ -1,4 +1,5 @@
-// A firewall manager whose answers the test sets, logging what it is asked.
+// Stand-ins for the firewall tests: a firewall manager whose answers the test sets,
+// logging what it is asked, and the outcome of a ufw run.
 #pragma once
 
 #include <map>
@@ -9,6 +10,7 @@
 
 #include "firewall_manager.h"
 #include "net_fw_mgr.h"
+#include "process_runner.h"
 
 namespace firewall {
 
@@ -18,10 +20,12 @@ struct FakeFirewall {
     Status openPort = Status::Ok;
     std::map<std::pair<int, Protocol>, std::string> open;  // port, protocol -> name
     std::vector<std::string> calls;                          // "find 8080/tcp", "open 8080/udp 'name'"
-    int profilesOpened = 0;
 
     // Makes a manager on this state for each profile asked for.
     ManagerFactory Factory();
 };
+
+// A program that exited with `code` after writing `output`.
+ProcessOutcome Exited(int code, std::string output);
 
 } // namespace firewall

@@ -5,7 +5,6 @@
 #include "fake_firewall.h"
 #include "firewall_classes.h"
 #include "firewall_opener.h"
-#include "varneth.h"
 
 namespace firewall {
 namespace {
@@ -43,23 +42,19 @@ protected:
     FakeFirewall fake;
 };
 
-TEST_F(FirewallClassesTest, NewEntryTakesOnlyRealPortsAndProtocols)
+TEST_F(FirewallClassesTest, NewEntryTakesOnlyRealPortsAndProtocolsAndKeepsItsName)
 {
     ComPtr<INetFwOpenPort> entry = NewEntry();
     ASSERT_TRUE(entry);
     LONG port = -1;
     EXPECT_EQ(entry->get_Port(&port), S_OK);
     EXPECT_EQ(port, 0);
-    struct Case {
-        LONG port;
-        HRESULT hr;
-    };
-    for (const Case c : {Case{1, S_OK}, Case{65535, S_OK}, Case{0, E_INVALIDARG}, Case{65536, E_INVALIDARG},
-                         Case{-5, E_INVALIDARG}, Case{100000, E_INVALIDARG}}) {
+    for (const auto& [value, hr] : {std::pair<LONG, HRESULT>{1, S_OK}, {65535, S_OK}, {0, E_INVALIDARG},
+                                    {65536, E_INVALIDARG}, {-5, E_INVALIDARG}, {100000, E_INVALIDARG}}) {
         EXPECT_EQ(entry->put_Port(42), S_OK);
-        EXPECT_EQ(entry->put_Port(c.port), c.hr) << c.port;
+        EXPECT_EQ(entry->put_Port(value), hr) << value;
         EXPECT_EQ(entry->get_Port(&port), S_OK);
-        EXPECT_EQ(port, SUCCEEDED(c.hr) ? c.port : 42) << "a refused port leaves the entry as it was";
+        EXPECT_EQ(port, SUCCEEDED(hr) ? value : 42) << "a refused port leaves the entry as it was";
     }
     NET_FW_IP_PROTOCOL protocol = NET_FW_IP_PROTOCOL_ANY;
     EXPECT_EQ(entry->put_Protocol(NET_FW_IP_PROTOCOL_UDP), S_OK);
@@ -67,11 +62,7 @@ TEST_F(FirewallClassesTest, NewEntryTakesOnlyRealPortsAndProtocols)
     EXPECT_EQ(entry->put_Protocol(static_cast<NET_FW_IP_PROTOCOL>(1)), E_INVALIDARG);
     EXPECT_EQ(entry->get_Protocol(&protocol), S_OK);
     EXPECT_EQ(protocol, NET_FW_IP_PROTOCOL_UDP);
-}
 
-TEST_F(FirewallClassesTest, NewEntryKeepsItsNameAndRefusesNullPlaces)
-{
-    ComPtr<INetFwOpenPort> entry = NewEntry();
     const Bstr name(L"HLMX 8080 \x00dc");
     EXPECT_EQ(entry->put_Name(name.get()), S_OK);
     Bstr read;
@@ -87,55 +78,45 @@ TEST_F(FirewallClassesTest, NewEntryKeepsItsNameAndRefusesNullPlaces)
     EXPECT_EQ(entry->get_Enabled(nullptr), E_POINTER);
 }
 
-TEST_F(FirewallClassesTest, ObjectsAnswerOnlyForTheirInterfaces)
+TEST_F(FirewallClassesTest, AManagerIsNotMadeForAnotherInterface)
 {
     ComPtr<INetFwMgr> manager;
     EXPECT_EQ(CoCreateInstance(CLSID_NetFwMgr, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwOpenPort, manager.put_void()),
               E_NOINTERFACE);
     EXPECT_FALSE(manager);
-    ComPtr<IUnknown> unknown;
-    EXPECT_EQ(CoCreateInstance(CLSID_NetFwMgr, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.put_void()), S_OK);
-    EXPECT_EQ(unknown->QueryInterface(IID_INetFwMgr, manager.put_void()), S_OK);
-    EXPECT_EQ(fake.profilesOpened, 0) << "the firewall is looked at only when the profile is asked for";
 }
 
-TEST_F(FirewallClassesTest, ProfileStatusFollowsTheManager)
+// What the module sees of the manager's answers: the profile, whether the firewall is
+// on, and an add.
+TEST_F(FirewallClassesTest, StatusesFollowTheManager)
 {
-    struct Case {
+    const struct {
         Status status;
         HRESULT hr;
-    };
-    for (const Case c : {Case{Status::Ok, S_OK}, Case{Status::AccessDenied, E_ACCESSDENIED},
-                         Case{Status::Failed, E_FAIL}, Case{Status::TimedOut, HRESULT_FROM_WIN32(1460)}}) {
+    } cases[] = {{Status::Ok, S_OK}, {Status::AccessDenied, E_ACCESSDENIED}, {Status::Failed, E_FAIL},
+                 {Status::TimedOut, HRESULT_FROM_WIN32(1460)}};
+    for (const auto& c : cases) {
         fake.openProfile = c.status;
         FirewallState state;
         EXPECT_EQ(OpenFirewallProfile(state), c.hr);
         EXPECT_EQ(static_cast<bool>(state.Profile), c.status == Status::Ok);
+        fake.openProfile = Status::Ok;
+        fake.openPort = c.status;
+        fake.open.clear();
+        EXPECT_EQ(OpenFirewallPort(Profile().get(), 8080, NET_FW_IP_PROTOCOL_TCP, L"HLMX 8080 TCP"), c.hr);
     }
-    EXPECT_EQ(fake.profilesOpened, 4);
-}
-
-TEST_F(FirewallClassesTest, FirewallOnAsTheManagerSays)
-{
     fake.enabled = false;
     EXPECT_FALSE(IsFirewallOn(Profile().get()));
     fake.enabled = true;
     EXPECT_TRUE(IsFirewallOn(Profile().get()));
 }
 
-TEST_F(FirewallClassesTest, ClosedPortIsAddedUnderItsName)
+TEST_F(FirewallClassesTest, AClosedPortIsAddedUnderItsNameAnOpenOneLeftAsItIs)
 {
     ComPtr<INetFwProfile> profile = Profile();
     EXPECT_EQ(OpenFirewallPort(profile.get(), 8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_OK);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"find 8080/udp", "open 8080/udp 'HLMX 8080 UDP'"}));
-}
-
-TEST_F(FirewallClassesTest, OpenPortIsLeftAsItIs)
-{
-    fake.open[{8080, Protocol::Tcp}] = "theirs";
-    ComPtr<INetFwProfile> profile = Profile();
-    EXPECT_EQ(OpenFirewallPort(profile.get(), 8080, NET_FW_IP_PROTOCOL_TCP, L"HLMX 8080 TCP"), S_OK);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"find 8080/tcp"}));
+    EXPECT_EQ(OpenFirewallPort(profile.get(), 8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_OK);
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"find 8080/udp", "open 8080/udp 'HLMX 8080 UDP'", "find 8080/udp"}));
 }
 
 TEST_F(FirewallClassesTest, ItemHandsOutTheEntryTheFirewallHas)
@@ -148,12 +129,10 @@ TEST_F(FirewallClassesTest, ItemHandsOutTheEntryTheFirewallHas)
     Bstr name;
     LONG port = 0;
     NET_FW_IP_PROTOCOL protocol = NET_FW_IP_PROTOCOL_ANY;
-    EXPECT_EQ(entry->get_Name(name.put()), S_OK);
-    EXPECT_EQ(name.ToWide(), L"\x00dc dns");
-    EXPECT_EQ(entry->get_Port(&port), S_OK);
-    EXPECT_EQ(port, 53);
-    EXPECT_EQ(entry->get_Protocol(&protocol), S_OK);
-    EXPECT_EQ(protocol, NET_FW_IP_PROTOCOL_UDP);
+    ASSERT_EQ(entry->get_Name(name.put()), S_OK);
+    ASSERT_EQ(entry->get_Port(&port), S_OK);
+    ASSERT_EQ(entry->get_Protocol(&protocol), S_OK);
+    EXPECT_EQ(name.ToWide() + L" " + std::to_wstring(port) + L"/" + std::to_wstring(protocol), L"\x00dc dns 53/17");
 
     EXPECT_EQ(ports->Item(53, NET_FW_IP_PROTOCOL_TCP, entry.put()), HRESULT_FROM_WIN32(2));
     EXPECT_FALSE(entry);
@@ -187,50 +166,6 @@ TEST_F(FirewallClassesTest, AddTakesWhatTheEntrySaysOrNothing)
     ComPtr<INetFwOpenPort> empty = NewEntry();  // port 0: never set
     EXPECT_EQ(ports->Add(empty.get()), E_INVALIDARG);
     EXPECT_TRUE(fake.calls.empty());
-}
-
-TEST_F(FirewallClassesTest, RefusedAddIsAFailure)
-{
-    for (const Status refusal : {Status::AccessDenied, Status::Failed, Status::TimedOut}) {
-        fake.openPort = refusal;
-        EXPECT_TRUE(FAILED(OpenFirewallPort(Profile().get(), 8080, NET_FW_IP_PROTOCOL_TCP, L"HLMX 8080 TCP")));
-    }
-    fake.openPort = Status::AccessDenied;
-    EXPECT_EQ(OpenFirewallPort(Profile().get(), 8080, NET_FW_IP_PROTOCOL_TCP, L"n"), E_ACCESSDENIED);
-}
-
-// Without a gateway the mappings fail; what is left to see is the firewall's share.
-TEST_F(FirewallClassesTest, ForwardRequestCodesFromTheFirewall)
-{
-    struct Case {
-        Status profile;
-        bool enabled;
-        Status add;
-        std::int32_t code;
-        bool firewallOpen;
-        std::size_t opened;
-    };
-    const Case cases[] = {
-        {Status::AccessDenied, true, Status::Ok, kErrorNoFirewallProfile, false, 0},
-        {Status::TimedOut, true, Status::Ok, kErrorNoFirewallProfile, false, 0},
-        {Status::Ok, true, Status::AccessDenied, kErrorFirewallNotOpened, false, 2},
-        {Status::Ok, true, Status::Ok, 0, true, 2},
-        {Status::Ok, false, Status::Ok, 0, true, 0},
-    };
-    for (const Case& c : cases) {
-        fake = FakeFirewall{};
-        fake.openProfile = c.profile;
-        fake.enabled = c.enabled;
-        fake.openPort = c.add;
-        Varneth mapping;
-        const ForwardResult result = mapping.Forward(2, 8080, L"10.0.0.5", L"AUTO");
-        EXPECT_EQ(mapping.ErrorCode, c.code);
-        EXPECT_EQ(result.FirewallOpen, c.firewallOpen);
-        EXPECT_FALSE(result.Mapped);
-        std::size_t opened = 0;
-        for (const std::string& call : fake.calls) opened += call.rfind("open ", 0) == 0;
-        EXPECT_EQ(opened, c.opened);
-    }
 }
 
 } // namespace

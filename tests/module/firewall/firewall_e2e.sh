@@ -40,56 +40,44 @@ listed() {
     echo "permanent: $("$LAB" exec firewall-cmd --permanent --list-ports)"
   fi
 }
-
-# forward PORT [setpriv options...]: one Kavro run on the lab host, TCP and UDP
-forward() {
-  local port=$1; shift
-  rm -f "$work/log.txt"
-  printf 'kavro\n%s\n%s\nTRUE\nTRUE\n' "$HOST_IP" "$port" >"$work/kavro.cmd"
-  local started; started=$(now_ms)
-  (cd "$work" && "$LAB" exec "$@" "$KAVRO" >"$work/stdout.txt" 2>"$work/stderr.txt")
-  last_status=$?
-  last_run_ms=$(( $(now_ms) - started ))
-  result=$(head -n 1 "$work/log.txt" 2>/dev/null)
-}
+# what the peer gets from PROTO $PORT on the lab host
+probe() { "$LAB" peer "$PYTHON" -c "$PROBE" "$1" "$HOST_IP" "$PORT"; }
 
 echo "# $MODE: before the forward"
 start_listener "$LAB" exec "$PORT"
-expect "TCP $PORT blocked from the peer" '^blocked' "$LAB" peer "$PYTHON" -c "$PROBE" tcp "$HOST_IP" "$PORT"
-expect "UDP $PORT blocked from the peer" '^blocked' "$LAB" peer "$PYTHON" -c "$PROBE" udp "$HOST_IP" "$PORT"
+for proto in tcp udp; do expect "${proto^^} $PORT blocked from the peer" '^blocked' probe $proto; done
 expect_not "the firewall does not list $PORT" "$PORT" listed
 
 echo "# $MODE: Kavro forwards $PORT as root"
-forward "$PORT"
+run_kavro "$work" "$HOST_IP" "$PORT" "$LAB" exec
 check "result line is the gateway's failure alone" test "$result" = "Invalid IP"
 check "run took under the front end's 10 s (${last_run_ms} ms)" test "$last_run_ms" -lt 10000
 check "Kavro exited with status 0" test "$last_status" = 0
-if [ "$MODE" = ufw ]; then
-  expect "ufw allows $PORT/tcp under the mapping's name" "^ufw allow $PORT/tcp comment 'HLMX $PORT TCP'\$" listed
-  expect "ufw allows $PORT/udp under the mapping's name" "^ufw allow $PORT/udp comment 'HLMX $PORT UDP'\$" listed
-else
-  expect "firewalld opens $PORT/tcp and $PORT/udp now" "^runtime: .*$PORT/tcp" listed
-  expect "  both protocols" "^runtime: .*$PORT/udp" listed
-  expect "and in the permanent configuration" "^permanent: .*$PORT/tcp.*$PORT/udp|^permanent: .*$PORT/udp.*$PORT/tcp" listed
-fi
-expect "TCP $PORT reaches the listener from the peer" '^hello-tcp$' "$LAB" peer "$PYTHON" -c "$PROBE" tcp "$HOST_IP" "$PORT"
-expect "UDP $PORT reaches the listener from the peer" '^hello-udp$' "$LAB" peer "$PYTHON" -c "$PROBE" udp "$HOST_IP" "$PORT"
+for proto in tcp udp; do
+  if [ "$MODE" = ufw ]; then
+    expect "ufw allows $PORT/$proto under the mapping's name" "^ufw allow $PORT/$proto comment 'HLMX $PORT ${proto^^}'\$" listed
+  else
+    expect "firewalld opens $PORT/$proto now" "^runtime: .*$PORT/$proto" listed
+    expect "  and in the permanent configuration" "^permanent: .*$PORT/$proto" listed
+  fi
+  expect "${proto^^} $PORT reaches the listener from the peer" "^hello-$proto\$" probe $proto
+done
 
 echo "# $MODE: a second forward of the same port"
 rules_before=$(listed)
-forward "$PORT"
+run_kavro "$work" "$HOST_IP" "$PORT" "$LAB" exec
 check "result line again the gateway's failure alone" test "$result" = "Invalid IP"
 check "the firewall's rules are unchanged" test "$(listed)" = "$rules_before"
 
 if [ "$MODE" = firewalld ]; then
   "$LAB" exec firewall-cmd --reload >/dev/null
   expect "after a reload the port is still open" "^runtime: .*$PORT/tcp" listed
-  expect "TCP $PORT still reaches the listener" '^hello-tcp$' "$LAB" peer "$PYTHON" -c "$PROBE" tcp "$HOST_IP" "$PORT"
+  expect "TCP $PORT still reaches the listener" '^hello-tcp$' probe tcp
 fi
 
 echo "# $MODE: Kavro without rights"
 rules_before=$(listed)
-forward "$DENIED_PORT" setpriv --reuid=nobody --regid=nogroup --clear-groups
+run_kavro "$work" "$HOST_IP" "$DENIED_PORT" "$LAB" exec setpriv --reuid=nobody --regid=nogroup --clear-groups
 check "result line asks for admin rights" test "$result" = "$ADMIN_TEXT"
 check "Kavro exited with status 0" test "$last_status" = 0
 check "the firewall's rules are unchanged" test "$(listed)" = "$rules_before"

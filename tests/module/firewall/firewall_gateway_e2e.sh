@@ -45,19 +45,15 @@ expect "a multicast search finds no gateway through ufw" 'No IGD UPnP Device fou
 expect "the gateway answers a direct request" 'ExternalIPAddress = ' fw exec timeout 10 upnpc -u "$ROOT_URL" -s
 
 echo "# Kavro forwards $PORT TCP and UDP"
-printf 'kavro\n%s\n%s\nTRUE\nTRUE\n' "$CLIENT_IP" "$PORT" >"$work/kavro.cmd"
-started=$(now_ms)
-(cd "$work" && fw exec "$KAVRO" >"$work/stdout.txt" 2>"$work/stderr.txt")
-took=$(( $(now_ms) - started ))
-result=$(head -n 1 "$work/log.txt" 2>/dev/null)
+run_kavro "$work" "$CLIENT_IP" "$PORT" fw exec
 check "result line is 0" test "$result" = 0
-check "run took under the front end's 10 s (${took} ms)" test "$took" -lt 10000
+check "run took under the front end's 10 s (${last_run_ms} ms)" test "$last_run_ms" -lt 10000
 [ "$result" = 0 ] || sed 's/^/     | /' "$work/stdout.txt" "$work/stderr.txt" | tail -n 12
 mappings() { fw exec timeout 10 upnpc -u "$ROOT_URL" -l; }
-expect "the gateway holds the TCP mapping" "TCP +$PORT->$CLIENT_IP:$PORT +'HLMX $PORT TCP'" mappings
-expect "the gateway holds the UDP mapping" "UDP +$PORT->$CLIENT_IP:$PORT +'HLMX $PORT UDP'" mappings
-expect "ufw allows $PORT/tcp" "^ufw allow $PORT/tcp comment 'HLMX $PORT TCP'\$" fw exec ufw show added
-expect "ufw allows $PORT/udp" "^ufw allow $PORT/udp comment 'HLMX $PORT UDP'\$" fw exec ufw show added
+for proto in TCP UDP; do
+  expect "the gateway holds the $proto mapping" "$proto +$PORT->$CLIENT_IP:$PORT +'HLMX $PORT $proto'" mappings
+  expect "ufw allows $PORT/${proto,,}" "^ufw allow $PORT/${proto,,} comment 'HLMX $PORT $proto'\$" fw exec ufw show added
+done
 
 echo "# taking the firewall lab down"
 fw down >/dev/null

@@ -13,7 +13,7 @@ namespace firewall {
 namespace {
 
 using std::chrono::milliseconds;
-using Clock = std::chrono::steady_clock;
+using End = ProcessOutcome::End;
 
 const std::vector<std::string> kEnvironment{"LC_ALL=C", "PATH=/usr/bin:/bin"};
 
@@ -27,69 +27,42 @@ bool Running(pid_t pid)
     return false;
 }
 
-TEST(ProcessRunner, ArgumentsReachTheProgramUntouched)
+TEST(ProcessRunner, HowAProgramEndsAndWhatItWrites)
 {
-    const auto outcome = RunProcess({"/bin/echo", "it's", "$HOME", "a b", "*"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::Exited);
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.output, "it's $HOME a b *\n");
-}
-
-TEST(ProcessRunner, ChildGetsExactlyTheGivenEnvironment)
-{
-    const auto outcome = RunProcess({"/usr/bin/env"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.output, "LC_ALL=C\nPATH=/usr/bin:/bin\n");
-}
-
-TEST(ProcessRunner, CollectsStandardErrorAndExitCode)
-{
-    const auto outcome =
-        RunProcess({"/bin/sh", "-c", "echo out; echo err >&2; exit 3"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::Exited);
-    EXPECT_EQ(outcome.exitCode, 3);
-    EXPECT_EQ(outcome.output, "out\nerr\n");
-}
-
-TEST(ProcessRunner, StandardInputIsEmpty)
-{
-    const auto outcome = RunProcess({"/bin/cat"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::Exited);
-    EXPECT_EQ(outcome.output, "");
-}
-
-TEST(ProcessRunner, MissingProgramIsNotStarted)
-{
-    const auto outcome = RunProcess({"/nonexistent/ufw", "status"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::NotStarted);
-    EXPECT_EQ(outcome.startError, ENOENT);
-}
-
-TEST(ProcessRunner, SignalIsNoExit)
-{
-    const auto outcome = RunProcess({"/bin/sh", "-c", "kill -TERM $$"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::Signaled);
+    const struct {
+        std::vector<std::string> argv;
+        End end;
+        int exitCode;
+        std::string output;
+    } cases[] = {
+        {{"/bin/echo", "it's", "$HOME", "a b", "*"}, End::Exited, 0, "it's $HOME a b *\n"}, // no shell in between
+        {{"/usr/bin/env"}, End::Exited, 0, "LC_ALL=C\nPATH=/usr/bin:/bin\n"},               // exactly this environment
+        {{"/bin/sh", "-c", "echo out; echo err >&2; exit 3"}, End::Exited, 3, "out\nerr\n"},
+        {{"/bin/cat"}, End::Exited, 0, ""}, // standard input is empty
+        {{"/bin/sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, End::Exited, 0, std::string(kMaxOutput, 'x')},
+        {{"/bin/sh", "-c", "kill -TERM $$"}, End::Signaled, -1, ""},
+        {{"/nonexistent/ufw", "status"}, End::NotStarted, -1, ""},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = RunProcess(c.argv, kEnvironment, milliseconds(5000));
+        EXPECT_EQ(outcome.end, c.end) << c.argv.back();
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.argv.back();
+        EXPECT_EQ(outcome.output, c.output) << c.argv.back();
+        EXPECT_EQ(outcome.startError, c.end == End::NotStarted ? ENOENT : 0) << c.argv.back();
+    }
 }
 
 TEST(ProcessRunner, OverstayingChildAndItsChildrenAreEnded)
 {
-    const auto started = Clock::now();
+    const auto started = std::chrono::steady_clock::now();
     // The grandchild keeps the output pipe open after its parent is gone.
     const auto outcome = RunProcess({"/bin/sh", "-c", "sleep 30 & echo $!; wait"}, kEnvironment, milliseconds(300));
-    const auto took = Clock::now() - started;
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::TimedOut);
-    EXPECT_LT(took, milliseconds(2000));
+    EXPECT_EQ(outcome.end, End::TimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(2000));
     const pid_t grandchild = std::stoi(outcome.output);
     ASSERT_GT(grandchild, 1);
     for (int i = 0; i < 200 && Running(grandchild); ++i) std::this_thread::sleep_for(milliseconds(10));
     EXPECT_FALSE(Running(grandchild)) << "killed with its process group";
-}
-
-TEST(ProcessRunner, OutputIsCapped)
-{
-    const auto outcome =
-        RunProcess({"/bin/sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, kEnvironment, milliseconds(5000));
-    EXPECT_EQ(outcome.end, ProcessOutcome::End::Exited);
-    EXPECT_EQ(outcome.output.size(), kMaxOutput);
 }
 
 } // namespace

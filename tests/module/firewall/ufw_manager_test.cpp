@@ -6,14 +6,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
+#include "fake_firewall.h"
 #include "ufw_manager.h"
 
 namespace firewall {
 namespace {
 
 using std::chrono::milliseconds;
+using Command = std::vector<std::string>;
+
+const ProcessOutcome kNotRoot = Exited(1, "ERROR: You need to be root to run this script\n");
 
 class UfwManagerTest : public ::testing::Test {
 protected:
@@ -31,7 +36,8 @@ protected:
 
     UfwManager Manager(milliseconds budget = milliseconds(4000))
     {
-        return UfwManager(files_, [this](const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+        commands.clear();
+        return UfwManager(files_, [this](const Command& argv, const std::vector<std::string>& environment,
                                          milliseconds timeout) {
             commands.push_back(argv);
             environments.push_back(environment);
@@ -41,101 +47,64 @@ protected:
         }, TimeBudget(budget));
     }
 
-    static ProcessOutcome Exit(int code, const std::string& output)
-    {
-        ProcessOutcome outcome;
-        outcome.end = ProcessOutcome::End::Exited;
-        outcome.exitCode = code;
-        outcome.output = output;
-        return outcome;
-    }
-
     std::filesystem::path directory_;
     UfwFiles files_;
-    ProcessOutcome answer = Exit(0, "Status: active\n");
+    ProcessOutcome answer = Exited(0, "Status: active\n");
     milliseconds delay{0};
-    std::vector<std::vector<std::string>> commands;
+    std::vector<Command> commands;
     std::vector<std::vector<std::string>> environments;
     std::vector<milliseconds> timeouts;
 };
 
-TEST_F(UfwManagerTest, SwitchedOffUfwIsAProfileWithTheFirewallOffAndAsksNothing)
+TEST_F(UfwManagerTest, OnlyASwitchedOnUfwIsAskedWhetherWeMayChangeIt)
 {
-    Write(files_.config, "ENABLED=no\n");
-    answer = Exit(1, "ERROR: You need to be root to run this script\n");
-    auto manager = Manager();
-    EXPECT_EQ(manager.OpenProfile(), Status::Ok);
-    EXPECT_FALSE(manager.Enabled());
-    EXPECT_TRUE(commands.empty());
-}
-
-TEST_F(UfwManagerTest, MissingConfigurationMeansOff)
-{
-    auto manager = Manager();
-    EXPECT_EQ(manager.OpenProfile(), Status::Ok);
-    EXPECT_FALSE(manager.Enabled());
-}
-
-TEST_F(UfwManagerTest, SwitchedOnUfwIsAskedWhetherWeMayChangeIt)
-{
-    Write(files_.config, "ENABLED=yes\n");
-    auto manager = Manager();
-    EXPECT_EQ(manager.OpenProfile(), Status::Ok);
-    EXPECT_TRUE(manager.Enabled());
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0], (std::vector<std::string>{"/usr/sbin/ufw", "status"}));
-    EXPECT_EQ(environments[0][0], "LC_ALL=C");
-}
-
-TEST_F(UfwManagerTest, RefusalForLackOfRightsDeniesTheProfile)
-{
-    Write(files_.config, "ENABLED=yes\n");
-    answer = Exit(1, "ERROR: You need to be root to run this script\n");
-    auto manager = Manager();
-    EXPECT_EQ(manager.OpenProfile(), Status::AccessDenied);
-}
-
-TEST_F(UfwManagerTest, UnreadableConfigurationFails)
-{
-    std::filesystem::create_directory(files_.config);  // EISDIR on read
-    auto manager = Manager();
-    EXPECT_EQ(manager.OpenProfile(), Status::Failed);
+    const struct {
+        const char* name;
+        std::optional<std::string> config; // none: no ufw.conf; "/": a directory there
+        ProcessOutcome answer;
+        Status status;
+        bool enabled;
+        std::vector<Command> commands;
+    } cases[] = {
+        {"switched off", "ENABLED=no\n", kNotRoot, Status::Ok, false, {}},
+        {"never configured", std::nullopt, kNotRoot, Status::Ok, false, {}},
+        {"switched on", "ENABLED=yes\n", Exited(0, "Status: active\n"), Status::Ok, true, {{"/usr/sbin/ufw", "status"}}},
+        {"switched on, we are not root", "ENABLED=yes\n", kNotRoot, Status::AccessDenied, true, {{"/usr/sbin/ufw", "status"}}},
+        {"unreadable", "/", kNotRoot, Status::Failed, false, {}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(files_.config);
+        if (c.config == "/") std::filesystem::create_directory(files_.config); // EISDIR on read
+        else if (c.config) Write(files_.config, *c.config);
+        answer = c.answer;
+        auto manager = Manager();
+        EXPECT_EQ(manager.OpenProfile(), c.status) << c.name;
+        EXPECT_EQ(manager.Enabled(), c.enabled) << c.name;
+        EXPECT_EQ(commands, c.commands) << c.name;
+    }
+    ASSERT_FALSE(environments.empty());
+    EXPECT_EQ(environments[0][0], "LC_ALL=C") << "ufw's messages in English";
 }
 
 TEST_F(UfwManagerTest, OpenPortsComeFromTheRulesFile)
 {
-    Write(files_.rules, "### tuple ### allow udp 5000:5010 0.0.0.0/0 any 0.0.0.0/0 in comment=6e616d65\n");
     auto manager = Manager();
     std::string name;
+    EXPECT_EQ(manager.FindOpenPort(5005, Protocol::Udp, name), Status::NotFound) << "no rules file";
+    Write(files_.rules, "### tuple ### allow udp 5000:5010 0.0.0.0/0 any 0.0.0.0/0 in comment=6e616d65\n");
     EXPECT_EQ(manager.FindOpenPort(5005, Protocol::Udp, name), Status::Ok);
     EXPECT_EQ(name, "name");
     EXPECT_EQ(manager.FindOpenPort(5005, Protocol::Tcp, name), Status::NotFound);
     EXPECT_TRUE(commands.empty());
 }
 
-TEST_F(UfwManagerTest, NoRulesFileMeansNothingOpen)
-{
-    auto manager = Manager();
-    std::string name;
-    EXPECT_EQ(manager.FindOpenPort(5005, Protocol::Udp, name), Status::NotFound);
-}
-
 TEST_F(UfwManagerTest, OpeningRunsUfwAllowWithTheCleanName)
 {
-    answer = Exit(0, "Rule added\nRule added (v6)\n");
     auto manager = Manager();
     EXPECT_EQ(manager.OpenPort(8080, Protocol::Tcp, L"HLMX's 8080\tTCP"), Status::Ok);
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0], (std::vector<std::string>{"/usr/sbin/ufw", "allow", "8080/tcp", "comment", "HLMXs 8080TCP"}));
-}
-
-TEST_F(UfwManagerTest, FailedAllowIsAFailure)
-{
-    answer = Exit(1, "ERROR: Couldn't update rules file\n");
-    auto manager = Manager();
-    EXPECT_EQ(manager.OpenPort(8080, Protocol::Udp, L"x"), Status::Failed);
-    answer = Exit(1, "ERROR: You need to be root to run this script\n");
-    EXPECT_EQ(manager.OpenPort(8080, Protocol::Udp, L"x"), Status::AccessDenied);
+    EXPECT_EQ(manager.OpenPort(53, Protocol::Udp, L"\"'"), Status::Ok); // nothing of the name is left
+    EXPECT_EQ(commands, (std::vector<Command>{{"/usr/sbin/ufw", "allow", "8080/tcp", "comment", "HLMXs 8080TCP"},
+                                              {"/usr/sbin/ufw", "allow", "53/udp"}}));
 }
 
 TEST_F(UfwManagerTest, EveryRunGetsOnlyWhatIsLeftOfTheBudget)
