@@ -120,9 +120,9 @@ private:
         auto location = GatewayLocation(datagram, sender);
         if (!location) return;
         if (plan_.defaultGateway && sender == *plan_.defaultGateway)
-            chosen_ = FoundDevice{std::move(*location), sender};
+            chosen_ = FoundDevice{std::move(*location)};
         else if (!fallback_ && IsOnLocalSubnet(sender))
-            fallback_ = FoundDevice{std::move(*location), sender};
+            fallback_ = FoundDevice{std::move(*location)};
     }
 
     const SsdpSearchPlan& plan_;

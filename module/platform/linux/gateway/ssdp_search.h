@@ -19,7 +19,6 @@ struct SsdpSearchPlan {
 
 struct FoundDevice {
     std::string location; // URL of the root description
-    Ipv4 answeredBy;
 };
 
 // The default gateway's answer is taken at once. Another host's answer is taken when
