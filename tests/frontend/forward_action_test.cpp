@@ -1,15 +1,22 @@
-// Pressing "Forward": the input checks, the command sent and the outcome shown.
+// Pressing "Forward": the input checks, the command sent, where the exchange happens
+// and the outcome shown, which is never an earlier answer nor one from a module that
+// misbehaved.
 
 #include "mainwindow.h"
 #include "window_test_support.h"
 
-#include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#endif
 
 namespace {
 
@@ -18,6 +25,7 @@ const QString noProtocol =
 const QString badIp =
     QStringLiteral("Invalid IP. Please check and use the scroll box next to the IP edit to select one.");
 const QString portZero = QStringLiteral("Cannot forward port 0, please check the port edit and try again.");
+const QString success = QStringLiteral("Port forward success!");
 
 } // namespace
 
@@ -26,160 +34,165 @@ class ForwardActionTest : public QObject
     Q_OBJECT
 
 private:
-    StandIn standIn;
+    std::unique_ptr<StandIn> standIn;
     QTemporaryDir startDirectory;
     std::unique_ptr<MainWindow> window;
 
-    QString programFile(const char *name) const
-    {
-        return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
-    }
+    QString status() const { return formObject<QLabel>(*window, "lblStatus")->text(); }
 
-    void fill(bool tcp, bool udp, const QString &ip, const QString &port)
-    {
-        formObject<QCheckBox>(*window, "chkTCP")->setChecked(tcp);
-        formObject<QCheckBox>(*window, "ChkUDP")->setChecked(udp);
-        formObject<QLineEdit>(*window, "editip")->setText(ip);
-        formObject<QLineEdit>(*window, "editport")->setText(port);
-    }
-
-    QList<ShownBox> press()
+    QList<ShownBox> pressForward()
     {
         BoxCloser closer(formObject<QLabel>(*window, "lblStatus"));
         QTest::mouseClick(formObject<QPushButton>(*window, "btnForward"), Qt::LeftButton);
         return closer.boxes;
     }
 
-    QString status() const { return formObject<QLabel>(*window, "lblStatus")->text(); }
-
 private slots:
-    void initTestCase() { QVERIFY(StandIn::installIn(QCoreApplication::applicationDirPath())); }
-
     void init()
     {
-        standIn.answer(textLines({QStringLiteral("10.0.0.5")}));
+        QVERIFY(StandIn::installIn(QCoreApplication::applicationDirPath()));
+        standIn = std::make_unique<StandIn>();
+        standIn->answer(textLines({QStringLiteral("10.0.0.5")}));
         window = startWindow(startDirectory.path());
     }
 
     void cleanup()
     {
         window.reset();
-        clearProgramDirectory();
+        standIn.reset();
+        for (const QString &path : {programFile(QStringLiteral("kavro.cmd")), programFile(QStringLiteral("log.txt"))}) {
+            QFile::remove(path);
+            QDir(path).removeRecursively(); // left by a trouble
+        }
     }
 
-    void failedCheckShowsItsReasonOnly_data()
+    // A form that fails a check shows that check's reason alone and sends nothing;
+    // one that passes them all sends its command.
+    void checksThenCommand_data()
     {
         QTest::addColumn<bool>("tcp");
         QTest::addColumn<bool>("udp");
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no protocol, nothing else right") << false << false << "" << "" << noProtocol;
-        QTest::newRow("no protocol, all else right") << false << false << "10.0.0.5" << "80" << noProtocol;
-        QTest::newRow("three-character ip") << true << false << "1.2" << "80" << badIp;
-        QTest::newRow("empty ip, udp") << false << true << "" << "0" << badIp;
-        QTest::newRow("empty port") << true << false << "10.0.0.5" << "" << portZero;
-        QTest::newRow("port 0") << true << true << "10.0.0.5" << "00000" << portZero;
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("sent"); // the command's lines after "kavro"; empty: none sent
+        QTest::newRow("no protocol, nothing else right") << false << false << "" << "" << noProtocol << "";
+        QTest::newRow("no protocol, all else right") << false << false << "10.0.0.5" << "80" << noProtocol << "";
+        QTest::newRow("three-character ip") << true << false << "1.2" << "80" << badIp << "";
+        QTest::newRow("empty ip, udp") << false << true << "" << "0" << badIp << "";
+        QTest::newRow("empty port") << true << false << "10.0.0.5" << "" << portZero << "";
+        QTest::newRow("port 0") << true << true << "10.0.0.5" << "00000" << portZero << "";
+        QTest::newRow("leading zeros dropped") << true << false << "10.0.0.5" << "00080" << success
+                                               << "10.0.0.5 80 TRUE FALSE";
+        QTest::newRow("largest port") << true << false << "10.0.0.5" << "99999" << success
+                                      << "10.0.0.5 99999 TRUE FALSE";
+        QTest::newRow("both protocols") << true << true << "192.168.1.20" << "5555" << success
+                                        << "192.168.1.20 5555 TRUE TRUE";
+        QTest::newRow("udp alone") << false << true << "10.0.0.5" << "1" << success << "10.0.0.5 1 FALSE TRUE";
+        QTest::newRow("four letters pass unchanged") << true << false << "abcd" << "80" << success
+                                                     << "abcd 80 TRUE FALSE";
     }
 
-    void failedCheckShowsItsReasonOnly()
+    void checksThenCommand()
     {
         QFETCH(bool, tcp);
         QFETCH(bool, udp);
         QFETCH(QString, ip);
         QFETCH(QString, port);
-        QFETCH(QString, text);
-        writeFile(programFile("kavro.cmd"), "earlier command\n");
-        writeFile(programFile("log.txt"), "0\n");
-        const int runsBefore = standIn.runs().size();
-        fill(tcp, udp, ip, port);
+        QFETCH(QString, shown);
+        QFETCH(QString, sent);
+        writeFile(programFile(QStringLiteral("kavro.cmd")), "earlier command\n");
+        standIn->answer("0\n");
+        fillForm(*window, tcp, udp, ip, port);
 
-        const QList<ShownBox> boxes = press();
+        const QList<ShownBox> boxes = pressForward();
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, text);
-        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes[0].text, shown);
+        QCOMPARE(boxes[0].icon, shown == success ? QMessageBox::Information : QMessageBox::Critical);
         QVERIFY(boxes[0].parentless);
         QCOMPARE(status(), QStringLiteral("Ready"));
-        QCOMPARE(standIn.runs().size(), runsBefore);
-        QCOMPARE(fileBytes(programFile("kavro.cmd")), QByteArray("earlier command\n"));
-        QCOMPARE(fileBytes(programFile("log.txt")), QByteArray("0\n"));
+        const QByteArray commandFile = sent.isEmpty() ? QByteArray("earlier command\n")
+                                                      : textLines(QStringList{"kavro"} + sent.split(QLatin1Char(' ')));
+        QCOMPARE(fileBytes(programFile(QStringLiteral("kavro.cmd"))), commandFile);
+        // The start-up's exchange ran in the start directory, the press's beside the program.
+        const QList<ModuleRun> runs = standIn->runs();
+        QCOMPARE(runs.size(), sent.isEmpty() ? 1 : 2);
+        QCOMPARE(runs[0].directory, QFileInfo(startDirectory.path()).canonicalFilePath());
+        QCOMPARE(runs[0].commandFile, textLines({QStringLiteral("getips")}));
+        if (!sent.isEmpty()) {
+            QCOMPARE(runs[1].directory, QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
+            QCOMPARE(runs[1].commandFile, commandFile);
+        }
     }
 
-    void commandLinesSent_data()
-    {
-        QTest::addColumn<bool>("tcp");
-        QTest::addColumn<bool>("udp");
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("leading zeros dropped") << true << false << "10.0.0.5" << "00080"
-                                               << QStringList{"kavro", "10.0.0.5", "80", "TRUE", "FALSE"};
-        QTest::newRow("largest port") << true << false << "10.0.0.5" << "99999"
-                                      << QStringList{"kavro", "10.0.0.5", "99999", "TRUE", "FALSE"};
-        QTest::newRow("both protocols") << true << true << "192.168.1.20" << "5555"
-                                        << QStringList{"kavro", "192.168.1.20", "5555", "TRUE", "TRUE"};
-        QTest::newRow("udp alone") << false << true << "10.0.0.5" << "1"
-                                   << QStringList{"kavro", "10.0.0.5", "1", "FALSE", "TRUE"};
-        QTest::newRow("four letters pass unchanged") << true << false << "abcd" << "80"
-                                                     << QStringList{"kavro", "abcd", "80", "TRUE", "FALSE"};
-    }
-
-    void commandLinesSent()
-    {
-        QFETCH(bool, tcp);
-        QFETCH(bool, udp);
-        QFETCH(QString, ip);
-        QFETCH(QString, port);
-        QFETCH(QStringList, lines);
-        standIn.answer("0\n");
-        fill(tcp, udp, ip, port);
-        const int runsBefore = standIn.runs().size();
-        QCOMPARE(press().size(), 1);
-        const QList<ModuleRun> runs = standIn.runs();
-        QCOMPARE(runs.size(), runsBefore + 1);
-        QCOMPARE(runs.last().commandFile, textLines(lines));
-    }
-
+    // Each with an earlier success left in the program directory.
     void outcome_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QMessageBox::Icon>("icon");
-        QTest::addColumn<QString>("statusAfter");
-        const QString ready = QStringLiteral("Ready");
-        const QString failed = QStringLiteral("Ready (error ocurred)");
-        QTest::newRow("success") << QByteArray("0\n") << "Port forward success!" << QMessageBox::Information << ready;
-        QTest::newRow("success, no line end") << QByteArray("0") << "Port forward success!" << QMessageBox::Information
-                                              << ready;
-        QTest::newRow("first line decides") << QByteArray("0\nInvalid IP\n") << "Port forward success!"
-                                            << QMessageBox::Information << ready;
-        QTest::newRow("module error text") << QByteArray("Invalid IP\n") << "Port forward error: \nInvalid IP"
-                                           << QMessageBox::Critical << failed;
-        QTest::newRow("firewall text")
-            << QByteArray("Firewall initialized well, but failed to open ports on it.\r\n")
-            << "Port forward error: \nFirewall initialized well, but failed to open ports on it."
-            << QMessageBox::Critical << failed;
-        QTest::newRow("zero with a blank") << QByteArray("0 \n") << "Port forward error: \n0 " << QMessageBox::Critical
-                                           << failed;
-        QTest::newRow("empty result") << QByteArray() << "Port forward error: \n" << QMessageBox::Critical << failed;
+        QTest::addColumn<Trouble>("trouble");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<int>("moduleRuns");
+        const QStringList readFailed{readFailure, errorOutcome};
+        const QStringList sendFailed{sendFailure, errorOutcome};
+        const auto error = [](const char *text) { return QStringList{"Port forward error: \n" + QString(text)}; };
+        QTest::newRow("success") << QByteArray("0\n") << Trouble::None << QStringList{success} << 1;
+        QTest::newRow("first line decides") << QByteArray("0\nInvalid IP\n") << Trouble::None << QStringList{success}
+                                            << 1;
+        QTest::newRow("module error text") << QByteArray("Invalid IP\r\n") << Trouble::None << error("Invalid IP") << 1;
+        QTest::newRow("zero with a blank") << QByteArray("0 \n") << Trouble::None << error("0 ") << 1;
+        QTest::newRow("blank before zero") << QByteArray(" 0\n") << Trouble::None << error(" 0") << 1;
+        QTest::newRow("empty result") << QByteArray("") << Trouble::None << error("") << 1;
+        QTest::newRow("module writes nothing") << QByteArray() << Trouble::None << readFailed << 1;
+        QTest::newRow("module missing") << QByteArray() << Trouble::ModuleMissing << readFailed << 0;
+        // Not run on a command file that may still hold an earlier command.
+        QTest::newRow("command file is a directory") << QByteArray("0\n") << Trouble::CommandFileIsDirectory
+                                                     << sendFailed << 0;
+#ifdef Q_OS_LINUX
+        QTest::newRow("disk full") << QByteArray("0\n") << Trouble::DiskFull << sendFailed << 0;
+#endif
+        QTest::newRow("result file is a directory") << QByteArray("0\n") << Trouble::ResultFileIsDirectory
+                                                    << readFailed << 0;
+        for (const Misbehaviour &row : misbehaviours())
+            QTest::newRow(row.name) << row.answer << row.trouble << readFailed << 1;
     }
 
     void outcome()
     {
         QFETCH(QByteArray, answer);
-        QFETCH(QString, text);
-        QFETCH(QMessageBox::Icon, icon);
-        QFETCH(QString, statusAfter);
-        standIn.answer(answer);
-        fill(true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        QFETCH(Trouble, trouble);
+        QFETCH(QStringList, boxes);
+        QFETCH(int, moduleRuns);
+        const QString directory = QCoreApplication::applicationDirPath();
+        QVERIFY(standIn->arrange(directory, directory, answer, trouble));
+        fillForm(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        QElapsedTimer clock;
+        clock.start();
 
-        const QList<ShownBox> boxes = press();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, text);
-        QCOMPARE(boxes[0].icon, icon);
-        QVERIFY(boxes[0].parentless);
-        QCOMPARE(boxes[0].statusLine, statusAfter); // already while the box is open
+        const QList<ShownBox> shown = pressForward();
+        const qint64 elapsed = clock.elapsed();
+        const bool succeeded = boxes.last() == success;
+        QStringList texts;
+        for (const ShownBox &box : shown) {
+            texts.append(box.text);
+            QCOMPARE(box.icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
+            QVERIFY(box.parentless);
+        }
+        QCOMPARE(texts, boxes);
+        const QString statusAfter = succeeded ? QStringLiteral("Ready") : failedStatus;
+        QCOMPARE(shown.last().statusLine, statusAfter); // already while the box is open
         QCOMPARE(status(), statusAfter);
+        QCOMPARE(standIn->runs().size(), 1 + moduleRuns);
+        // Within seconds, or just past the wait for a module that does not end.
+        const bool lingers = trouble == Trouble::ModuleLingers;
+        QVERIFY2(elapsed < (lingers ? 15000 : 5000), qPrintable(QString::number(elapsed)));
+        if (lingers) {
+            QVERIFY(elapsed >= 10000);
+#ifdef Q_OS_UNIX
+            // The module was ended once the press was over.
+            QCOMPARE(::kill(static_cast<pid_t>(standIn->runs().last().pid), 0), -1);
+            QCOMPARE(errno, ESRCH);
+#endif
+        }
     }
 };
 

@@ -7,7 +7,6 @@
 #include "window_test_support.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,16 +19,13 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     BoxCloser closer;
     closer.onShown = [](const ShownBox &box) {
-        // One output line per box, though an outcome box's text holds a line feed.
-        const QString text = QString(box.text).replace(QLatin1Char('\n'), QLatin1String("\\n"));
-        std::printf("box\t%d\t%s\n", static_cast<int>(box.icon), qPrintable(text));
+        std::printf("%s\n", qPrintable(probeLine(box.text, box.icon)));
         std::fflush(stdout);
     };
     MainWindow window;
     std::printf("window\n");
     if (application.arguments().value(1) == QLatin1String("forward")) {
-        formObject<QCheckBox>(window, "chkTCP")->setChecked(true);
-        formObject<QLineEdit>(window, "editport")->setText(QStringLiteral("5555"));
+        fillForm(window, true, false, formObject<QLineEdit>(window, "editip")->text(), QStringLiteral("5555"));
         QTest::mouseClick(formObject<QPushButton>(window, "btnForward"), Qt::LeftButton);
         std::printf("status\t%s\n", qPrintable(formObject<QLabel>(window, "lblStatus")->text()));
     }

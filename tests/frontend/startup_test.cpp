@@ -1,19 +1,41 @@
-// Start-ups that end the program: the real Varneth and a probe of the same window,
-// copied beside the stand-in module and started from another directory.
+// Copies of the program beside the stand-in module, started from another directory:
+// the real Varneth opens its window; a probe of the same window shows how start-ups
+// end, and what a press does in a program directory that cannot be written.
 
 #include "window_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
+
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
-const QString sendFailure =
-    QStringLiteral("FATAL ERROR: Could not send command to internal port forwarding module.");
-const QString readFailure = QStringLiteral("FATAL ERROR: Could not read internal port forwarding module.");
+// The command prefix that runs a program as a user whom file permissions bind:
+// empty when this user is no root; nothing without setpriv or POSIX permissions.
+std::optional<QStringList> unprivilegedUser()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() != 0)
+        return QStringList();
+    // Root may change any directory; nobody may not.
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        return std::nullopt;
+    return QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                       QStringLiteral("--clear-groups")};
+#else
+    return std::nullopt;
+#endif
+}
 
 } // namespace
 
@@ -27,44 +49,28 @@ private:
     std::unique_ptr<StandIn> standIn;
 
     QString program(const char *name) const { return programDirectory.filePath(QString::fromLatin1(name)); }
-    QString startFile(const char *name) const { return startDirectory.filePath(QString::fromLatin1(name)); }
-
-    // Runs a program to its end, started in the start directory; prefix runs it under another user.
-    Ended runToEnd(const QString &executable, const QStringList &prefix = {})
-    {
-        return ::runToEnd(prefix + QStringList{executable}, startDirectory.path());
-    }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(QFile::copy(QStringLiteral(VARNETH_PROGRAM), program("Varneth")));
         QVERIFY(QFile::copy(QStringLiteral(STARTUP_PROBE), program("startup_probe")));
-        // Another user must be able to run the programs (see resultThatCannotBeRemovedIsNotRead).
-        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-        QVERIFY(QFile::setPermissions(programDirectory.path(), open));
     }
 
     void init()
     {
         QVERIFY(StandIn::installIn(programDirectory.path()));
+        for (const char *name : {"kavro.cmd", "log.txt"})
+            QFile::remove(program(name));
         standIn = std::make_unique<StandIn>();
         QVERIFY(QDir(startDirectory.path()).removeRecursively());
         QVERIFY(QDir().mkpath(startDirectory.path()));
     }
 
-    void cleanup() { standIn.reset(); }
-
-    void errorAnswerEndsBeforeAnyWindow()
+    void cleanup()
     {
-        standIn->answer("ERROR\n");
-        const Ended ended = runToEnd(program("Varneth"));
-        QCOMPARE(ended.exitCode, 1);
-        const QList<ModuleRun> runs = standIn->runs();
-        QCOMPARE(runs.size(), 1);
-        QCOMPARE(runs[0].directory, QFileInfo(startDirectory.path()).canonicalFilePath());
-        QCOMPARE(runs[0].commandFile, textLines({QStringLiteral("getips")}));
+        QVERIFY(openToAll(programDirectory.path()) && openToAll(startDirectory.path()));
+        standIn.reset();
     }
 
     void addressAnswerOpensTheWindow()
@@ -80,59 +86,77 @@ private slots:
         varneth.waitForFinished();
     }
 
-    void fatalStartUpEndsWithStatusOne_data()
+    // The trouble meets the start-up in the start directory or, with "forward", the press
+    // in the program directory; an earlier success is left there.
+    void startUp_data()
     {
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<Trouble>("trouble");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<QStringList>("output");
+        QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("moduleRuns");
-        QTest::newRow("no module, no result file") << "missing" << readFailure << 0;
-        QTest::newRow("silent module, earlier list left") << "silent" << readFailure << 1;
-        QTest::newRow("command file cannot be written") << "unwritable" << sendFailure << 0;
+        const QStringList readFailed{probeLine(readFailure)};
+        const QStringList sendFailed{probeLine(sendFailure)};
+        const auto pressed = [](const QString &fatal) {
+            return QStringList{"window", probeLine(fatal), probeLine(errorOutcome), "status\t" + failedStatus};
+        };
+        const QByteArray addresses("10.0.0.5\r\n");
+        QTest::newRow("addresses") << addresses << Trouble::None << false << QStringList{"window"} << 0 << 1;
+        QTest::newRow("ERROR, before any window") << QByteArray("ERROR\n") << Trouble::None << false << QStringList()
+                                                  << 1 << 1;
+        QTest::newRow("module writes nothing") << QByteArray() << Trouble::None << false << readFailed << 1 << 1;
+        QTest::newRow("module missing") << QByteArray() << Trouble::ModuleMissing << false << readFailed << 1 << 0;
+        QTest::newRow("command file is a directory") << addresses << Trouble::CommandFileIsDirectory << false
+                                                     << sendFailed << 1 << 0;
+        for (const Misbehaviour &row : misbehaviours())
+            QTest::newRow(row.name) << row.answer << row.trouble << false << readFailed << 1 << 1;
+        QTest::newRow("read-only") << addresses << Trouble::DirectoryReadOnly << false << sendFailed << 1 << 0;
+        QTest::newRow("read-only but the command file") << addresses << Trouble::DirectoryReadOnlyButCommandFile
+                                                        << false << readFailed << 1 << 0;
+        QTest::newRow("read-only program directory, then Forward") << addresses << Trouble::DirectoryReadOnly << true
+                                                                   << pressed(sendFailure) << 0 << 1;
+        QTest::newRow("read-only but the command file, then Forward")
+            << addresses << Trouble::DirectoryReadOnlyButCommandFile << true << pressed(readFailure) << 0 << 1;
     }
 
-    void fatalStartUpEndsWithStatusOne()
+    void startUp()
     {
-        QFETCH(QString, situation);
-        QFETCH(QString, text);
+        QFETCH(QByteArray, answer);
+        QFETCH(Trouble, trouble);
+        QFETCH(bool, forward);
+        QFETCH(QStringList, output);
+        QFETCH(int, exitCode);
         QFETCH(int, moduleRuns);
-        if (situation == QLatin1String("missing"))
-            QVERIFY(QFile::remove(program(qPrintable(moduleFileName()))));
-        if (situation == QLatin1String("silent"))
-            writeFile(startFile("log.txt"), "10.0.0.7\n");
-        if (situation == QLatin1String("unwritable")) {
-            QVERIFY(QDir().mkpath(startFile("kavro.cmd")));
-            standIn->answer("10.0.0.5\n");
-        }
+        const bool readOnly = trouble == Trouble::DirectoryReadOnly || trouble == Trouble::DirectoryReadOnlyButCommandFile;
+        const std::optional<QStringList> user = readOnly ? unprivilegedUser() : QStringList();
+        if (!user)
+            QSKIP("needs POSIX permissions and, as root, setpriv to drop the right to change any directory");
+        if (readOnly)
+            QVERIFY(standIn->openToOtherUsers() && openToAll(startDirectory.path()));
+        const QString directory = forward ? programDirectory.path() : startDirectory.path();
+        QVERIFY(standIn->arrange(programDirectory.path(), directory, answer, trouble));
+        QElapsedTimer clock;
+        clock.start();
 
-        const Ended ended = runToEnd(program("startup_probe"));
-        QCOMPARE(ended.output, QStringList{QStringLiteral("box\t%1\t%2").arg(QMessageBox::Critical).arg(text)});
-        QCOMPARE(ended.exitCode, 1);
-        QCOMPARE(standIn->runs().size(), moduleRuns);
-    }
-
-    void resultThatCannotBeRemovedIsNotRead()
-    {
-#ifdef Q_OS_UNIX
-        // A directory the user cannot change: the earlier answer cannot be removed.
-        const std::optional<QStringList> asOtherUser = unprivilegedUser();
-        if (!asOtherUser)
-            QSKIP("setpriv is needed to drop root's right to change any directory");
-        writeFile(startFile("log.txt"), "10.0.0.7\n");
-        writeFile(startFile("kavro.cmd"), "");
-        QVERIFY(QFile::setPermissions(startFile("kavro.cmd"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                                  | QFile::WriteGroup | QFile::ReadOther
-                                                                  | QFile::WriteOther));
-        QVERIFY(QFile::setPermissions(startDirectory.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
-                                                                 | QFile::ExeGroup | QFile::ReadOther
-                                                                 | QFile::ExeOther));
-        const Ended ended = runToEnd(program("startup_probe"), *asOtherUser);
-        QVERIFY(QFile::setPermissions(startDirectory.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        QCOMPARE(ended.output, QStringList{QStringLiteral("box\t%1\t%2").arg(QMessageBox::Critical).arg(readFailure)});
-        QCOMPARE(ended.exitCode, 1);
-        QCOMPARE(fileBytes(startFile("log.txt")), QByteArray("10.0.0.7\n"));
-#else
-        QSKIP("needs POSIX permissions");
-#endif
+        const QStringList command = *user + QStringList{program("startup_probe"), forward ? "forward" : ""};
+        QProcess probe;
+        probe.setWorkingDirectory(startDirectory.path());
+        probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        probe.start(command.first(), command.mid(1));
+        QVERIFY(probe.waitForFinished(30000));
+        const qint64 limit = trouble == Trouble::ModuleLingers ? 15000 : 5000;
+        QVERIFY2(clock.elapsed() < limit, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(QString::fromLocal8Bit(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 output);
+        QCOMPARE(probe.exitCode(), exitCode);
+        const QList<ModuleRun> runs = standIn->runs();
+        QCOMPARE(runs.size(), moduleRuns);
+        if (moduleRuns)
+            QCOMPARE(runs[0].commandFile, textLines({QStringLiteral("getips")}));
+        if (readOnly)
+            QCOMPARE(fileBytes(QDir(directory).filePath(QStringLiteral("log.txt"))), QByteArray("0\r\n"));
     }
 };
 

@@ -3,21 +3,20 @@
 #include "mainwindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QLineEdit>
 #include <QTest>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
-const char *const standInSettings[] = {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_SLEEP_MS", "STANDIN_LINGER_MS",
-                                       "STANDIN_KILL"};
+const QFile::Permissions readByAll = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+const QFile::Permissions writeByAll = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+const QFile::Permissions enterByAll = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+
+const char *const standInSettings[] = {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_LINGER_MS", "STANDIN_KILL"};
 
 } // namespace
 
@@ -56,59 +55,14 @@ void writeFile(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-void clearProgramDirectory()
+bool openToAll(const QString &path)
 {
-    const QDir programDirectory(QCoreApplication::applicationDirPath());
-    for (const char *name : {"kavro.cmd", "log.txt"}) {
-        const QString path = programDirectory.filePath(QString::fromLatin1(name));
-        QFile::remove(path);
-        QDir(path).removeRecursively();
-    }
+    return QFile::setPermissions(path, readByAll | writeByAll | enterByAll);
 }
 
-Ended runToEnd(const QStringList &command, const QString &workingDirectory)
+QString programFile(const QString &name)
 {
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitCode(),
-            QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)};
-}
-
-std::optional<QStringList> unprivilegedUser()
-{
-#ifdef Q_OS_UNIX
-    if (::geteuid() != 0)
-        return QStringList();
-    // Root may change any directory; nobody may not.
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (setpriv.isEmpty())
-        return std::nullopt;
-    return QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                       QStringLiteral("--clear-groups")};
-#else
-    return std::nullopt;
-#endif
-}
-
-std::unique_ptr<MainWindow> startWindow(const QString &startDirectory, QList<ShownBox> *boxes)
-{
-    if (!QDir::setCurrent(startDirectory))
-        qFatal("cannot enter %s", qPrintable(startDirectory));
-    BoxCloser closer;
-    auto window = std::make_unique<MainWindow>();
-    if (boxes)
-        *boxes = closer.boxes;
-    else if (!closer.boxes.isEmpty())
-        QTest::qFail(qPrintable(QStringLiteral("start-up showed \"%1\"").arg(closer.boxes.first().text)),
-                     __FILE__, __LINE__);
-    return window;
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
 }
 
 StandIn::StandIn()
@@ -140,49 +94,72 @@ void StandIn::answer(const QByteArray &resultFile)
     qputenv("STANDIN_ANSWER", QFile::encodeName(path));
 }
 
-void StandIn::answerNothing()
+bool StandIn::arrange(const QString &moduleDirectory, const QString &directory, const QByteArray &resultFile,
+                      Trouble trouble)
 {
-    qunsetenv("STANDIN_ANSWER");
-}
-
-void StandIn::sleepFor(int milliseconds)
-{
-    qputenv("STANDIN_SLEEP_MS", QByteArray::number(milliseconds));
-}
-
-void StandIn::lingerFor(int milliseconds)
-{
-    qputenv("STANDIN_LINGER_MS", QByteArray::number(milliseconds));
-}
-
-void StandIn::dieKilled()
-{
-    qputenv("STANDIN_KILL", "1");
-}
-
-bool StandIn::openToOtherUsers()
-{
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-        | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    return QFile::setPermissions(scratch.path(), everyone);
+    const QString commandFile = QDir(directory).filePath(QStringLiteral("kavro.cmd"));
+    const QString earlierResult = QDir(directory).filePath(QStringLiteral("log.txt"));
+    writeFile(earlierResult, "0\r\n");
+    if (resultFile.isNull())
+        qunsetenv("STANDIN_ANSWER");
+    else
+        answer(resultFile);
+    switch (trouble) {
+    case Trouble::None:
+        return true;
+    case Trouble::ModuleMissing:
+        return QFile::remove(QDir(moduleDirectory).filePath(moduleFileName()));
+    case Trouble::ModuleKilled:
+        return qputenv("STANDIN_KILL", "1");
+    case Trouble::ModuleLingers:
+        return qputenv("STANDIN_LINGER_MS", "15000");
+    case Trouble::CommandFileIsDirectory:
+        return QDir().mkpath(commandFile);
+    case Trouble::DiskFull:
+        return QFile::link(QStringLiteral("/dev/full"), commandFile);
+    case Trouble::ResultFileIsDirectory:
+        return QFile::remove(earlierResult) && QDir().mkpath(earlierResult + QStringLiteral("/inside"));
+    case Trouble::DirectoryReadOnlyButCommandFile:
+        writeFile(commandFile, {});
+        if (!QFile::setPermissions(commandFile, readByAll | writeByAll))
+            return false;
+        Q_FALLTHROUGH();
+    case Trouble::DirectoryReadOnly:
+        return QFile::setPermissions(directory, readByAll | enterByAll);
+    }
+    return false;
 }
 
 QList<ModuleRun> StandIn::runs() const
 {
     QList<ModuleRun> runs;
-    const QList<QByteArray> lines = fileBytes(scratch.filePath(QStringLiteral("runs"))).split('\n');
-    for (const QByteArray &line : lines) {
+    for (const QByteArray &line : fileBytes(scratch.filePath(QStringLiteral("runs"))).split('\n')) {
         const QList<QByteArray> fields = line.split('\t');
-        if (fields.size() != 3)
-            continue;
-        ModuleRun run;
-        run.pid = fields[0].toLongLong();
-        run.directory = QFile::decodeName(fields[1]);
-        run.hadCommandFile = fields[2] != "-";
-        run.commandFile = run.hadCommandFile ? QByteArray::fromHex(fields[2]) : QByteArray();
-        runs.append(run);
+        if (fields.size() == 3)
+            runs.append({fields[0].toLongLong(), QFile::decodeName(fields[1]), QByteArray::fromHex(fields[2])});
     }
     return runs;
+}
+
+QList<Misbehaviour> misbehaviours()
+{
+    const auto hundredMegabytes = [](const QByteArray &head, const QByteArray &unit, const QByteArray &tail) {
+        return head + unit.repeated(100 * 1024 * 1024 / unit.size()) + tail;
+    };
+    return {
+#ifdef Q_OS_UNIX
+        {"killed before answering", QByteArray(), Trouble::ModuleKilled},
+        {"killed after a whole 0", "0\r\n", Trouble::ModuleKilled},
+#endif
+        {"still running after a 0 without line end", "0", Trouble::ModuleLingers},
+        {"100 MB on one line", hundredMegabytes("Invalid IP", "A", {}), Trouble::None},
+        {"100 MB of lines 0", hundredMegabytes({}, "0\r\n", {}), Trouble::None},
+        {"0, then a line of 100 MB", hundredMegabytes("0\r\n", "A", "\r\n"), Trouble::None},
+        {"NUL after 0", QByteArray("0\0\r\n", 4), Trouble::None},
+        {"invalid UTF-8 after 0", "0\r\n\xC3\x28\r\n", Trouble::None},
+        // A text-mode read would drop the CR.
+        {"0 ended by CR alone", "0\r", Trouble::None},
+    };
 }
 
 BoxCloser::BoxCloser(const QLabel *status) : status(status)
@@ -201,4 +178,29 @@ void BoxCloser::closeModalBox()
     if (onShown)
         onShown(boxes.last());
     box->done(0);
+}
+
+QString probeLine(const QString &text, QMessageBox::Icon icon)
+{
+    return QStringLiteral("box\t%1\t%2").arg(icon).arg(QString(text).replace(QLatin1Char('\n'), QLatin1String("\\n")));
+}
+
+std::unique_ptr<MainWindow> startWindow(const QString &startDirectory)
+{
+    if (!QDir::setCurrent(startDirectory))
+        qFatal("cannot enter %s", qPrintable(startDirectory));
+    BoxCloser closer;
+    auto window = std::make_unique<MainWindow>();
+    if (!closer.boxes.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("start-up showed \"%1\"").arg(closer.boxes.first().text)),
+                     __FILE__, __LINE__);
+    return window;
+}
+
+void fillForm(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port)
+{
+    formObject<QCheckBox>(window, "chkTCP")->setChecked(tcp);
+    formObject<QCheckBox>(window, "ChkUDP")->setChecked(udp);
+    formObject<QLineEdit>(window, "editip")->setText(ip);
+    formObject<QLineEdit>(window, "editport")->setText(port);
 }

@@ -12,22 +12,27 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class MainWindow;
 class QLabel;
 
+// What the window shows when an exchange with the module fails.
+inline const QString sendFailure =
+    QStringLiteral("FATAL ERROR: Could not send command to internal port forwarding module.");
+inline const QString readFailure = QStringLiteral("FATAL ERROR: Could not read internal port forwarding module.");
+inline const QString errorOutcome = QStringLiteral("Port forward error: \nERROR");
+inline const QString failedStatus = QStringLiteral("Ready (error ocurred)");
+
 // Name under which the window starts the module beside itself.
 QString moduleFileName();
-
 // The lines as the window writes them into a text file (platform line ends).
 QByteArray textLines(const QStringList &lines);
-
 QByteArray fileBytes(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
+bool openToAll(const QString &path);
 
-// Removes what earlier exchanges left in the program directory.
-void clearProgramDirectory();
+// A file beside this test program, where the window's later exchanges happen.
+QString programFile(const QString &name);
 
 template <class T>
 T *formObject(const QObject &window, const char *name)
@@ -35,11 +40,25 @@ T *formObject(const QObject &window, const char *name)
     return window.findChild<T *>(QString::fromLatin1(name));
 }
 
+// What goes wrong around an exchange, besides what the module answers.
+enum class Trouble {
+    None,
+    ModuleMissing,
+    ModuleKilled,  // by SIGKILL, after its answer
+    ModuleLingers, // after its answer, past the window's wait
+    CommandFileIsDirectory,
+    DiskFull,
+    ResultFileIsDirectory,
+    // Only for a user whom file permissions bind; the second leaves a command file anyone may write.
+    DirectoryReadOnly,
+    DirectoryReadOnlyButCommandFile,
+};
+Q_DECLARE_METATYPE(Trouble)
+
 struct ModuleRun {
     qint64 pid = 0;
     QString directory;
-    bool hadCommandFile = false;
-    QByteArray commandFile;
+    QByteArray commandFile; // empty also when there was none
 };
 
 // Drives the test-only stand-in module through its environment.
@@ -54,21 +73,29 @@ public:
     // Copies the stand-in into directory under the module's name.
     static bool installIn(const QString &directory);
 
+    // What the next runs write as their result.
     void answer(const QByteArray &resultFile);
-    void answerNothing();
-    void sleepFor(int milliseconds);
-    // Stays running this long after its answer.
-    void lingerFor(int milliseconds);
-    // Ends by SIGKILL after its answer, as a module killed mid-run.
-    void dieKilled();
-    // Lets a module run by another user reach its answer and record its runs; call
-    // before the first run.
-    bool openToOtherUsers();
+    // Prepares the next exchange in directory, the stand-in being installed in
+    // moduleDirectory: an earlier success left there, the answer (a null one: none
+    // at all) and the trouble.
+    bool arrange(const QString &moduleDirectory, const QString &directory, const QByteArray &resultFile,
+                 Trouble trouble);
+    // Lets a module run by another user reach its answer and record its runs.
+    bool openToOtherUsers() { return openToAll(scratch.path()); }
     QList<ModuleRun> runs() const;
 
 private:
     QTemporaryDir scratch;
 };
+
+// A module that does not end by itself, or answers what no module writes. Each
+// must end in the read-failure box; most would read as success if taken for an answer.
+struct Misbehaviour {
+    const char *name;
+    QByteArray answer;
+    Trouble trouble;
+};
+QList<Misbehaviour> misbehaviours();
 
 struct ShownBox {
     QString text;
@@ -91,22 +118,13 @@ private:
     QTimer timer;
 };
 
-struct Ended {
-    int exitCode = -1; // -1: crashed or still running after 30 s
-    QStringList output;
-};
+// A box as startup_probe prints it: on one line, its line feeds written as \n.
+QString probeLine(const QString &text, QMessageBox::Icon icon = QMessageBox::Critical);
 
-// Runs command (program and arguments) to its end in workingDirectory; its output
-// is split into lines.
-Ended runToEnd(const QStringList &command, const QString &workingDirectory);
+// Builds the window as if the user had started the program in startDirectory;
+// a message box fails the test.
+std::unique_ptr<MainWindow> startWindow(const QString &startDirectory);
 
-// The command prefix that runs a program as a user whom file permissions bind:
-// empty when this user is no root; nothing without setpriv or POSIX permissions.
-std::optional<QStringList> unprivilegedUser();
-
-// Builds the window as if the user had started the program in startDirectory.
-// Message boxes are closed and handed back through boxes; without it any box
-// fails the test.
-std::unique_ptr<MainWindow> startWindow(const QString &startDirectory, QList<ShownBox> *boxes = nullptr);
+void fillForm(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port);
 
 #endif
