@@ -4,8 +4,6 @@
 
 namespace firewall {
 
-bool IsPortNumber(LONG port) { return port >= 1 && port <= 65535; }
-
 bool IsPortProtocol(NET_FW_IP_PROTOCOL protocol)
 {
     return protocol == NET_FW_IP_PROTOCOL_TCP || protocol == NET_FW_IP_PROTOCOL_UDP;

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "com/com_api.h"
+#include "platform/port_number.h"
 
 namespace firewall {
 
-// Only the port numbers and protocols a firewall manager can open.
-bool IsPortNumber(LONG port);
+// Only the protocols a firewall manager can open.
 bool IsPortProtocol(NET_FW_IP_PROTOCOL protocol);
 
 class NetFwOpenPort final : public comrt::ComObject<INetFwOpenPort> {

@@ -1,14 +1,13 @@
 #include "port_mapping.h"
 
 #include "ipv4_address.h"
+#include "platform/port_number.h"
 #include "platform/posix/utf8.h"
 
 namespace gateway {
 namespace {
 
 std::string Text(BSTR text) { return text == nullptr ? std::string() : Utf8FromWide(std::wstring_view(text, SysStringLen(text))); }
-
-bool IsPort(LONG port) { return port >= 1 && port <= 65535; }
 
 ArgumentCheck Problem(std::string problem) { return ArgumentCheck{std::nullopt, std::move(problem)}; }
 
@@ -17,8 +16,8 @@ ArgumentCheck Problem(std::string problem) { return ArgumentCheck{std::nullopt, 
 ArgumentCheck CheckMappingArguments(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
                                     VARIANT_BOOL enabled, BSTR description)
 {
-    if (!IsPort(externalPort)) return Problem("external port " + std::to_string(externalPort) + " is not 1-65535");
-    if (!IsPort(internalPort)) return Problem("internal port " + std::to_string(internalPort) + " is not 1-65535");
+    if (!IsPortNumber(externalPort)) return Problem("external port " + std::to_string(externalPort) + " is not 1-65535");
+    if (!IsPortNumber(internalPort)) return Problem("internal port " + std::to_string(internalPort) + " is not 1-65535");
     MappingRequest request{externalPort, Text(protocol), internalPort, Text(internalClient), Text(description)};
     if (request.protocol != "TCP" && request.protocol != "UDP")
         return Problem("protocol '" + request.protocol + "' is neither TCP nor UDP");
