@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -44,7 +46,7 @@ TEST(ProcessRunner, HowAProgramEndsAndWhatItWrites)
         {{"/nonexistent/ufw", "status"}, End::NotStarted, -1, ""},
     };
     for (const auto& c : cases) {
-        const auto outcome = RunProcess(c.argv, kEnvironment, milliseconds(5000));
+        const auto outcome = RunProcess(c.argv, kEnvironment, Clock::now() + milliseconds(5000));
         EXPECT_EQ(outcome.end, c.end) << c.argv.back();
         EXPECT_EQ(outcome.exitCode, c.exitCode) << c.argv.back();
         EXPECT_EQ(outcome.output, c.output) << c.argv.back();
@@ -56,13 +58,50 @@ TEST(ProcessRunner, OverstayingChildAndItsChildrenAreEnded)
 {
     const auto started = std::chrono::steady_clock::now();
     // The grandchild keeps the output pipe open after its parent is gone.
-    const auto outcome = RunProcess({"/bin/sh", "-c", "sleep 30 & echo $!; wait"}, kEnvironment, milliseconds(300));
+    const auto outcome = RunProcess({"/bin/sh", "-c", "sleep 30 & echo $!; wait"}, kEnvironment, Clock::now() + milliseconds(300));
     EXPECT_EQ(outcome.end, End::TimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(2000));
     const pid_t grandchild = std::stoi(outcome.output);
     ASSERT_GT(grandchild, 1);
     for (int i = 0; i < 200 && Running(grandchild); ++i) std::this_thread::sleep_for(milliseconds(10));
     EXPECT_FALSE(Running(grandchild)) << "killed with its process group";
+}
+
+TEST(ProcessRunner, TheProgramEndsWithItsCallerOrAtTheDeadline)
+{
+    const struct {
+        const char* name;
+        int signal;                   // sent to the caller once the program runs
+        milliseconds deadline;        // from now
+    } cases[] = {
+        {"caller killed", SIGKILL, milliseconds(20000)},
+        {"caller stopped past the deadline", SIGSTOP, milliseconds(300)},
+    };
+    for (const auto& c : cases) {
+        char pattern[] = "/tmp/kavro-runner-XXXXXX";
+        const int file = ::mkstemp(pattern);
+        ASSERT_GE(file, 0);
+        ::close(file);
+        const pid_t caller = ::fork();
+        if (caller == 0) {
+            RunProcess({"/bin/sh", "-c", std::string("echo $$ >") + pattern + "; exec sleep 30"}, kEnvironment,
+                       Clock::now() + c.deadline);
+            ::_exit(0);
+        }
+        pid_t program = 0;
+        for (int i = 0; i < 200 && program == 0; ++i) {
+            std::this_thread::sleep_for(milliseconds(10));
+            std::ifstream(pattern) >> program;
+        }
+        ::unlink(pattern);
+        ASSERT_GT(program, 1) << c.name;
+        ::kill(caller, c.signal);
+        std::this_thread::sleep_for(milliseconds(1000));
+        EXPECT_FALSE(Running(program)) << c.name;
+        ::kill(caller, SIGKILL);
+        ::waitpid(caller, nullptr, 0);
+        ::kill(program, SIGKILL); // only when the check above failed
+    }
 }
 
 } // namespace

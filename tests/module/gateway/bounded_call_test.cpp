@@ -2,17 +2,18 @@
 // its deadline, dies or grows without bound gives none and is not left behind.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <functional>
 #include <thread>
 
 #include "gateway_test_support.h"
 #include "platform/linux/gateway/bounded_call.h"
 
-using gateway::Clock;
 using namespace std::chrono_literals;
 
 namespace {
@@ -64,4 +65,50 @@ TEST(BoundedCall, NoAnswerFromAChildThatOverrunsDiesOrGrows)
         EXPECT_TRUE(NoChildLeft()) << c.name;
     }
     EXPECT_FALSE(gateway::RunBoundedFor<Pair>([]() -> Pair { _exit(0); }, Clock::now() + 2s)) << "no bytes, no answer";
+}
+
+// Alive and not a zombie waiting for whoever adopted it.
+static bool Running(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("State:", 0) == 0) return line.find('Z') == std::string::npos;
+    return false;
+}
+
+TEST(BoundedCall, TheChildEndsWithItsCallerOrAtTheDeadline)
+{
+    const struct {
+        const char* name;
+        int signal;                         // sent to the caller once the child runs
+        std::chrono::milliseconds deadline; // the call's, from now
+    } cases[] = {
+        {"caller killed", SIGKILL, 20000ms},
+        {"caller stopped past the deadline", SIGSTOP, 300ms},
+    };
+    for (const auto& c : cases) {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        const pid_t caller = fork();
+        if (caller == 0) {
+            gateway::RunBounded([&ends] {
+                const pid_t self = getpid();
+                (void)!write(ends[1], &self, sizeof self);
+                std::this_thread::sleep_for(30s);
+                return std::string();
+            }, Clock::now() + c.deadline);
+            _exit(0);
+        }
+        close(ends[1]);
+        pid_t child = 0;
+        ASSERT_EQ(read(ends[0], &child, sizeof child), static_cast<ssize_t>(sizeof child)) << c.name;
+        close(ends[0]);
+        kill(caller, c.signal);
+        std::this_thread::sleep_for(1s);
+        EXPECT_FALSE(Running(child)) << c.name;
+        kill(caller, SIGKILL);
+        waitpid(caller, nullptr, 0);
+        kill(child, SIGKILL); // only when the check above failed
+    }
 }

@@ -86,7 +86,7 @@ protected:
     }
 
     RouteTableFile routes{kLoopback};
-    gateway::GatewaySettings settings{{}, {}, 0, 500ms, 1000ms, 5000ms};
+    gateway::GatewaySettings settings{{}, {}, 0, 500ms, 1000ms, Clock::now() + 5000ms, LoopbackAsLan};
     std::unique_ptr<FakeIgd> igd;
     std::unique_ptr<FakeSsdpResponder> ssdp;
 };
@@ -212,10 +212,10 @@ TEST_F(GatewayClassesTest, NoAnswerToTheSearchIsANullCollectionOnce)
     EXPECT_EQ(ssdp->Searches().size(), 4u);
 }
 
-TEST_F(GatewayClassesTest, TheRunsBudgetBoundsEveryCall)
+TEST_F(GatewayClassesTest, TheRunsDeadlineBoundsEveryCall)
 {
     settings.callTime = 5000ms;
-    settings.totalTime = 700ms;
+    settings.end = Clock::now() + 700ms;
     StartGateway(With([](FakeIgdConfig& c) { c.behaviour = Behaviour::Hang; }));
     const StderrCapture errors;
     const Stopwatch watch;

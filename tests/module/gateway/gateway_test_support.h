@@ -1,5 +1,5 @@
 // Small helpers of the gateway tests: standard error captured, a route table naming a
-// chosen default gateway, and a stopwatch.
+// chosen default gateway, loopback as a LAN, and a stopwatch.
 #pragma once
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/linux/gateway/ipv4_address.h"
+#include "platform/linux/gateway/local_network.h"
 
 // Collects what is written to std::cerr while it lives.
 class StderrCapture {
@@ -54,3 +55,6 @@ private:
 };
 
 inline gateway::Ipv4 Ip(const char* text) { return *gateway::ParseIpv4(text); }
+
+// Loopback taken for the LAN, where the fakes on 127.0.0.x stand for its devices.
+inline gateway::LocalNetwork LoopbackAsLan() { return {{{Ip("127.0.0.0"), Ip("255.0.0.0")}}, {}}; }

@@ -62,7 +62,7 @@ TEST(SsdpSearch, TheDefaultGatewayFirstThenAnotherDeviceThenNothing)
             gatewayDevice = std::make_unique<FakeSsdpResponder>(kGateway, group.Port(), c.gateway->answer, c.gateway->delay);
         const Stopwatch watch;
         const auto found = gateway::SearchGatewayDevice(
-            {c.defaultRoute ? std::optional(kGateway) : std::nullopt, kGroup, group.Port()}, gateway::Clock::now() + c.deadline);
+            {c.defaultRoute ? std::optional(kGateway) : std::nullopt, kGroup, group.Port(), LoopbackAsLan()}, Clock::now() + c.deadline);
         const long took = watch.Milliseconds();
         EXPECT_EQ(found ? found->location : "", c.found) << c.name;
         EXPECT_GE(took, c.atLeast) << c.name;
@@ -70,11 +70,30 @@ TEST(SsdpSearch, TheDefaultGatewayFirstThenAnotherDeviceThenNothing)
     }
 }
 
+TEST(SsdpSearch, NoDeviceOnThisHostItselfIsTaken)
+{
+    const struct {
+        const char* name;
+        gateway::LocalNetwork network;
+        std::string found;
+    } cases[] = {
+        {"loopback, as this host sees it", gateway::ReadLocalNetwork(), ""},
+        {"the default gateway at one of our own addresses", {{{kGroup, Ip("255.0.0.0")}}, {{kGateway, Ip("255.255.255.255")}}},
+         "http://127.0.0.1:49152/igd.xml"},
+    };
+    for (const auto& c : cases) {
+        FakeSsdpResponder group(kGroup, 0, GatewayAnswer("http://127.0.0.1:49152/igd.xml"));
+        FakeSsdpResponder gatewayDevice(kGateway, group.Port(), GatewayAnswer("http://127.0.0.2:5000/rootDesc.xml"));
+        const auto found = gateway::SearchGatewayDevice({kGateway, kGroup, group.Port(), c.network}, Clock::now() + 300ms);
+        EXPECT_EQ(found ? found->location : "", c.found) << c.name;
+    }
+}
+
 TEST(SsdpSearch, SendsUnicastWithoutMxAndMulticastWithMx)
 {
     FakeSsdpResponder group(kGroup, 0, "");
     FakeSsdpResponder gatewayDevice(kGateway, group.Port(), "");
-    gateway::SearchGatewayDevice({kGateway, kGroup, group.Port()}, gateway::Clock::now() + 200ms);
+    gateway::SearchGatewayDevice({kGateway, kGroup, group.Port(), LoopbackAsLan()}, Clock::now() + 200ms);
     const std::string port = std::to_string(group.Port());
     for (const auto& [searches, host, multicast] : {std::make_tuple(gatewayDevice.Searches(), std::string("127.0.0.2:"), false),
                                                     std::make_tuple(group.Searches(), std::string("127.0.0.1:"), true)}) {

@@ -6,7 +6,6 @@
 
 #include "firewalld_manager.h"
 #include "system_bus.h"
-#include "time_budget.h"
 #include "ufw_command.h"
 #include "ufw_manager.h"
 
@@ -20,14 +19,14 @@ ManagerKind ChooseManager(bool firewalldRunning, bool ufwInstalled)
 
 std::unique_ptr<FirewallManager> DetectFirewallManager()
 {
-    TimeBudget budget(kFirewallBudget);
+    const Deadline deadline = RunDeadline();
     std::unique_ptr<SystemBus> bus = SystemBus::Connect();
-    const bool firewalld = bus != nullptr && FirewalldRunning(*bus, budget);
+    const bool firewalld = bus != nullptr && FirewalldRunning(*bus, deadline);
     switch (ChooseManager(firewalld, ::access(kUfwProgram, X_OK) == 0)) {
     case ManagerKind::Firewalld:
-        return std::make_unique<FirewalldManager>(std::move(bus), budget);
+        return std::make_unique<FirewalldManager>(std::move(bus), deadline);
     case ManagerKind::Ufw:
-        return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, budget);
+        return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, deadline);
     case ManagerKind::None:
         break;
     }

@@ -13,7 +13,7 @@ enum class ManagerKind { Firewalld, Ufw, None };
 // installed, else none.
 ManagerKind ChooseManager(bool firewalldRunning, bool ufwInstalled);
 
-// Looks at the machine and makes the manager, with the run's time budget.
+// Looks at the machine and makes the manager, bounded by the run's deadline.
 std::unique_ptr<FirewallManager> DetectFirewallManager();
 
 } // namespace firewall

@@ -46,8 +46,8 @@ Status Unreadable(const std::string& what)
 
 const char* const kFirewalldName = "org.fedoraproject.FirewallD1";
 
-FirewalldManager::FirewalldManager(std::unique_ptr<SystemBus> bus, TimeBudget budget)
-    : bus_(std::move(bus)), budget_(budget)
+FirewalldManager::FirewalldManager(std::unique_ptr<SystemBus> bus, Deadline deadline)
+    : bus_(std::move(bus)), deadline_(deadline)
 {
 }
 
@@ -114,24 +114,22 @@ template <class... Args>
 Status FirewalldManager::Call(const BusMethod& method, AlreadyDone already, BusReply& reply, const char* types,
                               Args... args)
 {
-    if (budget_.Exhausted()) {
+    const std::chrono::milliseconds left{MillisecondsLeft(deadline_)};
+    if (left.count() == 0) {
         ReportProblem(std::string(method.member) + ": no time left");
         return Status::TimedOut;
     }
-    const auto start = TimeBudget::Clock::now();
-    reply = bus_->Call(method, budget_.Remaining(), types, args...);
-    budget_.ChargeSince(start);
+    reply = bus_->Call(method, left, types, args...);
     const Status status = FirewalldAnswerStatus(reply.result, reply.errorName, reply.errorMessage, already);
     if (status != Status::Ok) ReportProblem(std::string(method.member) + ": " + reply.errorMessage);
     return status;
 }
 
-bool FirewalldRunning(SystemBus& bus, TimeBudget& budget)
+bool FirewalldRunning(SystemBus& bus, Deadline deadline)
 {
-    if (budget.Exhausted()) return false;
-    const auto start = TimeBudget::Clock::now();
-    const BusReply reply = bus.Call(kNameHasOwner, budget.Remaining(), "s", kFirewalldName);
-    budget.ChargeSince(start);
+    const std::chrono::milliseconds left{MillisecondsLeft(deadline)};
+    if (left.count() == 0) return false;
+    const BusReply reply = bus.Call(kNameHasOwner, left, "s", kFirewalldName);
     bool owned = false;
     return reply.result >= 0 && ReadBoolean(reply.message.get(), owned) && owned;
 }

@@ -8,7 +8,7 @@
 #include "firewall_manager.h"
 #include "firewalld_answer.h"
 #include "system_bus.h"
-#include "time_budget.h"
+#include "platform/posix/deadline.h"
 
 namespace firewall {
 
@@ -16,7 +16,7 @@ extern const char* const kFirewalldName;
 
 class FirewalldManager final : public FirewallManager {
 public:
-    FirewalldManager(std::unique_ptr<SystemBus> bus, TimeBudget budget);
+    FirewalldManager(std::unique_ptr<SystemBus> bus, Deadline deadline);
 
     Status OpenProfile() override;
     bool Enabled() const override { return true; }
@@ -30,11 +30,11 @@ private:
     Status Call(const BusMethod& method, AlreadyDone already, BusReply& reply, const char* types, Args... args);
 
     std::unique_ptr<SystemBus> bus_;
-    TimeBudget budget_;
+    Deadline deadline_;
     std::string zone_;
 };
 
 // Whether firewalld holds its name on the bus.
-bool FirewalldRunning(SystemBus& bus, TimeBudget& budget);
+bool FirewalldRunning(SystemBus& bus, Deadline deadline);
 
 } // namespace firewall

@@ -1,65 +1,20 @@
 #include "process_runner.h"
 
+#include "platform/posix/bounded_child.h"
 #include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <thread>
-#include <utility>
 
 namespace firewall {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-class SpawnSetup {
-public:
-    SpawnSetup()
-    {
-        posix_spawn_file_actions_init(&actions_);
-        posix_spawnattr_init(&attributes_);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&actions_);
-        posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    // Standard input from /dev/null, standard output and error into `outputFd`,
-    // a process group of its own, default signal handling and an empty signal mask.
-    int Prepare(int outputFd)
-    {
-        int error = posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        if (error == 0) error = posix_spawn_file_actions_adddup2(&actions_, outputFd, STDOUT_FILENO);
-        if (error == 0) error = posix_spawn_file_actions_adddup2(&actions_, outputFd, STDERR_FILENO);
-        sigset_t all;
-        sigset_t none;
-        sigfillset(&all);
-        sigemptyset(&none);
-        if (error == 0) error = posix_spawnattr_setsigdefault(&attributes_, &all);
-        if (error == 0) error = posix_spawnattr_setsigmask(&attributes_, &none);
-        if (error == 0) error = posix_spawnattr_setpgroup(&attributes_, 0);
-        if (error == 0)
-            error = posix_spawnattr_setflags(
-                &attributes_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-        return error;
-    }
-
-    const posix_spawn_file_actions_t* actions() const { return &actions_; }
-    const posix_spawnattr_t* attributes() const { return &attributes_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-    posix_spawnattr_t attributes_;
-};
 
 std::vector<char*> PointerList(const std::vector<std::string>& texts)
 {
@@ -70,19 +25,42 @@ std::vector<char*> PointerList(const std::vector<std::string>& texts)
     return pointers;
 }
 
-int MillisecondsUntil(Clock::time_point deadline)
+// In the child: standard input from /dev/null, standard output and error into
+// `output`, a process group of its own, default signal handling and an empty signal
+// mask, then the program. Why it could not start goes back through `failure`.
+[[noreturn]] void StartProgram(char* const* arguments, char* const* variables, int output, int failure)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    bool ready = input >= 0 && ::dup2(input, STDIN_FILENO) >= 0 && ::dup2(output, STDOUT_FILENO) >= 0 &&
+                 ::dup2(output, STDERR_FILENO) >= 0 && ::setpgid(0, 0) == 0;
+    for (int signal = 1; ready && signal < NSIG; ++signal)
+        if (signal != SIGKILL && signal != SIGSTOP) ::signal(signal, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    if (ready) ready = ::sigprocmask(SIG_SETMASK, &none, nullptr) == 0;
+    if (ready) ::execve(arguments[0], arguments, variables);
+    const int error = errno;
+    (void)!::write(failure, &error, sizeof error);
+    ::_exit(127);
+}
+
+// The errno the child sent before it gave up, or 0 once its program runs.
+int StartError(int failure)
+{
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(failure, &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
 // Reads until end of file or the deadline; false when the deadline came first.
-bool CollectOutput(int fd, Clock::time_point deadline, std::string& output)
+bool CollectOutput(int fd, Deadline deadline, std::string& output)
 {
     char buffer[4096];
     for (;;) {
         pollfd waiting{fd, POLLIN, 0};
-        const int ready = ::poll(&waiting, 1, MillisecondsUntil(deadline));
+        const int ready = ::poll(&waiting, 1, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return false;
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -97,7 +75,7 @@ bool CollectOutput(int fd, Clock::time_point deadline, std::string& output)
 constexpr int kLostStatus = -1;
 
 // Waits for the child until the deadline; false when it is still running then.
-bool AwaitExit(pid_t pid, Clock::time_point deadline, int& status)
+bool AwaitExit(pid_t pid, Deadline deadline, int& status)
 {
     for (;;) {
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
@@ -111,9 +89,17 @@ bool AwaitExit(pid_t pid, Clock::time_point deadline, int& status)
     }
 }
 
-void KillGroupAndReap(pid_t pid, int& status)
+bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd)
 {
-    ::kill(-pid, SIGKILL);
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0) return false;
+    readEnd = UniqueFd(ends[0]);
+    writeEnd = UniqueFd(ends[1]);
+    return true;
+}
+
+void Reap(pid_t pid, int& status)
+{
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
 }
@@ -121,36 +107,41 @@ void KillGroupAndReap(pid_t pid, int& status)
 } // namespace
 
 ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                          std::chrono::milliseconds timeout)
+                          Deadline deadline)
 {
     ProcessOutcome outcome;
-    int ends[2];
     if (argv.empty()) {
         outcome.startError = EINVAL;
         return outcome;
     }
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
+    UniqueFd readEnd, writeEnd, failureRead, failureWrite;
+    if (!MakePipe(readEnd, writeEnd) || !MakePipe(failureRead, failureWrite)) {
         outcome.startError = errno;
         return outcome;
     }
-    UniqueFd readEnd(ends[0]);
-    UniqueFd writeEnd(ends[1]);
-    SpawnSetup setup;
-    if ((outcome.startError = setup.Prepare(writeEnd.get())) != 0) return outcome;
-
     const std::vector<char*> arguments = PointerList(argv);
     const std::vector<char*> variables = PointerList(environment);
-    const Clock::time_point deadline = Clock::now() + timeout;
-    pid_t pid = -1;
-    outcome.startError =
-        posix_spawn(&pid, argv[0].c_str(), setup.actions(), setup.attributes(), arguments.data(), variables.data());
-    if (outcome.startError != 0) return outcome;
+    const pid_t pid = ForkBoundedChild(deadline);
+    if (pid < 0) {
+        outcome.startError = errno;
+        return outcome;
+    }
+    if (pid == 0) StartProgram(arguments.data(), variables.data(), writeEnd.get(), failureWrite.get());
+    // The group exists before we signal it, whatever the child has done so far.
+    ::setpgid(pid, pid);
     writeEnd.reset();
+    failureWrite.reset();
 
     int status = 0;
+    if ((outcome.startError = StartError(failureRead.get())) != 0) {
+        Reap(pid, status);
+        return outcome;
+    }
     const bool finished = CollectOutput(readEnd.get(), deadline, outcome.output) && AwaitExit(pid, deadline, status);
+    // Whatever the program left in its group goes with it.
+    ::kill(-pid, SIGKILL);
     if (!finished) {
-        KillGroupAndReap(pid, status);
+        Reap(pid, status);
         outcome.end = ProcessOutcome::End::TimedOut;
     } else if (WIFEXITED(status)) {
         outcome.end = ProcessOutcome::End::Exited;

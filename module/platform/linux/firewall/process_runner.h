@@ -2,10 +2,11 @@
 // writes to standard output and standard error, and ends it when it overstays.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/posix/deadline.h"
 
 namespace firewall {
 
@@ -20,12 +21,13 @@ struct ProcessOutcome {
 constexpr std::size_t kMaxOutput = 64 * 1024;
 
 // argv[0] is the program's full path; `environment` is the child's whole environment.
-// The child runs in a process group of its own, so a timeout ends its children too.
+// The child runs in a process group of its own, which is ended once the child is done
+// or at `deadline`; the child also dies with us, and at `deadline` by itself.
 ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                          std::chrono::milliseconds timeout);
+                          Deadline deadline);
 
 using ProcessRunner = std::function<ProcessOutcome(const std::vector<std::string>& argv,
                                                    const std::vector<std::string>& environment,
-                                                   std::chrono::milliseconds timeout)>;
+                                                   Deadline deadline)>;
 
 } // namespace firewall

@@ -20,8 +20,8 @@ Status FileStatus(int error, const std::string& path)
 
 } // namespace
 
-UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, TimeBudget budget)
-    : files_(std::move(files)), runner_(std::move(runner)), budget_(budget)
+UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline)
+    : files_(std::move(files)), runner_(std::move(runner)), deadline_(deadline)
 {
 }
 
@@ -34,8 +34,12 @@ Status UfwManager::OpenProfile()
     if (error != 0) return FileStatus(error, files_.config);
     enabled_ = UfwConfigEnabled(config);
     // Switched off, ufw has nothing for us to change. Switched on, only root may change
-    // it, and ufw says so itself.
-    return enabled_ ? Run({kUfwProgram, "status"}, "ufw status") : Status::Ok;
+    // it, and ufw says so itself, before it waits for its lock: one still waiting when
+    // time runs out (another ufw holds the lock) has let us in, and it is opening the
+    // port that fails.
+    if (!enabled_) return Status::Ok;
+    const Status status = Run({kUfwProgram, "status"}, "ufw status");
+    return status == Status::TimedOut ? Status::Ok : status;
 }
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
@@ -57,14 +61,11 @@ Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& nam
 
 Status UfwManager::Run(const std::vector<std::string>& command, const std::string& what)
 {
-    if (budget_.Exhausted()) {
+    if (MillisecondsLeft(deadline_) == 0) {
         ReportProblem(what + ": no time left");
         return Status::TimedOut;
     }
-    const auto start = TimeBudget::Clock::now();
-    const ProcessOutcome outcome = runner_(command, UfwEnvironment(), budget_.Remaining());
-    budget_.ChargeSince(start);
-    return UfwOutcomeStatus(outcome, what);
+    return UfwOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), what);
 }
 
 } // namespace firewall

@@ -6,7 +6,6 @@
 
 #include "firewall_manager.h"
 #include "process_runner.h"
-#include "time_budget.h"
 
 namespace firewall {
 
@@ -18,7 +17,7 @@ struct UfwFiles {
 
 class UfwManager final : public FirewallManager {
 public:
-    UfwManager(UfwFiles files, ProcessRunner runner, TimeBudget budget);
+    UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline);
 
     Status OpenProfile() override;
     bool Enabled() const override { return enabled_; }
@@ -30,7 +29,7 @@ private:
 
     UfwFiles files_;
     ProcessRunner runner_;
-    TimeBudget budget_;
+    Deadline deadline_;
     bool enabled_ = false;
 };
 

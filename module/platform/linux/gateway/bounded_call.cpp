@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "gateway_log.h"
+#include "platform/posix/bounded_child.h"
 #include "platform/posix/unique_fd.h"
 
 namespace gateway {
@@ -100,7 +101,7 @@ std::optional<std::string> RunBounded(const std::function<std::string()>& work, 
         return std::nullopt;
     }
     UniqueFd input(ends[0]), output(ends[1]);
-    const pid_t child = fork();
+    const pid_t child = ForkBoundedChild(deadline);
     if (child < 0) {
         GatewayLog("cannot start a process for a gateway call");
         return std::nullopt;

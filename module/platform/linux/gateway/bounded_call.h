@@ -1,8 +1,8 @@
 // Runs a blocking library call under a deadline. libminiupnpc cannot be cancelled and
 // restarts its own timeouts for every read, so a gateway that trickles its answer can
 // hold it for as long as it likes, and reads a body of any size into memory; the call
-// therefore runs in a child process that may grow by 64 MB and is killed when the
-// deadline comes.
+// therefore runs in a child process that may grow by 64 MB and ends at the deadline,
+// or with its caller.
 #pragma once
 
 #include <cstring>
@@ -11,7 +11,7 @@
 #include <string>
 #include <type_traits>
 
-#include "deadline.h"
+#include "platform/posix/deadline.h"
 
 namespace gateway {
 

@@ -3,7 +3,7 @@
 
 #include "gateway_settings.h"
 
-// Every NAT object of the process then shares one gateway session, whose time budget
-// starts with this call.
+// Every NAT object of the process then shares one gateway session, over by the
+// settings' deadline (the run's).
 void RegisterGatewayClasses();
 void RegisterGatewayClasses(const gateway::GatewaySettings& settings);

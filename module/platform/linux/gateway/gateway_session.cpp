@@ -7,7 +7,7 @@
 namespace gateway {
 
 GatewaySession::GatewaySession(GatewaySettings settings)
-    : settings_(std::move(settings)), end_(Clock::now() + settings_.totalTime)
+    : settings_(std::move(settings))
 {
 }
 
@@ -15,8 +15,9 @@ const IgdConnection* GatewaySession::Gateway()
 {
     if (searched_) return gateway_.get();
     searched_ = true;
-    const SsdpSearchPlan plan{ReadDefaultGateway(settings_.routeTable), settings_.ssdpGroup, settings_.ssdpPort};
-    const auto found = SearchGatewayDevice(plan, Earlier(Clock::now() + settings_.searchTime, end_));
+    const SsdpSearchPlan plan{ReadDefaultGateway(settings_.routeTable), settings_.ssdpGroup, settings_.ssdpPort,
+                              settings_.readNetwork()};
+    const auto found = SearchGatewayDevice(plan, Earlier(Clock::now() + settings_.searchTime, settings_.end));
     if (!found) {
         GatewayLog("no Internet gateway answered the search within " + std::to_string(settings_.searchTime.count()) +
                    " ms" + (plan.defaultGateway ? "" : " (no default route)"));
@@ -26,6 +27,6 @@ const IgdConnection* GatewaySession::Gateway()
     return gateway_.get();
 }
 
-Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, end_); }
+Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }
 
 } // namespace gateway

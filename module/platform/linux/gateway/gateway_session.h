@@ -1,10 +1,10 @@
 // The gateway of one module run: searched for and checked once, shared by every NAT
-// object of the run, and bounded in time as a whole.
+// object of the run, and over by the run's deadline.
 #pragma once
 
 #include <memory>
 
-#include "deadline.h"
+#include "platform/posix/deadline.h"
 #include "gateway_settings.h"
 #include "igd_connection.h"
 
@@ -12,7 +12,6 @@ namespace gateway {
 
 class GatewaySession {
 public:
-    // The run's time budget starts here.
     explicit GatewaySession(GatewaySettings settings);
 
     // The gateway to map ports on; null, with the reason on standard error, when none
@@ -24,7 +23,6 @@ public:
 
 private:
     GatewaySettings settings_;
-    Deadline end_;
     bool searched_ = false;
     std::unique_ptr<IgdConnection> gateway_;
 };

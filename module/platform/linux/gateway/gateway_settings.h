@@ -3,9 +3,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ipv4_address.h"
+#include "local_network.h"
+#include "platform/posix/deadline.h"
 
 namespace gateway {
 
@@ -16,8 +19,9 @@ struct GatewaySettings {
     // The gateway answers a unicast search at once; other devices may wait up to MX (1 s).
     std::chrono::milliseconds searchTime{1000};
     std::chrono::milliseconds callTime{3000};
-    // All gateway work of one run, from registration on; the front end gives a run 10 s.
-    std::chrono::milliseconds totalTime{8000};
+    // When all gateway work must be over; the firewall's calls share it.
+    Deadline end = RunDeadline();
+    std::function<LocalNetwork()> readNetwork = ReadLocalNetwork;
 };
 
 } // namespace gateway

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "deadline.h"
+#include "platform/posix/deadline.h"
 #include "port_mapping.h"
 
 namespace gateway {

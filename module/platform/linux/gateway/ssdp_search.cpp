@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "gateway_log.h"
-#include "local_subnets.h"
 #include "ssdp_response.h"
 #include "platform/posix/unique_fd.h"
 
@@ -78,15 +77,15 @@ UniqueFd AskGroup(Ipv4 group, std::uint16_t port)
 
 class Search {
 public:
-    explicit Search(const SsdpSearchPlan& plan) : plan_(plan) {}
+    Search(const SsdpSearchPlan& plan, Deadline deadline) : plan_(plan), deadline_(deadline) {}
 
-    std::optional<FoundDevice> Run(Deadline deadline)
+    std::optional<FoundDevice> Run()
     {
         if (plan_.defaultGateway) gateway_ = AskGateway(*plan_.defaultGateway, plan_.port);
         group_ = AskGroup(plan_.group, plan_.port);
         while (!chosen_) {
             if (fallback_ && !gateway_) return fallback_;
-            const int wait = MillisecondsLeft(deadline);
+            const int wait = MillisecondsLeft(deadline_);
             if (wait == 0 || (!gateway_ && !group_)) break;
             std::array<pollfd, 2> fds{{{gateway_.get(), POLLIN, 0}, {group_.get(), POLLIN, 0}}};
             const int ready = poll(fds.data(), fds.size(), wait);
@@ -101,7 +100,7 @@ private:
     void Drain(UniqueFd& fd)
     {
         std::array<char, 2048> datagram;
-        while (fd && !chosen_) {
+        while (fd && !chosen_ && MillisecondsLeft(deadline_) > 0) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
             const ssize_t size = recvfrom(fd.get(), datagram.data(), datagram.size(), 0,
@@ -115,17 +114,21 @@ private:
         }
     }
 
+    // A device on this host itself (loopback, or one of its addresses) is never the
+    // gateway, whatever it says: anyone on the host can answer a search.
     void Consider(std::string_view datagram, Ipv4 sender)
     {
+        if (plan_.network.IsSelf(sender)) return;
         auto location = GatewayLocation(datagram, sender);
         if (!location) return;
         if (plan_.defaultGateway && sender == *plan_.defaultGateway)
             chosen_ = FoundDevice{std::move(*location)};
-        else if (!fallback_ && IsOnLocalSubnet(sender))
+        else if (!fallback_ && plan_.network.IsOnLan(sender))
             fallback_ = FoundDevice{std::move(*location)};
     }
 
     const SsdpSearchPlan& plan_;
+    const Deadline deadline_;
     UniqueFd gateway_;
     UniqueFd group_;
     std::optional<FoundDevice> chosen_;
@@ -136,7 +139,7 @@ private:
 
 std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline)
 {
-    return Search(plan).Run(deadline);
+    return Search(plan, deadline).Run();
 }
 
 } // namespace gateway

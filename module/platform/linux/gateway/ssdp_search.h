@@ -6,8 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "deadline.h"
+#include "platform/posix/deadline.h"
 #include "ipv4_address.h"
+#include "local_network.h"
 
 namespace gateway {
 
@@ -15,6 +16,7 @@ struct SsdpSearchPlan {
     std::optional<Ipv4> defaultGateway; // asked directly, and its answer preferred
     Ipv4 group;                         // 239.255.255.250 on a real network
     std::uint16_t port = 1900;
+    LocalNetwork network;               // no answer from the host itself is taken
 };
 
 struct FoundDevice {
@@ -23,7 +25,8 @@ struct FoundDevice {
 
 // The default gateway's answer is taken at once. Another host's answer is taken when
 // the default gateway cannot answer (there is none, or it refused the search), else
-// when the deadline comes without the gateway's answer.
+// when the deadline comes without the gateway's answer. A flood of answers does not
+// keep the search past the deadline.
 std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline);
 
 } // namespace gateway

@@ -1,12 +1,14 @@
-// Every wait on the network ends at a deadline on the monotonic clock.
+// One deadline for the whole run: every wait on the gateway or the firewall ends by
+// then, on the monotonic clock, well inside the window's 10 s wait for the module.
 #pragma once
 
 #include <chrono>
 
-namespace gateway {
-
 using Clock = std::chrono::steady_clock;
 using Deadline = Clock::time_point;
+
+// 9 s after the module started.
+Deadline RunDeadline();
 
 // Whole milliseconds until `deadline`, rounded up so a wait never ends early; 0 once it has passed.
 inline int MillisecondsLeft(Deadline deadline)
@@ -16,5 +18,3 @@ inline int MillisecondsLeft(Deadline deadline)
 }
 
 inline Deadline Earlier(Deadline a, Deadline b) { return a < b ? a : b; }
-
-} // namespace gateway
