@@ -1,7 +1,7 @@
 // Elsewhere there is no ipconfig: the module writes the report itself, one
 // ipconfig-shaped line per IPv4 address of every running, non-loopback interface.
-// The temporary directory may be shared by every user, so the capture is never
-// written or read through a link or a file someone else owns.
+// The temporary directory may be shared by every user, so the capture goes into a
+// folder made for this run alone, removed again with it.
 #include "address_capture.h"
 
 #include <arpa/inet.h>
@@ -9,7 +9,6 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,17 +79,33 @@ bool WriteAll(int fd, const std::string& bytes)
     return true;
 }
 
-// Removes an earlier capture of ours (a file or a link, never what a link points at).
-// Someone else's entry stays, and the exclusive create below then fails.
-void RemoveOwnCapture(const std::string& path)
-{
-    struct stat existing {};
-    if (::lstat(path.c_str(), &existing) == 0 && existing.st_uid == ::geteuid()) ::unlink(path.c_str());
-}
+// A folder only we can enter, made for one capture (mode 0700, a name nobody could
+// guess or hold beforehand), and removed afterwards with the capture in it.
+class CaptureFolder {
+public:
+    explicit CaptureFolder(const std::string& parent)
+    {
+        std::string pattern = parent + "/kavro.XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~CaptureFolder()
+    {
+        if (path_.empty()) return;
+        ::unlink(File().c_str());
+        ::rmdir(path_.c_str());
+    }
+    CaptureFolder(const CaptureFolder&) = delete;
+    CaptureFolder& operator=(const CaptureFolder&) = delete;
+
+    bool Made() const { return !path_.empty(); }
+    std::string File() const { return path_ + "/ip_c.tmp"; }
+
+private:
+    std::string path_;
+};
 
 bool WriteCapture(const std::string& path)
 {
-    RemoveOwnCapture(path);
     const UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     return out && WriteAll(out.get(), BuildReport());
 }
@@ -99,8 +114,6 @@ std::optional<std::string> ReadCapture(const std::string& path)
 {
     const UniqueFd in(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in) return std::nullopt;
-    struct stat info {};
-    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return std::nullopt;
     std::string bytes;
     char buffer[4096];
     while (bytes.size() < kReportLimit) {
@@ -117,7 +130,7 @@ std::optional<std::string> ReadCapture(const std::string& path)
 
 std::optional<std::string> CaptureAddressReport()
 {
-    const std::string path = TemporaryDirectory() + "/ip_c.tmp";
-    if (!WriteCapture(path)) return std::nullopt;
-    return ReadCapture(path);
+    const CaptureFolder folder(TemporaryDirectory());
+    if (!folder.Made() || !WriteCapture(folder.File())) return std::nullopt;
+    return ReadCapture(folder.File());
 }

@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <vector>
 
 #include "internal_ips.h"
 #include "test_support.h"
@@ -131,44 +133,73 @@ TEST_F(KavroProgram, UnusableTemporaryDirectoryGivesError)
     EXPECT_EQ(ReadBytes("log.txt"), "ERROR\n");
 }
 
-TEST_F(KavroProgram, PlantedLinkIsNeitherFollowedNorReadBack)
+// Runs Kavro in the current directory as an ordinary user, who may neither remove nor
+// take over what another user left in a sticky `tmpdir`, as in /tmp.
+int RunKavroAsUser(const std::string& tmpdir)
 {
-    const fs::path target = dir.path() / "victim";
-    WriteBytes(target, "   IPv4 Address. . . : 6.6.6.6\n");
-    fs::create_symlink(target, fs::path(tmp) / "ip_c.tmp");
-    WriteBytes("kavro.cmd", "getips\n");
-    EXPECT_EQ(RunKavro(tmp).exitStatus, 0);
-    EXPECT_EQ(ReadBytes(target), "   IPv4 Address. . . : 6.6.6.6\n");
-    EXPECT_EQ(ReadBytes("log.txt").find("6.6.6.6"), std::string::npos);
-    EXPECT_FALSE(fs::is_symlink(fs::path(tmp) / "ip_c.tmp"));
-    struct stat info {};
-    ASSERT_EQ(::stat((fs::path(tmp) / "ip_c.tmp").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
-TEST_F(KavroProgram, SomeoneElsesCaptureIsNotReadBack)
-{
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a file another user owns";
-    const fs::path capture = fs::path(tmp) / "ip_c.tmp";
-    WriteBytes(capture, "   IPv4 Address. . . : 6.6.6.6\n");
-    ASSERT_EQ(::chown(capture.c_str(), 65534, 65534), 0);
-    // A sticky directory, like /tmp, where we may not remove another user's file.
-    ::chmod(tmp.c_str(), 01777);
-    WriteBytes("kavro.cmd", "getips\n");
     const pid_t child = ::fork();
-    if (child == 0) {  // run as an ordinary user, who may not take the file over
-        if (::chown(dir.path().c_str(), 1000, 1000) != 0 || ::chown("kavro.cmd", 1000, 1000) != 0 ||
-            ::setgid(1000) != 0 || ::setuid(1000) != 0)
+    if (child == 0) {
+        if (::chown(".", 1000, 1000) != 0 || ::chown("kavro.cmd", 1000, 1000) != 0 || ::setgid(1000) != 0 ||
+            ::setuid(1000) != 0)
             ::_exit(2);
-        ::setenv("TMPDIR", tmp.c_str(), 1);
+        ::setenv("TMPDIR", tmpdir.c_str(), 1);
         ::execl(KAVRO_PROGRAM, KAVRO_PROGRAM, static_cast<char*>(nullptr));
         ::_exit(127);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadBytes("log.txt"), "ERROR\n");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(KavroProgram, WhatAnotherUserLeavesAtTheOldCapturePathChangesNothing)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to leave entries as another user";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const std::string expected = AddressFile(GetInternalIPs());
+    ::unsetenv("TMPDIR");
+    ASSERT_NE(expected, "ERROR\n");
+    const std::string stale = "   IPv4 Address. . . : 6.6.6.6\n";
+    const fs::path planted = fs::path(tmp) / "ip_c.tmp";
+    const fs::path victim = dir.path() / "victim";
+    WriteBytes(victim, stale);
+    ::chmod(tmp.c_str(), 01777);
+    for (const bool link : {false, true}) {
+        fs::remove(planted);
+        if (link) fs::create_symlink(victim, planted);
+        else WriteBytes(planted, stale);
+        ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+        WriteBytes("kavro.cmd", "getips\n");
+        EXPECT_EQ(RunKavroAsUser(tmp), 0);
+        EXPECT_EQ(ReadBytes("log.txt"), expected) << (link ? "link" : "file");
+        EXPECT_EQ(ReadBytes(victim), stale);
+        EXPECT_EQ(link ? fs::read_symlink(planted) : fs::path(ReadBytes(planted)), link ? victim : fs::path(stale));
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp), fs::directory_iterator()), 1) << "nothing of ours is left";
+    }
+}
+
+TEST_F(KavroProgram, ParallelRunsNeverCollide)
+{
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const std::string expected = AddressFile(GetInternalIPs());
+    constexpr int kRuns = 200;
+    std::vector<pid_t> runs;
+    for (int i = 0; i < kRuns; ++i) {
+        const fs::path own = dir.path() / ("run" + std::to_string(i));
+        fs::create_directory(own);
+        WriteBytes(own / "kavro.cmd", "getips\n");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::chdir(own.c_str()) == 0) ::execl(KAVRO_PROGRAM, KAVRO_PROGRAM, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        runs.push_back(child);
+    }
+    ::unsetenv("TMPDIR");
+    for (const pid_t run : runs) ::waitpid(run, nullptr, 0);
+    int otherAnswers = 0;
+    for (int i = 0; i < kRuns; ++i) otherAnswers += ReadBytes(dir.path() / ("run" + std::to_string(i)) / "log.txt") != expected;
+    EXPECT_EQ(otherAnswers, 0) << "of " << kRuns << " runs";
+    EXPECT_TRUE(fs::is_empty(tmp)) << "every run removed its capture and its folder";
 }
 
 TEST_F(KavroProgram, ForwardCommandRunsToAResultLine)
