@@ -51,6 +51,25 @@ getips_lists_the_namespace_addresses() {
   done
 }
 
+# A capture that fails is "ERROR", never an earlier run's addresses: ipconfig not on
+# the PATH (the shell still makes an empty file), or a capture left read-only that
+# neither ipconfig nor the module can replace.
+failed_capture_answers_error() {
+  local capture kavro_w; capture=$(capture_file); kavro_w=$(winepath -w "$KAVRO")
+  cleanup_steps+=("chmod u+w '$capture'; rm -f '$capture'")
+  command_file $'getips\r\n'
+  printf '    IPv4 address. . . . . . . . . . . : 6.6.6.6\r\n' >"$capture"
+  rm -f "$work/log.txt"
+  (cd "$work" && wine cmd /c "set PATH=C:\\nowhere&& $kavro_w" >"$work/console.txt" 2>&1 </dev/null) ||
+    fail "wine Kavro.exe exited with $?"
+  expect_result $'ERROR\r\n' "without ipconfig"
+  printf '    IPv4 address. . . . . . . . . . . : 6.6.6.6\r\n' >"$capture"
+  chmod a-w "$capture"
+  rm -f "$work/log.txt"
+  run_kavro
+  expect_result $'ERROR\r\n' "with a read-only earlier capture"
+}
+
 unknown_command_keeps_the_result() {
   local command
   # Not the command word exactly: no result is written, the earlier one stays.
