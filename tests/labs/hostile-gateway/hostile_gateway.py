@@ -21,6 +21,14 @@ Modes (how the HTTP side behaves; SSDP always answers unless --no-ssdp):
     fault                 refuses AddPortMapping with UPnP error --fault
     not-held              says yes to AddPortMapping and holds nothing
     held-for-other        says yes, and reads the port back as another client's
+    slow-steps            a good gateway that takes 2.5 s over the description, each
+                          AddPortMapping and each read-back
+    ssdp-flood            no answer to a search sent to it; a multicast search is
+                          answered with a flood of gateway answers from --flood-from
+                          (an address off the LAN) for 15 s
+
+With --join, the SSDP group is heard on the interface holding that address and the
+answers come from --address (say 127.0.0.1, on the searching host itself).
 
 Prints "ready" on standard output once it listens. With --log, every request
 received is appended there as one line: "SSDP <from>", "GET <path> <from>",
@@ -39,6 +47,9 @@ SSDP_GROUP, SSDP_PORT = "239.255.255.250", 1900
 IGD_TYPE = "urn:schemas-upnp-org:device:InternetGatewayDevice:1"
 IP_SERVICE = "urn:schemas-upnp-org:service:WANIPConnection:1"
 TRICKLE_SECONDS = 0.5
+STEP_SECONDS = 2.5
+FLOOD_SECONDS = 15
+SLOW_ACTIONS = ("AddPortMapping", "GetSpecificPortMappingEntry")
 
 DESCRIPTION = """<?xml version="1.0"?>
 <root xmlns="urn:schemas-upnp-org:device-1-0">
@@ -173,6 +184,8 @@ class HttpHandler(socketserver.BaseRequestHandler):
         method, path, headers, body = request
         if method == "GET":
             gateway.log(f"GET {path} {peer}")
+            if mode == "slow-steps":
+                time.sleep(STEP_SECONDS)
             head, payload = http_message("200 OK", gateway.description())
             self.send_description(head, payload)
         elif method == "POST":
@@ -180,6 +193,8 @@ class HttpHandler(socketserver.BaseRequestHandler):
             gateway.log(f"POST {action} {peer}")
             arguments = dict(re.findall(r"<(New\w+)>([^<]*)</\1>", body.decode(errors="replace")))
             status, answer = gateway.soap(action, arguments)
+            if mode == "slow-steps" and action in SLOW_ACTIONS:
+                time.sleep(STEP_SECONDS)
             head, payload = http_message(status, answer)
             if action == "AddPortMapping" and mode == "slow-add":
                 self.trickle(head + payload)
@@ -266,7 +281,27 @@ class HttpServer(socketserver.ThreadingTCPServer):
     daemon_threads = True
 
 
-def answer_ssdp(gateway, sock):
+def ssdp_answer(location):
+    return ("HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\n"
+            f"ST: {IGD_TYPE}\r\nUSN: uuid:6f0e4c2a-1b3d-4e5f-8a9b-0c1d2e3f4a5b::{IGD_TYPE}\r\n"
+            f"EXT:\r\nSERVER: Linux/6 UPnP/1.1 hostile/1\r\nLOCATION: {location}\r\n\r\n").encode()
+
+
+def flood(source, to):
+    """Gateway answers from `source`, about itself, as fast as they go."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind((source, 0))
+    answer = ssdp_answer(f"http://{source}:5000/rootDesc.xml")
+    end = time.monotonic() + FLOOD_SECONDS
+    while time.monotonic() < end:
+        for _ in range(1000):
+            try:
+                sock.sendto(answer, to)
+            except OSError:
+                pass
+
+
+def answer_ssdp(gateway, sock, reply):
     while True:
         datagram, sender = sock.recvfrom(4096)
         text = datagram.decode(errors="replace")
@@ -277,10 +312,17 @@ def answer_ssdp(gateway, sock):
         gateway.log(f"SSDP {sender[0]}")
         if target not in (IGD_TYPE, "ssdp:all", "upnp:rootdevice"):
             continue
-        answer = ("HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\n"
-                  f"ST: {IGD_TYPE}\r\nUSN: uuid:6f0e4c2a-1b3d-4e5f-8a9b-0c1d2e3f4a5b::{IGD_TYPE}\r\n"
-                  f"EXT:\r\nSERVER: Linux/6 UPnP/1.1 hostile/1\r\nLOCATION: {gateway.args.location}\r\n\r\n")
-        sock.sendto(answer.encode(), sender)
+        if gateway.args.mode == "ssdp-flood":
+            if re.search(r"^HOST:\s*" + re.escape(SSDP_GROUP), text, re.M | re.I):
+                threading.Thread(target=flood, args=(gateway.args.flood_from, sender), daemon=True).start()
+            continue
+        reply.sendto(ssdp_answer(gateway.args.location), sender)
+
+
+def reply_socket(address):
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind((address, 0))
+    return sock
 
 
 def ssdp_socket(address):
@@ -297,7 +339,7 @@ def main():
     parser.add_argument("--mode", required=True, choices=[
         "good", "silent", "slow-description", "slow-add", "close-mid-description", "close-mid-add",
         "malformed-xml", "truncated-xml", "huge-description", "endless-description", "fault", "not-held",
-        "held-for-other"])
+        "held-for-other", "slow-steps", "ssdp-flood"])
     parser.add_argument("--address", required=True, help="this gateway's LAN address")
     parser.add_argument("--http-port", type=int, default=5000)
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
@@ -306,6 +348,8 @@ def main():
     parser.add_argument("--fault", type=int, default=501, help="the UPnP error code of mode fault")
     parser.add_argument("--huge-mb", type=int, default=8, help="size of the huge and endless descriptions")
     parser.add_argument("--no-ssdp", action="store_true", help="HTTP only")
+    parser.add_argument("--join", help="hear the SSDP group on this interface address, answer from --address")
+    parser.add_argument("--flood-from", default="10.99.0.5", help="the source of mode ssdp-flood's answers")
     parser.add_argument("--log")
     args = parser.parse_args()
     args.location = args.location or f"http://{args.address}:{args.http_port}/rootDesc.xml"
@@ -314,8 +358,9 @@ def main():
     server = HttpServer((args.address, args.http_port), HttpHandler)
     server.gateway = gateway
     if not args.no_ssdp:
-        sock = ssdp_socket(args.address)
-        threading.Thread(target=answer_ssdp, args=(gateway, sock), daemon=True).start()
+        sock = ssdp_socket(args.join or args.address)
+        reply = reply_socket(args.address) if args.join else sock
+        threading.Thread(target=answer_ssdp, args=(gateway, sock, reply), daemon=True).start()
     print("ready", flush=True)
     server.serve_forever()
 

@@ -7,17 +7,20 @@ instead. Kavro forwards TCP and UDP from the lab's client namespace, in a scratc
 directory, with the machine's firewall out of reach. Whatever the gateway does, the run
 ends within the front end's 10 s, exits 0, leaves no process behind and writes one
 result line that is not "0". A well-behaved case first shows the stand-in is a gateway
-Kavro can use.
+Kavro can use. With --fw-lab, a slow gateway meets a ufw whose lock another process
+holds, on the lab's client.
 
-    hostile_gateway_test.py --kavro PATH --lab PATH --server PATH --isolate PATH
+    hostile_gateway_test.py --kavro PATH --lab PATH --server PATH --isolate PATH [--fw-lab PATH]
 
 Exit 0: all checks passed; 1: a check failed; 77: the lab cannot run here (skip).
 """
 import argparse
 import os
+import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "labs"))
@@ -26,6 +29,10 @@ from labtest import SKIP, Checks, Lab  # noqa: E402
 CLIENT = "10.77.0.2"
 GATEWAY_LAN, WAN_PEER = "10.77.0.1", "10.78.0.2"
 FRONT_END_WAIT = 10.0
+RUN_DEADLINE = 9.5      # the module's own deadline, and a little to end
+NO_GATEWAY_BOUND = 2.0  # a search that finds nothing
+FLOOD_SOURCE = "10.99.0.5"  # off the LAN, on the gateway's host
+CLIENT_INTERFACES = 50      # veth pairs, as on a host with many containers: looking them up is dear
 FAULT_CODES = (402, 501, 606, 714, 716, 718, 725, 729, 799)
 MEMORY_LIMIT_MB = 256
 # Runs Kavro and leaves the resident size of its largest process (the gateway calls
@@ -65,25 +72,37 @@ class Server:
 
 
 class Run:
-    """One Kavro forward of TCP and UDP: status, output, result lines and duration."""
+    """One Kavro forward of TCP and UDP, through `runner` (a command prefix): status, output,
+    result lines, duration and the processes it left in the client namespace. Like the
+    window, it kills the run once the front end's wait is over."""
 
-    def __init__(self, lab, kavro, isolate, port):
+    def __init__(self, lab, kavro, runner, port):
+        before = set(lab.processes_in("lan"))
         with tempfile.TemporaryDirectory(prefix="kavro-hostile.") as work:
             with open(os.path.join(work, "kavro.cmd"), "w") as command:
                 command.write(f"kavro\n{CLIENT}\n{port}\nTRUE\nTRUE\n")
             started = time.monotonic()
-            done = subprocess.run([lab.script, "exec", isolate, sys.executable, "-c", MEASURE, kavro], cwd=work,
-                                  capture_output=True, text=True, timeout=60)
+            process = subprocess.Popen([*runner, sys.executable, "-c", MEASURE, kavro], cwd=work, text=True,
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True)
+            try:
+                self.stdout, self.stderr = process.communicate(timeout=FRONT_END_WAIT)
+            except subprocess.TimeoutExpired:
+                os.killpg(process.pid, signal.SIGKILL)
+                self.stdout, self.stderr = process.communicate()
             self.seconds = time.monotonic() - started
-            self.status, self.stdout, self.stderr = done.returncode, done.stdout, done.stderr
-            with open(os.path.join(work, "peak-kb")) as peak:
-                self.peak_mb = int(peak.read()) // 1024
+            self.status = process.returncode
+            try:
+                with open(os.path.join(work, "peak-kb")) as peak:
+                    self.peak_mb = int(peak.read()) // 1024
+            except FileNotFoundError:
+                self.peak_mb = 0
             try:
                 with open(os.path.join(work, "log.txt")) as log:
                     self.result = log.read().splitlines()
             except FileNotFoundError:
                 self.result = None
-        self.left_behind = lab.processes_in("lan")
+        time.sleep(0.2)  # the children of a killed run are gone by now, or never go
+        self.left_behind = sorted(set(lab.processes_in("lan")) - before)
 
     def __str__(self):
         return (f"status {self.status}, result {self.result}, {self.seconds:.2f} s, {self.peak_mb} MB, "
@@ -92,11 +111,14 @@ class Run:
 
 
 class Case:
-    def __init__(self, name, *options, outside_gateway=False, stderr_names=None, holds=False):
+    def __init__(self, name, *options, outside_gateway=False, stderr_names=None, holds=False, role="gw",
+                 address=GATEWAY_LAN, bound=FRONT_END_WAIT):
         self.name, self.options = name, list(options)
         self.outside_gateway = outside_gateway  # a good gateway on the WAN peer, to see if Kavro goes there
         self.stderr_names = stderr_names        # what Kavro's standard error must say
         self.holds = holds                      # the stand-in really holds what it is asked to map
+        self.role, self.address = role, address # where the stand-in runs
+        self.bound = bound                      # the run ends within this many seconds
 
 
 def cases():
@@ -122,12 +144,17 @@ def cases():
                    stderr_names=str(code))
     yield Case("success, then not held", "--mode", "not-held", stderr_names="714")
     yield Case("success, then held for another client", "--mode", "held-for-other")
+    yield Case("a flood of answers from off the LAN", "--mode", "ssdp-flood", "--flood-from", FLOOD_SOURCE,
+               bound=NO_GATEWAY_BOUND)
+    # The lab's gateway is silent: only the stand-in on the client's loopback answers.
+    yield Case("a gateway on the client's own loopback", "--mode", "good", "--join", CLIENT, role="lan",
+               address="127.0.0.1")
 
 
 def well_behaved(checks, lab, kavro, server, isolate):
     gateway = Server(lab, server, "gw", GATEWAY_LAN, "--mode", "good")
     try:
-        run = Run(lab, kavro, isolate, 18300)
+        run = Run(lab, kavro, [lab.script, "exec", isolate], 18300)
     finally:
         gateway.stop()
     requests = gateway.requests()
@@ -142,17 +169,16 @@ def hostile(checks, lab, kavro, server, isolate):
     for port, case in enumerate(cases(), start=18301):
         name = case.name
         print(f"# {name}", flush=True)
-        servers = [Server(lab, server, "gw", GATEWAY_LAN, *case.options)]
+        servers = [Server(lab, server, case.role, case.address, *case.options)]
         if case.outside_gateway:
             servers.append(Server(lab, server, "wan", WAN_PEER, "--mode", "good", "--no-ssdp"))
         try:
-            run = Run(lab, kavro, isolate, port)
+            run = Run(lab, kavro, [lab.script, "exec", isolate], port)
         finally:
             for each in servers:
                 each.stop()
         checks.check(f"{name}: exit status 0", run.status == 0, run)
-        checks.check(f"{name}: ended within {FRONT_END_WAIT:.0f} s ({run.seconds:.2f} s)",
-                     run.seconds < FRONT_END_WAIT, run)
+        checks.check(f"{name}: ended within {case.bound:.0f} s ({run.seconds:.2f} s)", run.seconds < case.bound, run)
         checks.check(f"{name}: one result line", run.result is not None and len(run.result) == 1, run)
         if case.holds:
             checks.check(f"{name}: result 0 (the gateway holds the mappings)", run.result == ["0"], run)
@@ -170,12 +196,65 @@ def hostile(checks, lab, kavro, server, isolate):
             each.remove_log()
 
 
+# Takes ufw's lock inside the firewall lab and keeps it until its standard input closes.
+HOLD_UFW_LOCK = ("import fcntl, sys\n"
+                 "lock = open('/run/ufw.lock', 'w')\n"
+                 "fcntl.lockf(lock, fcntl.LOCK_EX)\n"
+                 "print('held', flush=True)\n"
+                 "sys.stdin.read()\n")
+
+
+def slow_gateway_and_ufw_lock(checks, lab, kavro, server, fw_lab):
+    """Each gateway step takes 2.5 s, and another process takes ufw's lock once Kavro has
+    checked ufw: the gateway and the firewall share one deadline, and the ufw Kavro
+    started never adds its rule later."""
+    name, port = "slow gateway, then ufw's lock held", 18399
+    print(f"# {name}", flush=True)
+    environment = {**os.environ, "KAVRO_FW_LAB_NETNS": lab.namespace("lan")}
+    fw = lambda *args, **kw: subprocess.run([fw_lab, *args], env=environment, capture_output=True, text=True, **kw)
+    if fw("check", "ufw").returncode != 0:
+        print(f"skip: {name}: the firewall lab cannot run ufw here", flush=True)
+        return
+    gateway = Server(lab, server, "gw", GATEWAY_LAN, "--mode", "slow-steps")
+    holder = None
+    try:
+        fw("up", "ufw", check=True)
+        holders = []
+
+        def hold_lock():
+            holders.append(subprocess.Popen([fw_lab, "exec", sys.executable, "-c", HOLD_UFW_LOCK], env=environment,
+                                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True))
+
+        # Kavro's "ufw status" is over within 2 s; its "ufw allow" comes after the 2.5 s steps.
+        before = set(lab.processes_in("lan"))
+        threading.Timer(2.0, hold_lock).start()
+        run = Run(lab, kavro, [fw_lab, "exec"], port)
+        holder = holders[0] if holders else None
+        checks.check(f"{name}: the lock was held", holder is not None and holder.stdout.readline().strip() == "held")
+        checks.check(f"{name}: ended within {RUN_DEADLINE} s ({run.seconds:.2f} s)", run.seconds < RUN_DEADLINE, run)
+        checks.check(f"{name}: result not 0", run.result is not None and run.result != ["0"], run)
+        if holder:
+            holder.communicate()
+        left = sorted(set(lab.processes_in("lan")) - before)
+        checks.check(f"{name}: no process left behind", not left, left)
+        time.sleep(3)  # time for a ufw that lived on to take the lock and add its rule
+        added = fw("exec", "ufw", "show", "added").stdout
+        checks.check(f"{name}: no rule added afterwards", str(port) not in added, added)
+    finally:
+        if holder and holder.poll() is None:
+            holder.communicate()
+        gateway.stop()
+        gateway.remove_log()
+        fw("down")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kavro", required=True)
     parser.add_argument("--lab", required=True)
     parser.add_argument("--server", required=True)
     parser.add_argument("--isolate", required=True)
+    parser.add_argument("--fw-lab")
     args = parser.parse_args()
     kavro, lab = os.path.realpath(args.kavro), Lab(os.path.realpath(args.lab))
     server, isolate = os.path.realpath(args.server), os.path.realpath(args.isolate)
@@ -195,8 +274,14 @@ def main():
     try:
         lab.run("up")
         lab.run("stop-daemon")
+        lab.run("exec-ns", "gw", "ip", "address", "add", f"{FLOOD_SOURCE}/32", "dev", "lo")
+        lab.run("exec-ns", "lan", "ip", "-batch", "-", input="".join(
+            f"link add kavroif{i} type veth peer name kavroif{i}p\naddress add 10.98.{i}.1/24 dev kavroif{i}\n"
+            f"link set kavroif{i} up\n" for i in range(CLIENT_INTERFACES)))
         well_behaved(checks, lab, kavro, server, isolate)
         hostile(checks, lab, kavro, server, isolate)
+        if args.fw_lab:
+            slow_gateway_and_ufw_lock(checks, lab, kavro, server, os.path.realpath(args.fw_lab))
     finally:
         lab.run("down", check=False)
     print(f"{checks.failures} failure(s)")
