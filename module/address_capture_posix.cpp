@@ -11,9 +11,9 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/fd_io.h"
 #include "platform/posix/unique_fd.h"
 
 namespace {
@@ -67,18 +67,6 @@ std::string BuildReport()
     return report;
 }
 
-bool WriteAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // A folder only we can enter, made for one capture (mode 0700, a name nobody could
 // guess or hold beforehand), and removed afterwards with the capture in it.
 class CaptureFolder {
@@ -114,16 +102,7 @@ std::optional<std::string> ReadCapture(const std::string& path)
 {
     const UniqueFd in(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    while (bytes.size() < kReportLimit) {
-        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    return bytes;
+    return ReadAtMost(in.get(), kReportLimit);
 }
 
 } // namespace

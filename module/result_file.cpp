@@ -1,8 +1,6 @@
 #include "result_file.h"
 
-#include <fstream>
-
-#include "bounded_read.h"
+#include "exchange_file.h"
 #include "text_lines.h"
 
 namespace {
@@ -12,10 +10,9 @@ constexpr std::size_t kCommandFileLimit = 64 * 1024;
 
 void ReplaceResultFile(const std::vector<std::string>& lines)
 {
-    // Text mode: the platform's own line end goes to disk.
-    std::ofstream out(kResultFileName, std::ios::out | std::ios::trunc);
-    if (!out) return;
-    for (const std::string& line : lines) out << line << '\n' << std::flush;
+    std::string text;
+    for (const std::string& line : lines) text += line + '\n';
+    ReplaceExchangeFile(kResultFileName, text);
 }
 
 } // namespace
@@ -32,10 +29,9 @@ void writeResultLines(std::vector<std::wstring> lines)
 
 std::optional<std::vector<std::wstring>> readCommandLines()
 {
-    // Binary, so a command file written on Windows reads the same everywhere;
+    // Read as bytes, so a command file written on Windows reads the same everywhere;
     // SplitLines drops the CR of a CR LF.
-    std::ifstream in(kCommandFileName, std::ios::in | std::ios::binary);
-    const std::optional<std::string> bytes = ReadAtMost(in, kCommandFileLimit);
+    const std::optional<std::string> bytes = ReadExchangeFile(kCommandFileName, kCommandFileLimit);
     if (!bytes) return std::nullopt;
     return SplitLines(*bytes);
 }

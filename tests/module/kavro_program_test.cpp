@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -41,8 +44,12 @@ KavroRun RunKavro(const std::string& tmpdir, bool isolated = false)
             ::execl(KAVRO_PROGRAM, KAVRO_PROGRAM, static_cast<char*>(nullptr));
         ::_exit(127);
     }
+    // A run that blocks is ended, so the test reports it instead of hanging.
     int status = 0;
-    ::waitpid(child, &status, 0);
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(15)) ::kill(child, SIGKILL);
+        ::usleep(10000);
+    }
     KavroRun run;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -125,6 +132,68 @@ TEST_F(KavroProgram, UnreadableCommandFileAnswersOne)
     EXPECT_EQ(RunKavro(tmp).exitStatus, 0);
     EXPECT_EQ(ReadBytes("log.txt"), "1\n");
 }
+
+// What another user may plant under the two names in a folder they can write to.
+enum class Planted { LinkToSecret, LinkToNothing, Fifo };
+
+struct PlantedCase {
+    const char* name;
+    const char* file;   // kavro.cmd or log.txt
+    Planted planted;
+    bool getips;        // a real "getips" command file beside a planted log.txt
+};
+
+class PlantedExchangeFile : public ::testing::TestWithParam<PlantedCase> {
+protected:
+    ScratchDirectory dir;
+    std::string tmp = (dir.path() / "tmp").string();
+    fs::path elsewhere = dir.path() / "elsewhere";
+    fs::path secret = elsewhere / "secret";
+    void SetUp() override
+    {
+        fs::create_directory(tmp);
+        fs::create_directory(elsewhere);
+        WriteBytes(secret, "getips\n");  // a command, should the module read it through the link
+        fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    }
+};
+
+// Never followed, never blocked on: the run answers as if the file were not there,
+// within seconds, and leaves nothing behind but its answer.
+TEST_P(PlantedExchangeFile, IsNeitherFollowedNorBlockedOn)
+{
+    const PlantedCase& row = GetParam();
+    if (row.getips) WriteBytes("kavro.cmd", "getips\n");
+    switch (row.planted) {
+    case Planted::LinkToSecret: fs::create_symlink(secret, row.file); break;
+    case Planted::LinkToNothing: fs::create_symlink(elsewhere / "new", row.file); break;
+    case Planted::Fifo: ASSERT_EQ(::mkfifo(row.file, 0666), 0); break;
+    }
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const std::string addresses = AddressFile(GetInternalIPs());
+    ::unsetenv("TMPDIR");
+
+    const KavroRun run = RunKavro(tmp);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_LT(run.seconds, 5.0);
+    EXPECT_EQ(ReadBytes(secret), "getips\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), fs::directory_iterator()), 1) << "a file made through a link";
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status("log.txt")));
+    EXPECT_EQ(ReadBytes("log.txt"), row.getips ? addresses : "1\n");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"elsewhere", "kavro.cmd", "log.txt", "tmp"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PlantedExchangeFile,
+    ::testing::Values(PlantedCase{"command_file_links_to_a_secret", "kavro.cmd", Planted::LinkToSecret, false},
+                      PlantedCase{"command_file_is_a_fifo", "kavro.cmd", Planted::Fifo, false},
+                      PlantedCase{"result_file_links_to_a_secret", "log.txt", Planted::LinkToSecret, true},
+                      PlantedCase{"result_file_links_to_nothing", "log.txt", Planted::LinkToNothing, true},
+                      PlantedCase{"result_file_is_a_fifo", "log.txt", Planted::Fifo, true}),
+    [](const ::testing::TestParamInfo<PlantedCase>& info) { return info.param.name; });
 
 TEST_F(KavroProgram, UnusableTemporaryDirectoryGivesError)
 {

@@ -35,6 +35,8 @@ TEST(ResultWriters, FailSilentlyWhenTheFileCannotBeMade)
     writeResultText("0");
     writeResultLines({L"10.0.0.1"});
     EXPECT_TRUE(std::filesystem::is_directory("log.txt"));
+    // Nor is the new file it was to replace the directory with left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 1);
 }
 
 struct CommandCase {
