@@ -9,10 +9,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     moduleProgram = moduleProgramName();
-    // The address request still runs in the directory the user started us from;
-    // every later exchange happens beside the program.
-    requestAddresses();
+    // Every exchange happens beside the program, never among the files of the
+    // directory the user started us from.
     makeProgramDirectoryCurrent();
+    requestAddresses();
 }
 
 MainWindow::~MainWindow()

@@ -22,8 +22,8 @@ private slots:
         QTemporaryDir startDirectory;
 
         const auto window = startWindow(startDirectory.path());
-        // The module answered in the start directory; the window holds that answer.
-        const QStringList addresses = QString::fromLatin1(fileBytes(startDirectory.filePath(QStringLiteral("log.txt"))))
+        // The module answered beside the program; the window holds that answer.
+        const QStringList addresses = QString::fromLatin1(fileBytes(programFile(QStringLiteral("log.txt"))))
                                           .remove(QLatin1Char('\r'))
                                           .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY(!addresses.contains(QStringLiteral("ERROR")));

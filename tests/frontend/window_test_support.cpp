@@ -100,6 +100,7 @@ bool StandIn::arrange(const QString &moduleDirectory, const QString &directory, 
     const QString commandFile = QDir(directory).filePath(QStringLiteral("kavro.cmd"));
     const QString earlierResult = QDir(directory).filePath(QStringLiteral("log.txt"));
     writeFile(earlierResult, "0\r\n");
+    QFile::remove(commandFile); // the start-up's, from this directory
     if (resultFile.isNull())
         qunsetenv("STANDIN_ANSWER");
     else
