@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "platform.h"
 #include "result_lines.h"
 
 #include <QCoreApplication>
@@ -29,7 +30,7 @@ void showFatalError(const char *text)
 bool writeLines(const QString &fileName, const QStringList &lines)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!openExchangeFile(file, QIODevice::WriteOnly | QIODevice::Text))
         return false;
     QTextStream stream(&file);
     for (const QString &line : lines)
@@ -84,7 +85,7 @@ QStringList MainWindow::readResult()
     QFile file(QString::fromLatin1(resultFile));
     // Not in text mode: the reader tells a CR that ends no line from a line end.
     std::optional<QStringList> lines;
-    if (file.open(QIODevice::ReadOnly))
+    if (openExchangeFile(file, QIODevice::ReadOnly))
         lines = readResultLines(file);
     if (!lines) {
         showFatalError(readFailure);

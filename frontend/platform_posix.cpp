@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 QString moduleProgramName()
 {
     return QStringLiteral("Kavro");
@@ -11,4 +15,21 @@ QString moduleProgramName()
 void makeProgramDirectoryCurrent()
 {
     QDir::setCurrent(QCoreApplication::applicationDirPath());
+}
+
+bool openExchangeFile(QFile &file, QIODevice::OpenMode mode)
+{
+    const bool writing = mode & QIODevice::WriteOnly;
+    // O_NONBLOCK lets the open of a FIFO return at once; a regular file ignores it.
+    const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), flags, 0666);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    // Emptied only once it is known to be a regular file of its own name.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (!writing || ::ftruncate(fd, 0) == 0) &&
+        file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
 }

@@ -15,3 +15,8 @@ void makeProgramDirectoryCurrent()
     const QString directory = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     SetCurrentDirectoryW(reinterpret_cast<LPCWSTR>(directory.utf16()));
 }
+
+bool openExchangeFile(QFile &file, QIODevice::OpenMode mode)
+{
+    return file.open(mode);
+}

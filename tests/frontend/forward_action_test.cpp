@@ -153,6 +153,18 @@ private slots:
 #endif
         QTest::newRow("result file is a directory") << QByteArray("0\n") << Trouble::ResultFileIsDirectory
                                                     << readFailed << 0;
+#ifdef Q_OS_UNIX
+        // Another user's plants, never followed or waited on.
+        QTest::newRow("command file links to a root-only file") << QByteArray("0\n") << Trouble::CommandFileLinksToSecret
+                                                                << sendFailed << 0;
+        QTest::newRow("command file links to nothing") << QByteArray("0\n") << Trouble::CommandFileLinksToNothing
+                                                       << sendFailed << 0;
+        QTest::newRow("command file is a FIFO") << QByteArray("0\n") << Trouble::CommandFileIsFifo << sendFailed << 0;
+        QTest::newRow("result file links to a 0") << QByteArray("0\n") << Trouble::ResultFileLinksToSuccess
+                                                  << readFailed << 1;
+        QTest::newRow("result file is a FIFO with a 0 waiting") << QByteArray("0\n") << Trouble::ResultFileIsFifo
+                                                                << readFailed << 1;
+#endif
         for (const Misbehaviour &row : misbehaviours())
             QTest::newRow(row.name) << row.answer << row.trouble << readFailed << 1;
     }
@@ -183,6 +195,7 @@ private slots:
         QCOMPARE(shown.last().statusLine, statusAfter); // already while the box is open
         QCOMPARE(status(), statusAfter);
         QCOMPARE(standIn->runs().size(), 1 + moduleRuns);
+        QVERIFY(standIn->elsewhereUntouched());
         // Within seconds, or just past the wait for a module that does not end.
         const bool lingers = trouble == Trouble::ModuleLingers;
         QVERIFY2(elapsed < (lingers ? 15000 : 5000), qPrintable(QString::number(elapsed)));

@@ -2,8 +2,10 @@
 // named by STANDIN_RECORD: its process id, its current directory and the bytes of
 // the command file it found there in hex (nothing when there was none). Then it copies
 // the file named by STANDIN_ANSWER to log.txt; without STANDIN_ANSWER it writes no
-// result at all. After that it waits STANDIN_LINGER_MS milliseconds, if set, and with
-// STANDIN_KILL set it ends by SIGKILL.
+// result at all. With STANDIN_PLANT=link it leaves instead a link log.txt to that file,
+// with STANDIN_PLANT=fifo a FIFO log.txt and a child that writes the answer into it
+// once a reader opens it (within 5 s). After that it waits STANDIN_LINGER_MS
+// milliseconds, if set, and with STANDIN_KILL set it ends by SIGKILL.
 
 #include <chrono>
 #include <csignal>
@@ -20,6 +22,7 @@
 #include <process.h>
 #define getpid _getpid
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -48,6 +51,20 @@ std::string fileBytes(const char *path)
     std::abort();
 }
 
+#ifndef _WIN32
+// Leaves log.txt as `how` says, in place of the answer.
+void plantResult(const std::string &how, const char *answerPath)
+{
+    if (how == "link") {
+        ::symlink(answerPath, "log.txt");
+    } else if (::mkfifo("log.txt", 0666) == 0 && ::fork() == 0) {
+        ::alarm(5); // nobody came to read
+        std::ofstream("log.txt", std::ios::binary) << fileBytes(answerPath);
+        ::_exit(0);
+    }
+}
+#endif
+
 } // namespace
 
 int main()
@@ -57,7 +74,14 @@ int main()
         out << getpid() << '\t' << std::filesystem::current_path().string() << '\t' << hex(fileBytes("kavro.cmd"))
             << std::endl;
     }
-    if (const char *answerPath = std::getenv("STANDIN_ANSWER")) {
+    const char *answerPath = std::getenv("STANDIN_ANSWER");
+#ifndef _WIN32
+    if (const char *how = std::getenv("STANDIN_PLANT"); how && answerPath) {
+        plantResult(how, answerPath);
+        answerPath = nullptr;
+    }
+#endif
+    if (answerPath) {
         // Copied by the stream buffers, so an answer of 100 MB takes no time worth noting.
         std::ifstream answer(answerPath, std::ios::binary);
         if (answer)

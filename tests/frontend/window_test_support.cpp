@@ -10,13 +10,21 @@
 #include <QLineEdit>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QFile::Permissions readByAll = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
 const QFile::Permissions writeByAll = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
 const QFile::Permissions enterByAll = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
 
-const char *const standInSettings[] = {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_LINGER_MS", "STANDIN_KILL"};
+const char *const standInSettings[] = {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_LINGER_MS", "STANDIN_KILL",
+                                       "STANDIN_PLANT"};
+const QByteArray secretBytes("root's own\n");
 
 } // namespace
 
@@ -72,10 +80,19 @@ StandIn::StandIn()
     for (const char *name : standInSettings)
         qunsetenv(name);
     qputenv("STANDIN_RECORD", QFile::encodeName(scratch.filePath(QStringLiteral("runs"))));
+    const QString secret = scratch.filePath(QStringLiteral("elsewhere/secret"));
+    if (!QDir().mkpath(scratch.filePath(QStringLiteral("elsewhere"))))
+        qFatal("no folder for the secret");
+    writeFile(secret, secretBytes);
+    QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 StandIn::~StandIn()
 {
+#ifdef Q_OS_UNIX
+    if (fifoReader >= 0)
+        ::close(fifoReader);
+#endif
     for (const char *name : standInSettings)
         qunsetenv(name);
 }
@@ -127,6 +144,26 @@ bool StandIn::arrange(const QString &moduleDirectory, const QString &directory, 
         Q_FALLTHROUGH();
     case Trouble::DirectoryReadOnly:
         return QFile::setPermissions(directory, readByAll | enterByAll);
+    case Trouble::CommandFileLinksToSecret:
+        return QFile::link(scratch.filePath(QStringLiteral("elsewhere/secret")), commandFile);
+    case Trouble::CommandFileLinksToNothing:
+        return QFile::link(scratch.filePath(QStringLiteral("elsewhere/new")), commandFile);
+#ifdef Q_OS_UNIX
+    case Trouble::CommandFileIsFifo:
+        if (::mkfifo(QFile::encodeName(commandFile).constData(), 0666) != 0)
+            return false;
+        fifoReader = ::open(QFile::encodeName(commandFile).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        return fifoReader >= 0;
+    case Trouble::ResultFileLinksToSuccess:
+        return qputenv("STANDIN_PLANT", "link");
+    case Trouble::ResultFileIsFifo:
+        return qputenv("STANDIN_PLANT", "fifo");
+#else
+    case Trouble::CommandFileIsFifo:
+    case Trouble::ResultFileLinksToSuccess:
+    case Trouble::ResultFileIsFifo:
+        return false;
+#endif
     }
     return false;
 }
@@ -140,6 +177,19 @@ QList<ModuleRun> StandIn::runs() const
             runs.append({fields[0].toLongLong(), QFile::decodeName(fields[1]), QByteArray::fromHex(fields[2])});
     }
     return runs;
+}
+
+bool StandIn::elsewhereUntouched() const
+{
+    const QStringList names = QDir(scratch.filePath(QStringLiteral("elsewhere"))).entryList(QDir::Files | QDir::System);
+    bool untouched = names == QStringList{QStringLiteral("secret")} &&
+                     fileBytes(scratch.filePath(QStringLiteral("elsewhere/secret"))) == secretBytes;
+#ifdef Q_OS_UNIX
+    char byte = 0;
+    if (fifoReader >= 0)
+        untouched = untouched && ::read(fifoReader, &byte, 1) <= 0;
+#endif
+    return untouched;
 }
 
 QList<Misbehaviour> misbehaviours()

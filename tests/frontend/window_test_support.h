@@ -52,6 +52,12 @@ enum class Trouble {
     // Only for a user whom file permissions bind; the second leaves a command file anyone may write.
     DirectoryReadOnly,
     DirectoryReadOnlyButCommandFile,
+    // Planted by another user: links to a root-only file elsewhere or to nothing, and FIFOs.
+    CommandFileLinksToSecret,
+    CommandFileLinksToNothing,
+    CommandFileIsFifo, // with a reader, so writing it would not block
+    ResultFileLinksToSuccess, // left by the module in place of its answer
+    ResultFileIsFifo,         // the same, with a writer of "0" waiting for a reader
 };
 Q_DECLARE_METATYPE(Trouble)
 
@@ -83,9 +89,13 @@ public:
     // Lets a module run by another user reach its answer and record its runs.
     bool openToOtherUsers() { return openToAll(scratch.path()); }
     QList<ModuleRun> runs() const;
+    // True while the root-only file elsewhere, a link's target, holds what it held and
+    // nothing was made beside it; with a FIFO command file, while nothing was written into it.
+    bool elsewhereUntouched() const;
 
 private:
     QTemporaryDir scratch;
+    int fifoReader = -1;
 };
 
 // A module that does not end by itself, or answers what no module writes. Each
