@@ -99,6 +99,21 @@ TEST_F(UfwManagerTest, OpenPortsComeFromTheRulesFile)
     EXPECT_TRUE(commands.empty());
 }
 
+TEST_F(UfwManagerTest, AnAdministratorsDenyThatComesFirstStands)
+{
+    Write(files_.rules, "### tuple ### deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in\n"
+                        "### tuple ### allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in\n");
+    auto manager = Manager();
+    std::string name;
+    EXPECT_EQ(manager.FindOpenPort(8080, Protocol::Tcp, name), Status::NotFound) << "the allow is never reached";
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(manager.OpenPort(8080, Protocol::Tcp, L"HLMX 8080 TCP"), Status::Failed);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "firewall: ufw's rule \"deny 8080/tcp\" comes first and stands: 8080/tcp not opened\n");
+    EXPECT_EQ(manager.OpenPort(8080, Protocol::Udp, L"HLMX 8080 UDP"), Status::Ok);
+    EXPECT_EQ(commands, (std::vector<Command>{{"/usr/sbin/ufw", "allow", "8080/udp", "comment", "HLMX 8080 UDP"}}));
+}
+
 TEST_F(UfwManagerTest, OpeningRunsUfwAllowWithTheCleanName)
 {
     auto manager = Manager();

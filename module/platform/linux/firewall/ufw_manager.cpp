@@ -7,7 +7,6 @@
 #include "file_text.h"
 #include "ufw_command.h"
 #include "ufw_config.h"
-#include "ufw_rules.h"
 
 namespace firewall {
 namespace {
@@ -44,19 +43,37 @@ Status UfwManager::OpenProfile()
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
-    std::string rules;
-    const int error = ReadFileText(files_.rules, rules);
-    if (error == ENOENT) return Status::NotFound;
-    if (error != 0) return FileStatus(error, files_.rules);
-    const auto rule = FindOpeningRule(ParseUfwRules(rules), port, protocol);
-    if (!rule) return Status::NotFound;
+    std::optional<UfwRule> rule;
+    const Status status = ReadDecidingRule(port, protocol, rule);
+    if (status != Status::Ok) return status;
+    if (!rule || IsRefusal(*rule)) return Status::NotFound;
     name = rule->comment;
     return Status::Ok;
 }
 
+// An allow appended after the administrator's deny would never be reached; the deny stands.
 Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& name)
 {
+    std::optional<UfwRule> rule;
+    const Status status = ReadDecidingRule(port, protocol, rule);
+    if (status != Status::Ok) return status;
+    if (rule && IsRefusal(*rule)) {
+        ReportProblem("ufw's rule \"" + rule->action + " " + rule->ports + "/" + rule->protocol +
+                      "\" comes first and stands: " + std::to_string(port) + "/" + ProtocolName(protocol) +
+                      " not opened");
+        return Status::Failed;
+    }
     return Run(UfwAllowCommand(port, protocol, CleanUfwName(name)), "ufw allow");
+}
+
+Status UfwManager::ReadDecidingRule(int port, Protocol protocol, std::optional<UfwRule>& rule)
+{
+    std::string rules;
+    const int error = ReadFileText(files_.rules, rules);
+    if (error == ENOENT) return Status::Ok; // no rules yet
+    if (error != 0) return FileStatus(error, files_.rules);
+    rule = FindDecidingRule(ParseUfwRules(rules), port, protocol);
+    return Status::Ok;
 }
 
 Status UfwManager::Run(const std::vector<std::string>& command, const std::string& what)

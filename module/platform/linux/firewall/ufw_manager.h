@@ -2,10 +2,12 @@
 // changes go through /usr/sbin/ufw, which only root may run.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "firewall_manager.h"
 #include "process_runner.h"
+#include "ufw_rules.h"
 
 namespace firewall {
 
@@ -25,6 +27,8 @@ public:
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
 
 private:
+    // The rule that decides the port, when the rules file holds one; a missing file holds none.
+    Status ReadDecidingRule(int port, Protocol protocol, std::optional<UfwRule>& rule);
     Status Run(const std::vector<std::string>& command, const std::string& what);
 
     UfwFiles files_;

@@ -57,9 +57,25 @@ bool PortItemHolds(const std::string& item, int port)
     return low != 0 && high != 0 && low <= port && port <= high;
 }
 
-bool IsAllow(const std::string& action)
+bool IsAction(const std::string& action, const std::string& word)
 {
-    return action == "allow" || action.rfind("allow_", 0) == 0;
+    return action == word || action.rfind(word + "_", 0) == 0;
+}
+
+bool Covers(const UfwRule& rule, int port, Protocol protocol)
+{
+    return (rule.protocol == ProtocolName(protocol) || rule.protocol == "any") && PortListHolds(rule.ports, port) &&
+           rule.from == kAnyAddress && rule.fromPorts == "any";
+}
+
+bool Opens(const UfwRule& rule)
+{
+    return IsAction(rule.action, "allow") && rule.to == kAnyAddress && rule.direction == "in";
+}
+
+bool Refuses(const UfwRule& rule)
+{
+    return IsRefusal(rule) && (rule.direction == "in" || rule.direction.rfind("in_", 0) == 0);
 }
 
 } // namespace
@@ -97,14 +113,15 @@ bool PortListHolds(const std::string& ports, int port)
     return false;
 }
 
-std::optional<UfwRule> FindOpeningRule(const std::vector<UfwRule>& rules, int port, Protocol protocol)
+bool IsRefusal(const UfwRule& rule)
 {
-    for (const UfwRule& rule : rules) {
-        if (IsAllow(rule.action) && (rule.protocol == ProtocolName(protocol) || rule.protocol == "any") &&
-            PortListHolds(rule.ports, port) && rule.to == kAnyAddress && rule.from == kAnyAddress &&
-            rule.fromPorts == "any" && rule.direction == "in")
-            return rule;
-    }
+    return IsAction(rule.action, "deny") || IsAction(rule.action, "reject");
+}
+
+std::optional<UfwRule> FindDecidingRule(const std::vector<UfwRule>& rules, int port, Protocol protocol)
+{
+    for (const UfwRule& rule : rules)
+        if (Covers(rule, port, protocol) && (Opens(rule) || Refuses(rule))) return rule;
     return std::nullopt;
 }
 

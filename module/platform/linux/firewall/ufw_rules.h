@@ -22,9 +22,14 @@ struct UfwRule {
 
 std::vector<UfwRule> ParseUfwRules(const std::string& rulesText);
 
-// An allow rule that lets the port in for the protocol from anywhere to anywhere on
-// every interface; the first one, if any.
-std::optional<UfwRule> FindOpeningRule(const std::vector<UfwRule>& rules, int port, Protocol protocol);
+// The first rule that decides whether the port is let in for the protocol from
+// anywhere: an allow from anywhere to anywhere on every interface, or a deny or
+// reject of incoming traffic from anywhere (on any interface, to any address), which
+// ufw meets first and keeps whatever is allowed after it. Nothing when neither is there.
+std::optional<UfwRule> FindDecidingRule(const std::vector<UfwRule>& rules, int port, Protocol protocol);
+
+// A deny or reject, with or without logging.
+bool IsRefusal(const UfwRule& rule);
 
 // "80", "80,443" or "6000:6007,8080" holds `port`; "any" holds every port.
 bool PortListHolds(const std::string& ports, int port);
