@@ -29,12 +29,13 @@ summary() {
 }
 
 # run_kavro WORK ADDRESS PORT CMD...: one run of $KAVRO through CMD (e.g. "fw-lab exec")
-# in WORK, forwarding TCP and UDP; sets result (the first line of its log.txt),
-# last_status and last_run_ms.
+# in WORK, forwarding TCP and UDP (FLAGS="TRUE FALSE" for TCP alone); sets result (the
+# first line of its log.txt), last_status and last_run_ms.
 run_kavro() {
-  local work=$1 address=$2 port=$3 started; shift 3
+  local work=$1 address=$2 port=$3 started flags; shift 3
+  read -r -a flags <<<"${FLAGS:-TRUE TRUE}"
   rm -f "$work/log.txt"
-  printf 'kavro\n%s\n%s\nTRUE\nTRUE\n' "$address" "$port" >"$work/kavro.cmd"
+  printf 'kavro\n%s\n%s\n%s\n%s\n' "$address" "$port" "${flags[0]}" "${flags[1]}" >"$work/kavro.cmd"
   started=$(now_ms)
   (cd "$work" && "$@" "$KAVRO" >"$work/stdout.txt" 2>"$work/stderr.txt")
   last_status=$?

@@ -4,6 +4,9 @@
 
 #include <utility>
 
+#include "interface_name.h"
+#include "platform/posix/internal_client.h"
+
 namespace firewall {
 namespace {
 
@@ -57,7 +60,7 @@ Status FirewalldManager::OpenProfile()
     Status status = Call({kFirewalldName, kPath, kFirewalldName, "getDefaultZone"}, AlreadyDone::IsFailure, reply,
                          nullptr);
     if (status != Status::Ok) return status;
-    if (!ReadString(reply, 's', zone_)) return Unreadable("getDefaultZone");
+    if (!ReadString(reply, 's', defaultZone_)) return Unreadable("getDefaultZone");
     return MayChangeConfiguration();
 }
 
@@ -80,11 +83,31 @@ Status FirewalldManager::MayChangeConfiguration()
     return Status::AccessDenied;
 }
 
+// A zone bound to a source address would take the traffic of its senders first; the
+// senders are unknown, so such zones are left as they are.
+Status FirewalldManager::PortZone(std::string& zone)
+{
+    zone = defaultZone_;
+    const std::string interface = InterfaceHolding(NotedInternalClient());
+    if (interface.empty()) return Status::Ok;
+    BusReply reply;
+    const Status status = Call({kFirewalldName, kPath, kZoneInterface, "getZoneOfInterface"}, AlreadyDone::IsFailure,
+                               reply, "s", interface.c_str());
+    if (status != Status::Ok) return status;
+    std::string bound;
+    if (!ReadString(reply, 's', bound)) return Unreadable("getZoneOfInterface");
+    if (!bound.empty()) zone = bound;
+    return Status::Ok;
+}
+
 Status FirewalldManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
+    std::string zone;
+    Status status = PortZone(zone);
+    if (status != Status::Ok) return status;
     BusReply reply;
-    const Status status = Call({kFirewalldName, kPath, kZoneInterface, "queryPort"}, AlreadyDone::IsFailure, reply,
-                               "sss", zone_.c_str(), std::to_string(port).c_str(), ProtocolName(protocol));
+    status = Call({kFirewalldName, kPath, kZoneInterface, "queryPort"}, AlreadyDone::IsFailure, reply, "sss",
+                  zone.c_str(), std::to_string(port).c_str(), ProtocolName(protocol));
     if (status != Status::Ok) return status;
     bool open = false;
     if (!ReadBoolean(reply.message.get(), open)) return Unreadable("queryPort");
@@ -97,12 +120,15 @@ Status FirewalldManager::FindOpenPort(int port, Protocol protocol, std::string& 
 Status FirewalldManager::OpenPort(int port, Protocol protocol, const std::wstring& /*name*/)
 {
     const std::string number = std::to_string(port);
+    std::string zone;
+    Status status = PortZone(zone);
+    if (status != Status::Ok) return status;
     BusReply reply;
-    Status status = Call({kFirewalldName, kPath, kZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply, "sssi",
-                         zone_.c_str(), number.c_str(), ProtocolName(protocol), 0);
+    status = Call({kFirewalldName, kPath, kZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply, "sssi",
+                  zone.c_str(), number.c_str(), ProtocolName(protocol), 0);
     if (status != Status::Ok) return status;
     status = Call({kFirewalldName, kConfigPath, kConfigInterface, "getZoneByName"}, AlreadyDone::IsFailure, reply, "s",
-                  zone_.c_str());
+                  zone.c_str());
     std::string zonePath;
     if (status != Status::Ok) return status;
     if (!ReadString(reply, 'o', zonePath)) return Unreadable("getZoneByName");

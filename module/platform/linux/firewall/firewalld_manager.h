@@ -1,5 +1,7 @@
-// firewalld over the system bus: its default zone is the profile. firewalld keeps no
-// name for an open port, so the name of an entry is not kept anywhere.
+// firewalld over the system bus. A port is opened in the zone of the interface that
+// holds the mapping's internal client, where the gateway sends the traffic; the
+// default zone when that interface is bound to none, or no mapping was asked for.
+// firewalld keeps no name for an open port, so the name of an entry is not kept anywhere.
 #pragma once
 
 #include <memory>
@@ -25,13 +27,14 @@ public:
 
 private:
     Status MayChangeConfiguration();
+    Status PortZone(std::string& zone);
 
     template <class... Args>
     Status Call(const BusMethod& method, AlreadyDone already, BusReply& reply, const char* types, Args... args);
 
     std::unique_ptr<SystemBus> bus_;
     Deadline deadline_;
-    std::string zone_;
+    std::string defaultZone_;
 };
 
 // Whether firewalld holds its name on the bus.

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "gateway_log.h"
+#include "platform/posix/internal_client.h"
 #include "static_port_mapping.h"
 #include "upnp_errors.h"
 
@@ -34,6 +35,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
         return E_INVALIDARG;
     }
     const MappingRequest& request = *check.request;
+    NoteInternalClient(request.internalClient);
     const IgdConnection& gateway = *session_->Gateway();
 
     const int refusal = gateway.AddPortMapping(request, session_->CallDeadline());
