@@ -3,3 +3,5 @@
 #include <iostream>
 
 void DiagnosticLine(const std::string& line) { std::cout << line << std::endl; }
+
+void UserLine(const std::string& sentence) { std::cerr << sentence << std::endl; }

@@ -1,7 +1,12 @@
-// The module's diagnostic lines on standard output. Every line goes through one
-// narrow stream: glibc drops output of the other width once a stream has one.
+// The module's two kinds of text besides the result file. Standard output carries the
+// developer's diagnostic lines; standard error carries sentences for the user, one per
+// fact, which the window offers as its outcome's details. Every line goes through one
+// narrow stream each: glibc drops output of the other width once a stream has one.
 #pragma once
 
 #include <string>
 
 void DiagnosticLine(const std::string& line);
+
+// One sentence on standard error.
+void UserLine(const std::string& sentence);

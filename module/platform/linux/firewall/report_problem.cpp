@@ -1,13 +1,11 @@
-#include <cstdio>
-
+#include "diagnostics.h"
 #include "firewall_types.h"
 
 namespace firewall {
 
 void ReportProblem(const std::string& text)
 {
-    std::fprintf(stderr, "firewall: %s\n", text.c_str());
-    std::fflush(stderr);
+    UserLine("firewall: " + text);
 }
 
 } // namespace firewall

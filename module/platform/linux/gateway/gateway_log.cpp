@@ -1,9 +1,9 @@
 #include "gateway_log.h"
 
-#include <iostream>
+#include "diagnostics.h"
 
 namespace gateway {
 
-void GatewayLog(const std::string& line) { std::cerr << "UPnP gateway: " << line << std::endl; }
+void GatewayLog(const std::string& line) { UserLine("UPnP gateway: " + line); }
 
 } // namespace gateway
