@@ -193,12 +193,13 @@ std::string FakeIgd::Answer(const SoapCall& call)
         return Response(call.action, {});
     }
     if (call.action == "GetSpecificPortMappingEntry") {
-        if (config_.holdsNothing || added_.empty()) return Fault(714);
-        return Response(call.action, {{"NewInternalPort", added_["NewInternalPort"]},
+        if (config_.holdsNothing || (added_.empty() && !config_.heldClient)) return Fault(714);
+        const auto port = added_.empty() ? call.arguments.at("NewExternalPort") : added_["NewInternalPort"];
+        return Response(call.action, {{"NewInternalPort", port},
                                       {"NewInternalClient", config_.heldClient.value_or(added_["NewInternalClient"])},
                                       {"NewEnabled", config_.heldEnabled ? "1" : "0"},
                                       {"NewPortMappingDescription", added_["NewPortMappingDescription"]},
-                                      {"NewLeaseDuration", "0"}});
+                                      {"NewLeaseDuration", config_.heldLease}});
     }
     return Fault(401);
 }

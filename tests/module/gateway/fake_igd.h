@@ -23,8 +23,10 @@ struct FakeIgdConfig {
     std::string externalAddress = "11.77.0.1";
     int addError = 0; // UPnP error code for AddPortMapping, 0 for success
     // GetSpecificPortMappingEntry: what the gateway claims to hold; by default the
-    // last mapping added, or error 714 when there is none.
+    // last mapping added, or error 714 when there is none. A held client answers even
+    // for a port refused to us, as for one another client holds.
     std::optional<std::string> heldClient;
+    std::string heldLease = "0";
     bool heldEnabled = true;
     bool holdsNothing = false;
 };

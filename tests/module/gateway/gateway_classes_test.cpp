@@ -95,9 +95,15 @@ protected:
 
 TEST_F(GatewayClassesTest, AddMapsThePortStaticallyAndAnswersFromTheReadBack)
 {
-    StartGateway({});
+    // A gateway that turns the static mapping into one of 7 days, as IGD v2 ones do.
+    StartGateway(With([](FakeIgdConfig& c) { c.heldLease = "604800"; }));
     ComPtr<IStaticPortMapping> tcp, udp;
+    const StderrCapture errors;
     ASSERT_EQ(Add(8080, L"TCP", L"127.0.0.1", tcp), S_OK);
+    EXPECT_NE(errors.Text().find("The gateway 127.0.0.1 answered (UPnP IGD v1); its external address is 11.77.0.1.\n"
+                                 "The gateway keeps TCP 8080 for 7 days (lease 604800 s), or until it restarts.\n"),
+              std::string::npos)
+        << errors.Text();
     const auto calls = igd->Calls();
     ASSERT_GE(calls.size(), 2u);
     const SoapCall& add = calls[calls.size() - 2];
@@ -128,7 +134,9 @@ TEST_F(GatewayClassesTest, AnAddTheGatewayRefusesOrDoesNotHoldIsAFailure)
         const char* reason; // on standard error
     } cases[] = {
         {With([](FakeIgdConfig& c) { c.addError = 718; }), static_cast<HRESULT>(0x80040376u),
-         "refused: 718 ConflictInMappingEntry"},
+         "The gateway refused TCP 8080: 718 ConflictInMappingEntry, another device holds this port.\n"},
+        {With([](FakeIgdConfig& c) { c.addError = 718, c.heldClient = "127.0.0.9"; }),
+         static_cast<HRESULT>(0x80040376u), "another device holds this port (127.0.0.9:8080).\n"},
         {With([](FakeIgdConfig& c) { c.holdsNothing = true; }), E_FAIL, "reading it back failed: 714 NoSuchEntryInArray"},
         {With([](FakeIgdConfig& c) { c.heldClient = "127.0.0.9"; }), E_FAIL, "holds the port for 127.0.0.9:8080"},
         {With([](FakeIgdConfig& c) { c.heldEnabled = false; }), E_FAIL, "holds the port for 127.0.0.1:8080, disabled"},
@@ -167,7 +175,7 @@ TEST_F(GatewayClassesTest, AGatewayThatCannotGiveReachablePortsLeavesTheCollecti
         const char* reason; // on standard error
     } cases[] = {
         {With([](FakeIgdConfig& c) { c.connectionStatus = "Disconnected"; }), "not connected to the Internet"},
-        {With([](FakeIgdConfig& c) { c.externalAddress = "100.64.0.1"; }), "reserved external address 100.64.0.1"},
+        {With([](FakeIgdConfig& c) { c.externalAddress = "100.64.0.1"; }), "The gateway's external address 100.64.0.1 is carrier-grade NAT: ports cannot be opened from this network."},
         {With([](FakeIgdConfig& c) { c.externalAddress = ""; }), "no external address"},
         {With([](FakeIgdConfig& c) { c.isGateway = false; }), "is no Internet gateway"},
         // SOAP goes only to the host that answered the search.
@@ -199,6 +207,20 @@ TEST_F(GatewayClassesTest, OfTwoConnectionServicesTheConnectedOneIsUsed)
     EXPECT_EQ(calls[calls.size() - 2].path + " " + calls[calls.size() - 2].action, "/ctl/IPConn AddPortMapping");
 }
 
+TEST_F(GatewayClassesTest, ADeviceOtherThanTheDefaultGatewayIsNamed)
+{
+    StartGateway({});
+    const RouteTableFile elsewhere{gateway::Ipv4{0x7F000009u}}; // 127.0.0.9, where nothing answers
+    settings.routeTable = elsewhere.Path();
+    comrt::RevokeClass(CLSID_UPnPNAT);
+    RegisterGatewayClasses(settings);
+    const StderrCapture errors;
+    EXPECT_TRUE(Collection());
+    EXPECT_NE(errors.Text().find("The device that answered, 127.0.0.1, is not the default gateway 127.0.0.9.\n"),
+              std::string::npos)
+        << errors.Text();
+}
+
 TEST_F(GatewayClassesTest, NoAnswerToTheSearchIsANullCollectionOnce)
 {
     StartGateway({}, false);
@@ -208,7 +230,7 @@ TEST_F(GatewayClassesTest, NoAnswerToTheSearchIsANullCollectionOnce)
     EXPECT_FALSE(Collection());
     EXPECT_GE(watch.Milliseconds(), 490);
     EXPECT_LT(watch.Milliseconds(), 900); // the second object does not search again
-    EXPECT_NE(errors.Text().find("no Internet gateway answered the search within 500 ms"), std::string::npos);
+    EXPECT_NE(errors.Text().find("No Internet gateway answered a UPnP search within 0.5 s"), std::string::npos);
     EXPECT_EQ(ssdp->Searches().size(), 4u);
 }
 

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "diagnostics.h"
 #include "firewalld_manager.h"
 #include "system_bus.h"
 #include "ufw_command.h"
@@ -24,12 +25,15 @@ std::unique_ptr<FirewallManager> DetectFirewallManager()
     const bool firewalld = bus != nullptr && FirewalldRunning(*bus, deadline);
     switch (ChooseManager(firewalld, ::access(kUfwProgram, X_OK) == 0)) {
     case ManagerKind::Firewalld:
+        UserLine("The firewall here is firewalld.");
         return std::make_unique<FirewalldManager>(std::move(bus), deadline);
     case ManagerKind::Ufw:
+        UserLine("The firewall here is ufw.");
         return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, deadline);
     case ManagerKind::None:
         break;
     }
+    UserLine("Neither firewalld nor ufw runs here, so there is no firewall to open.");
     return std::make_unique<NoFirewall>();
 }
 

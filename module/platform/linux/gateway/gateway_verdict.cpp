@@ -15,16 +15,19 @@ GatewayVerdict JudgeGateway(bool connected, const std::string& externalAddress)
     return GatewayVerdict::Usable;
 }
 
-std::string DescribeVerdict(GatewayVerdict verdict, const std::string& externalAddress)
+std::string DescribeVerdict(GatewayVerdict verdict, const std::string& gatewayHost, const std::string& externalAddress)
 {
+    constexpr const char* noPorts = ": ports cannot be opened from this network.";
     switch (verdict) {
-    case GatewayVerdict::Usable: return "usable, external address " + externalAddress;
-    case GatewayVerdict::NotConnected: return "reports that it is not connected to the Internet";
+    case GatewayVerdict::Usable: break;
+    case GatewayVerdict::NotConnected: return "The gateway " + gatewayHost + " says it is not connected to the Internet.";
     case GatewayVerdict::NoExternalAddress:
-        return "reports no external address (not connected, or behind another NAT)";
+        return "The gateway " + gatewayHost + " has no external address: it is not connected, or sits behind another router.";
     case GatewayVerdict::ReservedExternalAddress:
-        return "has the reserved external address " + externalAddress +
-               " (behind carrier-grade NAT or another router): the Internet cannot reach its ports";
+        return IsSharedAddressSpace(*ParseIpv4(externalAddress))
+                   ? "The gateway's external address " + externalAddress + " is carrier-grade NAT" + noPorts
+                   : "The gateway's external address " + externalAddress +
+                         " is not reachable from the Internet (another router sits in front of it)" + noPorts;
     }
     return {};
 }

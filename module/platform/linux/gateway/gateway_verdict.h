@@ -14,7 +14,7 @@ enum class GatewayVerdict {
 
 GatewayVerdict JudgeGateway(bool connected, const std::string& externalAddress);
 
-// Why a gateway with that verdict is of no use, in a few words.
-std::string DescribeVerdict(GatewayVerdict verdict, const std::string& externalAddress);
+// What a gateway with that verdict means for the user, as one sentence.
+std::string DescribeVerdict(GatewayVerdict verdict, const std::string& gatewayHost, const std::string& externalAddress);
 
 } // namespace gateway

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "bounded_call.h"
+#include "diagnostics.h"
 #include "gateway_log.h"
 #include "gateway_verdict.h"
 #include "ssdp_response.h"
@@ -109,6 +110,27 @@ int ToPort(const char* text)
     return end != text && *end == '\0' && value >= 0 && value <= 65535 ? static_cast<int>(value) : -1;
 }
 
+// The lease in seconds; -1 when the gateway gave none we can read.
+long ToLease(const char* text)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 0 ? value : -1;
+}
+
+// IGD v2 gateways offer version 2 of the connection service; version 1 gateways only 1.
+char IgdVersion(const IGDdatas& data)
+{
+    const std::string_view service = data.first.servicetype;
+    return !service.empty() && service.back() == '2' ? '2' : '1';
+}
+
+std::string HostOf(const std::string& location)
+{
+    const auto host = UrlHost(location);
+    return host ? ToString(*host) : location;
+}
+
 } // namespace
 
 std::unique_ptr<IgdConnection> IgdConnection::Open(const std::string& location, Deadline deadline)
@@ -133,9 +155,11 @@ std::unique_ptr<IgdConnection> IgdConnection::Open(const std::string& location, 
     const std::string externalAddress = answer->externalAddress;
     const GatewayVerdict verdict = JudgeGateway(answer->connected, externalAddress);
     if (verdict != GatewayVerdict::Usable) {
-        GatewayLog("the gateway at " + location + " " + DescribeVerdict(verdict, externalAddress));
+        UserLine(DescribeVerdict(verdict, HostOf(location), externalAddress));
         return nullptr;
     }
+    UserLine("The gateway " + HostOf(location) + " answered (UPnP IGD v" + IgdVersion(answer->data) +
+             "); its external address is " + externalAddress + ".");
     return std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress));
 }
 
@@ -183,6 +207,7 @@ MappingReadBack IgdConnection::ReadMapping(int externalPort, const std::string& 
     result.mapping.internalClient = answer->internalClient;
     result.mapping.enabled = std::strcmp(answer->enabled, "1") == 0;
     result.mapping.description = answer->description;
+    result.mapping.leaseSeconds = ToLease(answer->leaseDuration);
     return result;
 }
 

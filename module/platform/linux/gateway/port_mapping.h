@@ -24,6 +24,7 @@ struct HeldMapping {
     std::string internalClient;
     bool enabled = false;
     std::string description;
+    long leaseSeconds = -1; // 0: no end; -1: the gateway did not say
 };
 
 struct ArgumentCheck {

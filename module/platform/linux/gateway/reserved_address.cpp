@@ -48,4 +48,6 @@ bool IsReservedAddress(Ipv4 address)
     return false;
 }
 
+bool IsSharedAddressSpace(Ipv4 address) { return (address.value & 0xFFC00000u) == Net(100, 64, 0, 0); }
+
 } // namespace gateway

@@ -8,4 +8,7 @@ namespace gateway {
 
 bool IsReservedAddress(Ipv4 address);
 
+// 100.64.0.0/10, which providers give out behind carrier-grade NAT.
+bool IsSharedAddressSpace(Ipv4 address);
+
 } // namespace gateway

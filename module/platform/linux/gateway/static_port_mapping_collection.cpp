@@ -1,6 +1,10 @@
 #include "static_port_mapping_collection.h"
 
+#include <array>
 #include <new>
+#include <utility>
+
+#include "diagnostics.h"
 
 #include "gateway_log.h"
 #include "platform/posix/internal_client.h"
@@ -19,6 +23,38 @@ std::string Name(const MappingRequest& request)
 std::string Name(const HeldMapping& held)
 {
     return held.internalClient + ":" + std::to_string(held.internalPort) + (held.enabled ? "" : ", disabled");
+}
+
+std::string Subject(const MappingRequest& request)
+{
+    return request.protocol + " " + std::to_string(request.externalPort);
+}
+
+// 604800 -> "7 days"; the read-back gives what is left, so a second or two less.
+std::string Duration(long seconds)
+{
+    constexpr std::array<std::pair<long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
+    for (const auto& [unit, name] : units)
+        if (seconds >= unit) {
+            const long count = (seconds + unit / 2) / unit;
+            return std::to_string(count) + " " + name + (count == 1 ? "" : "s");
+        }
+    return std::to_string(seconds) + " seconds";
+}
+
+std::string LeaseSentence(const MappingRequest& request, long leaseSeconds)
+{
+    if (leaseSeconds < 0) return "The gateway did not say how long it keeps " + Subject(request) + ".";
+    if (leaseSeconds == 0) return "The gateway keeps " + Subject(request) + " until it restarts or the mapping is removed.";
+    return "The gateway keeps " + Subject(request) + " for " + Duration(leaseSeconds) + " (lease " +
+           std::to_string(leaseSeconds) + " s), or until it restarts.";
+}
+
+// Who holds the port, when the gateway tells: ", held by 10.77.0.3:18120".
+std::string Holder(const IgdConnection& gateway, const MappingRequest& request, Deadline deadline)
+{
+    const MappingReadBack held = gateway.ReadMapping(request.externalPort, request.protocol, deadline);
+    return held.code == 0 && !held.mapping.internalClient.empty() ? " (" + Name(held.mapping) + ")" : "";
 }
 
 } // namespace
@@ -40,7 +76,9 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
 
     const int refusal = gateway.AddPortMapping(request, session_->CallDeadline());
     if (refusal != 0) {
-        GatewayLog("AddPortMapping " + Name(request) + " refused: " + UpnpErrorText(refusal));
+        const std::string holder = refusal == kConflictInMappingEntry ? Holder(gateway, request, session_->CallDeadline()) : "";
+        UserLine("The gateway refused " + Subject(request) + ": " + UpnpErrorText(refusal) +
+                 UpnpRefusalMeaning(refusal) + holder + ".");
         return HresultFromUpnpError(refusal);
     }
     // A gateway may say yes and hold nothing, or hold the port for someone else.
@@ -55,6 +93,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
                    Name(readBack.mapping));
         return E_FAIL;
     }
+    UserLine(LeaseSentence(request, readBack.mapping.leaseSeconds));
     auto* held = new (std::nothrow) StaticPortMapping(readBack.mapping);
     if (held == nullptr) return E_OUTOFMEMORY;
     *mapping = held;

@@ -40,6 +40,15 @@ constexpr std::array<std::pair<int, const char*>, 31> kCodes{{
     {732, "WildCardNotPermittedInIntPort"},
 }};
 
+constexpr std::array<std::pair<int, const char*>, 6> kMeanings{{
+    {606, ", the gateway does not let this machine add mappings"},
+    {718, ", another device holds this port"},
+    {725, ", the gateway takes only mappings that expire"},
+    {728, ", the gateway has no room for more mappings"},
+    {729, ", the port is taken by another mechanism of the gateway"},
+    {501, ", the gateway could not carry it out"},
+}};
+
 constexpr std::uint32_t kActionErrorBase = 0x80040300u;
 constexpr std::uint32_t kWin32ErrorTimeout = 1460;
 
@@ -50,6 +59,13 @@ std::string UpnpErrorText(int code)
     for (const auto& [known, name] : kCodes)
         if (known == code) return std::to_string(code) + " " + name;
     return std::to_string(code) + " (unknown code)";
+}
+
+std::string UpnpRefusalMeaning(int code)
+{
+    for (const auto& [known, meaning] : kMeanings)
+        if (known == code) return meaning;
+    return {};
 }
 
 HRESULT HresultFromUpnpError(int code)

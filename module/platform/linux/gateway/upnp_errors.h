@@ -10,9 +10,15 @@ namespace gateway {
 // Our own code for a gateway that did not answer before the deadline; the library's
 // codes are small negative numbers, UPnP's 400 and up.
 constexpr int kNoAnswerInTime = -1000;
+// Another client holds the external port.
+constexpr int kConflictInMappingEntry = 718;
 
 // "718 ConflictInMappingEntry", "-3 HTTP error", ...: the code and its name.
 std::string UpnpErrorText(int code);
+
+// What a refusal means for the user, as a clause (", another device holds this
+// port"); empty when the code's name says enough.
+std::string UpnpRefusalMeaning(int code);
 
 // UPnP action errors 600-899 map into the range Windows uses for them
 // (0x80040300 + code - 600); a timeout and everything else have statuses of their own.
