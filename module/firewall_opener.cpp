@@ -66,6 +66,7 @@ HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PR
 {
     bool open = false;
     const HRESULT hr = IsPortOpen(profile, port, protocol, open);
-    if (FAILED(hr) || open) return hr;
+    if (FAILED(hr)) return hr;
+    if (open) return S_FALSE;
     return AddOpenPort(profile, port, protocol, name);
 }

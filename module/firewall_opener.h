@@ -19,6 +19,6 @@ HRESULT OpenFirewallProfile(FirewallState& state);
 bool IsFirewallOn(INetFwProfile* profile);
 
 // Adds the port to the globally open ports under `name`, unless an enabled entry for
-// the port and protocol is there already.
+// the port and protocol is there already: then S_FALSE, and nothing is added.
 HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
                          const std::wstring& name);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "firewall_opener.h"
+#include "forward_report.h"
 #include "varneth.h"
 
 namespace {
@@ -45,23 +46,41 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     }
 
     FirewallState firewall;
-    if (FAILED(OpenFirewallProfile(firewall))) {
+    const HRESULT profile = OpenFirewallProfile(firewall);
+    if (FAILED(profile)) {
         ErrorCode = kErrorNoFirewallProfile;
     } else {
         firewall.ProfileObtained = true;
         firewall.FirewallOn = IsFirewallOn(firewall.Profile.get());
     }
+    ReportFirewallProfile(profile, firewall.FirewallOn);
 
-    for (const ProtocolPlan& plan : PlansFor(protocolSelector)) {
+    // Each chosen protocol must be mapped and let in. A protocol the gateway did not
+    // map is not let in either: an open port with nothing behind it on the gateway
+    // only opens the machine to its own network.
+    const std::vector<ProtocolPlan> plans = PlansFor(protocolSelector);
+    bool allMapped = true;
+    bool allOpen = true;
+    std::string reachableAt;
+    for (const ProtocolPlan& plan : plans) {
         const std::wstring name = DescriptionFor(description, port, plan);
-        // With both protocols the UDP outcome is the one that stays.
-        result.Mapped = MapPort(plan.character, port, port, internalAddress, name);
-        if (!firewall.FirewallOn)
-            result.FirewallOpen = firewall.ProfileObtained;
-        else if (SUCCEEDED(OpenFirewallPort(firewall.Profile.get(), port, plan.number, name)))
-            result.FirewallOpen = true;
+        if (!MapPort(plan.character, port, port, internalAddress, name)) {
+            allMapped = false;
+            ReportNotMapped(plan.character, port);
+            if (firewall.FirewallOn) ReportFirewallSkipped(plan.character, port);
+            continue;
+        }
+        reachableAt = ReportMapped(plan.character, port, internalAddress, Mapping.get());
+        if (!firewall.FirewallOn) continue;
+        const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
+        ReportFirewallPort(plan.character, port, name, opened);
+        allOpen = allOpen && SUCCEEDED(opened);
     }
+    const bool handled = !plans.empty();
+    result.Mapped = handled && allMapped;
+    result.FirewallOpen = handled && firewall.ProfileObtained && allOpen;
 
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
+    if (result.Mapped && result.FirewallOpen && !reachableAt.empty()) ReportReachable(reachableAt);
     return result;
 }

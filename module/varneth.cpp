@@ -1,6 +1,8 @@
 #include "varneth.h"
 
 #include "diagnostics.h"
+#include "forward_report.h"
+#include "platform/port_number.h"
 
 bool Varneth::Access()
 {
@@ -9,18 +11,24 @@ bool Varneth::Access()
     const HRESULT created = CoCreateInstance(CLSID_UPnPNAT, nullptr, CLSCTX_ALL, IID_IUPnPNAT, Nat.put_void());
     if (FAILED(created)) {
         DiagnosticLine("Varneth::Access CoCreateInstance IUPnPNAT failed");
+        UserLine("The NAT UPnP service could not be started" + StatusText(created) + ".");
         return false;
     }
     if (!Nat) {
         DiagnosticLine("Varneth::Access CoCreateInstance succeeded, but left Nat null");
+        UserLine("The NAT UPnP service could not be started.");
         return false;
     }
-    if (FAILED(Nat->get_StaticPortMappingCollection(Collection.put()))) {
+    const HRESULT collection = Nat->get_StaticPortMappingCollection(Collection.put());
+    if (FAILED(collection)) {
         DiagnosticLine("Varneth::Access Nat->get_StaticPortMappingCollection failed");
+        UserLine("The NAT UPnP service gave no port mappings" + StatusText(collection) + ".");
         return false;
     }
     if (!Collection) {
         DiagnosticLine("Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null");
+        // What the service answers when no gateway on the LAN speaks UPnP.
+        UserLine("No UPnP Internet gateway was found.");
         return false;
     }
     return true;
@@ -39,10 +47,12 @@ bool Varneth::Add(wchar_t protocol, std::int32_t externalPort, std::int32_t inte
                                      : E_POINTER;
     if (FAILED(added)) {
         DiagnosticLine("Varneth::Add Collection->Add failed");
+        UserLine("The gateway did not make the mapping" + StatusText(added) + ".");
         return false;
     }
     if (!Mapping) {
         DiagnosticLine("Varneth::Add Collection->Add succeeded, but left Mapping null");
+        UserLine("The gateway made the mapping, but handed none back.");
         return false;
     }
     return true;
@@ -51,5 +61,11 @@ bool Varneth::Add(wchar_t protocol, std::int32_t externalPort, std::int32_t inte
 bool Varneth::MapPort(wchar_t protocol, std::int32_t externalPort, std::int32_t internalPort,
                       const std::wstring& internalClient, const std::wstring& description)
 {
+    // Never sent: gateways wrap a port past 65535 (70000 becomes 4464) and map another one.
+    if (!IsPortNumber(externalPort) || !IsPortNumber(internalPort)) {
+        ReportPortOutOfRange(protocol, IsPortNumber(externalPort) ? internalPort : externalPort);
+        DiagnosticLine("Varneth::Add Collection->Add failed");
+        return false;
+    }
     return Access() && Add(protocol, externalPort, internalPort, internalClient, description);
 }

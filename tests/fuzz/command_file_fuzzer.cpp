@@ -11,13 +11,17 @@
 //   plan & 0x80  the firewall refuses UDP entries
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cwchar>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -29,6 +33,7 @@
 #include "fuzz_check.h"
 #include "internal_ips.h"
 #include "module_run.h"
+#include "platform/port_number.h"
 #include "result_file.h"
 #include "text_lines.h"
 
@@ -81,6 +86,13 @@ struct Plan {
 
 std::vector<std::wstring> machineAddresses;
 
+// The port as the forward command reads it: like wcstol, held at the 32-bit edges.
+long PortOf(const std::wstring& line)
+{
+    const long value = std::wcstol(line.c_str(), nullptr, 10);
+    return std::clamp<long>(value, INT32_MIN, INT32_MAX);
+}
+
 std::optional<std::string> ReadFile(const char* name)
 {
     std::ifstream in(name, std::ios::binary);
@@ -128,17 +140,23 @@ void CheckForward(const std::vector<std::wstring>& command, const std::string& r
         FUZZ_REQUIRE(platform.calls.empty());
         return;
     }
-    if (plan.AllWorks()) FUZZ_REQUIRE(answer == "0");
+    const bool portInRange = IsPortNumber(PortOf(command[2]));
+    // A port outside 1-65535 never reaches the gateway.
+    if (!portInRange) FUZZ_REQUIRE(platform.CallsStartingWith("CoCreateInstance UPnPNAT").empty() && answer != "0");
+    if (plan.AllWorks() && portInRange) FUZZ_REQUIRE(answer == "0");
     if (plan.coInitializeFails) FUZZ_REQUIRE(answer == "Failed to initialize COM library. This should not happen");
+    // Without a mapping nothing is let in through the firewall.
+    const bool gatewayBroken = plan.Breaks(&FakePlatform::createNat) || plan.Breaks(&FakePlatform::getCollection) ||
+                               plan.Breaks(&FakePlatform::addMapping);
+    if (gatewayBroken || !portInRange) FUZZ_REQUIRE(platform.CallsStartingWith("OpenPorts.Add ").empty());
     if (answer != "0") return;
 
-    // Success only when the gateway was given the mapping that decides it: the last one.
-    FUZZ_REQUIRE(!plan.Breaks(&FakePlatform::createNat) && !plan.Breaks(&FakePlatform::getCollection) &&
-                 !plan.Breaks(&FakePlatform::addMapping) && !plan.coInitializeFails);
-    const std::vector<std::string> adds = platform.CallsStartingWith("Add ");
-    FUZZ_REQUIRE(!adds.empty() && adds.back().rfind(udp ? "Add UDP " : "Add TCP ", 0) == 0);
+    // Success only when every chosen protocol was mapped and, with the firewall on, let in.
+    FUZZ_REQUIRE(!gatewayBroken && !plan.coInitializeFails && portInRange);
+    FUZZ_REQUIRE(platform.CallsStartingWith("Add ").size() == (tcp ? 1u : 0u) + (udp ? 1u : 0u));
     const bool firewallSeenOn = !plan.firewallOff && !plan.Breaks(&FakePlatform::getFirewallEnabled);
-    if (firewallSeenOn) FUZZ_REQUIRE(!platform.openPorts.empty());
+    if (firewallSeenOn) FUZZ_REQUIRE(platform.openPorts.size() == (tcp ? 1u : 0u) + (udp ? 1u : 0u));
+    if (firewallSeenOn && udp) FUZZ_REQUIRE(!plan.refuseUdp);
 }
 
 void CheckRun(const std::string& commandFile, const Plan& plan, const FakePlatform& platform)
@@ -211,6 +229,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     std::atexit([] { RemoveScratch(scratchDirectory); });
     // The module's diagnostic lines would drown the fuzzer's own report.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+    // Its sentences for the user too; the fuzzer writes its report on the same descriptor.
+    static std::ofstream discard;
+    std::cerr.rdbuf(discard.rdbuf());
     machineAddresses = GetInternalIPs();
     return 0;
 }

@@ -54,8 +54,9 @@ public:
         platform_.calls.push_back("Add " + Narrow(Text(protocol)) + " " + std::to_string(externalPort) + "->" +
                                   Narrow(Text(internalClient)) + ":" + std::to_string(internalPort) + " '" +
                                   Narrow(Text(description)) + "' enabled=" + std::to_string(enabled));
+        const bool refused = platform_.refuseMapping == Narrow(Text(protocol));
         return HandOut<IStaticPortMapping>(
-            platform_.addMapping, new FakeMapping(externalPort, Text(protocol), Text(internalClient), Text(description)),
+            refused ? Outcome::Fails : platform_.addMapping, new FakeMapping(externalPort, Text(protocol), Text(internalClient), Text(description)),
             mapping);
     }
 

@@ -37,6 +37,8 @@ struct FakePlatform {
     Outcome addOpenPort = Outcome::Works;
     // A failing openPorts->Add for this protocol only (0: none).
     int refuseProtocol = 0;
+    // A failing collection->Add for this protocol only ("TCP", "UDP"; empty: none).
+    std::string refuseMapping;
 
     // Firewall entries: (port, protocol) -> (name, enabled)
     std::map<std::pair<long, int>, std::pair<std::wstring, bool>> openPorts;

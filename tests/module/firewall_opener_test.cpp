@@ -31,7 +31,7 @@ TEST_F(FirewallOpener, AddsAMissingPortUnderItsName)
 TEST_F(FirewallOpener, LeavesAnEnabledEntryAsItIsWhateverItsName)
 {
     platform.openPorts[{8080, 17}] = {L"someone else's", true};
-    EXPECT_EQ(Open(8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_OK);
+    EXPECT_EQ(Open(8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_FALSE) << "open already";
     EXPECT_EQ(platform.calls, (Lines{"get_GloballyOpenPorts", "Item 8080 17", "get_Enabled"}));
     const auto key = std::make_pair(8080L, 17);
     EXPECT_EQ(platform.openPorts[key].first, L"someone else's");

@@ -53,15 +53,17 @@ INSTANTIATE_TEST_SUITE_P(Flags, ForwardFlags,
                                            FlagCase{L"TRUE", L"TRUE", {"TCP", "UDP"}, true},
                                            FlagCase{L"true", L"TRUE", {"UDP"}, false}));
 
-TEST_F(ForwardCommand, PortIsReadLikeWcstol)
+TEST_F(ForwardCommand, PortIsReadLikeWcstolAndOnly1To65535IsAskedFor)
 {
-    Run({L"kavro", L"10.0.0.5", L"  80abc", L"TRUE", L"FALSE"});
-    Run({L"kavro", L"10.0.0.5", L"-5", L"TRUE", L"FALSE"});
-    EXPECT_EQ(output.rfind("fwd 10.0.0.5 port:-5\n", 0), 0u) << output;
-    Run({L"kavro", L"10.0.0.5", L"99999999999", L"TRUE", L"FALSE"});
+    EXPECT_EQ(Run({L"kavro", L"10.0.0.5", L"  80abc", L"TRUE", L"FALSE"}), "0");
+    EXPECT_EQ(Run({L"kavro", L"10.0.0.5", L"-5", L"TRUE", L"FALSE"}), "Invalid IP");
+    EXPECT_EQ(output, "fwd 10.0.0.5 port:-5\nVarneth::Add Collection->Add failed\n");
+    EXPECT_EQ(Run({L"kavro", L"10.0.0.5", L"99999999999", L"TRUE", L"FALSE"}), "Invalid IP");
+    EXPECT_EQ(output.rfind("fwd 10.0.0.5 port:2147483647\n", 0), 0u) << output;
+    EXPECT_EQ(Run({L"kavro", L"10.0.0.5", L"70000", L"TRUE", L"FALSE"}), "Invalid IP");
     Lines ports;
-    for (const std::string& put : platform.CallsStartingWith("put_Port ")) ports.push_back(put.substr(9));
-    EXPECT_EQ(ports, (Lines{"80", "-5", "2147483647"}));
+    for (const std::string& add : platform.CallsStartingWith("Add ")) ports.push_back(add.substr(8, 2));
+    EXPECT_EQ(ports, Lines{"80"});
 }
 
 struct ResultCase {
@@ -69,6 +71,7 @@ struct ResultCase {
     Outcome FakePlatform::*step;
     const wchar_t* address;
     std::string result;
+    void (*arrange)(FakePlatform&) = nullptr;
 };
 
 class ForwardResults : public ForwardCommand, public ::testing::WithParamInterface<ResultCase> {};
@@ -76,6 +79,7 @@ class ForwardResults : public ForwardCommand, public ::testing::WithParamInterfa
 TEST_P(ForwardResults, WriteTheTextOfTheCode)
 {
     if (GetParam().step != nullptr) platform.*GetParam().step = Outcome::Fails;
+    if (GetParam().arrange != nullptr) GetParam().arrange(platform);
     EXPECT_EQ(Run({L"kavro", GetParam().address, L"8080", L"TRUE", L"TRUE"}), GetParam().result);
 }
 
@@ -88,6 +92,14 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"no_port_opened", &FakePlatform::addOpenPort, L"10.0.0.5",
                    "Firewall initialized well, but failed to open ports on it."},
         ResultCase{"gateway_refused_code_0", &FakePlatform::addMapping, L"10.0.0.5", "Invalid IP"},
+        ResultCase{"first_mapping_refused_second_made", nullptr, L"10.0.0.5", "Invalid IP",
+                   [](FakePlatform& p) { p.refuseMapping = "TCP"; }},
+        ResultCase{"first_opening_refused_second_made", nullptr, L"10.0.0.5",
+                   "Firewall initialized well, but failed to open ports on it.",
+                   [](FakePlatform& p) { p.refuseProtocol = NET_FW_IP_PROTOCOL_TCP; }},
+        ResultCase{"first_mapping_refused_second_opening_refused", nullptr, L"10.0.0.5",
+                   "Firewall initialized well, but failed to open ports on it.",
+                   [](FakePlatform& p) { p.refuseMapping = "TCP", p.refuseProtocol = NET_FW_IP_PROTOCOL_UDP; }},
         ResultCase{"empty_address_refused", &FakePlatform::addMapping, L"", "Invalid IP"},
         ResultCase{"empty_address_accepted_is_success", nullptr, L"", "0"}),
     [](const ::testing::TestParamInfo<ResultCase>& info) { return info.param.name; });

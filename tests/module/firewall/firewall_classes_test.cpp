@@ -115,7 +115,7 @@ TEST_F(FirewallClassesTest, AClosedPortIsAddedUnderItsNameAnOpenOneLeftAsItIs)
 {
     ComPtr<INetFwProfile> profile = Profile();
     EXPECT_EQ(OpenFirewallPort(profile.get(), 8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_OK);
-    EXPECT_EQ(OpenFirewallPort(profile.get(), 8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_OK);
+    EXPECT_EQ(OpenFirewallPort(profile.get(), 8080, NET_FW_IP_PROTOCOL_UDP, L"HLMX 8080 UDP"), S_FALSE);
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"find 8080/udp", "open 8080/udp 'HLMX 8080 UDP'", "find 8080/udp"}));
 }
 

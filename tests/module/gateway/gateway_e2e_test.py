@@ -18,6 +18,7 @@ from labtest import HIDE_HOST_FIREWALL, ROOT_URL, SKIP, Checks, Lab  # noqa: E40
 
 CLIENT, CLIENT2 = "10.77.0.2", "10.77.0.3"
 GATEWAY_WAN = "10.78.0.1"
+EXTERNAL = "11.77.0.1"  # the gateway's external address in the lab
 # The lines the mapping client prints on standard output.
 ADD_FAILED = "Varneth::Add Collection->Add failed"
 NO_COLLECTION = "Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"
@@ -37,13 +38,14 @@ REFUSALS = [
     ("empty address", None, "", 18106, True, True, "internal client '' is not an IPv4 address", ADD_FAILED, 2),
 ] + [
     # 65536, 70000 and -5 must not wrap to 0, 4464 and 65531
-    (f"port {port}", None, CLIENT, port, True, True, "nothing sent: external port", ADD_FAILED, 2)
+    (f"port {port}", None, CLIENT, port, True, True, "was not asked for: a port is a number from 1 to 65535",
+     ADD_FAILED, 2)
     for port in ("0", "65536", "70000", "-5")
 ] + [
     ("gateway behind carrier-grade NAT", lambda lab: lab.up(external_ip="100.64.0.1"), CLIENT, 18107, True, True,
      "no external address", NO_COLLECTION, 2),
     ("no gateway", lambda lab: lab.run("stop-daemon"), CLIENT, 18108, True, True,
-     "no Internet gateway answered the search", NO_COLLECTION, 2),
+     "No Internet gateway answered a UPnP search", NO_COLLECTION, 2),
 ]
 
 
@@ -77,6 +79,8 @@ def forwards(checks, lab, kavro):
         checks.check(f"{name}: 'prot both' only for both", ("prot both\n" in run.stdout) == (tcp and udp), run)
         checks.check(f"{name}: no Varneth failure line", "Varneth::" not in run.stdout, run)
         checks.check(f"{name}: under 2 s", run.seconds < 2, run)
+        checks.check(f"{name}: standard error names the address to share and the lease",
+                     f"Reachable at {EXTERNAL}:{port}\n" in run.stderr and "for 7 days" in run.stderr, run)
         held = lab.mappings()
         for protocol, wanted in (("TCP", tcp), ("UDP", udp)):
             expected = (f"{CLIENT}:{port}", f"HLMX {port} {protocol}") if wanted else None
@@ -105,6 +109,20 @@ def wan_peer_reaches_client(lab, port):
         return connector.stdout.strip()
     finally:
         listener.wait(timeout=15)
+
+
+def one_protocol_refused(checks, lab, kavro):
+    """TCP held by another client, UDP free: no success, and the UDP mapping made stays."""
+    print("# one protocol refused, the other mapped")
+    port = 18109
+    lab.run("exec-ns", "lan2", "upnpc", "-u", ROOT_URL, "-a", CLIENT2, str(port), str(port), "TCP")
+    run = Run(lab, kavro, CLIENT, port, True, True)
+    checks.check("result Invalid IP", run.result == ["Invalid IP"], run)
+    checks.check("standard error names port, protocol, code and holder",
+                 f"The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
+                 f"({CLIENT2}:{port})." in run.stderr, run)
+    held = lab.mappings()
+    checks.check("the UDP mapping stays", held.get(("UDP", port)) == (f"{CLIENT}:{port}", f"HLMX {port} UDP"), held)
 
 
 def refusals(checks, lab, kavro):
@@ -141,6 +159,7 @@ def main():
     try:
         lab.up()
         forwards(checks, lab, kavro)
+        one_protocol_refused(checks, lab, kavro)
         refusals(checks, lab, kavro)
     finally:
         lab.run("down", check=False)

@@ -1,0 +1,30 @@
+// The sentences a forward request writes on standard error: what became of each
+// protocol on the gateway and in the firewall, in words a user follows. Only what the
+// COM interfaces tell us; our platform classes add what they alone know.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "com/com_ptr.h"
+
+// "TCP" or "UDP" for the protocol character of Varneth::Add.
+std::string ProtocolName(wchar_t protocol);
+
+// " (status 0x80070005)".
+std::string StatusText(HRESULT status);
+
+void ReportPortOutOfRange(wchar_t protocol, std::int32_t port);
+void ReportNotMapped(wchar_t protocol, std::int32_t port);
+
+// Reports the mapping the gateway holds; returns "address:port" to share with users on
+// the Internet, empty when the mapping does not tell a plain IPv4 address.
+std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring& internalAddress,
+                         IStaticPortMapping* mapping);
+
+void ReportFirewallProfile(HRESULT profileStatus, bool firewallOn);
+void ReportFirewallPort(wchar_t protocol, std::int32_t port, const std::wstring& name, HRESULT opened);
+void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
+
+// The one line the window reads for its success box: "Reachable at 11.77.0.1:8080".
+void ReportReachable(const std::string& endpoint);
