@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "module_output.h"
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
@@ -40,10 +41,13 @@ void MainWindow::forwardPorts()
 {
     QMessageBox box(QMessageBox::Critical, QString(),
                     QStringLiteral("Generic info box. You should not be seeing this."));
+    // The module's words are shown as they are, never as rich text.
+    box.setTextFormat(Qt::PlainText);
     ui->lblStatus->setText(QStringLiteral("Forwarding ports..."));
     const QStringList command{QStringLiteral("kavro"), ip, QString::number(port), flag(tcp), flag(udp)};
     // Lives until the outcome box is closed; a module still running then is ended.
     QProcess module;
+    const ModuleOutput output(module);
     const QStringList answer = exchange(module, command);
     // An empty result counts as an error with no text.
     const QString firstLine = answer.isEmpty() ? QString() : answer.first();
@@ -51,11 +55,13 @@ void MainWindow::forwardPorts()
     if (firstLine == QLatin1String("0")) {
         box.setText(QStringLiteral("Port forward success!"));
         box.setIcon(QMessageBox::Information);
+        box.setInformativeText(output.reachableAt());
         ui->lblStatus->setText(QStringLiteral("Ready"));
     } else {
         box.setText(QStringLiteral("Port forward error: \n") + firstLine);
         box.setIcon(QMessageBox::Critical);
         ui->lblStatus->setText(QStringLiteral("Ready (error ocurred)"));
     }
+    box.setDetailedText(output.details());
     box.exec();
 }

@@ -190,6 +190,7 @@ private slots:
             QCOMPARE(box.icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
             QVERIFY(box.parentless);
         }
+        QCOMPARE(shown.last().format, Qt::PlainText);
         QCOMPARE(texts, boxes);
         const QString statusAfter = succeeded ? QStringLiteral("Ready") : failedStatus;
         QCOMPARE(shown.last().statusLine, statusAfter); // already while the box is open
@@ -207,6 +208,59 @@ private slots:
             QCOMPARE(errno, ESRCH);
 #endif
         }
+    }
+
+    // The module's two streams become the box's details, bounded and plain; its
+    // "Reachable at" line the success box's informative text.
+    void details_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("standardError");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("informative");
+        const QByteArray reachable("The firewall is off: no port needs to be let in.\nReachable at 11.77.0.1:5555\n");
+        QTest::newRow("success names the address")
+            << QByteArray("0\n") << reachable
+            << "The firewall is off: no port needs to be let in.\nReachable at 11.77.0.1:5555\n\nfwd 10.0.0.5 port:5555\n"
+            << "Reachable at 11.77.0.1:5555";
+        QTest::newRow("an error keeps its details, names nothing")
+            << QByteArray("Invalid IP\n") << reachable
+            << "The firewall is off: no port needs to be let in.\nReachable at 11.77.0.1:5555\n\nfwd 10.0.0.5 port:5555\n"
+            << "";
+        QTest::newRow("markup stays text, control characters go")
+            << QByteArray("0\n") << QByteArray("<b>bold</b>\x1b[31m\a\r\nReachable at <b>1.2.3.4</b>:80\n")
+            << "<b>bold</b>[31m\nReachable at <b>1.2.3.4</b>:80\n\nfwd 10.0.0.5 port:5555\n"
+            << "";
+        QTest::newRow("not at a line's start") << QByteArray("0\n") << QByteArray("x Reachable at 1.2.3.4:80")
+                                               << "x Reachable at 1.2.3.4:80\n\nfwd 10.0.0.5 port:5555\n" << "";
+    }
+
+    void details()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, standardError);
+        QFETCH(QString, details);
+        QFETCH(QString, informative);
+        standIn->answer(answer);
+        standIn->speak("fwd 10.0.0.5 port:5555\n", standardError);
+        fillForm(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        const QList<ShownBox> shown = pressForward();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].details, details);
+        QCOMPARE(shown[0].informative, informative);
+        QCOMPARE(shown[0].format, Qt::PlainText);
+    }
+
+    void floodedDetailsAreBounded()
+    {
+        standIn->answer("0\n");
+        standIn->speak(QByteArray(1 << 20, 'o'), QByteArray(1 << 20, 'e'));
+        fillForm(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        const QList<ShownBox> shown = pressForward();
+        QCOMPARE(shown.size(), 1);
+        const QString cut = QStringLiteral("\n[more output not shown]\n");
+        QCOMPARE(shown[0].details, QString(16384, 'e') + cut + '\n' + QString(16384, 'o') + cut);
+        QCOMPARE(shown[0].text, success);
     }
 };
 

@@ -4,8 +4,10 @@
 // the file named by STANDIN_ANSWER to log.txt; without STANDIN_ANSWER it writes no
 // result at all. With STANDIN_PLANT=link it leaves instead a link log.txt to that file,
 // with STANDIN_PLANT=fifo a FIFO log.txt and a child that writes the answer into it
-// once a reader opens it (within 5 s). After that it waits STANDIN_LINGER_MS
-// milliseconds, if set, and with STANDIN_KILL set it ends by SIGKILL.
+// once a reader opens it (within 5 s). The files named by STANDIN_STDOUT and
+// STANDIN_STDERR, when set, are copied to its standard output and standard error.
+// After that it waits STANDIN_LINGER_MS milliseconds, if set, and with STANDIN_KILL
+// set it ends by SIGKILL.
 
 #include <chrono>
 #include <csignal>
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -87,6 +90,10 @@ int main()
         if (answer)
             std::ofstream("log.txt", std::ios::binary) << answer.rdbuf();
     }
+    if (const char *path = std::getenv("STANDIN_STDOUT"))
+        std::cout << std::ifstream(path, std::ios::binary).rdbuf() << std::flush;
+    if (const char *path = std::getenv("STANDIN_STDERR"))
+        std::cerr << std::ifstream(path, std::ios::binary).rdbuf() << std::flush;
     if (const char *milliseconds = std::getenv("STANDIN_LINGER_MS"))
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(milliseconds)));
     if (std::getenv("STANDIN_KILL"))

@@ -23,7 +23,7 @@ const QFile::Permissions writeByAll = QFile::WriteOwner | QFile::WriteGroup | QF
 const QFile::Permissions enterByAll = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
 
 const char *const standInSettings[] = {"STANDIN_RECORD", "STANDIN_ANSWER", "STANDIN_LINGER_MS", "STANDIN_KILL",
-                                       "STANDIN_PLANT"};
+                                       "STANDIN_PLANT", "STANDIN_STDOUT", "STANDIN_STDERR"};
 const QByteArray secretBytes("root's own\n");
 
 } // namespace
@@ -109,6 +109,16 @@ void StandIn::answer(const QByteArray &resultFile)
     const QString path = scratch.filePath(QStringLiteral("answer"));
     writeFile(path, resultFile);
     qputenv("STANDIN_ANSWER", QFile::encodeName(path));
+}
+
+void StandIn::speak(const QByteArray &standardOutput, const QByteArray &standardError)
+{
+    const QString out = scratch.filePath(QStringLiteral("stdout"));
+    const QString err = scratch.filePath(QStringLiteral("stderr"));
+    writeFile(out, standardOutput);
+    writeFile(err, standardError);
+    qputenv("STANDIN_STDOUT", QFile::encodeName(out));
+    qputenv("STANDIN_STDERR", QFile::encodeName(err));
 }
 
 bool StandIn::arrange(const QString &moduleDirectory, const QString &directory, const QByteArray &resultFile,
@@ -225,7 +235,8 @@ void BoxCloser::closeModalBox()
     if (!box)
         return;
     boxes.append({box->text(), box->icon(), box->parentWidget() == nullptr,
-                  status ? status->text() : QString()});
+                  status ? status->text() : QString(), box->textFormat(), box->informativeText(),
+                  box->detailedText()});
     if (onShown)
         onShown(boxes.last());
     box->done(0);

@@ -81,6 +81,8 @@ public:
 
     // What the next runs write as their result.
     void answer(const QByteArray &resultFile);
+    // What the next runs write on their standard output and standard error.
+    void speak(const QByteArray &standardOutput, const QByteArray &standardError);
     // Prepares the next exchange in directory, the stand-in being installed in
     // moduleDirectory: an earlier success left there, the answer (a null one: none
     // at all) and the trouble.
@@ -112,6 +114,9 @@ struct ShownBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool parentless = false;
     QString statusLine; // the window's status text while the box was open
+    Qt::TextFormat format = Qt::AutoText;
+    QString informative;
+    QString details;
 };
 
 // Closes every modal message box as soon as it runs, noting what it showed.
