@@ -79,5 +79,15 @@ forward_without_gateway_reports_an_error() {
     fail "no gateway was not why: $(cat "$work/console.txt")"
 }
 
+forward_past_65535_is_never_sent() {
+  # A gateway wraps 70000 to 4464; the Windows service would pass it on unchecked.
+  forward "$(client_address)" 70000 TRUE FALSE
+  expect_result $'Invalid IP\r\n'
+  grep -q "TCP 70000 was not asked for: a port is a number from 1 to 65535." "$work/console.txt" ||
+    fail "no reason given: $(cat "$work/console.txt")"
+  local listing; listing=$(upnpc -l 2>&1) || fail "upnpc -l failed: $listing"
+  ! grep -qE "TCP +(70000|4464)->" <<<"$listing" || fail "the gateway holds the port:"$'\n'"$listing"
+}
+
 "$case_name"
 echo "ok: $case_name"
