@@ -9,7 +9,16 @@ set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
+# The Qt the window is built with, cross-built apart (scripts/build-qt-mingw). Read
+# from the environment, which also reaches CMake's try_compile projects.
+if(DEFINED ENV{KAVRO_QT_MINGW})
+  set(KAVRO_QT_MINGW "$ENV{KAVRO_QT_MINGW}")
+else()
+  set(KAVRO_QT_MINGW "$ENV{HOME}/.cache/kavro/qt5-mingw-5.15.8")
+endif()
+
+# Only these roots: Debian's own Qt for Linux must never be found for Windows.
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET} ${KAVRO_QT_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -28,13 +28,16 @@ run_kavro() {
 # command_file BYTES: the command file as the window writes it.
 command_file() { printf '%s' "$1" >"$work/kavro.cmd"; }
 
-# expect_result BYTES [WHAT]: log.txt holds exactly these bytes.
-expect_result() {
+# expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
+expect_bytes() {
   local expected actual
-  expected=$(printf '%s' "$1" | od -An -c)
-  actual=$(od -An -c "$work/log.txt" 2>/dev/null) || fail "${2:-log.txt}: no result file"
-  [ "$actual" = "$expected" ] || fail "${2:-log.txt}: expected bytes$(printf '\n%s' "$expected")"$'\n'"got$(printf '\n%s' "$actual")"
+  expected=$(printf '%s' "$2" | od -An -c)
+  actual=$(od -An -c "$1" 2>/dev/null) || fail "${3:-$1}: no such file"
+  [ "$actual" = "$expected" ] || fail "${3:-$1}: expected bytes$(printf '\n%s' "$expected")"$'\n'"got$(printf '\n%s' "$actual")"
 }
+
+# expect_result BYTES [WHAT]: log.txt holds exactly these bytes.
+expect_result() { expect_bytes "$work/log.txt" "$1" "${2:-log.txt}"; }
 
 # crlf_lines: stdin's lines with CR LF line ends, as the module's text mode writes them.
 crlf_lines() { sed 's/$/\r/'; }
