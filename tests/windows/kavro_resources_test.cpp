@@ -12,13 +12,13 @@
 
 namespace {
 
-// Kavro.exe is built beside this test, as it is installed beside the window.
-std::wstring KavroPath()
+// The programs are built beside this test, as they are installed side by side.
+std::wstring ProgramPath(const wchar_t* name)
 {
     wchar_t self[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring path(self, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Kavro.exe";
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
 
 // The program's image, mapped for its resources only: nothing of it runs.
@@ -106,7 +106,7 @@ int ImageBitsPerPixel(std::string_view image)
 class KavroResources : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(image) << "cannot map Kavro.exe beside the test"; }
-    ResourceImage image{KavroPath()};
+    ResourceImage image{ProgramPath(L"Kavro.exe")};
 };
 
 TEST_F(KavroResources, IconGroup103HoldsTheFiveSizesAt32Bits)
@@ -146,6 +146,20 @@ TEST_F(KavroResources, ManifestRunsItWithTheInvokersRightsAndNoUiAccess)
 TEST_F(KavroResources, CarriesNoVersionRecord)
 {
     EXPECT_TRUE(image.NumericNames(RT_VERSION).empty());
+}
+
+// The window's icon is the one its resource script names; its manifest also asks for
+// the version 6 common controls.
+TEST(VarnethResources, IconAndManifest)
+{
+    const ResourceImage image(ProgramPath(L"Varneth.exe"));
+    if (!image) GTEST_SKIP() << "Varneth.exe is not built (no Qt for mingw-w64)";
+    EXPECT_FALSE(image.Bytes(RT_GROUP_ICON, L"IDI_ICON1").empty()) << "no icon group IDI_ICON1";
+    const std::string manifest(image.Bytes(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID));
+    EXPECT_NE(manifest.find("requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\""), std::string::npos)
+        << manifest;
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos)
+        << manifest;
 }
 
 } // namespace
