@@ -34,8 +34,26 @@ wait_window() {
 }
 
 click() { xdotool mousemove --window "$window" "$2" "$3" click 1; sleep 0.3; }   # click WHAT X Y
-clipboard() { sleep 0.5; xclip -o -selection clipboard | tr -d '\r'; }
-edit_text() { click edit "$@"; xdotool key ctrl+a ctrl+c; clipboard; }
+
+# copied PATTERN KEYS...: presses the keys until the clipboard holds a line matching
+# PATTERN, for at most 6 s (Wine may not have focused a new window yet); prints it all.
+copied() {
+  local pattern=$1 text i; shift
+  for i in $(seq 20); do
+    xdotool key "$@"
+    sleep 0.3
+    text=$(xclip -o -selection clipboard 2>/dev/null | tr -d '\r') || true
+    grep -qE "$pattern" <<<"$text" && break
+  done
+  printf '%s\n' "$text"
+}
+
+# expect_edit X Y ADDRESS: the line edit at X Y shows exactly this address.
+expect_edit() {
+  click edit "$1" "$2"
+  local text; text=$(copied "^${3//./\\.}\$" ctrl+a ctrl+c)
+  [ "$text" = "$3" ] || fail "the IP edit shows \"$text\", not $3"
+}
 
 start_window() {
   (cd "$start" && exec wine "$program/Varneth.exe" >"$work/window.txt" 2>&1 </dev/null) &
@@ -48,9 +66,9 @@ start_window() {
   # which lists the namespace's addresses, loopback first.
   expect_bytes "$start/kavro.cmd" $'getips\r\n'
   expect_bytes "$start/log.txt" "$(ip -4 -o addr show | awk '{sub(/\/.*/, "", $4); print $4}' | crlf_lines)"$'\n'
-  [ "$(edit_text "${ip_edit[@]}")" = 127.0.0.1 ] || fail "IP edit does not show the first address"
+  expect_edit "${ip_edit[@]}" 127.0.0.1
   click spin "${spin_up[@]}"
-  [ "$(edit_text "${ip_edit[@]}")" = $client ] || fail "one step up, the IP edit does not show $client"
+  expect_edit "${ip_edit[@]}" $client
 }
 
 # forward PORT: ticks both protocols, types the port, presses Forward; prints the box's text.
@@ -61,8 +79,9 @@ forward() {
   xdotool key ctrl+a type "$1"
   click forward "${forward_button[@]}"
   local box; box=$(wait_window Varneth)
-  xdotool mousemove --window "$box" 20 20 key ctrl+c
-  clipboard
+  # The copy starts with a line of dashes.
+  xdotool mousemove --window "$box" 20 20
+  copied '^-+$' ctrl+c
   xdotool key Return
 }
 
