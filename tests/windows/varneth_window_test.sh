@@ -56,19 +56,27 @@ expect_edit() {
 }
 
 start_window() {
+  # The user's own files of these names, which the window must leave alone.
+  printf 'mine\r\n' | tee "$start/kavro.cmd" >"$start/log.txt"
   (cd "$start" && exec wine "$program/Varneth.exe" >"$work/window.txt" 2>&1 </dev/null) &
   window_pid=$!
   cleanup_steps+=("kill $window_pid 2>/dev/null")
   window=$(wait_window "$title")
   local geometry; geometry=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ {print $2}')
   [ "$geometry" = 337x139 ] || fail "window is $geometry, not 337x139"
-  # The start-up exchange ran where the user started it, through Wine's ipconfig,
-  # which lists the namespace's addresses, loopback first.
-  expect_bytes "$start/kavro.cmd" $'getips\r\n'
-  expect_bytes "$start/log.txt" "$(ip -4 -o addr show | awk '{sub(/\/.*/, "", $4); print $4}' | crlf_lines)"$'\n'
+  # The start-up exchange ran beside the program, through Wine's ipconfig, which lists
+  # the namespace's addresses, loopback first.
+  expect_bytes "$program/kavro.cmd" $'getips\r\n'
+  expect_bytes "$program/log.txt" "$(ip -4 -o addr show | awk '{sub(/\/.*/, "", $4); print $4}' | crlf_lines)"$'\n'
+  start_folder_untouched
   expect_edit "${ip_edit[@]}" 127.0.0.1
   click spin "${spin_up[@]}"
   expect_edit "${ip_edit[@]}" $client
+}
+
+start_folder_untouched() {
+  expect_bytes "$start/kavro.cmd" $'mine\r\n'
+  expect_bytes "$start/log.txt" $'mine\r\n'
 }
 
 # forward PORT: ticks both protocols, types the port, presses Forward; prints the box's text.
@@ -95,9 +103,8 @@ forwards_from_the_window() {
     start_window
     text=$(forward "$port")
     grep -qxF "$line" <<<"$text" || fail "port $port: the box says: $text"
-    # Later exchanges happen beside the program, never in the start folder.
     expect_bytes "$program/kavro.cmd" "kavro"$'\r\n'"$client"$'\r\n'"$port"$'\r\nTRUE\r\nTRUE\r\n'
-    expect_bytes "$start/kavro.cmd" $'getips\r\n'
+    start_folder_untouched
     listing=$(upnpc -l 2>&1) || fail "upnpc -l failed: $listing"
     for protocol in TCP UDP; do
       if [[ " $held " == *" $protocol "* ]]; then
@@ -116,9 +123,9 @@ forwards_from_the_window() {
 module_error_ends_the_window_with_status_1() {
   # No temporary folder, so no address capture: the module answers ERROR.
   local status=0
-  (cd "$start" && wine cmd /c "set TEMP=C:\\nowhere&& set TMP=C:\\nowhere&& start /wait $(winepath -w "$program/Varneth.exe")" \
+  (cd "$start" && wine cmd /c "set TEMP=C:\\nowhere&& start /wait $(winepath -w "$program/Varneth.exe")" \
      </dev/null >"$work/window.txt" 2>&1) || status=$?
-  expect_bytes "$start/log.txt" $'ERROR\r\n'
+  expect_bytes "$program/log.txt" $'ERROR\r\n'
   [ "$status" -eq 1 ] || fail "exit status $status, not 1"
 }
 
