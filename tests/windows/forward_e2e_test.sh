@@ -2,7 +2,7 @@
 # Kavro.exe under Wine, end to end: Wine's NAT UPnP object finds the gateway lab's
 # miniupnpd by SSDP and adds the mappings. Runs in the lab's client namespace, where
 # scripts/test-windows starts Wine's services; skipped anywhere else.
-# usage: forward_e2e_test.sh CASE KAVRO_EXE IGD_LAB   (KAVRO_LAB_PREFIX names the lab)
+# usage: forward_e2e_test.sh CASE KAVRO_EXE LAB   (KAVRO_LAB_PREFIX names the lab)
 set -euo pipefail
 case_name=$1 KAVRO=$2 lab=$3
 . "$(dirname "$0")/wine_test_lib.sh"
@@ -68,7 +68,7 @@ forward_maps_the_selected_protocols() {
 
 forward_without_gateway_reports_an_error() {
   # The lab's network stays, only its UPnP daemon stops; it comes back afterwards.
-  cleanup_steps+=("'$lab' up >/dev/null")
+  cleanup_steps+=("'$lab' start-daemon")
   "$lab" stop-daemon
   local port; port=$(fresh_ports)
   forward "$(client_address)" "$port" TRUE TRUE

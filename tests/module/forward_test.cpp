@@ -1,0 +1,121 @@
+// The "kavro" command against the fake gateway and firewall classes: the result line
+// and what was mapped and opened, for every way a platform call can go wrong; and
+// after each, no COM object or BSTR left alive.
+#include <gtest/gtest.h>
+
+#include "com/com_api.h"
+#include "fake_platform.h"
+#include "forward_command.h"
+#include "scratch_directory.h"
+
+namespace {
+
+const std::string kOk = "0", kInvalid = "Invalid IP",
+                  kAdmin = "Failed to initialize firewall. Try running with proper admin privileges.",
+                  kNotOpened = "Firewall initialized well, but failed to open ports on it.";
+
+struct Row {
+    const char* name;
+    std::string result;
+    // The additions in order: T and U mapped on the gateway, t and u offered to the firewall.
+    std::string additions;
+    void (*arrange)(FakePlatform&) = nullptr;
+    std::vector<std::wstring> command = {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"TRUE"};
+};
+
+#define FAILS(call) [](FakePlatform& p) { p.call = Outcome::Fails; }
+#define NULLED(call) [](FakePlatform& p) { p.call = Outcome::LeavesNull; }
+
+const Row kRows[] = {
+    {"both", kOk, "TtUu"},
+    {"tcp", kOk, "Tt", nullptr, {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"FALSE", L""}},
+    {"only_exact_TRUE", kOk, "Uu", nullptr, {L"kavro", L"10.0.0.5", L"8080", L"true", L"TRUE"}},
+    {"incomplete", "Incomplete forward command", "", nullptr, {L"kavro", L"10.0.0.5", L"8080", L"TRUE"}},
+    {"no_protocol", "No protocol selected", "", nullptr, {L"kavro", L"10.0.0.5", L"8080", L"FALSE", L"false"}},
+    {"com_fails", "Failed to initialize COM library. This should not happen", "",
+     [](FakePlatform&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
+    {"firewall_off", kOk, "TU", [](FakePlatform& p) { p.firewallEnabled = false; }},
+    {"firewall_refuses_udp", kOk, "TtUu", [](FakePlatform& p) { p.refuseProtocol = NET_FW_IP_PROTOCOL_UDP; }},
+    {"entry_there", kOk, "TUu", [](FakePlatform& p) { p.openPorts[{8080, NET_FW_IP_PROTOCOL_TCP}] = {L"x", true}; }},
+    {"disabled_entry_there", kOk, "TtUu", [](FakePlatform& p) { p.openPorts[{8080, 6}] = {L"x", false}; }},
+    {"create_nat_fails", kInvalid, "tu", FAILS(createNat)},
+    {"create_nat_null", kInvalid, "tu", NULLED(createNat)},
+    {"collection_fails", kInvalid, "tu", FAILS(getCollection)},
+    {"collection_null", kInvalid, "tu", NULLED(getCollection)},
+    {"add_mapping_fails", kInvalid, "TtUu", FAILS(addMapping)},
+    {"add_mapping_null", kInvalid, "TtUu", NULLED(addMapping)},
+    {"create_manager_fails", kAdmin, "TU", FAILS(createManager)},
+    {"create_manager_null", kAdmin, "TU", NULLED(createManager)},
+    {"policy_fails", kAdmin, "TU", FAILS(getLocalPolicy)},
+    {"policy_null", kAdmin, "TU", NULLED(getLocalPolicy)},
+    {"profile_fails", kAdmin, "TU", FAILS(getCurrentProfile)},
+    {"profile_null", kAdmin, "TU", NULLED(getCurrentProfile)},
+    {"enabled_read_fails", kOk, "TU", FAILS(getFirewallEnabled)},
+    {"open_ports_fails", kNotOpened, "TU", FAILS(getOpenPorts)},
+    {"open_ports_null", kNotOpened, "TU", NULLED(getOpenPorts)},
+    {"lookup_fails", kOk, "TtUu", FAILS(itemLookup)},
+    {"entry_enabled_read_fails", kOk, "TUu",
+     [](FakePlatform& p) { p.openPorts[{8080, 6}] = {L"x", true}, p.getPortEnabled = Outcome::Fails; }},
+    {"create_entry_fails", kNotOpened, "TU", FAILS(createOpenPort)},
+    {"create_entry_null", kNotOpened, "TU", NULLED(createOpenPort)},
+    {"put_port_fails", kNotOpened, "TU", FAILS(putPort)},
+    {"put_protocol_fails", kNotOpened, "TU", FAILS(putProtocol)},
+    {"put_name_fails", kNotOpened, "TU", FAILS(putName)},
+    {"add_entry_fails", kNotOpened, "TtUu", FAILS(addOpenPort)},
+};
+
+class Forward : public ::testing::TestWithParam<Row> {
+protected:
+    void SetUp() override
+    {
+        comrt::ResetRuntimeForTests();
+        platform.Register();
+    }
+    void TearDown() override
+    {
+        comrt::ResetRuntimeForTests();
+        EXPECT_EQ(comrt::LiveObjectCount(), 0) << "COM objects left alive";
+        EXPECT_EQ(comrt::LiveStringCount(), 0) << "BSTRs left unfreed";
+    }
+    std::string Additions() const
+    {
+        std::string letters;
+        for (const std::string& call : platform.calls) {
+            if (call.rfind("Add TCP", 0) == 0) letters += 'T';
+            if (call.rfind("Add UDP", 0) == 0) letters += 'U';
+            if (call.rfind("OpenPorts.Add 8080 6 ", 0) == 0) letters += 't';
+            if (call.rfind("OpenPorts.Add 8080 17 ", 0) == 0) letters += 'u';
+        }
+        return letters;
+    }
+    FakePlatform platform;
+    ScratchDirectory dir;
+};
+
+TEST_P(Forward, WritesItsResultLine)
+{
+    if (GetParam().arrange) GetParam().arrange(platform);
+    ::testing::internal::CaptureStdout();
+    RunForwardCommand(GetParam().command);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ReadBytes("log.txt"), GetParam().result + "\n");
+    EXPECT_EQ(Additions(), GetParam().additions);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Forward, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+TEST_F(Forward, MapsAndOpensUnderTheMappingsName)
+{
+    ::testing::internal::CaptureStdout();
+    RunForwardCommand({L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"TRUE"});
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fwd 10.0.0.5 port:8080\nprot both\n");
+    std::vector<std::string> additions = platform.CallsStartingWith("Add ");
+    for (const std::string& call : platform.CallsStartingWith("OpenPorts.Add ")) additions.push_back(call);
+    EXPECT_EQ(additions, (std::vector<std::string>{"Add TCP 8080->10.0.0.5:8080 'HLMX 8080 TCP' enabled=1",
+                                                   "Add UDP 8080->10.0.0.5:8080 'HLMX 8080 UDP' enabled=1",
+                                                   "OpenPorts.Add 8080 6 'HLMX 8080 TCP'",
+                                                   "OpenPorts.Add 8080 17 'HLMX 8080 UDP'"}));
+}
+
+} // namespace
