@@ -181,52 +181,33 @@ void CheckRun(const std::string& commandFile, const Plan& plan, const FakePlatfo
         FUZZ_REQUIRE(!result.has_value());
 }
 
-void RemoveScratch(const std::filesystem::path& scratch)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-}
-
 std::filesystem::path scratchDirectory;
 
-// The harness works in its scratch directory, so the corpus directories, the
-// artifacts and the dictionary named on the command line keep to the start directory.
-void AnchorPathArguments(int* argc, char*** argv)
-{
-    static std::vector<std::string> arguments;
-    static std::vector<char*> pointers;
-    const std::filesystem::path start = std::filesystem::current_path();
-    bool artifactPrefixGiven = false;
-    for (int i = 0; i < *argc; ++i) {
-        std::string argument = (*argv)[i];
-        const std::size_t equals = argument.find('=');
-        if (i > 0 && argument[0] != '-') {
-            argument = (start / argument).string();
-        } else if (argument.rfind("-artifact_prefix=", 0) == 0 || argument.rfind("-exact_artifact_path=", 0) == 0 ||
-                   argument.rfind("-dict=", 0) == 0) {
-            artifactPrefixGiven = artifactPrefixGiven || argument.rfind("-artifact_prefix=", 0) == 0;
-            argument = argument.substr(0, equals + 1) + (start / argument.substr(equals + 1)).string();
-        }
-        arguments.push_back(argument);
-    }
-    if (!artifactPrefixGiven) arguments.push_back("-artifact_prefix=" + (start / "").string());
-    for (std::string& argument : arguments) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    *argc = static_cast<int>(arguments.size());
-    *argv = pointers.data();
-}
+// The module's files are relative to the current directory: each run enters the
+// scratch directory and leaves it again, so libFuzzer's own paths keep their meaning.
+class InScratch {
+public:
+    InScratch() : start_(std::filesystem::current_path()) { std::filesystem::current_path(scratchDirectory); }
+    ~InScratch() { std::filesystem::current_path(start_); }
+    InScratch(const InScratch&) = delete;
+    InScratch& operator=(const InScratch&) = delete;
+
+private:
+    std::filesystem::path start_;
+};
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    AnchorPathArguments(argc, argv);
     std::string pattern = (std::filesystem::temp_directory_path() / "kavro-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     scratchDirectory = pattern;
-    std::filesystem::current_path(scratchDirectory);
     ::setenv("TMPDIR", pattern.c_str(), 1);
-    std::atexit([] { RemoveScratch(scratchDirectory); });
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratchDirectory, ignored);
+    });
     // The module's diagnostic lines would drown the fuzzer's own report.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
     // Its sentences for the user too; the fuzzer writes its report on the same descriptor.
@@ -241,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const Plan plan(data[0]);
     const std::string commandFile(reinterpret_cast<const char*>(data + 1), size - 1);
+    const InScratch scratch;
 
     std::remove(kResultFileName);
     std::remove(kCommandFileName);

@@ -1,20 +1,16 @@
 #!/usr/bin/env python3
-"""A gateway that answers SSDP and HTTP like a UPnP Internet gateway, well or in one
-chosen bad way. Standard library only; runs inside a lab namespace, never in the
-machine's own, in place of the lab's miniupnpd.
+"""A UPnP Internet gateway's SSDP and HTTP sides, well-behaved or bad in one chosen way,
+in place of the lab's miniupnpd (only ever inside a lab namespace).
 
     fake_gateway.py --address 10.77.0.1 [--mode MODE] [options]
 
-Modes: good (holds what it maps), silent (takes connections, says nothing), slow-description
-and slow-add (one byte every half second), close-mid-description, close-mid-add,
-malformed-xml, truncated-xml, huge-description and endless-description (--huge-mb MB,
-the endless one then holds the connection), fault (refuses AddPortMapping with --fault),
-not-held (says yes, holds nothing), held-for-other (reads the port back as 10.77.0.3's),
-held-disabled, disconnected, media-server (no gateway device), ppp-first (a disconnected
-PPP connection listed before the IP one).
-
-Prints "ready" once it listens. With --log, one JSON object per request received:
-{"from", "kind": "SSDP"|"GET"|"POST", "path", "action", "arguments"}.
+Modes: good (holds what it maps); silent; slow-description and slow-add (a byte every half
+second); close-mid-description and close-mid-add (hang up halfway); malformed-xml;
+truncated-xml; huge-description and endless-description (--huge-mb, then silence); fault
+(refuses AddPortMapping with --fault); not-held (says yes, holds nothing); held-for-other
+(read back as 10.77.0.3's); held-disabled; disconnected; media-server (no gateway);
+ppp-first (a disconnected PPP connection before the IP one). Prints "ready" once it
+listens; --log gets one JSON object per request: from, kind, path, action, arguments.
 """
 import argparse
 import json
@@ -189,8 +185,7 @@ class HttpHandler(socketserver.BaseRequestHandler):
 
     def send(self, data):
         try:
-            self.request.sendall(data)
-            return True
+            return self.request.sendall(data) is None
         except OSError:
             return False
 

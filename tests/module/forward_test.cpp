@@ -2,11 +2,15 @@
 // and what was mapped and opened, for every way a platform call can go wrong; and
 // after each, no COM object or BSTR left alive.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "com/com_api.h"
 #include "fake_platform.h"
 #include "forward_command.h"
-#include "scratch_directory.h"
 
 namespace {
 
@@ -68,11 +72,17 @@ class Forward : public ::testing::TestWithParam<Row> {
 protected:
     void SetUp() override
     {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        scratch = pattern;
+        std::filesystem::current_path(scratch);
         comrt::ResetRuntimeForTests();
         platform.Register();
     }
     void TearDown() override
     {
+        std::filesystem::current_path(scratch.parent_path());
+        std::filesystem::remove_all(scratch);
         comrt::ResetRuntimeForTests();
         EXPECT_EQ(comrt::LiveObjectCount(), 0) << "COM objects left alive";
         EXPECT_EQ(comrt::LiveStringCount(), 0) << "BSTRs left unfreed";
@@ -88,8 +98,14 @@ protected:
         }
         return letters;
     }
+    static std::string Result()
+    {
+        std::ostringstream bytes;
+        bytes << std::ifstream("log.txt").rdbuf();
+        return bytes.str();
+    }
     FakePlatform platform;
-    ScratchDirectory dir;
+    std::filesystem::path scratch;
 };
 
 TEST_P(Forward, WritesItsResultLine)
@@ -98,7 +114,7 @@ TEST_P(Forward, WritesItsResultLine)
     ::testing::internal::CaptureStdout();
     RunForwardCommand(GetParam().command);
     ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(ReadBytes("log.txt"), GetParam().result + "\n");
+    EXPECT_EQ(Result(), GetParam().result + "\n");
     EXPECT_EQ(Additions(), GetParam().additions);
 }
 
