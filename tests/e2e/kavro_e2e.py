@@ -104,7 +104,7 @@ ROWS = [
     Row("fake: reserved external address", forward(), gateway="--external-ip 100.64.0.1"),
     Row("fake: description elsewhere", forward(), outside=True, gateway=f"--location http://{WAN_PEER}:5000/d.xml"),
     Row("fake: control URL elsewhere", forward(), outside=True, gateway=f"--control-url http://{WAN_PEER}:5000/c"),
-    Row("fake: answer from outside the subnet", forward(), asked=0, gateway="--address 10.78.0.1 --ssdp-from 10.78.0.1"),
+    Row("fake: answer from outside the subnet", forward(), asked=0, gateway="--ssdp-from 10.78.0.1"),
 ]
 
 

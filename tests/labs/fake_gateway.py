@@ -221,7 +221,7 @@ def answer_ssdp(gateway, listener, sender):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--mode", choices=MODES, default="good")
-    parser.add_argument("--address", required=True, help="the address HTTP listens on")
+    parser.add_argument("--address", required=True, help="where multicast searches are heard")
     parser.add_argument("--ssdp-from", help="the address SSDP answers leave from (default --address)")
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
@@ -234,7 +234,7 @@ def main():
     args.location = args.location or f"http://{args.ssdp_from or args.address}:5000/rootDesc.xml"
 
     gateway = Gateway(args)
-    server = HttpServer((args.address, 5000), HttpHandler)
+    server = HttpServer(("", 5000), HttpHandler)
     server.gateway = gateway
     if not args.no_ssdp:
         listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
