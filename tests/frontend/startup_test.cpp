@@ -117,7 +117,7 @@ private slots:
         writeFile(startDirectory.filePath(QStringLiteral("log.txt")), ownLog);
         writeFile(startDirectory.filePath(QStringLiteral("kavro.cmd")), ownCommand);
         const QString directory = programDirectory.path();
-        QVERIFY(standIn->arrange(directory, answer, trouble));
+        QVERIFY(standIn->arrange(directory, directory, answer, trouble));
         QElapsedTimer clock;
         clock.start();
 

@@ -9,7 +9,9 @@ second); close-mid-description and close-mid-add (hang up halfway); malformed-xm
 truncated-xml; huge-description and endless-description (--huge-mb, then silence); fault
 (refuses AddPortMapping with --fault); not-held (says yes, holds nothing); held-for-other
 (read back as 10.77.0.3's); held-disabled; disconnected; media-server (no gateway);
-ppp-first (a disconnected PPP connection before the IP one). Prints "ready" once it
+ppp-first (a disconnected PPP connection before the IP one); slow-steps (2.5 s over the
+description, each AddPortMapping and each read-back); ssdp-flood (a multicast search is
+answered by a flood of answers from --flood-from, for 15 s). Prints "ready" once it
 listens; --log gets one JSON object per request: from, kind, path, action, arguments.
 """
 import argparse
@@ -25,7 +27,7 @@ IGD = "urn:schemas-upnp-org:device:InternetGatewayDevice:1"
 IP_SERVICE = "urn:schemas-upnp-org:service:WANIPConnection:1"
 MODES = ("good", "silent", "slow-description", "slow-add", "close-mid-description", "close-mid-add", "malformed-xml",
          "truncated-xml", "huge-description", "endless-description", "fault", "not-held", "held-for-other",
-         "held-disabled", "disconnected", "media-server", "ppp-first")
+         "held-disabled", "disconnected", "media-server", "ppp-first", "slow-steps", "ssdp-flood")
 
 SERVICE = ("<service><serviceType>urn:schemas-upnp-org:service:{0}:1</serviceType><serviceId>urn:upnp-org:serviceId:{0}"
            "</serviceId><controlURL>{1}</controlURL><eventSubURL>/evt</eventSubURL><SCPDURL>/{0}.xml</SCPDURL></service>")
@@ -125,6 +127,8 @@ class HttpHandler(socketserver.BaseRequestHandler):
         if request is None:
             return
         method, path, headers, body = request
+        if mode == "slow-steps" and (method == "GET" or "PortMapping" in headers.get("soapaction", "")):
+            time.sleep(2.5)
         if method == "GET":
             gateway.log(peer, "GET", path)
             return self.send_description(*http_message("200 OK", gateway.description()))
@@ -205,6 +209,23 @@ class HttpServer(socketserver.ThreadingTCPServer):
     daemon_threads = True
 
 
+def ssdp_answer(location):
+    return (f"HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\nST: {IGD}\r\nUSN: uuid:6f0e4c2a::{IGD}\r\n"
+            f"EXT:\r\nLOCATION: {location}\r\n\r\n").encode()
+
+
+def flood(source, to):
+    """Gateway answers from source, about itself, as fast as they go."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind((source, 0))
+    answer, end = ssdp_answer(f"http://{source}:5000/rootDesc.xml"), time.monotonic() + 15
+    while time.monotonic() < end:
+        try:
+            sock.sendto(answer, to)
+        except OSError:
+            pass
+
+
 def answer_ssdp(gateway, listener, sender):
     while True:
         datagram, peer = listener.recvfrom(4096)
@@ -213,9 +234,11 @@ def answer_ssdp(gateway, listener, sender):
             continue
         gateway.log(peer[0], "SSDP")
         target = re.search(r"^ST:\s*(\S+)", text, re.M | re.I)
-        if target and target.group(1) in (IGD, "ssdp:all", "upnp:rootdevice"):
-            sender.sendto((f"HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\nST: {IGD}\r\nUSN: uuid:6f0e4c2a::{IGD}\r\n"
-                           f"EXT:\r\nLOCATION: {gateway.args.location}\r\n\r\n").encode(), peer)
+        if gateway.args.mode == "ssdp-flood":
+            if re.search(r"^HOST:\s*239\.255\.255\.250", text, re.M | re.I):
+                threading.Thread(target=flood, args=(gateway.args.flood_from, peer), daemon=True).start()
+        elif target and target.group(1) in (IGD, "ssdp:all", "upnp:rootdevice"):
+            sender.sendto(ssdp_answer(gateway.args.location), peer)
 
 
 def main():
@@ -228,6 +251,7 @@ def main():
     parser.add_argument("--external-ip", default="11.77.0.1")
     parser.add_argument("--fault", type=int, default=501)
     parser.add_argument("--huge-mb", type=int, default=8)
+    parser.add_argument("--flood-from", default="10.78.0.1", help="the source of mode ssdp-flood's answers")
     parser.add_argument("--no-ssdp", action="store_true")
     parser.add_argument("--log")
     args = parser.parse_args()
