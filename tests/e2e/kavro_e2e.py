@@ -44,9 +44,10 @@ class Row:
     user: str = "root"
     held: str = ""              # protocols miniupnpd holds for the client afterwards
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
-    stderr: str = ""
+    stderr: tuple = ()          # what standard error says, each piece somewhere
     seconds: float = 10
     setup: str = ""             # shell on the client in the scratch directory $W, before the run
+    lan2: str = ""              # shell on the second client, before the run
     after: str = ""             # shell there that must succeed afterwards
     outside: bool = False       # a gateway at the WAN peer hears nothing
     asked: int = None           # AddPortMapping requests the fake gets
@@ -63,6 +64,7 @@ def forward(tcp=True, udp=True, address=CLIENT, port="{port}"):
 
 
 GETIPS = "getips\r\n"
+INVALID = "Invalid IP"
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
 SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
@@ -105,12 +107,20 @@ ROWS = [
     Row("getips: no temporary directory", GETIPS, ["ERROR"], gateway="none", setup="rmdir $W/tmp"),
     Row("TCP", forward(udp=False), ["0"], held="TCP", seconds=2),
     Row("UDP", forward(tcp=False), ["0"], held="UDP", seconds=2),
-    Row("both", forward(), ["0"], held="TCP UDP", seconds=2, reached=True),
+    Row("both", forward(), ["0"], held="TCP UDP", seconds=2, reached=True,
+        stderr=("Reachable at 11.77.0.1:{port}\n", "for 7 days")),
+    Row("TCP held for another client", forward(), [INVALID], held="UDP", seconds=2,
+        lan2="upnpc -u http://10.77.0.1:5000/rootDesc.xml -a 10.77.0.3 {port} {port} TCP >/dev/null",
+        stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
+               "(10.77.0.3:{port})."),
     Row("refused port", forward(port="6666"), stderr="606", seconds=2),
     Row("another host's address", forward(address=CLIENT2), stderr="718", seconds=2),
     Row("empty address", forward(address=""), stderr="internal client ''", seconds=2),
     Row("no protocol", forward(tcp=False, udp=False), ["No protocol selected"]),
     Row("ufw", forward(), ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp", reached=True),
+    Row("ufw: the same port again", forward(), ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp",
+        setup="cd $W && $K >/dev/null 2>&1", stderr="The firewall already lets TCP {port} in."),
+    Row("ufw: no gateway, the firewall left alone", forward(), [INVALID], firewall="ufw", gateway="none"),
     Row("ufw, no rights", forward(), [ADMIN], firewall="ufw", user="nobody", held="TCP UDP", stderr="firewall: "),
     Row("ufw: an administrator's deny comes first", forward(), [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
@@ -127,16 +137,20 @@ ROWS = [
     Row("ufw: slow gateway, then ufw's lock taken", forward(), firewall="ufw", gateway="--mode slow-steps", seconds=9.5,
         setup=HOLD_UFW_LOCK.format(2, 10.5), after=LOCK_DONE + "; sleep 3; ! ufw show added | grep -q {port}"),
     Row("firewalld", forward(), ["0"], firewall="firewalld", held="TCP UDP", opened="tcp udp", reached=True),
+    Row("firewalld: the same port again", forward(), ["0"], firewall="firewalld", held="TCP UDP", opened="tcp udp",
+        setup="cd $W && $K >/dev/null 2>&1", stderr="The firewall already lets TCP {port} in."),
+    Row("firewalld: no gateway, the firewall left alone", forward(), [INVALID], firewall="firewalld", gateway="none"),
     Row("firewalld, no rights", forward(), [ADMIN], firewall="firewalld", user="nobody", held="TCP UDP",
         stderr="firewall: "),
     Row("firewalld: the interface's own zone", forward(), ["0"], firewall="firewalld", held="TCP UDP", opened="tcp udp",
         zone="internal", reached=True, setup="firewall-cmd --zone=internal --change-interface=lan0 >/dev/null",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port}"),  # the group's last row: the zone stays
     Row("behind carrier-grade NAT", forward(), stderr="no external address", cgnat=True),
-    Row("no gateway", forward(), gateway="none", stderr="no Internet gateway answered", seconds=2),
+    Row("no gateway", forward(), gateway="none", stderr="No Internet gateway answered a UPnP search", seconds=2),
     *[Row(f"fake: {name}", forward(port=port), result, gateway=options, crowded=True, **more) for name, port, result, options, more in (
         ("well-behaved", "{port}", ["0"], "", {"asked": 2}),
-        *[(f"port {port}", port, None, "", {"asked": 0}) for port in ("0", "65536", "70000", "-5")],
+        *[(f"port {port}", port, None, "", {"asked": 0, "stderr": "was not asked for: a port is a number from 1 to 65535"})
+          for port in ("0", "65536", "70000", "-5")],
         *[(mode, "{port}", None, f"--mode {mode}", {})
           for mode in ("silent", "slow-description", "slow-add", "close-mid-description", "close-mid-add", "malformed-xml",
                        "truncated-xml", "held-for-other", "held-disabled", "disconnected", "media-server")],
@@ -242,7 +256,8 @@ def run(row, kavro, port, work):
         command.write(row.command.replace("{port}", str(port)))
     shell = lambda script: lab("exec", "lan", "env", f"W={work}", f"K={kavro}", "sh", "-ec",
                                script.replace("{port}", str(port))).returncode == 0
-    if row.setup and not shell(row.setup):
+    if row.setup and not shell(row.setup) or row.lan2 and lab("exec", "lan2", "sh", "-ec",
+                                                             row.lan2.replace("{port}", str(port))).returncode:
         return ["set-up"], ""
     user = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if row.user == "nobody" else []
     before, peak, problems = in_client(), work + ".peak", []
@@ -272,7 +287,8 @@ def run(row, kavro, port, work):
     checks = [(row.result == ANY or (row.result == result if row.result else result and len(result) == 1 and
                                      result != ["0"]), f"result {row.result or 'not 0'}"),
               (row.signal or process.returncode == 0, "exit status 0"),
-              (row.stderr in stderr, f"standard error '{row.stderr}'"),
+              *[(piece.replace("{port}", str(port)) in stderr, f"standard error '{piece}'")
+                for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
               (row.signal or seconds < row.seconds, f"under {row.seconds} s"), (memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
               (not left, f"nothing left running: {left}"), (not row.after or shell(row.after), row.after)]
     problems += [what for passed, what in checks if not passed]
