@@ -30,8 +30,8 @@ struct Row {
     std::string additions;
     void (*arrange)(FakePlatform&) = nullptr;
     std::vector<std::wstring> command = kCommand;
-    std::string stderrHas;   // a sentence the run's standard error holds
-    std::string stdoutIs;    // the diagnostics, when the row says
+    std::string stderrHas = {};  // a sentence the run's standard error holds
+    std::string stdoutIs = {};   // the diagnostics, when the row says
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -144,7 +144,9 @@ TEST_P(Forward, WritesItsResultLine)
     EXPECT_EQ(Result(), GetParam().result + "\n");
     EXPECT_EQ(Additions(), GetParam().additions);
     EXPECT_NE(errors.find(GetParam().stderrHas), std::string::npos) << errors;
-    if (!GetParam().stdoutIs.empty()) EXPECT_EQ(output, GetParam().stdoutIs);
+    if (!GetParam().stdoutIs.empty()) {
+        EXPECT_EQ(output, GetParam().stdoutIs);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Forward, ::testing::ValuesIn(kRows),
