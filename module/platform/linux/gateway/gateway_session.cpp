@@ -1,5 +1,7 @@
 #include "gateway_session.h"
 
+#include <optional>
+
 #include "default_gateway.h"
 #include "diagnostics.h"
 #include "ssdp_response.h"
@@ -30,21 +32,53 @@ GatewaySession::GatewaySession(GatewaySettings settings)
 {
 }
 
+bool GatewaySession::HasGateway()
+{
+    Search();
+    return gateway_ || portControl_;
+}
+
 const IgdConnection* GatewaySession::Gateway()
 {
-    if (searched_) return gateway_.get();
+    Search();
+    return gateway_.get();
+}
+
+const PortControlGateway* GatewaySession::PortControl()
+{
+    Search();
+    return portControl_.get();
+}
+
+// UPnP from the default gateway first (it keeps the mapping's name), then its PCP,
+// then its NAT-PMP, then UPnP from another device on the LAN.
+void GatewaySession::Search()
+{
+    if (searched_) return;
     searched_ = true;
     const SsdpSearchPlan plan{ReadDefaultGateway(settings_.routeTable), settings_.ssdpGroup, settings_.ssdpPort,
                               settings_.readNetwork()};
-    const auto found = SearchGatewayDevice(plan, Earlier(Clock::now() + settings_.searchTime, settings_.end));
-    if (!found) {
+    // This host itself is never the gateway: anyone on it could answer.
+    std::optional<PortControlProbe> probe;
+    if (plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway)) probe.emplace(*plan.defaultGateway);
+    const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
+    const auto found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
+    if (found && found->fromDefaultGateway) {
+        gateway_ = IgdConnection::Open(found->location, CallDeadline());
+        if (gateway_) return;
+    }
+    if (probe) {
+        portControl_ = probe->Choose(searchEnd);
+        if (portControl_) return;
+    }
+    if (found && !found->fromDefaultGateway) {
+        ReportIfNotDefaultGateway(plan.defaultGateway, found->location);
+        gateway_ = IgdConnection::Open(found->location, CallDeadline());
+        return;
+    }
+    if (!found)
         UserLine("No Internet gateway answered a UPnP search within " + Seconds(settings_.searchTime) + " s" +
                  (plan.defaultGateway ? "." : " (this machine has no default route)."));
-        return nullptr;
-    }
-    ReportIfNotDefaultGateway(plan.defaultGateway, found->location);
-    gateway_ = IgdConnection::Open(found->location, CallDeadline());
-    return gateway_.get();
 }
 
 Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }

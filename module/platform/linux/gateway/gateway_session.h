@@ -7,6 +7,7 @@
 #include "platform/posix/deadline.h"
 #include "gateway_settings.h"
 #include "igd_connection.h"
+#include "port_control_gateway.h"
 
 namespace gateway {
 
@@ -14,17 +15,25 @@ class GatewaySession {
 public:
     explicit GatewaySession(GatewaySettings settings);
 
-    // The gateway to map ports on; null, with the reason on standard error, when none
-    // answered or the one that did cannot give out reachable ports.
+    // Whether a usable gateway answered, through UPnP IGD, PCP or NAT-PMP; when none
+    // did, or the one that did cannot give out reachable ports, the reason is on
+    // standard error.
+    bool HasGateway();
+    // The gateway to map through: UPnP when its answer won, else PCP or NAT-PMP; null
+    // for the other protocols.
     const IgdConnection* Gateway();
+    const PortControlGateway* PortControl();
 
     // When the next single call to the gateway must be over.
     Deadline CallDeadline() const;
 
 private:
+    void Search();
+
     GatewaySettings settings_;
     bool searched_ = false;
     std::unique_ptr<IgdConnection> gateway_;
+    std::unique_ptr<PortControlGateway> portControl_;
 };
 
 } // namespace gateway

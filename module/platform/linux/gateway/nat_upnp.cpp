@@ -10,7 +10,7 @@ HRESULT NatUPnP::get_StaticPortMappingCollection(IStaticPortMappingCollection** 
 {
     if (collection == nullptr) return E_POINTER;
     *collection = nullptr;
-    if (session_->Gateway() == nullptr) return S_OK;
+    if (!session_->HasGateway()) return S_OK;
     auto* created = new (std::nothrow) StaticPortMappingCollection(session_);
     if (created == nullptr) return E_OUTOFMEMORY;
     *collection = created;

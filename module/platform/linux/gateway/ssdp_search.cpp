@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "gateway_log.h"
 #include "ssdp_response.h"
@@ -77,26 +78,42 @@ UniqueFd AskGroup(Ipv4 group, std::uint16_t port)
 
 class Search {
 public:
-    Search(const SsdpSearchPlan& plan, Deadline deadline) : plan_(plan), deadline_(deadline) {}
+    Search(const SsdpSearchPlan& plan, Deadline deadline, PortControlProbe* probe)
+        : plan_(plan), deadline_(deadline), probe_(probe)
+    {
+    }
 
     std::optional<FoundDevice> Run()
     {
         if (plan_.defaultGateway) gateway_ = AskGateway(*plan_.defaultGateway, plan_.port);
         group_ = AskGroup(plan_.group, plan_.port);
         while (!chosen_) {
-            if (fallback_ && !gateway_) return fallback_;
-            const int wait = MillisecondsLeft(deadline_);
-            if (wait == 0 || (!gateway_ && !group_)) break;
-            std::array<pollfd, 2> fds{{{gateway_.get(), POLLIN, 0}, {group_.get(), POLLIN, 0}}};
-            const int ready = poll(fds.data(), fds.size(), wait);
-            if (ready < 0 && errno != EINTR) break;
-            if (fds[0].revents != 0) Drain(gateway_);
-            if (fds[1].revents != 0) Drain(group_);
+            const bool probeSettled = !probe_ || probe_->Settled();
+            if (fallback_ && !gateway_ && probeSettled) return fallback_;
+            if (probe_ && probe_->Answered() && (!gateway_ || Clock::now() >= probe_->GraceEnd())) return std::nullopt;
+            if (MillisecondsLeft(deadline_) == 0 || (!gateway_ && !group_ && probeSettled)) break;
+            WaitAndRead();
         }
         return chosen_ ? chosen_ : fallback_;
     }
 
 private:
+    void WaitAndRead()
+    {
+        std::vector<pollfd> fds{{gateway_.get(), POLLIN, 0}, {group_.get(), POLLIN, 0}};
+        Deadline wake = deadline_;
+        if (probe_)
+            for (const Exchange* exchange : probe_->Exchanges()) {
+                fds.push_back(pollfd{exchange->Socket(), POLLIN, 0});
+                wake = Earlier(wake, exchange->NextResend());
+            }
+        if (poll(fds.data(), fds.size(), MillisecondsLeft(wake)) < 0 && errno != EINTR) return;
+        if (fds[0].revents != 0) Drain(gateway_);
+        if (fds[1].revents != 0) Drain(group_);
+        if (probe_)
+            for (Exchange* exchange : probe_->Exchanges()) exchange->Serve();
+    }
+
     void Drain(UniqueFd& fd)
     {
         std::array<char, 2048> datagram;
@@ -122,13 +139,14 @@ private:
         auto location = GatewayLocation(datagram, sender);
         if (!location) return;
         if (plan_.defaultGateway && sender == *plan_.defaultGateway)
-            chosen_ = FoundDevice{std::move(*location)};
+            chosen_ = FoundDevice{std::move(*location), true};
         else if (!fallback_ && plan_.network.IsOnLan(sender))
-            fallback_ = FoundDevice{std::move(*location)};
+            fallback_ = FoundDevice{std::move(*location), false};
     }
 
     const SsdpSearchPlan& plan_;
     const Deadline deadline_;
+    PortControlProbe* probe_;
     UniqueFd gateway_;
     UniqueFd group_;
     std::optional<FoundDevice> chosen_;
@@ -137,9 +155,10 @@ private:
 
 } // namespace
 
-std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline)
+std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline,
+                                               PortControlProbe* probe)
 {
-    return Search(plan, deadline).Run();
+    return Search(plan, deadline, probe).Run();
 }
 
 } // namespace gateway

@@ -1,5 +1,6 @@
 // Finding the LAN's gateway device with SSDP, fast: one M-SEARCH straight to the
-// default gateway and one to the multicast group, sent at the same moment.
+// default gateway and one to the multicast group, sent at the same moment as the
+// gateway's PCP and NAT-PMP questions, which share the search's wait.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "platform/posix/deadline.h"
 #include "ipv4_address.h"
 #include "local_network.h"
+#include "port_control_probe.h"
 
 namespace gateway {
 
@@ -21,12 +23,16 @@ struct SsdpSearchPlan {
 
 struct FoundDevice {
     std::string location; // URL of the root description
+    bool fromDefaultGateway = false;
 };
 
 // The default gateway's answer is taken at once. Another host's answer is taken when
 // the default gateway cannot answer (there is none, or it refused the search), else
 // when the deadline comes without the gateway's answer. A flood of answers does not
-// keep the search past the deadline.
-std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline);
+// keep the search past the deadline. The search ends early, with no device, when
+// `probe` (if any) has a PCP or NAT-PMP answer from the gateway and the gateway refused
+// the SSDP search or left it unanswered past the probe's grace.
+std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline,
+                                               PortControlProbe* probe = nullptr);
 
 } // namespace gateway

@@ -57,6 +57,17 @@ std::string Holder(const IgdConnection& gateway, const MappingRequest& request, 
     return held.code == 0 && !held.mapping.internalClient.empty() ? " (" + Name(held.mapping) + ")" : "";
 }
 
+// The mapping object of a success, with how long the gateway keeps it; or the failure's status.
+HRESULT Hand(const MappingOutcome& outcome, const MappingRequest& request, IStaticPortMapping** mapping)
+{
+    if (FAILED(outcome.status)) return outcome.status;
+    UserLine(LeaseSentence(request, outcome.held.leaseSeconds));
+    auto* held = new (std::nothrow) StaticPortMapping(outcome.held);
+    if (held == nullptr) return E_OUTOFMEMORY;
+    *mapping = held;
+    return S_OK;
+}
+
 } // namespace
 
 HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
@@ -72,6 +83,8 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     }
     const MappingRequest& request = *check.request;
     NoteInternalClient(request.internalClient);
+    if (const PortControlGateway* portControl = session_->PortControl())
+        return Hand(portControl->Map(request, session_->CallDeadline()), request, mapping);
     const IgdConnection& gateway = *session_->Gateway();
 
     const int refusal = gateway.AddPortMapping(request, session_->CallDeadline());
@@ -93,11 +106,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
                    Name(readBack.mapping));
         return E_FAIL;
     }
-    UserLine(LeaseSentence(request, readBack.mapping.leaseSeconds));
-    auto* held = new (std::nothrow) StaticPortMapping(readBack.mapping);
-    if (held == nullptr) return E_OUTOFMEMORY;
-    *mapping = held;
-    return S_OK;
+    return Hand(MappingOutcome{S_OK, readBack.mapping}, request, mapping);
 }
 
 } // namespace gateway

@@ -1,0 +1,38 @@
+#include "natpmp_protocol.h"
+
+#include "gateway_log.h"
+#include "natpmp_answer.h"
+#include "natpmp_exchange.h"
+
+namespace gateway {
+
+std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline)
+{
+    const bool tcp = request.protocol == "TCP";
+    // The request goes out from the machine's address toward the gateway, and NAT-PMP
+    // maps only to the address a request comes from: check before anything is sent.
+    const auto source = SourceAddressToward(gateway_);
+    if (!source || ToString(*source) != request.internalClient) {
+        GatewayLog("NAT-PMP maps ports only to the address this machine reaches the gateway from" +
+                   (source ? " (" + ToString(*source) + ")" : std::string()) + ", not to " + request.internalClient + ".");
+        return std::nullopt;
+    }
+    NatPmpExchange exchange(gateway_, tcp ? natpmp::kMapTcp : natpmp::kMapUdp, [&](natpmp_t* handle) {
+        // A deletion names no external port.
+        return sendnewportmappingrequest(handle, tcp ? NATPMP_PROTOCOL_TCP : NATPMP_PROTOCOL_UDP,
+                                         static_cast<std::uint16_t>(request.internalPort),
+                                         lifetime == 0 ? 0 : static_cast<std::uint16_t>(request.externalPort), lifetime);
+    });
+    Await({&exchange}, deadline);
+    if (!exchange.Reply()) {
+        GatewayLog("The gateway did not answer NAT-PMP's request for " + request.protocol + " " +
+                   std::to_string(request.externalPort) + " in time.");
+        return std::nullopt;
+    }
+    const natpmpresp_t& answer = *exchange.Reply();
+    const auto& mapping = answer.pnu.newportmapping;
+    return PortGrant{answer.resultcode, natpmp::ResultText(answer.resultcode), mapping.privateport,
+                     mapping.mappedpublicport, mapping.lifetime, external_};
+}
+
+} // namespace gateway

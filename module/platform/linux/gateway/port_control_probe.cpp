@@ -1,0 +1,61 @@
+#include "port_control_probe.h"
+
+#include "gateway_log.h"
+#include "natpmp_answer.h"
+#include "natpmp_protocol.h"
+#include "pcp_protocol.h"
+#include "reserved_address.h"
+
+namespace gateway {
+namespace {
+
+bool Waiting(const Exchange& exchange) { return exchange.Progress() == Exchange::State::Waiting; }
+
+Ipv4 PublicAddress(const natpmpresp_t& answer) { return Ipv4{ntohl(answer.pnu.publicaddress.addr.s_addr)}; }
+
+} // namespace
+
+PortControlProbe::PortControlProbe(Ipv4 gatewayAddress)
+    : gateway_(gatewayAddress),
+      pcp_(ConnectToPortControl(gatewayAddress, std::nullopt),
+           pcp::EncodeAnnounce(SourceAddressToward(gatewayAddress).value_or(Ipv4{0})), [](const pcp::Answer& answer) { return answer.opcode == pcp::kAnnounce; }),
+      natpmp_(gatewayAddress, natpmp::kPublicAddress, sendpublicaddressrequest)
+{
+}
+
+bool PortControlProbe::Settled() const { return !Waiting(pcp_) && !Waiting(natpmp_); }
+
+bool PortControlProbe::PcpAnswered() const { return pcp_.Reply() && pcp_.Reply()->result == pcp::kSuccess; }
+
+bool PortControlProbe::NatPmpAnswered() const
+{
+    return natpmp_.Reply() && natpmp_.Reply()->resultcode == 0 && !IsReservedAddress(PublicAddress(*natpmp_.Reply()));
+}
+
+std::unique_ptr<PortControlGateway> PortControlProbe::Choose(Deadline deadline)
+{
+    Await({&pcp_, &natpmp_}, Earlier(GraceEnd(), deadline));
+    if (!Answered()) Await({&pcp_, &natpmp_}, deadline);
+    ReportRefusals();
+    if (PcpAnswered()) return std::make_unique<PortControlGateway>(std::make_unique<PcpProtocol>(gateway_));
+    if (NatPmpAnswered())
+        return std::make_unique<PortControlGateway>(
+            std::make_unique<NatPmpProtocol>(gateway_, PublicAddress(*natpmp_.Reply())));
+    return nullptr;
+}
+
+void PortControlProbe::ReportRefusals() const
+{
+    if (pcp_.Reply() && pcp_.Reply()->result != pcp::kSuccess)
+        GatewayLog("The gateway " + ToString(gateway_) + " refused PCP: " + pcp::ResultText(pcp_.Reply()->result) + ".");
+    if (!natpmp_.Reply()) return;
+    if (natpmp_.Reply()->resultcode != 0)
+        GatewayLog("The gateway " + ToString(gateway_) + " refused NAT-PMP: " +
+                   natpmp::ResultText(natpmp_.Reply()->resultcode) + " (not connected, or behind another NAT).");
+    else if (IsReservedAddress(PublicAddress(*natpmp_.Reply())))
+        GatewayLog("The gateway " + ToString(gateway_) + " has the reserved external address " +
+                   ToString(PublicAddress(*natpmp_.Reply())) +
+                   " through NAT-PMP (carrier-grade NAT or another router): the Internet cannot reach its ports.");
+}
+
+} // namespace gateway
