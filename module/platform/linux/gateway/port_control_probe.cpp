@@ -34,7 +34,8 @@ bool PortControlProbe::NatPmpAnswered() const
 
 std::unique_ptr<PortControlGateway> PortControlProbe::Choose(Deadline deadline)
 {
-    Await({&pcp_, &natpmp_}, Earlier(GraceEnd(), deadline));
+    // PCP's yes decides at once; NAT-PMP's waits out the grace for a PCP answer.
+    if (!PcpAnswered()) Await({&pcp_, &natpmp_}, Earlier(GraceEnd(), deadline));
     if (!Answered()) Await({&pcp_, &natpmp_}, deadline);
     ReportRefusals();
     if (PcpAnswered()) return std::make_unique<PortControlGateway>(std::make_unique<PcpProtocol>(gateway_));
