@@ -71,7 +71,10 @@ void Await(std::initializer_list<Exchange*> exchanges, Deadline deadline)
         return std::any_of(exchanges.begin(), exchanges.end(),
                            [](const Exchange* e) { return e->Progress() == Exchange::State::Waiting; });
     };
-    while (waiting() && MillisecondsLeft(deadline) > 0) {
+    // Served once even past the deadline: an answer already here is taken.
+    while (true) {
+        for (Exchange* exchange : exchanges) exchange->Serve();
+        if (!waiting() || MillisecondsLeft(deadline) == 0) return;
         std::vector<pollfd> fds;
         Deadline wake = deadline;
         for (const Exchange* exchange : exchanges) {
@@ -79,7 +82,6 @@ void Await(std::initializer_list<Exchange*> exchanges, Deadline deadline)
             wake = Earlier(wake, exchange->NextResend());
         }
         if (poll(fds.data(), fds.size(), MillisecondsLeft(wake)) < 0 && errno != EINTR) return;
-        for (Exchange* exchange : exchanges) exchange->Serve();
     }
 }
 

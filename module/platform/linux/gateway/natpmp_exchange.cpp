@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -19,6 +20,8 @@ NatPmpExchange::NatPmpExchange(Ipv4 gatewayAddress, std::uint8_t requestOpcode,
 {
     handle_.s = -1;
     if (initnatpmp(&handle_, 1, htonl(gatewayAddress.value)) != 0) {
+        // The library leaves its socket open when it fails after making it.
+        if (handle_.s >= 0) close(handle_.s);
         GatewayLog("NAT-PMP could not be set up to ask " + ToString(gatewayAddress) + ".");
         state_ = State::Closed;
         return;

@@ -2,6 +2,8 @@
 
 #include <sys/random.h>
 
+#include <cerrno>
+
 #include "gateway_log.h"
 #include "pcp_exchange.h"
 
@@ -12,6 +14,7 @@ PcpProtocol::PcpProtocol(Ipv4 gatewayAddress) : gateway_(gatewayAddress), nonce_
     std::size_t filled = 0;
     while (filled < nonce_.size()) {
         const ssize_t got = getrandom(nonce_.data() + filled, nonce_.size() - filled, 0);
+        if (got < 0 && errno != EINTR) break; // no such call: the connected socket still keeps others out
         if (got > 0) filled += static_cast<std::size_t>(got);
     }
 }

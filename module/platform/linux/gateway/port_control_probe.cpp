@@ -52,7 +52,7 @@ void PortControlProbe::ReportRefusals() const
     if (!natpmp_.Reply()) return;
     if (natpmp_.Reply()->resultcode != 0)
         GatewayLog("The gateway " + ToString(gateway_) + " refused NAT-PMP: " +
-                   natpmp::ResultText(natpmp_.Reply()->resultcode) + " (not connected, or behind another NAT).");
+                   natpmp::ResultText(natpmp_.Reply()->resultcode) + ".");
     else if (IsReservedAddress(PublicAddress(*natpmp_.Reply())))
         GatewayLog("The gateway " + ToString(gateway_) + " has the reserved external address " +
                    ToString(PublicAddress(*natpmp_.Reply())) +
