@@ -12,6 +12,8 @@
 namespace gateway {
 
 constexpr unsigned short kPortControlPort = 5351;
+// Datagrams read in one step at most, so that a gateway flooding us cannot hold the wait.
+constexpr int kDatagramsPerStep = 64;
 
 class Exchange {
 public:

@@ -44,7 +44,7 @@ bool NatPmpExchange::SendRequest() { return send_(&handle_) >= 0; }
 bool NatPmpExchange::NextDatagramFits()
 {
     std::array<char, natpmp::kLongestAnswer + 1> head;
-    while (true) {
+    for (int read = 0; read < kDatagramsPerStep; ++read) {
         const ssize_t size = recv(handle_.s, head.data(), head.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
         if (size < 0) {
             if (errno != EAGAIN && errno != EINTR) state_ = State::Closed; // refused: no NAT-PMP there
@@ -55,6 +55,7 @@ bool NatPmpExchange::NextDatagramFits()
             return true;
         recv(handle_.s, head.data(), head.size(), MSG_DONTWAIT);
     }
+    return false;
 }
 
 void NatPmpExchange::Read()

@@ -24,7 +24,7 @@ bool PcpExchange::SendRequest()
 void PcpExchange::Read()
 {
     std::array<char, 1104> datagram; // a word more than the longest PCP message
-    while (state_ == State::Waiting) {
+    for (int read = 0; read < kDatagramsPerStep && state_ == State::Waiting; ++read) {
         const ssize_t size = recv(socket_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT);
         if (size < 0) {
             // Refused or unreachable: no PCP server will answer.
