@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gateway_log.h"
+#include "diagnostics.h"
 
 namespace gateway {
 
@@ -32,20 +32,20 @@ UniqueFd ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from)
 {
     UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd) {
-        GatewayLog(std::string("A socket for PCP could not be made: ") + std::strerror(errno) + ".");
+        UserLine(std::string("A socket for PCP could not be made: ") + std::strerror(errno) + ".");
         return fd;
     }
     if (from) {
         const sockaddr_in local = SocketAddress(*from, 0);
         if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            GatewayLog("PCP maps ports only to this machine, and " + ToString(*from) + " is not one of its addresses (" +
+            UserLine("PCP maps ports only to this machine, and " + ToString(*from) + " is not one of its addresses (" +
                        std::strerror(errno) + ").");
             return UniqueFd();
         }
     }
     const sockaddr_in to = SocketAddress(gatewayAddress, kPortControlPort);
     if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        GatewayLog("The gateway " + ToString(gatewayAddress) + " cannot be reached on port 5351: " +
+        UserLine("The gateway " + ToString(gatewayAddress) + " cannot be reached on port 5351: " +
                    std::strerror(errno) + ".");
         return UniqueFd();
     }

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <string_view>
 
-#include "gateway_log.h"
+#include "diagnostics.h"
 #include "natpmp_answer.h"
 
 namespace gateway {
@@ -22,7 +22,7 @@ NatPmpExchange::NatPmpExchange(Ipv4 gatewayAddress, std::uint8_t requestOpcode,
     if (initnatpmp(&handle_, 1, htonl(gatewayAddress.value)) != 0) {
         // The library leaves its socket open when it fails after making it.
         if (handle_.s >= 0) close(handle_.s);
-        GatewayLog("NAT-PMP could not be set up to ask " + ToString(gatewayAddress) + ".");
+        UserLine("NAT-PMP could not be set up to ask " + ToString(gatewayAddress) + ".");
         state_ = State::Closed;
         return;
     }

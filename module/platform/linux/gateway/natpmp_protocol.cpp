@@ -1,6 +1,6 @@
 #include "natpmp_protocol.h"
 
-#include "gateway_log.h"
+#include "diagnostics.h"
 #include "natpmp_answer.h"
 #include "natpmp_exchange.h"
 
@@ -13,7 +13,7 @@ std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std:
     // maps only to the address a request comes from: check before anything is sent.
     const auto source = SourceAddressToward(gateway_);
     if (!source || ToString(*source) != request.internalClient) {
-        GatewayLog("NAT-PMP maps ports only to the address this machine reaches the gateway from" +
+        UserLine("NAT-PMP maps ports only to the address this machine reaches the gateway from" +
                    (source ? " (" + ToString(*source) + ")" : std::string()) + ", not to " + request.internalClient + ".");
         return std::nullopt;
     }
@@ -25,7 +25,7 @@ std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std:
     });
     Await({&exchange}, deadline);
     if (!exchange.Reply()) {
-        GatewayLog("The gateway did not answer NAT-PMP's request for " + request.protocol + " " +
+        UserLine("The gateway did not answer NAT-PMP's request for " + request.protocol + " " +
                    std::to_string(request.externalPort) + " in time.");
         return std::nullopt;
     }

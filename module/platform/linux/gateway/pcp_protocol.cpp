@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "gateway_log.h"
+#include "diagnostics.h"
 #include "pcp_exchange.h"
 
 namespace gateway {
@@ -34,7 +34,7 @@ std::optional<PortGrant> PcpProtocol::Ask(const MappingRequest& request, std::ui
                          [&map](const pcp::Answer& answer) { return pcp::Answers(answer, map); });
     Await({&exchange}, deadline);
     if (!exchange.Reply()) {
-        GatewayLog("The gateway did not answer PCP's request for " + request.protocol + " " +
+        UserLine("The gateway did not answer PCP's request for " + request.protocol + " " +
                    std::to_string(request.externalPort) + " in time.");
         return std::nullopt;
     }

@@ -1,6 +1,6 @@
 #include "port_control_gateway.h"
 
-#include "gateway_log.h"
+#include "diagnostics.h"
 #include "reserved_address.h"
 
 namespace gateway {
@@ -22,31 +22,29 @@ MappingOutcome PortControlGateway::Map(const MappingRequest& request, Deadline d
     const auto grant = protocol_->Ask(request, kRequestedLifetime, deadline);
     if (!grant) return Failed();
     if (grant->result != 0) {
-        GatewayLog("The gateway refused " + Subject(request) + through + ": " + grant->resultText + ".");
+        UserLine("The gateway refused " + Subject(request) + through + ": " + grant->resultText + ".");
         return Failed();
     }
     if (grant->lifetime == 0 || grant->internalPort != request.internalPort) {
-        GatewayLog("The gateway said yes to " + Subject(request) + through + ", but its answer holds no such mapping.");
+        UserLine("The gateway said yes to " + Subject(request) + through + ", but its answer holds no such mapping.");
         return Failed();
     }
     if (grant->externalPort != request.externalPort) {
         Delete(request, deadline);
-        GatewayLog("The gateway offered external port " + std::to_string(grant->externalPort) + " instead of " +
+        UserLine("The gateway offered external port " + std::to_string(grant->externalPort) + " instead of " +
                    Subject(request) + through + " (the port is taken); that mapping was deleted again.");
         return Failed();
     }
     if (!grant->externalAddress || IsReservedAddress(*grant->externalAddress)) {
         Delete(request, deadline);
-        GatewayLog("The gateway mapped " + Subject(request) + through + " on " +
+        UserLine("The gateway mapped " + Subject(request) + through + " on " +
                    (grant->externalAddress ? "the reserved address " + ToString(*grant->externalAddress)
                                            : std::string("no IPv4 address")) +
                    ", which the Internet cannot reach (carrier-grade NAT or another router); the mapping was deleted again.");
         return Failed();
     }
-    GatewayLog("The gateway keeps " + Subject(request) + through + " for " + std::to_string(grant->lifetime) +
-               " s (asked for " + std::to_string(kRequestedLifetime) + " s).");
     HeldMapping held{ToString(*grant->externalAddress), grant->externalPort, request.protocol, grant->internalPort,
-                     request.internalClient, true, request.description};
+                     request.internalClient, true, request.description, static_cast<long>(grant->lifetime)};
     return MappingOutcome{S_OK, std::move(held)};
 }
 
@@ -54,7 +52,7 @@ void PortControlGateway::Delete(const MappingRequest& request, Deadline deadline
 {
     const auto grant = protocol_->Ask(request, 0, deadline);
     if (!grant || grant->result != 0)
-        GatewayLog("Deleting " + Subject(request) + " through " + Name() + " failed" +
+        UserLine("Deleting " + Subject(request) + " through " + Name() + " failed" +
                    (grant ? ": " + grant->resultText : std::string()) + ".");
 }
 

@@ -43,8 +43,8 @@ class PortControlGateway {
 public:
     explicit PortControlGateway(std::unique_ptr<PortControlProtocol> protocol) : protocol_(std::move(protocol)) {}
 
-    // Maps `request` for 7 days; success only for the ports asked for, on a reachable
-    // external address. A mapping that is not that is deleted again.
+    // Maps `request` for 7 days; success, with the lifetime granted, only for the ports
+    // asked for on a reachable external address. A mapping that is not that is deleted again.
     MappingOutcome Map(const MappingRequest& request, Deadline deadline) const;
 
     std::string Name() const { return protocol_->Name(); }

@@ -1,6 +1,7 @@
 #include "port_control_probe.h"
 
-#include "gateway_log.h"
+#include "diagnostics.h"
+#include "gateway_verdict.h"
 #include "natpmp_answer.h"
 #include "natpmp_protocol.h"
 #include "pcp_protocol.h"
@@ -38,23 +39,29 @@ std::unique_ptr<PortControlGateway> PortControlProbe::Choose(Deadline deadline)
     if (!PcpAnswered()) Await({&pcp_, &natpmp_}, Earlier(GraceEnd(), deadline));
     if (!Answered()) Await({&pcp_, &natpmp_}, deadline);
     ReportRefusals();
-    if (PcpAnswered()) return std::make_unique<PortControlGateway>(std::make_unique<PcpProtocol>(gateway_));
-    if (NatPmpAnswered())
-        return std::make_unique<PortControlGateway>(
-            std::make_unique<NatPmpProtocol>(gateway_, PublicAddress(*natpmp_.Reply())));
+    if (PcpAnswered()) {
+        UserLine("The gateway " + ToString(gateway_) + " answered (PCP).");
+        return std::make_unique<PortControlGateway>(std::make_unique<PcpProtocol>(gateway_));
+    }
+    if (NatPmpAnswered()) {
+        const Ipv4 external = PublicAddress(*natpmp_.Reply());
+        UserLine("The gateway " + ToString(gateway_) + " answered (NAT-PMP); its external address is " +
+                 ToString(external) + ".");
+        return std::make_unique<PortControlGateway>(std::make_unique<NatPmpProtocol>(gateway_, external));
+    }
     return nullptr;
 }
 
 void PortControlProbe::ReportRefusals() const
 {
     if (pcp_.Reply() && pcp_.Reply()->result != pcp::kSuccess)
-        GatewayLog("The gateway " + ToString(gateway_) + " refused PCP: " + pcp::ResultText(pcp_.Reply()->result) + ".");
+        UserLine("The gateway " + ToString(gateway_) + " refused PCP: " + pcp::ResultText(pcp_.Reply()->result) + ".");
     if (!natpmp_.Reply()) return;
     if (natpmp_.Reply()->resultcode != 0)
-        GatewayLog("The gateway " + ToString(gateway_) + " refused NAT-PMP: " +
+        UserLine("The gateway " + ToString(gateway_) + " refused NAT-PMP: " +
                    natpmp::ResultText(natpmp_.Reply()->resultcode) + ".");
     else if (IsReservedAddress(PublicAddress(*natpmp_.Reply())))
-        GatewayLog("The gateway " + ToString(gateway_) + " has the reserved external address " +
+        UserLine("The gateway " + ToString(gateway_) + " has the reserved external address " +
                    ToString(PublicAddress(*natpmp_.Reply())) +
                    " through NAT-PMP (carrier-grade NAT or another router): the Internet cannot reach its ports.");
 }
