@@ -26,8 +26,8 @@ public:
     virtual ~Exchange() = default;
 
     virtual int Socket() const = 0;
-    // When the request goes out again if no answer has come by then.
-    Deadline NextResend() const { return nextResend_; }
+    // When the request goes out again if no answer has come by then; never once it is over.
+    Deadline NextResend() const { return state_ == State::Waiting ? nextResend_ : Deadline::max(); }
     // Reads whatever arrived, and sends the request again when it is time.
     void Serve();
 
