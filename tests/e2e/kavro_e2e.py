@@ -57,6 +57,12 @@ class Row:
     crowded: bool = False       # the client has 50 more interfaces, as a host with many containers
     zone: str = ""              # firewalld's zone to look in
     signal: tuple = ()          # (SIGKILL or SIGSTOP, seconds): sent to Kavro that long after its start
+    lab: str = ""               # more words for "lab up": natpmp (NAT-PMP and PCP on UDP 5351), no-upnp
+    gw: str = ""                # shell on the gateway before the run; its table drop_5351 goes after it
+    forwarded: str = None       # protocols the gateway's nft rules forward to forwarded_to afterwards
+    forwarded_to: str = CLIENT
+    fake_holds: str = None      # what a PCP or NAT-PMP fake holds afterwards ("TCP UDP", or nothing)
+    sprayed: bool = False       # lan2 floods the client's ports with forged PCP and NAT-PMP answers
 
 
 def forward(tcp=True, udp=True, address=CLIENT, port="{port}"):
@@ -64,6 +70,19 @@ def forward(tcp=True, udp=True, address=CLIENT, port="{port}"):
 
 
 GETIPS = "getips\r\n"
+# The gateway silently drops datagrams to its port 5351 that match, for one row.
+DROP_5351 = ("nft -f - <<'EOF'\ntable inet drop_5351 {{\n chain input {{\n  type filter hook input priority -10;\n"
+             "  udp dport 5351 {} drop\n }}\n}}\nEOF")
+# The second client maps the port first, through PCP.
+PCP_BY_CLIENT2 = ("python3 -c \"import os, socket, struct\n"
+                  "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.settimeout(2)\n"
+                  "s.bind(('10.77.0.3', 0)); s.connect(('10.77.0.1', 5351))\n"
+                  "mapped = lambda a: bytes(10) + b'\\xff\\xff' + socket.inet_aton(a)\n"
+                  "s.send(bytes([2, 1, 0, 0]) + struct.pack('!I', 3600) + mapped('10.77.0.3') + os.urandom(12)"
+                  " + bytes([6, 0, 0, 0]) + struct.pack('!HH', {port}, {port}) + mapped('0.0.0.0')); s.recv(1100)\"")
+PORT_CONTROL_FAULTS = (("wrong-nonce", "did not answer"), ("wrong-opcode", "did not answer"),
+                       ("truncated", "did not answer"), ("oversized", "did not answer"), ("other-port", "instead of"),
+                       ("lifetime-zero", "holds no such mapping"))
 INVALID = "Invalid IP"
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
@@ -168,6 +187,29 @@ ROWS = [
         ("on the client's own loopback", "{port}", None, "--ssdp-from 127.0.0.1", {"fake_on": "lan"}),
         ("killed in a gateway call", "{port}", ANY, "--mode silent", {"signal": (signal.SIGKILL, 1)}),
         ("stopped in a gateway call", "{port}", ANY, "--mode silent", {"signal": (signal.SIGSTOP, 1), "seconds": 11}))],
+    Row("UPnP and PCP on: UPnP wins", forward(), ["0"], lab="natpmp", held="TCP UDP", seconds=2),
+    Row("UPnP off: PCP", forward(), ["0"], lab="natpmp no-upnp", forwarded="TCP UDP", seconds=2, reached=True,
+        stderr=("answered (PCP)", "for 1 day (lease 86400 s)")),
+    Row("UPnP off, PCP dropped: NAT-PMP", forward(), ["0"], lab="natpmp no-upnp", gw=DROP_5351.format("@th,64,8 2"),
+        forwarded="TCP UDP", stderr=("answered (NAT-PMP)", "for 7 days"), seconds=2, reached=True),
+    Row("PCP: port held by the second client", forward(udp=False), lab="natpmp no-upnp", lan2=PCP_BY_CLIENT2,
+        forwarded="TCP", forwarded_to=CLIENT2, stderr="instead of TCP", seconds=2),
+    Row("PCP: another host's address", forward(address=CLIENT2), lab="natpmp no-upnp", forwarded="",
+        stderr="PCP maps ports only to this machine", seconds=2),
+    Row("PCP and NAT-PMP behind carrier-grade NAT", forward(), lab="natpmp no-upnp", cgnat=True, forwarded="",
+        stderr="8 NO_RESOURCES", seconds=2),
+    Row("UDP 5351 dropped", forward(), lab="natpmp no-upnp", gw=DROP_5351.format(""), forwarded="",
+        stderr="No Internet gateway answered", seconds=2),
+    Row("UPnP, PCP and NAT-PMP off", forward(), gateway="none", lab="natpmp no-upnp",
+        stderr="No Internet gateway answered", seconds=2),
+    Row("a LAN host that is not the gateway answers on 5351", forward(), gateway="none", lab="natpmp no-upnp",
+        sprayed=True, stderr="No Internet gateway answered", seconds=2),
+    *[Row(f"fake {name}: well-behaved", forward(), ["0"], gateway=f"--no-ssdp --port-control {protocol}",
+          fake_holds="TCP UDP", stderr=f"answered ({name})") for protocol, name in (("pcp", "PCP"), ("natpmp", "NAT-PMP"))],
+    *[Row(f"fake {name}: {answer}", forward(), gateway=f"--no-ssdp --port-control {protocol} --map-answer {answer}",
+          fake_holds="", stderr=says)
+      for protocol, name in (("pcp", "PCP"), ("natpmp", "NAT-PMP")) for answer, says in PORT_CONTROL_FAULTS
+      if protocol == "pcp" or answer != "wrong-nonce"]
 ]
 
 
@@ -225,6 +267,55 @@ def reached(port):
                  f"import socket\nprint(socket.create_connection(('10.78.0.1', {port}), 5).recv(64).decode())", timeout=20)
     listener.wait(timeout=15)
     return answer.stdout.strip() == f"hello {WAN_PEER}"
+
+
+def forwarded(port):
+    """The gateway's nft forwards of port, whichever protocol made them: {protocol: client}."""
+    rules = lab("exec", "gw", "nft", "list", "chain", "inet", "filter", "prerouting_miniupnpd").stdout
+    return {{"0x6": "TCP", "0x11": "UDP"}[number]: to for number, to in
+            re.findall(rf"@nh,72,8 (0x6|0x11) th dport {port} dnat ip to (\S+):{port}", rules)}
+
+
+# Forged answers from lan2's port 5351 to every port the client may ask from: NAT-PMP's
+# external address and mappings, and PCP's ANNOUNCE and MAP, all saying yes.
+SPRAYER = r"""
+import socket, struct, sys, time
+client, port, first, last = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+mapped = bytes(10) + b"\xff\xff" + socket.inet_aton("11.77.0.1")
+forged = [bytes.fromhex("00800000000000070b4d0001"), bytes([2, 128, 0, 0]) + bytes(20)]
+forged += [bytes([0, 128 + opcode, 0, 0]) + struct.pack("!IHHI", 7, port, port, 604800) for opcode in (1, 2)]
+forged += [bytes([2, 129, 0, 0]) + struct.pack("!II", 86400, 7) + bytes(24) + bytes([number, 0, 0, 0])
+           + struct.pack("!HH", port, port) + mapped for number in (6, 17)]
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("0.0.0.0", 5351))
+print("spraying", flush=True)
+end = time.monotonic() + 6
+while time.monotonic() < end:
+    for target in range(first, last + 1):
+        for datagram in forged:
+            s.sendto(datagram, (client, target))
+    time.sleep(0.002)
+"""
+EPHEMERAL = (40000, 40015)
+
+
+class Sprayer:
+    """lan2 floods the client's narrowed range of ports; shown to reach a plain socket there."""
+
+    def __init__(self, port):
+        lab("exec", "gw", "nft", "insert", "rule", "inet", "filter", "forward", "iifname", "br-lan", "oifname", "br-lan",
+            "accept")  # a home router's bridge passes traffic between its LAN hosts
+        lab("exec", "lan", "sysctl", "-qw", f"net.ipv4.ip_local_port_range={EPHEMERAL[0]} {EPHEMERAL[1]}")
+        self.process = subprocess.Popen([LAB, "exec", "lan2", sys.executable, "-c", SPRAYER, CLIENT, str(port),
+                                         *map(str, EPHEMERAL)], stdout=subprocess.PIPE, text=True)
+        self.process.stdout.readline()
+        heard = lab("exec", "lan", sys.executable, "-c", "import socket\ns = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+                    f"s.settimeout(2); s.bind(('{CLIENT}', {EPHEMERAL[0]})); print(s.recvfrom(64)[1][0])")
+        self.reaches = heard.stdout.strip() == CLIENT2
+
+    def stop(self):
+        self.process.wait(timeout=15)
+        lab("exec", "lan", "sysctl", "-qw", "net.ipv4.ip_local_port_range=32768 60999")
 
 
 def in_client():
@@ -298,12 +389,16 @@ def run(row, kavro, port, work):
 def check(row, kavro, port):
     gateway = Fake(row.fake_on, row.gateway) if row.gateway not in ("miniupnpd", "none") else None
     outside = Fake("wan", "--no-ssdp") if row.outside else None
+    if row.gw:
+        lab("exec", "gw", "sh", "-ec", row.gw)
+    sprayer = Sprayer(port) if row.sprayed else None
     try:
         with tempfile.TemporaryDirectory(prefix="kavro-e2e.") as work:
             problems, seen = run(row, kavro, port, work)
             if os.path.exists(work + ".peak"):
                 os.unlink(work + ".peak")
         adds = gateway.requests("AddPortMapping") if gateway else []
+        maps = gateway.requests("MAP") if gateway else []
         checks = [(row.gateway != "miniupnpd" or row.held == "*" or held(port) == set(row.held.split()), f"held {row.held}"),
                   (opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
                   (not row.reached or reached(port), "the WAN peer reaches the client"),
@@ -311,11 +406,18 @@ def check(row, kavro, port):
                   (row.asked != 2 or all((a["arguments"]["NewInternalClient"], a["arguments"]["NewLeaseDuration"],
                                           a["arguments"]["NewEnabled"]) == (CLIENT, "0", "1") for a in adds),
                    "static, enabled mappings for the client"),
-                  (not outside or not outside.requests(), "nothing sent outside the subnet")]
+                  (not outside or not outside.requests(), "nothing sent outside the subnet"),
+                  (row.forwarded is None or forwarded(port) == {p: row.forwarded_to for p in row.forwarded.split()},
+                   f"the gateway forwards {row.forwarded} to {row.forwarded_to}"),
+                  (row.fake_holds is None or (maps[-1]["arguments"]["holds"] if maps else []) ==
+                   [f"{p} {port}" for p in row.fake_holds.split()], f"the fake holds {row.fake_holds}"),
+                  (not sprayer or sprayer.reaches, "the forged answers reach the client's ports")]
         problems += [what for passed, what in checks if not passed]
     finally:
-        for each in filter(None, (gateway, outside)):
+        for each in filter(None, (gateway, outside, sprayer)):
             each.stop()
+        if row.gw:
+            lab("exec", "gw", "nft", "delete", "table", "inet", "drop_5351")
     print(("ok   " if not problems else "FAIL ") + row.name + (f": {problems}\n     {seen}" if problems else ""),
           flush=True)
     return not problems
@@ -324,15 +426,15 @@ def check(row, kavro, port):
 def main():
     kavro, failures, skipped, groups = os.path.realpath(sys.argv[1]), 0, 0, {}
     for port, row in enumerate(ROWS, start=18100):
-        groups.setdefault((row.firewall, row.cgnat, row.crowded), []).append((port, row))
-    for (firewall, cgnat, crowded), rows in groups.items():
+        groups.setdefault((row.firewall, row.cgnat, row.crowded, row.lab), []).append((port, row))
+    for (firewall, cgnat, crowded, options), rows in groups.items():
         status = lab("check", firewall)
         if status.returncode != 0:
             print(f"skip the rows with firewall {firewall}: {status.stderr.strip()}", flush=True)
             skipped, failures = skipped + 1, failures + (status.returncode != 77)
             continue
         try:
-            up = lab("up", firewall, *(["cgnat"] if cgnat else []))
+            up = lab("up", firewall, *(["cgnat"] if cgnat else []), *options.split())
             if up.returncode != 0:
                 print(f"FAIL lab up {firewall}: {up.stderr}")
                 failures += 1

@@ -11,8 +11,14 @@ truncated-xml; huge-description and endless-description (--huge-mb, then silence
 (read back as 10.77.0.3's); held-disabled; disconnected; media-server (no gateway);
 ppp-first (a disconnected PPP connection before the IP one); slow-steps (2.5 s over the
 description, each AddPortMapping and each read-back); ssdp-flood (a multicast search is
-answered by a flood of answers from --flood-from, for 15 s). Prints "ready" once it
-listens; --log gets one JSON object per request: from, kind, path, action, arguments.
+answered by a flood of answers from --flood-from, for 15 s). With --port-control pcp or
+natpmp it also speaks that protocol on UDP 5351 (answering the other one's version with
+"unsupported", or not at all), the address question and ANNOUNCE well, and each mapping
+request as --map-answer says: good (grants the ports asked for, up to a day, and holds
+them); wrong-nonce (PCP); wrong-opcode (PCP PEER, NAT-PMP's other protocol); truncated;
+oversized; other-port (grants and holds the next port); lifetime-zero (a yes that maps
+nothing). Prints "ready" once it listens; --log gets one JSON object per request: from,
+kind, path, action, arguments (for a mapping request: what it holds afterwards).
 """
 import argparse
 import json
@@ -28,6 +34,8 @@ IP_SERVICE = "urn:schemas-upnp-org:service:WANIPConnection:1"
 MODES = ("good", "silent", "slow-description", "slow-add", "close-mid-description", "close-mid-add", "malformed-xml",
          "truncated-xml", "huge-description", "endless-description", "fault", "not-held", "held-for-other",
          "held-disabled", "disconnected", "media-server", "ppp-first", "slow-steps", "ssdp-flood")
+MAP_ANSWERS = ("good", "wrong-nonce", "wrong-opcode", "truncated", "oversized", "other-port", "lifetime-zero")
+EPOCH = struct.pack("!I", 1000)  # seconds since the gateway started
 
 SERVICE = ("<service><serviceType>urn:schemas-upnp-org:service:{0}:1</serviceType><serviceId>urn:upnp-org:serviceId:{0}"
            "</serviceId><controlURL>{1}</controlURL><eventSubURL>/evt</eventSubURL><SCPDURL>/{0}.xml</SCPDURL></service>")
@@ -113,6 +121,77 @@ class Gateway:
                 "NewEnabled": "0" if mode == "held-disabled" else "1",
                 "NewPortMappingDescription": held.get("NewPortMappingDescription", ""), "NewLeaseDuration": "0"})
         return "500 Internal Server Error", soap_fault(401)
+
+
+    def port_control(self, sender, datagram):
+        """The answer to a PCP or NAT-PMP datagram, or None."""
+        if len(datagram) >= 2 and datagram[0] == 2:
+            return self.pcp(sender, datagram)
+        if len(datagram) >= 2 and datagram[0] == 0:
+            return self.natpmp(sender, datagram)
+        return None
+
+    def pcp(self, sender, request):
+        if self.args.port_control != "pcp":
+            return bytes([0, 0x80 | request[1], 0, 1]) + EPOCH  # as a NAT-PMP server: unsupported version
+        if request[1] == 0:  # ANNOUNCE
+            return pcp_header(0x80, 0) + bytes(12)
+        if request[1] != 1 or len(request) < 60:
+            return None
+        lifetime, nonce, number = struct.unpack("!I", request[4:8])[0], request[24:36], request[36]
+        internal, external = struct.unpack("!HH", request[40:44])
+        granted, life = self.grant(sender, "PCP", {6: "TCP", 17: "UDP"}.get(number, ""), internal, external, lifetime)
+        if self.args.map_answer == "wrong-nonce":
+            nonce = bytes(b ^ 0xFF for b in nonce)
+        opcode = 0x82 if self.args.map_answer == "wrong-opcode" else 0x81
+        return self.bent(pcp_header(opcode, life) + nonce + bytes([number, 0, 0, 0]) + struct.pack("!HH", internal, granted)
+                         + bytes(10) + b"\xff\xff" + socket.inet_aton(self.args.external_ip), 1200)
+
+    def natpmp(self, sender, request):
+        if self.args.port_control != "natpmp":
+            return None
+        if request[1] == 0:
+            return bytes([0, 128, 0, 0]) + EPOCH + socket.inet_aton(self.args.external_ip)
+        if request[1] not in (1, 2) or len(request) < 12:
+            return None
+        internal, external, lifetime = struct.unpack("!HHI", request[4:12])
+        protocol = "UDP" if request[1] == 1 else "TCP"
+        granted, life = self.grant(sender, "NAT-PMP", protocol, internal, external, lifetime)
+        opcode = 3 - request[1] if self.args.map_answer == "wrong-opcode" else request[1]
+        return self.bent(bytes([0, 128 + opcode, 0, 0]) + EPOCH + struct.pack("!HHI", internal, granted, life), 20)
+
+    def grant(self, sender, kind, protocol, internal, external, lifetime):
+        """The external port and lifetime the answer names; what is held changes only where
+        a gateway would really map or delete."""
+        answer = self.args.map_answer
+        granted = external + 1 if answer == "other-port" and lifetime else external
+        with self.lock:
+            if lifetime == 0:
+                self.mappings = {key: held for key, held in self.mappings.items()
+                                 if not (key[0] == protocol and held.get("NewInternalPort") == str(internal))}
+            elif answer in ("good", "other-port"):
+                self.mappings[(protocol, str(granted))] = {"NewInternalPort": str(internal)}
+            holds = sorted(" ".join(key) for key in self.mappings)
+        self.log(sender, kind, action="MAP", arguments={"protocol": protocol, "internal": internal,
+                                                        "external": external, "lifetime": lifetime, "holds": holds})
+        return granted, 0 if answer == "lifetime-zero" else min(lifetime, 86400)
+
+    def bent(self, answer, oversize):
+        if self.args.map_answer == "truncated":
+            return answer[:len(answer) * 2 // 3]
+        return answer + bytes(oversize) if self.args.map_answer == "oversized" else answer
+
+
+def pcp_header(opcode, lifetime):
+    return bytes([2, opcode, 0, 0]) + struct.pack("!I", lifetime) + EPOCH + bytes(12)
+
+
+def answer_port_control(gateway, sock):
+    while True:
+        datagram, peer = sock.recvfrom(2048)
+        answer = gateway.port_control(peer[0], datagram)
+        if answer:
+            sock.sendto(answer, peer)
 
 
 class HttpHandler(socketserver.BaseRequestHandler):
@@ -253,6 +332,8 @@ def main():
     parser.add_argument("--huge-mb", type=int, default=8)
     parser.add_argument("--flood-from", default="10.78.0.1", help="the source of mode ssdp-flood's answers")
     parser.add_argument("--no-ssdp", action="store_true")
+    parser.add_argument("--port-control", choices=("pcp", "natpmp"), help="also speak this on UDP 5351")
+    parser.add_argument("--map-answer", choices=MAP_ANSWERS, default="good")
     parser.add_argument("--log")
     args = parser.parse_args()
     args.location = args.location or f"http://{args.ssdp_from or args.address}:5000/rootDesc.xml"
@@ -271,6 +352,10 @@ def main():
             sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
             sender.bind((args.ssdp_from, 0))
         threading.Thread(target=answer_ssdp, args=(gateway, listener, sender), daemon=True).start()
+    if args.port_control:
+        port_control = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        port_control.bind((args.address, 5351))
+        threading.Thread(target=answer_port_control, args=(gateway, port_control), daemon=True).start()
     print("ready", flush=True)
     server.serve_forever()
 

@@ -2,13 +2,13 @@
 // what the PCP parser reads from them, and which ones libnatpmp is let read.
 #include <gtest/gtest.h>
 
-#include "gateway_test_support.h"
 #include "platform/linux/gateway/natpmp_answer.h"
 #include "platform/linux/gateway/pcp_message.h"
 
 namespace {
 
 namespace natpmp = gateway::natpmp;
+using gateway::Ipv4;
 namespace pcp = gateway::pcp;
 
 std::string Bytes(const std::string& hex)
@@ -25,7 +25,7 @@ const std::string kPcpMapAnswer = kPcpHeader + "00" + kNonce + "060000001fa41fa4
 
 pcp::MapRequest Request()
 {
-    pcp::MapRequest request{Ip("10.77.0.2"), {}, pcp::kProtocolTcp, 8100, 8100, 604800};
+    pcp::MapRequest request{*gateway::ParseIpv4("10.77.0.2"), {}, pcp::kProtocolTcp, 8100, 8100, 604800};
     const std::string nonce = Bytes(kNonce);
     std::copy(nonce.begin(), nonce.end(), request.nonce.begin());
     return request;
