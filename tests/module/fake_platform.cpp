@@ -87,14 +87,14 @@ public:
     HRESULT put_Port(LONG port) override
     {
         platform_.calls.push_back("put_Port " + std::to_string(port));
-        if (platform_.putPort == Outcome::Works) port_ = port;
+        if (platform_.putPort != Outcome::Fails) port_ = port;
         return StatusOf(platform_.putPort);
     }
     HRESULT get_Protocol(NET_FW_IP_PROTOCOL* protocol) override { return *protocol = protocol_, S_OK; }
     HRESULT put_Protocol(NET_FW_IP_PROTOCOL protocol) override
     {
         platform_.calls.push_back("put_Protocol " + std::to_string(protocol));
-        if (platform_.putProtocol == Outcome::Works) protocol_ = protocol;
+        if (platform_.putProtocol != Outcome::Fails) protocol_ = protocol;
         return StatusOf(platform_.putProtocol);
     }
     HRESULT get_Name(BSTR* name) override
@@ -105,7 +105,7 @@ public:
     HRESULT put_Name(BSTR name) override
     {
         platform_.calls.push_back("put_Name " + Narrow(Text(name)));
-        if (platform_.putName == Outcome::Works) name_ = Text(name);
+        if (platform_.putName != Outcome::Fails) name_ = Text(name);
         return StatusOf(platform_.putName);
     }
     HRESULT get_Enabled(VARIANT_BOOL* enabled) override

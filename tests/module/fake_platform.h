@@ -13,7 +13,7 @@
 enum class Outcome {
     Works,       // success with the reference or value
     Fails,       // E_FAIL
-    LeavesNull,  // S_OK without the reference
+    LeavesNull,  // S_OK without the reference (a put, which hands none out, just succeeds)
 };
 
 struct FakePlatform {
