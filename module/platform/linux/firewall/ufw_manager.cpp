@@ -1,5 +1,7 @@
 #include "ufw_manager.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -47,6 +49,9 @@ Status UfwManager::OpenProfile()
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
+    // Only root may read the rules: through pkexec the helper reads them, and ufw
+    // itself skips a rule it holds already.
+    if (route_ && ::access(files_.rules.c_str(), R_OK) != 0 && errno == EACCES) return Status::NotFound;
     std::optional<UfwRule> rule;
     const Status status = ReadDecidingRule(port, protocol, rule);
     if (status != Status::Ok) return status;
