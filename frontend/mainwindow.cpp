@@ -9,9 +9,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     moduleProgram = moduleProgramName();
-    // Every exchange happens beside the program, never among the files of the
+    // Every exchange happens in the exchange directory, never among the files of the
     // directory the user started us from.
-    makeProgramDirectoryCurrent();
+    makeExchangeDirectoryCurrent();
     requestAddresses();
 }
 

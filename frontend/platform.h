@@ -7,8 +7,10 @@
 // File name of the module program, installed beside this program.
 QString moduleProgramName();
 
-// Makes the directory of this program's own file the process's current directory.
-void makeProgramDirectoryCurrent();
+// Makes the directory where the window and the module exchange their files current:
+// the program's own directory when this user may write there (the build tree,
+// Windows), else a directory of the user's own (an installed copy on Linux).
+void makeExchangeDirectoryCurrent();
 
 // Opens an exchange file by its name, only as a regular file: where the system has
 // links, FIFOs and devices, such a file is refused at once, never followed or waited on.

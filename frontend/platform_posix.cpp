@@ -1,8 +1,5 @@
 #include "platform.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,11 +7,6 @@
 QString moduleProgramName()
 {
     return QStringLiteral("Kavro");
-}
-
-void makeProgramDirectoryCurrent()
-{
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
 }
 
 bool openExchangeFile(QFile &file, QIODevice::OpenMode mode)

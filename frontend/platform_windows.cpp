@@ -10,7 +10,7 @@ QString moduleProgramName()
     return QStringLiteral("Kavro.exe");
 }
 
-void makeProgramDirectoryCurrent()
+void makeExchangeDirectoryCurrent()
 {
     const QString directory = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     SetCurrentDirectoryW(reinterpret_cast<LPCWSTR>(directory.utf16()));

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the window's two icon files.
+"""Draws the window's two icon files, and the program icon as PNG files for the hicolor theme.
 
 vr.ico is the program icon (also the Windows icon group); the chronometer is the
 form's fallback window icon. Each file holds 16, 24, 32, 48 and 256 pixel images at
 32 bits per pixel: the small ones as bitmaps, the 256 one as PNG, as Windows expects.
-Run it from anywhere; it rewrites the .ico files beside itself.
+Run it from anywhere; it rewrites the .ico files beside itself and
+hicolor/<size>x<size>/apps/org.varneth.Varneth.png under it.
 """
 import math
 import os
@@ -121,6 +122,11 @@ def icon_file(shade):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
+    for size in SIZES:
+        folder = os.path.join(here, 'hicolor', '%dx%d' % (size, size), 'apps')
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, 'org.varneth.Varneth.png'), 'wb') as f:
+            f.write(png_entry(size, render(size, forward_sign)))
     for name, shade in (('vr.ico', forward_sign), ('chronometer_outline_5In_icon.ico', chronometer)):
         with open(os.path.join(here, name), 'wb') as f:
             f.write(icon_file(shade))

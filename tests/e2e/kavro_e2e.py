@@ -84,6 +84,12 @@ PORT_CONTROL_FAULTS = (("wrong-nonce", "did not answer"), ("wrong-opcode", "did 
                        ("truncated", "did not answer"), ("oversized", "did not answer"), ("other-port", "instead of"),
                        ("lifetime-zero", "holds no such mapping"))
 INVALID = "Invalid IP"
+# The helper through pkexec, for a user polkit allows: each of these is refused (status 2).
+HELPER_REFUSES = ("for a in '0|tcp' '65536|tcp' '{port}; rm -rf /|tcp' '{port}|tcp/udp' '{port}|tcp|--dry-run' "
+                  f"'{{port}}|tcp|{'n' * 65}'; do IFS='|'; set -- $a; unset IFS; "
+                  "st=0; setpriv --reuid=kavro-allowed --regid=kavro-allowed --clear-groups env -i /usr/bin/pkexec "
+                  "\"${K%/*}/kavro-ufw-allow\" \"$@\" >/dev/null 2>&1 || st=$?; [ $st = 2 ]; done; "
+                  "! ufw show added | grep -q {port}")
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
 SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
@@ -140,7 +146,15 @@ ROWS = [
     Row("ufw: the same port again", forward(), ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp",
         setup="cd $W && $K >/dev/null 2>&1", stderr="The firewall already lets TCP {port} in."),
     Row("ufw: no gateway, the firewall left alone", forward(), [INVALID], firewall="ufw", gateway="none"),
-    Row("ufw, no rights", forward(), [ADMIN], firewall="ufw", user="nobody", held="TCP UDP", stderr="firewall: "),
+    # Users other than root ask polkit; ufw goes through pkexec and the helper beside Kavro.
+    Row("ufw: a user polkit allows", forward(), ["0"], firewall="ufw", user="kavro-allowed", held="TCP UDP",
+        opened="tcp udp", stderr="The firewall now lets TCP {port} in"),
+    Row("ufw: a user polkit denies", forward(), [ADMIN], firewall="ufw", user="kavro-denied", held="TCP UDP",
+        stderr="firewall: not authorized for org.varneth.kavro.ufw-allow"),
+    Row("ufw: no agent to ask for the password", forward(), [NOT_OPENED], firewall="ufw", user="kavro-asked",
+        held="TCP UDP", stderr="firewall: pkexec ufw allow: pkexec refused"),
+    Row("ufw: the helper takes nothing but a port, a protocol and a clean name", GETIPS, [CLIENT], firewall="ufw",
+        gateway="none", after=HELPER_REFUSES),
     Row("ufw: an administrator's deny comes first", forward(), [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
     Row("ufw: a deny of TCP alone, TCP", forward(udp=False), [NOT_OPENED], firewall="ufw", held="TCP",
@@ -159,8 +173,11 @@ ROWS = [
     Row("firewalld: the same port again", forward(), ["0"], firewall="firewalld", held="TCP UDP", opened="tcp udp",
         setup="cd $W && $K >/dev/null 2>&1", stderr="The firewall already lets TCP {port} in."),
     Row("firewalld: no gateway, the firewall left alone", forward(), [INVALID], firewall="firewalld", gateway="none"),
-    Row("firewalld, no rights", forward(), [ADMIN], firewall="firewalld", user="nobody", held="TCP UDP",
-        stderr="firewall: "),
+    Row("firewalld: a user polkit allows", forward(), ["0"], firewall="firewalld", user="kavro-allowed",
+        held="TCP UDP", opened="tcp udp"),
+    *[Row(f"firewalld: {name}", forward(), [ADMIN], firewall="firewalld", user=user, held="TCP UDP",
+          stderr="firewall: not authorized for org.fedoraproject.FirewallD1.config")
+      for name, user in (("a user polkit denies", "kavro-denied"), ("no agent to ask for the password", "kavro-asked"))],
     Row("firewalld: the interface's own zone", forward(), ["0"], firewall="firewalld", held="TCP UDP", opened="tcp udp",
         zone="internal", reached=True, setup="firewall-cmd --zone=internal --change-interface=lan0 >/dev/null",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port}"),  # the group's last row: the zone stays
@@ -341,7 +358,7 @@ def descendants(pid):
 
 def run(row, kavro, port, work):
     """Runs the row in work; returns what went wrong and what was seen."""
-    os.chmod(work, 0o777)    # a run as nobody writes its log.txt here
+    os.chmod(work, 0o777)    # a run as another user writes its log.txt here
     os.mkdir(os.path.join(work, "tmp"), 0o755)
     with open(os.path.join(work, "kavro.cmd"), "w", newline="") as command:
         command.write(row.command.replace("{port}", str(port)))
@@ -350,7 +367,8 @@ def run(row, kavro, port, work):
     if row.setup and not shell(row.setup) or row.lan2 and lab("exec", "lan2", "sh", "-ec",
                                                              row.lan2.replace("{port}", str(port))).returncode:
         return ["set-up"], ""
-    user = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if row.user == "nobody" else []
+    group = "nogroup" if row.user == "nobody" else row.user
+    user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
     before, peak, problems = in_client(), work + ".peak", []
     started = time.monotonic()
     process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={peak}", *user, sys.executable,
@@ -425,6 +443,9 @@ def check(row, kavro, port):
 
 def main():
     kavro, failures, skipped, groups = os.path.realpath(sys.argv[1]), 0, 0, {}
+    # The build's polkit action for the helper beside Kavro.
+    os.environ["KAVRO_LAB_POLKIT_ACTIONS"] = os.path.join(os.path.dirname(kavro), "..", "polkit",
+                                                          "org.varneth.kavro.ufw-allow.policy")
     for port, row in enumerate(ROWS, start=18100):
         groups.setdefault((row.firewall, row.cgnat, row.crowded, row.lab), []).append((port, row))
     for (firewall, cgnat, crowded, options), rows in groups.items():

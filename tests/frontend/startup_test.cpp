@@ -125,6 +125,12 @@ private slots:
         QProcess probe;
         probe.setWorkingDirectory(startDirectory.path());
         probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // No folder of the user's own to fall back on: a read-only program directory stays
+        // the exchange directory.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+        probe.setProcessEnvironment(environment);
         probe.start(command.first(), command.mid(1));
         QVERIFY(probe.waitForFinished(30000));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));

@@ -2,15 +2,40 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <utility>
 
 #include "diagnostics.h"
 #include "firewalld_manager.h"
+#include "polkit_check.h"
 #include "system_bus.h"
 #include "ufw_command.h"
+#include "ufw_helper.h"
 #include "ufw_manager.h"
 
 namespace firewall {
+namespace {
+
+// The directory of our own program file, where the helper is installed beside us.
+std::string OwnDirectory()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
+}
+
+// Root runs ufw itself; anyone else goes through pkexec and the helper.
+std::optional<PkexecRoute> UfwRouteFor(std::unique_ptr<SystemBus> bus, Deadline deadline)
+{
+    if (::geteuid() == 0) return std::nullopt;
+    std::shared_ptr<SystemBus> shared(std::move(bus));
+    return PkexecRoute{OwnDirectory() + "/" + kUfwHelperName, [shared, deadline] {
+                           if (shared) return PolkitAllows(*shared, kUfwHelperAction, Interaction::None, deadline);
+                           ReportProblem("no system bus: cannot ask polkit");
+                           return Status::AccessDenied;
+                       }};
+}
+
+} // namespace
 
 ManagerKind ChooseManager(bool firewalldRunning, bool ufwInstalled)
 {
@@ -29,7 +54,7 @@ std::unique_ptr<FirewallManager> DetectFirewallManager()
         return std::make_unique<FirewalldManager>(std::move(bus), deadline);
     case ManagerKind::Ufw:
         UserLine("The firewall here is ufw.");
-        return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, deadline);
+        return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, deadline, UfwRouteFor(std::move(bus), deadline));
     case ManagerKind::None:
         break;
     }

@@ -1,11 +1,10 @@
 #include "firewalld_manager.h"
 
-#include <unistd.h>
-
 #include <utility>
 
 #include "interface_name.h"
 #include "platform/posix/internal_client.h"
+#include "polkit_check.h"
 
 namespace firewall {
 namespace {
@@ -19,8 +18,6 @@ constexpr const char* kConfigZoneInterface = "org.fedoraproject.FirewallD1.confi
 constexpr const char* kConfigAction = "org.fedoraproject.FirewallD1.config";
 
 const BusMethod kNameHasOwner{"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner"};
-const BusMethod kCheckAuthorization{"org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
-                                    "org.freedesktop.PolicyKit1.Authority", "CheckAuthorization"};
 
 // Reads the first value of a reply of one string, object path or boolean.
 bool ReadString(const BusReply& reply, char type, std::string& text)
@@ -28,14 +25,6 @@ bool ReadString(const BusReply& reply, char type, std::string& text)
     const char* value = nullptr;
     if (sd_bus_message_read_basic(reply.message.get(), type, &value) <= 0 || value == nullptr) return false;
     text = value;
-    return true;
-}
-
-bool ReadBoolean(sd_bus_message* message, bool& value)
-{
-    int read = 0;
-    if (sd_bus_message_read_basic(message, 'b', &read) <= 0) return false;
-    value = read != 0;
     return true;
 }
 
@@ -52,6 +41,8 @@ const char* const kFirewalldName = "org.fedoraproject.FirewallD1";
 FirewalldManager::FirewalldManager(std::unique_ptr<SystemBus> bus, Deadline deadline)
     : bus_(std::move(bus)), deadline_(deadline)
 {
+    // firewalld asks polkit before each change; a desktop's agent may then ask the user.
+    bus_->AllowInteractiveAuthorization();
 }
 
 Status FirewalldManager::OpenProfile()
@@ -61,26 +52,9 @@ Status FirewalldManager::OpenProfile()
                          nullptr);
     if (status != Status::Ok) return status;
     if (!ReadString(reply, 's', defaultZone_)) return Unreadable("getDefaultZone");
-    return MayChangeConfiguration();
-}
-
-// Asks polkit what firewalld will ask it when we add a port, without interaction.
-// Without polkit, firewalld lets only root change it, and so do we.
-Status FirewalldManager::MayChangeConfiguration()
-{
-    const std::string us = bus_->UniqueName();
-    BusReply reply;
-    const Status status = Call(kCheckAuthorization, AlreadyDone::IsFailure, reply, "(sa{sv})sa{ss}us",
-                               "system-bus-name", 1, "name", "s", us.c_str(), kConfigAction, 0, 0u, "");
-    if (status != Status::Ok && ServiceMissing(reply.errorName)) return ::geteuid() == 0 ? Status::Ok : Status::AccessDenied;
-    if (status != Status::Ok) return status;
-    bool authorized = false;
-    if (sd_bus_message_enter_container(reply.message.get(), 'r', "bba{ss}") <= 0 ||
-        !ReadBoolean(reply.message.get(), authorized))
-        return Unreadable("polkit CheckAuthorization");
-    if (authorized) return Status::Ok;
-    ReportProblem(std::string("not authorized for ") + kConfigAction);
-    return Status::AccessDenied;
+    // Asked here, with the user's say, so a refusal means no profile; auth_admin_keep
+    // lets the changes that follow through without asking again.
+    return PolkitAllows(*bus_, kConfigAction, Interaction::Allowed, deadline_);
 }
 
 // A zone bound to a source address would take the traffic of its senders first; the

@@ -26,7 +26,6 @@ public:
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
 
 private:
-    Status MayChangeConfiguration();
     Status PortZone(std::string& zone);
 
     template <class... Args>

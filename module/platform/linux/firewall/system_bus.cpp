@@ -26,6 +26,19 @@ std::unique_ptr<SystemBus> SystemBus::Connect()
     return std::unique_ptr<SystemBus>(new SystemBus(bus));
 }
 
+bool ReadBoolean(sd_bus_message* message, bool& value)
+{
+    int read = 0;
+    if (sd_bus_message_read_basic(message, 'b', &read) <= 0) return false;
+    value = read != 0;
+    return true;
+}
+
+void SystemBus::AllowInteractiveAuthorization()
+{
+    sd_bus_set_allow_interactive_authorization(bus_.get(), 1);
+}
+
 std::string SystemBus::UniqueName() const
 {
     const char* name = nullptr;

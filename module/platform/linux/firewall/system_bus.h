@@ -45,6 +45,9 @@ public:
         return Send(std::move(call), timeout);
     }
 
+    // Every later call lets the service have polkit ask the user through an agent.
+    void AllowInteractiveAuthorization();
+
     // Our own name on the bus, as the services that check our rights see us.
     std::string UniqueName() const;
 
@@ -58,5 +61,8 @@ private:
 
     std::unique_ptr<sd_bus, BusUnref> bus_;
 };
+
+// Reads the next value of `message` as a boolean; false when it is none.
+bool ReadBoolean(sd_bus_message* message, bool& value);
 
 } // namespace firewall

@@ -1,5 +1,7 @@
 #include "ufw_manager.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -7,6 +9,7 @@
 #include "file_text.h"
 #include "ufw_command.h"
 #include "ufw_config.h"
+#include "ufw_helper.h"
 
 namespace firewall {
 namespace {
@@ -19,8 +22,8 @@ Status FileStatus(int error, const std::string& path)
 
 } // namespace
 
-UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline)
-    : files_(std::move(files)), runner_(std::move(runner)), deadline_(deadline)
+UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, std::optional<PkexecRoute> route)
+    : files_(std::move(files)), runner_(std::move(runner)), deadline_(deadline), route_(std::move(route))
 {
 }
 
@@ -37,12 +40,18 @@ Status UfwManager::OpenProfile()
     // time runs out (another ufw holds the lock) has let us in, and it is opening the
     // port that fails.
     if (!enabled_) return Status::Ok;
+    // polkit's no is known now; a question for the user waits for the port, which its
+    // message names.
+    if (route_) return route_->polkitAllows();
     const Status status = Run({kUfwProgram, "status"}, "ufw status");
     return status == Status::TimedOut ? Status::Ok : status;
 }
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
+    // Only root may read the rules: through pkexec the helper reads them, and ufw
+    // itself skips a rule it holds already.
+    if (route_ && ::access(files_.rules.c_str(), R_OK) != 0 && errno == EACCES) return Status::NotFound;
     std::optional<UfwRule> rule;
     const Status status = ReadDecidingRule(port, protocol, rule);
     if (status != Status::Ok) return status;
@@ -54,6 +63,12 @@ Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 // An allow appended after the administrator's deny would never be reached; the deny stands.
 Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& name)
 {
+    // Whoever is not root can read no rules: the helper, as root, comes back here.
+    if (route_) {
+        if (!Ready("pkexec ufw allow")) return Status::TimedOut;
+        const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, CleanUfwName(name));
+        return PkexecOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), "pkexec ufw allow");
+    }
     std::optional<UfwRule> rule;
     const Status status = ReadDecidingRule(port, protocol, rule);
     if (status != Status::Ok) return status;
@@ -78,11 +93,15 @@ Status UfwManager::ReadDecidingRule(int port, Protocol protocol, std::optional<U
 
 Status UfwManager::Run(const std::vector<std::string>& command, const std::string& what)
 {
-    if (MillisecondsLeft(deadline_) == 0) {
-        ReportProblem(what + ": no time left");
-        return Status::TimedOut;
-    }
+    if (!Ready(what)) return Status::TimedOut;
     return UfwOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), what);
+}
+
+bool UfwManager::Ready(const std::string& what) const
+{
+    if (MillisecondsLeft(deadline_) > 0) return true;
+    ReportProblem(what + ": no time left");
+    return false;
 }
 
 } // namespace firewall

@@ -1,7 +1,9 @@
 // ufw, driven through its command: the rules are read from its rules file, and
-// changes go through /usr/sbin/ufw, which only root may run.
+// changes go through /usr/sbin/ufw, which only root may run; anyone else asks for
+// them through pkexec and our helper.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,9 +19,16 @@ struct UfwFiles {
     std::string rules = "/etc/ufw/user.rules";
 };
 
+// How a user other than root changes ufw.
+struct PkexecRoute {
+    std::string helper;                      // the helper's full path
+    std::function<Status()> polkitAllows;    // whether polkit may let us, asked without the user
+};
+
 class UfwManager final : public FirewallManager {
 public:
-    UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline);
+    // Without a route, ufw is run as it is, as root.
+    UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, std::optional<PkexecRoute> route = {});
 
     Status OpenProfile() override;
     bool Enabled() const override { return enabled_; }
@@ -30,10 +39,12 @@ private:
     // The rule that decides the port, when the rules file holds one; a missing file holds none.
     Status ReadDecidingRule(int port, Protocol protocol, std::optional<UfwRule>& rule);
     Status Run(const std::vector<std::string>& command, const std::string& what);
+    bool Ready(const std::string& what) const;
 
     UfwFiles files_;
     ProcessRunner runner_;
     Deadline deadline_;
+    std::optional<PkexecRoute> route_;
     bool enabled_ = false;
 };
 

@@ -1,0 +1,22 @@
+// kavro-ufw-allow PORT tcp|udp [NAME]: run as root by pkexec for a user whom polkit
+// lets open a port; opens it exactly as Kavro does as root (an administrator's deny
+// stands), and refuses everything else.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "process_runner.h"
+#include "ufw_helper.h"
+#include "ufw_manager.h"
+
+int main(int argc, char* argv[])
+{
+    using namespace firewall;
+    const auto request = ReadHelperArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!request) {
+        std::fprintf(stderr, "%s: refused: expected PORT (1-65535) tcp|udp [NAME ufw takes as it is]\n", kUfwHelperName);
+        return 2;
+    }
+    UfwManager ufw(UfwFiles{}, RunProcess, RunDeadline());
+    return ufw.OpenPort(request->port, request->protocol, request->name) == Status::Ok ? 0 : 1;
+}
