@@ -27,7 +27,7 @@ cp "$VARNETH" "$KAVRO" "$(dirname "$VARNETH")"/*.ico "$program"
 wait_window() {
   local id i
   for i in $(seq 100); do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return; }
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return; }
     sleep 0.2
   done
   fail "no window \"$1\""
@@ -36,11 +36,12 @@ wait_window() {
 click() { xdotool mousemove --window "$window" "$2" "$3" click 1; sleep 0.3; }   # click WHAT X Y
 
 # copied PATTERN KEYS...: presses the keys until the clipboard holds a line matching
-# PATTERN, for at most 6 s (Wine may not have focused a new window yet); prints it all.
+# PATTERN, for at most 6 s (Wine may not have focused a new window yet: with $focus set,
+# that window is given the focus before each try); prints it all.
 copied() {
   local pattern=$1 text i; shift
   for i in $(seq 20); do
-    xdotool key "$@"
+    xdotool ${focus:+windowfocus "$focus"} key "$@"
     sleep 0.3
     text=$(xclip -o -selection clipboard 2>/dev/null | tr -d '\r') || true
     grep -qE "$pattern" <<<"$text" && break
@@ -89,7 +90,7 @@ forward() {
   local box; box=$(wait_window Varneth)
   # The copy starts with a line of dashes.
   xdotool mousemove --window "$box" 20 20
-  copied '^-+$' ctrl+c
+  focus=$box copied '^-+$' ctrl+c
   xdotool key Return
 }
 
