@@ -3,25 +3,20 @@
 // Runs in a private scratch directory (also TMPDIR), so nothing leaves the process.
 //
 // Input: one plan byte, then the command file.
-//   plan & 0x1F  0: every call works; 1-30: one kind of call (kCalls) fails (odd) or
-//                succeeds without handing anything out (even); 31: CoInitialize fails
-//   plan & 0x20  the firewall is off
-//   plan & 0x40  there is no command file at all
-//   plan & 0x80  the firewall refuses UDP entries
-#include <unistd.h>
+//   plan & 0x1F  0: every call works; 1-30: one of kCalls fails (odd) or succeeds
+//                handing nothing out (even); 31: CoInitialize fails
+//   plan & 0x20  the firewall is off;  0x40  there is no command file;  0x80  the firewall refuses UDP
+#include <stdlib.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <set>
 #include <sstream>
 
-#include "com/com_api.h"
 #include "fake_platform.h"
 #include "fuzz_check.h"
 #include "internal_ips.h"
@@ -33,73 +28,56 @@
 namespace {
 
 const std::string kCalls[] = {"CoCreateInstance UPnPNAT", "get_StaticPortMappingCollection", "Add ",
-                              "CoCreateInstance NetFwMgr", "get_LocalPolicy", "get_CurrentProfile",
-                              "get_FirewallEnabled", "get_GloballyOpenPorts", "Item", "get_Enabled",
-                              "CoCreateInstance NetFwOpenPort", "put_Port", "put_Protocol", "put_Name", "OpenPorts.Add"};
-const std::set<std::string> kForwardAnswers = {
-    "0", "Failed to initialize COM library. This should not happen",
-    "Failed to initialize firewall. Try running with proper admin privileges.",
-    "Firewall initialized well, but failed to open ports on it.", "Invalid IP", "Incomplete forward command",
-    "No protocol selected"};
-
+                              "CoCreateInstance NetFwMgr", "get_LocalPolicy", "get_CurrentProfile", "get_FirewallEnabled",
+                              "get_GloballyOpenPorts", "Item", "get_Enabled", "CoCreateInstance NetFwOpenPort",
+                              "put_Port", "put_Protocol", "put_Name", "OpenPorts.Add"};
+const std::string kComFails = "Failed to initialize COM library. This should not happen";
+const std::set<std::string> kForwardAnswers = {"0", kComFails, "Invalid IP", "Incomplete forward command", "No protocol selected",
+                                               "Failed to initialize firewall. Try running with proper admin privileges.",
+                                               "Firewall initialized well, but failed to open ports on it."};
 std::filesystem::path scratchDirectory;
-std::vector<std::wstring> machineAddresses;
+std::string machineAddresses;
 
-std::size_t Count(const FakePlatform& platform, const std::string& start)
+void CheckForward(const std::vector<std::wstring>& command, const std::string& answer, unsigned plan, const FakePlatform& platform)
 {
-    return std::count_if(platform.calls.begin(), platform.calls.end(), [&](const std::string& call) { return call.rfind(start, 0) == 0; });
-}
-
-void CheckForward(const std::vector<std::wstring>& command, const std::string& result, std::uint8_t plan,
-                  const FakePlatform& platform)
-{
-    const std::string answer = result.substr(0, result.size() - 1);
-    FUZZ_REQUIRE(result.back() == '\n' && kForwardAnswers.count(answer) == 1);
+    FUZZ_REQUIRE(kForwardAnswers.count(answer) == 1);
     const std::size_t protocols = command.size() < 5 ? 0 : (command[3] == L"TRUE") + (command[4] == L"TRUE");
-    if (protocols == 0) {
-        FUZZ_REQUIRE(platform.calls.empty());
-        return;
-    }
+    const auto count = [&](const std::string& start) {
+        return std::count_if(platform.calls.begin(), platform.calls.end(), [&](const std::string& call) { return call.rfind(start, 0) == 0; });
+    };
+    if (protocols == 0) FUZZ_REQUIRE(platform.calls.empty());
+    if (protocols == 0) return;
     // The port as the command reads it: like wcstol, held at the 32-bit edges.
-    const bool portInRange = IsPortNumber(std::clamp<long>(std::wcstol(command[2].c_str(), nullptr, 10), INT32_MIN, INT32_MAX));
+    const bool inRange = IsPortNumber(std::clamp<long>(std::wcstol(command[2].c_str(), nullptr, 10), INT32_MIN, INT32_MAX));
     const unsigned pick = plan & 0x1F;
-    const auto broken = [pick](const std::string& call) { return pick >= 1 && pick <= 30 && kCalls[(pick - 1) / 2] == call; };
-    const bool gatewayBroken = broken(kCalls[0]) || broken(kCalls[1]) || broken(kCalls[2]);
+    const auto broken = [pick](int call) { return pick >= 1 && pick <= 30 && (pick - 1) / 2 == unsigned(call); };
+    const bool gatewayBroken = broken(0) || broken(1) || broken(2);
     // Nothing outside 1-65535 reaches the gateway; nothing unmapped is let in.
-    if (!portInRange) FUZZ_REQUIRE(Count(platform, "CoCreateInstance UPnPNAT") == 0 && answer != "0");
-    if (!portInRange || gatewayBroken) FUZZ_REQUIRE(Count(platform, "OpenPorts.Add") == 0);
-    if (pick == 0 && !(plan & 0x80) && portInRange) FUZZ_REQUIRE(answer == "0");
-    if (pick == 31) FUZZ_REQUIRE(answer == "Failed to initialize COM library. This should not happen");
-    if (answer != "0") return;
+    if (!inRange) FUZZ_REQUIRE(count("CoCreateInstance UPnPNAT") == 0 && answer != "0");
+    if (!inRange || gatewayBroken) FUZZ_REQUIRE(count("OpenPorts.Add") == 0);
+    if (pick == 0 && !(plan & 0x80) && inRange) FUZZ_REQUIRE(answer == "0");
+    if (pick == 31) FUZZ_REQUIRE(answer == kComFails);
     // Success only when every chosen protocol was mapped and, with the firewall on, let in.
-    FUZZ_REQUIRE(!gatewayBroken && Count(platform, "Add ") == protocols);
-    if (!(plan & 0x20) && !broken("get_FirewallEnabled")) FUZZ_REQUIRE(platform.openPorts.size() == protocols);
+    if (answer == "0") FUZZ_REQUIRE(!gatewayBroken && std::size_t(count("Add ")) == protocols);
+    if (answer == "0" && !(plan & 0x20) && !broken(6)) FUZZ_REQUIRE(platform.openPorts.size() == protocols);
 }
 
-void CheckRun(const std::string& commandFile, std::uint8_t plan, const FakePlatform& platform)
+void CheckRun(const std::string& commandFile, unsigned plan, const FakePlatform& platform)
 {
-    std::ifstream in(kResultFileName, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::optional<std::string> result = in ? std::optional(bytes.str()) : std::nullopt;
-    if (plan & 0x40) {
-        FUZZ_REQUIRE(result == "1\n");
-        return;
-    }
-    const std::optional<std::vector<std::wstring>> command = readCommandLines();
+    std::ifstream file(kResultFileName, std::ios::binary);
+    std::ostringstream result;
+    result << file.rdbuf();
+    if (plan & 0x40) FUZZ_REQUIRE(result.str() == "1\n");
+    if (plan & 0x40) return;
+    const auto command = readCommandLines();
     FUZZ_REQUIRE(command && !command->empty());
     // The window's files are a few dozen bytes; nothing of one that small may be lost.
     if (commandFile.size() <= 4096) FUZZ_REQUIRE(*command == SplitLines(commandFile));
-    if (command->front() == L"getips") {
-        std::string addresses;
-        for (const std::wstring& address : machineAddresses) addresses += NarrowToBytes(address) + '\n';
-        FUZZ_REQUIRE(result == addresses);
-    } else if (command->front() == L"kavro") {
-        FUZZ_REQUIRE(result && !result->empty());
-        CheckForward(*command, *result, plan, platform);
-    } else {
-        FUZZ_REQUIRE(!result);
-    }
+    if (command->front() == L"getips") FUZZ_REQUIRE(result.str() == machineAddresses);
+    const bool forward = command->front() == L"kavro";
+    if (forward) FUZZ_REQUIRE(!result.str().empty() && result.str().back() == '\n');
+    if (forward) CheckForward(*command, result.str().substr(0, result.str().size() - 1), plan, platform);
+    if (!forward && command->front() != L"getips") FUZZ_REQUIRE(!file.is_open());
 }
 
 } // namespace
@@ -117,14 +95,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // The module's lines would drown the fuzzer's report, which shares standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
     std::cerr.rdbuf(nullptr);
-    machineAddresses = GetInternalIPs();
+    for (const std::wstring& address : GetInternalIPs()) machineAddresses += NarrowToBytes(address) + '\n';
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0) return 0;
-    const std::uint8_t plan = data[0];
+    const unsigned plan = data[0], pick = plan & 0x1F;
     const std::string commandFile(reinterpret_cast<const char*>(data + 1), size - 1);
     // The module's files are relative: each run works in the scratch directory and
     // leaves it again, so libFuzzer's own paths keep their meaning.
@@ -136,7 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FakePlatform platform;
     comrt::ResetRuntimeForTests();
-    const unsigned pick = plan & 0x1F;
     if (pick >= 1 && pick <= 30) platform.outcomes[kCalls[(pick - 1) / 2]] = pick % 2 ? Outcome::Fails : Outcome::LeavesNull;
     if (plan & 0x20) platform.outcomes.emplace("get_FirewallEnabled", Outcome::LeavesNull);
     if (plan & 0x80) platform.outcomes["OpenPorts.Add UDP"] = Outcome::Fails;
