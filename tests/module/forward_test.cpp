@@ -38,45 +38,45 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {"both", kOk, "NTtNUu"},
-    {"tcp_then_a_blank_line", kOk, "NTt", {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"FALSE", L""}},
-    {"only_exact_TRUE", kOk, "NUu", {}, Command(L"8080", L"true")},
-    {"port_read_like_wcstol", kOk, "NTt", {}, Command(L"  80abc", L"TRUE", L"FALSE")},
-    {"port_0", kInvalid, "", {}, Command(L"0")},
-    {"port_65536", kInvalid, "", {}, Command(L"65536")},
-    {"port_past_32_bits", kInvalid, "", {}, Command(L"4294975376")},  // 2^32 + 8080
+    {"both", kOk, "FNTtNUu"},
+    {"tcp_then_a_blank_line", kOk, "FNTt", {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"FALSE", L""}},
+    {"only_exact_TRUE", kOk, "FNUu", {}, Command(L"8080", L"true")},
+    {"port_read_like_wcstol", kOk, "FNTt", {}, Command(L"  80abc", L"TRUE", L"FALSE")},
+    {"port_0", kInvalid, "F", {}, Command(L"0")},
+    {"port_65536", kInvalid, "F", {}, Command(L"65536")},
+    {"port_past_32_bits", kInvalid, "F", {}, Command(L"4294975376")},  // 2^32 + 8080
     {"incomplete", "Incomplete forward command", "", {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE"}},
     {"no_protocol", "No protocol selected", "", {}, Command(L"8080", L"FALSE", L"false")},
     {"com_fails", "Failed to initialize COM library. This should not happen", "", {}, Command(L"8080"),
      [](FakePlatform&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
-    {"tcp_refused_udp_made", kInvalid, "NTNUu", {{"Add TCP", F}}},
-    {"udp_refused_tcp_made", kInvalid, "NTtNU", {{"Add UDP", F}}},
-    {"tcp_not_let_in_udp_let_in", kNotOpened, "NTtNUu", {{"OpenPorts.Add TCP", F}}},
-    {"udp_not_let_in", kNotOpened, "NTtNUu", {{"OpenPorts.Add UDP", F}}},
-    {"tcp_refused_udp_not_let_in", kNotOpened, "NTNUu", {{"Add TCP", F}, {"OpenPorts.Add UDP", F}}},
-    {"firewall_off", kOk, "NTNU", {{"get_FirewallEnabled", Null}}},
-    {"firewall_state_unread", kOk, "NTNU", {{"get_FirewallEnabled", F}}},
-    {"entry_there", kOk, "NTNUu", {}, Command(L"8080"), TcpEntryThere},
-    {"disabled_entry_there", kOk, "NTtNUu", {{"get_Enabled", Null}}, Command(L"8080"), TcpEntryThere},
-    {"entry_state_unread", kNotOpened, "NTNUu", {{"get_Enabled", F}}, Command(L"8080"), TcpEntryThere},
-    {"create_nat_fails", kInvalid, "NN", {{"CoCreateInstance UPnPNAT", F}}},
-    {"create_nat_null", kInvalid, "NN", {{"CoCreateInstance UPnPNAT", Null}}},
-    {"collection_fails", kInvalid, "NN", {{"get_StaticPortMappingCollection", F}}},
-    {"collection_null", kInvalid, "NN", {{"get_StaticPortMappingCollection", Null}}},
-    {"add_mapping_fails", kInvalid, "NTNU", {{"Add ", F}}},
-    {"add_mapping_null", kInvalid, "NTNU", {{"Add ", Null}}},
-    {"create_manager_fails", kAdmin, "NTNU", {{"CoCreateInstance NetFwMgr", F}}},
-    {"policy_fails", kAdmin, "NTNU", {{"get_LocalPolicy", F}}},
-    {"policy_null", kAdmin, "NTNU", {{"get_LocalPolicy", Null}}},
-    {"profile_fails", kAdmin, "NTNU", {{"get_CurrentProfile", F}}},
-    {"open_ports_fails", kNotOpened, "NTNU", {{"get_GloballyOpenPorts", F}}},
-    {"lookup_fails", kOk, "NTtNUu", {{"Item", F}}},
-    {"create_entry_fails", kNotOpened, "NTNU", {{"CoCreateInstance NetFwOpenPort", F}}},
-    {"create_entry_null", kNotOpened, "NTNU", {{"CoCreateInstance NetFwOpenPort", Null}}},
-    {"put_port_fails", kNotOpened, "NTNU", {{"put_Port", F}}},
-    {"put_protocol_fails", kNotOpened, "NTNU", {{"put_Protocol", F}}},
-    {"put_name_fails", kNotOpened, "NTNU", {{"put_Name", F}}},
-    {"add_entry_fails", kNotOpened, "NTtNUu", {{"OpenPorts.Add", F}}},
+    {"tcp_refused_udp_made", kInvalid, "FNTNUu", {{"Add TCP", F}}},
+    {"udp_refused_tcp_made", kInvalid, "FNTtNU", {{"Add UDP", F}}},
+    {"tcp_not_let_in_udp_let_in", kNotOpened, "FNTtNUu", {{"OpenPorts.Add TCP", F}}},
+    {"udp_not_let_in", kNotOpened, "FNTtNUu", {{"OpenPorts.Add UDP", F}}},
+    {"tcp_refused_udp_not_let_in", kNotOpened, "FNTNUu", {{"Add TCP", F}, {"OpenPorts.Add UDP", F}}},
+    {"firewall_off", kOk, "FNTNU", {{"get_FirewallEnabled", Null}}},
+    {"firewall_state_unread", kOk, "FNTNU", {{"get_FirewallEnabled", F}}},
+    {"entry_there", kOk, "FNTNUu", {}, Command(L"8080"), TcpEntryThere},
+    {"disabled_entry_there", kOk, "FNTtNUu", {{"get_Enabled", Null}}, Command(L"8080"), TcpEntryThere},
+    {"entry_state_unread", kNotOpened, "FNTNUu", {{"get_Enabled", F}}, Command(L"8080"), TcpEntryThere},
+    {"create_nat_fails", kInvalid, "FNN", {{"CoCreateInstance UPnPNAT", F}}},
+    {"create_nat_null", kInvalid, "FNN", {{"CoCreateInstance UPnPNAT", Null}}},
+    {"collection_fails", kInvalid, "FNN", {{"get_StaticPortMappingCollection", F}}},
+    {"collection_null", kInvalid, "FNN", {{"get_StaticPortMappingCollection", Null}}},
+    {"add_mapping_fails", kInvalid, "FNTNU", {{"Add ", F}}},
+    {"add_mapping_null", kInvalid, "FNTNU", {{"Add ", Null}}},
+    {"create_manager_fails", kAdmin, "FNTNU", {{"CoCreateInstance NetFwMgr", F}}},
+    {"policy_fails", kAdmin, "FNTNU", {{"get_LocalPolicy", F}}},
+    {"policy_null", kAdmin, "FNTNU", {{"get_LocalPolicy", Null}}},
+    {"profile_fails", kAdmin, "FNTNU", {{"get_CurrentProfile", F}}},
+    {"open_ports_fails", kNotOpened, "FNTNU", {{"get_GloballyOpenPorts", F}}},
+    {"lookup_fails", kOk, "FNTtNUu", {{"Item", F}}},
+    {"create_entry_fails", kNotOpened, "FNTNU", {{"CoCreateInstance NetFwOpenPort", F}}},
+    {"create_entry_null", kNotOpened, "FNTNU", {{"CoCreateInstance NetFwOpenPort", Null}}},
+    {"put_port_fails", kNotOpened, "FNTNU", {{"put_Port", F}}},
+    {"put_protocol_fails", kNotOpened, "FNTNU", {{"put_Protocol", F}}},
+    {"put_name_fails", kNotOpened, "FNTNU", {{"put_Name", F}}},
+    {"add_entry_fails", kNotOpened, "FNTtNUu", {{"OpenPorts.Add", F}}},
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -100,12 +100,14 @@ protected:
         EXPECT_EQ(comrt::LiveObjectCount(), 0) << "COM objects left alive";
         EXPECT_EQ(comrt::LiveStringCount(), 0) << "BSTRs left unfreed";
     }
-    // N: NAT object made; T/U: mapping asked, t/u: firewall entry added, each as the command says.
+    // F: firewall manager made, N: NAT object made; T/U: mapping asked, t/u: firewall entry
+    // added, each as the command says.
     std::string Trace(const std::vector<std::wstring>& command) const
     {
         const std::string port = command.size() < 3 ? "" : std::to_string(std::wcstol(command[2].c_str(), nullptr, 10));
         std::string letters;
         for (const std::string& call : platform.calls) {
+            if (call == "CoCreateInstance NetFwMgr") letters += 'F';
             if (call == "CoCreateInstance UPnPNAT") letters += 'N';
             for (const std::string protocol : {"TCP", "UDP"}) {
                 const std::string name = " 'HLMX " + port + " " + protocol + "'";
