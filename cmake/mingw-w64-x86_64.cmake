@@ -26,6 +26,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every program stands alone: no mingw runtime DLLs to ship beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Tests and test discovery start the programs through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,85 +1,65 @@
 #!/usr/bin/env bash
-# Kavro.exe under Wine, black box: the Windows text-mode files, the address capture
-# through the command shell and ipconfig, and the dispatch on the command word.
-# usage: kavro_exe_test.sh CASE KAVRO_EXE
+# Kavro.exe under Wine, black box, run as the window runs it: no arguments, in a
+# folder holding the command file, the result file compared byte for byte.
+# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP [VARNETH_EXE]
 set -euo pipefail
-case_name=$1 KAVRO=$2
+case_name=$1 KAVRO=$2 lab=$3
+shift 3
 . "$(dirname "$0")/wine_test_lib.sh"
 
-# The capture file, where the module's %TEMP% and GetTempPathA both point.
-capture_file() {
-  local temp
-  temp=$(cd "$work" && wine cmd /c 'echo %TEMP%' </dev/null | tr -d '\r')
-  winepath -u "$temp\\ip_c.tmp" 2>/dev/null
+# expect COMMAND RESULT [SHELL_PREFIX]: one run ("-": no command file); log.txt then
+# holds RESULT. With a prefix, the run goes through the command shell after it.
+expect() {
+  rm -f "$work/log.txt" "$work/kavro.cmd"
+  [ "$1" = - ] || printf '%s' "$1" >"$work/kavro.cmd"
+  (cd "$work" && if [ -n "${3:-}" ]; then wine cmd /c "$3$(winepath -w "$KAVRO")"; else wine "$KAVRO"; fi) \
+    </dev/null >"$work/console.txt" 2>&1 || fail "wine Kavro.exe exited with $?"
+  expect_bytes "$work/log.txt" "$2" "after ${1@Q}"
 }
 
-no_command_file() {
-  local capture; capture=$(capture_file)
-  rm -f "$capture"
-  run_kavro
-  expect_result $'1\r\n'
-  # The address capture ran first all the same: ipconfig's CR LF report.
-  [ -f "$capture" ] || fail "no capture file at $capture"
-  grep -q $'^    IPv4 address[ .]*: 127.0.0.1\r$' "$capture" || fail "capture is not ipconfig's report: $(cat -A "$capture")"
-}
-
-# Addresses of this namespace as ip lists them, in interface order, loopback first.
-namespace_addresses() { ip -4 -o addr show | awk '{sub(/\/.*/, "", $4); print $4}'; }
-
-getips_lists_the_namespace_addresses() {
-  [ "$(id -u)" -eq 0 ] || skip "needs root to add test interfaces"
-  # Interfaces of our own beside whatever the namespace has: two addresses on one,
-  # a third on the other. Deleting one end removes the pair.
-  ip link add kwtest0 type veth peer name kwtest1
-  cleanup_steps+=("ip link del kwtest0")
-  ip addr add 10.9.0.1/24 dev kwtest0
-  ip addr add 10.9.0.7/24 dev kwtest0
-  ip addr add 10.9.1.1/24 dev kwtest1
-  ip link set kwtest0 up
-  ip link set kwtest1 up
-  local expected; expected=$(namespace_addresses | crlf_lines)$'\n'
-  grep -q '^10\.9\.0\.7' <<<"$expected" || fail "test interfaces missing from ip's list"
-
-  local command
-  # As the window writes it, then with lines after the command, then without a line end.
-  for command in $'getips\r\n' $'getips\r\nkavro\r\n10.77.0.2\r\n' 'getips'; do
-    rm -f "$work/log.txt"
-    command_file "$command"
-    run_kavro
-    expect_result "$expected" "getips from ${command@Q}"
-    [ ! -s "$work/console.txt" ] || fail "getips printed: $(cat "$work/console.txt")"
+# Each program carries an icon group (resource type 14) and, where the loader looks
+# (type 24, number 1), a manifest that runs it with the caller's rights.
+resources() {
+  local objdump=$1 program table; shift
+  for program in "$KAVRO" "$@"; do
+    table=$("$objdump" -p "$program" | grep -A2 -E '^[0-9a-f]+   Entry: ID: 0x0000(0e|18),')
+    grep -q 'ID: 0x00000e,' <<<"$table" || fail "$program: no icon group"
+    grep -A2 'ID: 0x000018,' <<<"$table" | grep -q '     Entry: ID: 0x000001,' || fail "$program: no manifest"
+    grep -aq 'level="asInvoker"' "$program" || fail "$program: the manifest asks for other rights"
   done
 }
 
-# A capture that fails is "ERROR", never an earlier run's addresses: ipconfig not on
-# the PATH (the shell still makes an empty file), or a capture left read-only that
-# neither ipconfig nor the module can replace.
-failed_capture_answers_error() {
-  local capture kavro_w; capture=$(capture_file); kavro_w=$(winepath -w "$KAVRO")
-  cleanup_steps+=("chmod u+w '$capture'; rm -f '$capture'")
-  command_file $'getips\r\n'
-  printf '    IPv4 address. . . . . . . . . . . : 6.6.6.6\r\n' >"$capture"
-  rm -f "$work/log.txt"
-  (cd "$work" && wine cmd /c "set PATH=C:\\nowhere&& $kavro_w" >"$work/console.txt" 2>&1 </dev/null) ||
-    fail "wine Kavro.exe exited with $?"
-  expect_result $'ERROR\r\n' "without ipconfig"
+exchange() {
+  local addresses command capture
+  # Wine's ipconfig lists the namespace's addresses, loopback first, as ip does.
+  addresses=$(ip -4 -o addr show | awk '{sub(/\/.*/, "", $4); printf "%s\r\n", $4}')$'\n'
+  capture=$(winepath -u "$(cd "$work" && wine cmd /c 'echo %TEMP%' </dev/null | tr -d '\r')\\ip_c.tmp")
+  expect - $'1\r\n'
+  for command in $'getips\r\n' $'getips\r\nkavro\r\n10.77.0.2\r\n' getips; do expect "$command" "$addresses"; done
+  # A capture that fails is ERROR, never an earlier run's addresses: no ipconfig on
+  # the PATH, or an earlier capture left read-only, which cannot be replaced.
+  expect $'getips\r\n' $'ERROR\r\n' 'set PATH=C:\nowhere&& '
   printf '    IPv4 address. . . . . . . . . . . : 6.6.6.6\r\n' >"$capture"
   chmod a-w "$capture"
-  rm -f "$work/log.txt"
-  run_kavro
-  expect_result $'ERROR\r\n' "with a read-only earlier capture"
+  cleanup_steps+=("rm -f '$capture'")
+  expect $'getips\r\n' $'ERROR\r\n'
 }
 
-unknown_command_keeps_the_result() {
-  local command
-  # Not the command word exactly: no result is written, the earlier one stays.
-  for command in $'GETIPS\r\n' $'getips \r\n' $' kavro\r\n' $'\r\n' ''; do
-    printf 'earlier\r\n' >"$work/log.txt"
-    command_file "$command"
-    run_kavro
-    expect_result $'earlier\r\n' "after ${command@Q}"
+# Through Wine's NAT object on the lab's miniupnpd, which refuses port 6666.
+forward() {
+  in_lab
+  local fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) row port tcp udp result held
+  for row in "$fresh|TRUE|TRUE|0|TCP UDP" "6666|TRUE|TRUE|Invalid IP|" "70000|TRUE|FALSE|Invalid IP|"; do
+    IFS='|' read -r port tcp udp result held <<<"$row"
+    expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n' "$result"$'\r\n'
+    expect_held "$port" "$held"
   done
+  expect_held 4464 ""   # 70000 as a 16-bit port
+  # No gateway answers: the lab's network stays, its UPnP daemon stops for this run.
+  cleanup_steps+=("'$lab' start-daemon")
+  "$lab" stop-daemon
+  expect "kavro"$'\r\n10.77.0.2\r\n'"$((fresh + 1))"$'\r\nTRUE\r\nTRUE\r\n' $'Invalid IP\r\n'
 }
 
-"$case_name"
+"$case_name" "$@"
 echo "ok: $case_name"

@@ -1,7 +1,4 @@
-# Shared by the Wine black-box tests: run Kavro.exe as the window runs it (no
-# arguments, in a directory that holds the two files) and compare exact bytes.
-# Sourced, with KAVRO set to the program's path.
-
+# Shared by the Wine black-box tests; sourced, with lab set to the lab script.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 skip() { echo "SKIP: $*"; exit 77; }
 
@@ -16,17 +13,11 @@ cleanup_steps=("rm -rf '$work'")
 cleanup() { local step; for step in "${cleanup_steps[@]}"; do eval "$step" || true; done; }
 trap cleanup EXIT
 
-# run_kavro: one module run in $work; sets elapsed_ms and keeps its console output.
-run_kavro() {
-  local start end
-  start=$(date +%s%N)
-  (cd "$work" && wine "$KAVRO" >"$work/console.txt" 2>&1 </dev/null) || fail "wine Kavro.exe exited with $?"
-  end=$(date +%s%N)
-  elapsed_ms=$(( (end - start) / 1000000 ))
+# in_lab: skips unless this is the gateway lab's client namespace, 10.77.0.2.
+in_lab() {
+  [ "$(ip netns identify $$ 2>/dev/null)" = "$("$lab" ns lan)" ] || skip "not in the gateway lab's client namespace"
+  command -v upnpc >/dev/null || skip "upnpc (miniupnpc) is not installed"
 }
-
-# command_file BYTES: the command file as the window writes it.
-command_file() { printf '%s' "$1" >"$work/kavro.cmd"; }
 
 # expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
 expect_bytes() {
@@ -36,8 +27,14 @@ expect_bytes() {
   [ "$actual" = "$expected" ] || fail "${3:-$1}: expected bytes$(printf '\n%s' "$expected")"$'\n'"got$(printf '\n%s' "$actual")"
 }
 
-# expect_result BYTES [WHAT]: log.txt holds exactly these bytes.
-expect_result() { expect_bytes "$work/log.txt" "$1" "${2:-log.txt}"; }
-
-# crlf_lines: stdin's lines with CR LF line ends, as the module's text mode writes them.
-crlf_lines() { sed 's/$/\r/'; }
+# expect_held PORT PROTOCOLS: the gateway maps exactly these protocols of PORT, to the client.
+expect_held() {
+  local listing protocol; listing=$(upnpc -l 2>&1) || fail "upnpc -l failed: $listing"
+  for protocol in TCP UDP; do
+    if [[ " $2 " == *" $protocol "* ]]; then
+      grep -qE "$protocol +$1->10\.77\.0\.2:$1 " <<<"$listing" || fail "gateway lacks $protocol $1:"$'\n'"$listing"
+    else
+      ! grep -qE "$protocol +$1->" <<<"$listing" || fail "gateway holds $protocol $1:"$'\n'"$listing"
+    fi
+  done
+}
