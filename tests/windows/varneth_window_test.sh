@@ -20,14 +20,15 @@ mkdir "$program" "$start"
 cp "$VARNETH" "$KAVRO" "$(dirname "$VARNETH")"/*.ico "$program"
 start_folder_untouched() { expect_bytes "$start/kavro.cmd" $'mine\r\n' && expect_bytes "$start/log.txt" $'mine\r\n'; }
 
-# wait_window NAME: the id of the visible window with exactly this title, within 20 s.
+# wait_window NAME: the id of the visible window with exactly this title, within 45 s
+# (Wine starts a program slowly when the machine is busy).
 wait_window() {
   local id i
-  for i in $(seq 100); do
+  for i in $(seq 225); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return; }
     sleep 0.2
   done
-  fail "no window \"$1\""
+  fail "no window \"$1\"; the program wrote: $(cat "$work/window.txt")"
 }
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
