@@ -14,7 +14,7 @@ expect() {
   [ "$1" = - ] || printf '%s' "$1" >"$work/kavro.cmd"
   (cd "$work" && if [ -n "${3:-}" ]; then wine cmd /c "$3$(winepath -w "$KAVRO")"; else wine "$KAVRO"; fi) \
     </dev/null >"$work/console.txt" 2>&1 || fail "wine Kavro.exe exited with $?"
-  expect_bytes "$work/log.txt" "$2" "after ${1@Q}"
+  expect_bytes "$work/log.txt" "$2" "after ${1@Q}${3:+ through \"$3\"}"
 }
 
 # Each program carries an icon group (resource type 14) and, where the loader looks
