@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """A UPnP Internet gateway's SSDP and HTTP sides (and with --port-control, PCP or NAT-PMP on
 UDP 5351), well-behaved or bad in one chosen way, in place of the lab's miniupnpd; only ever
-run inside a lab namespace. Prints "ready" once it listens; --log gets one JSON object a
-request heard: {"from": address, "action": "SSDP", "GET" or the SOAP action}.
+run inside a lab namespace. Prints "ready" once it listens; --log gets a line a request
+heard: SSDP, GET or the SOAP action.
 
 Modes: good; silent (takes the connection, never answers); slow-add (AddPortMapping's
 answer a byte every half second); endless-description; not-held (says yes, holds nothing);
@@ -10,13 +10,7 @@ held-for-other (read back as 10.77.0.3's); ssdp-flood (a multicast search is ans
 flood of answers from the WAN side, 10.78.0.1, for 15 s). --map-answer bends the answers
 to PCP and NAT-PMP mapping requests: wrong-nonce (PCP), wrong-opcode.
 """
-import argparse
-import json
-import re
-import socket
-import struct
-import threading
-import time
+import argparse, re, socket, struct, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 IGD = "urn:schemas-upnp-org:device:InternetGatewayDevice:1"
@@ -39,10 +33,10 @@ FAULT = ("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faults
 ARGS, MAPPINGS, LOCK = None, {}, threading.Lock()
 
 
-def log(sender, action):
+def log(action):
     if ARGS.log:
         with LOCK, open(ARGS.log, "a") as file:
-            file.write(json.dumps({"from": sender, "action": action}) + "\n")
+            file.write(action + "\n")
 
 
 def soap(action, arguments):
@@ -75,7 +69,7 @@ class Http(BaseHTTPRequestHandler):
             pass
 
     def do_GET(self):
-        log(self.client_address[0], "GET")
+        log("GET")
         body = DESCRIPTION.format(SERVICE.format("WANIPConnection", ARGS.control_url)).encode()
         if ARGS.mode == "endless-description":   # no length, and no end
             self.send(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body[:body.index(b"<specVersion>")])
@@ -86,7 +80,7 @@ class Http(BaseHTTPRequestHandler):
     def do_POST(self):
         action = self.headers.get("SOAPAction", "").strip('"').rpartition("#")[2]
         body = self.rfile.read(int(self.headers.get("Content-Length", 0))).decode(errors="replace")
-        log(self.client_address[0], action)
+        log(action)
         status, answer = soap(action, dict(re.findall(r"<(New\w+)>([^<]*)</\1>", body)))
         self.reply(status, answer.encode(), slow=action == "AddPortMapping" and ARGS.mode == "slow-add")
 
@@ -123,7 +117,7 @@ def answer_ssdp(listener, sender):
         text = datagram.decode(errors="replace")
         if not text.startswith("M-SEARCH"):
             continue
-        log(peer[0], "SSDP")
+        log("SSDP")
         if ARGS.mode == "ssdp-flood":
             if re.search(r"^HOST:\s*239\.255\.255\.250", text, re.M | re.I):
                 threading.Thread(target=flood, args=(peer,), daemon=True).start()
@@ -141,7 +135,8 @@ def port_control(request):
     if version == 0 and ARGS.port_control != "natpmp":
         return None
     if opcode == 0:   # PCP's ANNOUNCE, NAT-PMP's external address
-        return bytes([2, 0x80] + [0] * 6) + EPOCH + bytes(12) if version else bytes([0, 0x80, 0, 0]) + EPOCH + socket.inet_aton(EXTERNAL)
+        return (bytes([2, 0x80] + [0] * 6) + EPOCH + bytes(12) if version
+                else bytes([0, 0x80, 0, 0]) + EPOCH + socket.inet_aton(EXTERNAL))
     if version == 2 and opcode == 1 and len(request) >= 60:
         lifetime, nonce = struct.unpack("!I", request[4:8])[0], request[24:36]
         nonce = bytes(b ^ 0xFF for b in nonce) if bent == "wrong-nonce" else nonce
