@@ -46,10 +46,7 @@ class Row:
     memcheck: bool = False      # under valgrind memcheck
 
 
-def forward(tcp=True, udp=True):
-    return f"kavro\r\n{CLIENT}\r\n{{port}}\r\n{'TRUE' if tcp else 'FALSE'}\r\n{'TRUE' if udp else 'FALSE'}\r\n"
-
-
+FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 GETIPS = "getips\r\n"
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
@@ -62,7 +59,6 @@ INTERFACES = ("ip link add k-down type veth peer name k-down1; ip addr add 10.9.
               "ip link add k-nocarrier type veth peer name k-peer; ip addr add 10.9.2.1/24 dev k-nocarrier; "
               "ip link add k-up type veth peer name k-up1; ip addr add 10.9.3.1/24 dev k-up; "
               "for i in k-nocarrier k-up k-up1; do ip link set $i up; done")
-FAKE_PORT_CONTROL = "--no-ssdp --port-control"
 
 ROWS = [
     *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none", seconds=5,
@@ -79,15 +75,15 @@ ROWS = [
     Row("getips: another user's file where the capture was", GETIPS, [CLIENT], gateway="none", user="nobody",
         setup=VICTIM + "; cp $W/victim $W/tmp/ip_c.tmp; chown daemon $W/tmp/ip_c.tmp",
         after="cmp $W/tmp/ip_c.tmp $W/victim.was && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
-    Row("TCP and UDP under memcheck", forward(), ["0"], held="TCP UDP", memcheck=True, seconds=30),
-    Row("UPnP and PCP on: UPnP wins", forward(), ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2),
-    Row("UPnP off: PCP", forward(), ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
+    Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30),
+    Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2),
+    Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
         stderr=("answered (PCP)", "for 1 day (lease 86400 s)")),
-    Row("UPnP off, PCP dropped: NAT-PMP", forward(), ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
+    Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 7 days"), seconds=2),
-    Row("a LAN host that is not the gateway answers on 5351", forward(), gateway="none", sprayed=True,
+    Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True,
         stderr="No Internet gateway answered", seconds=2),
-    *[Row(f"fake: {name}", forward(), result, gateway, **more) for name, result, gateway, more in (
+    *[Row(f"fake: {name}", FORWARD, result, gateway, **more) for name, result, gateway, more in (
         ("well-behaved", ["0"], "", {"asked": 2}),
         ("not held", None, "--mode not-held", {"stderr": "714"}),
         ("held for another client", None, "--mode held-for-other", {}),
@@ -97,16 +93,16 @@ ROWS = [
         ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c", {"outside": True}),
         ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0}),
         ("on the client's own loopback", None, "--ssdp-from 127.0.0.1", {"fake_on": "lan"}),
-        ("PCP", ["0"], f"{FAKE_PORT_CONTROL} pcp", {"stderr": "answered (PCP)"}),
-        *[(f"{protocol}, {answer}", None, f"{FAKE_PORT_CONTROL} {protocol} --map-answer {answer}",
+        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)"}),
+        *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}",
            {"stderr": "did not answer"}) for protocol, answer in (("pcp", "wrong-nonce"), ("pcp", "wrong-opcode"),
                                                                    ("natpmp", "wrong-opcode"))])],
-    Row("ufw", forward(), ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
-    Row("ufw: an administrator's deny comes first", forward(), [NOT_OPENED], firewall="ufw", held="TCP UDP",
+    Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
+    Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
-    Row("ufw: a user polkit allows, through the helper", forward(), ["0"], firewall="ufw", user="kavro-allowed",
+    Row("ufw: a user polkit allows, through the helper", FORWARD, ["0"], firewall="ufw", user="kavro-allowed",
         held="TCP UDP", opened="tcp udp", stderr="The firewall now lets TCP {port} in"),
-    Row("firewalld: the interface's own zone, also permanently", forward(), ["0"], firewall="firewalld",
+    Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port}"),
 ]
@@ -117,24 +113,18 @@ def lab(*args, **kwargs):
 
 
 class Fake:
-    """fake_gateway.py in a lab namespace, logging what it is asked."""
+    """fake_gateway.py in a lab namespace; stop() gives what it was asked."""
 
     def __init__(self, role, options):
-        self.log = tempfile.NamedTemporaryFile(prefix="kavro-fake.", delete=False).name
         address = {"gw": "10.77.0.1", "lan": CLIENT, "wan": WAN_PEER}[role]
-        self.process = subprocess.Popen([LAB, "exec", role, sys.executable, FAKE, "--address", address, "--log",
-                                         self.log, *options.split()], stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([LAB, "exec", role, sys.executable, FAKE, "--address", address,
+                                         *options.split()], stdout=subprocess.PIPE, text=True)
         if self.process.stdout.readline().strip() != "ready":
             raise RuntimeError(f"fake gateway did not start in {role}")
 
-    def requests(self):
-        with open(self.log) as log:
-            return log.read().split()
-
     def stop(self):
         self.process.terminate()
-        self.process.wait(timeout=10)
-        os.unlink(self.log)
+        return self.process.communicate(timeout=10)[0].split()
 
 
 def held(port):
@@ -240,7 +230,7 @@ def run(row, kavro, port, work):
 
 def check(row, kavro, port):
     gateway = Fake(row.fake_on, row.gateway) if row.gateway.split()[:1] not in (["miniupnpd"], ["none"]) else None
-    outside = Fake("wan", "--no-ssdp") if row.outside else None
+    outside = Fake("wan", "") if row.outside else None
     if row.drop is not None:
         lab("exec", "gw", "nft", "add table inet drop_5351; add chain inet drop_5351 input "
             f"{{ type filter hook input priority -10; }}; add rule inet drop_5351 input udp dport 5351 {row.drop} drop")
@@ -248,17 +238,18 @@ def check(row, kavro, port):
     try:
         with tempfile.TemporaryDirectory(prefix="kavro-e2e.") as work:
             problems, seen = run(row, kavro, port, work)
-        checks = [(held(port) == {p: CLIENT for p in row.held.split()}, f"held {row.held}"),
-                  (opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
-                  (row.asked is None or gateway.requests().count("AddPortMapping") == row.asked, f"{row.asked} asked"),
-                  (not outside or not outside.requests(), "nothing sent outside the subnet"),
-                  (not sprayer or sprayer.reaches, "the forged answers reach the client's ports")]
-        problems += [what for passed, what in checks if not passed]
     finally:
-        for each in filter(None, (gateway, outside, sprayer)):
-            each.stop()
+        asked, sent_outside = [each.stop() if each else [] for each in (gateway, outside)]
+        if sprayer:
+            sprayer.stop()
         if row.drop is not None:
             lab("exec", "gw", "nft", "delete", "table", "inet", "drop_5351")
+    checks = [(held(port) == {p: CLIENT for p in row.held.split()}, f"held {row.held}"),
+              (opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
+              (row.asked is None or asked.count("AddPortMapping") == row.asked, f"{row.asked} asked"),
+              (not sent_outside, "nothing sent outside the subnet"),
+              (not sprayer or sprayer.reaches, "the forged answers reach the client's ports")]
+    problems += [what for passed, what in checks if not passed]
     print(("ok   " if not problems else "FAIL ") + row.name + (f": {problems}\n     {seen}" if problems else ""),
           flush=True)
     return not problems

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """A UPnP Internet gateway's SSDP and HTTP sides (and with --port-control, PCP or NAT-PMP on
-UDP 5351), well-behaved or bad in one chosen way, in place of the lab's miniupnpd; only ever
-run inside a lab namespace. Prints "ready" once it listens; --log gets a line a request
-heard: SSDP, GET or the SOAP action.
+UDP 5351 and no SSDP), well-behaved or bad in one chosen way, in place of the lab's
+miniupnpd; only ever run inside a lab namespace. Prints "ready" once it listens, then a
+line a request heard: SSDP, GET or the SOAP action.
 
 Modes: good; silent (takes the connection, never answers); slow-add (AddPortMapping's
 answer a byte every half second); endless-description; not-held (says yes, holds nothing);
@@ -34,9 +34,8 @@ ARGS, MAPPINGS, LOCK = None, {}, threading.Lock()
 
 
 def log(action):
-    if ARGS.log:
-        with LOCK, open(ARGS.log, "a") as file:
-            file.write(action + "\n")
+    with LOCK:
+        print(action, flush=True)
 
 
 def soap(action, arguments):
@@ -164,14 +163,12 @@ def main():
     parser.add_argument("--ssdp-from", help="the address SSDP answers leave from (default --address)")
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
-    parser.add_argument("--no-ssdp", action="store_true")
     parser.add_argument("--port-control", choices=("pcp", "natpmp"))
     parser.add_argument("--map-answer", choices=("good", "wrong-nonce", "wrong-opcode"), default="good")
-    parser.add_argument("--log")
     ARGS = parser.parse_args()
     ARGS.location = ARGS.location or f"http://{ARGS.ssdp_from or ARGS.address}:5000/rootDesc.xml"
     server = ThreadingHTTPServer(("", 5000), Http)
-    if not ARGS.no_ssdp:
+    if not ARGS.port_control:
         listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         listener.bind(("", 1900))
         listener.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP,

@@ -10,9 +10,7 @@ BUILD=$(realpath "$1")
 failed=0
 check() { local name=$1; shift; if "$@" >/dev/null 2>&1; then echo "ok   $name"; else echo "FAIL $name"; failed=1; fi; }
 
-for tool in cpack dpkg-deb; do
-  command -v $tool >/dev/null || { echo "skip: $tool is missing"; exit 77; }
-done
+command -v cpack >/dev/null && command -v dpkg-deb >/dev/null || { echo "skip: cpack or dpkg-deb is missing"; exit 77; }
 work=$(mktemp -d /tmp/varneth-package.XXXXXX) window=
 trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$work"' EXIT
 
