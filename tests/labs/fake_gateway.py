@@ -1,14 +1,12 @@
 #!/usr/bin/env python3
-"""A UPnP Internet gateway's SSDP and HTTP sides (and with --port-control, PCP or NAT-PMP on
-UDP 5351 and no SSDP), well-behaved or bad in one chosen way, in place of the lab's
-miniupnpd; only ever run inside a lab namespace. Prints "ready" once it listens, then a
-line a request heard: SSDP, GET or the SOAP action.
-
-Modes: good; silent (takes the connection, never answers); slow-add (AddPortMapping's
-answer a byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); ssdp-flood (a multicast search is answered by a
-flood of answers from the WAN side, 10.78.0.1, for 15 s). --map-answer bends the answers
-to PCP and NAT-PMP mapping requests: wrong-nonce (PCP), wrong-opcode.
+"""A UPnP Internet gateway's SSDP and HTTP sides (with --port-control: PCP or NAT-PMP on UDP
+5351, no SSDP), well-behaved or bad in one chosen way, in place of the lab's miniupnpd, only
+inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
+each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
+byte every half second); endless-description; not-held (says yes, holds nothing);
+held-for-other (read back as 10.77.0.3's); ssdp-flood (answers a multicast search with a
+flood from the WAN side, 10.78.0.1, for 15 s). --map-answer bends PCP and NAT-PMP mapping
+answers: wrong-nonce (PCP), wrong-opcode.
 """
 import argparse, re, socket, struct, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -71,9 +69,9 @@ class Http(BaseHTTPRequestHandler):
         log("GET")
         body = DESCRIPTION.format(SERVICE.format("WANIPConnection", ARGS.control_url)).encode()
         if ARGS.mode == "endless-description":   # no length, and no end
-            self.send(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body[:body.index(b"<specVersion>")])
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body[:body.index(b"<specVersion>")])
             while True:
-                self.send(b"<!-- " + b"x" * 65536 + b" -->\n")
+                self.wfile.write(b"<!-- " + b"x" * 65536 + b" -->\n")
         self.reply("200 OK", body)
 
     def do_POST(self):
@@ -87,11 +85,8 @@ class Http(BaseHTTPRequestHandler):
         data = (f"HTTP/1.1 {status}\r\nContent-Type: text/xml\r\nContent-Length: {len(body)}\r\n"
                 "Connection: close\r\n\r\n").encode() + body
         for piece in ([data[i:i + 1] for i in range(len(data))] if slow else [data]):
-            self.send(piece)
+            self.wfile.write(piece)
             time.sleep(0.5 * slow)
-
-    def send(self, data):
-        self.wfile.write(data)
 
     def log_message(self, *args):
         pass
