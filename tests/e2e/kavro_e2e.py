@@ -52,11 +52,13 @@ SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
 SECRET_KEPT = "[ \"$(cat $W/away/secret)\" = getips ] && [ \"$(ls $W/away)\" = secret ]"
 # At $TMPDIR/ip_c.tmp, planted by another user: a victim file of ours must stay as it was.
 VICTIM = "printf '   IPv4 Address. . . : 6.6.6.6\\n' | tee $W/victim >$W/victim.was; chmod 1777 $W/tmp"
-# Left out of the address list: an interface that is down, one up without a carrier.
+# Left out of the address list: an interface that is down, one up without a carrier (the
+# kernel may report a new link running a moment late).
 INTERFACES = ("ip link add k-down type veth peer name k-down1; ip addr add 10.9.1.1/24 dev k-down; "
               "ip link add k-nocarrier type veth peer name k-peer; ip addr add 10.9.2.1/24 dev k-nocarrier; "
               "ip link add k-up type veth peer name k-up1; ip addr add 10.9.3.1/24 dev k-up; "
-              "for i in k-nocarrier k-up k-up1; do ip link set $i up; done")
+              "for i in k-nocarrier k-up k-up1; do ip link set $i up; done; "
+              "for i in $(seq 50); do grep -qx up /sys/class/net/k-up/operstate && break; sleep 0.1; done")
 
 ROWS = [
     *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none", seconds=5,
