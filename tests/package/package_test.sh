@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The .deb as a user gets it: built by CPack, checked by lintian, unpacked into a
-# throw-away root and run from there: the installed Kavro's getips, and the window
-# started by its menu entry's Exec line as a user who may not write the program
-# directory, so it meets the module in a folder of its own.
+# The .deb as a user gets it: built by CPack, checked by lintian and the desktop
+# validators, unpacked into a throw-away root and run from there: the installed Kavro's
+# getips, and the window started by its menu entry's Exec line as a user who may not
+# write the program directory, so it meets the module in a folder of its own.
 #
 #   package_test.sh BUILD_DIR
 set -uo pipefail
@@ -22,6 +22,8 @@ if command -v lintian >/dev/null; then
 fi
 root=$work/root lib=$work/root/usr/lib/varneth
 dpkg-deb -x "$deb" "$root"
+check "desktop-file-validate takes the menu entry" desktop-file-validate "$root/usr/share/applications/org.varneth.Varneth.desktop"
+check "appstreamcli takes the metainfo" appstreamcli validate --no-net "$root/usr/share/metainfo/org.varneth.Varneth.metainfo.xml"
 check "the helper's action names the installed helper" \
   grep -q '>/usr/lib/varneth/kavro-ufw-allow<' "$root/usr/share/polkit-1/actions/org.varneth.kavro.ufw-allow.policy"
 
