@@ -1,40 +1,28 @@
-// A probe of the window beside the stand-in module, started from another directory:
-// what only a whole program shows, its exit code after an ERROR answer or in a program
-// directory its user cannot write, and the user's own files in the start directory.
+// The whole program started from another directory beside the stand-in: its exit status
+// after an ERROR answer, and where it meets the module, never among the start directory's
+// files; and the user's own exchange directory it falls back on.
 
+#include "exchange_directory.h"
+#include "mainwindow.h"
 #include "window_test_support.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
+#include <QScopeGuard>
 #include <QTest>
 
-#include <optional>
-
-#ifdef Q_OS_UNIX
+#include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
-// The command prefix that runs a program as a user whom file permissions bind:
-// empty when this user is no root; nothing without setpriv or POSIX permissions.
-std::optional<QStringList> unprivilegedUser()
+// Root may write any directory: the program then runs as nobody.
+const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+const char *const own[] = {"kavro.cmd", "log.txt"};
+
+bool setMode(const QString &path, mode_t mode)
 {
-#ifdef Q_OS_UNIX
-    if (::geteuid() != 0)
-        return QStringList();
-    // Root may change any directory; nobody may not.
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (setpriv.isEmpty())
-        return std::nullopt;
-    return QStringList{setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                       QStringLiteral("--clear-groups")};
-#else
-    return std::nullopt;
-#endif
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
 } // namespace
@@ -43,113 +31,117 @@ class StartupTest : public QObject
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir programDirectory;
-    QTemporaryDir startDirectory;
-    std::unique_ptr<StandIn> standIn;
-
-    QString program(const char *name) const { return programDirectory.filePath(QString::fromLatin1(name)); }
-
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(QFile::copy(QStringLiteral(STARTUP_PROBE), program("startup_probe")));
-    }
-
-    void init()
-    {
-        QVERIFY(StandIn::installIn(programDirectory.path()));
-        for (const char *name : {"kavro.cmd", "log.txt"}) {
-            QFile::remove(program(name));
-            QDir(program(name)).removeRecursively(); // left by a trouble
-        }
-        standIn = std::make_unique<StandIn>();
-        QVERIFY(QDir(startDirectory.path()).removeRecursively());
-        QVERIFY(QDir().mkpath(startDirectory.path()));
-    }
-
-    void cleanup()
-    {
-        QVERIFY(openToAll(programDirectory.path()) && openToAll(startDirectory.path()));
-        standIn.reset();
-    }
-
-    // The trouble meets the start-up beside the program, where an earlier success is left;
-    // with "forward" a press follows. The user's own files in the start directory stay as they are.
+    // The start directory holds the user's own log.txt and kavro.cmd.
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<Trouble>("trouble");
-        QTest::addColumn<bool>("forward");
-        QTest::addColumn<QStringList>("output");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<int>("moduleRuns");
-        const QStringList readFailed{probeLine(readFailure)};
-        const QStringList sendFailed{probeLine(sendFailure)};
-        const auto pressed = [](const QString &outcome) {
-            return QStringList{"window", probeLine(outcome), "status\t" + failedStatus};
-        };
-        const QByteArray addresses("10.0.0.5\r\n");
-        QTest::newRow("ERROR, before any window") << QByteArray("ERROR\n") << Trouble::None << false << QStringList()
-                                                  << 1 << 1;
-        QTest::newRow("read-only") << addresses << Trouble::DirectoryReadOnly << false << sendFailed << 1 << 0;
-        QTest::newRow("read-only but the command file") << addresses << Trouble::DirectoryReadOnlyButCommandFile
-                                                        << false << readFailed << 1 << 0;
-        QTest::newRow("addresses, then Forward") << addresses << Trouble::None << true
-                                                 << pressed("Port forward error: \n10.0.0.5") << 0 << 2;
+        QTest::addColumn<QString>("exchange"); // "program", or read-only with only "runtime" or "cache"
+        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "program";
+        QTest::newRow("read-only: $XDG_RUNTIME_DIR/varneth") << QByteArray("10.0.0.5\n") << "runtime";
+        QTest::newRow("read-only, no runtime folder: ~/.cache/varneth") << QByteArray("10.0.0.5\n") << "cache";
     }
 
     void startUp()
     {
         QFETCH(QByteArray, answer);
-        QFETCH(Trouble, trouble);
-        QFETCH(bool, forward);
-        QFETCH(QStringList, output);
-        QFETCH(int, exitCode);
-        QFETCH(int, moduleRuns);
-        const bool readOnly = trouble == Trouble::DirectoryReadOnly || trouble == Trouble::DirectoryReadOnlyButCommandFile;
-        const std::optional<QStringList> user = readOnly ? unprivilegedUser() : QStringList();
-        if (!user)
-            QSKIP("needs POSIX permissions and, as root, setpriv to drop the right to change any directory");
-        if (readOnly)
-            QVERIFY(standIn->openToOtherUsers() && openToAll(startDirectory.path()));
-        const QByteArray ownLog("the user's own log\n"), ownCommand("the user's own kavro.cmd\n");
-        writeFile(startDirectory.filePath(QStringLiteral("log.txt")), ownLog);
-        writeFile(startDirectory.filePath(QStringLiteral("kavro.cmd")), ownCommand);
-        const QString directory = programDirectory.path();
-        QVERIFY(standIn->arrange(directory, directory, answer, trouble));
-        QElapsedTimer clock;
-        clock.start();
-
-        const QStringList command = *user + QStringList{program("startup_probe"), forward ? "forward" : ""};
-        QProcess probe;
-        probe.setWorkingDirectory(startDirectory.path());
-        probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        // No folder of the user's own to fall back on: a read-only program directory stays
-        // the exchange directory.
+        QFETCH(QString, exchange);
+        const bool error = answer == "ERROR\n";
+        QTemporaryDir programDirectory, startDirectory, userDirectory;
+        StandIn standIn(programDirectory.path());
+        standIn.answer(answer);
+        const QString probe = programDirectory.filePath(QStringLiteral("startup_test"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), probe));
+        for (const char *name : own)
+            writeFile(startDirectory.filePath(QLatin1String(name)), QByteArray("own ") + name);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-        probe.setProcessEnvironment(environment);
-        probe.start(command.first(), command.mid(1));
-        QVERIFY(probe.waitForFinished(30000));
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(QString::fromLocal8Bit(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-                 output);
-        QCOMPARE(probe.exitCode(), exitCode);
-        const QList<ModuleRun> runs = standIn->runs();
-        QCOMPARE(runs.size(), moduleRuns);
-        if (moduleRuns)
-            QCOMPARE(runs[0].commandFile, textLines({QStringLiteral("getips")}));
-        if (readOnly)
-            QCOMPARE(fileBytes(QDir(directory).filePath(QStringLiteral("log.txt"))), QByteArray("0\r\n"));
-        QCOMPARE(QDir(startDirectory.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+        QString expected = programDirectory.path();
+        QStringList command{probe, QStringLiteral("probe")};
+        const auto restore = qScopeGuard([&] { setMode(programDirectory.path(), 0700); });
+        if (exchange != QLatin1String("program")) {
+            QVERIFY(setMode(programDirectory.path(), 0555) && setMode(standIn.file("."), 0777));
+            QCOMPARE(::chown(QFile::encodeName(userDirectory.path()).constData(), user, gid_t(-1)), 0);
+            const bool runtime = exchange == QLatin1String("runtime");
+            environment.insert(QLatin1String(runtime ? "XDG_RUNTIME_DIR" : "HOME"), userDirectory.path());
+            expected = userDirectory.filePath(QLatin1String(runtime ? "varneth" : ".cache/varneth"));
+            if (::geteuid() == 0)
+                command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
+        }
+
+        QProcess process;
+        process.setWorkingDirectory(startDirectory.path());
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(command.first(), command.mid(1));
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), error ? 1 : 0);
+        QCOMPARE(process.readAllStandardOutput(), QByteArray(error ? "" : "window\n"));
+        const QList<ModuleRun> runs = standIn.runs();
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
+        QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
+        QCOMPARE(QDir(startDirectory.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
                  QStringList({"kavro.cmd", "log.txt"}));
-        QCOMPARE(fileBytes(startDirectory.filePath(QStringLiteral("log.txt"))), ownLog);
-        QCOMPARE(fileBytes(startDirectory.filePath(QStringLiteral("kavro.cmd"))), ownCommand);
+        for (const char *name : own)
+            QCOMPARE(fileBytes(startDirectory.filePath(QLatin1String(name))), QByteArray("own ") + name);
+    }
+
+    // Entered only as this user's own, mode 0700, never through a link; made so when missing.
+    void userExchangeDirectory_data()
+    {
+        QTest::addColumn<QString>("there"); // at its name before: a mode, a link or another user's
+        QTest::addColumn<bool>("entered");
+        QTest::newRow("nothing") << "" << true;
+        QTest::newRow("our own, 0700") << "0700" << true;
+        QTest::newRow("open to the group") << "0750" << false;
+        QTest::newRow("open to others") << "0701" << false;
+        QTest::newRow("a link to our own, 0700") << "link" << false;
+        QTest::newRow("another user's, 0700") << "other" << false;
+    }
+
+    void userExchangeDirectory()
+    {
+        QFETCH(QString, there);
+        QFETCH(bool, entered);
+        if (there == QLatin1String("other") && ::geteuid() != 0)
+            QSKIP("only root can give a directory to another user");
+        QTemporaryDir parent, target;
+        const QString path = parent.filePath(QStringLiteral("varneth"));
+        const QByteArray name = QFile::encodeName(path);
+        if (there == QLatin1String("link"))
+            QVERIFY(QFile::link(target.path(), path));
+        else if (!there.isEmpty())
+            QVERIFY(::mkdir(name.constData(), 0700) == 0 && setMode(path, there == "other" ? 0700 : there.toUInt(nullptr, 8)));
+        if (there == QLatin1String("other"))
+            QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+        const QString before = QDir::currentPath();
+        const auto restore = qScopeGuard([&] { QDir::setCurrent(before); });
+
+        QCOMPARE(enterUserExchangeDirectory(parent.path()), entered);
+        QCOMPARE(QDir::currentPath(), entered ? path : before);
+        struct stat info {};
+        if (entered)
+            QVERIFY(::stat(".", &info) == 0 && (info.st_mode & 07777) == 0700 && info.st_uid == ::getuid());
     }
 };
 
-QTEST_MAIN(StartupTest)
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (application.arguments().value(1) == QLatin1String("probe")) {
+        // The program's start-up, its boxes noted and closed.
+        BoxCloser closer;
+        MainWindow window;
+        for (const ShownBox &box : closer.boxes)
+            std::printf("%s\n", qPrintable(box.text));
+        std::printf("window\n");
+        return 0;
+    }
+    StartupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "startup_test.moc"
