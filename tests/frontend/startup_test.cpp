@@ -83,8 +83,6 @@ private slots:
         QCOMPARE(runs.size(), 1);
         QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
         QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
-        QCOMPARE(QDir(startDirectory.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-                 QStringList({"kavro.cmd", "log.txt"}));
         for (const char *name : own)
             QCOMPARE(fileBytes(startDirectory.filePath(QLatin1String(name))), QByteArray("own ") + name);
     }
@@ -114,7 +112,8 @@ private slots:
         if (there == QLatin1String("link"))
             QVERIFY(QFile::link(target.path(), path));
         else if (!there.isEmpty())
-            QVERIFY(::mkdir(name.constData(), 0700) == 0 && setMode(path, there == "other" ? 0700 : there.toUInt(nullptr, 8)));
+            QVERIFY(::mkdir(name.constData(), 0700) == 0 &&
+                    setMode(path, there == QLatin1String("other") ? 0700 : there.toUInt(nullptr, 8)));
         if (there == QLatin1String("other"))
             QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
         const QString before = QDir::currentPath();

@@ -85,7 +85,8 @@ public:
     {
         connect(&timer, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes.append({box->text(), box->icon(), box->textFormat(), box->informativeText(), box->detailedText()});
+                boxes.append(
+                    {box->text(), box->icon(), box->textFormat(), box->informativeText(), box->detailedText()});
                 box->done(0);
             }
         });
