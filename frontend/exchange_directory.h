@@ -3,9 +3,6 @@
 
 #include <QString>
 
-// The name of the user's own exchange directory under $XDG_RUNTIME_DIR or ~/.cache.
-extern const char *const userExchangeName;
-
 // Makes `parent`/varneth (mode 0700) unless it is there, and makes it current, but only
 // as a directory of this user's own that nobody else may use, never through a link.
 // False when that cannot be had; the current directory is then as it was.

@@ -36,9 +36,10 @@ bool ownedByUsAlone(int fd)
            (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
-} // namespace
-
+// The user's own exchange directory under $XDG_RUNTIME_DIR or ~/.cache.
 const char *const userExchangeName = "varneth";
+
+} // namespace
 
 bool enterUserExchangeDirectory(const QString &parent)
 {
