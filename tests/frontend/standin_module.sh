@@ -2,11 +2,13 @@
 # Test-only stand-in for the module, driven through the folder $STANDIN_DIR. Each run
 # notes its process id, its directory and its command file in hex in "runs", copies
 # "answer" (when there is one) to log.txt and "errors" and "output" to its streams.
-# STANDIN_TROUBLE=link leaves log.txt as a link to "answer" instead; =linger runs on
-# for 15 s after answering; =kill ends it by SIGKILL after answering.
+# STANDIN_TROUBLE=link leaves log.txt as a link to "answer" instead, =fifo as a FIFO
+# nobody writes; =linger runs on for 15 s after answering; =kill ends it by SIGKILL.
 printf '%s\t%s\t%s\n' $$ "$(pwd -P)" "$(od -An -v -tx1 kavro.cmd 2>/dev/null | tr -d ' \n')" >>"$STANDIN_DIR/runs"
 if [ "$STANDIN_TROUBLE" = link ]; then
   ln -s "$STANDIN_DIR/answer" log.txt
+elif [ "$STANDIN_TROUBLE" = fifo ]; then
+  mkfifo log.txt
 elif [ -e "$STANDIN_DIR/answer" ]; then
   cat "$STANDIN_DIR/answer" >log.txt
 fi

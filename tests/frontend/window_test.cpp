@@ -167,6 +167,7 @@ private slots:
         QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", readFailed, 1};
         QTest::newRow("running past the wait after a 0") << Outcome{"0", "linger", readFailed, 1};
         QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", readFailed, 1};
+        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", readFailed, 1};
         QTest::newRow("kavro.cmd planted as a link") << Outcome{"0\n", "command link", sendFailed, 0};
         QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", readFailed, 1};
         QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", readFailed, 1};
