@@ -18,6 +18,31 @@ bool isKept(QChar character)
     return character == QLatin1Char('\n') || character.category() != QChar::Other_Control;
 }
 
+// Bytes as the details show them.
+QString plainModuleText(const QByteArray &bytes, bool cut)
+{
+    QString text = QTextCodec::codecForLocale()->toUnicode(bytes);
+    text.remove(QLatin1Char('\r'));
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar character : text)
+        if (isKept(character))
+            kept.append(character);
+    if (!kept.isEmpty() && !kept.endsWith(QLatin1Char('\n')))
+        kept.append(QLatin1Char('\n'));
+    if (cut)
+        kept.append(QStringLiteral("[more output not shown]\n"));
+    return kept;
+}
+
+// The line that names where users on the Internet connect, or an empty text.
+QString reachableLine(const QString &text)
+{
+    static const QRegularExpression line(
+        QStringLiteral("^Reachable at \\d{1,3}(\\.\\d{1,3}){3}:\\d{1,5}$"), QRegularExpression::MultilineOption);
+    return line.match(text).captured(0);
+}
+
 } // namespace
 
 ModuleOutput::ModuleOutput(QProcess &module)
@@ -40,27 +65,4 @@ QString ModuleOutput::details() const
 QString ModuleOutput::reachableAt() const
 {
     return reachableLine(plainModuleText(errors, errorsCut));
-}
-
-QString plainModuleText(const QByteArray &bytes, bool cut)
-{
-    QString text = QTextCodec::codecForLocale()->toUnicode(bytes);
-    text.remove(QLatin1Char('\r'));
-    QString kept;
-    kept.reserve(text.size());
-    for (const QChar character : text)
-        if (isKept(character))
-            kept.append(character);
-    if (!kept.isEmpty() && !kept.endsWith(QLatin1Char('\n')))
-        kept.append(QLatin1Char('\n'));
-    if (cut)
-        kept.append(QStringLiteral("[more output not shown]\n"));
-    return kept;
-}
-
-QString reachableLine(const QString &text)
-{
-    static const QRegularExpression line(
-        QStringLiteral("^Reachable at \\d{1,3}(\\.\\d{1,3}){3}:\\d{1,5}$"), QRegularExpression::MultilineOption);
-    return line.match(text).captured(0);
 }

@@ -31,9 +31,4 @@ private:
     bool outputCut = false;
 };
 
-// Exposed for tests: bytes as the details show them.
-QString plainModuleText(const QByteArray &bytes, bool cut);
-// The line that names where users on the Internet connect, or an empty text.
-QString reachableLine(const QString &text);
-
 #endif
