@@ -29,7 +29,7 @@ class Row:
     gateway: str = "miniupnpd"  # "miniupnpd [natpmp] [no-upnp]", none, or fake_gateway.py options
     firewall: str = "none"
     user: str = "root"
-    held: str = ""              # protocols the gateway forwards to the client afterwards
+    held: str = ""              # protocols the gateway forwards to the client (PROTOCOL@ADDRESS: elsewhere) afterwards
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
     stderr: tuple = ()          # what standard error says, each piece somewhere
     seconds: float = 10
@@ -42,11 +42,17 @@ class Row:
     drop: str = None            # the gateway drops what matches this among datagrams to its UDP 5351
     sprayed: bool = False       # lan2 floods the client's ports with forged PCP and NAT-PMP answers
     memcheck: bool = False      # under valgrind memcheck
+    signal: int = 0             # sent to Kavro 1 s after its start (no result expected); SIGSTOP: then SIGKILL at `seconds`
+    lan2: str = ""              # shell on the second client, before the run
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 GETIPS = "getips\r\n"
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
+ADMIN = "Failed to initialize firewall. Try running with proper admin privileges."
+# Another process holds ufw's lock from 2 s to 12 s, as another ufw would.
+HOLD_UFW_LOCK = ("(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
+                 "fcntl.lockf(lock, fcntl.LOCK_EX); time.sleep(10)') >/dev/null 2>&1 </dev/null &")
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
 SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
 SECRET_KEPT = "[ \"$(cat $W/away/secret)\" = getips ] && [ \"$(ls $W/away)\" = secret ]"
@@ -76,6 +82,9 @@ ROWS = [
         setup=VICTIM + "; cp $W/victim $W/tmp/ip_c.tmp; chown daemon $W/tmp/ip_c.tmp",
         after="cmp $W/tmp/ip_c.tmp $W/victim.was && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
     Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30),
+    Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}", seconds=2,
+        lan2="upnpc -u http://10.77.0.1:5000/rootDesc.xml -a 10.77.0.3 {port} {port} TCP >/dev/null",
+        stderr=f"The gateway refused TCP {{port}}: 718 ConflictInMappingEntry, another device holds this port ({CLIENT2}:{{port}})."),
     Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
         stderr=("answered (PCP)", "for 1 day (lease 86400 s)")),
@@ -93,13 +102,21 @@ ROWS = [
         ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c", {"outside": True}),
         ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0}),
         ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan"}),
-        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)"}),
-        *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}",
-           {"stderr": "did not answer"}) for protocol, answer in (("pcp", "wrong-nonce"), ("pcp", "wrong-opcode"),
-                                                                   ("natpmp", "wrong-opcode"))])],
+        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP"}),
+        *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says})
+          for protocol, answer, says in (("pcp", "wrong-nonce", "did not answer"), ("pcp", "wrong-opcode", "did not answer"),
+                                         ("natpmp", "wrong-opcode", "did not answer"), ("pcp", "other-port", "instead of"),
+                                         ("natpmp", "other-port", "instead of"), ("pcp", "lifetime-zero", "holds no such"),
+                                         ("natpmp", "lifetime-zero", "holds no such"))],
+        *[(f"{name} in a gateway call", None, "--mode silent", {"signal": how, "seconds": seconds})
+          for name, how, seconds in (("killed", signal.SIGKILL, 3), ("stopped", signal.SIGSTOP, 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
+    Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
+        setup=HOLD_UFW_LOCK, after="sleep 4; ! ufw show added | grep -q {port}"),
+    *[Row(f"{firewall}: a user polkit denies", FORWARD, [ADMIN], firewall=firewall, user="kavro-denied", held="TCP UDP")
+      for firewall in ("ufw", "firewalld")],
     Row("ufw: a user polkit allows, through the helper", FORWARD, ["0"], firewall="ufw", user="kavro-allowed",
         held="TCP UDP", opened="tcp udp", stderr="The firewall now lets TCP {port} in"),
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
@@ -198,7 +215,8 @@ def run(row, kavro, port, work):
         command.write(row.command.replace("{port}", str(port)))
     shell = lambda script: lab("exec", "lan", "env", f"W={work}", f"K={kavro}", "sh", "-ec",
                                script.replace("{port}", str(port))).returncode == 0
-    if row.setup and not shell(row.setup):
+    if row.setup and not shell(row.setup) or row.lan2 and lab("exec", "lan2", "sh", "-ec",
+                                                             row.lan2.replace("{port}", str(port))).returncode:
         return ["set-up"], ""
     group = "nogroup" if row.user == "nobody" else row.user
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
@@ -207,6 +225,15 @@ def run(row, kavro, port, work):
     process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", *user,
                                 sys.executable, "-c", MEASURE, *memcheck, kavro], cwd=work, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True, start_new_session=True)
+    orphans = set()
+    if row.signal:   # a stopped Kavro's children end by its deadline all the same
+        time.sleep(1)
+        kavro_pid = open(f"/proc/{process.pid}/task/{process.pid}/children").read().split()[0]
+        os.kill(int(kavro_pid), row.signal)
+        if row.signal == signal.SIGSTOP:
+            time.sleep(row.seconds - 1)
+            orphans = in_client() - before - {str(process.pid), kavro_pid}
+            os.kill(int(kavro_pid), signal.SIGKILL)
     try:
         stderr = process.communicate(timeout=row.seconds + 20)[1]
     except subprocess.TimeoutExpired:   # a run that hangs is ended, with all it started
@@ -218,11 +245,12 @@ def run(row, kavro, port, work):
     result = open(log).read().splitlines() if os.path.isfile(log) and not os.path.islink(log) else None
     time.sleep(0.2)   # what the run started is gone by now, or never goes
     left = in_client() - before
-    checks = [(row.result == result if row.result else result and len(result) == 1 and result != ["0"],
-               f"result {row.result or 'not 0'}"), (process.returncode == 0, "exit status 0"),
+    checks = [(row.result == result if row.result or row.signal else result and len(result) == 1 and result != ["0"],
+               f"result {row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
               *[(piece.replace("{port}", str(port)) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
-              (seconds < row.seconds, f"under {row.seconds} s"), (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
+              (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
+              (not orphans, f"its children end by the deadline: {orphans}"), (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
               (not row.memcheck or memcheck_clean(work), "memcheck: no error, every block freed"),
               (not left, f"nothing left running: {left}"), (not row.after or shell(row.after), row.after)]
     return [what for passed, what in checks if not passed], f"{result}, {seconds:.2f} s, {memory} MB, {stderr!r}"
@@ -244,7 +272,9 @@ def check(row, kavro, port):
             sprayer.stop()
         if row.drop is not None:
             lab("exec", "gw", "nft", "delete", "table", "inet", "drop_5351")
-    checks = [(held(port) == {p: CLIENT for p in row.held.split()}, f"held {row.held}"),
+    holds = [word[6:] for word in asked if word.startswith("holds=")][-1:]
+    checks = [((dict.fromkeys(filter(None, holds[0].split(",")), CLIENT) if holds else held(port)) ==
+               {p.split("@")[0]: (p.split("@") + [CLIENT])[1] for p in row.held.split()}, f"held {row.held}"),
               (opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
               (row.asked is None or asked.count("AddPortMapping") == row.asked, f"{row.asked} asked"),
               (not sent_outside, "nothing sent outside the subnet"),

@@ -5,8 +5,10 @@ inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SO
 each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
 byte every half second); endless-description; not-held (says yes, holds nothing);
 held-for-other (read back as 10.77.0.3's); ssdp-flood (answers a multicast search with a
-flood from the WAN side, 10.78.0.1, for 15 s). --map-answer bends PCP and NAT-PMP mapping
-answers: wrong-nonce (PCP), wrong-opcode.
+flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
+PortMapping action. --map-answer bends PCP and NAT-PMP mapping answers: wrong-nonce (PCP),
+wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that maps nothing); after
+each mapping request it prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -28,7 +30,7 @@ ENVELOPE = ('<?xml version="1.0"?>\r\n<s:Envelope xmlns:s="http://schemas.xmlsoa
             's:encodingStyle="http://schemas.xmlsoap.org/soap/encoding/"><s:Body>{}</s:Body></s:Envelope>\r\n')
 FAULT = ("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail><UPnPError "
          'xmlns="urn:schemas-upnp-org:control-1-0"><errorCode>{}</errorCode></UPnPError></detail></s:Fault>')
-ARGS, MAPPINGS, LOCK = None, {}, threading.Lock()
+ARGS, MAPPINGS, HELD, LOCK = None, {}, set(), threading.Lock()
 
 
 def log(action):
@@ -67,6 +69,7 @@ class Http(BaseHTTPRequestHandler):
 
     def do_GET(self):
         log("GET")
+        time.sleep(ARGS.delay)
         body = DESCRIPTION.format(SERVICE.format("WANIPConnection", ARGS.control_url)).encode()
         if ARGS.mode == "endless-description":   # no length, and no end
             self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body[:body.index(b"<specVersion>")])
@@ -78,6 +81,7 @@ class Http(BaseHTTPRequestHandler):
         action = self.headers.get("SOAPAction", "").strip('"').rpartition("#")[2]
         body = self.rfile.read(int(self.headers.get("Content-Length", 0))).decode(errors="replace")
         log(action)
+        time.sleep(ARGS.delay * ("PortMapping" in action))
         status, answer = soap(action, dict(re.findall(r"<(New\w+)>([^<]*)</\1>", body)))
         self.reply(status, answer.encode(), slow=action == "AddPortMapping" and ARGS.mode == "slow-add")
 
@@ -134,11 +138,25 @@ def port_control(request):
     if version == 2 and opcode == 1 and len(request) >= 60:
         lifetime, nonce = struct.unpack("!I", request[4:8])[0], request[24:36]
         nonce = bytes(b ^ 0xFF for b in nonce) if bent == "wrong-nonce" else nonce
-        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, 0]) + struct.pack("!I", min(lifetime, 86400))
-                + EPOCH + bytes(12) + nonce + request[36:44] + bytes(10) + b"\xff\xff" + socket.inet_aton(EXTERNAL))
+        granted = grant({6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
+        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, 0]) + struct.pack("!I", min(granted[1], 86400))
+                + EPOCH + bytes(12) + nonce + request[36:42] + struct.pack("!H", granted[0]) + bytes(10) + b"\xff\xff"
+                + socket.inet_aton(EXTERNAL))
     if version == 0 and opcode in (1, 2) and len(request) >= 12:
-        return bytes([0, 128 + (3 - opcode if bent == "wrong-opcode" else opcode), 0, 0]) + EPOCH + request[4:12]
+        granted = grant(("UDP", "TCP")[opcode - 1], *struct.unpack("!HI", request[6:12]))
+        return (bytes([0, 128 + (3 - opcode if bent == "wrong-opcode" else opcode), 0, 0]) + EPOCH + request[4:6]
+                + struct.pack("!HI", *granted))
     return None
+
+
+def grant(protocol, external, lifetime):
+    """The external port and lifetime a mapping answer names; what is held follows them."""
+    bent = ARGS.map_answer
+    granted = (external + (bent == "other-port"), 0 if bent == "lifetime-zero" else lifetime)
+    if bent in ("good", "other-port", "lifetime-zero"):
+        (HELD.add if granted[1] else HELD.discard)(protocol)
+    log("holds=" + ",".join(sorted(HELD)))
+    return granted
 
 
 def answer_port_control(sock):
@@ -159,7 +177,9 @@ def main():
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
     parser.add_argument("--port-control", choices=("pcp", "natpmp"))
-    parser.add_argument("--map-answer", choices=("good", "wrong-nonce", "wrong-opcode"), default="good")
+    parser.add_argument("--map-answer", default="good",
+                        choices=("good", "wrong-nonce", "wrong-opcode", "other-port", "lifetime-zero"))
+    parser.add_argument("--delay", type=float, default=0)
     ARGS = parser.parse_args()
     ARGS.location = ARGS.location or f"http://{ARGS.ssdp_from or ARGS.address}:5000/rootDesc.xml"
     server = ThreadingHTTPServer(("", 5000), Http)
