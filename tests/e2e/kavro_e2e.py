@@ -108,8 +108,8 @@ ROWS = [
                                          ("natpmp", "wrong-opcode", "did not answer"), ("pcp", "other-port", "instead of"),
                                          ("natpmp", "other-port", "instead of"), ("pcp", "lifetime-zero", "holds no such"),
                                          ("natpmp", "lifetime-zero", "holds no such"))],
-        *[(f"{name} in a gateway call", None, "--mode silent", {"signal": how, "seconds": seconds})
-          for name, how, seconds in (("killed", signal.SIGKILL, 3), ("stopped", signal.SIGSTOP, 9.5))])],
+        *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
+          for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3), ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
