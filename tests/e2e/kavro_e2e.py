@@ -29,7 +29,7 @@ class Row:
     gateway: str = "miniupnpd"  # "miniupnpd [natpmp] [no-upnp]", none, or fake_gateway.py options
     firewall: str = "none"
     user: str = "root"
-    held: str = ""              # protocols the gateway forwards to the client (PROTOCOL@ADDRESS: elsewhere) afterwards
+    held: str = ""              # protocols the gateway forwards to the client (PROTOCOL@ADDRESS: elsewhere) after
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
     stderr: tuple = ()          # what standard error says, each piece somewhere
     seconds: float = 10
@@ -42,7 +42,7 @@ class Row:
     drop: str = None            # the gateway drops what matches this among datagrams to its UDP 5351
     sprayed: bool = False       # lan2 floods the client's ports with forged PCP and NAT-PMP answers
     memcheck: bool = False      # under valgrind memcheck
-    signal: int = 0             # sent to Kavro 1 s after its start (no result expected); SIGSTOP: then SIGKILL at `seconds`
+    signal: int = 0             # sent to Kavro 1 s in (then no result); SIGSTOP: then SIGKILL at `seconds`
     lan2: str = ""              # shell on the second client, before the run
 
 
@@ -84,7 +84,8 @@ ROWS = [
     Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30),
     Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}", seconds=2,
         lan2="upnpc -u http://10.77.0.1:5000/rootDesc.xml -a 10.77.0.3 {port} {port} TCP >/dev/null",
-        stderr=f"The gateway refused TCP {{port}}: 718 ConflictInMappingEntry, another device holds this port ({CLIENT2}:{{port}})."),
+        stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
+               f"({CLIENT2}:{{port}})."),
     Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
         stderr=("answered (PCP)", "for 1 day (lease 86400 s)")),
@@ -109,7 +110,8 @@ ROWS = [
                                          ("natpmp", "other-port", "instead of"), ("pcp", "lifetime-zero", "holds no such"),
                                          ("natpmp", "lifetime-zero", "holds no such"))],
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
-          for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3), ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
+          for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
+                                           ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
@@ -250,7 +252,8 @@ def run(row, kavro, port, work):
               *[(piece.replace("{port}", str(port)) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
-              (not orphans, f"its children end by the deadline: {orphans}"), (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
+              (not orphans, f"its children end by the deadline: {orphans}"),
+              (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
               (not row.memcheck or memcheck_clean(work), "memcheck: no error, every block freed"),
               (not left, f"nothing left running: {left}"), (not row.after or shell(row.after), row.after)]
     return [what for passed, what in checks if not passed], f"{result}, {seconds:.2f} s, {memory} MB, {stderr!r}"
