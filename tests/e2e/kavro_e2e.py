@@ -50,9 +50,9 @@ FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 GETIPS = "getips\r\n"
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 ADMIN = "Failed to initialize firewall. Try running with proper admin privileges."
-# Another process holds ufw's lock from 2 s to 12 s, as another ufw would.
+# Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
 HOLD_UFW_LOCK = ("(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
-                 "fcntl.lockf(lock, fcntl.LOCK_EX); time.sleep(10)') >/dev/null 2>&1 </dev/null &")
+                 "fcntl.lockf(lock, fcntl.LOCK_EX); time.sleep(8)') >/dev/null 2>&1 </dev/null &")
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
 SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
 SECRET_KEPT = "[ \"$(cat $W/away/secret)\" = getips ] && [ \"$(ls $W/away)\" = secret ]"
@@ -116,7 +116,7 @@ ROWS = [
     Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
-        setup=HOLD_UFW_LOCK, after="sleep 4; ! ufw show added | grep -q {port}"),
+        setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}"),
     *[Row(f"{firewall}: a user polkit denies", FORWARD, [ADMIN], firewall=firewall, user="kavro-denied", held="TCP UDP")
       for firewall in ("ufw", "firewalld")],
     Row("ufw: a user polkit allows, through the helper", FORWARD, ["0"], firewall="ufw", user="kavro-allowed",
