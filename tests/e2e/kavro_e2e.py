@@ -215,10 +215,9 @@ def run(row, kavro, port, work):
     os.mkdir(f"{work}/tmp", 0o755)
     with open(f"{work}/kavro.cmd", "w", newline="") as command:
         command.write(row.command.replace("{port}", str(port)))
-    shell = lambda script: lab("exec", "lan", "env", f"W={work}", f"K={kavro}", "sh", "-ec",
-                               script.replace("{port}", str(port))).returncode == 0
-    if row.setup and not shell(row.setup) or row.lan2 and lab("exec", "lan2", "sh", "-ec",
-                                                             row.lan2.replace("{port}", str(port))).returncode:
+    shell = lambda script, role="lan": lab("exec", role, "env", f"W={work}", f"K={kavro}", "sh", "-ec",
+                                           script.replace("{port}", str(port))).returncode == 0
+    if not all(shell(script, role) for script, role in ((row.setup, "lan"), (row.lan2, "lan2")) if script):
         return ["set-up"], ""
     group = "nogroup" if row.user == "nobody" else row.user
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
