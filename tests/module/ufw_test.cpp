@@ -1,8 +1,8 @@
 // The rule's name as ufw is given it, and what the helper that pkexec runs as root takes.
 #include <gtest/gtest.h>
 
-#include "ufw_command.h"
-#include "ufw_helper.h"
+#include "ufw/ufw_command.h"
+#include "ufw/ufw_helper.h"
 
 namespace firewall {
 namespace {

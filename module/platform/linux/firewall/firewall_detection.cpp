@@ -6,12 +6,12 @@
 #include <utility>
 
 #include "diagnostics.h"
-#include "firewalld_manager.h"
+#include "firewalld/firewalld_manager.h"
 #include "polkit_check.h"
 #include "system_bus.h"
-#include "ufw_command.h"
-#include "ufw_helper.h"
-#include "ufw_manager.h"
+#include "ufw/ufw_command.h"
+#include "ufw/ufw_helper.h"
+#include "ufw/ufw_manager.h"
 
 namespace firewall {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "firewalld_answer.h"
+#include "firewalld/firewalld_answer.h"
 
 namespace firewall {
 namespace {

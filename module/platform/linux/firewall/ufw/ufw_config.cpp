@@ -1,4 +1,4 @@
-#include "ufw_config.h"
+#include "ufw/ufw_config.h"
 
 #include <cctype>
 #include <sstream>

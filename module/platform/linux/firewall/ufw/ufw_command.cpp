@@ -1,4 +1,4 @@
-#include "ufw_command.h"
+#include "ufw/ufw_command.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "ufw_manager.h"
+#include "ufw/ufw_manager.h"
 
 #include <unistd.h>
 
@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "file_text.h"
-#include "ufw_command.h"
-#include "ufw_config.h"
-#include "ufw_helper.h"
+#include "ufw/ufw_command.h"
+#include "ufw/ufw_config.h"
+#include "ufw/ufw_helper.h"
 
 namespace firewall {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "firewall_manager.h"
-#include "firewalld_answer.h"
+#include "firewalld/firewalld_answer.h"
 #include "system_bus.h"
 #include "platform/posix/deadline.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "process_runner.h"
-#include "ufw_helper.h"
-#include "ufw_manager.h"
+#include "ufw/ufw_helper.h"
+#include "ufw/ufw_manager.h"
 
 int main(int argc, char* argv[])
 {

@@ -1,4 +1,4 @@
-#include "firewalld_answer.h"
+#include "firewalld/firewalld_answer.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "ufw_rules.h"
+#include "ufw/ufw_rules.h"
 
 #include <cstdlib>
 #include <sstream>

@@ -1,7 +1,7 @@
-#include "ufw_helper.h"
+#include "ufw/ufw_helper.h"
 
 #include "platform/posix/utf8.h"
-#include "ufw_command.h"
+#include "ufw/ufw_command.h"
 
 namespace firewall {
 namespace {

@@ -1,4 +1,4 @@
-#include "firewalld_manager.h"
+#include "firewalld/firewalld_manager.h"
 
 #include <utility>
 

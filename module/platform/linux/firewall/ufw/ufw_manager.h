@@ -9,7 +9,7 @@
 
 #include "firewall_manager.h"
 #include "process_runner.h"
-#include "ufw_rules.h"
+#include "ufw/ufw_rules.h"
 
 namespace firewall {
 
