@@ -32,6 +32,7 @@ class Row:
     held: str = ""              # protocols the gateway forwards to the client (PROTOCOL@ADDRESS: elsewhere) after
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
     stderr: tuple = ()          # what standard error says, each piece somewhere
+    headline: tuple = ()        # what its headline lines (">> ") say, each piece in one of them
     seconds: float = 10
     setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K), before the run
     after: str = ""             # shell there that must succeed afterwards
@@ -209,6 +210,10 @@ def memcheck_clean(work):
             and all("ERROR SUMMARY: 0 errors" in text for text in logs.values()))
 
 
+def headlines(stderr):
+    return "\n".join(line[3:] for line in stderr.splitlines() if line.startswith(">> "))
+
+
 def run(row, kavro, port, work):
     """Runs the row in work; returns what went wrong and what was seen."""
     os.chmod(work, 0o777)    # a run as another user writes its log.txt here
@@ -250,6 +255,8 @@ def run(row, kavro, port, work):
                f"result {row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
               *[(piece.replace("{port}", str(port)) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
+              *[(piece.replace("{port}", str(port)) in headlines(stderr), f"headline '{piece}'")
+                for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),
               (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
