@@ -17,8 +17,15 @@ else()
   set(KAVRO_QT_MINGW "$ENV{HOME}/.cache/kavro/qt5-mingw-5.15.8")
 endif()
 
-# Only these roots: Debian's own Qt for Linux must never be found for Windows.
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET} ${KAVRO_QT_MINGW})
+# The gateway libraries, cross-built apart too (scripts/build-gateway-libs-mingw).
+if(DEFINED ENV{KAVRO_GATEWAY_LIBS_MINGW})
+  set(KAVRO_GATEWAY_LIBS_MINGW "$ENV{KAVRO_GATEWAY_LIBS_MINGW}")
+else()
+  set(KAVRO_GATEWAY_LIBS_MINGW "$ENV{HOME}/.cache/kavro/gateway-libs-mingw-miniupnpc2.2.4-natpmp20230423")
+endif()
+
+# Only these roots: Debian's own Qt and libraries for Linux must never be found for Windows.
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET} ${KAVRO_QT_MINGW} ${KAVRO_GATEWAY_LIBS_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
