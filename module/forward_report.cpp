@@ -33,13 +33,13 @@ std::string ExternalAddress(IStaticPortMapping* mapping)
 }
 
 // 604800 -> "for 7 days", 0 -> "until it restarts"; a lease read back is what is left,
-// so a second or two less than granted.
+// a second or two less than granted, so 3599 s is still an hour.
 std::string Lasting(long seconds)
 {
     if (seconds == 0) return "until it restarts";
     constexpr std::array<std::pair<long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
     for (const auto& [unit, name] : units)
-        if (seconds >= unit) {
+        if (seconds + unit / 60 >= unit) {
             const long count = (seconds + unit / 2) / unit;
             return "for " + std::to_string(count) + " " + name + (count == 1 ? "" : "s");
         }
