@@ -55,6 +55,7 @@ public:
     std::string Name() const { return protocol_->Name(); }
 
 private:
+    bool FromOwnAddress(const MappingRequest& request) const;
     void Delete(const MappingRequest& request, Deadline deadline) const;
 
     Ipv4 gateway_;
