@@ -103,6 +103,8 @@ ROWS = [
         stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER, seconds=2),
     Row("no default gateway", FORWARD, gateway="none", setup="ip route del default", seconds=2,
         after="ip route add default via 10.77.0.1", headline="This machine has no default gateway"),
+    Row("NAT-PMP: only to the address that asks", f"kavro\r\n{CLIENT2}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n", seconds=2,
+        gateway="miniupnpd natpmp no-upnp", headline=f"only to the address this machine reaches it from, {CLIENT}."),
     Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"], seconds=2,
         headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
     *[Row(f"fake: {name}", FORWARD, result, gateway, **more) for name, result, gateway, more in (
@@ -117,7 +119,8 @@ ROWS = [
         *[(mode, None, f"--mode {mode}", {"headline": says}) for mode, says in (
             ("silent", "The router did not answer in time."),
             ("slow-add", "The router did not answer in time when asked for port {port}."),
-            ("endless-description", "its UPnP service cannot be used"))],
+            ("endless-description", "its UPnP service cannot be used"),
+            ("hang-up-add", "The router's answer about port {port} could not be read."))],
         ("a flood of answers from off the LAN", None, "--mode ssdp-flood", {"seconds": 2, "headline": NO_ROUTER}),
         ("description elsewhere", None, f"--location http://{WAN_PEER}:5000/d.xml",
          {"outside": True, "headline": NO_ROUTER}),

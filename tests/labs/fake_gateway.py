@@ -4,7 +4,8 @@
 inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
 each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
 byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); ssdp-flood (answers a multicast search with a
+held-for-other (read back as 10.77.0.3's); hang-up-add (AddPortMapping gets no answer but the
+connection's end); ssdp-flood (answers a multicast search with a
 flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
 PortMapping action. --refuse: the UPnP error code AddPortMapping answers. --external: the
 external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
@@ -84,6 +85,9 @@ class Http(BaseHTTPRequestHandler):
         action = self.headers.get("SOAPAction", "").strip('"').rpartition("#")[2]
         body = self.rfile.read(int(self.headers.get("Content-Length", 0))).decode(errors="replace")
         log(action)
+        if action == "AddPortMapping" and ARGS.mode == "hang-up-add":
+            self.close_connection = True
+            return
         time.sleep(ARGS.delay * ("PortMapping" in action))
         status, answer = soap(action, dict(re.findall(r"<(New\w+)>([^<]*)</\1>", body)))
         self.reply(status, answer.encode(), slow=action == "AddPortMapping" and ARGS.mode == "slow-add")
@@ -176,7 +180,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--address", required=True, help="where multicast searches and UDP 5351 are heard")
     parser.add_argument("--mode", default="good", choices=("good", "silent", "slow-add", "endless-description",
-                                                           "not-held", "held-for-other", "ssdp-flood"))
+                                                           "not-held", "held-for-other", "hang-up-add", "ssdp-flood"))
     parser.add_argument("--ssdp-from", help="the address SSDP answers leave from (default --address)")
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
