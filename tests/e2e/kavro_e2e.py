@@ -112,10 +112,14 @@ ROWS = [
         ("not held", None, "--mode not-held", {"stderr": "714", "headline": "does not hold it for this machine"}),
         ("held for another client", None, "--mode held-for-other",
          {"headline": f"already forwarded to another device ({CLIENT2})"}),
-        *[(f"refuses with {code}", None, f"--refuse {code}", {"headline": says})
-          for code, says in ((606, "does not let port {port} be opened (606 Action not authorized). Try another port"),
-                             (725, "refused port {port} (725 OnlyPermanentLeasesSupported)"),
-                             (501, "refused port {port} (501 Action Failed)"))],
+        *[(f"{protocol or 'UPnP'} refuses with {code}", None, f"--refuse {code} {protocol and '--port-control ' + protocol}",
+           {"headline": says, "held": ""}) for protocol, code, says in (
+              ("", 606, "does not let port {port} be opened (606 Action not authorized). Try another port"),
+              ("", 725, "refused port {port} (725 OnlyPermanentLeasesSupported)"),
+              ("", 501, "refused port {port} (501 Action Failed)"),
+              ("pcp", 2, "does not let port {port} be opened (PCP 2 NOT_AUTHORIZED)"),
+              ("pcp", 8, "refused port {port} (PCP 8 NO_RESOURCES)"),
+              ("natpmp", 2, "does not let this machine open ports (NAT-PMP 2 Not Authorized/Refused)"))],
         *[(mode, None, f"--mode {mode}", {"headline": says}) for mode, says in (
             ("silent", "The router did not answer in time."),
             ("slow-add", "The router did not answer in time when asked for port {port}."),

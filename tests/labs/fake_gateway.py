@@ -7,7 +7,8 @@ byte every half second); endless-description; not-held (says yes, holds nothing)
 held-for-other (read back as 10.77.0.3's); hang-up-add (AddPortMapping gets no answer but the
 connection's end); ssdp-flood (answers a multicast search with a
 flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
-PortMapping action. --refuse: the UPnP error code AddPortMapping answers. --external: the
+PortMapping action. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
+every request. --external: the
 external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
 wrong-nonce (PCP), wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that
 maps nothing); --short-grants N: the first N grants of each protocol last 1 s. After each
@@ -139,14 +140,17 @@ def port_control(request):
         return bytes([0, 0x80 | opcode, 0, 1]) + EPOCH   # a NAT-PMP gateway: unsupported version
     if version == 0 and ARGS.port_control != "natpmp":
         return None
+    if version == 0 and ARGS.refuse:   # NAT-PMP refuses every request, its first question too
+        return bytes([0, 0x80 | opcode]) + struct.pack("!H", ARGS.refuse) + EPOCH
     if opcode == 0:   # PCP's ANNOUNCE, NAT-PMP's external address
         return (bytes([2, 0x80] + [0] * 6) + EPOCH + bytes(12) if version
                 else bytes([0, 0x80, 0, 0]) + EPOCH + socket.inet_aton(ARGS.external))
     if version == 2 and opcode == 1 and len(request) >= 60:
         lifetime, nonce = struct.unpack("!I", request[4:8])[0], request[24:36]
         nonce = bytes(b ^ 0xFF for b in nonce) if bent == "wrong-nonce" else nonce
-        granted = grant({6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
-        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, 0]) + struct.pack("!I", min(granted[1], 86400))
+        granted = (struct.unpack("!H", request[42:44])[0], 0) if ARGS.refuse else grant(
+            {6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
+        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, ARGS.refuse or 0]) + struct.pack("!I", min(granted[1], 86400))
                 + EPOCH + bytes(12) + nonce + request[36:42] + struct.pack("!H", granted[0]) + bytes(10) + b"\xff\xff"
                 + socket.inet_aton(ARGS.external))
     if version == 0 and opcode in (1, 2) and len(request) >= 12:
