@@ -127,7 +127,7 @@ ROWS = [
             ("hang-up-add", "The router's answer about port {port} could not be read."))],
         ("a flood of answers from off the LAN", None, "--mode ssdp-flood", {"seconds": 2, "headline": NO_ROUTER}),
         ("description elsewhere", None, f"--location http://{WAN_PEER}:5000/d.xml",
-         {"outside": True, "headline": NO_ROUTER}),
+         {"outside": True, "headline": "its UPnP service cannot be used"}),
         ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c",
          {"outside": True, "headline": "its UPnP service cannot be used"}),
         ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0, "headline": NO_ROUTER}),

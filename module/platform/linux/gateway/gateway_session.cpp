@@ -62,6 +62,8 @@ void GatewaySession::Search()
         gateway_ = std::move(opened.connection);
         if (gateway_) return;
         why = opened.headline;
+    } else if (found.gatewayMisleads) {
+        why = headline::UpnpUnusable();
     }
     if (probe) {
         portControl_ = probe->Choose(searchEnd);

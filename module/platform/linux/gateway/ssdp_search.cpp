@@ -142,8 +142,13 @@ private:
     {
         if (plan_.network.IsSelf(sender)) return;
         auto location = GatewayLocation(datagram, sender);
+        const bool fromGateway = plan_.defaultGateway && sender == *plan_.defaultGateway;
+        if (fromGateway && !location && !findings_.gatewayMisleads) {
+            GatewayLog("the default gateway's answer to the search names no gateway description of its own; not followed");
+            findings_.gatewayMisleads = true;
+        }
         if (!location) return;
-        if (plan_.defaultGateway && sender == *plan_.defaultGateway)
+        if (fromGateway)
             findings_.gateway = std::move(*location);
         else if (!findings_.elsewhere && plan_.network.IsOnLan(sender))
             findings_.elsewhere = sender;

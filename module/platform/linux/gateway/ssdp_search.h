@@ -24,6 +24,7 @@ struct SsdpSearchPlan {
 struct SearchFindings {
     std::optional<std::string> gateway; // the default gateway's description URL
     std::optional<Ipv4> elsewhere;      // another device on the LAN that offers UPnP: never used
+    bool gatewayMisleads = false;       // the default gateway answered, pointing elsewhere
 };
 
 // Only the default gateway's answer is taken, at once: Internet traffic enters through
