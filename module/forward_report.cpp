@@ -1,9 +1,12 @@
 #include "forward_report.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <utility>
 
 #include "diagnostics.h"
+#include "mapping_lease.h"
 #include "text_lines.h"
 
 namespace {
@@ -29,25 +32,51 @@ std::string ExternalAddress(IStaticPortMapping* mapping)
     return NarrowToBytes(address.ToWide());
 }
 
+// 604800 -> "for 7 days", 0 -> "until it restarts"; a lease read back is what is left,
+// a second or two less than granted, so 3599 s is still an hour.
+std::string Lasting(long seconds)
+{
+    if (seconds == 0) return "until it restarts";
+    constexpr std::array<std::pair<long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
+    for (const auto& [unit, name] : units)
+        if (seconds + unit / 60 >= unit) {
+            const long count = (seconds + unit / 2) / unit;
+            return "for " + std::to_string(count) + " " + name + (count == 1 ? "" : "s");
+        }
+    return "for " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
 } // namespace
 
 std::string ProtocolName(wchar_t protocol) { return protocol == L't' ? "TCP" : "UDP"; }
 
-std::string StatusText(HRESULT status)
+void StatusLine(const std::string& what, HRESULT status)
 {
     char text[32];
     std::snprintf(text, sizeof text, " (status 0x%08X)", static_cast<unsigned>(status));
-    return text;
+    DiagnosticLine(what + text);
 }
 
 void ReportPortOutOfRange(wchar_t protocol, std::int32_t port)
 {
     UserLine(Subject(protocol, port) + " was not asked for: a port is a number from 1 to 65535.");
+    Headline("Port " + std::to_string(port) + " cannot be opened: a port is a number from 1 to 65535. Choose a port in "
+             "that range.");
 }
 
 void ReportNotMapped(wchar_t protocol, std::int32_t port)
 {
     UserLine(Subject(protocol, port) + " is not mapped on the gateway.");
+}
+
+std::optional<long> MappingLease(IStaticPortMapping* mapping)
+{
+    ComPtr<IMappingLease> lease;
+    LONG seconds = -1;
+    if (FAILED(mapping->QueryInterface(IID_IMappingLease, lease.put_void())) || !lease ||
+        FAILED(lease->get_LeaseSeconds(&seconds)) || seconds < 0)
+        return std::nullopt;
+    return seconds;
 }
 
 std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring& internalAddress,
@@ -57,13 +86,28 @@ std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring
     const std::string endpoint = IsPlainIpv4Text(address) ? address + ":" + std::to_string(port) : std::string();
     UserLine(Subject(protocol, port) + " -> " + NarrowToBytes(internalAddress) + ":" + std::to_string(port) +
              " mapped on the gateway" + (endpoint.empty() ? "." : "; users on the Internet connect to " + endpoint + "."));
+    const auto lease = MappingLease(mapping);
+    if (!lease)
+        UserLine("The gateway did not say how long it keeps " + Subject(protocol, port) + ".");
+    else
+        UserLine("The gateway keeps " + Subject(protocol, port) + " " + Lasting(*lease) +
+                 (*lease == 0 ? " or the mapping is removed." : " (lease " + std::to_string(*lease) + " s), or until it restarts."));
     return endpoint;
+}
+
+void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped)
+{
+    Headline("Port " + std::to_string(port) + " was opened on the router for " + ProtocolName(mapped) + " only, not for " +
+             ProtocolName(notMapped) + ". If the program needs only " + ProtocolName(mapped) + ", tick only " +
+             ProtocolName(mapped) + "; else fix the cause above and try again.");
 }
 
 void ReportFirewallProfile(HRESULT profileStatus, bool firewallOn)
 {
-    if (FAILED(profileStatus))
-        UserLine("The firewall could not be read" + StatusText(profileStatus) + RightsHint(profileStatus) + ".");
+    if (FAILED(profileStatus)) {
+        StatusLine("The firewall could not be read", profileStatus);
+        UserLine("The firewall could not be read" + RightsHint(profileStatus) + ".");
+    }
     else if (firewallOn)
         UserLine("The firewall is on.");
     else
@@ -76,9 +120,10 @@ void ReportFirewallPort(wchar_t protocol, std::int32_t port, const std::wstring&
         UserLine("The firewall already lets " + Subject(protocol, port) + " in.");
     else if (SUCCEEDED(opened))
         UserLine("The firewall now lets " + Subject(protocol, port) + " in, as \"" + NarrowToBytes(name) + "\".");
-    else
-        UserLine("The firewall did not let " + Subject(protocol, port) + " in" + StatusText(opened) + RightsHint(opened) +
-                 ".");
+    else {
+        StatusLine("The firewall did not let " + Subject(protocol, port) + " in", opened);
+        UserLine("The firewall did not let " + Subject(protocol, port) + " in" + RightsHint(opened) + ".");
+    }
 }
 
 void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
@@ -87,3 +132,8 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
 }
 
 void ReportReachable(const std::string& endpoint) { UserLine("Reachable at " + endpoint); }
+
+void ReportLasting(std::int32_t port, long leaseSeconds)
+{
+    Headline("The router keeps port " + std::to_string(port) + " open " + Lasting(leaseSeconds) + ".");
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "com/com_ptr.h"
@@ -11,16 +12,22 @@
 // "TCP" or "UDP" for the protocol character of Varneth::Add.
 std::string ProtocolName(wchar_t protocol);
 
-// " (status 0x80070005)".
-std::string StatusText(HRESULT status);
+// "what (status 0x80070005)" on standard output: a status is for developers, the
+// sentence for people keeps to words.
+void StatusLine(const std::string& what, HRESULT status);
 
 void ReportPortOutOfRange(wchar_t protocol, std::int32_t port);
 void ReportNotMapped(wchar_t protocol, std::int32_t port);
 
-// Reports the mapping the gateway holds; returns "address:port" to share with users on
-// the Internet, empty when the mapping does not tell a plain IPv4 address.
+// How long the gateway keeps `mapping` in seconds (0: until it restarts), when it says.
+std::optional<long> MappingLease(IStaticPortMapping* mapping);
+
+// Reports the mapping the gateway holds and for how long; returns "address:port" to
+// share with users on the Internet, empty when the mapping does not tell a plain IPv4 address.
 std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring& internalAddress,
                          IStaticPortMapping* mapping);
+// One protocol mapped on the gateway, the other not.
+void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped);
 
 void ReportFirewallProfile(HRESULT profileStatus, bool firewallOn);
 void ReportFirewallPort(wchar_t protocol, std::int32_t port, const std::wstring& name, HRESULT opened);
@@ -28,3 +35,5 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 
 // The one line the window reads for its success box: "Reachable at 11.77.0.1:8080".
 void ReportReachable(const std::string& endpoint);
+// The success's headline: how long the gateway keeps the port, from the shortest lease.
+void ReportLasting(std::int32_t port, long leaseSeconds);

@@ -1,5 +1,7 @@
 // Varneth::Forward: one forward request, TCP then UDP as selected, each mapped on
 // the gateway and then let in through the firewall.
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "firewall_opener.h"
@@ -25,6 +27,14 @@ std::vector<ProtocolPlan> PlansFor(std::int32_t protocolSelector)
     case 2: return {kTcp, kUdp};
     default: return {};
     }
+}
+
+// The shorter of two leases, 0 being none at all; nothing when either is unknown.
+std::optional<long> Shorter(std::optional<long> a, std::optional<long> b)
+{
+    if (!a || !b) return std::nullopt;
+    if (*a == 0 || *b == 0) return std::max(*a, *b);
+    return std::min(*a, *b);
 }
 
 std::wstring DescriptionFor(const std::wstring& description, std::int32_t port, const ProtocolPlan& plan)
@@ -59,28 +69,35 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     // map is not let in either: an open port with nothing behind it on the gateway
     // only opens the machine to its own network.
     const std::vector<ProtocolPlan> plans = PlansFor(protocolSelector);
-    bool allMapped = true;
+    std::vector<wchar_t> mapped, notMapped;
     bool allOpen = true;
     std::string reachableAt;
+    std::optional<long> lease = 0;
     for (const ProtocolPlan& plan : plans) {
         const std::wstring name = DescriptionFor(description, port, plan);
         if (!MapPort(plan.character, port, port, internalAddress, name)) {
-            allMapped = false;
+            notMapped.push_back(plan.character);
             ReportNotMapped(plan.character, port);
             if (firewall.FirewallOn) ReportFirewallSkipped(plan.character, port);
             continue;
         }
+        mapped.push_back(plan.character);
         reachableAt = ReportMapped(plan.character, port, internalAddress, Mapping.get());
+        lease = Shorter(lease, MappingLease(Mapping.get()));
         if (!firewall.FirewallOn) continue;
         const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
         ReportFirewallPort(plan.character, port, name, opened);
         allOpen = allOpen && SUCCEEDED(opened);
     }
     const bool handled = !plans.empty();
-    result.Mapped = handled && allMapped;
+    result.Mapped = handled && notMapped.empty();
     result.FirewallOpen = handled && firewall.ProfileObtained && allOpen;
+    if (!mapped.empty() && !notMapped.empty()) ReportPartlyMapped(port, mapped.front(), notMapped.front());
 
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
-    if (result.Mapped && result.FirewallOpen && !reachableAt.empty()) ReportReachable(reachableAt);
+    if (result.Mapped && result.FirewallOpen) {
+        if (!reachableAt.empty()) ReportReachable(reachableAt);
+        if (lease) ReportLasting(port, *lease);
+    }
     return result;
 }

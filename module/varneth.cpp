@@ -4,6 +4,13 @@
 #include "forward_report.h"
 #include "platform/port_number.h"
 
+namespace {
+
+constexpr const char* kServiceHeadline =
+    "This machine's port forwarding service could not be started. Restart the machine, then try again.";
+
+} // namespace
+
 bool Varneth::Access()
 {
     Collection.reset();
@@ -11,24 +18,28 @@ bool Varneth::Access()
     const HRESULT created = CoCreateInstance(CLSID_UPnPNAT, nullptr, CLSCTX_ALL, IID_IUPnPNAT, Nat.put_void());
     if (FAILED(created)) {
         DiagnosticLine("Varneth::Access CoCreateInstance IUPnPNAT failed");
-        UserLine("The NAT UPnP service could not be started" + StatusText(created) + ".");
+        UserLine("The NAT UPnP service could not be started.");
+        Headline(kServiceHeadline);
         return false;
     }
     if (!Nat) {
         DiagnosticLine("Varneth::Access CoCreateInstance succeeded, but left Nat null");
         UserLine("The NAT UPnP service could not be started.");
+        Headline(kServiceHeadline);
         return false;
     }
     const HRESULT collection = Nat->get_StaticPortMappingCollection(Collection.put());
     if (FAILED(collection)) {
         DiagnosticLine("Varneth::Access Nat->get_StaticPortMappingCollection failed");
-        UserLine("The NAT UPnP service gave no port mappings" + StatusText(collection) + ".");
+        UserLine("The NAT UPnP service gave no port mappings.");
+        Headline(kServiceHeadline);
         return false;
     }
     if (!Collection) {
         DiagnosticLine("Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null");
-        // What the service answers when no gateway on the LAN speaks UPnP.
-        UserLine("No UPnP Internet gateway was found.");
+        // What the service answers when no gateway on the LAN speaks UPnP; our own
+        // classes have told why in a headline.
+        UserLine("No usable Internet gateway was found.");
         return false;
     }
     return true;
@@ -47,7 +58,7 @@ bool Varneth::Add(wchar_t protocol, std::int32_t externalPort, std::int32_t inte
                                      : E_POINTER;
     if (FAILED(added)) {
         DiagnosticLine("Varneth::Add Collection->Add failed");
-        UserLine("The gateway did not make the mapping" + StatusText(added) + ".");
+        UserLine("The gateway did not make the mapping.");
         return false;
     }
     if (!Mapping) {

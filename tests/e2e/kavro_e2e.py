@@ -49,6 +49,7 @@ class Row:
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 GETIPS = "getips\r\n"
+NO_ROUTER = "No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings."
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 ADMIN = "Failed to initialize firewall. Try running with proper admin privileges."
 # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
@@ -82,34 +83,74 @@ ROWS = [
     Row("getips: another user's file where the capture was", GETIPS, [CLIENT], gateway="none", user="nobody",
         setup=VICTIM + "; cp $W/victim $W/tmp/ip_c.tmp; chown daemon $W/tmp/ip_c.tmp",
         after="cmp $W/tmp/ip_c.tmp $W/victim.was && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
-    Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30),
+    Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30,
+        headline="The router keeps port {port} open for 7 days."),
     Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}", seconds=2,
         lan2="upnpc -u http://10.77.0.1:5000/rootDesc.xml -a 10.77.0.3 {port} {port} TCP >/dev/null",
         stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
-               f"({CLIENT2}:{{port}})."),
-    Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2),
+               f"({CLIENT2}:{{port}}).",
+        headline=(f"Port {{port}} is already forwarded to another device ({CLIENT2}) on the router",
+                  "opened on the router for UDP only, not for TCP")),
+    Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2,
+        headline="The router keeps port {port} open for 7 days."),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
-        stderr=("answered (PCP)", "for 1 day (lease 86400 s)")),
+        stderr=("answered (PCP)", "for 1 day (lease 86400 s)"), headline="The router keeps port {port} open for 1 day."),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
-        held="TCP UDP", stderr=("answered (NAT-PMP)", "for 7 days"), seconds=2),
+        held="TCP UDP", stderr=("answered (NAT-PMP)", "for 7 days", "this answer cannot be verified"), seconds=2,
+        headline="open for 7 days"),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
-        stderr="No Internet gateway answered", seconds=2),
+        stderr="No Internet gateway answered", headline=NO_ROUTER, seconds=2),
+    Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
+        stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER, seconds=2),
+    Row("no default gateway", FORWARD, gateway="none", setup="ip route del default", seconds=2,
+        after="ip route add default via 10.77.0.1", headline="This machine has no default gateway"),
+    Row("NAT-PMP: only to the address that asks", f"kavro\r\n{CLIENT2}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n", seconds=2,
+        gateway="miniupnpd natpmp no-upnp", headline=f"only to the address this machine reaches it from, {CLIENT}."),
+    Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"], seconds=2,
+        headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
     *[Row(f"fake: {name}", FORWARD, result, gateway, **more) for name, result, gateway, more in (
-        ("well-behaved", ["0"], "", {"asked": 2}),
-        ("not held", None, "--mode not-held", {"stderr": "714"}),
-        ("held for another client", None, "--mode held-for-other", {}),
-        *[(mode, None, f"--mode {mode}", {}) for mode in ("silent", "slow-add", "endless-description")],
-        ("a flood of answers from off the LAN", None, "--mode ssdp-flood", {"seconds": 2}),
-        ("description elsewhere", None, f"--location http://{WAN_PEER}:5000/d.xml", {"outside": True}),
-        ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c", {"outside": True}),
-        ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0}),
-        ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan"}),
-        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP"}),
-        *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says})
-          for protocol, answer, says in (("pcp", "wrong-nonce", "did not answer"), ("pcp", "wrong-opcode", "did not answer"),
-                                         ("natpmp", "wrong-opcode", "did not answer"), ("pcp", "other-port", "instead of"),
-                                         ("natpmp", "other-port", "instead of"), ("pcp", "lifetime-zero", "holds no such"),
-                                         ("natpmp", "lifetime-zero", "holds no such"))],
+        ("well-behaved", ["0"], "", {"asked": 2, "headline": "open until it restarts"}),
+        ("not held", None, "--mode not-held", {"stderr": "714", "headline": "does not hold it for this machine"}),
+        ("held for another client", None, "--mode held-for-other",
+         {"headline": f"already forwarded to another device ({CLIENT2})"}),
+        *[(f"{protocol or 'UPnP'} refuses with {code}", None, f"--refuse {code} {protocol and '--port-control ' + protocol}",
+           {"headline": says, "held": ""}) for protocol, code, says in (
+              ("", 606, "does not let port {port} be opened (606 Action not authorized). Try another port"),
+              ("", 725, "refused port {port} (725 OnlyPermanentLeasesSupported)"),
+              ("", 501, "refused port {port} (501 Action Failed)"),
+              ("pcp", 2, "does not let port {port} be opened (PCP 2 NOT_AUTHORIZED)"),
+              ("pcp", 8, "refused port {port} (PCP 8 NO_RESOURCES)"),
+              ("natpmp", 2, "does not let this machine open ports (NAT-PMP 2 Not Authorized/Refused)"))],
+        *[(mode, None, f"--mode {mode}", {"headline": says}) for mode, says in (
+            ("silent", "The router did not answer in time."),
+            ("slow-add", "The router did not answer in time when asked for port {port}."),
+            ("endless-description", "its UPnP service cannot be used"),
+            ("hang-up-add", "The router's answer about port {port} could not be read."))],
+        ("a flood of answers from off the LAN", None, "--mode ssdp-flood", {"seconds": 2, "headline": NO_ROUTER}),
+        ("description elsewhere", None, f"--location http://{WAN_PEER}:5000/d.xml",
+         {"outside": True, "headline": "its UPnP service cannot be used"}),
+        ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c",
+         {"outside": True, "headline": "its UPnP service cannot be used"}),
+        ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0, "headline": NO_ROUTER}),
+        ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan", "headline": NO_ROUTER}),
+        *[(f"{protocol or 'UPnP'} behind carrier-grade NAT", None, f"--external 100.64.0.1 {protocol and '--port-control ' + protocol}",
+           {"headline": "This network is behind carrier-grade NAT", "held": ""}) for protocol in ("", "pcp", "natpmp")],
+        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": "open for 1 day"}),
+        *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says, "headline": heads})
+          for protocol, answer, says, heads in (
+              ("pcp", "wrong-nonce", "did not answer", "did not answer in time when asked for port {port}"),
+              ("pcp", "wrong-opcode", "did not answer", "did not answer in time when asked for port {port}"),
+              ("natpmp", "wrong-opcode", "did not answer", "did not answer in time when asked for port {port}"),
+              ("pcp", "other-port", "instead of", "Port {port} is taken on the router, which offered port"),
+              ("natpmp", "other-port", "instead of", "Port {port} is taken on the router, which offered port"),
+              ("pcp", "lifetime-zero", "holds no such", "does not hold it for this machine"),
+              ("natpmp", "lifetime-zero", "holds no such", "does not hold it for this machine"))],
+        *[(f"{protocol} grants 1 s {times}", result, f"--port-control {protocol} --short-grants {grants}",
+           {"held": held, "stderr": "asked once more for longer", "headline": heads})
+          for protocol, times, grants, result, held, heads in (
+              ("pcp", "always", 9, None, "", "grants port {port} for only 1 second"),
+              ("natpmp", "always", 9, None, "", "grants port {port} for only 1 second"),
+              ("pcp", "at first", 1, ["0"], "TCP UDP", "open for 1 day"))],
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
@@ -136,7 +177,7 @@ class Fake:
     """fake_gateway.py in a lab namespace; stop() gives what it was asked."""
 
     def __init__(self, role, options):
-        address = {"gw": "10.77.0.1", "lan": CLIENT, "wan": WAN_PEER}[role]
+        address = {"gw": "10.77.0.1", "lan": CLIENT, "lan2": CLIENT2, "wan": WAN_PEER}[role]
         self.process = subprocess.Popen([LAB, "exec", role, sys.executable, FAKE, "--address", address,
                                          *options.split()], stdout=subprocess.PIPE, text=True)
         if self.process.stdout.readline().strip() != "ready":
@@ -180,8 +221,6 @@ class Sprayer:
     """lan2 floods the client's narrowed range of ports; shown to reach a plain socket there."""
 
     def __init__(self, port):
-        lab("exec", "gw", "nft", "insert", "rule", "inet", "filter", "forward", "iifname", "br-lan", "oifname", "br-lan",
-            "accept")  # a home router's bridge passes traffic between its LAN hosts
         lab("exec", "lan", "sysctl", "-qw", f"net.ipv4.ip_local_port_range={EPHEMERAL[0]} {EPHEMERAL[1]}")
         self.process = subprocess.Popen([LAB, "exec", "lan2", sys.executable, "-c", SPRAYER, str(port)],
                                         stdout=subprocess.PIPE, text=True)

@@ -4,17 +4,20 @@
 inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
 each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
 byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); ssdp-flood (answers a multicast search with a
+held-for-other (read back as 10.77.0.3's); hang-up-add (AddPortMapping gets no answer but the
+connection's end); ssdp-flood (answers a multicast search with a
 flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
-PortMapping action. --map-answer bends PCP and NAT-PMP mapping answers: wrong-nonce (PCP),
-wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that maps nothing); after
-each mapping request it prints what it holds ("holds=TCP,UDP").
+PortMapping action. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
+every request. --external: the
+external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
+wrong-nonce (PCP), wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that
+maps nothing); --short-grants N: the first N grants of each protocol last 1 s. After each
+mapping request it prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 IGD = "urn:schemas-upnp-org:device:InternetGatewayDevice:1"
-EXTERNAL = "11.77.0.1"
 EPOCH = struct.pack("!I", 1000)  # seconds since the gateway started
 SERVICE = ("<service><serviceType>urn:schemas-upnp-org:service:{0}:1</serviceType><serviceId>urn:upnp-org:serviceId:{0}"
            "</serviceId><controlURL>{1}</controlURL><eventSubURL>/evt</eventSubURL><SCPDURL>/{0}.xml</SCPDURL></service>")
@@ -30,7 +33,7 @@ ENVELOPE = ('<?xml version="1.0"?>\r\n<s:Envelope xmlns:s="http://schemas.xmlsoa
             's:encodingStyle="http://schemas.xmlsoap.org/soap/encoding/"><s:Body>{}</s:Body></s:Envelope>\r\n')
 FAULT = ("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail><UPnPError "
          'xmlns="urn:schemas-upnp-org:control-1-0"><errorCode>{}</errorCode></UPnPError></detail></s:Fault>')
-ARGS, MAPPINGS, HELD, LOCK = None, {}, set(), threading.Lock()
+ARGS, MAPPINGS, HELD, GRANTS, LOCK = None, {}, set(), {}, threading.Lock()
 
 
 def log(action):
@@ -41,12 +44,14 @@ def log(action):
 def soap(action, arguments):
     """The status and SOAP body answering action."""
     key = (arguments.get("NewProtocol"), arguments.get("NewExternalPort"))
+    if action == "AddPortMapping" and ARGS.refuse:
+        return "500 Internal Server Error", ENVELOPE.format(FAULT.format(ARGS.refuse))
     with LOCK:
         if action == "AddPortMapping" and ARGS.mode != "not-held":
             MAPPINGS[key] = arguments
         held = MAPPINGS.get(key)
     answers = {"GetStatusInfo": dict(NewConnectionStatus="Connected", NewLastConnectionError="ERROR_NONE", NewUptime="1000"),
-               "GetExternalIPAddress": dict(NewExternalIPAddress=EXTERNAL), "AddPortMapping": {}}
+               "GetExternalIPAddress": dict(NewExternalIPAddress=ARGS.external), "AddPortMapping": {}}
     if held and action == "GetSpecificPortMappingEntry":
         answers[action] = {**held, "NewEnabled": "1", "NewLeaseDuration": "0"}
         if ARGS.mode == "held-for-other":
@@ -81,6 +86,9 @@ class Http(BaseHTTPRequestHandler):
         action = self.headers.get("SOAPAction", "").strip('"').rpartition("#")[2]
         body = self.rfile.read(int(self.headers.get("Content-Length", 0))).decode(errors="replace")
         log(action)
+        if action == "AddPortMapping" and ARGS.mode == "hang-up-add":
+            self.close_connection = True
+            return
         time.sleep(ARGS.delay * ("PortMapping" in action))
         status, answer = soap(action, dict(re.findall(r"<(New\w+)>([^<]*)</\1>", body)))
         self.reply(status, answer.encode(), slow=action == "AddPortMapping" and ARGS.mode == "slow-add")
@@ -132,16 +140,19 @@ def port_control(request):
         return bytes([0, 0x80 | opcode, 0, 1]) + EPOCH   # a NAT-PMP gateway: unsupported version
     if version == 0 and ARGS.port_control != "natpmp":
         return None
+    if version == 0 and ARGS.refuse:   # NAT-PMP refuses every request, its first question too
+        return bytes([0, 0x80 | opcode]) + struct.pack("!H", ARGS.refuse) + EPOCH
     if opcode == 0:   # PCP's ANNOUNCE, NAT-PMP's external address
         return (bytes([2, 0x80] + [0] * 6) + EPOCH + bytes(12) if version
-                else bytes([0, 0x80, 0, 0]) + EPOCH + socket.inet_aton(EXTERNAL))
+                else bytes([0, 0x80, 0, 0]) + EPOCH + socket.inet_aton(ARGS.external))
     if version == 2 and opcode == 1 and len(request) >= 60:
         lifetime, nonce = struct.unpack("!I", request[4:8])[0], request[24:36]
         nonce = bytes(b ^ 0xFF for b in nonce) if bent == "wrong-nonce" else nonce
-        granted = grant({6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
-        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, 0]) + struct.pack("!I", min(granted[1], 86400))
+        granted = (struct.unpack("!H", request[42:44])[0], 0) if ARGS.refuse else grant(
+            {6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
+        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, ARGS.refuse or 0]) + struct.pack("!I", min(granted[1], 86400))
                 + EPOCH + bytes(12) + nonce + request[36:42] + struct.pack("!H", granted[0]) + bytes(10) + b"\xff\xff"
-                + socket.inet_aton(EXTERNAL))
+                + socket.inet_aton(ARGS.external))
     if version == 0 and opcode in (1, 2) and len(request) >= 12:
         granted = grant(("UDP", "TCP")[opcode - 1], *struct.unpack("!HI", request[6:12]))
         return (bytes([0, 128 + (3 - opcode if bent == "wrong-opcode" else opcode), 0, 0]) + EPOCH + request[4:6]
@@ -151,8 +162,9 @@ def port_control(request):
 
 def grant(protocol, external, lifetime):
     """The external port and lifetime a mapping answer names; what is held follows them."""
-    bent = ARGS.map_answer
-    granted = (external + (bent == "other-port"), 0 if bent == "lifetime-zero" else lifetime)
+    bent, GRANTS[protocol] = ARGS.map_answer, GRANTS.get(protocol, 0) + 1
+    granted = (external + (bent == "other-port"), 0 if bent == "lifetime-zero" or not lifetime
+               else 1 if GRANTS[protocol] <= ARGS.short_grants else lifetime)
     if bent in ("good", "other-port", "lifetime-zero"):
         (HELD.add if granted[1] else HELD.discard)(protocol)
     log("holds=" + ",".join(sorted(HELD)))
@@ -172,7 +184,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--address", required=True, help="where multicast searches and UDP 5351 are heard")
     parser.add_argument("--mode", default="good", choices=("good", "silent", "slow-add", "endless-description",
-                                                           "not-held", "held-for-other", "ssdp-flood"))
+                                                           "not-held", "held-for-other", "hang-up-add", "ssdp-flood"))
     parser.add_argument("--ssdp-from", help="the address SSDP answers leave from (default --address)")
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
@@ -180,6 +192,9 @@ def main():
     parser.add_argument("--map-answer", default="good",
                         choices=("good", "wrong-nonce", "wrong-opcode", "other-port", "lifetime-zero"))
     parser.add_argument("--delay", type=float, default=0)
+    parser.add_argument("--refuse", type=int)
+    parser.add_argument("--external", default="11.77.0.1")
+    parser.add_argument("--short-grants", type=int, default=0)
     ARGS = parser.parse_args()
     ARGS.location = ARGS.location or f"http://{ARGS.ssdp_from or ARGS.address}:5000/rootDesc.xml"
     server = ThreadingHTTPServer(("", 5000), Http)

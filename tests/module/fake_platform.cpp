@@ -1,6 +1,7 @@
 #include "fake_platform.h"
 
 #include "com/runtime/com_object.h"
+#include "mapping_lease.h"
 #include "text_lines.h"
 
 namespace {
@@ -25,8 +26,9 @@ HRESULT Answer(Outcome outcome, VARIANT_BOOL* yes)
 std::string Text(BSTR text) { return NarrowToBytes(text == nullptr ? L"" : std::wstring(text, SysStringLen(text))); }
 
 // The NAT object is also its own mapping collection and every mapping, of which the
-// module reads only the external address.
-class FakeNat : public comrt::ComObject<IUPnPNAT, IStaticPortMappingCollection, IStaticPortMapping> {
+// module reads only the external address and the lease (of the protocol last added).
+class FakeNat
+    : public comrt::ComObject<IUPnPNAT, IStaticPortMappingCollection, IStaticPortMapping, IMappingLease> {
 public:
     explicit FakeNat(FakePlatform& platform) : platform_(platform) {}
     HRESULT get_StaticPortMappingCollection(IStaticPortMappingCollection** collection) override
@@ -36,6 +38,7 @@ public:
     HRESULT Add(LONG externalPort, BSTR protocol, LONG internalPort, BSTR client, VARIANT_BOOL enabled,
                 BSTR description, IStaticPortMapping** mapping) override
     {
+        protocol_ = Text(protocol);
         return HandOut<IStaticPortMapping>(platform_.Log("Add " + Text(protocol) + " " + std::to_string(externalPort) + "->" +
                                                          Text(client) + ":" + std::to_string(internalPort) + " '" +
                                                          Text(description) + "' " + std::to_string(enabled)),
@@ -48,9 +51,15 @@ public:
     HRESULT get_InternalClient(BSTR*) override { return E_NOTIMPL; }
     HRESULT get_Enabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
     HRESULT get_Description(BSTR*) override { return E_NOTIMPL; }
+    HRESULT get_LeaseSeconds(LONG* seconds) override
+    {
+        *seconds = platform_.leases[protocol_];
+        return StatusOf(platform_.Log("get_LeaseSeconds"));
+    }
 
 private:
     FakePlatform& platform_;
+    std::string protocol_;
 };
 
 // The firewall manager is also its own policy, profile and open ports; an open port

@@ -1,9 +1,10 @@
 // The "kavro" command against the fake gateway and firewall classes: the result line and
-// what was mapped and let in, for every way a platform call can go wrong; and after
-// each, no COM object or BSTR left alive.
+// what was mapped and let in, for every way a platform call can go wrong, and the
+// headlines the forward itself writes; and after each, no COM object or BSTR left alive.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cwchar>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <sstream>
 
 #include "com/com_api.h"
+#include "diagnostics.h"
 #include "fake_platform.h"
 #include "forward_command.h"
 
@@ -81,7 +83,8 @@ const Row kRows[] = {
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
-class Forward : public ::testing::TestWithParam<Row> {
+template <class Param>
+class ForwardTest : public ::testing::TestWithParam<Param> {
 protected:
     void SetUp() override
     {
@@ -121,6 +124,8 @@ protected:
     std::filesystem::path scratch;
 };
 
+using Forward = ForwardTest<Row>;
+
 TEST_P(Forward, WritesItsResultLine)
 {
     platform.outcomes = GetParam().outcomes;
@@ -134,5 +139,56 @@ TEST_P(Forward, WritesItsResultLine)
 
 INSTANTIATE_TEST_SUITE_P(Rows, Forward, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+struct HeadlineRow {
+    const char* name;
+    std::vector<std::string> headlines;  // distinct, in order, as the window shows them
+    std::map<std::string, Outcome> outcomes = {};
+    std::vector<std::wstring> command = Command(L"8080");
+    std::map<std::string, long> leases = {{"TCP", 604800}, {"UDP", 604800}};
+};
+
+const std::string kPartly = "Port 8080 was opened on the router for UDP only, not for TCP. If the program needs only UDP, "
+                            "tick only UDP; else fix the cause above and try again.";
+
+const HeadlineRow kHeadlineRows[] = {
+    {"for_7_days", {"The router keeps port 8080 open for 7 days."}},
+    {"lease_0_until_restart", {"The router keeps port 8080 open until it restarts."}, {}, Command(L"8080"), {{"TCP", 0}, {"UDP", 0}}},
+    {"shorter_lease_of_two", {"The router keeps port 8080 open for 1 hour."}, {}, Command(L"8080"), {{"TCP", 0}, {"UDP", 3599}}},
+    {"only_the_asked_protocol", {"The router keeps port 8080 open for 2 minutes."}, {}, Command(L"8080", L"FALSE"),
+     {{"TCP", 30}, {"UDP", 119}}},
+    {"lease_untold", {}, {{"get_LeaseSeconds", F}}},
+    {"not_let_in_no_lasting", {}, {{"OpenPorts.Add UDP", F}}},
+    {"tcp_refused", {kPartly}, {{"Add TCP", F}}},
+    {"udp_refused", {"Port 8080 was opened on the router for TCP only, not for UDP. If the program needs only TCP, tick only "
+                     "TCP; else fix the cause above and try again."},
+     {{"Add UDP", F}}},
+    {"both_refused", {}, {{"Add ", F}}},
+    {"port_70000", {"Port 70000 cannot be opened: a port is a number from 1 to 65535. Choose a port in that range."}, {},
+     Command(L"70000")},
+};
+
+void PrintTo(const HeadlineRow& row, std::ostream* out) { *out << row.name; }
+
+using Headlines = ForwardTest<HeadlineRow>;
+
+TEST_P(Headlines, AreWrittenOncePerCause)
+{
+    platform.outcomes = GetParam().outcomes;
+    platform.leases = GetParam().leases;
+    ::testing::internal::CaptureStderr();
+    RunForwardCommand(GetParam().command);
+    std::istringstream stderrText(::testing::internal::GetCapturedStderr());
+    const std::string marker = kHeadlineMarker;
+    std::vector<std::string> headlines;
+    for (std::string line; std::getline(stderrText, line);)
+        if (line.rfind(marker, 0) == 0 &&
+            std::find(headlines.begin(), headlines.end(), line.substr(marker.size())) == headlines.end())
+            headlines.push_back(line.substr(marker.size()));
+    EXPECT_EQ(headlines, GetParam().headlines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Headlines, ::testing::ValuesIn(kHeadlineRows),
+                         [](const ::testing::TestParamInfo<HeadlineRow>& info) { return info.param.name; });
 
 } // namespace

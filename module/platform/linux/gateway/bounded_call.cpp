@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fstream>
 
+#include "diagnostics.h"
 #include "gateway_log.h"
 #include "platform/posix/bounded_child.h"
 #include "platform/posix/unique_fd.h"
@@ -86,8 +87,9 @@ int Reap(pid_t child)
 bool EndedCleanly(int status)
 {
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    GatewayLog(WIFSIGNALED(status) ? "a gateway call was ended by signal " + std::to_string(WTERMSIG(status))
-                                   : "a gateway call failed with status " + std::to_string(WEXITSTATUS(status)));
+    // How the child ended is for developers; the caller tells the user what it means.
+    DiagnosticLine(WIFSIGNALED(status) ? "a gateway call was ended by signal " + std::to_string(WTERMSIG(status))
+                                       : "a gateway call failed with status " + std::to_string(WEXITSTATUS(status)));
     return false;
 }
 

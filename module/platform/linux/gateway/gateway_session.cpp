@@ -4,7 +4,7 @@
 
 #include "default_gateway.h"
 #include "diagnostics.h"
-#include "ssdp_response.h"
+#include "router_headlines.h"
 #include "ssdp_search.h"
 
 namespace gateway {
@@ -14,15 +14,6 @@ std::string Seconds(std::chrono::milliseconds time)
 {
     const auto tenths = time.count() / 100;
     return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
-}
-
-// A device other than the router may answer for it: worth knowing when ports stay closed.
-void ReportIfNotDefaultGateway(const std::optional<Ipv4>& defaultGateway, const std::string& location)
-{
-    const auto answered = UrlHost(location);
-    if (!answered || answered == defaultGateway) return;
-    UserLine("The device that answered, " + ToString(*answered) + ", is not the default gateway" +
-             (defaultGateway ? " " + ToString(*defaultGateway) + "." : " (this machine has no default route)."));
 }
 
 } // namespace
@@ -51,7 +42,8 @@ const PortControlGateway* GatewaySession::PortControl()
 }
 
 // UPnP from the default gateway first (it keeps the mapping's name), then its PCP,
-// then its NAT-PMP, then UPnP from another device on the LAN.
+// then its NAT-PMP. No other device: Internet traffic enters through the default
+// gateway alone, so a mapping elsewhere opens nothing.
 void GatewaySession::Search()
 {
     if (searched_) return;
@@ -59,26 +51,31 @@ void GatewaySession::Search()
     const SsdpSearchPlan plan{ReadDefaultGateway(settings_.routeTable), settings_.ssdpGroup, settings_.ssdpPort,
                               settings_.readNetwork()};
     // This host itself is never the gateway: anyone on it could answer.
+    const bool routerToAsk = plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway);
     std::optional<PortControlProbe> probe;
-    if (plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway)) probe.emplace(*plan.defaultGateway);
+    if (routerToAsk) probe.emplace(*plan.defaultGateway);
     const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
-    const auto found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
-    if (found && found->fromDefaultGateway) {
-        gateway_ = IgdConnection::Open(found->location, CallDeadline());
+    const SearchFindings found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
+    std::string why;
+    if (found.gateway) {
+        IgdOpening opened = IgdConnection::Open(*found.gateway, CallDeadline());
+        gateway_ = std::move(opened.connection);
         if (gateway_) return;
+        why = opened.headline;
+    } else if (found.gatewayMisleads) {
+        why = headline::UpnpUnusable();
     }
     if (probe) {
         portControl_ = probe->Choose(searchEnd);
         if (portControl_) return;
+        if (why.empty()) why = probe->Headline();
     }
-    if (found && !found->fromDefaultGateway) {
-        ReportIfNotDefaultGateway(plan.defaultGateway, found->location);
-        gateway_ = IgdConnection::Open(found->location, CallDeadline());
-        return;
-    }
-    if (!found)
+    if (found.elsewhere)
+        UserLine(ToString(*found.elsewhere) + " offers UPnP but is not this network's gateway: not used.");
+    if (!found.gateway)
         UserLine("No Internet gateway answered a UPnP search within " + Seconds(settings_.searchTime) + " s" +
                  (plan.defaultGateway ? "." : " (this machine has no default route)."));
+    Headline(!why.empty() ? why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
 }
 
 Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }

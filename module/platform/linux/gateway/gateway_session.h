@@ -15,9 +15,9 @@ class GatewaySession {
 public:
     explicit GatewaySession(GatewaySettings settings);
 
-    // Whether a usable gateway answered, through UPnP IGD, PCP or NAT-PMP; when none
-    // did, or the one that did cannot give out reachable ports, the reason is on
-    // standard error.
+    // Whether the default gateway answered, usable, through UPnP IGD, PCP or NAT-PMP;
+    // when it did not, or cannot give out reachable ports, the reason is on standard
+    // error and in a headline.
     bool HasGateway();
     // The gateway to map through: UPnP when its answer won, else PCP or NAT-PMP; null
     // for the other protocols.

@@ -2,6 +2,7 @@
 
 #include <miniupnpc/upnpcommands.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "diagnostics.h"
 #include "gateway_log.h"
 #include "gateway_verdict.h"
+#include "router_headlines.h"
 #include "ssdp_response.h"
 #include "upnp_errors.h"
 
@@ -115,7 +117,7 @@ long ToLease(const char* text)
 {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= 0 ? value : -1;
+    return end != text && *end == '\0' && value >= 0 && value <= INT32_MAX ? value : -1;
 }
 
 // IGD v2 gateways offer version 2 of the connection service; version 1 gateways only 1.
@@ -133,34 +135,31 @@ std::string HostOf(const std::string& location)
 
 } // namespace
 
-std::unique_ptr<IgdConnection> IgdConnection::Open(const std::string& location, Deadline deadline)
+IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
 {
     const auto answer = RunBoundedFor<ValidityAnswer>([&location] { return AskValidity(location); }, deadline);
-    if (!answer) {
-        GatewayLog("no answer from the device at " + location + " in time");
-        return nullptr;
-    }
-    if (answer->kind == DeviceKind::NoDescription) {
-        GatewayLog("no device description could be read from " + location);
-        return nullptr;
-    }
-    if (answer->kind == DeviceKind::NotGateway) {
-        GatewayLog("the device at " + location + " is no Internet gateway");
-        return nullptr;
-    }
-    if (answer->kind == DeviceKind::ControlElsewhere) {
-        GatewayLog("the gateway at " + location + " names another host for its control URL; not followed");
-        return nullptr;
-    }
+    const auto fails = [](const std::string& detail, std::string headline) {
+        GatewayLog(detail);
+        return IgdOpening{nullptr, std::move(headline)};
+    };
+    if (!answer) return fails("no answer from the device at " + location + " in time", headline::RouterTooSlow());
+    if (answer->kind == DeviceKind::NoDescription)
+        return fails("no device description could be read from " + location, headline::UpnpUnusable());
+    if (answer->kind == DeviceKind::NotGateway)
+        return fails("the device at " + location + " is no Internet gateway", headline::UpnpUnusable());
+    if (answer->kind == DeviceKind::ControlElsewhere)
+        return fails("the gateway at " + location + " names another host for its control URL; not followed",
+                     headline::UpnpUnusable());
     const std::string externalAddress = answer->externalAddress;
     const GatewayVerdict verdict = JudgeGateway(answer->connected, externalAddress);
     if (verdict != GatewayVerdict::Usable) {
         UserLine(DescribeVerdict(verdict, HostOf(location), externalAddress));
-        return nullptr;
+        return IgdOpening{nullptr, verdict == GatewayVerdict::NotConnected ? headline::NotConnected()
+                                                                           : headline::BehindAnotherNat(ParseIpv4(externalAddress))};
     }
     UserLine("The gateway " + HostOf(location) + " answered (UPnP IGD v" + IgdVersion(answer->data) +
              "); its external address is " + externalAddress + ".");
-    return std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress));
+    return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), {}};
 }
 
 IgdConnection::IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress)

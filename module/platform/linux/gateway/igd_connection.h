@@ -12,6 +12,13 @@
 
 namespace gateway {
 
+class IgdConnection;
+
+struct IgdOpening {
+    std::unique_ptr<IgdConnection> connection;
+    std::string headline; // when there is none: why, for the user
+};
+
 struct MappingReadBack {
     int code = 0; // 0, or why the gateway did not answer with the mapping
     HeldMapping mapping;
@@ -20,9 +27,9 @@ struct MappingReadBack {
 class IgdConnection {
 public:
     // Fetches the description at `location` and checks that the device is a gateway
-    // that can give out ports the Internet reaches; null, with the reason on standard
-    // error, when it cannot.
-    static std::unique_ptr<IgdConnection> Open(const std::string& location, Deadline deadline);
+    // that can give out ports the Internet reaches; no connection, with the reason on
+    // standard error and as a headline to give, when it cannot.
+    static IgdOpening Open(const std::string& location, Deadline deadline);
 
     ~IgdConnection();
     IgdConnection(const IgdConnection&) = delete;

@@ -19,6 +19,8 @@ NatPmpExchange::NatPmpExchange(Ipv4 gatewayAddress, std::uint8_t requestOpcode,
     : send_(send), requestOpcode_(requestOpcode)
 {
     handle_.s = -1;
+    // The library connects its socket without binding it, so the kernel draws a random
+    // source port for each exchange: a forger must guess it, as NAT-PMP has no nonce.
     if (initnatpmp(&handle_, 1, htonl(gatewayAddress.value)) != 0) {
         // The library leaves its socket open when it fails after making it.
         if (handle_.s >= 0) close(handle_.s);

@@ -9,14 +9,6 @@ namespace gateway {
 std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline)
 {
     const bool tcp = request.protocol == "TCP";
-    // The request goes out from the machine's address toward the gateway, and NAT-PMP
-    // maps only to the address a request comes from: check before anything is sent.
-    const auto source = SourceAddressToward(gateway_);
-    if (!source || ToString(*source) != request.internalClient) {
-        UserLine("NAT-PMP maps ports only to the address this machine reaches the gateway from" +
-                   (source ? " (" + ToString(*source) + ")" : std::string()) + ", not to " + request.internalClient + ".");
-        return std::nullopt;
-    }
     NatPmpExchange exchange(gateway_, tcp ? natpmp::kMapTcp : natpmp::kMapUdp, [&](natpmp_t* handle) {
         // A deletion names no external port.
         return sendnewportmappingrequest(handle, tcp ? NATPMP_PROTOCOL_TCP : NATPMP_PROTOCOL_UDP,

@@ -41,21 +41,30 @@ struct MappingOutcome {
 
 class PortControlGateway {
 public:
-    explicit PortControlGateway(std::unique_ptr<PortControlProtocol> protocol) : protocol_(std::move(protocol)) {}
+    PortControlGateway(Ipv4 gatewayAddress, std::unique_ptr<PortControlProtocol> protocol)
+        : gateway_(gatewayAddress), protocol_(std::move(protocol))
+    {
+    }
 
     // Maps `request` for 7 days; success, with the lifetime granted, only for the ports
-    // asked for on a reachable external address. A mapping that is not that is deleted again.
+    // asked for on a reachable external address, for 2 minutes at least (a shorter grant
+    // is asked once more). A mapping that is not that is deleted again. A failure writes
+    // its headline.
     MappingOutcome Map(const MappingRequest& request, Deadline deadline) const;
 
     std::string Name() const { return protocol_->Name(); }
 
 private:
+    bool FromOwnAddress(const MappingRequest& request) const;
     void Delete(const MappingRequest& request, Deadline deadline) const;
 
+    Ipv4 gateway_;
     std::unique_ptr<PortControlProtocol> protocol_;
 };
 
 // 7 days: what an IGDv2 gateway grants for a static mapping.
 constexpr std::uint32_t kRequestedLifetime = 7 * 24 * 3600;
+// PCP's shortest lifetime in practice: a mapping gone in seconds opens nothing.
+constexpr std::uint32_t kShortestUsefulLifetime = 120;
 
 } // namespace gateway

@@ -6,6 +6,7 @@
 #include "natpmp_protocol.h"
 #include "pcp_protocol.h"
 #include "reserved_address.h"
+#include "router_headlines.h"
 
 namespace gateway {
 namespace {
@@ -41,13 +42,15 @@ std::unique_ptr<PortControlGateway> PortControlProbe::Choose(Deadline deadline)
     ReportRefusals();
     if (PcpAnswered()) {
         UserLine("The gateway " + ToString(gateway_) + " answered (PCP).");
-        return std::make_unique<PortControlGateway>(std::make_unique<PcpProtocol>(gateway_));
+        return std::make_unique<PortControlGateway>(gateway_, std::make_unique<PcpProtocol>(gateway_));
     }
     if (NatPmpAnswered()) {
         const Ipv4 external = PublicAddress(*natpmp_.Reply());
         UserLine("The gateway " + ToString(gateway_) + " answered (NAT-PMP); its external address is " +
                  ToString(external) + ".");
-        return std::make_unique<PortControlGateway>(std::make_unique<NatPmpProtocol>(gateway_, external));
+        UserLine("NAT-PMP answers carry no nonce, so this answer cannot be verified: another device on the LAN could "
+                 "have sent it in the gateway's name.");
+        return std::make_unique<PortControlGateway>(gateway_, std::make_unique<NatPmpProtocol>(gateway_, external));
     }
     return nullptr;
 }
@@ -64,6 +67,17 @@ void PortControlProbe::ReportRefusals() const
         UserLine("The gateway " + ToString(gateway_) + " has the reserved external address " +
                    ToString(PublicAddress(*natpmp_.Reply())) +
                    " through NAT-PMP (carrier-grade NAT or another router): the Internet cannot reach its ports.");
+}
+
+std::string PortControlProbe::Headline() const
+{
+    if (natpmp_.Reply() && natpmp_.Reply()->resultcode == 0)
+        return headline::BehindAnotherNat(PublicAddress(*natpmp_.Reply()));
+    if (pcp_.Reply())
+        return headline::PortControlRefused("PCP " + pcp::ResultText(pcp_.Reply()->result));
+    if (natpmp_.Reply())
+        return headline::PortControlRefused("NAT-PMP " + natpmp::ResultText(natpmp_.Reply()->resultcode));
+    return {};
 }
 
 } // namespace gateway

@@ -30,6 +30,8 @@ public:
     // NAT-PMP with a reachable external address; null, with the reason on standard
     // error, when neither can.
     std::unique_ptr<PortControlGateway> Choose(Deadline deadline);
+    // When Choose gave nothing: why, as a headline for the user; empty when neither answered.
+    std::string Headline() const;
 
 private:
     bool PcpAnswered() const;

@@ -83,25 +83,30 @@ public:
     {
     }
 
-    std::optional<FoundDevice> Run()
+    SearchFindings Run()
     {
         if (plan_.defaultGateway) gateway_ = AskGateway(*plan_.defaultGateway, plan_.port);
         group_ = AskGroup(plan_.group, plan_.port);
-        while (!chosen_) {
-            const bool probeSettled = !probe_ || probe_->Settled();
-            if (fallback_ && !gateway_ && probeSettled) return fallback_;
-            if (probe_ && probe_->Answered() && (!gateway_ || Clock::now() >= probe_->GraceEnd())) return std::nullopt;
-            if (MillisecondsLeft(deadline_) == 0 || (!gateway_ && !group_ && probeSettled)) break;
+        while (!findings_.gateway) {
+            if (probe_ && probe_->Answered() && (!gateway_ || Clock::now() >= probe_->GraceEnd())) break;
+            if (MillisecondsLeft(deadline_) == 0 || NothingLeftToHear()) break;
             WaitAndRead();
         }
-        return chosen_ ? chosen_ : fallback_;
+        return findings_;
     }
 
 private:
+    // The default gateway refused the search (or there is none) and its PCP and NAT-PMP
+    // questions are over: what other devices say only names them, and a moment does that.
+    bool NothingLeftToHear() const
+    {
+        return !gateway_ && (!probe_ || probe_->Settled()) && (!group_ || Clock::now() >= othersHeard_);
+    }
+
     void WaitAndRead()
     {
         std::vector<pollfd> fds{{gateway_.get(), POLLIN, 0}, {group_.get(), POLLIN, 0}};
-        Deadline wake = deadline_;
+        Deadline wake = gateway_ ? deadline_ : Earlier(deadline_, othersHeard_);
         if (probe_)
             for (const Exchange* exchange : probe_->Exchanges()) {
                 fds.push_back(pollfd{exchange->Socket(), POLLIN, 0});
@@ -117,7 +122,7 @@ private:
     void Drain(UniqueFd& fd)
     {
         std::array<char, 2048> datagram;
-        while (fd && !chosen_ && MillisecondsLeft(deadline_) > 0) {
+        while (fd && !findings_.gateway && MillisecondsLeft(deadline_) > 0) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
             const ssize_t size = recvfrom(fd.get(), datagram.data(), datagram.size(), 0,
@@ -137,11 +142,16 @@ private:
     {
         if (plan_.network.IsSelf(sender)) return;
         auto location = GatewayLocation(datagram, sender);
+        const bool fromGateway = plan_.defaultGateway && sender == *plan_.defaultGateway;
+        if (fromGateway && !location && !findings_.gatewayMisleads) {
+            GatewayLog("the default gateway's answer to the search names no gateway description of its own; not followed");
+            findings_.gatewayMisleads = true;
+        }
         if (!location) return;
-        if (plan_.defaultGateway && sender == *plan_.defaultGateway)
-            chosen_ = FoundDevice{std::move(*location), true};
-        else if (!fallback_ && plan_.network.IsOnLan(sender))
-            fallback_ = FoundDevice{std::move(*location), false};
+        if (fromGateway)
+            findings_.gateway = std::move(*location);
+        else if (!findings_.elsewhere && plan_.network.IsOnLan(sender))
+            findings_.elsewhere = sender;
     }
 
     const SsdpSearchPlan& plan_;
@@ -149,14 +159,14 @@ private:
     PortControlProbe* probe_;
     UniqueFd gateway_;
     UniqueFd group_;
-    std::optional<FoundDevice> chosen_;
-    std::optional<FoundDevice> fallback_;
+    // A device answers a multicast search within MX (1 s), most at once.
+    const Deadline othersHeard_ = Clock::now() + std::chrono::milliseconds(200);
+    SearchFindings findings_;
 };
 
 } // namespace
 
-std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline,
-                                               PortControlProbe* probe)
+SearchFindings SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline, PortControlProbe* probe)
 {
     return Search(plan, deadline, probe).Run();
 }

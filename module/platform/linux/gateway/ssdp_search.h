@@ -21,18 +21,18 @@ struct SsdpSearchPlan {
     LocalNetwork network;               // no answer from the host itself is taken
 };
 
-struct FoundDevice {
-    std::string location; // URL of the root description
-    bool fromDefaultGateway = false;
+struct SearchFindings {
+    std::optional<std::string> gateway; // the default gateway's description URL
+    std::optional<Ipv4> elsewhere;      // another device on the LAN that offers UPnP: never used
+    bool gatewayMisleads = false;       // the default gateway answered, pointing elsewhere
 };
 
-// The default gateway's answer is taken at once. Another host's answer is taken when
-// the default gateway cannot answer (there is none, or it refused the search), else
-// when the deadline comes without the gateway's answer. A flood of answers does not
-// keep the search past the deadline. The search ends early, with no device, when
-// `probe` (if any) has a PCP or NAT-PMP answer from the gateway and the gateway refused
-// the SSDP search or left it unanswered past the probe's grace.
-std::optional<FoundDevice> SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline,
-                                               PortControlProbe* probe = nullptr);
+// Only the default gateway's answer is taken, at once: Internet traffic enters through
+// it alone, and anyone on the LAN can answer a search. Another LAN device's answer is
+// only noted. A flood of answers does not keep the search past the deadline. The search
+// ends early, with no gateway, when `probe` (if any) has a PCP or NAT-PMP answer from the
+// gateway and the gateway refused the SSDP search or left it unanswered past the probe's
+// grace; or when the gateway refused everything, once other devices had a moment to answer.
+SearchFindings SearchGatewayDevice(const SsdpSearchPlan& plan, Deadline deadline, PortControlProbe* probe = nullptr);
 
 } // namespace gateway

@@ -32,5 +32,6 @@ HRESULT StaticPortMapping::get_Enabled(VARIANT_BOOL* enabled)
     return Give(held_.enabled ? VARIANT_TRUE : VARIANT_FALSE, enabled);
 }
 HRESULT StaticPortMapping::get_Description(BSTR* description) { return Give(held_.description, description); }
+HRESULT StaticPortMapping::get_LeaseSeconds(LONG* seconds) { return Give(held_.leaseSeconds, seconds); }
 
 } // namespace gateway

@@ -1,12 +1,14 @@
-// IStaticPortMapping: one mapping, answering from what the gateway said it holds.
+// IStaticPortMapping: one mapping, answering from what the gateway said it holds, and
+// how long it holds it.
 #pragma once
 
 #include "com/com_api.h"
+#include "mapping_lease.h"
 #include "port_mapping.h"
 
 namespace gateway {
 
-class StaticPortMapping final : public comrt::ComObject<IStaticPortMapping> {
+class StaticPortMapping final : public comrt::ComObject<IStaticPortMapping, IMappingLease> {
 public:
     explicit StaticPortMapping(HeldMapping held) : held_(std::move(held)) {}
 
@@ -17,6 +19,7 @@ public:
     HRESULT get_InternalClient(BSTR* client) override;
     HRESULT get_Enabled(VARIANT_BOOL* enabled) override;
     HRESULT get_Description(BSTR* description) override;
+    HRESULT get_LeaseSeconds(LONG* seconds) override;
 
 private:
     const HeldMapping held_;

@@ -1,6 +1,5 @@
 #include "static_port_mapping_collection.h"
 
-#include <array>
 #include <new>
 #include <utility>
 
@@ -8,6 +7,7 @@
 
 #include "gateway_log.h"
 #include "platform/posix/internal_client.h"
+#include "router_headlines.h"
 #include "static_port_mapping.h"
 #include "upnp_errors.h"
 
@@ -30,41 +30,65 @@ std::string Subject(const MappingRequest& request)
     return request.protocol + " " + std::to_string(request.externalPort);
 }
 
-// 604800 -> "7 days"; the read-back gives what is left, so a second or two less.
-std::string Duration(long seconds)
+// Who holds the port, when the gateway tells.
+std::optional<HeldMapping> Holder(const IgdConnection& gateway, const MappingRequest& request, Deadline deadline)
 {
-    constexpr std::array<std::pair<long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
-    for (const auto& [unit, name] : units)
-        if (seconds >= unit) {
-            const long count = (seconds + unit / 2) / unit;
-            return std::to_string(count) + " " + name + (count == 1 ? "" : "s");
-        }
-    return std::to_string(seconds) + " seconds";
+    MappingReadBack held = gateway.ReadMapping(request.externalPort, request.protocol, deadline);
+    if (held.code != 0 || held.mapping.internalClient.empty()) return std::nullopt;
+    return std::move(held.mapping);
 }
 
-std::string LeaseSentence(const MappingRequest& request, long leaseSeconds)
+std::string RefusalHeadline(int port, int code, const std::optional<HeldMapping>& holder)
 {
-    if (leaseSeconds < 0) return "The gateway did not say how long it keeps " + Subject(request) + ".";
-    if (leaseSeconds == 0) return "The gateway keeps " + Subject(request) + " until it restarts or the mapping is removed.";
-    return "The gateway keeps " + Subject(request) + " for " + Duration(leaseSeconds) + " (lease " +
-           std::to_string(leaseSeconds) + " s), or until it restarts.";
+    if (code == kConflictInMappingEntry) return headline::HeldByAnother(port, holder ? holder->internalClient : "");
+    if (code == kActionNotAuthorized) return headline::NotAuthorized(port, UpnpErrorText(code));
+    return headline::Refused(port, UpnpErrorText(code));
 }
 
-// Who holds the port, when the gateway tells: ", held by 10.77.0.3:18120".
-std::string Holder(const IgdConnection& gateway, const MappingRequest& request, Deadline deadline)
+// Why the gateway did not make the mapping, in words; a code of the library's or our
+// own only for developers.
+HRESULT Refuse(const IgdConnection& gateway, const MappingRequest& request, int code, Deadline deadline)
 {
-    const MappingReadBack held = gateway.ReadMapping(request.externalPort, request.protocol, deadline);
-    return held.code == 0 && !held.mapping.internalClient.empty() ? " (" + Name(held.mapping) + ")" : "";
+    DiagnosticLine("AddPortMapping " + Name(request) + ": " + UpnpErrorText(code));
+    const int port = request.externalPort;
+    if (code == kNoAnswerInTime) {
+        UserLine("The gateway did not answer in time when asked for " + Subject(request) + ".");
+        Headline(headline::NoAnswer(port));
+    } else if (code < 0) {
+        UserLine("The gateway's answer when asked for " + Subject(request) + " could not be read.");
+        Headline(headline::AnswerUnreadable(port));
+    } else {
+        const auto holder = code == kConflictInMappingEntry ? Holder(gateway, request, deadline) : std::nullopt;
+        UserLine("The gateway refused " + Subject(request) + ": " + UpnpErrorText(code) + UpnpRefusalMeaning(code) +
+                 (holder ? " (" + Name(*holder) + ")" : "") + ".");
+        Headline(RefusalHeadline(port, code, holder));
+    }
+    return HresultFromUpnpError(code);
 }
 
-// The mapping object of a success, with how long the gateway keeps it; or the failure's status.
-HRESULT Hand(const MappingOutcome& outcome, const MappingRequest& request, IStaticPortMapping** mapping)
+// A gateway may say yes and hold nothing, or hold the port for someone else.
+HRESULT ReadBackFailed(const MappingRequest& request, const MappingReadBack& readBack)
 {
-    if (FAILED(outcome.status)) return outcome.status;
-    UserLine(LeaseSentence(request, outcome.held.leaseSeconds));
-    auto* held = new (std::nothrow) StaticPortMapping(outcome.held);
-    if (held == nullptr) return E_OUTOFMEMORY;
-    *mapping = held;
+    const int port = request.externalPort;
+    if (readBack.code != 0) {
+        DiagnosticLine("GetSpecificPortMappingEntry " + Name(request) + ": " + UpnpErrorText(readBack.code));
+        GatewayLog("AddPortMapping " + Name(request) + " said yes, but reading it back failed" +
+                   (readBack.code > 0 ? ": " + UpnpErrorText(readBack.code) : std::string()));
+        Headline(readBack.code == kNoAnswerInTime ? headline::NoAnswer(port) : headline::NotHeld(port));
+        return E_FAIL;
+    }
+    GatewayLog("AddPortMapping " + Name(request) + " said yes, but the gateway holds the port for " +
+               Name(readBack.mapping));
+    const std::string& holder = readBack.mapping.internalClient;
+    Headline(holder != request.internalClient ? headline::HeldByAnother(port, holder) : headline::NotHeld(port));
+    return E_FAIL;
+}
+
+HRESULT Hand(const HeldMapping& held, IStaticPortMapping** mapping)
+{
+    auto* made = new (std::nothrow) StaticPortMapping(held);
+    if (made == nullptr) return E_OUTOFMEMORY;
+    *mapping = made;
     return S_OK;
 }
 
@@ -79,34 +103,22 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
         CheckMappingArguments(externalPort, protocol, internalPort, internalClient, enabled, description);
     if (!check.request) {
         GatewayLog("nothing sent: " + check.problem);
+        Headline(headline::NothingAsked(check.problem));
         return E_INVALIDARG;
     }
     const MappingRequest& request = *check.request;
     NoteInternalClient(request.internalClient);
-    if (const PortControlGateway* portControl = session_->PortControl())
-        return Hand(portControl->Map(request, session_->CallDeadline()), request, mapping);
+    if (const PortControlGateway* portControl = session_->PortControl()) {
+        const MappingOutcome outcome = portControl->Map(request, session_->CallDeadline());
+        return FAILED(outcome.status) ? outcome.status : Hand(outcome.held, mapping);
+    }
     const IgdConnection& gateway = *session_->Gateway();
 
     const int refusal = gateway.AddPortMapping(request, session_->CallDeadline());
-    if (refusal != 0) {
-        const std::string holder = refusal == kConflictInMappingEntry ? Holder(gateway, request, session_->CallDeadline()) : "";
-        UserLine("The gateway refused " + Subject(request) + ": " + UpnpErrorText(refusal) +
-                 UpnpRefusalMeaning(refusal) + holder + ".");
-        return HresultFromUpnpError(refusal);
-    }
-    // A gateway may say yes and hold nothing, or hold the port for someone else.
+    if (refusal != 0) return Refuse(gateway, request, refusal, session_->CallDeadline());
     const MappingReadBack readBack = gateway.ReadMapping(request.externalPort, request.protocol, session_->CallDeadline());
-    if (readBack.code != 0) {
-        GatewayLog("AddPortMapping " + Name(request) + " said yes, but reading it back failed: " +
-                   UpnpErrorText(readBack.code));
-        return E_FAIL;
-    }
-    if (!HoldsRequest(readBack.mapping, request)) {
-        GatewayLog("AddPortMapping " + Name(request) + " said yes, but the gateway holds the port for " +
-                   Name(readBack.mapping));
-        return E_FAIL;
-    }
-    return Hand(MappingOutcome{S_OK, readBack.mapping}, request, mapping);
+    if (readBack.code != 0 || !HoldsRequest(readBack.mapping, request)) return ReadBackFailed(request, readBack);
+    return Hand(readBack.mapping, mapping);
 }
 
 } // namespace gateway

@@ -43,7 +43,7 @@ constexpr std::array<std::pair<int, const char*>, 31> kCodes{{
 constexpr std::array<std::pair<int, const char*>, 6> kMeanings{{
     {606, ", the gateway does not let this machine add mappings"},
     {718, ", another device holds this port"},
-    {725, ", the gateway takes only mappings that expire"},
+    {725, ", the gateway takes only mappings that never expire"},
     {728, ", the gateway has no room for more mappings"},
     {729, ", the port is taken by another mechanism of the gateway"},
     {501, ", the gateway could not carry it out"},

@@ -12,6 +12,8 @@ namespace gateway {
 constexpr int kNoAnswerInTime = -1000;
 // Another client holds the external port.
 constexpr int kConflictInMappingEntry = 718;
+// The gateway lets no one (or not this machine, or not this port) map.
+constexpr int kActionNotAuthorized = 606;
 
 // "718 ConflictInMappingEntry", "-3 HTTP error", ...: the code and its name.
 std::string UpnpErrorText(int code);
