@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/linux/gateway/natpmp_answer.h"
-#include "platform/linux/gateway/pcp_message.h"
+#include "gateway/natpmp/natpmp_answer.h"
+#include "gateway/pcp/pcp_message.h"
 
 namespace {
 

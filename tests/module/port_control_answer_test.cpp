@@ -2,8 +2,8 @@
 // what the PCP parser reads from them, and which ones libnatpmp is let read.
 #include <gtest/gtest.h>
 
-#include "platform/linux/gateway/natpmp_answer.h"
-#include "platform/linux/gateway/pcp_message.h"
+#include "gateway/natpmp/natpmp_answer.h"
+#include "gateway/pcp/pcp_message.h"
 
 namespace {
 

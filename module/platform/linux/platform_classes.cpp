@@ -1,5 +1,5 @@
 #include "platform/platform_classes.h"
-#include "platform/linux/gateway/gateway_classes.h"
+#include "gateway/gateway_classes.h"
 #include "platform/linux/firewall/firewall_classes.h"
 
 void RegisterPlatformClasses()

@@ -4,7 +4,7 @@
 
 #include <sys/types.h>
 
-#include "deadline.h"
+#include "platform/deadline.h"
 
 // As fork: the child's id in the parent (-1 when none could be made), 0 in the child.
 // The limits hold across exec.

@@ -6,7 +6,7 @@
 #include "hand_out.h"
 #include "net_fw_open_port.h"
 #include "status_hresult.h"
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 namespace firewall {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "firewall_types.h"
 #include "system_bus.h"
-#include "platform/posix/deadline.h"
+#include "platform/deadline.h"
 
 namespace firewall {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/deadline.h"
+#include "platform/deadline.h"
 
 namespace firewall {
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "interface_name.h"
-#include "platform/posix/internal_client.h"
+#include "platform/internal_client.h"
 #include "polkit_check.h"
 
 namespace firewall {

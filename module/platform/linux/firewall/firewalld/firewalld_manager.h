@@ -10,7 +10,7 @@
 #include "firewall_manager.h"
 #include "firewalld/firewalld_answer.h"
 #include "system_bus.h"
-#include "platform/posix/deadline.h"
+#include "platform/deadline.h"
 
 namespace firewall {
 

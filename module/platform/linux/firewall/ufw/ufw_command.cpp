@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 namespace firewall {
 namespace {

@@ -1,6 +1,6 @@
 #include "ufw/ufw_helper.h"
 
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 #include "ufw/ufw_command.h"
 
 namespace firewall {

@@ -1,0 +1,67 @@
+#include "gateway/default_gateway.h"
+
+#include <arpa/inet.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace gateway {
+namespace {
+
+constexpr unsigned kRouteUp = 0x1;
+constexpr unsigned kRouteGateway = 0x2;
+
+// The kernel prints an address as the hex of its network-order word read in host order:
+// 10.77.0.1 is "01004D0A" on a little-endian machine.
+std::optional<std::uint32_t> Hex(const std::string& field)
+{
+    if (field.empty() || field.size() > 8) return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : field) {
+        const int digit = (c >= '0' && c <= '9') ? c - '0'
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                                 : -1;
+        if (digit < 0) return std::nullopt;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+Ipv4 FromKernelWord(std::uint32_t word) { return Ipv4{ntohl(word)}; }
+
+} // namespace
+
+std::optional<Ipv4> DefaultGatewayFromRouteTable(std::istream& table)
+{
+    std::optional<Ipv4> best;
+    unsigned long bestMetric = 0;
+    std::string line;
+    std::getline(table, line); // column titles
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string interface, destination, gatewayField, flagsField, refCount, use, mask;
+        unsigned long metric = 0;
+        if (!(fields >> interface >> destination >> gatewayField >> flagsField >> refCount >> use >> metric >> mask))
+            continue;
+        const auto dest = Hex(destination), via = Hex(gatewayField), flags = Hex(flagsField), netmask = Hex(mask);
+        if (!dest || !via || !flags || !netmask) continue;
+        const bool isDefault = *dest == 0 && *netmask == 0;
+        const bool usable = (*flags & (kRouteUp | kRouteGateway)) == (kRouteUp | kRouteGateway) && *via != 0;
+        if (!isDefault || !usable) continue;
+        if (!best || metric < bestMetric) {
+            best = FromKernelWord(*via);
+            bestMetric = metric;
+        }
+    }
+    return best;
+}
+
+std::optional<Ipv4> ReadDefaultGateway(const std::string& routeTablePath)
+{
+    std::ifstream table(routeTablePath);
+    if (!table) return std::nullopt;
+    return DefaultGatewayFromRouteTable(table);
+}
+
+} // namespace gateway

@@ -1,0 +1,9 @@
+#include "gateway/gateway_log.h"
+
+#include "diagnostics.h"
+
+namespace gateway {
+
+void GatewayLog(const std::string& line) { UserLine("UPnP gateway: " + line); }
+
+} // namespace gateway

@@ -1,0 +1,39 @@
+// The gateway of one module run: searched for and checked once, shared by every NAT
+// object of the run, and over by the run's deadline.
+#pragma once
+
+#include <memory>
+
+#include "platform/deadline.h"
+#include "gateway/gateway_settings.h"
+#include "gateway/upnp/igd_connection.h"
+#include "gateway/port_control_gateway.h"
+
+namespace gateway {
+
+class GatewaySession {
+public:
+    explicit GatewaySession(GatewaySettings settings);
+
+    // Whether the default gateway answered, usable, through UPnP IGD, PCP or NAT-PMP;
+    // when it did not, or cannot give out reachable ports, the reason is on standard
+    // error and in a headline.
+    bool HasGateway();
+    // The gateway to map through: UPnP when its answer won, else PCP or NAT-PMP; null
+    // for the other protocols.
+    const IgdConnection* Gateway();
+    const PortControlGateway* PortControl();
+
+    // When the next single call to the gateway must be over.
+    Deadline CallDeadline() const;
+
+private:
+    void Search();
+
+    GatewaySettings settings_;
+    bool searched_ = false;
+    std::unique_ptr<IgdConnection> gateway_;
+    std::unique_ptr<PortControlGateway> portControl_;
+};
+
+} // namespace gateway

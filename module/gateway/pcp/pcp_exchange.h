@@ -1,0 +1,39 @@
+// A PCP request to the default gateway and the one answer that belongs to it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "gateway/exchange.h"
+#include "gateway/ipv4_address.h"
+#include "gateway/pcp/pcp_message.h"
+#include "platform/posix/unique_fd.h"
+
+namespace gateway {
+
+class PcpExchange final : public Exchange {
+public:
+    using Belongs = std::function<bool(const pcp::Answer&)>;
+
+    // Sends `request` at once from `socket` (connected to the gateway's port 5351, so
+    // only its datagrams arrive); an answer counts when `belongs` says it is ours.
+    PcpExchange(UniqueFd socket, std::vector<std::uint8_t> request, Belongs belongs);
+
+    int Socket() const override { return socket_.get(); }
+
+    // Set once the state is Answered.
+    const std::optional<pcp::Answer>& Reply() const { return reply_; }
+
+private:
+    bool SendRequest() override;
+    void Read() override;
+
+    UniqueFd socket_;
+    std::vector<std::uint8_t> request_;
+    Belongs belongs_;
+    std::optional<pcp::Answer> reply_;
+};
+
+} // namespace gateway

@@ -1,0 +1,116 @@
+#include "gateway/pcp/pcp_message.h"
+
+#include <algorithm>
+
+namespace gateway::pcp {
+namespace {
+
+constexpr std::size_t kHeaderSize = 24;
+constexpr std::size_t kMapSize = 36;
+constexpr std::size_t kMaxMessage = 1100;
+constexpr std::uint8_t kResponseBit = 0x80;
+
+void Put16(std::vector<std::uint8_t>& out, std::uint16_t value)
+{
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.push_back(static_cast<std::uint8_t>(value));
+}
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    Put16(out, static_cast<std::uint16_t>(value >> 16));
+    Put16(out, static_cast<std::uint16_t>(value));
+}
+
+// PCP carries IPv4 addresses as IPv4-mapped IPv6: ::ffff:a.b.c.d.
+void PutAddress(std::vector<std::uint8_t>& out, Ipv4 address)
+{
+    out.insert(out.end(), 10, 0);
+    out.insert(out.end(), 2, 0xFF);
+    Put32(out, address.value);
+}
+
+std::vector<std::uint8_t> Header(std::uint8_t opcode, std::uint32_t lifetime, Ipv4 client)
+{
+    std::vector<std::uint8_t> out{kVersion, opcode, 0, 0};
+    Put32(out, lifetime);
+    PutAddress(out, client);
+    return out;
+}
+
+std::uint8_t Byte(std::string_view data, std::size_t at) { return static_cast<std::uint8_t>(data[at]); }
+std::uint16_t Get16(std::string_view data, std::size_t at)
+{
+    return static_cast<std::uint16_t>(Byte(data, at) << 8 | Byte(data, at + 1));
+}
+std::uint32_t Get32(std::string_view data, std::size_t at)
+{
+    return static_cast<std::uint32_t>(Get16(data, at)) << 16 | Get16(data, at + 2);
+}
+
+std::optional<Ipv4> GetAddress(std::string_view data, std::size_t at)
+{
+    const bool mapped = std::all_of(data.begin() + at, data.begin() + at + 10, [](char c) { return c == 0; }) &&
+                        Byte(data, at + 10) == 0xFF && Byte(data, at + 11) == 0xFF;
+    if (!mapped) return std::nullopt;
+    return Ipv4{Get32(data, at + 12)};
+}
+
+} // namespace
+
+std::vector<std::uint8_t> EncodeAnnounce(Ipv4 client) { return Header(kAnnounce, 0, client); }
+
+std::vector<std::uint8_t> EncodeMap(const MapRequest& request)
+{
+    std::vector<std::uint8_t> out = Header(kMap, request.lifetime, request.client);
+    out.insert(out.end(), request.nonce.begin(), request.nonce.end());
+    out.push_back(request.protocol);
+    out.insert(out.end(), 3, 0);
+    Put16(out, request.internalPort);
+    Put16(out, request.suggestedExternalPort);
+    PutAddress(out, Ipv4{0}); // no preference for the external address
+    return out;
+}
+
+std::optional<Answer> ParseAnswer(std::string_view datagram)
+{
+    if (datagram.size() < kHeaderSize || datagram.size() > kMaxMessage || datagram.size() % 4 != 0) return std::nullopt;
+    if (Byte(datagram, 0) != kVersion || (Byte(datagram, 1) & kResponseBit) == 0) return std::nullopt;
+    Answer answer;
+    answer.opcode = Byte(datagram, 1) & ~kResponseBit;
+    answer.result = Byte(datagram, 3);
+    answer.lifetime = Get32(datagram, 4);
+    if (answer.opcode != kMap) return answer;
+    if (datagram.size() < kHeaderSize + kMapSize) return std::nullopt;
+    const std::size_t map = kHeaderSize;
+    std::copy_n(datagram.begin() + map, answer.nonce.size(), answer.nonce.begin());
+    answer.protocol = Byte(datagram, map + 12);
+    answer.internalPort = Get16(datagram, map + 16);
+    answer.externalPort = Get16(datagram, map + 18);
+    answer.externalAddress = GetAddress(datagram, map + 20);
+    return answer;
+}
+
+bool SaysVersionUnsupported(std::string_view datagram)
+{
+    // NAT-PMP's header: version 0, opcode, result code 1 (unsupported version) in 16 bits.
+    return datagram.size() >= 4 && Byte(datagram, 0) < kVersion && Get16(datagram, 2) == kUnsupportedVersion;
+}
+
+bool Answers(const Answer& answer, const MapRequest& request)
+{
+    return answer.opcode == kMap && answer.nonce == request.nonce && answer.protocol == request.protocol &&
+           answer.internalPort == request.internalPort;
+}
+
+std::string ResultText(std::uint8_t result)
+{
+    static constexpr const char* kNames[] = {
+        "SUCCESS",         "UNSUPP_VERSION",  "NOT_AUTHORIZED",         "MALFORMED_REQUEST", "UNSUPP_OPCODE",
+        "UNSUPP_OPTION",   "MALFORMED_OPTION", "NETWORK_FAILURE",       "NO_RESOURCES",      "UNSUPP_PROTOCOL",
+        "USER_EX_QUOTA",   "CANNOT_PROVIDE_EXTERNAL", "ADDRESS_MISMATCH", "EXCESSIVE_REMOTE_PEERS"};
+    const std::string name = result < std::size(kNames) ? kNames[result] : "unknown result";
+    return std::to_string(result) + " " + name;
+}
+
+} // namespace gateway::pcp

@@ -1,0 +1,65 @@
+// PCP (RFC 6887) messages of the MAP client: the requests we send, encoded, and the
+// answers we take, parsed without side effects from any bytes a host may send.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gateway/ipv4_address.h"
+
+namespace gateway::pcp {
+
+constexpr std::uint8_t kVersion = 2;
+constexpr std::uint8_t kAnnounce = 0;
+constexpr std::uint8_t kMap = 1;
+constexpr std::uint8_t kProtocolTcp = 6;
+constexpr std::uint8_t kProtocolUdp = 17;
+
+// Result codes this client acts on.
+constexpr std::uint8_t kSuccess = 0;
+constexpr std::uint8_t kUnsupportedVersion = 1;
+
+using Nonce = std::array<std::uint8_t, 12>;
+
+struct MapRequest {
+    Ipv4 client;
+    Nonce nonce{};
+    std::uint8_t protocol = kProtocolTcp;
+    std::uint16_t internalPort = 0;
+    std::uint16_t suggestedExternalPort = 0;
+    std::uint32_t lifetime = 0; // 0 deletes the mapping
+};
+
+struct Answer {
+    std::uint8_t opcode = 0; // without the response bit
+    std::uint8_t result = 0;
+    std::uint32_t lifetime = 0;
+    // MAP answers only.
+    Nonce nonce{};
+    std::uint8_t protocol = 0;
+    std::uint16_t internalPort = 0;
+    std::uint16_t externalPort = 0;
+    std::optional<Ipv4> externalAddress; // none when the answer names an IPv6 address
+};
+
+std::vector<std::uint8_t> EncodeAnnounce(Ipv4 client);
+std::vector<std::uint8_t> EncodeMap(const MapRequest& request);
+
+// A PCP answer: version 2, the response bit, 24 to 1100 bytes in whole words, and the
+// MAP fields for a MAP answer; nothing for anything else.
+std::optional<Answer> ParseAnswer(std::string_view datagram);
+
+// A server of an older protocol (NAT-PMP) answering a PCP request: it has no PCP.
+bool SaysVersionUnsupported(std::string_view datagram);
+
+// Whether a MAP answer is the one to `request`: same nonce, protocol and internal port.
+bool Answers(const Answer& answer, const MapRequest& request);
+
+// "8 NO_RESOURCES", "2 NOT_AUTHORIZED", ...
+std::string ResultText(std::uint8_t result);
+
+} // namespace gateway::pcp

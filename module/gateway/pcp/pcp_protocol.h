@@ -1,0 +1,23 @@
+// PCP's MAP requests to the default gateway (RFC 6887).
+#pragma once
+
+#include "gateway/ipv4_address.h"
+#include "gateway/pcp/pcp_message.h"
+#include "gateway/port_control_gateway.h"
+
+namespace gateway {
+
+class PcpProtocol final : public PortControlProtocol {
+public:
+    // One random nonce for the run's mappings, so that the run can delete what it made.
+    explicit PcpProtocol(Ipv4 gatewayAddress);
+
+    std::string Name() const override { return "PCP"; }
+    std::optional<PortGrant> Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline) override;
+
+private:
+    Ipv4 gateway_;
+    pcp::Nonce nonce_;
+};
+
+} // namespace gateway

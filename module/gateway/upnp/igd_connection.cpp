@@ -1,0 +1,213 @@
+#include "gateway/upnp/igd_connection.h"
+
+#include <miniupnpc/upnpcommands.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "gateway/host/bounded_call.h"
+#include "diagnostics.h"
+#include "gateway/gateway_log.h"
+#include "gateway/gateway_verdict.h"
+#include "gateway/router_headlines.h"
+#include "gateway/upnp/ssdp_response.h"
+#include "gateway/upnp/upnp_errors.h"
+
+// GetSpecificPortMappingEntry with its remote host argument came with API 10; the
+// calls used here are the same in every API since (17 in Debian 12, 18 and later).
+#if !defined(MINIUPNPC_API_VERSION) || MINIUPNPC_API_VERSION < 10
+#error "libminiupnpc 1.9 (API 10) or later is needed"
+#endif
+
+namespace gateway {
+namespace {
+
+enum class DeviceKind { NoDescription, NotGateway, ControlElsewhere, Gateway };
+
+// What the child learns about the device; plain bytes, so it can cross the pipe.
+struct ValidityAnswer {
+    DeviceKind kind;
+    bool connected;
+    IGDdatas data;
+    char externalAddress[64];
+};
+
+struct UrlsOwner {
+    UPNPUrls urls{};
+    ~UrlsOwner() { FreeUPNPUrls(&urls); }
+    void Rebuild(IGDdatas& data, const std::string& location)
+    {
+        FreeUPNPUrls(&urls);
+        GetUPNPUrls(&urls, &data, location.c_str(), 0);
+    }
+};
+
+// The library's own test for a gateway description, and a connection service to call.
+bool DescribesGateway(const IGDdatas& data)
+{
+    constexpr std::string_view commonInterface = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
+    return std::string_view(data.CIF.servicetype).substr(0, commonInterface.size()) == commonInterface &&
+           data.first.servicetype[0] != '\0';
+}
+
+// SOAP goes only to the host that answered the search: a description may name any
+// host in URLBase or a control URL.
+bool ControlledAt(const UPNPUrls& urls, const std::string& location)
+{
+    const auto control = UrlHost(urls.controlURL ? urls.controlURL : "");
+    return control && control == UrlHost(location);
+}
+
+// A router may list both a WANPPPConnection and a WANIPConnection, only one of them
+// in use: try the second when the first is not connected, as UPNP_GetValidIGD does.
+// UPNP_GetValidIGD itself is not used since it calls the control URL before it can be checked.
+bool ConnectedService(UrlsOwner& owner, IGDdatas& data, const std::string& location)
+{
+    if (UPNPIGD_IsConnected(&owner.urls, &data)) return true;
+    if (data.second.servicetype[0] == '\0') return false;
+    std::swap(data.first, data.second);
+    owner.Rebuild(data, location);
+    if (ControlledAt(owner.urls, location) && UPNPIGD_IsConnected(&owner.urls, &data)) return true;
+    std::swap(data.first, data.second);
+    owner.Rebuild(data, location);
+    return false;
+}
+
+ValidityAnswer AskValidity(const std::string& location)
+{
+    ValidityAnswer answer{};
+    UrlsOwner owner;
+    char lanAddress[64] = {};
+    if (UPNP_GetIGDFromUrl(location.c_str(), &owner.urls, &answer.data, lanAddress, sizeof lanAddress) != 1) {
+        answer.kind = DeviceKind::NoDescription;
+        return answer;
+    }
+    answer.kind = !DescribesGateway(answer.data)          ? DeviceKind::NotGateway
+                : !ControlledAt(owner.urls, location)     ? DeviceKind::ControlElsewhere
+                                                          : DeviceKind::Gateway;
+    if (answer.kind != DeviceKind::Gateway) return answer;
+    answer.connected = ConnectedService(owner, answer.data, location);
+    UPNP_GetExternalIPAddress(owner.urls.controlURL, answer.data.first.servicetype, answer.externalAddress);
+    answer.externalAddress[sizeof answer.externalAddress - 1] = '\0';
+    return answer;
+}
+
+// GetSpecificPortMappingEntry's answer; the library fills buffers of at most 80 bytes.
+struct EntryAnswer {
+    int code;
+    char internalClient[64];
+    char internalPort[16];
+    char description[128];
+    char enabled[8];
+    char leaseDuration[32];
+};
+
+int ToPort(const char* text)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 0 && value <= 65535 ? static_cast<int>(value) : -1;
+}
+
+// The lease in seconds; -1 when the gateway gave none we can read.
+long ToLease(const char* text)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 0 && value <= INT32_MAX ? value : -1;
+}
+
+// IGD v2 gateways offer version 2 of the connection service; version 1 gateways only 1.
+char IgdVersion(const IGDdatas& data)
+{
+    const std::string_view service = data.first.servicetype;
+    return !service.empty() && service.back() == '2' ? '2' : '1';
+}
+
+std::string HostOf(const std::string& location)
+{
+    const auto host = UrlHost(location);
+    return host ? ToString(*host) : location;
+}
+
+} // namespace
+
+IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
+{
+    const auto answer = RunBoundedFor<ValidityAnswer>([&location] { return AskValidity(location); }, deadline);
+    const auto fails = [](const std::string& detail, std::string headline) {
+        GatewayLog(detail);
+        return IgdOpening{nullptr, std::move(headline)};
+    };
+    if (!answer) return fails("no answer from the device at " + location + " in time", headline::RouterTooSlow());
+    if (answer->kind == DeviceKind::NoDescription)
+        return fails("no device description could be read from " + location, headline::UpnpUnusable());
+    if (answer->kind == DeviceKind::NotGateway)
+        return fails("the device at " + location + " is no Internet gateway", headline::UpnpUnusable());
+    if (answer->kind == DeviceKind::ControlElsewhere)
+        return fails("the gateway at " + location + " names another host for its control URL; not followed",
+                     headline::UpnpUnusable());
+    const std::string externalAddress = answer->externalAddress;
+    const GatewayVerdict verdict = JudgeGateway(answer->connected, externalAddress);
+    if (verdict != GatewayVerdict::Usable) {
+        UserLine(DescribeVerdict(verdict, HostOf(location), externalAddress));
+        return IgdOpening{nullptr, verdict == GatewayVerdict::NotConnected ? headline::NotConnected()
+                                                                           : headline::BehindAnotherNat(ParseIpv4(externalAddress))};
+    }
+    UserLine("The gateway " + HostOf(location) + " answered (UPnP IGD v" + IgdVersion(answer->data) +
+             "); its external address is " + externalAddress + ".");
+    return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), {}};
+}
+
+IgdConnection::IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress)
+    : data_(data), externalAddress_(std::move(externalAddress))
+{
+    GetUPNPUrls(&urls_, &data_, location.c_str(), 0);
+}
+
+IgdConnection::~IgdConnection() { FreeUPNPUrls(&urls_); }
+
+int IgdConnection::AddPortMapping(const MappingRequest& request, Deadline deadline) const
+{
+    const auto code = RunBoundedFor<int>(
+        [this, &request] {
+            // Lease 0: a static mapping, as the Windows service makes them.
+            return UPNP_AddPortMapping(urls_.controlURL, data_.first.servicetype,
+                                       std::to_string(request.externalPort).c_str(),
+                                       std::to_string(request.internalPort).c_str(), request.internalClient.c_str(),
+                                       request.description.c_str(), request.protocol.c_str(), nullptr, "0");
+        },
+        deadline);
+    return code ? *code : kNoAnswerInTime;
+}
+
+MappingReadBack IgdConnection::ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const
+{
+    const auto answer = RunBoundedFor<EntryAnswer>(
+        [this, externalPort, &protocol] {
+            EntryAnswer entry{};
+            entry.code = UPNP_GetSpecificPortMappingEntry(
+                urls_.controlURL, data_.first.servicetype, std::to_string(externalPort).c_str(), protocol.c_str(),
+                nullptr, entry.internalClient, entry.internalPort, entry.description, entry.enabled,
+                entry.leaseDuration);
+            return entry;
+        },
+        deadline);
+    if (!answer) return MappingReadBack{kNoAnswerInTime, {}};
+    if (answer->code != 0) return MappingReadBack{answer->code, {}};
+    MappingReadBack result;
+    result.mapping.externalAddress = externalAddress_;
+    result.mapping.externalPort = externalPort;
+    result.mapping.protocol = protocol;
+    result.mapping.internalPort = ToPort(answer->internalPort);
+    result.mapping.internalClient = answer->internalClient;
+    result.mapping.enabled = std::strcmp(answer->enabled, "1") == 0;
+    result.mapping.description = answer->description;
+    result.mapping.leaseSeconds = ToLease(answer->leaseDuration);
+    return result;
+}
+
+} // namespace gateway

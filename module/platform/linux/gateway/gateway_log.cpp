@@ -1,9 +1,0 @@
-#include "gateway_log.h"
-
-#include "diagnostics.h"
-
-namespace gateway {
-
-void GatewayLog(const std::string& line) { UserLine("UPnP gateway: " + line); }
-
-} // namespace gateway
