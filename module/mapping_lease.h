@@ -15,8 +15,6 @@ protected:
 
 inline constexpr IID IID_IMappingLease = {0x3B0C6E52, 0x9F1D, 0x4A7E, {0xB2, 0x64, 0x5D, 0x18, 0xC0, 0x7A, 0x93, 0xE1}};
 
-#ifndef _WIN32
 namespace comrt {
 template <> struct InterfaceId<IMappingLease> { static constexpr const IID& value = IID_IMappingLease; };
 } // namespace comrt
-#endif

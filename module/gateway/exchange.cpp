@@ -1,12 +1,6 @@
 #include "gateway/exchange.h"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,41 +22,32 @@ void Exchange::Send()
     if (!SendRequest()) state_ = State::Closed;
 }
 
-UniqueFd ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from)
+host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from)
 {
-    UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd) {
-        UserLine(std::string("A socket for PCP could not be made: ") + std::strerror(errno) + ".");
-        return fd;
+    host::UniqueSocket socket = host::OpenUdpSocket();
+    if (!socket) {
+        UserLine("A socket for PCP could not be made: " + host::LastSocketError() + ".");
+        return socket;
     }
-    if (from) {
-        const sockaddr_in local = SocketAddress(*from, 0);
-        if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            UserLine("PCP maps ports only to this machine, and " + ToString(*from) + " is not one of its addresses (" +
-                       std::strerror(errno) + ").");
-            return UniqueFd();
-        }
+    if (from && !host::Bind(socket.get(), *from, 0)) {
+        UserLine("PCP maps ports only to this machine, and " + ToString(*from) + " is not one of its addresses (" +
+                 host::LastSocketError() + ").");
+        return host::UniqueSocket();
     }
-    const sockaddr_in to = SocketAddress(gatewayAddress, kPortControlPort);
-    if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+    if (!host::Connect(socket.get(), gatewayAddress, kPortControlPort)) {
         UserLine("The gateway " + ToString(gatewayAddress) + " cannot be reached on port 5351: " +
-                   std::strerror(errno) + ".");
-        return UniqueFd();
+                 host::LastSocketError() + ".");
+        return host::UniqueSocket();
     }
-    return fd;
+    return socket;
 }
 
 std::optional<Ipv4> SourceAddressToward(Ipv4 gatewayAddress)
 {
     // Connecting a UDP socket sends nothing; it only picks the route and source.
-    const UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    const sockaddr_in to = SocketAddress(gatewayAddress, kPortControlPort);
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (!fd || connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 ||
-        getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &size) != 0)
-        return std::nullopt;
-    return AddressOf(local);
+    const host::UniqueSocket socket = host::OpenUdpSocket();
+    if (!socket || !host::Connect(socket.get(), gatewayAddress, kPortControlPort)) return std::nullopt;
+    return host::LocalAddress(socket.get());
 }
 
 void Await(std::initializer_list<Exchange*> exchanges, Deadline deadline)
@@ -75,13 +60,13 @@ void Await(std::initializer_list<Exchange*> exchanges, Deadline deadline)
     while (true) {
         for (Exchange* exchange : exchanges) exchange->Serve();
         if (!waiting() || MillisecondsLeft(deadline) == 0) return;
-        std::vector<pollfd> fds;
+        std::vector<host::Watched> sockets;
         Deadline wake = deadline;
         for (const Exchange* exchange : exchanges) {
-            fds.push_back(pollfd{exchange->Socket(), POLLIN, 0});
+            sockets.push_back(host::Watched{exchange->Socket()});
             wake = Earlier(wake, exchange->NextResend());
         }
-        if (poll(fds.data(), fds.size(), MillisecondsLeft(wake)) < 0 && errno != EINTR) return;
+        if (!host::WaitReadable(sockets, wake)) return;
     }
 }
 

@@ -5,9 +5,9 @@
 #include <initializer_list>
 #include <optional>
 
-#include "platform/deadline.h"
+#include "gateway/host/socket.h"
 #include "gateway/ipv4_address.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/deadline.h"
 
 namespace gateway {
 
@@ -25,7 +25,7 @@ public:
 
     virtual ~Exchange() = default;
 
-    virtual int Socket() const = 0;
+    virtual host::SocketHandle Socket() const = 0;
     // When the request goes out again if no answer has come by then; never once it is over.
     Deadline NextResend() const { return state_ == State::Waiting ? nextResend_ : Deadline::max(); }
     // Reads whatever arrived, and sends the request again when it is time.
@@ -54,7 +54,7 @@ private:
 // A UDP socket connected to `gatewayAddress`'s port 5351, so that only its datagrams
 // arrive, sending from `from` when given; closed, with the reason on standard error,
 // when that cannot be done.
-UniqueFd ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from);
+host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from);
 
 // The address of this machine that a datagram to `gatewayAddress` goes out from.
 std::optional<Ipv4> SourceAddressToward(Ipv4 gatewayAddress);

@@ -3,21 +3,38 @@
 #include <memory>
 #include <new>
 
-#include "com/com_api.h"
+#include "gateway/gateway_session.h"
 #include "gateway/nat_upnp.h"
+#include "gateway/static_port_mapping_collection.h"
 
-void RegisterGatewayClasses() { RegisterGatewayClasses(gateway::GatewaySettings{}); }
+namespace {
 
-void RegisterGatewayClasses(const gateway::GatewaySettings& settings)
+const std::shared_ptr<gateway::GatewaySession>& RunSession()
 {
-    auto session = std::make_shared<gateway::GatewaySession>(settings);
-    comrt::RegisterClass(CLSID_UPnPNAT, [session](REFIID iid, void** object) -> HRESULT {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        auto* created = new (std::nothrow) gateway::NatUPnP(session);
-        if (created == nullptr) return E_OUTOFMEMORY;
-        const HRESULT hr = created->QueryInterface(iid, object);
-        created->Release();
-        return hr;
-    });
+    static const auto session = std::make_shared<gateway::GatewaySession>(gateway::GatewaySettings{});
+    return session;
 }
+
+} // namespace
+
+HRESULT CreateGatewayNat(REFIID iid, void** object)
+{
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    auto* created = new (std::nothrow) gateway::NatUPnP(RunSession());
+    if (created == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = created->QueryInterface(iid, object);
+    created->Release();
+    return hr;
+}
+
+HRESULT ConfirmGatewayMapping(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
+                              VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)
+{
+    return gateway::ConfirmMapping(*RunSession(), externalPort, protocol, internalPort, internalClient, enabled,
+                                   description, mapping);
+}
+
+#ifndef _WIN32
+void RegisterGatewayClasses() { comrt::RegisterClass(CLSID_UPnPNAT, CreateGatewayNat); }
+#endif

@@ -1,9 +1,21 @@
-// Registers our NAT UPnP class (CLSID_UPnPNAT) with the module's COM runtime.
+// Our NAT UPnP class: the object behind CLSID_UPnPNAT where the system has none, and
+// on Windows the one the module turns to when the system's object fails.
 #pragma once
 
-#include "gateway/gateway_settings.h"
+#include "com/com_api.h"
 
-// Every NAT object of the process then shares one gateway session, over by the
-// settings' deadline (the run's).
+// A new NAT object of our class, asked for `iid`. Every one of the process shares one
+// gateway session, searched for once and over by the run's deadline.
+HRESULT CreateGatewayNat(REFIID iid, void** object);
+
+// What the default gateway holds for a mapping the system's NAT object says it made,
+// read back by our client: our mapping object when it holds exactly that (with the
+// lease and external address the system's object may not tell), else a failure with
+// the reason on standard error.
+HRESULT ConfirmGatewayMapping(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
+                              VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping);
+
+#ifndef _WIN32
+// Registers CreateGatewayNat as CLSID_UPnPNAT with the module's COM runtime.
 void RegisterGatewayClasses();
-void RegisterGatewayClasses(const gateway::GatewaySettings& settings);
+#endif

@@ -1,6 +1,6 @@
-// Finding the LAN's gateway device with SSDP, fast: one M-SEARCH straight to the
-// default gateway and one to the multicast group, sent at the same moment as the
-// gateway's PCP and NAT-PMP questions, which share the search's wait.
+// Finding the LAN's gateway, fast, with UPnP, PCP and NAT-PMP at once: one SSDP
+// M-SEARCH straight to the default gateway and one to the multicast group, sent at the
+// same moment as the gateway's PCP and NAT-PMP questions, which share the search's wait.
 #pragma once
 
 #include <cstdint>

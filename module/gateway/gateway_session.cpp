@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "gateway/default_gateway.h"
 #include "diagnostics.h"
 #include "gateway/router_headlines.h"
 #include "gateway/gateway_search.h"
@@ -48,7 +47,7 @@ void GatewaySession::Search()
 {
     if (searched_) return;
     searched_ = true;
-    const SsdpSearchPlan plan{ReadDefaultGateway(settings_.routeTable), settings_.ssdpGroup, settings_.ssdpPort,
+    const SsdpSearchPlan plan{settings_.readDefaultGateway(), settings_.ssdpGroup, settings_.ssdpPort,
                               settings_.readNetwork()};
     // This host itself is never the gateway: anyone on it could answer.
     const bool routerToAsk = plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway);

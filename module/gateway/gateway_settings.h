@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "gateway/host/default_route.h"
 #include "gateway/ipv4_address.h"
 #include "gateway/local_network.h"
 #include "platform/deadline.h"
@@ -13,7 +14,6 @@
 namespace gateway {
 
 struct GatewaySettings {
-    std::string routeTable = "/proc/net/route";
     Ipv4 ssdpGroup{0xEFFFFFFAu}; // 239.255.255.250
     std::uint16_t ssdpPort = 1900;
     // The gateway answers a unicast search at once; other devices may wait up to MX (1 s).
@@ -21,6 +21,7 @@ struct GatewaySettings {
     std::chrono::milliseconds callTime{3000};
     // When all gateway work must be over; the firewall's calls share it.
     Deadline end = RunDeadline();
+    std::function<std::optional<Ipv4>()> readDefaultGateway = host::ReadDefaultGateway;
     std::function<LocalNetwork()> readNetwork = ReadLocalNetwork;
 };
 

@@ -1,7 +1,6 @@
 #include "gateway/ipv4_address.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "gateway/host/socket_headers.h"
 
 namespace gateway {
 
@@ -18,7 +17,8 @@ std::optional<Ipv4> ParseIpv4(std::string_view text)
 std::string ToString(Ipv4 address)
 {
     char text[INET_ADDRSTRLEN] = {};
-    const in_addr raw{htonl(address.value)};
+    in_addr raw{};
+    raw.s_addr = htonl(address.value);
     inet_ntop(AF_INET, &raw, text, sizeof text);
     return text;
 }

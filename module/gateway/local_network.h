@@ -15,6 +15,11 @@ struct Subnet {
     bool Contains(Ipv4 other) const { return (address.value & mask.value) == (other.value & mask.value); }
 };
 
+// Loopback's subnet, never a gateway whether the system lists it or not; and the mask
+// that makes an address a subnet of its own.
+inline constexpr Subnet kLoopback{Ipv4{0x7F000000u}, Ipv4{0xFF000000u}}; // 127.0.0.0/8
+inline constexpr Ipv4 kHostMask{0xFFFFFFFFu};
+
 struct LocalNetwork {
     std::vector<Subnet> lans; // of the running interfaces other than loopback
     std::vector<Subnet> self; // loopback's subnets and each own address

@@ -121,4 +121,34 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     return Hand(readBack.mapping, mapping);
 }
 
+HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol, LONG internalPort,
+                       BSTR internalClient, VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)
+{
+    if (mapping == nullptr) return E_POINTER;
+    *mapping = nullptr;
+    const ArgumentCheck check =
+        CheckMappingArguments(externalPort, protocol, internalPort, internalClient, enabled, description);
+    if (!check.request) return E_INVALIDARG;
+    const MappingRequest& request = *check.request;
+    // No headline here: our own client maps the port next, and tells its outcome.
+    const IgdConnection* gateway = session.Gateway();
+    if (gateway == nullptr) {
+        UserLine("The mapping of " + Subject(request) + " cannot be read back: the default gateway does not answer UPnP.");
+        return E_FAIL;
+    }
+    NoteInternalClient(request.internalClient);
+    const MappingReadBack readBack = gateway->ReadMapping(request.externalPort, request.protocol, session.CallDeadline());
+    if (readBack.code != 0) {
+        DiagnosticLine("GetSpecificPortMappingEntry " + Name(request) + ": " + UpnpErrorText(readBack.code));
+        UserLine("The default gateway did not confirm " + Subject(request) + ", which Windows' NAT service reported mapped.");
+        return E_FAIL;
+    }
+    if (!HoldsRequest(readBack.mapping, request)) {
+        UserLine("The default gateway holds " + Subject(request) + " for " + Name(readBack.mapping) +
+                 ", not as Windows' NAT service reported.");
+        return E_FAIL;
+    }
+    return Hand(readBack.mapping, mapping);
+}
+
 } // namespace gateway

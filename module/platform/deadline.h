@@ -7,6 +7,8 @@
 using Clock = std::chrono::steady_clock;
 using Deadline = Clock::time_point;
 
+inline constexpr std::chrono::milliseconds kRunTime{9000};
+
 // 9 s after the module started.
 Deadline RunDeadline();
 

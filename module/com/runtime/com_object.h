@@ -3,7 +3,11 @@
 
 #include <atomic>
 
+#ifdef _WIN32
+#include "com/nat_interfaces_windows.h"
+#else
 #include "com/runtime/interfaces.h"
+#endif
 
 namespace comrt {
 
@@ -17,7 +21,7 @@ void CountObject(int delta);
 // Base for a class that implements one or more interfaces. The object starts with
 // one reference, owned by whoever created it.
 template <class First, class... Rest>
-class ComObject : public First, public Rest... {
+class ComObject : public Implements<First>, public Implements<Rest>... {
 public:
     ComObject() { detail::CountObject(+1); }
     ComObject(const ComObject&) = delete;

@@ -87,6 +87,11 @@ protected:
 
 namespace comrt {
 
+// The base a ComObject derives from for `Interface`: the interface itself, as ours
+// declare only what the module calls.
+template <class Interface>
+using Implements = Interface;
+
 // Maps an interface type to its IID, for QueryInterface in our own classes.
 template <class Interface> struct InterfaceId;
 template <> struct InterfaceId<IUnknown> { static constexpr const IID& value = IID_IUnknown; };

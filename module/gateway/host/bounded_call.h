@@ -1,8 +1,10 @@
 // Runs a blocking library call under a deadline. libminiupnpc cannot be cancelled and
 // restarts its own timeouts for every read, so a gateway that trickles its answer can
-// hold it for as long as it likes, and reads a body of any size into memory; the call
-// therefore runs in a child process that may grow by 64 MB and ends at the deadline,
-// or with its caller.
+// hold it for as long as it likes, and reads a body of any size into memory. On POSIX
+// the call therefore runs in a child process that may grow by 64 MB and ends at the
+// deadline, or with its caller; on Windows, on a worker thread that is left behind at
+// the deadline (platform/left_behind.h). `work` must own what it uses: it may outlive
+// the caller's frame.
 #pragma once
 
 #include <cstring>
@@ -25,7 +27,7 @@ std::optional<Answer> RunBoundedFor(const std::function<Answer()>& work, Deadlin
 {
     static_assert(std::is_trivially_copyable_v<Answer>, "the answer crosses a pipe as bytes");
     const auto bytes = RunBounded(
-        [&work] {
+        [work] {
             const Answer answer = work();
             return std::string(reinterpret_cast<const char*>(&answer), sizeof answer);
         },

@@ -1,12 +1,6 @@
 #include "gateway/natpmp/natpmp_exchange.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <string_view>
 
 #include "diagnostics.h"
@@ -23,7 +17,7 @@ NatPmpExchange::NatPmpExchange(Ipv4 gatewayAddress, std::uint8_t requestOpcode,
     // source port for each exchange: a forger must guess it, as NAT-PMP has no nonce.
     if (initnatpmp(&handle_, 1, htonl(gatewayAddress.value)) != 0) {
         // The library leaves its socket open when it fails after making it.
-        if (handle_.s >= 0) close(handle_.s);
+        if (handle_.s >= 0) host::CloseSocket(Socket());
         UserLine("NAT-PMP could not be set up to ask " + ToString(gatewayAddress) + ".");
         state_ = State::Closed;
         return;
@@ -45,17 +39,17 @@ bool NatPmpExchange::SendRequest() { return send_(&handle_) >= 0; }
 // our request; true when one that is waits at the head.
 bool NatPmpExchange::NextDatagramFits()
 {
-    std::array<char, natpmp::kLongestAnswer + 1> head;
+    std::array<char, natpmp::kLongestAnswer + 1> next;
     for (int read = 0; read < kDatagramsPerStep; ++read) {
-        const ssize_t size = recv(handle_.s, head.data(), head.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
-        if (size < 0) {
-            if (errno != EAGAIN && errno != EINTR) state_ = State::Closed; // refused: no NAT-PMP there
+        const host::Received head = host::Peek(Socket(), next.data(), next.size());
+        if (head.io != host::Io::Done) {
+            if (head.io != host::Io::Later) state_ = State::Closed; // refused: no NAT-PMP there
             return false;
         }
-        const auto length = static_cast<std::size_t>(size);
-        if (length <= natpmp::kLongestAnswer && natpmp::IsAnswerTo(requestOpcode_, std::string_view(head.data(), length)))
+        const std::size_t length = head.size;
+        if (length <= natpmp::kLongestAnswer && natpmp::IsAnswerTo(requestOpcode_, std::string_view(next.data(), length)))
             return true;
-        recv(handle_.s, head.data(), head.size(), MSG_DONTWAIT);
+        host::Receive(Socket(), next.data(), next.size());
     }
     return false;
 }

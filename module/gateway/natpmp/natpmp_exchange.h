@@ -25,7 +25,7 @@ public:
     NatPmpExchange(const NatPmpExchange&) = delete;
     NatPmpExchange& operator=(const NatPmpExchange&) = delete;
 
-    int Socket() const override { return handle_.s; }
+    host::SocketHandle Socket() const override { return static_cast<host::SocketHandle>(handle_.s); }
 
     // Set once the state is Answered: the gateway's result code and the library's reading.
     const std::optional<natpmpresp_t>& Reply() const { return reply_; }

@@ -1,16 +1,12 @@
 #include "gateway/pcp/pcp_exchange.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <array>
-#include <cerrno>
 #include <string_view>
 
 
 namespace gateway {
 
-PcpExchange::PcpExchange(UniqueFd socket, std::vector<std::uint8_t> request, Belongs belongs)
+PcpExchange::PcpExchange(host::UniqueSocket socket, std::vector<std::uint8_t> request, Belongs belongs)
     : socket_(std::move(socket)), request_(std::move(request)), belongs_(std::move(belongs))
 {
     Send();
@@ -18,20 +14,21 @@ PcpExchange::PcpExchange(UniqueFd socket, std::vector<std::uint8_t> request, Bel
 
 bool PcpExchange::SendRequest()
 {
-    return send(socket_.get(), request_.data(), request_.size(), 0) >= 0 || errno == EINTR || errno == EAGAIN;
+    const host::Io sent = host::Send(socket_.get(), request_.data(), request_.size());
+    return sent == host::Io::Done || sent == host::Io::Later;
 }
 
 void PcpExchange::Read()
 {
     std::array<char, 1104> datagram; // a word more than the longest PCP message
     for (int read = 0; read < kDatagramsPerStep && state_ == State::Waiting; ++read) {
-        const ssize_t size = recv(socket_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT);
-        if (size < 0) {
+        const host::Received received = host::Receive(socket_.get(), datagram.data(), datagram.size());
+        if (received.io != host::Io::Done) {
             // Refused or unreachable: no PCP server will answer.
-            if (errno != EAGAIN && errno != EINTR) state_ = State::Closed;
+            if (received.io != host::Io::Later) state_ = State::Closed;
             return;
         }
-        const std::string_view bytes(datagram.data(), static_cast<std::size_t>(size));
+        const std::string_view bytes(datagram.data(), received.size);
         if (pcp::SaysVersionUnsupported(bytes)) {
             state_ = State::Closed;
             return;

@@ -9,7 +9,6 @@
 #include "gateway/exchange.h"
 #include "gateway/ipv4_address.h"
 #include "gateway/pcp/pcp_message.h"
-#include "platform/posix/unique_fd.h"
 
 namespace gateway {
 
@@ -19,9 +18,9 @@ public:
 
     // Sends `request` at once from `socket` (connected to the gateway's port 5351, so
     // only its datagrams arrive); an answer counts when `belongs` says it is ours.
-    PcpExchange(UniqueFd socket, std::vector<std::uint8_t> request, Belongs belongs);
+    PcpExchange(host::UniqueSocket socket, std::vector<std::uint8_t> request, Belongs belongs);
 
-    int Socket() const override { return socket_.get(); }
+    host::SocketHandle Socket() const override { return socket_.get(); }
 
     // Set once the state is Answered.
     const std::optional<pcp::Answer>& Reply() const { return reply_; }
@@ -30,7 +29,7 @@ private:
     bool SendRequest() override;
     void Read() override;
 
-    UniqueFd socket_;
+    host::UniqueSocket socket_;
     std::vector<std::uint8_t> request_;
     Belongs belongs_;
     std::optional<pcp::Answer> reply_;

@@ -1,28 +1,21 @@
 #include "gateway/pcp/pcp_protocol.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
-
 #include "diagnostics.h"
+#include "gateway/host/random.h"
 #include "gateway/pcp/pcp_exchange.h"
 
 namespace gateway {
 
 PcpProtocol::PcpProtocol(Ipv4 gatewayAddress) : gateway_(gatewayAddress), nonce_{}
 {
-    std::size_t filled = 0;
-    while (filled < nonce_.size()) {
-        const ssize_t got = getrandom(nonce_.data() + filled, nonce_.size() - filled, 0);
-        if (got < 0 && errno != EINTR) break; // no such call: the connected socket still keeps others out
-        if (got > 0) filled += static_cast<std::size_t>(got);
-    }
+    // Without one, the connected socket still keeps others' answers out.
+    host::FillRandom(nonce_.data(), nonce_.size());
 }
 
 std::optional<PortGrant> PcpProtocol::Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline)
 {
     const auto client = ParseIpv4(request.internalClient);
-    UniqueFd socket = ConnectToPortControl(gateway_, client);
+    host::UniqueSocket socket = ConnectToPortControl(gateway_, client);
     if (!socket) return std::nullopt;
     pcp::MapRequest map{*client,
                         nonce_,

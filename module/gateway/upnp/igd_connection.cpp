@@ -137,7 +137,7 @@ std::string HostOf(const std::string& location)
 
 IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
 {
-    const auto answer = RunBoundedFor<ValidityAnswer>([&location] { return AskValidity(location); }, deadline);
+    const auto answer = RunBoundedFor<ValidityAnswer>([location] { return AskValidity(location); }, deadline);
     const auto fails = [](const std::string& detail, std::string headline) {
         GatewayLog(detail);
         return IgdOpening{nullptr, std::move(headline)};
@@ -173,7 +173,7 @@ IgdConnection::~IgdConnection() { FreeUPNPUrls(&urls_); }
 int IgdConnection::AddPortMapping(const MappingRequest& request, Deadline deadline) const
 {
     const auto code = RunBoundedFor<int>(
-        [this, &request] {
+        [this, request] {
             // Lease 0: a static mapping, as the Windows service makes them.
             return UPNP_AddPortMapping(urls_.controlURL, data_.first.servicetype,
                                        std::to_string(request.externalPort).c_str(),
@@ -187,7 +187,7 @@ int IgdConnection::AddPortMapping(const MappingRequest& request, Deadline deadli
 MappingReadBack IgdConnection::ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const
 {
     const auto answer = RunBoundedFor<EntryAnswer>(
-        [this, externalPort, &protocol] {
+        [this, externalPort, protocol] {
             EntryAnswer entry{};
             entry.code = UPNP_GetSpecificPortMappingEntry(
                 urls_.controlURL, data_.first.servicetype, std::to_string(externalPort).c_str(), protocol.c_str(),

@@ -1,11 +1,11 @@
-#include "gateway/default_gateway.h"
+#include "gateway/host/default_route.h"
 
-#include <arpa/inet.h>
+#include "gateway/host/socket_headers.h"
 
 #include <fstream>
 #include <sstream>
 
-namespace gateway {
+namespace gateway::host {
 namespace {
 
 constexpr unsigned kRouteUp = 0x1;
@@ -30,12 +30,10 @@ std::optional<std::uint32_t> Hex(const std::string& field)
 
 Ipv4 FromKernelWord(std::uint32_t word) { return Ipv4{ntohl(word)}; }
 
-} // namespace
-
-std::optional<Ipv4> DefaultGatewayFromRouteTable(std::istream& table)
+// The usable default routes of a table in the layout of /proc/net/route.
+std::vector<DefaultRoute> DefaultRoutesFromTable(std::istream& table)
 {
-    std::optional<Ipv4> best;
-    unsigned long bestMetric = 0;
+    std::vector<DefaultRoute> routes;
     std::string line;
     std::getline(table, line); // column titles
     while (std::getline(table, line)) {
@@ -48,20 +46,18 @@ std::optional<Ipv4> DefaultGatewayFromRouteTable(std::istream& table)
         if (!dest || !via || !flags || !netmask) continue;
         const bool isDefault = *dest == 0 && *netmask == 0;
         const bool usable = (*flags & (kRouteUp | kRouteGateway)) == (kRouteUp | kRouteGateway) && *via != 0;
-        if (!isDefault || !usable) continue;
-        if (!best || metric < bestMetric) {
-            best = FromKernelWord(*via);
-            bestMetric = metric;
-        }
+        if (isDefault && usable) routes.push_back(DefaultRoute{FromKernelWord(*via), metric});
     }
-    return best;
+    return routes;
 }
 
-std::optional<Ipv4> ReadDefaultGateway(const std::string& routeTablePath)
+} // namespace
+
+std::vector<DefaultRoute> ReadDefaultRoutes()
 {
-    std::ifstream table(routeTablePath);
-    if (!table) return std::nullopt;
-    return DefaultGatewayFromRouteTable(table);
+    std::ifstream table("/proc/net/route");
+    if (!table) return {};
+    return DefaultRoutesFromTable(table);
 }
 
-} // namespace gateway
+} // namespace gateway::host
