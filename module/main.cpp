@@ -1,5 +1,9 @@
 // Kavro: carries out the one command of kavro.cmd and leaves its answer in log.txt.
+#include <cstdio>
+#include <cstdlib>
+
 #include "module_run.h"
+#include "platform/left_behind.h"
 
 #ifndef _WIN32
 #include "platform/platform_classes.h"
@@ -14,6 +18,11 @@ int main()
 #endif
         RunModule();
     } catch (...) {
+    }
+    // The result is written; what a call left running may still use must stay as it is.
+    if (WorkLeftBehind()) {
+        std::fflush(nullptr);
+        std::_Exit(0);
     }
     return 0;
 }

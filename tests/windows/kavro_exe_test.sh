@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Kavro.exe under Wine, black box, run as the window runs it: no arguments, in a
 # folder holding the command file, the result file compared byte for byte.
-# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP [VARNETH_EXE]
+# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [VARNETH_EXE]
 set -euo pipefail
-case_name=$1 KAVRO=$2 lab=$3
-shift 3
+case_name=$1 KAVRO=$2 lab=$3 objdump=$4 hanging_nat=$5
+shift 5
 . "$(dirname "$0")/wine_test_lib.sh"
 
 # expect COMMAND RESULT [SHELL_PREFIX]: one run ("-": no command file); log.txt then
@@ -20,7 +20,7 @@ expect() {
 # Each program carries an icon group (resource type 14) and, where the loader looks
 # (type 24, number 1), a manifest that runs it with the caller's rights.
 resources() {
-  local objdump=$1 program table; shift
+  local program table
   for program in "$KAVRO" "$@"; do
     table=$("$objdump" -p "$program" | grep -A2 -E '^[0-9a-f]+   Entry: ID: 0x0000(0e|18),')
     grep -q 'ID: 0x00000e,' <<<"$table" || fail "$program: no icon group"
@@ -45,18 +45,85 @@ exchange() {
   expect $'getips\r\n' $'ERROR\r\n'
 }
 
-# Through Wine's NAT object on the lab's miniupnpd, which refuses port 6666. Wine's
-# object refuses 70000 itself, so only the module's reason shows that it never sent it.
+
+# In place of the system's NAT object, one that never hands out its collection.
+register_hanging_nat() {
+  unregister_nat
+  wine reg add "$nat_key\InprocServer32" /ve /d "$(winepath -w "$hanging_nat")" /f >/dev/null 2>&1 &&
+    wine reg add "$nat_key\InprocServer32" /v ThreadingModel /d Both /f >/dev/null 2>&1 ||
+    fail "the hanging NAT object could not be registered"
+}
+
+# A UPnP gateway at 10.77.0.5, a LAN address that is not the default gateway's (an
+# address of the gateway's own namespace: multicast does not reach the second client's).
+rogue_gateway() {
+  "$lab" exec gw ip addr add 10.77.0.5/24 dev br-lan
+  "$lab" exec gw python3 "$(dirname "$0")/../labs/fake_gateway.py" --address 10.77.0.1 --ssdp-from 10.77.0.5 \
+    >"$work/rogue.txt" &
+  rogue=$!
+  cleanup_steps=("kill $rogue 2>/dev/null; '$lab' exec gw ip addr del 10.77.0.5/24 dev br-lan 2>/dev/null" "${cleanup_steps[@]}")
+  for _ in $(seq 50); do grep -q ready "$work/rogue.txt" 2>/dev/null && return; sleep 0.1; done
+  fail "the rogue gateway did not start"
+}
+stop_rogue() {
+  kill "$rogue"; wait "$rogue" 2>/dev/null || true
+  "$lab" exec gw ip addr del 10.77.0.5/24 dev br-lan
+  grep -q AddPortMapping "$work/rogue.txt" || fail "the system's object did not map at the rogue gateway"
+}
+
+# One table on the lab's gateway, which refuses port 6666. Each row: its name; the
+# gateway's daemon options ("-": none); what else it does first (the system's object
+# unregistered or hanging, PCP dropped, a rogue gateway on lan2); port (fresh: a new
+# one), TCP, UDP; the result; the protocols the gateway then forwards to the client;
+# what the output must say (pieces joined by ";"; ">>" first: in a headline line), and
+# must not ("!" first); the seconds the run may take at most.
 forward() {
   in_lab
-  local fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) row port tcp udp result held reason
-  for row in "$fresh|TRUE|TRUE|0|TCP UDP|" "6666|TRUE|TRUE|Invalid IP||" \
-             "70000|TRUE|FALSE|Invalid IP||TCP 70000 was not asked for"; do
-    IFS='|' read -r port tcp udp result held reason <<<"$row"
+  local name daemon setup port tcp udp result held said most fresh started seconds piece
+  while IFS='|' read -r name daemon setup port tcp udp result held said most; do
+    [ -n "$name" ] || continue
+    fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
+    [ "$port" != fresh ] || port=$fresh
+    if [ "$daemon" = - ]; then "$lab" stop-daemon >/dev/null; else "$lab" start-daemon $daemon >/dev/null; fi
+    case $setup in
+      unregistered) unregister_nat ;;
+      hanging) register_hanging_nat ;;
+      pcp-dropped) "$lab" exec gw nft "add table inet drop_5351; add chain inet drop_5351 input { type filter hook input priority -10; }; add rule inet drop_5351 input udp dport 5351 @th,64,8 2 drop" ;;
+      rogue) rogue_gateway ;;
+    esac
+    started=$(date +%s.%N)
     expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n' "$result"$'\r\n'
+    seconds=$(awk -v from="$started" -v to="$(date +%s.%N)" 'BEGIN { printf "%.2f", to - from }')
+    case $setup in
+      unregistered|hanging) restore_nat ;;
+      pcp-dropped) "$lab" exec gw nft delete table inet drop_5351 ;;
+      rogue) stop_rogue ;;
+    esac
     expect_held "$port" "$held"
-    [ -z "$reason" ] || grep -qF "$reason" "$work/console.txt" || fail "port $port: no \"$reason\" in: $(cat "$work/console.txt")"
-  done
+    IFS=';' read -ra said <<<"$said"
+    grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
+    for piece in "${said[@]}"; do
+      piece=${piece//\{port\}/$port}
+      case $piece in
+        '!'*) ! grep -qF "${piece:1}" "$work/console.txt" || fail "$name: \"${piece:1}\" in: $(cat "$work/console.txt")" ;;
+        '>>'*) grep -qF "${piece:2}" "$work/headlines.txt" || fail "$name: no headline \"${piece:2}\" in: $(cat "$work/console.txt")" ;;
+        *) grep -qF "$piece" "$work/console.txt" || fail "$name: no \"$piece\" in: $(cat "$work/console.txt")" ;;
+      esac
+    done
+    awk -v took="$seconds" -v most="$most" 'BEGIN { exit !(took < most) }' || fail "$name: took $seconds s, not under $most s"
+    echo "ok: $name, $seconds s"
+  done <<'ROWS'
+the system's object maps, read back by our client|||fresh|TRUE|TRUE|0|TCP UDP|The gateway keeps TCP {port};The gateway keeps UDP {port};>>The router keeps port {port} open for 7 days.;!passed over|9
+the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>The router keeps port {port} open for 7 days.|9
+the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>The router keeps port {port} open for 7 days.|9
+the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>The router keeps port {port} open for 1 day.|9
+UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>The router keeps port {port} open for 7 days.|9
+a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>open for 1 day.|9
+nothing answers|-||fresh|TRUE|TRUE|Invalid IP||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
+a port the gateway refuses|||6666|TRUE|TRUE|Invalid IP||The gateway refused TCP 6666;>>port 6666|9
+a port past 65535 is never sent|||70000|TRUE|FALSE|Invalid IP||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
+ROWS
+  "$lab" start-daemon >/dev/null
 }
 
 "$case_name" "$@"

@@ -54,11 +54,14 @@ expect_edit() {
   [ "$text" = "$1" ] || fail "the IP edit shows \"$text\", not $1"
 }
 
-# Rows: port, the line the outcome box must show, the protocols the gateway then holds.
+# Rows: port, the line the outcome box must show, the protocols the gateway then holds,
+# and whether the system's NAT object is unregistered (our own client maps then).
 forwards_from_the_window() {
-  local fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) row port line held text box
-  for row in "$fresh|Port forward success!|TCP UDP" "6666|Invalid IP|"; do
-    IFS='|' read -r port line held <<<"$row"
+  local fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) row port line held nat text box
+  for row in "$fresh|Port forward success!|TCP UDP|" "$((fresh + 1))|Port forward success!|TCP UDP|unregistered" \
+             "6666|Invalid IP||"; do
+    IFS='|' read -r port line held nat <<<"$row"
+    [ -z "$nat" ] || unregister_nat
     printf 'mine\r\n' | tee "$start/kavro.cmd" >"$start/log.txt"
     (cd "$start" && exec wine "$program/Varneth.exe" >"$work/window.txt" 2>&1 </dev/null) &
     window_pid=$!
@@ -83,6 +86,7 @@ forwards_from_the_window() {
     expect_held "$port" "$held"
     kill "$window_pid"
     wait "$window_pid" 2>/dev/null || true
+    [ -z "$nat" ] || restore_nat
   done
 }
 
