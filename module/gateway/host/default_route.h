@@ -1,6 +1,7 @@
 // The default route's gateway: the one host asked for port mappings.
 #pragma once
 
+#include <istream>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct DefaultRoute {
 
 // The usable default routes of the system's routing table, as they are now.
 std::vector<DefaultRoute> ReadDefaultRoutes();
+
+#ifndef _WIN32
+// The usable default routes of a table in the layout of /proc/net/route.
+std::vector<DefaultRoute> DefaultRoutesFromTable(std::istream& table);
+#endif
 
 // The gateway of the route with the lowest metric, the first listed among equals.
 std::optional<Ipv4> ChooseDefaultGateway(const std::vector<DefaultRoute>& routes);

@@ -30,7 +30,8 @@ std::optional<std::uint32_t> Hex(const std::string& field)
 
 Ipv4 FromKernelWord(std::uint32_t word) { return Ipv4{ntohl(word)}; }
 
-// The usable default routes of a table in the layout of /proc/net/route.
+} // namespace
+
 std::vector<DefaultRoute> DefaultRoutesFromTable(std::istream& table)
 {
     std::vector<DefaultRoute> routes;
@@ -50,8 +51,6 @@ std::vector<DefaultRoute> DefaultRoutesFromTable(std::istream& table)
     }
     return routes;
 }
-
-} // namespace
 
 std::vector<DefaultRoute> ReadDefaultRoutes()
 {
