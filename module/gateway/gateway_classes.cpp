@@ -28,13 +28,13 @@ HRESULT CreateGatewayNat(REFIID iid, void** object)
     return hr;
 }
 
+#ifdef _WIN32
 HRESULT ConfirmGatewayMapping(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
                               VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)
 {
     return gateway::ConfirmMapping(*RunSession(), externalPort, protocol, internalPort, internalClient, enabled,
                                    description, mapping);
 }
-
-#ifndef _WIN32
+#else
 void RegisterGatewayClasses() { comrt::RegisterClass(CLSID_UPnPNAT, CreateGatewayNat); }
 #endif

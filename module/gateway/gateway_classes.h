@@ -8,14 +8,14 @@
 // gateway session, searched for once and over by the run's deadline.
 HRESULT CreateGatewayNat(REFIID iid, void** object);
 
+#ifdef _WIN32
 // What the default gateway holds for a mapping the system's NAT object says it made,
 // read back by our client: our mapping object when it holds exactly that (with the
 // lease and external address the system's object may not tell), else a failure with
 // the reason on standard error.
 HRESULT ConfirmGatewayMapping(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
                               VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping);
-
-#ifndef _WIN32
+#else
 // Registers CreateGatewayNat as CLSID_UPnPNAT with the module's COM runtime.
 void RegisterGatewayClasses();
 #endif

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "diagnostics.h"
+#include "gateway/host/socket.h"
 #include "gateway/router_headlines.h"
 #include "gateway/gateway_search.h"
 
@@ -47,6 +48,8 @@ void GatewaySession::Search()
 {
     if (searched_) return;
     searched_ = true;
+    // The gateway libraries' sockets too, which they make without asking.
+    host::StartSockets();
     const SsdpSearchPlan plan{settings_.readDefaultGateway(), settings_.ssdpGroup, settings_.ssdpPort,
                               settings_.readNetwork()};
     // This host itself is never the gateway: anyone on it could answer.

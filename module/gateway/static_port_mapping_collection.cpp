@@ -121,6 +121,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     return Hand(readBack.mapping, mapping);
 }
 
+#ifdef _WIN32
 HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol, LONG internalPort,
                        BSTR internalClient, VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)
 {
@@ -150,5 +151,6 @@ HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol
     }
     return Hand(readBack.mapping, mapping);
 }
+#endif
 
 } // namespace gateway
