@@ -152,7 +152,8 @@ ROWS = [
           ("an IPv6 deny", "deny from ::/0 to any port {port} proto tcp", FORWARD, [NOT_OPENED], "miniupnpd",
            "TCP UDP", "udp", kept("deny tcp {port}", "DENY IN", families=("6",)), "blocks port {port}"))],
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
-        setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}", headline="did not answer in time"),
+        setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}",
+        headline="Time ran out before the firewall (ufw) let port {port} in"),
     *[Row(f"{firewall}: a user polkit denies", FORWARD, [ADMIN], firewall=firewall, user="kavro-denied", held="TCP UDP",
           **({"headline": NOT_ALLOWED} if firewall == "ufw" else {}))
       for firewall in ("ufw", "firewalld")],

@@ -54,8 +54,8 @@ void TellOutcome(UfwOutcome outcome, int port, const std::string& finish)
         return Headline("A firewall rule of this machine's administrator blocks " + Port(port) +
                         ", and it stays as it is. Ask an administrator to let the port in, or choose another port.");
     case UfwOutcome::Busy:
-        return Headline("The firewall (ufw) did not answer in time, most likely busy with another change, so " +
-                        Port(port) + " was not let in. Try again in a moment.");
+        return Headline("Time ran out before the firewall (ufw) let " + Port(port) +
+                        " in; another program may have been changing it. Try again in a moment.");
     case UfwOutcome::Unreadable:
         return Headline("The firewall (ufw) could not be read; the details below say why. "
                         "Ask an administrator to look at ufw.");

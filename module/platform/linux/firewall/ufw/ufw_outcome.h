@@ -12,7 +12,7 @@ enum class UfwOutcome {
     Opened,       // our rule was added
     AlreadyOpen,  // a rule already there lets the port in: nothing touched
     RuleStands,   // an administrator's deny or reject is there: nothing added
-    Busy,         // ufw did not finish in time: another ufw holds its lock, most likely
+    Busy,         // time ran out first: another ufw holding its lock, most likely
     Unreadable,   // ufw's settings could not be read
     Failed,       // ufw, or the helper, failed for a reason the details give
     NotAllowed,   // polkit says no to this user
