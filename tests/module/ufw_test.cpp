@@ -4,9 +4,10 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "diagnostics.h"
 #include "ufw/ufw_command.h"
@@ -62,7 +63,6 @@ std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\
 // The rules an administrator may have for port 8080: which of them decides it.
 TEST(Ufw, RulesAlreadyThereDecideThePort)
 {
-    const std::string v4 = "0.0.0.0/0", v6 = "::/0";
     struct Case {
         std::string ipv4, ipv6;
         Protocol protocol;
@@ -112,10 +112,11 @@ public:
     UfwDirectory()
     {
         char pattern[] = "/tmp/kavro-ufw.XXXXXX";
-        path_ = ::mkdtemp(pattern);
+        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a scratch directory");
+        path_ = pattern;
         std::ofstream(path_ + "/ufw.conf") << "ENABLED=yes\n";
     }
-    ~UfwDirectory() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    ~UfwDirectory() { std::filesystem::remove_all(path_); }
     UfwDirectory(const UfwDirectory&) = delete;
     UfwDirectory& operator=(const UfwDirectory&) = delete;
 
