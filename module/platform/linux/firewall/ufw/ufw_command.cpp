@@ -114,7 +114,7 @@ UfwOutcome UfwRunOutcome(const ProcessOutcome& outcome, const std::string& what)
     case ProcessOutcome::End::Exited:
         break;
     }
-    if (outcome.exitCode == 0) return UfwOutcome::Opened;
+    if (outcome.exitCode == 0) return UfwOutcome::Done;
     ReportProblem(what + ": " + LastLine(outcome.output));
     return outcome.output.find("You need to be root") != std::string::npos ? UfwOutcome::NotAllowed
                                                                           : UfwOutcome::Failed;

@@ -68,7 +68,7 @@ Status UfwManager::OpenProfile()
     // for its lock: one still waiting when time runs out (another ufw holds the lock)
     // has let us in, and it is opening the port that fails.
     const UfwOutcome status = Run({kUfwProgram, "status"}, "ufw status");
-    if (status == UfwOutcome::Opened || status == UfwOutcome::Busy) return Status::Ok;
+    if (status == UfwOutcome::Done || status == UfwOutcome::Busy) return Status::Ok;
     TellOutcome(status == UfwOutcome::NotAllowed ? status : UfwOutcome::Unreadable, 0, "");
     return StatusOf(status);
 }

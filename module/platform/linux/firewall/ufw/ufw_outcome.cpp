@@ -9,7 +9,7 @@ namespace {
 
 // Indexed by exit status: 2 is the helper's refusal of its arguments, and pkexec keeps
 // 126 and 127 for itself.
-constexpr std::array<UfwOutcome, 6> kHelperExits{UfwOutcome::Opened,      UfwOutcome::Failed,     UfwOutcome::Failed,
+constexpr std::array<UfwOutcome, 6> kHelperExits{UfwOutcome::Done,        UfwOutcome::Failed,     UfwOutcome::Failed,
                                                  UfwOutcome::AlreadyOpen, UfwOutcome::RuleStands, UfwOutcome::Busy};
 
 std::string Port(int port) { return "port " + std::to_string(port); }
@@ -19,7 +19,7 @@ std::string Port(int port) { return "port " + std::to_string(port); }
 Status StatusOf(UfwOutcome outcome)
 {
     switch (outcome) {
-    case UfwOutcome::Opened: return Status::Ok;
+    case UfwOutcome::Done: return Status::Ok;
     case UfwOutcome::AlreadyOpen: return Status::AlreadyOpen;
     case UfwOutcome::Busy: return Status::TimedOut;
     case UfwOutcome::NotAllowed:
@@ -48,7 +48,7 @@ UfwOutcome OutcomeOfHelperExit(int exitStatus)
 void TellOutcome(UfwOutcome outcome, int port, const std::string& finish)
 {
     switch (outcome) {
-    case UfwOutcome::Opened:
+    case UfwOutcome::Done:
     case UfwOutcome::AlreadyOpen: return;
     case UfwOutcome::RuleStands:
         return Headline("A firewall rule of this machine's administrator blocks " + Port(port) +

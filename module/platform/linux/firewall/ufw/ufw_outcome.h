@@ -9,7 +9,7 @@
 namespace firewall {
 
 enum class UfwOutcome {
-    Opened,       // our rule was added
+    Done,         // ufw did what it was asked: our rule added, or its status read
     AlreadyOpen,  // a rule already there lets the port in: nothing touched
     RuleStands,   // an administrator's deny or reject is there: nothing added
     Busy,         // time ran out first: another ufw holding its lock, most likely
