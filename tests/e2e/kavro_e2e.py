@@ -140,16 +140,17 @@ ROWS = [
         setup="ufw deny {port} >/dev/null", stderr="stands", headline="blocks port {port}",
         after=kept("deny any {port}", "DENY IN")),
     # Each failed before: ufw replaced the rule with our allow for both families.
-    *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", held=held, opened=opened,
-          setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
-      for name, rule, command, result, gateway, held, opened, after, headline in (
-          ("limit ssh", "limit ssh", FORWARD_SSH, ["0"], "", "", "",
+    *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", user=user, held=held,
+          opened=opened, setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
+      for name, user, rule, command, result, gateway, held, opened, after, headline in (
+          ("limit ssh", "root", "limit ssh", FORWARD_SSH, ["0"], "", "", "",
            kept("limit tcp 22", "LIMIT IN +Anywhere") + " && ! ufw status | grep -q 'HLMX 22 '", ()),
-          ("a limit", "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
-           kept("limit tcp {port}", "LIMIT IN +Anywhere"), ()),
-          ("a logged allow", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
+          *[(f"a limit{how}", user, "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
+             kept("limit tcp {port}", "LIMIT IN +Anywhere"), ())
+            for how, user in (("", "root"), (", through the helper", "kavro-allowed"))],
+          ("a logged allow", "root", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
            kept("allow_log tcp {port}", "ALLOW IN +Anywhere.* \\(log\\)"), ()),
-          ("an IPv6 deny", "deny from ::/0 to any port {port} proto tcp", FORWARD, [NOT_OPENED], "miniupnpd",
+          ("an IPv6 deny", "root", "deny from ::/0 to any port {port} proto tcp", FORWARD, [NOT_OPENED], "miniupnpd",
            "TCP UDP", "udp", kept("deny tcp {port}", "DENY IN", families=("6",)), "blocks port {port}"))],
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
         setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}",
