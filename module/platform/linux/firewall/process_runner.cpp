@@ -28,7 +28,8 @@ std::vector<char*> PointerList(const std::vector<std::string>& texts)
 // In the child: standard input from /dev/null, standard output and error into
 // `output`, a session of its own (so no controlling terminal, which pkexec would ask
 // a password on, and a process group of its own), default signal handling and an
-// empty signal mask, then the program. Why it could not start goes back through `failure`.
+// empty signal mask, then the program. Why it could not start goes back through
+// `failure`.
 [[noreturn]] void StartProgram(char* const* arguments, char* const* variables, int output, int failure)
 {
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
