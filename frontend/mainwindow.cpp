@@ -1,17 +1,29 @@
 #include "mainwindow.h"
 
+#include "form_fonts.h"
+#include "message_box.h"
 #include "platform.h"
 #include "ui_mainwindow.h"
+
+#include <cstdlib>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
 {
     ui->setupUi(this);
+    fitFormFonts(*this, *ui->lblStatus);
+    // Enter where the request is typed presses Forward.
+    connect(ui->editip, &QLineEdit::returnPressed, ui->btnForward, &QPushButton::click);
+    connect(ui->editport, &QLineEdit::returnPressed, ui->btnForward, &QPushButton::click);
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     moduleProgram = moduleProgramName();
     // Every exchange happens in the exchange directory, never among the files of the
-    // directory the user started us from.
-    makeExchangeDirectoryCurrent();
+    // directory the user started us from, nor where others could plant or read them.
+    if (!makeExchangeDirectoryCurrent()) {
+        showFatalError(QStringLiteral("FATAL ERROR: Could not send command to internal port forwarding module."),
+                       noExchangeDirectoryText());
+        std::exit(1);
+    }
     requestAddresses();
 }
 

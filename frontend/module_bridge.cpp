@@ -1,11 +1,11 @@
 #include "mainwindow.h"
 
+#include "message_box.h"
 #include "platform.h"
 #include "result_lines.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTextStream>
 
@@ -20,12 +20,6 @@ const char *const errorAnswer = "ERROR";
 constexpr int moduleTimeLimitMs = 10000;
 const char *const sendFailure = "FATAL ERROR: Could not send command to internal port forwarding module.";
 const char *const readFailure = "FATAL ERROR: Could not read internal port forwarding module.";
-
-void showFatalError(const char *text)
-{
-    QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(text));
-    box.exec();
-}
 
 bool writeLines(const QString &fileName, const QStringList &lines)
 {
@@ -57,7 +51,7 @@ QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
     // A module that was killed or outlasted the wait may have left part of an answer,
     // and a part can read as a whole one ("0" is the first byte of "0" CR LF).
     if (!discardEarlierResult() || !runModule(module)) {
-        showFatalError(readFailure);
+        showFatalError(QString::fromLatin1(readFailure));
         return {QString::fromLatin1(errorAnswer)};
     }
     return readResult();
@@ -67,7 +61,7 @@ bool MainWindow::sendCommand(QStringList commandLines)
 {
     if (writeLines(QString::fromLatin1(commandFile), commandLines))
         return true;
-    showFatalError(sendFailure);
+    showFatalError(QString::fromLatin1(sendFailure));
     return false;
 }
 
@@ -88,7 +82,7 @@ QStringList MainWindow::readResult()
     if (openExchangeFile(file, QIODevice::ReadOnly))
         lines = readResultLines(file);
     if (!lines) {
-        showFatalError(readFailure);
+        showFatalError(QString::fromLatin1(readFailure));
         return {QString::fromLatin1(errorAnswer)};
     }
     return *lines;

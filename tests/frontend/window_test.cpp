@@ -45,7 +45,9 @@ struct Check {
 struct Outcome {
     QByteArray answer; // null: none written
     QByteArray trouble;
+    QByteArray errors; // the module's standard error
     QStringList shown;
+    QString informative; // of the last box
     int moduleRuns;
 };
 
@@ -148,7 +150,8 @@ private slots:
             QCOMPARE(runs[1].commandFile, QByteArray("kavro " + row.sent).replace(' ', '\n') + '\n');
     }
 
-    // Each with an earlier success left as log.txt and a "Reachable at" line on standard error.
+    // Each with an earlier success left as log.txt. The box's own words are the module's
+    // headline lines, each once, and on success first the address to share.
     void outcome_data()
     {
         QTest::addColumn<Outcome>("row");
@@ -157,28 +160,46 @@ private slots:
         const QStringList sendFailed{"FATAL ERROR: Could not send command to internal port forwarding module.",
                                      error + "ERROR"};
         const QByteArray firewall("Failed to initialize firewall. Try running with proper admin privileges.");
-        QTest::newRow("success") << Outcome{"0\r\n", "", {success}, 1};
-        QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", {success}, 1};
-        QTest::newRow("Invalid IP") << Outcome{"Invalid IP\r\n", "", {error + "Invalid IP"}, 1};
-        QTest::newRow("firewall") << Outcome{firewall + "\r\n", "", {error + firewall}, 1};
-        QTest::newRow("zero with a blank") << Outcome{"0 \n", "", {error + "0 "}, 1};
-        QTest::newRow("empty result") << Outcome{"", "", {error}, 1};
-        QTest::newRow("nothing written") << Outcome{{}, "", readFailed, 1};
-        QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", readFailed, 1};
-        QTest::newRow("running past the wait after a 0") << Outcome{"0", "linger", readFailed, 1};
-        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", readFailed, 1};
-        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", readFailed, 1};
-        QTest::newRow("kavro.cmd planted as a link") << Outcome{"0\n", "command link", sendFailed, 0};
-        QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", readFailed, 1};
-        QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", readFailed, 1};
-        QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", readFailed, 1};
+        const QByteArray kept("The gateway keeps port 5555 open for 7 days.");
+        const QByteArray said = "UPnP gateway: 10.77.0.1\n" + reachable.toLatin1() + "\n>> " + kept + '\n';
+        const QString shared = reachable + '\n' + kept;
+        const QByteArray refused("The router does not let port 6666 be opened (606 Action not authorized). "
+                                 "Try another port, or open it in the router's own settings.");
+        const QByteArray denied("You are not allowed to change the firewall; ask an administrator.");
+        QTest::newRow("success") << Outcome{"0\r\n", "", said, {success}, shared, 1};
+        QTest::newRow("success, nothing said") << Outcome{"0\r\n", "", "", {success}, "", 1};
+        QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", said, {success}, shared, 1};
+        QTest::newRow("refused twice, told once")
+            << Outcome{"Invalid IP\r\n", "", ">> " + refused + "\nTCP 6666 refused\n>> " + refused + "\r\n",
+                       {error + "Invalid IP"}, refused, 1};
+        QTest::newRow("no address to share on error")
+            << Outcome{firewall + "\r\n", "", reachable.toLatin1() + "\n>> " + denied + '\n', {error + firewall},
+                       denied, 1};
+        QTest::newRow("three headlines at most")
+            << Outcome{"Invalid IP\n", "", ">> one\n>> two\n>> one\n>> three\n>> four\n", {error + "Invalid IP"},
+                       "one\ntwo\nthree", 1};
+        QTest::newRow("a marker inside a line")
+            << Outcome{"Invalid IP\n", "", "TCP >> UDP\n >> indented\n", {error + "Invalid IP"}, "", 1};
+        QTest::newRow("headline as markup")
+            << Outcome{"Invalid IP\n", "", ">> <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
+        QTest::newRow("zero with a blank") << Outcome{"0 \n", "", said, {error + "0 "}, kept, 1};
+        QTest::newRow("empty result") << Outcome{"", "", "", {error}, "", 1};
+        QTest::newRow("nothing written") << Outcome{{}, "", "", readFailed, "", 1};
+        QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", said, readFailed, kept, 1};
+        QTest::newRow("running past the wait after a 0") << Outcome{"0", "linger", said, readFailed, kept, 1};
+        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", said, readFailed, kept, 1};
+        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", said, readFailed, kept, 1};
+        QTest::newRow("kavro.cmd planted as a link") << Outcome{"0\n", "command link", said, sendFailed, "", 0};
+        QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", "", readFailed, "", 1};
+        QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", "", readFailed, "", 1};
+        QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", "", readFailed, "", 1};
     }
 
     void outcome()
     {
         QFETCH(Outcome, row);
         const auto window = start("10.0.0.5\n");
-        standIn->answer(row.answer, reachable.toLatin1() + '\n');
+        standIn->answer(row.answer, row.errors);
         qputenv("STANDIN_TROUBLE", row.trouble);
         writeFile(programFile("log.txt"), "0\r\n");
         writeFile(standIn->file("secret"), "secret\n");
@@ -188,12 +209,20 @@ private slots:
 
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QStringList texts;
-        for (const ShownBox &box : boxes)
+        for (const ShownBox &box : boxes) {
             texts.append(box.text);
+            QCOMPARE(box.title, QStringLiteral("Brask's Port Forwarding Tool"));
+        }
         QCOMPARE(texts, row.shown);
+        const ShownBox &outcome = boxes.last();
         const bool succeeded = row.shown.last() == success;
-        QCOMPARE(boxes.last().icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
-        QCOMPARE(boxes.last().informative, succeeded ? reachable : QString());
+        QCOMPARE(outcome.icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
+        QCOMPARE(outcome.informative, row.informative);
+        // What the box says itself is not said again in the details, and its sentences keep long lines.
+        for (const QString &line : row.informative.split('\n', Qt::SkipEmptyParts))
+            QVERIFY(line == reachable || !outcome.details.contains(line));
+        if (!row.informative.isEmpty())
+            QVERIFY2(outcome.informativeLineCharacters >= 50, qPrintable(QString::number(outcome.informativeLineCharacters)));
         QCOMPARE(child<QLabel>(*window, "lblStatus")->text(), succeeded ? "Ready" : "Ready (error ocurred)");
         const QList<ModuleRun> runs = standIn->runs();
         QCOMPARE(runs.size(), 1 + row.moduleRuns);
@@ -202,20 +231,22 @@ private slots:
             QCOMPARE(::kill(static_cast<pid_t>(runs.last().pid), 0), -1);
     }
 
-    // The module's streams, standard error first: plain text without control characters,
-    // each cut at 16 KiB with a note; a line that is not quite "Reachable at" names nothing.
+    // The sentences for people, then the developer lines under a heading: plain text without
+    // control characters, each stream cut at 16 KiB with a note. The headlines the box shows
+    // are left out, the ones past the third are not.
     void details()
     {
         const auto window = start("10.0.0.5\n");
-        const QByteArray lines("<b>x</b> Reachable at 1.2.3.4:80\nReachable at 1.2.3.4:80\x1b[31m\a\r\n");
+        const QByteArray lines("<b>x</b>\n>> a\n>> b\n>> c\n>> d\n>> a\nReachable at 1.2.3.4:80\x1b[31m\a\r\n");
         standIn->answer("0\n", lines + QByteArray(1 << 20, 'e'), QByteArray(1 << 20, 'o'));
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QCOMPARE(boxes.size(), 1);
         const QString cut("\n[more output not shown]\n");
-        QCOMPARE(boxes[0].details, "<b>x</b> Reachable at 1.2.3.4:80\nReachable at 1.2.3.4:80[31m\n" +
-                                       QString(16384 - lines.size(), 'e') + cut + '\n' + QString(16384, 'o') + cut);
+        QCOMPARE(boxes[0].details, "<b>x</b>\nd\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') +
+                                       cut + "\nFor developers:\n" + QString(16384, 'o') + cut);
         QCOMPARE(boxes[0].format, Qt::PlainText);
-        QCOMPARE(boxes[0].informative, QString());
+        // The escape sequence left in makes that line no address to share.
+        QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nc"));
     }
 };
 

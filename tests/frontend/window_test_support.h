@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -70,12 +72,19 @@ private:
 };
 
 struct ShownBox {
+    QString title;
     QString text;
     QMessageBox::Icon icon;
     Qt::TextFormat format;
     QString informative;
     QString details;
+    int informativeLineCharacters; // how many average characters a line of it holds
 };
+
+inline int lineCharacters(const QLabel *label)
+{
+    return label ? label->width() / QFontMetrics(label->font()).averageCharWidth() : 0;
+}
 
 // Closes every modal message box as soon as it runs, noting what it showed.
 class BoxCloser : public QObject
@@ -85,8 +94,9 @@ public:
     {
         connect(&timer, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes.append(
-                    {box->text(), box->icon(), box->textFormat(), box->informativeText(), box->detailedText()});
+                const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+                boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
+                              box->detailedText(), lineCharacters(informative)});
                 box->done(0);
             }
         });
