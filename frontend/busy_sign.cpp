@@ -7,8 +7,8 @@ BusySign::BusySign(QLabel &status, const QString &text)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     status.setText(text);
-    status.repaint();
-    // Hands the new cursor and picture to the display; no click or key is taken here.
+    // Paints the new text and hands it and the cursor to the display; no click or key is
+    // taken here.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

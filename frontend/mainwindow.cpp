@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "enter_presses.h"
 #include "form_fonts.h"
 #include "message_box.h"
 #include "platform.h"
@@ -12,9 +13,8 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     fitFormFonts(*this, *ui->lblStatus);
-    // Enter where the request is typed presses Forward.
-    connect(ui->editip, &QLineEdit::returnPressed, ui->btnForward, &QPushButton::click);
-    connect(ui->editport, &QLineEdit::returnPressed, ui->btnForward, &QPushButton::click);
+    pressOnEnter(*ui->editip, *ui->btnForward);
+    pressOnEnter(*ui->editport, *ui->btnForward);
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     moduleProgram = moduleProgramName();
     // Every exchange happens in the exchange directory, never among the files of the

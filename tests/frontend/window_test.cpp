@@ -10,8 +10,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 
+#include <cstdlib>
 #include <csignal>
 
 namespace {
@@ -29,6 +32,56 @@ QString programFile(const char *name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
 }
+
+// What is visible of a widget, in its own coordinates: its rectangle cut by every
+// widget it lies in, up to the window.
+QRect visibleRect(const QWidget &widget)
+{
+    const QWidget *window = widget.window();
+    const QPoint origin = widget.mapTo(window, QPoint(0, 0));
+    QRect visible(origin, widget.size());
+    for (const QWidget *outer = widget.parentWidget(); outer; outer = outer->parentWidget())
+        visible &= QRect(outer == window ? QPoint(0, 0) : outer->mapTo(window, QPoint(0, 0)), outer->size());
+    return visible.translated(-origin);
+}
+
+// Whether the text's ink, laid out in `area` as the widget lays it out, stays inside.
+bool inkFits(const QWidget &widget, const QRect &area, const QString &text, Qt::Alignment alignment)
+{
+    const QFontMetrics metrics(widget.font());
+    const QRect line = QStyle::alignedRect(widget.layoutDirection(), alignment,
+                                           QSize(metrics.horizontalAdvance(text), metrics.height()), area);
+    return area.contains(metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent()));
+}
+
+// How far right the widget paints ink when nothing outside it cuts it, in its own
+// coordinates (fractions at a scale above 100 %); -1 when it paints none.
+qreal rightmostInk(QWidget &widget)
+{
+    const QImage shot = widget.grab().toImage();
+    const int background = qGray(widget.palette().color(QPalette::Window).rgb());
+    for (int x = shot.width() - 1; x >= 0; --x)
+        for (int y = 0; y < shot.height(); ++y)
+            if (std::abs(qGray(shot.pixel(x, y)) - background) > 48)
+                return (x + 1) / shot.devicePixelRatioF();
+    return -1;
+}
+
+// Every text the status line is painted with.
+class StatusPaints : public QObject
+{
+public:
+    explicit StatusPaints(QLabel &status) { status.installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            texts.append(static_cast<QLabel *>(watched)->text());
+        return false;
+    }
+};
 
 struct Selection {
     QByteArray answer; // the start-up's
@@ -247,6 +300,103 @@ private slots:
         QCOMPARE(boxes[0].format, Qt::PlainText);
         // The escape sequence left in makes that line no address to share.
         QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nc"));
+    }
+
+    // Before the window blocks on the module, "Forwarding ports..." is on the screen and the
+    // wait cursor is up; both are gone once the outcome is shown.
+    void signOfLife()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        standIn->answer("Invalid IP\n");
+        auto *status = child<QLabel>(*window, "lblStatus");
+        StatusPaints painted(*status);
+        QString waitingText;
+        Qt::CursorShape waitingCursor = Qt::ArrowCursor;
+        // Fires at the first event the window handles after the click: while the module runs, or after.
+        QTimer::singleShot(0, status, [&] {
+            waitingText = status->text();
+            waitingCursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+        });
+        QCOMPARE(press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555")).size(), 1);
+        QVERIFY(painted.texts.contains(QStringLiteral("Forwarding ports...")));
+        QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
+        QCOMPARE(waitingCursor, Qt::WaitCursor);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // Tab walks the form in reading order; Enter in the IP or the port field presses Forward.
+    void keyboard()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QStringList order;
+        child<QWidget>(*window, "spinBox")->setFocus();
+        for (int step = 0; step < 6; ++step) {
+            QWidget *focused = QApplication::focusWidget();
+            // The spin box's focus rests on its inner line edit.
+            order.append(focused->parentWidget()->inherits("QSpinBox") ? focused->parentWidget()->objectName()
+                                                                      : focused->objectName());
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({"spinBox", "editip", "editport", "chkTCP", "ChkUDP", "btnForward"}));
+
+        standIn->answer("0\n");
+        child<QCheckBox>(*window, "chkTCP")->setChecked(true);
+        for (const char *field : {"editip", "editport"}) {
+            BoxCloser closer;
+            QTest::keyClick(child<QLineEdit>(*window, field), Qt::Key_Return);
+            QVERIFY2(closer.boxes.size() == 1, field);
+            QCOMPARE(closer.boxes[0].text, success);
+        }
+        QCOMPARE(standIn->runs().size(), 3);
+    }
+
+    // Every text of the form lies whole inside what is visible of its widget, measured by
+    // its ink in the form's fonts and, for the captions, in the pixels painted at this
+    // QT_SCALE_FACTOR. The spin box shows one digit: ten addresses.
+    void formFits()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QList<std::pair<const char *, QStringList>> captions{
+            {"label", {"Internal IP to forward to."}},
+            {"label_2", {"Port"}},
+            {"label_3", {"Protocols"}},
+            {"lblStatus", {"Ready", "Forwarding ports...", "Ready (error ocurred)"}}};
+        for (const auto &[name, texts] : captions) {
+            auto *label = child<QLabel>(*window, name);
+            for (const QString &text : texts) {
+                label->setText(text);
+                const QRect area = visibleRect(*label) & label->contentsRect();
+                QVERIFY2(inkFits(*label, area, text, label->alignment()), qPrintable(text));
+                QVERIFY2(rightmostInk(*label) <= area.right() + 1, qPrintable(text));
+            }
+        }
+        const QList<std::pair<QLineEdit *, QString>> fields{
+            {child<QLineEdit>(*window, "editip"), "255.255.255.255"},
+            {child<QLineEdit>(*window, "editport"), "99999"},
+            {child<QSpinBox>(*window, "spinBox")->findChild<QLineEdit *>(), "9"}};
+        for (const auto &[field, text] : fields) {
+            field->setText(text);
+            QStyleOptionFrame frame;
+            frame.initFrom(field);
+            frame.rect = field->rect();
+            frame.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field) : 0;
+            // A line edit keeps 2 pixels free on either side of its text.
+            const QRect contents =
+                field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field).adjusted(2, 0, -2, 0);
+            QVERIFY2(inkFits(*field, visibleRect(*field) & contents, text, field->alignment()), qPrintable(text));
+        }
+        for (const char *name : {"chkTCP", "ChkUDP", "btnForward"}) {
+            auto *button = child<QAbstractButton>(*window, name);
+            const QSize room = visibleRect(*button).size();
+            QVERIFY2(button->sizeHint().width() <= room.width() && button->sizeHint().height() <= room.height(), name);
+        }
     }
 };
 
