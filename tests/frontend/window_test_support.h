@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cstdio>
+
 inline QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
@@ -86,17 +88,22 @@ inline int lineCharacters(const QLabel *label)
     return label ? label->width() / QFontMetrics(label->font()).averageCharWidth() : 0;
 }
 
-// Closes every modal message box as soon as it runs, noting what it showed.
+// Closes every modal message box as soon as it runs, noting what it showed, and writing
+// its text to `echo` at once when given one.
 class BoxCloser : public QObject
 {
 public:
-    BoxCloser()
+    explicit BoxCloser(FILE *echo = nullptr)
     {
-        connect(&timer, &QTimer::timeout, this, [this] {
+        connect(&timer, &QTimer::timeout, this, [this, echo] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
                 boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
                               box->detailedText(), lineCharacters(informative)});
+                if (echo) {
+                    std::fprintf(echo, "%s\n", qPrintable(box->text()));
+                    std::fflush(echo);
+                }
                 box->done(0);
             }
         });
