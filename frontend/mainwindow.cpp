@@ -25,6 +25,8 @@ MainWindow::MainWindow(QWidget *parent)
         std::exit(1);
     }
     requestAddresses();
+    // The port is what one types first; Enter there then forwards it.
+    ui->editport->setFocus();
 }
 
 MainWindow::~MainWindow()

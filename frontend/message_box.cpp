@@ -10,22 +10,32 @@ namespace {
 
 // About twelve words of an ordinary sentence.
 constexpr int informativeLineCharacters = 60;
+// Room for the title and the buttons of a window manager's title bar, which a box sized
+// to a few words of text cuts to "Brask's P...g Tool".
+constexpr int textLineCharacters = 45;
+
+void setMinimumCharacters(QLabel *label, int characters)
+{
+    if (label)
+        label->setMinimumWidth(QFontMetrics(label->font()).averageCharWidth() * characters);
+}
 
 } // namespace
 
 MessageBox::MessageBox(Icon icon, const QString &text) : QMessageBox(icon, QString::fromUtf8(applicationDisplayName), text)
 {
     setTextFormat(Qt::PlainText);
+    setMinimumCharacters(findChild<QLabel *>(QStringLiteral("qt_msgbox_label")), textLineCharacters);
 }
 
 void MessageBox::setInformativeText(const QString &text)
 {
     QMessageBox::setInformativeText(text);
     // The box sizes itself to its main text, a few words, and wraps the rest to that.
-    if (auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+    auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (label)
         label->setTextFormat(Qt::PlainText);
-        label->setMinimumWidth(QFontMetrics(label->font()).averageCharWidth() * informativeLineCharacters);
-    }
+    setMinimumCharacters(label, informativeLineCharacters);
 }
 
 void showFatalError(const QString &text, const QString &informative)

@@ -265,6 +265,7 @@ private slots:
         for (const ShownBox &box : boxes) {
             texts.append(box.text);
             QCOMPARE(box.title, QStringLiteral("Brask's Port Forwarding Tool"));
+            QVERIFY(box.titleFits);
         }
         QCOMPARE(texts, row.shown);
         const ShownBox &outcome = boxes.last();

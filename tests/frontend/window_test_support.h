@@ -81,7 +81,15 @@ struct ShownBox {
     QString informative;
     QString details;
     int informativeLineCharacters; // how many average characters a line of it holds
+    bool titleFits;                // with room for a title bar's buttons beside it
 };
+
+inline bool titleFits(const QWidget &box)
+{
+    QFont bold = box.font();
+    bold.setBold(true);
+    return box.width() >= QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 120;
+}
 
 inline int lineCharacters(const QLabel *label)
 {
@@ -99,7 +107,7 @@ public:
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
                 boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
-                              box->detailedText(), lineCharacters(informative)});
+                              box->detailedText(), lineCharacters(informative), titleFits(*box)});
                 if (echo) {
                     std::fprintf(echo, "%s\n", qPrintable(box->text()));
                     std::fflush(echo);
