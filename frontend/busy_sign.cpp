@@ -1,6 +1,7 @@
 #include "busy_sign.h"
 
 #include <QApplication>
+#include <QInputEvent>
 #include <QLabel>
 
 BusySign::BusySign(QLabel &status, const QString &text)
@@ -14,5 +15,13 @@ BusySign::BusySign(QLabel &status, const QString &text)
 
 BusySign::~BusySign()
 {
+    qApp->installEventFilter(this);
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
+}
+
+bool BusySign::eventFilter(QObject *, QEvent *event)
+{
+    return dynamic_cast<QInputEvent *>(event) != nullptr;
 }

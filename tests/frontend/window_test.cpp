@@ -14,7 +14,11 @@
 #include <QStyleOptionFrame>
 #include <QTest>
 
+#include <qpa/qwindowsysteminterface.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <csignal>
 
 namespace {
@@ -325,6 +329,35 @@ private slots:
         QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
         QCOMPARE(waitingCursor, Qt::WaitCursor);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // A click on Forward, and Space on it (it has the focus the click gave it), given while the
+    // window waits for the module, are dropped: no second forward, no box closed unread.
+    void inputDuringTheWait()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        standIn->answer("0\n");
+        qputenv("STANDIN_TROUBLE", "slow");
+        QWindow *handle = window->windowHandle();
+        const QPointF forward = child<QPushButton>(*window, "btnForward")->mapTo(window.get(), QPoint(10, 10));
+        const QPointF global = handle->mapToGlobal(forward.toPoint());
+        std::thread hand([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            using Queued = QWindowSystemInterface::AsynchronousDelivery;
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QWindowSystemInterface::handleMouseEvent<Queued>(handle, forward, global,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+                QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
+        });
+        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        hand.join();
+        QTest::qWait(100); // anything still queued
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(standIn->runs().size(), 2);
     }
 
     // Tab walks the form in reading order; Enter in the IP or the port field presses Forward.

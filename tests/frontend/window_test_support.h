@@ -96,24 +96,28 @@ inline int lineCharacters(const QLabel *label)
     return label ? label->width() / QFontMetrics(label->font()).averageCharWidth() : 0;
 }
 
-// Closes every modal message box as soon as it runs, noting what it showed, and writing
-// its text to `echo` at once when given one.
+// Closes every modal message box once it has been up for a turn of its event loop, as a
+// person would, noting what it showed, and writing its text to `echo` at once when given one.
 class BoxCloser : public QObject
 {
 public:
     explicit BoxCloser(FILE *echo = nullptr)
     {
         connect(&timer, &QTimer::timeout, this, [this, echo] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
-                boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
-                              box->detailedText(), lineCharacters(informative), titleFits(*box)});
-                if (echo) {
-                    std::fprintf(echo, "%s\n", qPrintable(box->text()));
-                    std::fflush(echo);
-                }
-                box->done(0);
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || box != seen) {
+                seen = box;
+                return;
             }
+            const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
+                          box->detailedText(), lineCharacters(informative), titleFits(*box)});
+            if (echo) {
+                std::fprintf(echo, "%s\n", qPrintable(box->text()));
+                std::fflush(echo);
+            }
+            seen = nullptr;
+            box->done(0);
         });
         timer.start(10);
     }
@@ -121,6 +125,7 @@ public:
 
 private:
     QTimer timer;
+    QMessageBox *seen = nullptr;
 };
 
 #endif
