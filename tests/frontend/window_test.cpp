@@ -106,6 +106,7 @@ struct Outcome {
     QStringList shown;
     QString informative; // of the last box
     int moduleRuns;
+    QString why = {}; // in the informative text of a fatal error's box before it
 };
 
 } // namespace
@@ -223,6 +224,7 @@ private slots:
         const QByteArray refused("The router does not let port 6666 be opened (606 Action not authorized). "
                                  "Try another port, or open it in the router's own settings.");
         const QByteArray denied("You are not allowed to change the firewall; ask an administrator.");
+        const QString unread("left no answer");
         QTest::newRow("success") << Outcome{"0\r\n", "", said, {success}, shared, 1};
         QTest::newRow("success, nothing said") << Outcome{"0\r\n", "", "", {success}, "", 1};
         QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", said, {success}, shared, 1};
@@ -241,15 +243,18 @@ private slots:
             << Outcome{"Invalid IP\n", "", ">> <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
         QTest::newRow("zero with a blank") << Outcome{"0 \n", "", said, {error + "0 "}, kept, 1};
         QTest::newRow("empty result") << Outcome{"", "", "", {error}, "", 1};
-        QTest::newRow("nothing written") << Outcome{{}, "", "", readFailed, "", 1};
-        QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", said, readFailed, kept, 1};
-        QTest::newRow("running past the wait after a 0") << Outcome{"0", "linger", said, readFailed, kept, 1};
-        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", said, readFailed, kept, 1};
-        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", said, readFailed, kept, 1};
-        QTest::newRow("kavro.cmd planted as a link") << Outcome{"0\n", "command link", said, sendFailed, "", 0};
-        QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", "", readFailed, "", 1};
-        QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", "", readFailed, "", 1};
-        QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", "", readFailed, "", 1};
+        QTest::newRow("nothing written") << Outcome{{}, "", "", readFailed, "", 1, unread};
+        QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", said, readFailed, kept, 1, "was stopped"};
+        QTest::newRow("running past the wait after a 0")
+            << Outcome{"0", "linger", said, readFailed, kept, 1, "did not finish within 10 seconds"};
+        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", said, readFailed, kept, 1, unread};
+        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", said, readFailed, kept, 1, unread};
+        QTest::newRow("kavro.cmd planted as a link")
+            << Outcome{"0\n", "command link", said, sendFailed, "", 0, "kavro.cmd could not be written"};
+        QTest::newRow("no module") << Outcome{"0\n", "missing", said, readFailed, "", 0, "could not be started"};
+        QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", "", readFailed, "", 1, unread};
+        QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", "", readFailed, "", 1, unread};
+        QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", "", readFailed, "", 1, unread};
     }
 
     void outcome()
@@ -263,6 +268,8 @@ private slots:
         if (row.trouble == "command link")
             QVERIFY(QFile::remove(programFile("kavro.cmd")) &&
                     QFile::link(standIn->file("secret"), programFile("kavro.cmd")));
+        if (row.trouble == "missing")
+            QVERIFY(QFile::remove(programFile("Kavro")));
 
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QStringList texts;
@@ -272,6 +279,8 @@ private slots:
             QVERIFY(box.titleFits);
         }
         QCOMPARE(texts, row.shown);
+        if (boxes.size() > 1)
+            QVERIFY2(boxes.first().informative.contains(row.why), qPrintable(boxes.first().informative));
         const ShownBox &outcome = boxes.last();
         const bool succeeded = row.shown.last() == success;
         QCOMPARE(outcome.icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
