@@ -20,8 +20,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Every exchange happens in the exchange directory, never among the files of the
     // directory the user started us from, nor where others could plant or read them.
     if (!makeExchangeDirectoryCurrent()) {
-        showFatalError(QStringLiteral("FATAL ERROR: Could not send command to internal port forwarding module."),
-                       noExchangeDirectoryText());
+        showFatalError(QString::fromLatin1(sendFailureText), noExchangeDirectoryText());
         std::exit(1);
     }
     requestAddresses();

@@ -19,8 +19,6 @@ const char *const commandFile = "kavro.cmd";
 const char *const resultFile = "log.txt";
 const char *const errorAnswer = "ERROR";
 constexpr int moduleTimeLimitMs = 10000;
-const char *const sendFailure = "FATAL ERROR: Could not send command to internal port forwarding module.";
-const char *const readFailure = "FATAL ERROR: Could not read internal port forwarding module.";
 
 bool writeLines(const QString &fileName, const QStringList &lines)
 {
@@ -69,13 +67,13 @@ QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
     // A module that was killed or outlasted the wait may have left part of an answer,
     // and a part can read as a whole one ("0" is the first byte of "0" CR LF).
     if (!discardEarlierResult()) {
-        showFatalError(QString::fromLatin1(readFailure),
+        showFatalError(QString::fromLatin1(readFailureText),
                        QStringLiteral("An earlier log.txt in %1 could not be removed. Remove it, then try again.")
                            .arg(here()));
         return {QString::fromLatin1(errorAnswer)};
     }
     if (!runModule(module)) {
-        showFatalError(QString::fromLatin1(readFailure), whyNoAnswer(module));
+        showFatalError(QString::fromLatin1(readFailureText), whyNoAnswer(module));
         return {QString::fromLatin1(errorAnswer)};
     }
     return readResult();
@@ -85,7 +83,7 @@ bool MainWindow::sendCommand(QStringList commandLines)
 {
     if (writeLines(QString::fromLatin1(commandFile), commandLines))
         return true;
-    showFatalError(QString::fromLatin1(sendFailure),
+    showFatalError(QString::fromLatin1(sendFailureText),
                    QStringLiteral("The file kavro.cmd could not be written in %1. Make sure you may write there and "
                                   "that no link or other file of that name is in the way, then try again.")
                        .arg(here()));
@@ -109,7 +107,7 @@ QStringList MainWindow::readResult()
     if (openExchangeFile(file, QIODevice::ReadOnly))
         lines = readResultLines(file);
     if (!lines) {
-        showFatalError(QString::fromLatin1(readFailure),
+        showFatalError(QString::fromLatin1(readFailureText),
                        QStringLiteral("The module left no answer in %1 that could be read. Try again; if it keeps "
                                       "happening, install the tool again.")
                            .arg(here()));

@@ -1,6 +1,7 @@
 // The window beside the stand-in module: the addresses its start-up got, the input
-// checks, and the outcome of a Forward press, which is never an earlier answer nor one
-// from a module that misbehaved.
+// checks, the keyboard, what it shows while the module runs, and the outcome of a
+// Forward press: the module's headline lines in the box, its other words in the details,
+// and never an earlier answer nor one from a module that misbehaved.
 
 #include "mainwindow.h"
 #include "window_test_support.h"
@@ -10,65 +11,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStyle>
-#include <QStyleOptionFrame>
 #include <QTest>
 
 #include <qpa/qwindowsysteminterface.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <thread>
 #include <csignal>
+#include <thread>
 
 namespace {
 
 const QString success = QStringLiteral("Port forward success!");
 const QString reachable = QStringLiteral("Reachable at 11.77.0.1:5555");
 
-template <class T>
-T *child(const QObject &window, const char *name)
-{
-    return window.findChild<T *>(QString::fromLatin1(name));
-}
-
 QString programFile(const char *name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
-}
-
-// What is visible of a widget, in its own coordinates: its rectangle cut by every
-// widget it lies in, up to the window.
-QRect visibleRect(const QWidget &widget)
-{
-    const QWidget *window = widget.window();
-    const QPoint origin = widget.mapTo(window, QPoint(0, 0));
-    QRect visible(origin, widget.size());
-    for (const QWidget *outer = widget.parentWidget(); outer; outer = outer->parentWidget())
-        visible &= QRect(outer == window ? QPoint(0, 0) : outer->mapTo(window, QPoint(0, 0)), outer->size());
-    return visible.translated(-origin);
-}
-
-// Whether the text's ink, laid out in `area` as the widget lays it out, stays inside.
-bool inkFits(const QWidget &widget, const QRect &area, const QString &text, Qt::Alignment alignment)
-{
-    const QFontMetrics metrics(widget.font());
-    const QRect line = QStyle::alignedRect(widget.layoutDirection(), alignment,
-                                           QSize(metrics.horizontalAdvance(text), metrics.height()), area);
-    return area.contains(metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent()));
-}
-
-// How far right the widget paints ink when nothing outside it cuts it, in its own
-// coordinates (fractions at a scale above 100 %); -1 when it paints none.
-qreal rightmostInk(QWidget &widget)
-{
-    const QImage shot = widget.grab().toImage();
-    const int background = qGray(widget.palette().color(QPalette::Window).rgb());
-    for (int x = shot.width() - 1; x >= 0; --x)
-        for (int y = 0; y < shot.height(); ++y)
-            if (std::abs(qGray(shot.pixel(x, y)) - background) > 48)
-                return (x + 1) / shot.devicePixelRatioF();
-    return -1;
 }
 
 // Every text the status line is painted with.
@@ -398,49 +356,6 @@ private slots:
         QCOMPARE(standIn->runs().size(), 3);
     }
 
-    // Every text of the form lies whole inside what is visible of its widget, measured by
-    // its ink in the form's fonts and, for the captions, in the pixels painted at this
-    // QT_SCALE_FACTOR. The spin box shows one digit: ten addresses.
-    void formFits()
-    {
-        const auto window = start("10.0.0.5\n");
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const QList<std::pair<const char *, QStringList>> captions{
-            {"label", {"Internal IP to forward to."}},
-            {"label_2", {"Port"}},
-            {"label_3", {"Protocols"}},
-            {"lblStatus", {"Ready", "Forwarding ports...", "Ready (error ocurred)"}}};
-        for (const auto &[name, texts] : captions) {
-            auto *label = child<QLabel>(*window, name);
-            for (const QString &text : texts) {
-                label->setText(text);
-                const QRect area = visibleRect(*label) & label->contentsRect();
-                QVERIFY2(inkFits(*label, area, text, label->alignment()), qPrintable(text));
-                QVERIFY2(rightmostInk(*label) <= area.right() + 1, qPrintable(text));
-            }
-        }
-        const QList<std::pair<QLineEdit *, QString>> fields{
-            {child<QLineEdit>(*window, "editip"), "255.255.255.255"},
-            {child<QLineEdit>(*window, "editport"), "99999"},
-            {child<QSpinBox>(*window, "spinBox")->findChild<QLineEdit *>(), "9"}};
-        for (const auto &[field, text] : fields) {
-            field->setText(text);
-            QStyleOptionFrame frame;
-            frame.initFrom(field);
-            frame.rect = field->rect();
-            frame.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field) : 0;
-            // A line edit keeps 2 pixels free on either side of its text.
-            const QRect contents =
-                field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field).adjusted(2, 0, -2, 0);
-            QVERIFY2(inkFits(*field, visibleRect(*field) & contents, text, field->alignment()), qPrintable(text));
-        }
-        for (const char *name : {"chkTCP", "ChkUDP", "btnForward"}) {
-            auto *button = child<QAbstractButton>(*window, name);
-            const QSize room = visibleRect(*button).size();
-            QVERIFY2(button->sizeHint().width() <= room.width() && button->sizeHint().height() <= room.height(), name);
-        }
-    }
 };
 
 QTEST_MAIN(WindowTest)

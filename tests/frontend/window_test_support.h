@@ -12,6 +12,12 @@
 
 #include <cstdio>
 
+template <class T>
+T *child(const QObject &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
+
 inline QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
