@@ -1,5 +1,6 @@
 #include "module_run.h"
 
+#include "diagnostics.h"
 #include "forward_command.h"
 #include "internal_ips.h"
 #include "result_file.h"
@@ -19,4 +20,10 @@ int RunModule()
     else if (command == L"kavro")
         RunForwardCommand(*commandLines);
     return 0;
+}
+
+void PrintUsage()
+{
+    UserLine("usage: Kavro, with no arguments: carries out the command in kavro.cmd of the current folder "
+             "and writes the answer to log.txt there.");
 }

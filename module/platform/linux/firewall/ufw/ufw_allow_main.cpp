@@ -1,13 +1,30 @@
 // kavro-ufw-allow PORT tcp|udp [NAME]: run as root by pkexec for a user whom polkit
-// lets open a port; opens it exactly as Kavro does as root (an administrator's deny
-// stands), and refuses everything else.
+// lets open a port; opens it exactly as Kavro does as root (every rule already there
+// stays as it is), refuses everything else, and answers by its exit status alone.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "process_runner.h"
+#include "ufw/ufw_command.h"
 #include "ufw/ufw_helper.h"
 #include "ufw/ufw_manager.h"
+
+namespace {
+
+// Whoever runs us reads nothing of the root-only rules, nor what ufw says of them.
+bool Silenced()
+{
+    const int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const bool done = nothing >= 0 && ::dup2(nothing, STDOUT_FILENO) >= 0 && ::dup2(nothing, STDERR_FILENO) >= 0;
+    if (nothing > STDERR_FILENO) ::close(nothing);
+    return done;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -17,6 +34,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s: refused: expected PORT (1-65535) tcp|udp [NAME ufw takes as it is]\n", kUfwHelperName);
         return 2;
     }
+    if (!Silenced()) return HelperExitStatus(UfwOutcome::Failed);
     UfwManager ufw(UfwFiles{}, RunProcess, RunDeadline());
-    return ufw.OpenPort(request->port, request->protocol, request->name) == Status::Ok ? 0 : 1;
+    return HelperExitStatus(ufw.Open(request->port, request->protocol, CleanUfwName(request->name)));
 }
