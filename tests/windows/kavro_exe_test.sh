@@ -45,7 +45,6 @@ exchange() {
   expect $'getips\r\n' $'ERROR\r\n'
 }
 
-
 # In place of the system's NAT object, one that never hands out its collection.
 register_hanging_nat() {
   unregister_nat
@@ -73,7 +72,7 @@ stop_rogue() {
 
 # One table on the lab's gateway, which refuses port 6666. Each row: its name; the
 # gateway's daemon options ("-": none); what else it does first (the system's object
-# unregistered or hanging, PCP dropped, a rogue gateway on lan2); port (fresh: a new
+# unregistered or hanging, PCP dropped, a rogue gateway on the LAN); port (fresh: a new
 # one), TCP, UDP; the result; the protocols the gateway then forwards to the client;
 # what the output must say (pieces joined by ";"; ">>" first: in a headline line), and
 # must not ("!" first); the seconds the run may take at most.
