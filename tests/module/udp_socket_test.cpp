@@ -1,5 +1,6 @@
 // The socket layer's promises that the gateway client builds on, on loopback: what a
-// receive, a peek and a send report, and which sockets a wait finds ready.
+// receive, a peek and a send report, and which sockets a wait finds ready. The same
+// cases run on POSIX and, under Wine, on Winsock.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +9,10 @@
 
 #include "gateway/host/socket.h"
 #include "gateway/host/socket_headers.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -20,7 +25,11 @@ const Ipv4 kLoopback{0x7F000001u};
 std::uint16_t PortOf(host::SocketHandle socket)
 {
     sockaddr_in local{};
+#ifdef _WIN32
+    int size = sizeof local;
+#else
     socklen_t size = sizeof local;
+#endif
     return getsockname(socket, reinterpret_cast<sockaddr*>(&local), &size) == 0 ? ntohs(local.sin_port) : 0;
 }
 
@@ -63,8 +72,20 @@ TEST(UdpSocket, ReceiveAndPeekTellWhatArrived)
         << "the rest of a cut datagram is gone";
 }
 
+// Wine hands a UDP socket no ICMP error, where Windows answers WSAECONNRESET.
+bool UnderWine()
+{
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
 TEST(UdpSocket, AClosedPortComesBackAsRefused)
 {
+    if (UnderWine()) GTEST_SKIP() << "Wine does not report a closed UDP port";
     Bound closed;
     const std::uint16_t port = closed.port;
     closed.socket.reset();
