@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "ipv6_forward.h"
 #include "result_file.h"
 #include "text_lines.h"
 #include "varneth.h"
@@ -35,7 +36,7 @@ std::string ResultTextFor(std::int32_t errorCode)
 
 void RunForwardCommand(const std::vector<std::wstring>& commandLines)
 {
-    // The window always sends five lines; a shorter command is not one of ours.
+    // The window sends five lines, or six; a shorter command is not one of ours.
     if (commandLines.size() < 5) {
         writeResultText("Incomplete forward command");
         return;
@@ -45,6 +46,8 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     const std::int32_t port = ReadPort(commandLines[2]);
     const bool tcp = commandLines[3] == L"TRUE";
     const bool udp = commandLines[4] == L"TRUE";
+    // A sixth line "TRUE" asks for pinholes over IPv6 too; without it, IPv4 only.
+    const bool ipv6 = commandLines.size() > 5 && commandLines[5] == L"TRUE";
 
     DiagnosticLine("fwd " + NarrowToBytes(address) + " port:" + std::to_string(port));
     std::int32_t protocolSelector = 0;
@@ -60,5 +63,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     }
 
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it.
+    ForwardOverIpv6(address, port, tcp, udp, ipv6);
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

@@ -28,6 +28,15 @@ HRESULT CreateGatewayNat(REFIID iid, void** object)
     return hr;
 }
 
+std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& router,
+                                                          const gateway::PinholeRequest& request)
+{
+    gateway::GatewaySession& session = *RunSession();
+    const gateway::IgdConnection* gateway = session.Gateway();
+    if (gateway == nullptr) return std::nullopt;
+    return gateway->AddPinholes(router, request, session.CallDeadline());
+}
+
 #ifdef _WIN32
 HRESULT ConfirmGatewayMapping(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
                               VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)

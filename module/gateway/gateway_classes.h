@@ -4,9 +4,19 @@
 
 #include "com/com_api.h"
 
+#include <optional>
+
+#include "gateway/ipv6_address.h"
+#include "gateway/upnp/pinhole.h"
+
 // A new NAT object of our class, asked for `iid`. Every one of the process shares one
 // gateway session, searched for once and over by the run's deadline.
 HRESULT CreateGatewayNat(REFIID iid, void** object);
+
+// The pinholes of `request` through the run's gateway, asked at `router`; nothing when
+// the run's gateway does not answer UPnP.
+std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& router,
+                                                          const gateway::PinholeRequest& request);
 
 #ifdef _WIN32
 // What the default gateway holds for a mapping the system's NAT object says it made,

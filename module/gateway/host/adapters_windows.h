@@ -1,4 +1,4 @@
-// This host's network adapters and their IPv4 addresses, as GetAdaptersAddresses lists them.
+// This host's network adapters and their addresses, as GetAdaptersAddresses lists them.
 #pragma once
 
 #include "gateway/host/socket_headers.h"
@@ -14,7 +14,8 @@ struct AdapterListDeleter {
 };
 using AdapterList = std::unique_ptr<IP_ADAPTER_ADDRESSES, AdapterListDeleter>;
 
-// Null when the list cannot be had.
-AdapterList ReadAdapters();
+// The adapters with their addresses of `family` (AF_UNSPEC: both), and whatever
+// `moreFlags` asks besides; null when the list cannot be had.
+AdapterList ReadAdapters(ULONG family = AF_INET, ULONG moreFlags = 0);
 
 } // namespace gateway::host

@@ -163,7 +163,7 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
 }
 
 IgdConnection::IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress)
-    : data_(data), externalAddress_(std::move(externalAddress))
+    : data_(data), location_(location), externalAddress_(std::move(externalAddress))
 {
     GetUPNPUrls(&urls_, &data_, location.c_str(), 0);
 }

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "platform/deadline.h"
+#include "gateway/ipv6_address.h"
 #include "gateway/port_mapping.h"
+#include "gateway/upnp/pinhole.h"
 
 namespace gateway {
 
@@ -41,10 +43,16 @@ public:
 
     const std::string& ExternalAddress() const { return externalAddress_; }
 
+    // Opens `request`'s pinholes through the device's IPv6 firewall control service,
+    // asked at `router`, its address on the LAN's IPv6 side, once that address has been
+    // shown to be this same device (upnp/igd_pinholes.cpp).
+    PinholeAnswer AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const;
+
 private:
     IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress);
 
     IGDdatas data_;
+    std::string location_;
     UPNPUrls urls_{};
     std::string externalAddress_;
 };

@@ -1,0 +1,29 @@
+// The IPv6 side of the interface that holds the chosen IPv4 address: its global
+// address, and the router its IPv6 default route goes through.
+#pragma once
+
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gateway/ipv4_address.h"
+#include "gateway/ipv6_address.h"
+
+namespace gateway::host {
+
+// The address to open pinholes for on the interface that holds `interfaceAddress`
+// (ChooseGlobalIpv6), as the system lists them now.
+std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress);
+
+// The next hop of the IPv6 default route through that interface with the lowest metric.
+std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress);
+
+#ifndef _WIN32
+// The addresses of `interface` in a table in the layout of /proc/net/if_inet6.
+std::vector<Ipv6Candidate> InterfaceAddressesFromTable(std::istream& table, const std::string& interface);
+// The default router of `interface` in a table in the layout of /proc/net/ipv6_route.
+std::optional<Ipv6> DefaultRouterFromTable(std::istream& table, const std::string& interface);
+#endif
+
+} // namespace gateway::host

@@ -1,0 +1,37 @@
+// A pinhole in the gateway's IPv6 firewall: what is asked, and what the gateway said.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace gateway {
+
+// An open pinhole lasts this long unless renewed: never for good, since the gateway's
+// IPv6 firewall is often all that stands between the LAN and the Internet.
+constexpr int kPinholeLeaseSeconds = 7200;
+
+struct PinholeRequest {
+    std::string internalClient;         // the machine's global IPv6 address
+    int port = 0;
+    std::vector<std::string> protocols; // "TCP", "UDP"
+};
+
+enum class PinholeStage {
+    NoService,      // the device offers no IPv6 firewall control
+    NoDescription,  // not reached over IPv6, or no description there
+    OtherDevice,    // the IPv6 router is another device than the IPv4 gateway
+    NoStatus,       // GetFirewallStatus failed
+    FirewallOff,    // the IPv6 firewall lets everything in: nothing to open
+    NoPinholes,     // the firewall is on and lets no pinholes be opened
+    Asked,          // AddPinhole was asked for each protocol
+};
+
+constexpr int kMaxPinholes = 2;
+
+struct PinholeAnswer {
+    PinholeStage stage = PinholeStage::NoService;
+    int statusCode = 0;         // GetFirewallStatus's, when it failed
+    int codes[kMaxPinholes]{};  // AddPinhole's, per protocol asked: 0 when opened
+};
+
+} // namespace gateway

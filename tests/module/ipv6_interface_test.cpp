@@ -1,0 +1,95 @@
+// Which IPv6 address of the chosen interface a pinhole is opened for, and which router
+// is asked, as the kernel's tables list them.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "gateway/host/ipv6_interface.h"
+
+namespace {
+
+using namespace gateway;
+
+// One line of /proc/net/if_inet6: address, index, prefix length, scope, flags, name.
+std::string Address(const char* hex, const char* flags, const char* name = "lan0")
+{
+    return std::string(hex) + " 02 40 00 " + flags + " " + name + "\n";
+}
+
+constexpr const char* kGlobal = "20010db8007700000000000000000002";
+constexpr const char* kOtherGlobal = "20010db8007700000000000000000009";
+constexpr const char* kLinkLocal = "fe80000000000000cc6073fffedc0c2a";
+constexpr const char* kUniqueLocal = "fd000000000000000000000000000002";
+
+std::string Chosen(const std::string& lines)
+{
+    std::istringstream table(lines);
+    const auto chosen = ChooseGlobalIpv6(host::InterfaceAddressesFromTable(table, "lan0"));
+    return chosen ? ToString(*chosen) : "none";
+}
+
+TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
+{
+    const struct {
+        const char* why;
+        std::string lines;
+        std::string chosen;
+    } cases[] = {
+        {"the documentation prefix counts as global", Address(kGlobal, "80"), "2001:db8:77::2"},
+        {"link-local and unique-local are passed over",
+         Address(kLinkLocal, "80") + Address(kUniqueLocal, "80") + Address(kGlobal, "00"), "2001:db8:77::2"},
+        {"only link-local and unique-local: none", Address(kLinkLocal, "80") + Address(kUniqueLocal, "80"), "none"},
+        {"the stable one before a temporary one listed first",
+         Address(kOtherGlobal, "01") + Address(kGlobal, "00"), "2001:db8:77::2"},
+        {"a temporary one when it is all there is", Address(kOtherGlobal, "01"), "2001:db8:77::9"},
+        {"a deprecated one is never used", Address(kGlobal, "a0") + Address(kOtherGlobal, "01"), "2001:db8:77::9"},
+        {"nor one still tentative or whose duplicate detection failed",
+         Address(kGlobal, "40") + Address(kOtherGlobal, "08"), "none"},
+        {"another interface's global address is not this one's", Address(kGlobal, "80", "wlan0"), "none"},
+        {"the first among equals", Address(kOtherGlobal, "80") + Address(kGlobal, "80"), "2001:db8:77::9"},
+        {"a damaged line is skipped", "2001db8 02 40 00 80 lan0\n" + Address(kGlobal, "zz") + Address(kGlobal, "80"),
+         "2001:db8:77::2"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Chosen(c.lines), c.chosen) << c.why;
+}
+
+// One line of /proc/net/ipv6_route: destination and length, source and length, next
+// hop, metric, reference count, use, flags, name.
+std::string Route(const char* destination, const char* length, const char* via, const char* metric, const char* flags,
+                  const char* name = "lan0")
+{
+    return std::string(destination) + " " + length + " 00000000000000000000000000000000 00 " + via + " " + metric +
+           " 00000001 00000000 " + flags + " " + name + "\n";
+}
+
+constexpr const char* kAny = "00000000000000000000000000000000";
+constexpr const char* kRouter = "20010db8007700000000000000000001";
+constexpr const char* kOtherRouter = "fe800000000000000000000000000001";
+
+std::string Router(const std::string& lines)
+{
+    std::istringstream table(lines);
+    const auto router = host::DefaultRouterFromTable(table, "lan0");
+    return router ? ToString(*router) : "none";
+}
+
+TEST(Ipv6Interface, TakesTheInterfacesDefaultRouterWithTheLowestMetric)
+{
+    const struct {
+        const char* why;
+        std::string lines;
+        std::string router;
+    } cases[] = {
+        {"the default route's next hop", Route(kAny, "00", kRouter, "00000400", "00000003"), "2001:db8:77::1"},
+        {"a prefix route is no default", Route(kGlobal, "40", kRouter, "00000100", "00000003"), "none"},
+        {"an on-link default names no router", Route(kAny, "00", kAny, "00000100", "00000001"), "none"},
+        {"a route without the gateway flag", Route(kAny, "00", kRouter, "00000100", "00000001"), "none"},
+        {"another interface's default", Route(kAny, "00", kRouter, "00000100", "00000003", "wlan0"), "none"},
+        {"the lower metric wins, wherever listed (hex)",
+         Route(kAny, "00", kRouter, "00000400", "00000003") + Route(kAny, "00", kOtherRouter, "000000ff", "00000003"),
+         "fe80::1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Router(c.lines), c.router) << c.why;
+}
+
+} // namespace
