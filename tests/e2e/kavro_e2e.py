@@ -6,12 +6,13 @@ standard error, time, memory, nothing sent elsewhere, and for one row memcheck).
 
     kavro_e2e.py KAVRO [ROW-PATTERN]   (KAVRO_LAB_PREFIX names the lab; exit 77: cannot run here)
 """
-import glob, os, re, shlex, signal, subprocess, sys, tempfile, time
+import glob, ipaddress, os, re, shlex, signal, subprocess, sys, tempfile, time
 from dataclasses import dataclass
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 LAB, FAKE = os.path.join(HERE, "../labs/lab"), os.path.join(HERE, "../labs/fake_gateway.py")
 CLIENT, CLIENT2, WAN_PEER = "10.77.0.2", "10.77.0.3", "10.78.0.2"
+CLIENT6 = "2001:db8:77::2"
 MEMORY_MB = 256
 # Runs Kavro and writes the largest resident size of it and its children to the file in PEAK.
 MEASURE = ("import os, resource, subprocess, sys\nstatus = subprocess.call(sys.argv[1:])\n"
@@ -47,9 +48,12 @@ class Row:
     lan2: str = ""              # shell on the second client, before the run
     env: str = ""               # more of Kavro's environment, "NAME=VALUE ..."; $W is the scratch directory
     tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
+    pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address
+    peer6: bool = False         # the WAN peer connects over IPv6 to the port, and not to the port after it
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
+FORWARD6 = FORWARD + "TRUE\r\n"   # and over IPv6
 FORWARD_SSH = f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n"   # TCP 22
 GETIPS = "getips\r\n"
 NO_ROUTER = "No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings."
@@ -108,6 +112,14 @@ NFT_GONE = "nft delete table inet own"
 DRIVER = "sudo firewall-cmd --zone=public --add-port={port}/tcp"
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 
+IPV6_OFFER = "This machine can also be reached over IPv6"
+REACHABLE6 = f"Reachable over IPv6 at [{CLIENT6}]:{{port}}"
+# The client's global address given up for a unique-local one, the default route kept.
+ONLY_ULA = (f"ip addr del {CLIENT6}/64 dev lan0; ip addr add fd00:77::2/64 dev lan0 nodad; "
+            "ip -6 route add 2001:db8:77::/64 dev lan0; ip -6 route replace default via 2001:db8:77::1")
+ULA_GONE = (f"ip addr del fd00:77::2/64 dev lan0; ip -6 route del 2001:db8:77::/64 dev lan0; "
+            f"ip addr add {CLIENT6}/64 dev lan0 nodad; ip -6 route replace default via 2001:db8:77::1")
+
 ROWS = [
     *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none", seconds=5,
           setup=f"{SECRET}; {plant}", after=f"{SECRET_KEPT} && [ -f $W/log.txt ] && [ ! -L $W/log.txt ]")
@@ -131,6 +143,14 @@ ROWS = [
                f"({CLIENT2}:{{port}}).",
         headline=(f"Port {{port}} is already forwarded to another device ({CLIENT2}) on the router",
                   "opened on the router for UDP only, not for TCP")),
+    Row("IPv6 asked: pinholes beside the mappings, the WAN peer connects", FORWARD6, ["0"], held="TCP UDP",
+        pinholes="TCP UDP", peer6=True, seconds=2, headline=("The router keeps port {port} open for 7 days.", REACHABLE6),
+        stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
+    Row("IPv6 not asked: no pinhole, only the offer", FORWARD, ["0"], held="TCP UDP", seconds=2, headline=IPV6_OFFER),
+    Row("IPv6 asked, UDP only", f"kavro\r\n{CLIENT}\r\n{{port}}\r\nFALSE\r\nTRUE\r\nTRUE\r\n", ["0"], held="UDP",
+        pinholes="UDP", seconds=2, headline=REACHABLE6),
+    Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP", seconds=2,
+        setup=ONLY_ULA, after=ULA_GONE, headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2,
         headline="The router keeps port {port} open for 7 days."),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
@@ -148,8 +168,10 @@ ROWS = [
         gateway="miniupnpd natpmp no-upnp", headline=f"only to the address this machine reaches it from, {CLIENT}."),
     Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"], seconds=2,
         headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
-    *[Row(f"fake: {name}", FORWARD, result, gateway, **more) for name, result, gateway, more in (
+    *[Row(f"fake: {name}", more.pop("command", FORWARD), result, gateway, **more) for name, result, gateway, more in (
         ("well-behaved", ["0"], "", {"asked": 2, "headline": "open until it restarts"}),
+        ("no IPv6 firewall control, IPv6 asked", ["0"], "", {"command": FORWARD6, "asked": 2,
+         "headline": ("open until it restarts", "The router offers no way to open ports over IPv6")}),
         ("not held", None, "--mode not-held", {"stderr": "714", "headline": "does not hold it for this machine"}),
         ("held for another client", None, "--mode held-for-other",
          {"headline": f"already forwarded to another device ({CLIENT2})"}),
@@ -298,6 +320,36 @@ def held(port):
             re.findall(rf"@nh,72,8 (0x6|0x11) th dport {port} dnat ip to (\S+):{port}", rules)}
 
 
+def pinholes(port):
+    """The gateway's IPv6 pinholes for port, whichever address they are for: {protocol: address}."""
+    rules = lab("exec", "gw", "nft", "list", "chain", "inet", "filter", "miniupnpd").stdout
+    return {{"0x6": "TCP", "0x11": "UDP"}[number]: str(ipaddress.IPv6Address(int(to, 16))) for to, number in
+            re.findall(rf"th dport {port} @nh,192,128 0x([0-9a-f]+) @nh,48,8 (0x6|0x11) accept", rules)}
+
+
+# A listener on the client's port and the one after it; the WAN peer tries both over IPv6.
+LISTEN6 = ("import socket, sys, time\nfor p in (int(sys.argv[1]), int(sys.argv[1]) + 1):\n"
+           "    s = socket.socket(socket.AF_INET6); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
+           "    s.bind(('::', p)); s.listen(); globals().setdefault('kept', []).append(s)\n"
+           "print('listening', flush=True); time.sleep(5)\n")
+CONNECT6 = ("import socket, sys\nfor p in (int(sys.argv[1]), int(sys.argv[1]) + 1):\n"
+            "    c = socket.socket(socket.AF_INET6); c.settimeout(1)\n"
+            f"    print(p, c.connect_ex(('{CLIENT6}', p)) == 0)\n")
+
+
+def peer_reaches(port):
+    """Whether the WAN peer connects over IPv6 to the client's port, and to the port after it."""
+    listener = subprocess.Popen([LAB, "exec", "lan", sys.executable, "-c", LISTEN6, str(port)], stdout=subprocess.PIPE,
+                                text=True)
+    try:
+        listener.stdout.readline()
+        tried = lab("exec", "wan", sys.executable, "-c", CONNECT6, str(port)).stdout.split()
+        return tried[1::2] == ["True", "False"]
+    finally:
+        listener.kill()
+        listener.wait()
+
+
 def opened(firewall, port, zone=""):
     if firewall == "ufw":   # our rule for IPv4 only: one in user6.rules counts as "tcp6" or "udp6"
         files = [lab("exec", "lan", "cat", f"/etc/ufw/user{family}.rules").stdout for family in ("", "6")]
@@ -442,7 +494,9 @@ def check(row, kavro, port):
               (opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
               (row.asked is None or asked.count("AddPortMapping") == row.asked, f"{row.asked} asked"),
               (not sent_outside, "nothing sent outside the subnet"),
-              (not sprayer or sprayer.reaches, "the forged answers reach the client's ports")]
+              (not sprayer or sprayer.reaches, "the forged answers reach the client's ports"),
+              (pinholes(port) == dict.fromkeys(row.pinholes.split(), CLIENT6), f"pinholes {row.pinholes or 'none'}"),
+              (not row.peer6 or peer_reaches(port), "the WAN peer reaches the port over IPv6, and no other")]
     problems += [what for passed, what in checks if not passed]
     print(("ok   " if not problems else "FAIL ") + row.name + (f": {problems}\n     {seen}" if problems else ""),
           flush=True)
