@@ -6,12 +6,26 @@
 #include "ui_mainwindow.h"
 
 #include <QProcess>
+#include <QPushButton>
 
 namespace {
 
 QString flag(bool set)
 {
     return set ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+}
+
+// The module's headline when this machine has a global IPv6 address on the chosen
+// address's network; only then is opening the port over IPv6 offered.
+const QString ipv6Offered = QStringLiteral("This machine can also be reached over IPv6");
+
+// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address, or
+// no IPv4 gateway at all.
+bool ipv6GetsAround(const ModuleOutput &output)
+{
+    return output.saidHeadline(QStringLiteral("This network is behind carrier-grade NAT")) ||
+           output.saidHeadline(QStringLiteral("No router on this network answered")) ||
+           output.saidHeadline(QStringLiteral("This machine has no default gateway"));
 }
 
 } // namespace
@@ -39,8 +53,16 @@ void MainWindow::on_btnForward_clicked()
 
 void MainWindow::forwardPorts()
 {
+    if (forwardOnce(false))
+        forwardOnce(true);
+}
+
+bool MainWindow::forwardOnce(bool overIpv6)
+{
     MessageBox box(QMessageBox::Critical, QStringLiteral("Generic info box. You should not be seeing this."));
-    const QStringList command{QStringLiteral("kavro"), ip, QString::number(port), flag(tcp), flag(udp)};
+    QStringList command{QStringLiteral("kavro"), ip, QString::number(port), flag(tcp), flag(udp)};
+    if (overIpv6)
+        command.append(flag(true));
     // Lives until the outcome box is closed; a module still running then is ended.
     QProcess module;
     const ModuleOutput output(module);
@@ -64,5 +86,12 @@ void MainWindow::forwardPorts()
     }
     box.setInformativeText(output.informativeText(succeeded));
     box.setDetailedText(output.details());
+    QPushButton *ipv6 = nullptr;
+    if (!overIpv6 && output.saidHeadline(ipv6Offered) && (succeeded || ipv6GetsAround(output))) {
+        box.setStandardButtons(QMessageBox::Ok);
+        ipv6 = box.addButton(succeeded ? QStringLiteral("Also open over IPv6") : QStringLiteral("Open over IPv6 instead"),
+                             QMessageBox::ActionRole);
+    }
     box.exec();
+    return ipv6 && box.clickedButton() == ipv6;
 }

@@ -36,8 +36,12 @@ private:
     // Address list and selector.
     void requestAddresses();
 
-    // Forward action.
+    // Forward action: the forward, and once more over IPv6 when its box offers that and
+    // the user takes the offer.
     void forwardPorts();
+    // One forward, IPv6 pinholes too when `overIpv6`; true when the user asked from its
+    // box to forward over IPv6.
+    bool forwardOnce(bool overIpv6);
 
     // Module bridge: one exchange is sendCommand, runModule, readResult.
     QStringList exchange(QProcess &module, QStringList commandLines);

@@ -114,3 +114,11 @@ QString ModuleOutput::details() const
     return people + (people.isEmpty() ? QString() : QStringLiteral("\n")) + developerHeading + QLatin1Char('\n') +
            developers;
 }
+
+bool ModuleOutput::saidHeadline(const QString &start) const
+{
+    for (const QString &line : plainLines(errors))
+        if (line.startsWith(headlineMarker + start))
+            return true;
+    return false;
+}

@@ -28,6 +28,8 @@ public:
     // Everything else: the sentences for people, then under a heading the developer
     // lines, each with a note where the stream was cut.
     QString details() const;
+    // Whether one of the headline lines begins with `start`.
+    bool saidHeadline(const QString &start) const;
 
 private:
     QByteArray errors;

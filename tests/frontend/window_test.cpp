@@ -57,6 +57,11 @@ struct Check {
     QByteArray sent; // the command after "kavro", blank-separated; empty: none
 };
 
+struct Ipv6Offer {
+    QByteArray answer, errors;
+    QString button; // offered in the outcome box, and pressed; empty: none offered
+};
+
 struct Outcome {
     QByteArray answer; // null: none written
     QByteArray trouble;
@@ -72,6 +77,7 @@ struct Outcome {
 Q_DECLARE_METATYPE(Selection)
 Q_DECLARE_METATYPE(Check)
 Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(Ipv6Offer)
 
 class WindowTest : public QObject
 {
@@ -93,13 +99,14 @@ private:
         return window;
     }
 
-    QList<ShownBox> press(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port)
+    QList<ShownBox> press(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port,
+                          const QString &boxButton = QString())
     {
         child<QCheckBox>(window, "chkTCP")->setChecked(tcp);
         child<QCheckBox>(window, "ChkUDP")->setChecked(udp);
         child<QLineEdit>(window, "editip")->setText(ip);
         child<QLineEdit>(window, "editport")->setText(port);
-        BoxCloser closer;
+        BoxCloser closer(nullptr, boxButton);
         QTest::mouseClick(child<QPushButton>(window, "btnForward"), Qt::LeftButton);
         // Every box bears the program's name, whole, and its first text whole.
         for (const ShownBox &box : closer.boxes)
@@ -267,6 +274,51 @@ private slots:
         QCOMPARE(fileBytes(standIn->file("secret")), QByteArray("secret\n"));
         if (row.trouble == "linger") // ended once the press was over
             QCOMPARE(::kill(static_cast<pid_t>(runs.last().pid), 0), -1);
+    }
+
+    // Opening the port over IPv6 is offered only where the module said this machine has a
+    // global IPv6 address: after a success, and after a failure IPv6 gets around; the
+    // button runs the forward once more with a sixth line TRUE.
+    void ipv6Offer_data()
+    {
+        QTest::addColumn<Ipv6Offer>("row");
+        const QByteArray offer(">> This machine can also be reached over IPv6: the port can be opened there too.\n");
+        const QByteArray cgnat(">> This network is behind carrier-grade NAT: ports cannot be opened from here.\n");
+        const QByteArray noRouter(">> No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.\n");
+        const QByteArray refused(">> The router does not let port 5555 be opened (606 Action not authorized).\n");
+        const QByteArray said("This machine can also be reached over IPv6\n"); // not as a headline
+        const QString also("Also open over IPv6"), instead("Open over IPv6 instead");
+        QTest::newRow("success, offered") << Ipv6Offer{"0\r\n", offer, also};
+        QTest::newRow("success, not offered") << Ipv6Offer{"0\r\n", "", ""};
+        QTest::newRow("success, said but no headline") << Ipv6Offer{"0\r\n", said, ""};
+        QTest::newRow("carrier-grade NAT, offered") << Ipv6Offer{"Invalid IP\r\n", cgnat + offer, instead};
+        QTest::newRow("no router, offered") << Ipv6Offer{"Invalid IP\r\n", noRouter + offer, instead};
+        QTest::newRow("carrier-grade NAT, no IPv6 address") << Ipv6Offer{"Invalid IP\r\n", cgnat, ""};
+        QTest::newRow("refused, which IPv6 does not get around") << Ipv6Offer{"Invalid IP\r\n", refused + offer, ""};
+    }
+
+    void ipv6Offer()
+    {
+        QFETCH(Ipv6Offer, row);
+        const QStringList offers{QStringLiteral("Also open over IPv6"), QStringLiteral("Open over IPv6 instead")};
+        const auto window = start("10.0.0.5\n");
+        standIn->answer(row.answer, row.errors);
+        const QList<ShownBox> boxes =
+            press(*window, true, true, QStringLiteral("10.0.0.5"), QStringLiteral("5555"), row.button);
+        QList<QByteArray> commands; // of the forwards, after the start-up's
+        for (const ModuleRun &run : standIn->runs().mid(1))
+            commands.append(QByteArray(run.commandFile).replace("\r", ""));
+        const QByteArray forward("kavro\n10.0.0.5\n5555\nTRUE\nTRUE\n");
+        QList<QByteArray> expected{forward};
+        if (!row.button.isEmpty())
+            expected.append(forward + "TRUE\n");
+        QCOMPARE(commands, expected);
+        QCOMPARE(boxes.size(), commands.size());
+        // The first box offers the one button that fits, if any; the second, asked over IPv6, none.
+        for (const QString &offer : offers)
+            QCOMPARE(boxes.first().buttons.contains(offer), offer == row.button);
+        for (const QString &offer : offers)
+            QVERIFY(!boxes.last().buttons.contains(offer) || boxes.size() == 1);
     }
 
     // The sentences for people, then the developer lines under a heading: plain text without

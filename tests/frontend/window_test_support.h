@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -89,6 +90,7 @@ struct ShownBox {
     int informativeLineCharacters; // how many average characters a line of it holds
     bool titleFits;                // with room for a title bar's buttons beside it
     bool textFits;                 // every line of the first text whole
+    QStringList buttons;           // the texts of its buttons
 };
 
 inline bool titleFits(const QWidget &box)
@@ -115,28 +117,39 @@ inline int lineCharacters(const QLabel *label)
 }
 
 // Closes every modal message box once it has been up for a turn of its event loop, as a
-// person would, noting what it showed, and writing its text to `echo` at once when given one.
+// person would, noting what it showed, and writing its text to `echo` at once when given one;
+// by its button named `press` where it has one.
 class BoxCloser : public QObject
 {
 public:
-    explicit BoxCloser(FILE *echo = nullptr)
+    explicit BoxCloser(FILE *echo = nullptr, const QString &press = QString())
     {
-        connect(&timer, &QTimer::timeout, this, [this, echo] {
+        connect(&timer, &QTimer::timeout, this, [this, echo, press] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box || box != seen) {
                 seen = box;
                 return;
             }
             const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            QStringList buttons;
+            QAbstractButton *pressed = nullptr;
+            for (QAbstractButton *button : box->buttons()) {
+                buttons.append(button->text());
+                if (!press.isEmpty() && button->text() == press)
+                    pressed = button;
+            }
             boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
                           box->detailedText(), lineCharacters(informative), titleFits(*box),
-                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))});
+                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))), buttons});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);
             }
             seen = nullptr;
-            box->done(0);
+            if (pressed)
+                pressed->click();
+            else
+                box->done(0);
         });
         timer.start(10);
     }
