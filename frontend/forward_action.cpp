@@ -19,11 +19,12 @@ QString flag(bool set)
 // address's network; only then is opening the port over IPv6 offered.
 const QString ipv6Offered = QStringLiteral("This machine can also be reached over IPv6");
 
-// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address, or
-// no IPv4 gateway at all.
+// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address (as
+// behind DS-Lite), or no IPv4 gateway at all.
 bool ipv6GetsAround(const ModuleOutput &output)
 {
     return output.saidHeadline(QStringLiteral("This network is behind carrier-grade NAT")) ||
+           output.saidHeadline(QStringLiteral("The router has no Internet address")) ||
            output.saidHeadline(QStringLiteral("No router on this network answered")) ||
            output.saidHeadline(QStringLiteral("This machine has no default gateway"));
 }

@@ -32,7 +32,7 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
                                                           const gateway::PinholeRequest& request)
 {
     gateway::GatewaySession& session = *RunSession();
-    const gateway::IgdConnection* gateway = session.Gateway();
+    const gateway::IgdConnection* gateway = session.PinholeGateway();
     if (gateway == nullptr) return std::nullopt;
     return gateway->AddPinholes(router, request, session.CallDeadline());
 }

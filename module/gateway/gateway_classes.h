@@ -14,7 +14,7 @@
 HRESULT CreateGatewayNat(REFIID iid, void** object);
 
 // The pinholes of `request` through the run's gateway, asked at `router`; nothing when
-// the run's gateway does not answer UPnP.
+// the default gateway does not answer UPnP.
 std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& router,
                                                           const gateway::PinholeRequest& request);
 

@@ -41,6 +41,12 @@ const PortControlGateway* GatewaySession::PortControl()
     return portControl_.get();
 }
 
+const IgdConnection* GatewaySession::PinholeGateway()
+{
+    Search();
+    return gateway_ ? gateway_.get() : ipv6Only_.get();
+}
+
 // UPnP from the default gateway first (it keeps the mapping's name), then its PCP,
 // then its NAT-PMP. No other device: Internet traffic enters through the default
 // gateway alone, so a mapping elsewhere opens nothing.
@@ -63,6 +69,7 @@ void GatewaySession::Search()
         IgdOpening opened = IgdConnection::Open(*found.gateway, CallDeadline());
         gateway_ = std::move(opened.connection);
         if (gateway_) return;
+        ipv6Only_ = std::move(opened.ipv6Only);
         why = opened.headline;
     } else if (found.gatewayMisleads) {
         why = headline::UpnpUnusable();

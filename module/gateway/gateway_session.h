@@ -23,6 +23,9 @@ public:
     // for the other protocols.
     const IgdConnection* Gateway();
     const PortControlGateway* PortControl();
+    // The UPnP gateway device to ask for IPv6 pinholes: the one mapping IPv4 ports, or
+    // the default gateway's that could not (no public IPv4 address); null when neither.
+    const IgdConnection* PinholeGateway();
 
     // When the next single call to the gateway must be over.
     Deadline CallDeadline() const;
@@ -33,6 +36,7 @@ private:
     GatewaySettings settings_;
     bool searched_ = false;
     std::unique_ptr<IgdConnection> gateway_;
+    std::unique_ptr<IgdConnection> ipv6Only_;
     std::unique_ptr<PortControlGateway> portControl_;
 };
 

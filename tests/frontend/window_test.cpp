@@ -293,6 +293,8 @@ private slots:
         QTest::newRow("success, said but no headline") << Ipv6Offer{"0\r\n", said, ""};
         QTest::newRow("carrier-grade NAT, offered") << Ipv6Offer{"Invalid IP\r\n", cgnat + offer, instead};
         QTest::newRow("no router, offered") << Ipv6Offer{"Invalid IP\r\n", noRouter + offer, instead};
+        QTest::newRow("no IPv4 Internet address, offered")
+            << Ipv6Offer{"Invalid IP\r\n", ">> The router has no Internet address: it is not connected.\n" + offer, instead};
         QTest::newRow("carrier-grade NAT, no IPv6 address") << Ipv6Offer{"Invalid IP\r\n", cgnat, ""};
         QTest::newRow("refused, which IPv6 does not get around") << Ipv6Offer{"Invalid IP\r\n", refused + offer, ""};
     }

@@ -140,7 +140,7 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
     const auto answer = RunBoundedFor<ValidityAnswer>([location] { return AskValidity(location); }, deadline);
     const auto fails = [](const std::string& detail, std::string headline) {
         GatewayLog(detail);
-        return IgdOpening{nullptr, std::move(headline)};
+        return IgdOpening{nullptr, std::move(headline), nullptr};
     };
     if (!answer) return fails("no answer from the device at " + location + " in time", headline::RouterTooSlow());
     if (answer->kind == DeviceKind::NoDescription)
@@ -154,12 +154,13 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
     const GatewayVerdict verdict = JudgeGateway(answer->connected, externalAddress);
     if (verdict != GatewayVerdict::Usable) {
         UserLine(DescribeVerdict(verdict, HostOf(location), externalAddress));
-        return IgdOpening{nullptr, verdict == GatewayVerdict::NotConnected ? headline::NotConnected()
-                                                                           : headline::BehindAnotherNat(ParseIpv4(externalAddress))};
+        if (verdict == GatewayVerdict::NotConnected) return IgdOpening{nullptr, headline::NotConnected(), nullptr};
+        return IgdOpening{nullptr, headline::BehindAnotherNat(ParseIpv4(externalAddress)),
+                          std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress))};
     }
     UserLine("The gateway " + HostOf(location) + " answered (UPnP IGD v" + IgdVersion(answer->data) +
              "); its external address is " + externalAddress + ".");
-    return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), {}};
+    return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), {}, nullptr};
 }
 
 IgdConnection::IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress)

@@ -19,6 +19,9 @@ class IgdConnection;
 struct IgdOpening {
     std::unique_ptr<IgdConnection> connection;
     std::string headline; // when there is none: why, for the user
+    // When there is none only because the device cannot give out IPv4 ports the Internet
+    // reaches (no public IPv4 address): the device, whose IPv6 firewall may still open.
+    std::unique_ptr<IgdConnection> ipv6Only;
 };
 
 struct MappingReadBack {
