@@ -114,12 +114,12 @@ void ReportFirewallProfile(HRESULT profileStatus, bool firewallOn)
         UserLine("The firewall is off: no port needs to be let in.");
 }
 
-void ReportFirewallPort(wchar_t protocol, std::int32_t port, const std::wstring& name, HRESULT opened)
+void ReportFirewallPort(wchar_t protocol, std::int32_t port, HRESULT opened)
 {
     if (opened == S_FALSE)
         UserLine("The firewall already lets " + Subject(protocol, port) + " in.");
     else if (SUCCEEDED(opened))
-        UserLine("The firewall now lets " + Subject(protocol, port) + " in, as \"" + NarrowToBytes(name) + "\".");
+        UserLine("The firewall now lets " + Subject(protocol, port) + " in.");
     else {
         StatusLine("The firewall did not let " + Subject(protocol, port) + " in", opened);
         UserLine("The firewall did not let " + Subject(protocol, port) + " in" + RightsHint(opened) + ".");
