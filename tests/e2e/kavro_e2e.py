@@ -169,7 +169,7 @@ ROWS = [
         ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan", "headline": NO_ROUTER}),
         *[(f"{protocol or 'UPnP'} behind carrier-grade NAT", None, f"--external 100.64.0.1 {protocol and '--port-control ' + protocol}",
            {"headline": "This network is behind carrier-grade NAT", "held": ""}) for protocol in ("", "pcp", "natpmp")],
-        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": "closes by itself within 1 day"}),
+        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": KEPT}),
         *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says, "headline": heads})
           for protocol, answer, says, heads in (
               ("pcp", "wrong-nonce", "did not answer", "did not answer in time when asked for port {port}"),
@@ -184,7 +184,7 @@ ROWS = [
           for protocol, times, grants, result, held, heads in (
               ("pcp", "always", 9, None, "", "grants port {port} for only 1 second"),
               ("natpmp", "always", 9, None, "", "grants port {port} for only 1 second"),
-              ("pcp", "at first", 1, ["0"], "TCP UDP", "closes by itself within 1 day"))],
+              ("pcp", "at first", 1, ["0"], "TCP UDP", KEPT))],
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],

@@ -29,12 +29,18 @@ TEST(Ufw, HelperTakesOnlyAPortAProtocolAndACleanName)
         {{"80", "tcp", longest + "n"}, false}, {{"80", "tcp", "--dry-run"}, false}, {{"80", "tcp", "it's"}, false},
         {{"80", "tcp", "in"}, false}, {{"80", "tcp", "a\nb"}, false}, {{"80", "tcp", "\xff"}, false},
         {{"80", "tcp", ""}, false}, {{"80"}, false}, {{"80", "tcp", "x", "y"}, false},
+        {{"delete", "8080", "tcp"}, true}, {{"delete", "8080"}, false}, {{"delete", "0", "tcp"}, false},
+        {{"delete", "8080", "tcp", "HLMX 8080 TCP"}, false}, {{"delete", "8080", "any"}, false}, {{"delete"}, false},
     };
     for (const auto& [arguments, taken] : cases)
         EXPECT_EQ(ReadHelperArguments(arguments).has_value(), taken) << ::testing::PrintToString(arguments);
     const auto request = ReadHelperArguments({"8080", "udp", "HLMX 8080 UDP"});
     ASSERT_TRUE(request);
-    EXPECT_EQ(std::tie(request->port, request->protocol, request->name), std::make_tuple(8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
+    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->name),
+              std::make_tuple(false, 8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
+    const auto removal = ReadHelperArguments({"delete", "8080", "tcp"});
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol), std::make_tuple(true, 8080, Protocol::Tcp));
 }
 
 } // namespace
