@@ -78,7 +78,10 @@ HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_P
     HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
     if (FAILED(hr)) return hr;
     ComPtr<INetFwOpenPort> entry;
-    if (FAILED(openPorts->Item(port, protocol, entry.put())) || !entry) return S_FALSE;
+    hr = openPorts->Item(port, protocol, entry.put());
+    // Entries we may not read: the firewall checks the name itself, with the rights it has.
+    if (hr == E_ACCESSDENIED) return openPorts->Remove(port, protocol);
+    if (FAILED(hr) || !entry) return S_FALSE;
     Bstr entryName;
     if (FAILED(hr = entry->get_Name(entryName.put()))) return hr;
     const std::wstring held = entryName.ToWide();

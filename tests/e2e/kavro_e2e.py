@@ -308,6 +308,8 @@ ROWS = [
            " && ufw show added | grep -qx 'ufw allow {port}/tcp'"),
           ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", ""),
           ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", ""))],
+    Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
+        prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"], seconds=3,
         prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; entries 3", after="entries 0"),
     Row("partly failed forward: the UDP mapping is recorded and closed, the second client's TCP stays", CLOSE, ["0"],
@@ -335,7 +337,7 @@ ROWS = [
 # Every run keeps its record of forwards in its scratch directory, never in a home.
 STATE = "XDG_STATE_HOME={work}/state"
 PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
-           '>$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1); }; '
+           '>$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
            'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; forwarded() { [ "$(cat $W/log.txt)" = 0 ]; }; '
            'entries() { [ "$(grep -c ^mapping $XDG_STATE_HOME/varneth/forwards)" = "$1" ]; }; ')
 
@@ -436,7 +438,10 @@ def run(row, kavro, port, work):
     fill = lambda text: text.replace("{port}", str(port)).replace("{other}", str(port + 5000))
     os.chmod(work, 0o777)    # a run as another user writes its log.txt here
     os.mkdir(f"{work}/tmp", 0o755)
+    group = "nogroup" if row.user == "nobody" else row.user
+    user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
     shell = lambda script, role="lan": lab("exec", role, "env", f"W={work}", f"K={kavro}", STATE.format(work=work),
+                                           f"AS={' '.join(user)}",
                                            "sh", "-ec", fill(script)).returncode == 0
     if row.fresh:
         lab("start-daemon", *row.gateway.split()[1:], "forget")
@@ -450,8 +455,6 @@ def run(row, kavro, port, work):
         command.write(fill(row.command))
     if row.setup and not shell(row.setup):
         return ["set-up"], ""
-    group = "nogroup" if row.user == "nobody" else row.user
-    user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
     kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, kavro]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output

@@ -18,7 +18,8 @@ public:
     virtual Status OpenProfile() = 0;
     // Valid after OpenProfile succeeded.
     virtual bool Enabled() const = 0;
-    // Ok with the rule's name (empty where the manager keeps none), or NotFound.
+    // Ok with the rule's name (empty where the manager keeps none), NotFound, or
+    // AccessDenied where the rules cannot be read with our rights.
     virtual Status FindOpenPort(int port, Protocol protocol, std::string& name) = 0;
     // Lets the port in under `name`, so that it stays open after a restart too.
     virtual Status OpenPort(int port, Protocol protocol, const std::wstring& name) = 0;

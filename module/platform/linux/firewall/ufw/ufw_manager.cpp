@@ -76,8 +76,8 @@ Status UfwManager::OpenProfile()
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
-    // Rules we may not read are the helper's to check, as root.
-    if (!RulesReadable()) return Status::NotFound;
+    // Rules we may not read are the helper's to check, as root: the caller cannot know.
+    if (!RulesReadable()) return Status::AccessDenied;
     UfwDecision decision;
     const Status status = ReadDecision(port, protocol, decision);
     if (status != Status::Ok) return status;
