@@ -29,6 +29,10 @@ public:
     // The mappings this run's forward made, as the record keeps them.
     virtual std::vector<RecordedForward> Made() const = 0;
 
+    // Whether `forward` was made on the device that answers now: the UDN is learnt only
+    // by asking, so this is asked only for an entry about to be renewed.
+    virtual bool OnThisDevice(const RecordedForward& forward) = 0;
+
     enum class Holding { Held, NotHeld, CannotTell };
     // Whether the gateway still holds `forward` for its internal address. PCP and
     // NAT-PMP cannot be asked without renewing: they cannot tell.

@@ -51,6 +51,10 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
         }
         std::string problem;
         const bool ask = NeedsAsking(forward, gateway, here, problem);
+        if (ask && !gateway.OnThisDevice(forward)) {
+            UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
+            continue;
+        }
         if (ask) {
             if (gateway.Renew(forward, problem)) {
                 forward.checkedAt = here.now;

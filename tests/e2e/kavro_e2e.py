@@ -49,7 +49,8 @@ class Row:
     prepare: str = ""           # shell on the client before kavro.cmd is written: `forward PORT TCP UDP [ADDRESS]`
                                 # runs Kavro's forward, `record SED-SCRIPT` edits the record of forwards
     fresh: bool = False         # the gateway restarted before `lan2` and `prepare`: it holds no mapping
-    restart: bool = False       # the gateway restarted after `prepare`, its mappings forgotten
+    restart: str = None         # the gateway restarted after `prepare` with these lab options ("forget": its
+                                # mappings forgotten; "other-device": another UDN)
     listed: tuple = None        # patterns log.txt's lines match, as many lines as patterns, in any order
     tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
 
@@ -287,18 +288,20 @@ ROWS = [
     *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, restart=restart, stderr=says, seconds=3,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
-          ("the gateway restarted without its mappings brings both back", "miniupnpd", True, UNCHECKED, "TCP UDP",
+          ("the gateway restarted without its mappings brings both back", "miniupnpd", "forget", UNCHECKED, "TCP UDP",
            "is no longer held by the router; asked for again", "grep -c lifetime=7200 $XDG_STATE_HOME/varneth/forwards"),
-          ("nothing due: nothing sent", "miniupnpd", True, "", "", "is held; nothing was due", "true"),
-          ("half the lease passed: asked again for 7200 s", "miniupnpd", False, DUE, "TCP UDP", "renewed: held for 7200 s",
+          ("nothing due: nothing sent", "miniupnpd", "forget", "", "", "is held; nothing was due", "true"),
+          ("half the lease passed: asked again for 7200 s", "miniupnpd", None, DUE, "TCP UDP", "renewed: held for 7200 s",
            "! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-          ("PCP with its nonce, no second mapping", "miniupnpd natpmp no-upnp", False, DUE, "TCP UDP",
+          ("PCP with its nonce, no second mapping", "miniupnpd natpmp no-upnp", None, DUE, "TCP UDP",
            "renewed: held for 7200 s", "true"),
-          ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", True,
+          ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
-          ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", True,
+          ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/internal-address={CLIENT}/internal-address=10.77.0.9/'", "",
-           "an address this machine no longer has", "true"))],
+           "an address this machine no longer has", "true"),
+          ("another device at the same address: nothing asked, nothing deleted", "miniupnpd", "other-device", DUE,
+           "TCP UDP", "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"))],
     *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
           drop=drop, seconds=3, after="entries 0" + stays)
       for name, gateway, firewall, drop, admin, stays in (
@@ -449,8 +452,8 @@ def run(row, kavro, port, work):
         return ["lan2"], ""
     if row.prepare and not shell(PREPARE + row.prepare):
         return ["prepare"], open(f"{work}/prepare.out").read() if os.path.exists(f"{work}/prepare.out") else ""
-    if row.restart:
-        lab("start-daemon", *row.gateway.split()[1:], "forget")
+    if row.restart is not None:
+        lab("start-daemon", *row.gateway.split()[1:], *row.restart.split())
     with open(f"{work}/kavro.cmd", "w", newline="") as command:
         command.write(fill(row.command))
     if row.setup and not shell(row.setup):

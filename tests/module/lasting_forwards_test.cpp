@@ -17,11 +17,17 @@ const GatewayIdentity kHome{"uuid:home", "192.168.1.1", "02:00:00:00:00:01"};
 struct FakeGateway final : ForwardGateway {
     std::map<int, Holding> holding;       // by external port; CannotTell when missing
     std::map<int, bool> refuses;          // Renew and Delete fail for these ports
+    std::string udn = kHome.udn;          // the device's, learnt by asking
     std::vector<ListedMapping> listed;
     std::vector<std::string> calls;
 
     std::optional<GatewayIdentity> Identity(std::string&) override { return kHome; }
     std::vector<RecordedForward> Made() const override { return {}; }
+    bool OnThisDevice(const RecordedForward& f) override
+    {
+        calls.push_back("OnThisDevice " + std::to_string(f.externalPort));
+        return f.gateway.udn == udn;
+    }
     Holding Holds(const RecordedForward& f, std::string&) override
     {
         calls.push_back("Holds " + std::to_string(f.externalPort));
@@ -95,17 +101,19 @@ const RenewRow kRenewRows[] = {
     {"HourlyCheckFindsItHeld", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::Held}},
      {"Holds 8080"}, false},
     {"HourlyCheckFindsItGone", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::NotHeld}},
-     {"Holds 8080", "Renew 8080"}, true},
-    {"HalfTheLeasePassed", [](RecordedForward& f) { f.grantedAt = kNow - 3600; }, {}, {"Renew 8080"}, true},
+     {"Holds 8080", "OnThisDevice 8080", "Renew 8080"}, true},
+    {"HalfTheLeasePassed", [](RecordedForward& f) { f.grantedAt = kNow - 3600; }, {}, {"OnThisDevice 8080", "Renew 8080"}, true},
     {"NotBeforeHalf", [](RecordedForward& f) { f.grantedAt = kNow - 3599; }, {}, {}, false},
     {"ShorterGrantAtItsHalf", [](RecordedForward& f) { f.lifetime = 600; f.grantedAt = kNow - 300; }, {},
-     {"Renew 8080"}, true},
+     {"OnThisDevice 8080", "Renew 8080"}, true},
     {"PcpCannotTellSoAsksAgainHourly", [](RecordedForward& f) { f.how = "PCP"; f.checkedAt = kNow - 3600; }, {},
-     {"Holds 8080", "Renew 8080"}, true},
+     {"Holds 8080", "OnThisDevice 8080", "Renew 8080"}, true},
     {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.lifetime = 0; f.grantedAt = 0; f.checkedAt = kNow - 7200; },
      {{8080, H::Held}}, {"Holds 8080"}, false},
     {"AnotherGatewayAtTheSameAddress", [](RecordedForward& f) { f.gateway.linkAddress = "02:00:00:00:00:99"; f.grantedAt = 0; },
      {}, {}, false},
+    {"AnotherDeviceAtTheSameAddressAndLink", [](RecordedForward& f) { f.gateway.udn = "uuid:cafe"; f.grantedAt = 0; },
+     {}, {"OnThisDevice 8080"}, false},
     {"AnAddressNoLongerHeld", [](RecordedForward& f) { f.internalAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {},
      false},
 };

@@ -73,6 +73,13 @@ public:
         return made;
     }
 
+    bool OnThisDevice(const RecordedForward& f) override
+    {
+        // PCP and NAT-PMP devices have no UDN: their address and link-layer address tell.
+        if (f.how != "UPnP" || f.gateway.udn.empty() || !session_->Gateway()) return true;
+        return session_->Udn().empty() || session_->Udn() == f.gateway.udn;
+    }
+
     Holding Holds(const RecordedForward& f, std::string& problem) override
     {
         if (f.how != "UPnP") return Holding::CannotTell;
