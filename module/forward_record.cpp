@@ -191,8 +191,13 @@ void Remember(std::vector<RecordedForward>& forwards, const RecordedForward& for
 {
     const auto same = std::find_if(forwards.begin(), forwards.end(),
                                    [&](const RecordedForward& held) { return SameMapping(held, forward); });
-    if (same != forwards.end())
-        *same = forward;
-    else
+    if (same == forwards.end()) {
         forwards.push_back(forward);
+        return;
+    }
+    // Forwarded again, the firewall already lets the port in: through the entry we made
+    // the first time, which stays ours to remove.
+    const std::string madeBefore = same->firewallEntry;
+    *same = forward;
+    if (same->firewallEntry.empty()) same->firewallEntry = madeBefore;
 }

@@ -64,5 +64,6 @@ struct RecordReading {
 RecordReading ParseRecord(std::string_view text);
 std::string FormatRecord(const std::vector<RecordedForward>& forwards);
 
-// Adds `forward`, or replaces the entry for the same mapping.
+// Adds `forward`, or replaces the entry for the same mapping, keeping the firewall entry
+// the tool made for it before.
 void Remember(std::vector<RecordedForward>& forwards, const RecordedForward& forward);

@@ -91,11 +91,13 @@ TEST(Record, WhatIsWrittenReadsBackAndASameMappingReplacesItsEntry)
     std::vector<RecordedForward> forwards;
     Remember(forwards, Sample(8080));
     Remember(forwards, Sample(8080, "UDP"));
-    RecordedForward renewed = Sample(8080);
-    renewed.grantedAt += 3600;
-    Remember(forwards, renewed);
+    RecordedForward again = Sample(8080);
+    again.grantedAt += 3600;
+    again.firewallEntry.clear(); // the firewall let it in already: through our first entry
+    Remember(forwards, again);
     ASSERT_EQ(forwards.size(), 2u);
-    EXPECT_EQ(forwards[0].grantedAt, renewed.grantedAt);
+    EXPECT_EQ(forwards[0].grantedAt, again.grantedAt);
+    EXPECT_EQ(forwards[0].firewallEntry, "HLMX 8080 TCP");
 
     const RecordReading reading = ParseRecord(FormatRecord(forwards));
     ASSERT_EQ(reading.damage, "");
