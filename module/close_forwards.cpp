@@ -31,9 +31,13 @@ public:
         });
         if (recorded == forwards_.end()) recorded = std::find_if(forwards_.begin(), forwards_.end(), asked);
         if (recorded == forwards_.end()) return CloseUnrecorded(target, protocol);
-        if (!SameGateway(recorded->gateway, here_.gateway))
-            return Subject(*recorded) + " is on another router (" + recorded->gateway.address +
-                   "). Connect to that network to close it.";
+        if (!SameGateway(recorded->gateway, here_.gateway)) {
+            UserLine(Subject(*recorded) + " is on another router (" + recorded->gateway.address + ").");
+            const std::string reason = "Port " + std::to_string(target.port) +
+                                       " was opened on another router. Connect to that network to close it.";
+            Headline(reason);
+            return reason;
+        }
         std::string problem;
         if (!gateway_.Delete(*recorded, problem)) return problem;
         if (!RemoveOwnFirewallEntry(*recorded, problem)) return problem;
@@ -121,7 +125,6 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
             const std::string problem = closer.Close(target, protocol);
             if (problem.empty()) continue;
             UserLine(problem);
-            Headline(problem);
             if (firstReason.empty()) firstReason = problem;
         }
     return firstReason;

@@ -15,6 +15,7 @@ public:
         if (!Opened()) {
             problem = "The firewall could not be read, so its entry for port " + std::to_string(port) +
                       " stays. Try again as a user who may change the firewall.";
+            Headline(problem);
             return false;
         }
         if (!firewall_.FirewallOn) return true;
@@ -32,6 +33,7 @@ public:
         problem = "The firewall entry for port " + std::to_string(port) + " could not be removed" +
                   (closed == E_ACCESSDENIED ? ": this needs an administrator." : ".") +
                   " Remove it in the firewall's settings, or try again.";
+        Headline(problem);
         return false;
     }
 

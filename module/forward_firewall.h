@@ -8,7 +8,8 @@ class ForwardFirewall {
 public:
     virtual ~ForwardFirewall() = default;
     // Removes the entry for the port and protocol only when it carries `name` (or the
-    // firewall keeps no names); true when no entry of that name is left.
+    // firewall keeps no names); true when no entry of that name is left. A failure's
+    // reason is in `problem`, and told as a headline.
     virtual bool Remove(int port, const std::string& protocol, const std::string& name, std::string& problem) = 0;
 };
 

@@ -16,6 +16,9 @@ struct ListedMapping {
     long long secondsLeft = 0; // 0: no end
 };
 
+// A call about one entry that fails gives its reason in `problem`, and has told it as a
+// headline (naming the port, not the protocol); the calls about the whole gateway
+// (Identity, List) leave the telling to their caller.
 class ForwardGateway {
 public:
     virtual ~ForwardGateway() = default;

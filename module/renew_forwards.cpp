@@ -61,14 +61,16 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                 UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
                 continue;
             }
-            if (problem.empty()) problem = "The router did not renew " + Subject(forward) + ". Try again later.";
+            if (problem.empty()) {
+                problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
+                Headline(problem);
+            }
         }
         if (problem.empty()) {
             UserLine(Subject(forward) + " is held; nothing was due.");
             continue;
         }
         UserLine(problem);
-        Headline(problem);
         if (firstReason.empty()) firstReason = problem;
     }
     return firstReason;

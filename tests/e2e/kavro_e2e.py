@@ -59,6 +59,7 @@ FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 FORWARD_SSH = f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n"   # TCP 22
 GETIPS = "getips\r\n"
 NO_ROUTER = "No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings."
+NO_ROUTER_LIST = "No router on this network answered, so its open ports cannot be listed."
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 ADMIN = "Failed to initialize firewall. Try running with proper admin privileges."
 # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
@@ -329,6 +330,17 @@ ROWS = [
         listed=(LISTED.format(protocol="TCP", firewall="no"),
                 rf"UDP\t{{other}}\t{ESCAPED}\t{{other}}\tIPv4\tUPnP\t\d+\tno\tno\tno\t.*")),
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
+    Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
+    Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded", setup="ip route del default",
+        after="ip route add default via 10.77.0.1 && entries 2", headline="This machine has no default gateway now"),
+    # The mappings stay on the gateway, now another program's as far as this machine knows.
+    Row("list: a damaged record is set aside and reported", LIST, fresh=True, held="TCP UDP", seconds=3,
+        listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tno\tno\tno\tHLMX {{port}} {p}"
+                     for p in ("TCP", "UDP")),
+        prepare="forward {port} TRUE TRUE; forwarded; record 's/protocol=TCP/protocol=SCTP/'",
+        after="grep -q 'line 3: the protocol' $XDG_STATE_HOME/varneth/forwards.damaged-*.reason",
+        headline="The record of the ports this tool opened was damaged and has been set aside"),
     Row("20 forwards at once: each recorded and listed", LIST, fresh=True, seconds=5,
         prepare="for i in $(seq 10 29); do mkdir $W/f$i; printf 'kavro\\r\\n%s\\r\\n%s\\r\\nTRUE\\r\\nFALSE\\r\\n' "
                 f"{CLIENT} 281$i >$W/f$i/kavro.cmd; (cd $W/f$i && $K >>$W/prepare.out 2>&1) & done; wait; "

@@ -21,6 +21,16 @@ std::string Named(const RecordedForward& f)
     return f.protocol + " " + std::to_string(f.externalPort) + " to " + f.internalAddress;
 }
 
+// A headline names the port, not the protocol: TCP and UDP failing alike show once.
+std::string Port(const RecordedForward& f) { return "port " + std::to_string(f.externalPort); }
+
+// The reason, for the result, and as the headline.
+void Fail(std::string& problem, const std::string& sentence)
+{
+    problem = sentence;
+    Headline(sentence);
+}
+
 MappingRequest RequestFor(const RecordedForward& f)
 {
     return MappingRequest{f.externalPort, f.protocol, f.internalPort, f.internalAddress, f.description};
@@ -89,7 +99,7 @@ public:
         if (back.code == kNoSuchEntryInArray) return Holding::NotHeld;
         if (back.code != 0) {
             DiagnosticLine("GetSpecificPortMappingEntry " + Named(f) + ": " + UpnpErrorText(back.code));
-            problem = "The router did not say whether it still holds " + Named(f) + ". Try again later.";
+            Fail(problem, "The router did not say whether it still holds " + Port(f) + ". Try again later.");
             return Holding::CannotTell;
         }
         return back.mapping.internalClient == f.internalAddress && back.mapping.enabled ? Holding::Held
@@ -102,8 +112,8 @@ public:
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
             const MappingOutcome outcome = portControl->Map(RequestFor(f), session_->CallDeadline());
-            if (FAILED(outcome.status)) {
-                problem = "The router did not renew " + Named(f) + " through " + f.how + ". Forward the port again.";
+            if (FAILED(outcome.status)) { // its headline told why
+                problem = "The router did not renew " + Port(f) + " through " + f.how + ". Forward the port again.";
                 return false;
             }
             TakeGrant(f, outcome.held, outcome.held.externalAddress);
@@ -115,14 +125,14 @@ public:
         const int refusal = AddWithLease(*igd, request, session_->CallDeadline());
         if (refusal != 0) {
             DiagnosticLine("AddPortMapping " + Named(f) + ": " + UpnpErrorText(refusal));
-            problem = "The router did not renew " + Named(f) +
-                      (refusal > 0 ? " (" + UpnpErrorText(refusal) + ")" : std::string()) +
-                      ". Forward the port again, or open it in the router's own settings.";
+            Fail(problem, "The router did not renew " + Port(f) +
+                              (refusal > 0 ? " (" + UpnpErrorText(refusal) + ")" : std::string()) +
+                              ". Forward the port again, or open it in the router's own settings.");
             return false;
         }
         const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
         if (back.code != 0 || !HoldsRequest(back.mapping, request)) {
-            problem = "The router said yes to renewing " + Named(f) + ", but does not hold it. Forward the port again.";
+            Fail(problem, "The router said yes to renewing " + Port(f) + ", but does not hold it. Forward the port again.");
             return false;
         }
         TakeGrant(f, back.mapping, igd->ExternalAddress());
@@ -134,9 +144,10 @@ public:
         if (f.how != "UPnP") {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
-            problem = portControl->Delete(RequestFor(f), session_->CallDeadline());
-            if (!problem.empty()) problem += " Try again, or close it in the router's own settings.";
-            return problem.empty();
+            if (portControl->Delete(RequestFor(f), session_->CallDeadline()).empty()) return true;
+            Fail(problem, "The router did not close " + Port(f) + " through " + f.how +
+                              ". Try again, or close it in the router's own settings.");
+            return false;
         }
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return false;
@@ -153,8 +164,8 @@ public:
                                                                              session_->CallDeadline());
         if (code == 0 || code == kNoSuchEntryInArray) return true;
         DiagnosticLine("DeletePortMapping " + Named(f) + ": " + UpnpErrorText(code));
-        problem = "The router did not close " + Named(f) + (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
-                  ". Try again, or close it in the router's own settings.";
+        Fail(problem, "The router did not close " + Port(f) + (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
+                          ". Try again, or close it in the router's own settings.");
         return false;
     }
 
@@ -201,13 +212,13 @@ private:
     {
         const IgdConnection* igd = session_->Gateway();
         if (!igd) {
-            problem = "The router no longer answers UPnP, so " + Named(f) +
-                      " could not be reached. Check that UPnP is on in the router's settings.";
+            Fail(problem, "The router no longer answers UPnP, so " + Port(f) +
+                              " could not be reached. Check that UPnP is on in the router's settings.");
             return nullptr;
         }
         if (!f.gateway.udn.empty() && !session_->Udn().empty() && f.gateway.udn != session_->Udn()) {
-            problem = Named(f) + " was made on another router (another device answers at " + f.gateway.address +
-                      " now); it was left alone.";
+            Fail(problem, "Port " + std::to_string(f.externalPort) + " was opened on another router (another device "
+                          "answers at " + f.gateway.address + " now), so it was left alone. Close it on that network.");
             return nullptr;
         }
         return igd;
@@ -223,8 +234,8 @@ private:
         const auto external = ParseIpv4(f.externalAddress);
         if (f.how == "NAT-PMP" && address && external)
             return std::make_unique<PortControlGateway>(*address, std::make_unique<NatPmpProtocol>(*address, *external));
-        problem = "The record of " + Named(f) + " lacks what " + f.how +
-                  " needs to reach it again. Forward the port again.";
+        Fail(problem, "The record of " + Port(f) + " lacks what " + f.how + " needs to reach it again. Forward the port "
+                      "again.");
         return nullptr;
     }
 
