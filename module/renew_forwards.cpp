@@ -16,12 +16,11 @@ bool Holds(const std::vector<std::string>& addresses, const std::string& address
     return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
 }
 
-// Whether to ask again now: when due, or when the hourly check finds it gone (PCP and
-// NAT-PMP cannot be checked but by asking again).
+// Whether to ask again now that the entry is due or its hourly check is: when due, or
+// when the check finds it gone (PCP and NAT-PMP cannot be checked but by asking again).
 bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, std::string& problem)
 {
     if (HalfLeasePassed(forward, here.now)) return true;
-    if (here.now < forward.checkedAt + kCheckInterval) return false;
     switch (gateway.Holds(forward, problem)) {
     case ForwardGateway::Holding::Held:
         forward.checkedAt = here.now;
@@ -49,13 +48,17 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                      ", an address this machine no longer has; left alone.");
             continue;
         }
-        std::string problem;
-        const bool ask = NeedsAsking(forward, gateway, here, problem);
-        if (ask && !gateway.OnThisDevice(forward)) {
+        // With nothing due, nothing is sent.
+        if (!HalfLeasePassed(forward, here.now) && here.now < forward.checkedAt + kCheckInterval) {
+            UserLine(Subject(forward) + " is held; nothing was due.");
+            continue;
+        }
+        if (!gateway.OnThisDevice(forward)) {
             UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
             continue;
         }
-        if (ask) {
+        std::string problem;
+        if (NeedsAsking(forward, gateway, here, problem)) {
             if (gateway.Renew(forward, problem)) {
                 forward.checkedAt = here.now;
                 UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");

@@ -302,7 +302,10 @@ ROWS = [
            f"{DUE}; record 's/internal-address={CLIENT}/internal-address=10.77.0.9/'", "",
            "an address this machine no longer has", "true"),
           ("another device at the same address: nothing asked, nothing deleted", "miniupnpd", "other-device", DUE,
-           "TCP UDP", "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"))],
+           "TCP UDP", "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+          ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
+           UNCHECKED, "TCP UDP", "was made on another router at the same address",
+           "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
     *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
           drop=drop, seconds=3, after="entries 0" + stays)
       for name, gateway, firewall, drop, admin, stays in (
