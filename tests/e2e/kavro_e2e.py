@@ -286,7 +286,7 @@ ROWS = [
         after=NFT_GONE),
     Row("own nftables rules, unreadable as a user", FORWARD, ["0"], user="nobody", held="TCP UDP",
         setup=NFT_INPUT.replace("ACCEPT", ""), headline="packet filter could not be checked", after=NFT_GONE),
-    *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, restart=restart, stderr=says, seconds=3,
+    *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says, seconds=3,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
           ("the gateway restarted without its mappings brings both back", "miniupnpd", "forget", UNCHECKED, "TCP UDP",
