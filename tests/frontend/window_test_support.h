@@ -88,6 +88,7 @@ struct ShownBox {
     QString details;
     int informativeLineCharacters; // how many average characters a line of it holds
     bool titleFits;                // with room for a title bar's buttons beside it
+    bool textFits;                 // every line of the first text whole
 };
 
 inline bool titleFits(const QWidget &box)
@@ -95,6 +96,17 @@ inline bool titleFits(const QWidget &box)
     QFont bold = box.font();
     bold.setBold(true);
     return box.width() >= QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 120;
+}
+
+inline bool textFits(const QLabel *label)
+{
+    if (!label)
+        return false;
+    const QFontMetrics metrics(label->font());
+    for (const QString &line : label->text().split(QLatin1Char('\n')))
+        if (!label->wordWrap() && metrics.horizontalAdvance(line) > label->width())
+            return false;
+    return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height() : true;
 }
 
 inline int lineCharacters(const QLabel *label)
@@ -117,7 +129,8 @@ public:
             }
             const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
             boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
-                          box->detailedText(), lineCharacters(informative), titleFits(*box)});
+                          box->detailedText(), lineCharacters(informative), titleFits(*box),
+                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);

@@ -241,15 +241,24 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
     }
 }
 
-TEST(Ufw, PolkitsNoIsTheHeadlineBeforeAnyPort)
+// What polkit says of the helper is known before any port: a no, or no answer at all
+// (the helper's action not installed), each has its headline.
+TEST(Ufw, PolkitsAnswerIsTheHeadlineBeforeAnyPort)
 {
-    UfwDirectory etc;
-    UfwManager ufw(etc.Files("", "", false), [](auto&&...) { return Exited(0); }, RunDeadline(),
-                   PkexecRoute{kHelper, [] { return Status::AccessDenied; }});
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(ufw.OpenProfile(), Status::AccessDenied);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              std::string(kHeadlineMarker) + "You are not allowed to change the firewall; ask an administrator.\n");
+    const struct {
+        Status polkit;
+        std::string headline;
+    } cases[] = {{Status::AccessDenied, "You are not allowed to change the firewall; ask an administrator."},
+                 {Status::Failed, "The firewall (ufw) could not be read; the details below say why. "
+                                  "Ask an administrator to look at ufw."}};
+    for (const auto& c : cases) {
+        UfwDirectory etc;
+        UfwManager ufw(etc.Files("", "", false), [](auto&&...) { return Exited(0); }, RunDeadline(),
+                       PkexecRoute{kHelper, [&c] { return c.polkit; }});
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ufw.OpenProfile(), c.polkit);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(kHeadlineMarker) + c.headline + "\n");
+    }
 }
 
 // pkexec started by a window run from a terminal must not find the terminal to ask on.

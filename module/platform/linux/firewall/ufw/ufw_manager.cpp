@@ -62,7 +62,8 @@ Status UfwManager::OpenProfile()
     // message names.
     if (route_) {
         const Status allowed = route_->polkitAllows();
-        if (allowed == Status::AccessDenied) TellOutcome(UfwOutcome::NotAllowed, 0, "");
+        if (allowed != Status::Ok)
+            TellOutcome(allowed == Status::AccessDenied ? UfwOutcome::NotAllowed : UfwOutcome::Unreadable, 0, "");
         return allowed;
     }
     // Switched on, only root may change ufw, and ufw says so itself before it waits
