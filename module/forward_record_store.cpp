@@ -9,15 +9,17 @@
 namespace {
 
 // Keeps what was there for a person to read, and says so; the new record starts empty.
-void SetAside(const RecordFile& file, const std::string& reason)
+// False when it could not be moved: then it is not written over either.
+bool SetAside(const RecordFile& file, const std::string& reason)
 {
     const std::string name = std::string(kRecordFileName) + ".damaged-" + std::to_string(std::time(nullptr));
-    const bool moved = file.MoveAside(name);
-    if (moved) file.WriteBeside(name + ".reason", "Set aside by Kavro: " + reason + ".\n");
-    UserLine("The record of open ports " + file.Path() + " was damaged: " + reason + "." +
-             (moved ? " It was set aside as " + name + " beside it." : " It could not be set aside."));
+    UserLine("The record of open ports " + file.Path() + " is damaged: " + reason + ".");
+    if (!file.MoveAside(name)) return false;
+    file.WriteBeside(name + ".reason", "Set aside by Kavro: " + reason + ".\n");
+    UserLine("It was set aside as " + name + " beside it.");
     Headline("The record of the ports this tool opened was damaged and has been set aside. Ports it held stay open "
              "on the router until their time runs out; close them there if they must close sooner.");
+    return true;
 }
 
 RecordReading Reading(const RecordFile::Content& content)
@@ -48,10 +50,13 @@ std::optional<ForwardRecordStore> ForwardRecordStore::Open(std::string& problem)
     ForwardRecordStore store(std::move(file));
     if (content.kind == RecordFile::Kind::Missing) return store;
     RecordReading reading = Reading(content);
-    if (!reading.damage.empty())
-        SetAside(*store.file_, reading.damage);
-    else
+    if (reading.damage.empty()) {
         store.forwards = std::move(reading.forwards);
+    } else if (!SetAside(*store.file_, reading.damage)) {
+        problem = "The record of open ports " + store.file_->Path() + " is damaged and could not be set aside. Move "
+                  "it away, then try again.";
+        return std::nullopt;
+    }
     return store;
 }
 

@@ -1,11 +1,11 @@
 #include "renewal_schedule.h"
 
+#include <fcntl.h>
+
 #include "platform/posix/fd_io.h"
 #include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"
 #include "state_folder.h"
-
-#include <fcntl.h>
 
 namespace {
 
