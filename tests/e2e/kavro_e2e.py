@@ -167,6 +167,9 @@ ROWS = [
         headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
     *[Row(f"fake: {name}", FORWARD, result, gateway, **more) for name, result, gateway, more in (
         ("well-behaved", ["0"], "", {"asked": 2, "headline": "open until it restarts"}),
+        ("only leases without an end: asked again for one", ["0"], "--mode permanent-only",
+         {"asked": 4, "stderr": "only without an end (725 OnlyPermanentLeasesSupported)",
+          "headline": "open until it restarts"}),
         ("not held", None, "--mode not-held", {"stderr": "714", "headline": "does not hold it for this machine"}),
         ("held for another client", None, "--mode held-for-other",
          {"headline": f"already forwarded to another device ({CLIENT2})"}),

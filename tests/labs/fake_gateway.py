@@ -4,8 +4,8 @@
 inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
 each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
 byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); hang-up-add (AddPortMapping gets no answer but the
-connection's end); ssdp-flood (answers a multicast search with a
+held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
+hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a multicast search with a
 flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
 PortMapping action. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
 every request. --external: the
@@ -46,6 +46,8 @@ def soap(action, arguments):
     key = (arguments.get("NewProtocol"), arguments.get("NewExternalPort"))
     if action == "AddPortMapping" and ARGS.refuse:
         return "500 Internal Server Error", ENVELOPE.format(FAULT.format(ARGS.refuse))
+    if action == "AddPortMapping" and ARGS.mode == "permanent-only" and arguments.get("NewLeaseDuration") != "0":
+        return "500 Internal Server Error", ENVELOPE.format(FAULT.format(725))
     with LOCK:
         if action == "AddPortMapping" and ARGS.mode != "not-held":
             MAPPINGS[key] = arguments
@@ -184,7 +186,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--address", required=True, help="where multicast searches and UDP 5351 are heard")
     parser.add_argument("--mode", default="good", choices=("good", "silent", "slow-add", "endless-description",
-                                                           "not-held", "held-for-other", "hang-up-add", "ssdp-flood"))
+                                                           "not-held", "held-for-other", "permanent-only", "hang-up-add",
+                                                           "ssdp-flood"))
     parser.add_argument("--ssdp-from", help="the address SSDP answers leave from (default --address)")
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
