@@ -318,6 +318,11 @@ ROWS = [
            " && ufw show added | grep -qx 'ufw allow {port}/tcp'"),
           ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", ""),
           ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", ""))],
+    *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
+          held="TCP UDP", stderr=says, seconds=3, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
+          prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
+      for name, ago, says in (("before its half: not yet", "290", "is held; nothing was due"),
+                              ("at its half: renewed", "310", "renewed: held for 600 s"))],
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],

@@ -5,13 +5,14 @@ inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SO
 each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
 byte every half second); endless-description; not-held (says yes, holds nothing);
 held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
-hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a multicast search with a
-flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
+hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a
+multicast search with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
 PortMapping action. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
 every request. --external: the
 external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
 wrong-nonce (PCP), wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that
-maps nothing); --short-grants N: the first N grants of each protocol last 1 s. After each
+maps nothing); --short-grants N: the first N grants of each protocol last 1 s; --max-lifetime:
+the longest PCP or NAT-PMP grant. After each
 mapping request it prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
@@ -166,7 +167,7 @@ def grant(protocol, external, lifetime):
     """The external port and lifetime a mapping answer names; what is held follows them."""
     bent, GRANTS[protocol] = ARGS.map_answer, GRANTS.get(protocol, 0) + 1
     granted = (external + (bent == "other-port"), 0 if bent == "lifetime-zero" or not lifetime
-               else 1 if GRANTS[protocol] <= ARGS.short_grants else lifetime)
+               else 1 if GRANTS[protocol] <= ARGS.short_grants else min(lifetime, ARGS.max_lifetime))
     if bent in ("good", "other-port", "lifetime-zero"):
         (HELD.add if granted[1] else HELD.discard)(protocol)
     log("holds=" + ",".join(sorted(HELD)))
@@ -198,6 +199,7 @@ def main():
     parser.add_argument("--refuse", type=int)
     parser.add_argument("--external", default="11.77.0.1")
     parser.add_argument("--short-grants", type=int, default=0)
+    parser.add_argument("--max-lifetime", type=int, default=86400)
     ARGS = parser.parse_args()
     ARGS.location = ARGS.location or f"http://{ARGS.ssdp_from or ARGS.address}:5000/rootDesc.xml"
     server = ThreadingHTTPServer(("", 5000), Http)
