@@ -6,6 +6,7 @@
 
 #include "diagnostics.h"
 #include "ipv6_forward.h"
+#include "lasting_commands.h"
 #include "result_file.h"
 #include "text_lines.h"
 #include "varneth.h"
@@ -65,5 +66,6 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it.
     ForwardOverIpv6(address, port, tcp, udp, ipv6);
+    RecordForward(mapping.FirewallEntriesMade);
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

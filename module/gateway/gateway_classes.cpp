@@ -17,6 +17,8 @@ const std::shared_ptr<gateway::GatewaySession>& RunSession()
 
 } // namespace
 
+std::shared_ptr<gateway::GatewaySession> gateway::RegisteredSession() { return RunSession(); }
+
 HRESULT CreateGatewayNat(REFIID iid, void** object)
 {
     if (object == nullptr) return E_POINTER;

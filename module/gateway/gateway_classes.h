@@ -2,12 +2,21 @@
 // on Windows the one the module turns to when the system's object fails.
 #pragma once
 
+#include <memory>
+
 #include "com/com_api.h"
 
 #include <optional>
 
 #include "gateway/ipv6_address.h"
 #include "gateway/upnp/pinhole.h"
+
+namespace gateway {
+class GatewaySession;
+// The session every NAT object of our class shares: renew, list and close work on it
+// too, and the record learns from it what a forward made.
+std::shared_ptr<GatewaySession> RegisteredSession();
+} // namespace gateway
 
 // A new NAT object of our class, asked for `iid`. Every one of the process shares one
 // gateway session, searched for once and over by the run's deadline.

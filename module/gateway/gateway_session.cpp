@@ -66,6 +66,7 @@ void GatewaySession::Search()
     const SearchFindings found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
     std::string why;
     if (found.gateway) {
+        udn_ = found.gatewayUdn;
         IgdOpening opened = IgdConnection::Open(*found.gateway, CallDeadline());
         gateway_ = std::move(opened.connection);
         if (gateway_) return;
@@ -86,6 +87,8 @@ void GatewaySession::Search()
                  (plan.defaultGateway ? "." : " (this machine has no default route)."));
     Headline(!why.empty() ? why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
 }
+
+std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.readDefaultGateway(); }
 
 Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }
 
