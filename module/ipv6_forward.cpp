@@ -53,7 +53,8 @@ void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>&
     if (opened.empty()) return;
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
-             std::to_string(gateway::kPinholeLeaseSeconds / 3600) + " hours.");
+             std::to_string(gateway::kPinholeLeaseSeconds / 3600) +
+             " hours; it is not renewed, so forward over IPv6 again to keep it open longer.");
     Headline("Reachable over IPv6 at " + At(own, port));
 }
 

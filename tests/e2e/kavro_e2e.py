@@ -161,7 +161,7 @@ ROWS = [
         headline=(f"Port {{port}} is already forwarded to another device ({CLIENT2}) on the router",
                   "opened on the router for UDP only, not for TCP")),
     Row("IPv6 asked: pinholes beside the mappings, the WAN peer connects", FORWARD6, ["0"], held="TCP UDP",
-        pinholes="TCP UDP", peer6=True, seconds=2, headline=("The router keeps port {port} open for 7 days.", REACHABLE6),
+        pinholes="TCP UDP", peer6=True, seconds=2, headline=("Port {port} is kept open", REACHABLE6),
         stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
     Row("IPv6 not asked: no pinhole, only the offer", FORWARD, ["0"], held="TCP UDP", seconds=2, headline=IPV6_OFFER),
     Row("IPv6 asked, UDP only", f"kavro\r\n{CLIENT}\r\n{{port}}\r\nFALSE\r\nTRUE\r\nTRUE\r\n", ["0"], held="UDP",
@@ -282,6 +282,9 @@ ROWS = [
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port} && "
               "firewall-cmd --zone=internal --remove-interface=lan0 >/dev/null"),
+    # firewalld's port is of no family: the WAN peer's IPv6 connection gets in too.
+    Row("firewalld: IPv6 asked, the port let in for both families", FORWARD6, ["0"], firewall="firewalld",
+        held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6),
     Row("firewalld: a user polkit denies", FORWARD, [ADMIN], firewall="firewalld", user="kavro-denied", held="TCP UDP",
         headline=NOT_ALLOWED),
     Row("firewalld: no polkit agent to ask for the password", FORWARD, [NOT_OPENED], firewall="firewalld",
