@@ -152,8 +152,8 @@ ROWS = [
     Row("getips: another user's file where the capture was", GETIPS, [CLIENT], gateway="none", user="nobody",
         setup=VICTIM + "; cp $W/victim $W/tmp/ip_c.tmp; chown daemon $W/tmp/ip_c.tmp",
         after="cmp $W/tmp/ip_c.tmp $W/victim.was && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
-    Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30,
-        headline=KEPT),
+    Row("TCP and UDP, and over IPv6, under memcheck", FORWARD6, ["0"], held="TCP UDP", pinholes="TCP UDP", memcheck=True,
+        seconds=30, headline=(KEPT, REACHABLE6)),
     Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}", seconds=2,
         lan2="upnpc -u http://10.77.0.1:5000/rootDesc.xml -a 10.77.0.3 {port} {port} TCP >/dev/null",
         stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
