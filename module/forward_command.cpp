@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "forward_report.h"
 #include "lasting_commands.h"
 #include "result_file.h"
 #include "text_lines.h"
@@ -61,6 +62,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     }
 
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
-    RecordForward(mapping.FirewallEntriesMade);
+    const bool renewed = RecordForward(mapping.FirewallEntriesMade);
+    if (mapping.Lease) ReportLasting(port, *mapping.Lease, renewed);
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

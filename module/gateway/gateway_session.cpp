@@ -81,7 +81,7 @@ void GatewaySession::Search()
     Headline(!why.empty() ? why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
 }
 
-std::optional<Ipv4> GatewaySession::DefaultGateway() const { return ReadDefaultGateway(settings_.routeTable); }
+std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.readDefaultGateway(); }
 
 Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }
 
