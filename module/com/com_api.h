@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <netfw.h>
+#include <taskschd.h>
 #include "com/natupnp_windows.h"
 #else
 #include "com/runtime/com_runtime.h"
