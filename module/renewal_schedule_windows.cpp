@@ -48,7 +48,7 @@ void RenewalScheduleFollows(bool anythingRecorded)
                         "Make it a folder of your own, then forward again");
         return;
     }
-    const TaskStatus registered = RegisterRenewalTask(launcher, WideFromUtf8(*folder));
+    const TaskStatus registered = EnsureRenewalTask(launcher, WideFromUtf8(*folder));
     if (FAILED(registered.status)) {
         StatusLine(std::string("RenewalScheduleFollows ") + registered.step + " failed", registered.status);
         TellNotKeptOpen("Task Scheduler did not take the task that renews them",

@@ -60,22 +60,27 @@ std::wstring RenewalTaskName()
     return std::wstring(L"Varneth renewal for ") + (GetUserNameW(user, &size) ? user : L"this user");
 }
 
-TaskStatus RegisterRenewalTask(const std::wstring& program, const std::wstring& folder)
+TaskStatus EnsureRenewalTask(const std::wstring& program, const std::wstring& folder)
 {
     Steps ok;
     ComPtr<ITaskService> service;
     ComPtr<ITaskFolder> root;
-    ComPtr<ITaskDefinition> definition;
+    if (!OpenRootFolder(ok, service, root)) return ok.status;
+    const Bstr name(RenewalTaskName());
     ComPtr<IRegisteredTask> registered;
-    const Variant none;
+    Bstr registeredXml;
+    if (SUCCEEDED(root->GetTask(name.get(), registered.put())) && SUCCEEDED(registered->get_Xml(registeredXml.put())) &&
+        RenewalTaskXmlRuns(registeredXml.ToWide(), program, folder))
+        return ok.status;
     // The whole definition as XML: it holds logon and event triggers, which mingw-w64's
     // headers do not declare as interfaces.
-    OpenRootFolder(ok, service, root) && ok(service->NewTask(0, definition.put()), "ITaskService::NewTask") &&
+    ComPtr<ITaskDefinition> definition;
+    const Variant none;
+    ok(service->NewTask(0, definition.put()), "ITaskService::NewTask") &&
         ok(definition->put_XmlText(Bstr(RenewalTaskXml(program, folder, QualifiedUserName(), LocalTimeNow())).get()),
            "ITaskDefinition::put_XmlText") &&
-        ok(root->RegisterTaskDefinition(Bstr(RenewalTaskName()).get(), definition.get(), TASK_CREATE_OR_UPDATE,
-                                        none.get(), none.get(), TASK_LOGON_INTERACTIVE_TOKEN, none.get(),
-                                        registered.put()),
+        ok(root->RegisterTaskDefinition(name.get(), definition.get(), TASK_CREATE_OR_UPDATE, none.get(), none.get(),
+                                        TASK_LOGON_INTERACTIVE_TOKEN, none.get(), registered.put()),
            "ITaskFolder::RegisterTaskDefinition");
     return ok.status;
 }

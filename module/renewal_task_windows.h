@@ -15,8 +15,9 @@ struct TaskStatus {
     const char* step = "";
 };
 
-// Registers the task, or brings it up to date: `program` started in `folder`.
-TaskStatus RegisterRenewalTask(const std::wstring& program, const std::wstring& folder);
+// Registers the task that starts `program` in `folder`, unless it is there already:
+// it is not rewritten on every renewal, and what the user changed in it stands.
+TaskStatus EnsureRenewalTask(const std::wstring& program, const std::wstring& folder);
 
 // Removes the task; a task that is not there counts as removed.
 TaskStatus DeleteRenewalTask();

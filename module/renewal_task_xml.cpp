@@ -1,5 +1,9 @@
 #include "renewal_task_xml.h"
 
+#include <cwchar>
+#include <optional>
+#include <utility>
+
 namespace {
 
 // Paths and user names may hold any of XML's five special characters.
@@ -17,6 +21,35 @@ std::wstring Escaped(const std::wstring& text)
         }
     }
     return escaped;
+}
+
+// The scheduler writes its own XML back: entities are read, not compared.
+std::wstring Unescaped(const std::wstring& text)
+{
+    static const std::pair<const wchar_t*, wchar_t> kEntities[] = {
+        {L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&quot;", L'"'}, {L"&apos;", L'\''}};
+    std::wstring plain;
+    for (std::size_t at = 0; at < text.size();) {
+        bool entity = false;
+        for (const auto& [name, c] : kEntities)
+            if (text.compare(at, std::wcslen(name), name) == 0) {
+                plain += c;
+                at += std::wcslen(name);
+                entity = true;
+                break;
+            }
+        if (!entity) plain += text[at++];
+    }
+    return plain;
+}
+
+std::optional<std::wstring> ElementText(const std::wstring& xml, const std::wstring& name)
+{
+    const std::wstring open = L"<" + name + L">", close = L"</" + name + L">";
+    const std::size_t start = xml.find(open);
+    const std::size_t end = start == std::wstring::npos ? start : xml.find(close, start);
+    if (end == std::wstring::npos) return std::nullopt;
+    return Unescaped(xml.substr(start + open.size(), end - start - open.size()));
 }
 
 std::wstring Element(const wchar_t* name, const std::wstring& text)
@@ -61,4 +94,9 @@ std::wstring RenewalTaskXml(const std::wstring& program, const std::wstring& fol
            L"<Actions Context=\"Author\"><Exec>" + Element(L"Command", program) + Element(L"WorkingDirectory", folder) +
            L"</Exec></Actions>"
            L"</Task>";
+}
+
+bool RenewalTaskXmlRuns(const std::wstring& xml, const std::wstring& program, const std::wstring& folder)
+{
+    return ElementText(xml, L"Command") == program && ElementText(xml, L"WorkingDirectory") == folder;
 }

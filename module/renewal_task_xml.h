@@ -9,3 +9,6 @@
 // `user` is "DOMAIN\name"; `start` the scheduler's local time, "2026-12-07T10:55:00".
 std::wstring RenewalTaskXml(const std::wstring& program, const std::wstring& folder, const std::wstring& user,
                             const std::wstring& start);
+
+// Whether a task's XML, as the scheduler gives it back, starts `program` in `folder`.
+bool RenewalTaskXmlRuns(const std::wstring& xml, const std::wstring& program, const std::wstring& folder);

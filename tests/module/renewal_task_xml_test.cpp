@@ -59,4 +59,25 @@ TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
     EXPECT_EQ(kXml.find(L"<apps>"), std::wstring::npos);
 }
 
+// A task already in place is not registered again: told from the XML the scheduler gives
+// back, whose layout and escaping are its own.
+TEST(RenewalTaskXml, TellsWhetherARegisteredTaskRunsTheProgram)
+{
+    const std::wstring program = L"C:\\Tom & Jerry's <apps>\\KavroBackground.exe", folder = L"C:\\Tom\\renew";
+    const struct {
+        const char* name;
+        std::wstring xml;
+        bool runs;
+    } rows[] = {
+        {"as written", RenewalTaskXml(program, folder, L"PC\\tom", L"2026-12-07T10:55:00"), true},
+        {"as written back", L"<Exec>\n  <Command>C:\\Tom &amp; Jerry's &lt;apps&gt;\\KavroBackground.exe</Command>\n"
+                            L"  <WorkingDirectory>C:\\Tom\\renew</WorkingDirectory>\n</Exec>", true},
+        {"another program", RenewalTaskXml(L"D:\\old\\KavroBackground.exe", folder, L"PC\\tom", L"x"), false},
+        {"another folder", RenewalTaskXml(program, L"C:\\Tom\\other", L"PC\\tom", L"x"), false},
+        {"no action kept", L"<Actions><Exec/></Actions>", false},
+        {"no working directory", L"<Exec><Command>C:\\Tom &amp; Jerry's &lt;apps&gt;\\KavroBackground.exe</Command></Exec>", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(RenewalTaskXmlRuns(row.xml, program, folder), row.runs) << row.name;
+}
+
 } // namespace
