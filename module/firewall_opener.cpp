@@ -70,3 +70,18 @@ HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PR
     if (open) return S_FALSE;
     return AddOpenPort(profile, port, protocol, name);
 }
+
+HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
+                          const std::wstring& name)
+{
+    ComPtr<INetFwOpenPorts> openPorts;
+    HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
+    if (FAILED(hr)) return hr;
+    ComPtr<INetFwOpenPort> entry;
+    if (FAILED(openPorts->Item(port, protocol, entry.put())) || !entry) return S_FALSE;
+    Bstr entryName;
+    if (FAILED(hr = entry->get_Name(entryName.put()))) return hr;
+    const std::wstring held = entryName.ToWide();
+    if (!held.empty() && held != name) return S_FALSE;
+    return openPorts->Remove(port, protocol);
+}

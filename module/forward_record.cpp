@@ -77,6 +77,8 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     else if (!ReadNumber(fields["lifetime"], forward.lifetime) || forward.lifetime < 0 ||
              !ReadNumber(fields["granted"], forward.grantedAt))
         problem = "the lifetime or the time it was granted is not a number";
+    else if (fields.count("checked") && !ReadNumber(fields["checked"], forward.checkedAt))
+        problem = "the time it was last checked is not a number";
     else if (forward.internalAddress.empty()) problem = "the internal address is empty";
     if (!problem.empty()) return std::nullopt;
     return forward;
@@ -106,9 +108,17 @@ bool operator==(const RecordedForward& a, const RecordedForward& b)
 {
     const auto fields = [](const RecordedForward& f) {
         return std::tie(f.protocol, f.externalPort, f.internalAddress, f.internalPort, f.family, f.how, f.gateway,
-                        f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.firewallEntry, f.description);
+                        f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.checkedAt, f.firewallEntry,
+                        f.description);
     };
     return fields(a) == fields(b);
+}
+
+bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current)
+{
+    const auto agree = [](const std::string& a, const std::string& b) { return a.empty() || b.empty() || a == b; };
+    return recorded.address == current.address && agree(recorded.udn, current.udn) &&
+           agree(recorded.linkAddress, current.linkAddress);
 }
 
 bool SameMapping(const RecordedForward& a, const RecordedForward& b)
@@ -169,6 +179,7 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
         Field(line, "external-address", f.externalAddress);
         Field(line, "lifetime", std::to_string(f.lifetime));
         Field(line, "granted", std::to_string(f.grantedAt));
+        if (f.checkedAt != 0) Field(line, "checked", std::to_string(f.checkedAt));
         Field(line, "firewall", f.firewallEntry);
         Field(line, "description", f.description);
         text += line + "\n";

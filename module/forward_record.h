@@ -15,6 +15,10 @@
 
 inline constexpr const char* kRecordHeader = "varneth forwards 1";
 
+// The lease our client asks for, renewed at its half: a forward nobody renews any more
+// closes by itself within two hours.
+inline constexpr long long kAskedLease = 7200;
+
 // The gateway a mapping lives on, as far as it told: its UPnP device UDN, its address
 // and its link-layer address. A mapping is renewed only on the same gateway.
 struct GatewayIdentity {
@@ -37,11 +41,16 @@ struct RecordedForward {
     std::string externalAddress;
     long long lifetime = 0;      // seconds granted; 0: no end
     long long grantedAt = 0;     // when, in seconds since 1970
+    long long checkedAt = 0;     // when the gateway last said it holds it
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
     std::string description;
 };
 
 bool operator==(const RecordedForward& a, const RecordedForward& b);
+
+// The same gateway: the same address, and the same UDN and link-layer address where
+// both sides know them. Another network's router at the same address is not ours.
+bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current);
 
 // One entry is one port, protocol and internal address on one gateway: a newer forward
 // of the same replaces the older.

@@ -86,8 +86,9 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         lease = Shorter(lease, MappingLease(Mapping.get()));
         if (!firewall.FirewallOn) continue;
         const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
-        ReportFirewallPort(plan.character, port, name, opened);
+        ReportFirewallPort(plan.character, port, opened);
         allOpen = allOpen && SUCCEEDED(opened);
+        if (opened == S_OK) FirewallEntriesMade.push_back(name);
     }
     const bool handled = !plans.empty();
     result.Mapped = handled && notMapped.empty();

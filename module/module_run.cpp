@@ -2,6 +2,7 @@
 
 #include "forward_command.h"
 #include "internal_ips.h"
+#include "lasting_commands.h"
 #include "result_file.h"
 
 int RunModule()
@@ -18,5 +19,11 @@ int RunModule()
         writeResultLines(addresses);
     else if (command == L"kavro")
         RunForwardCommand(*commandLines);
+    else if (command == L"renew")
+        RunRenewCommand(addresses);
+    else if (command == L"list")
+        RunListCommand(addresses);
+    else if (command == L"close")
+        RunCloseCommand(*commandLines, addresses);
     return 0;
 }

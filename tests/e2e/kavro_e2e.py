@@ -45,6 +45,7 @@ class Row:
     memcheck: bool = False      # under valgrind memcheck
     signal: int = 0             # sent to Kavro 1 s in (then no result); SIGSTOP: then SIGKILL at `seconds`
     lan2: str = ""              # shell on the second client, before the run
+    env: str = ""               # more of Kavro's environment, "NAME=VALUE ..."; $W is the scratch directory
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
@@ -67,6 +68,24 @@ INTERFACES = ("ip link add k-down type veth peer name k-down1; ip addr add 10.9.
               "ip link add k-up type veth peer name k-up1; ip addr add 10.9.3.1/24 dev k-up; "
               "for i in k-nocarrier k-up k-up1; do ip link set $i up; done; "
               "for i in $(seq 50); do grep -qx up /sys/class/net/k-up/operstate && break; sleep 0.1; done")
+
+# Signals the named daemons of the client's own network namespace: SIGNAL NAME...
+SIGNAL_DAEMONS = ('signal_daemons() { sig=$1; shift; for p in /proc/[0-9]*; do '
+                  '[ "$(readlink $p/ns/net)" = "$(readlink /proc/self/ns/net)" ] || continue; '
+                  'for n in "$@"; do [ "$(cat $p/comm 2>/dev/null)" != "$n" ] || kill -$sig ${p#/proc/}; done; done; }; ')
+# A socket at $W/bus that takes a connection and never says a word.
+SILENT_BUS = ("(exec python3 -c 'import os, socket, time; s = socket.socket(socket.AF_UNIX); s.bind(\"'$W/bus'\"); "
+              "s.listen(4); open(\"'$W/bus.pid'\", \"w\").write(str(os.getpid())); c = s.accept(); time.sleep(30)' "
+              ">/dev/null 2>&1 </dev/null &); while [ ! -s $W/bus.pid ]; do sleep 0.05; done")
+REJECT_TCP = "--add-rich-rule='rule family=ipv4 port port={port} protocol=tcp reject' >/dev/null"
+# The client's own nftables rules: inbound traffic dropped but for its LAN's and what
+# ACCEPT names.
+NFT_INPUT = ("nft -f - <<EOF\ntable inet own { chain input { type filter hook input priority 0; policy drop; "
+             "ct state established,related accept; iif lo accept; ip saddr 10.77.0.0/24 acceptACCEPT; }; }\nEOF")
+NFT_GONE = "nft delete table inet own"
+DRIVER = "sudo firewall-cmd --zone=public --add-port={port}/tcp"
+NOT_ALLOWED = "You are not allowed to change the firewall; ask an administrator."
+NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 
 ROWS = [
     *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none", seconds=5,
@@ -159,13 +178,46 @@ ROWS = [
         setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
         setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}"),
-    *[Row(f"{firewall}: a user polkit denies", FORWARD, [ADMIN], firewall=firewall, user="kavro-denied", held="TCP UDP")
-      for firewall in ("ufw", "firewalld")],
+    Row("ufw: a user polkit denies", FORWARD, [ADMIN], firewall="ufw", user="kavro-denied", held="TCP UDP"),
     Row("ufw: a user polkit allows, through the helper", FORWARD, ["0"], firewall="ufw", user="kavro-allowed",
         held="TCP UDP", opened="tcp udp", stderr="The firewall now lets TCP {port} in"),
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
-        after="! firewall-cmd --zone=public --list-ports | grep -q {port}"),
+        after="! firewall-cmd --zone=public --list-ports | grep -q {port} && "
+              "firewall-cmd --zone=internal --remove-interface=lan0 >/dev/null"),
+    Row("firewalld: a user polkit denies", FORWARD, [ADMIN], firewall="firewalld", user="kavro-denied", held="TCP UDP",
+        headline=NOT_ALLOWED),
+    Row("firewalld: no polkit agent to ask for the password", FORWARD, [NOT_OPENED], firewall="firewalld",
+        user="nobody", held="TCP UDP", headline=(DRIVER, DRIVER.replace("sudo firewall-cmd", "sudo firewall-cmd --permanent"),
+                                                 "no password prompt could be shown")),
+    Row("firewalld: an administrator's reject rule for TCP, now and permanently", FORWARD, [NOT_OPENED],
+        firewall="firewalld", held="TCP UDP", opened="udp", setup=f"firewall-cmd {REJECT_TCP}; firewall-cmd --permanent {REJECT_TCP}",
+        stderr="refuses {port}/tcp", headline="refuses port {port}",
+        after="firewall-cmd --list-rich-rules | grep -q 'port=\"{port}\" protocol=\"tcp\" reject' && "
+              "firewall-cmd --permanent --list-rich-rules | grep -q 'port=\"{port}\" protocol=\"tcp\" reject'"),
+    Row("firewalld: the system bus takes the connection and never answers", FORWARD, [ADMIN], firewall="firewalld",
+        held="TCP UDP", seconds=9, setup=SILENT_BUS, env="DBUS_SYSTEM_BUS_ADDRESS=unix:path=$W/bus", headline=NO_ANSWER,
+        after="kill $(cat $W/bus.pid)"),
+    Row("firewalld: dbus-daemon stopped", FORWARD, [ADMIN], firewall="firewalld", held="TCP UDP", seconds=9,
+        setup=SIGNAL_DAEMONS + "signal_daemons STOP dbus-daemon", headline=NO_ANSWER,
+        after=SIGNAL_DAEMONS + "signal_daemons CONT dbus-daemon"),
+    Row("firewalld: stopped while the gateway answers slowly", FORWARD, [NOT_OPENED], "--delay 2.5",
+        firewall="firewalld", seconds=9.5, setup=SIGNAL_DAEMONS + "(sleep 1; signal_daemons STOP firewalld) "
+        ">/dev/null 2>&1 </dev/null &", headline="did not answer in time, so port {port} was not let in",
+        after=SIGNAL_DAEMONS + "signal_daemons CONT firewalld"),
+    Row("ufw and firewalld both on: each lets the port in, and firewalld keeps no name", FORWARD, ["0"],
+        firewall="both", held="TCP UDP", opened="ufw:tcp ufw:udp firewalld:tcp firewalld:udp",
+        stderr=("firewalld now lets {port}/tcp in.", "ufw now lets {port}/tcp in")),
+    Row("ufw and firewalld both on, ufw denies", FORWARD, [NOT_OPENED], firewall="both", held="TCP UDP",
+        opened="firewalld:tcp firewalld:udp", setup="ufw deny {port} >/dev/null"),
+    Row("own nftables rules drop the port", FORWARD, [NOT_OPENED], held="TCP UDP", setup=NFT_INPUT.replace("ACCEPT", ""),
+        headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
+        after=NFT_GONE),
+    Row("own nftables rules accept the port", FORWARD, ["0"], held="TCP UDP",
+        setup=NFT_INPUT.replace("ACCEPT", "; th dport { 1-1023, {port} } accept"), stderr="nftables rules let {port}/udp in",
+        after=NFT_GONE),
+    Row("own nftables rules, unreadable as a user", FORWARD, ["0"], user="nobody", held="TCP UDP",
+        setup=NFT_INPUT.replace("ACCEPT", ""), headline="packet filter could not be checked", after=NFT_GONE),
 ]
 
 
@@ -203,6 +255,8 @@ def opened(firewall, port, zone=""):
         ports = [set(lab("exec", "lan", "firewall-cmd", *how, *([f"--zone={zone}"] if zone else []),
                          "--list-ports").stdout.split()) for how in ([], ["--permanent"])]
         return {p for p in ("tcp", "udp") if all(f"{port}/{p}" in listed for listed in ports)}
+    if firewall == "both":
+        return {f"{each}:{p}" for each in ("ufw", "firewalld") for p in opened(each, port, zone)}
     return set()
 
 
@@ -242,11 +296,13 @@ def in_client():
 
 def memcheck_clean(work):
     """The module freed every block; it and the gateway calls it forks (which end with _exit,
-    holding its heap) made no memory error and lost nothing outright."""
+    holding its heap) made no memory error and lost nothing outright. A child that goes on to
+    run another program (nft) leaves memcheck's header alone."""
     logs = {path.rsplit(".", 1)[1]: open(path).read() for path in glob.glob(f"{work}/memcheck.*")}
     module = [text for text in logs.values() if re.search(r"Parent PID: (\d+)", text)[1] not in logs]
+    ran_another = lambda text: re.fullmatch(r"(==\d+== [^\n]*\n)*==\d+== Parent PID: \d+\n==\d+== \n", text)
     return (len(module) == 1 and "All heap blocks were freed" in module[0]
-            and all("ERROR SUMMARY: 0 errors" in text for text in logs.values()))
+            and all("ERROR SUMMARY: 0 errors" in text or ran_another(text) for text in logs.values()))
 
 
 def headlines(stderr):
@@ -267,7 +323,8 @@ def run(row, kavro, port, work):
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
     before, started = in_client(), time.monotonic()
-    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", *user,
+    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak",
+                                *row.env.replace("$W", work).split(), *user,
                                 sys.executable, "-c", MEASURE, *memcheck, kavro], cwd=work, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True, start_new_session=True)
     orphans = set()

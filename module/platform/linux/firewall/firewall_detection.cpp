@@ -6,7 +6,10 @@
 #include <utility>
 
 #include "diagnostics.h"
+#include "every_firewall.h"
+#include "firewall_headlines.h"
 #include "firewalld/firewalld_manager.h"
+#include "nftables/nft_filter.h"
 #include "polkit_check.h"
 #include "system_bus.h"
 #include "ufw/ufw_command.h"
@@ -16,6 +19,10 @@
 namespace firewall {
 namespace {
 
+// Reading the firewall's state leaves the gateway most of the run, even when the
+// system bus hangs; a working bus answers in milliseconds.
+constexpr std::chrono::seconds kReadingTime{3};
+
 // The directory of our own program file, where the helper is installed beside us.
 std::string OwnDirectory()
 {
@@ -24,42 +31,57 @@ std::string OwnDirectory()
 }
 
 // Root runs ufw itself; anyone else goes through pkexec and the helper.
-std::optional<PkexecRoute> UfwRouteFor(std::unique_ptr<SystemBus> bus, Deadline deadline)
+std::optional<PkexecRoute> UfwRouteFor(std::shared_ptr<SystemBus> bus, Deadline deadline)
 {
     if (::geteuid() == 0) return std::nullopt;
-    std::shared_ptr<SystemBus> shared(std::move(bus));
-    return PkexecRoute{OwnDirectory() + "/" + kUfwHelperName, [shared, deadline] {
-                           if (shared) return PolkitAllows(*shared, kUfwHelperAction, Interaction::None, deadline);
+    return PkexecRoute{OwnDirectory() + "/" + kUfwHelperName, [bus, deadline] {
+                           if (bus) return PolkitAllows(*bus, kUfwHelperAction, Interaction::None, deadline);
                            ReportProblem("no system bus: cannot ask polkit");
                            return Status::AccessDenied;
                        }};
 }
 
-} // namespace
+// The system bus did not answer in time, so whether firewalld runs is not known: the
+// firewall's state is not had.
+class UnansweredFirewall final : public FirewallManager {
+public:
+    Status OpenProfile() override
+    {
+        HeadlineNoAnswer();
+        return Status::TimedOut;
+    }
+    bool Enabled() const override { return false; }
+    Status FindOpenPort(int, Protocol, std::string&) override { return Status::NotFound; }
+    Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
+    Status ClosePort(int, Protocol) override { return Status::Failed; }
+};
 
-ManagerKind ChooseManager(bool firewalldRunning, bool ufwInstalled)
-{
-    if (firewalldRunning) return ManagerKind::Firewalld;
-    return ufwInstalled ? ManagerKind::Ufw : ManagerKind::None;
-}
+} // namespace
 
 std::unique_ptr<FirewallManager> DetectFirewallManager()
 {
-    const Deadline deadline = RunDeadline();
-    std::unique_ptr<SystemBus> bus = SystemBus::Connect();
-    const bool firewalld = bus != nullptr && FirewalldRunning(*bus, deadline);
-    switch (ChooseManager(firewalld, ::access(kUfwProgram, X_OK) == 0)) {
-    case ManagerKind::Firewalld:
-        UserLine("The firewall here is firewalld.");
-        return std::make_unique<FirewalldManager>(std::move(bus), deadline);
-    case ManagerKind::Ufw:
-        UserLine("The firewall here is ufw.");
-        return std::make_unique<UfwManager>(UfwFiles{}, RunProcess, deadline, UfwRouteFor(std::move(bus), deadline));
-    case ManagerKind::None:
-        break;
+    const Deadline run = RunDeadline();
+    const Deadlines deadlines{Earlier(run, Clock::now() + kReadingTime), run};
+    Status status = Status::Ok;
+    std::shared_ptr<SystemBus> bus = SystemBus::Connect(deadlines.reading, status);
+    bool firewalld = false;
+    if (bus) status = FirewalldRunning(*bus, deadlines.reading, firewalld);
+    // No bus, or one that refuses us, has no firewalld on it.
+    if (status == Status::TimedOut) return std::make_unique<UnansweredFirewall>();
+
+    std::vector<NamedManager> managers;
+    if (firewalld) {
+        UserLine("firewalld runs here.");
+        managers.push_back({"firewalld", std::make_unique<FirewalldManager>(bus, deadlines)});
     }
-    UserLine("Neither firewalld nor ufw runs here, so there is no firewall to open.");
-    return std::make_unique<NoFirewall>();
+    if (::access(kUfwProgram, X_OK) == 0) {
+        UserLine("ufw is installed here.");
+        managers.push_back({"ufw", std::make_unique<UfwManager>(UfwFiles{}, RunProcess, run, UfwRouteFor(bus, run))});
+    }
+    return std::make_unique<EveryFirewall>(std::move(managers), [deadlines] {
+        UserLine("Neither firewalld nor ufw is on here; the machine's own nftables rules are looked at.");
+        return NamedManager{"nftables", std::make_unique<NftFilter>(RunProcess, deadlines.reading)};
+    });
 }
 
 } // namespace firewall

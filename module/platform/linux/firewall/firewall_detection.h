@@ -1,4 +1,4 @@
-// Which firewall manager the machine runs.
+// Which firewall managers the machine runs.
 #pragma once
 
 #include <memory>
@@ -7,13 +7,9 @@
 
 namespace firewall {
 
-enum class ManagerKind { Firewalld, Ufw, None };
-
-// firewalld when it runs (it may sit on top of an installed ufw), else ufw when
-// installed, else none.
-ManagerKind ChooseManager(bool firewalldRunning, bool ufwInstalled);
-
-// Looks at the machine and makes the manager, bounded by the run's deadline.
+// Looks at the machine and makes a manager for every firewall manager found (firewalld
+// when it runs, ufw when installed), or for the machine's own nftables rules where
+// none is on; bounded by the run's deadline.
 std::unique_ptr<FirewallManager> DetectFirewallManager();
 
 } // namespace firewall

@@ -1,4 +1,5 @@
-// The firewall the machine runs, behind the firewall classes: firewalld, ufw or none.
+// A firewall the machine runs, behind the firewall classes: firewalld, ufw, or the
+// machine's own nftables rules.
 #pragma once
 
 #include <memory>
@@ -21,15 +22,9 @@ public:
     virtual Status FindOpenPort(int port, Protocol protocol, std::string& name) = 0;
     // Lets the port in under `name`, so that it stays open after a restart too.
     virtual Status OpenPort(int port, Protocol protocol, const std::wstring& name) = 0;
-};
-
-// No firewall manager on the machine: nothing to open, and the firewall is off.
-class NoFirewall final : public FirewallManager {
-public:
-    Status OpenProfile() override { return Status::Ok; }
-    bool Enabled() const override { return false; }
-    Status FindOpenPort(int, Protocol, std::string&) override { return Status::NotFound; }
-    Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
+    // Removes the entry the tool made for the port, and only that: Ok when none of it
+    // is left. A rule that is not the tool's own stays.
+    virtual Status ClosePort(int port, Protocol protocol) = 0;
 };
 
 } // namespace firewall

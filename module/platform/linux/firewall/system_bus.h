@@ -1,4 +1,5 @@
-// A connection to the system bus (sd-bus) with method calls bounded in time.
+// A connection to the system bus (sd-bus): its connection, authentication and method
+// calls all bounded in time.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -6,6 +7,10 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "firewall_types.h"
+#include "platform/posix/deadline.h"
 
 namespace firewall {
 
@@ -30,8 +35,10 @@ struct BusReply {
 
 class SystemBus {
 public:
-    // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket; nullptr when there is no bus.
-    static std::unique_ptr<SystemBus> Connect();
+    // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket, ready for calls by `deadline`.
+    // nullptr with NotFound when nothing listens there, TimedOut when the bus did not
+    // let us in by then, Failed otherwise.
+    static std::unique_ptr<SystemBus> Connect(Deadline deadline, Status& status);
 
     template <class... Args>
     BusReply Call(const BusMethod& method, std::chrono::milliseconds timeout, const char* types, Args... args)
@@ -53,7 +60,8 @@ public:
 
 private:
     struct BusUnref {
-        void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+        // No flush: every call has had its reply, and a hung bus must not hold us.
+        void operator()(sd_bus* bus) const { sd_bus_close_unref(bus); }
     };
 
     explicit SystemBus(sd_bus* bus) : bus_(bus) {}
@@ -64,5 +72,8 @@ private:
 
 // Reads the next value of `message` as a boolean; false when it is none.
 bool ReadBoolean(sd_bus_message* message, bool& value);
+
+// Reads the next value of `message` as an array of strings; false when it is none.
+bool ReadStrings(sd_bus_message* message, std::vector<std::string>& values);
 
 } // namespace firewall

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "diagnostics.h"
 #include "file_text.h"
 #include "ufw/ufw_command.h"
 #include "ufw/ufw_config.h"
@@ -79,6 +80,27 @@ Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& nam
         return Status::Failed;
     }
     return Run(UfwAllowCommand(port, protocol, CleanUfwName(name)), "ufw allow");
+}
+
+Status UfwManager::ClosePort(int port, Protocol protocol)
+{
+    if (route_) {
+        if (!Ready("pkexec ufw delete")) return Status::TimedOut;
+        const auto command = PkexecUfwDeleteCommand(route_->helper, port, protocol);
+        return PkexecOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), "pkexec ufw delete");
+    }
+    std::optional<UfwRule> rule;
+    const Status status = ReadDecidingRule(port, protocol, rule);
+    if (status != Status::Ok) return status;
+    // ufw holds one rule per port and protocol, its comment being the last one given:
+    // under our name it is ours.
+    if (!rule || IsRefusal(*rule) || rule->comment != OwnRuleName(port, protocol)) {
+        if (rule && !IsRefusal(*rule))
+            UserLine("ufw's rule for " + std::to_string(port) + "/" + ProtocolName(protocol) + " is not this tool's (\"" +
+                     rule->comment + "\"); it stays.");
+        return Status::Ok;
+    }
+    return Run({kUfwProgram, "delete", "allow", std::to_string(port) + "/" + ProtocolName(protocol)}, "ufw delete");
 }
 
 Status UfwManager::ReadDecidingRule(int port, Protocol protocol, std::optional<UfwRule>& rule)

@@ -34,6 +34,8 @@ public:
     bool Enabled() const override { return enabled_; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    // Deletes the allow rule for the port only when it is under the tool's own name.
+    Status ClosePort(int port, Protocol protocol) override;
 
 private:
     // The rule that decides the port, when the rules file holds one; a missing file holds none.

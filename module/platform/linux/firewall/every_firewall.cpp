@@ -1,0 +1,80 @@
+#include "every_firewall.h"
+
+#include <utility>
+
+#include "diagnostics.h"
+
+namespace firewall {
+namespace {
+
+std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + ProtocolName(protocol); }
+
+} // namespace
+
+EveryFirewall::EveryFirewall(std::vector<NamedManager> managers, Fallback whenNoneIsOn)
+    : managers_(std::move(managers)), whenNoneIsOn_(std::move(whenNoneIsOn))
+{
+}
+
+Status EveryFirewall::OpenProfile()
+{
+    for (NamedManager& each : managers_) {
+        const Status status = each.manager->OpenProfile();
+        if (status != Status::Ok) return status;
+        if (each.manager->Enabled()) on_.push_back(&each);
+    }
+    if (!on_.empty() || !whenNoneIsOn_) return Status::Ok;
+    managers_.push_back(whenNoneIsOn_());
+    NamedManager& fallback = managers_.back();
+    const Status status = fallback.manager->OpenProfile();
+    if (status == Status::Ok && fallback.manager->Enabled()) on_.push_back(&fallback);
+    return status;
+}
+
+Status EveryFirewall::FindOpenPort(int port, Protocol protocol, std::string& name)
+{
+    name.clear();
+    for (NamedManager* each : on_) {
+        std::string kept;
+        const Status status = each->manager->FindOpenPort(port, protocol, kept);
+        if (status != Status::Ok) return status;
+        if (name.empty()) name = kept;
+    }
+    return Status::Ok;
+}
+
+// Each says what it keeps, read back from it: firewalld keeps no name, for one.
+Status EveryFirewall::OpenPort(int port, Protocol protocol, const std::wstring& name)
+{
+    Status answer = Status::Ok;
+    for (NamedManager* each : on_) {
+        std::string kept;
+        if (each->manager->FindOpenPort(port, protocol, kept) == Status::Ok) {
+            UserLine(each->name + " already lets " + Subject(port, protocol) + " in.");
+            continue;
+        }
+        const Status status = each->manager->OpenPort(port, protocol, name);
+        if (status != Status::Ok) {
+            UserLine(each->name + " did not let " + Subject(port, protocol) + " in.");
+            if (answer == Status::Ok) answer = status;
+            continue;
+        }
+        const bool named = each->manager->FindOpenPort(port, protocol, kept) == Status::Ok && !kept.empty();
+        UserLine(each->name + " now lets " + Subject(port, protocol) + " in" +
+                 (named ? ", as \"" + kept + "\"." : "."));
+    }
+    return answer;
+}
+
+Status EveryFirewall::ClosePort(int port, Protocol protocol)
+{
+    Status answer = Status::Ok;
+    for (NamedManager* each : on_) {
+        const Status status = each->manager->ClosePort(port, protocol);
+        if (status != Status::Ok) UserLine(each->name + " did not remove its entry for " + Subject(port, protocol) + ".");
+        if (answer == Status::Ok) answer = status;
+    }
+    return answer;
+}
+
+} // namespace firewall

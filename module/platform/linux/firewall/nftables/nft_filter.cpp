@@ -1,0 +1,66 @@
+#include "nftables/nft_filter.h"
+
+#include <unistd.h>
+
+#include <utility>
+
+#include "diagnostics.h"
+
+namespace firewall {
+namespace {
+
+constexpr const char* kNftProgram = "/usr/sbin/nft";
+
+std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + ProtocolName(protocol); }
+
+std::string Outcome(const ProcessOutcome& outcome)
+{
+    switch (outcome.end) {
+    case ProcessOutcome::End::Exited:
+        return "nft ended with status " + std::to_string(outcome.exitCode) + ": " + outcome.output;
+    case ProcessOutcome::End::Signaled: return "nft was ended by a signal";
+    case ProcessOutcome::End::TimedOut: return "nft did not answer in time";
+    case ProcessOutcome::End::NotStarted: break;
+    }
+    return "nft could not be started";
+}
+
+} // namespace
+
+NftFilter::NftFilter(ProcessRunner runner, Deadline deadline) : runner_(std::move(runner)), deadline_(deadline) {}
+
+Status NftFilter::OpenProfile()
+{
+    const ProcessOutcome outcome =
+        runner_({kNftProgram, "-j", "list", "ruleset"}, {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "LC_ALL=C"}, deadline_);
+    if (outcome.end == ProcessOutcome::End::Exited && outcome.exitCode == 0)
+        ruleset_ = NftRuleset::Read(outcome.output);
+    if (!ruleset_) {
+        const std::string why = ::geteuid() == 0 ? Outcome(outcome) : "that takes an administrator.";
+        UserLine("The machine's own nftables rules could not be read: " + why);
+        Headline("This machine's own packet filter could not be checked; if it filters inbound traffic, the port "
+                 "must be let in there too.");
+        return Status::Ok;
+    }
+    if (Enabled()) UserLine("This machine filters inbound traffic with its own nftables rules.");
+    return Status::Ok;
+}
+
+Status NftFilter::FindOpenPort(int port, Protocol protocol, std::string& name)
+{
+    name.clear();
+    if (!ruleset_->DroppingChain(port, protocol).empty()) return Status::NotFound;
+    UserLine("This machine's own nftables rules let " + Subject(port, protocol) + " in.");
+    return Status::Ok;
+}
+
+Status NftFilter::OpenPort(int port, Protocol protocol, const std::wstring& /*name*/)
+{
+    UserLine("The nftables chain " + ruleset_->DroppingChain(port, protocol) + " does not let " +
+             Subject(port, protocol) + " in; we leave the machine's own rules as they are.");
+    Headline("This machine filters inbound traffic with its own nftables rules; the port was not let in there. "
+             "Add a rule that accepts port " + std::to_string(port) + ", or ask an administrator.");
+    return Status::Failed;
+}
+
+} // namespace firewall

@@ -1,0 +1,128 @@
+// The JSON reader and what the machine's own nftables rules, as `nft -j list ruleset`
+// prints them (captured from nft 1.0.6), do with a packet to one of our ports.
+#include <gtest/gtest.h>
+
+#include "nftables/json_value.h"
+#include "nftables/nft_ruleset.h"
+
+namespace firewall {
+namespace {
+
+TEST(Json, ReadsWhatNftPrintsAndNothingElse)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {R"({"a": [1, -2.5e3, "x", true, false, null, {}, []]})", true},
+        {R"("\"\\\/\b\f\n\r\t\u00e9\ud83d\ude00")", true},
+        {" [ ] ", true}, {"0", true},
+        {"", false}, {"[1,]", false}, {"{\"a\" 1}", false}, {"[1 2]", false}, {"01", false}, {"1.", false},
+        {"-", false}, {"tru", false}, {"\"open", false}, {"\"\\x\"", false}, {"\"\\ud83d\"", false},
+        {"\"\\ude00\"", false}, {"\"a\nb\"", false}, {"[] []", false}, {"{\"a\": }", false},
+    };
+    for (const auto& [text, valid] : cases) EXPECT_EQ(ParseJson(text).has_value(), valid) << text;
+
+    const auto value = ParseJson(R"({"k": [1, "\u00e9\ud83d\ude00", {"n": null}]})");
+    ASSERT_TRUE(value);
+    const JsonValue* list = value->Find("k");
+    ASSERT_TRUE(list != nullptr && list->Is(JsonValue::Kind::Array) && list->items.size() == 3);
+    EXPECT_EQ(list->items[0].number, 1);
+    EXPECT_EQ(list->items[1].text, "\xc3\xa9\xf0\x9f\x98\x80");
+    EXPECT_TRUE(list->items[2].Find("n")->Is(JsonValue::Kind::Null));
+    EXPECT_EQ(value->Find("missing"), nullptr);
+}
+
+TEST(Json, RefusesNestingDeeperThanItReads)
+{
+    EXPECT_TRUE(ParseJson(std::string(60, '[') + std::string(60, ']')));
+    EXPECT_FALSE(ParseJson(std::string(100000, '[') + std::string(100000, ']')));
+}
+
+constexpr const char* kHead = R"({"nftables": [{"metainfo": {"version": "1.0.6", "json_schema_version": 1}})";
+
+// Inbound dropped (or accepted) but for the LAN's own senders, loopback and replies, then `rules`.
+std::string LanOnly(const std::string& rules, const std::string& policy = "drop")
+{
+    return std::string(kHead) + R"(, {"table": {"family": "inet", "name": "own", "handle": 1}},
+ {"chain": {"family": "inet", "table": "own", "name": "input", "handle": 1, "type": "filter", "hook": "input", "prio": 0, "policy": ")" + policy + R"("}},
+ {"rule": {"family": "inet", "table": "own", "chain": "input", "handle": 2, "expr": [{"match": {"op": "in", "left": {"ct": {"key": "state"}}, "right": ["established", "related"]}}, {"accept": null}]}},
+ {"rule": {"family": "inet", "table": "own", "chain": "input", "handle": 3, "expr": [{"match": {"op": "==", "left": {"meta": {"key": "iif"}}, "right": "lo"}}, {"accept": null}]}},
+ {"rule": {"family": "inet", "table": "own", "chain": "input", "handle": 4, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "ip", "field": "saddr"}}, "right": {"prefix": {"addr": "10.77.0.0", "len": 24}}}}, {"accept": null}]}})" +
+           rules + "]}";
+}
+
+std::string Rule(const std::string& expr)
+{
+    return R"(, {"rule": {"family": "inet", "table": "own", "chain": "input", "handle": 9, "expr": [)" + expr + "]}}";
+}
+
+// Accepting by default: senders of 192.0.2.0/24 dropped, the chain "allowed" (UDP 53,
+// TCP of the named set) jumped to, and then TCP to any port but 22 rejected.
+const std::string kJumpsAndSets = std::string(kHead) + R"(, {"table": {"family": "ip", "name": "own", "handle": 1}},
+ {"set": {"family": "ip", "name": "open", "table": "own", "type": "inet_service", "handle": 3, "flags": ["interval"], "elem": [443, {"range": [8000, 8100]}]}},
+ {"chain": {"family": "ip", "table": "own", "name": "allowed", "handle": 1}},
+ {"chain": {"family": "ip", "table": "own", "name": "input", "handle": 2, "type": "filter", "hook": "input", "prio": 0, "policy": "accept"}},
+ {"rule": {"family": "ip", "table": "own", "chain": "allowed", "handle": 4, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "udp", "field": "dport"}}, "right": 53}}, {"accept": null}]}},
+ {"rule": {"family": "ip", "table": "own", "chain": "allowed", "handle": 5, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": "@open"}}, {"accept": null}]}},
+ {"rule": {"family": "ip", "table": "own", "chain": "allowed", "handle": 6, "expr": [{"return": null}]}},
+ {"rule": {"family": "ip", "table": "own", "chain": "input", "handle": 7, "expr": [{"match": {"op": "==", "left": {"payload": {"protocol": "ip", "field": "saddr"}}, "right": {"prefix": {"addr": "192.0.2.0", "len": 24}}}}, {"drop": null}]}},
+ {"rule": {"family": "ip", "table": "own", "chain": "input", "handle": 8, "expr": [{"jump": {"target": "allowed"}}]}},
+ {"rule": {"family": "ip", "table": "own", "chain": "input", "handle": 9, "expr": [{"match": {"op": "!=", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 22}}, {"counter": {"packets": 0, "bytes": 0}}, {"reject": {"type": "icmp", "expr": "port-unreachable"}}]}}]})";
+
+// The same, with the jump a goto: what the chain "allowed" leaves goes to the policy.
+const std::string kGoto = [] {
+    std::string text = kJumpsAndSets;
+    return text.replace(text.find(R"({"jump")"), 7, R"({"goto")");
+}();
+
+const std::string kIpv6Only = std::string(kHead) + R"(, {"chain": {"family": "ip6", "table": "t", "name": "input", "handle": 1, "type": "filter", "hook": "input", "prio": 0, "policy": "drop"}}]})";
+
+struct PortCase {
+    const char* name;
+    std::string ruleset;
+    int port;
+    Protocol protocol;
+    const char* dropping;  // "" when let in
+};
+
+TEST(NftRuleset, TellsWhichChainDropsThePort)
+{
+    const std::string lowOr18000 = LanOnly(Rule(
+        R"({"match": {"op": "==", "left": {"payload": {"protocol": "th", "field": "dport"}}, "right": {"set": [{"range": [1, 1023]}, 18000]}}}, {"accept": null})"));
+    const PortCase cases[] = {
+        {"policy drop, only the LAN's senders", LanOnly(""), 18000, Protocol::Tcp, "inet own input"},
+        {"a set with a range", lowOr18000, 18000, Protocol::Udp, ""},
+        {"the range's end", lowOr18000, 1023, Protocol::Tcp, ""},
+        {"outside the set", lowOr18000, 1024, Protocol::Tcp, "inet own input"},
+        {"TCP's rule meets no UDP", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Udp, "inet own input"},
+        {"l4proto and dport", LanOnly(Rule(R"({"match": {"op": "==", "left": {"meta": {"key": "l4proto"}}, "right": {"set": ["tcp", "udp"]}}}, {"match": {"op": "==", "left": {"payload": {"protocol": "th", "field": "dport"}}, "right": 18000}}, {"counter": null}, {"accept": null})")), 18000, Protocol::Udp, ""},
+        {"only for some senders", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "ip", "field": "saddr"}}, "right": "198.51.100.7"}}, {"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Tcp, "inet own input"},
+        {"new connections accepted", LanOnly(Rule(R"({"match": {"op": "in", "left": {"ct": {"key": "state"}}, "right": "new"}}, {"accept": null})")), 18000, Protocol::Tcp, ""},
+        {"dropped unless on loopback", LanOnly(Rule(R"({"match": {"op": "!=", "left": {"meta": {"key": "iifname"}}, "right": "lo"}}, {"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"drop": null})"), "accept"), 18000, Protocol::Tcp, "inet own input"},
+        {"dropped only for some senders", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "ip", "field": "saddr"}}, "right": "198.51.100.7"}}, {"drop": null})"), "accept"), 18000, Protocol::Tcp, ""},
+        {"a match we cannot read", LanOnly(Rule(R"({"xt": {"type": "match", "name": "recent"}}, {"accept": null})")), 18000, Protocol::Tcp, "inet own input"},
+        {"a named set", kJumpsAndSets, 8050, Protocol::Tcp, ""},
+        {"rejected after the jump returns", kJumpsAndSets, 9000, Protocol::Tcp, "ip own input"},
+        {"spared by the reject", kJumpsAndSets, 22, Protocol::Tcp, ""},
+        {"the reject meets no UDP", kJumpsAndSets, 9000, Protocol::Udp, ""},
+        {"after a goto, the policy", kGoto, 9000, Protocol::Tcp, ""},
+        {"IPv6 alone is not ours", kIpv6Only, 18000, Protocol::Tcp, ""},
+    };
+    for (const PortCase& each : cases) {
+        const auto ruleset = NftRuleset::Read(each.ruleset);
+        ASSERT_TRUE(ruleset) << each.name;
+        EXPECT_EQ(ruleset->DroppingChain(each.port, each.protocol), each.dropping) << each.name;
+    }
+}
+
+TEST(NftRuleset, FiltersOnlyWithAnIpv4InputChain)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {std::string(kHead) + "]}", false}, {kIpv6Only, false}, {LanOnly(""), true}, {kJumpsAndSets, true},
+    };
+    for (const auto& [json, filters] : cases) EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(), filters) << json;
+    for (const char* broken : {"", "{}", R"({"nftables": {}})", "Error: Operation not permitted",
+                               R"({"nftables": [{"rule": {"family": "ip", "table": "t", "chain": "none", "expr": []}}]})"})
+        EXPECT_FALSE(NftRuleset::Read(broken)) << broken;
+}
+
+} // namespace
+} // namespace firewall
