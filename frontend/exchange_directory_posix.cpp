@@ -39,6 +39,19 @@ bool ownedByUsAlone(int fd)
 // The user's own exchange directory under $XDG_RUNTIME_DIR or ~/.cache.
 const char *const userExchangeName = "varneth";
 
+// The program directory is where the window meets the module only when it is this
+// user's, nobody else may write there, and it is no installed copy's: an installed
+// one is shared by every user, root included, and in a folder others may write they
+// could plant or swap the two files.
+bool isOwnProgramDirectory(const QString &program)
+{
+    if (program.endsWith(QStringLiteral("/" VARNETH_INSTALL_DIR)))
+        return false;
+    struct stat info {};
+    return ::stat(QFile::encodeName(program).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 } // namespace
 
 bool enterUserExchangeDirectory(const QString &parent)
@@ -54,18 +67,23 @@ bool enterUserExchangeDirectory(const QString &parent)
     return directory.get() >= 0 && ownedByUsAlone(directory.get()) && ::fchdir(directory.get()) == 0;
 }
 
-void makeExchangeDirectoryCurrent()
+bool makeExchangeDirectoryCurrent()
 {
     const QString program = QCoreApplication::applicationDirPath();
-    // Stays current when nothing else can be had: an installed program directory
-    // refuses the command file, so the window says it could not send the command.
-    QDir::setCurrent(program);
-    if (::access(QFile::encodeName(program).constData(), W_OK) == 0)
-        return;
+    if (isOwnProgramDirectory(program))
+        return QDir::setCurrent(program);
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime) && enterUserExchangeDirectory(runtime))
-        return;
+        return true;
     const QString cache = QDir::homePath() + QStringLiteral("/.cache");
     ::mkdir(QFile::encodeName(cache).constData(), 0700);
-    enterUserExchangeDirectory(cache);
+    return enterUserExchangeDirectory(cache);
+}
+
+QString noExchangeDirectoryText()
+{
+    return QStringLiteral("There is no folder of your own for the files the window and the module exchange: the "
+                          "program's folder is not yours alone, and no private folder \"varneth\" could be made in "
+                          "$XDG_RUNTIME_DIR or ~/.cache. Make ~/.cache a folder of your own, then start the "
+                          "program again.");
 }

@@ -1,9 +1,10 @@
 #include "mainwindow.h"
 
+#include "busy_sign.h"
+#include "message_box.h"
 #include "module_output.h"
 #include "ui_mainwindow.h"
 
-#include <QMessageBox>
 #include <QProcess>
 
 namespace {
@@ -17,8 +18,7 @@ QString flag(bool set)
 
 void MainWindow::on_btnForward_clicked()
 {
-    QMessageBox box(QMessageBox::Critical, QString(),
-                    QStringLiteral("Generic error. You should not be seeing this."));
+    MessageBox box(QMessageBox::Critical, QStringLiteral("Generic error. You should not be seeing this."));
     tcp = ui->chkTCP->isChecked();
     udp = ui->ChkUDP->isChecked();
     ip = ui->editip->text();
@@ -39,29 +39,30 @@ void MainWindow::on_btnForward_clicked()
 
 void MainWindow::forwardPorts()
 {
-    QMessageBox box(QMessageBox::Critical, QString(),
-                    QStringLiteral("Generic info box. You should not be seeing this."));
-    // The module's words are shown as they are, never as rich text.
-    box.setTextFormat(Qt::PlainText);
-    ui->lblStatus->setText(QStringLiteral("Forwarding ports..."));
+    MessageBox box(QMessageBox::Critical, QStringLiteral("Generic info box. You should not be seeing this."));
     const QStringList command{QStringLiteral("kavro"), ip, QString::number(port), flag(tcp), flag(udp)};
     // Lives until the outcome box is closed; a module still running then is ended.
     QProcess module;
     const ModuleOutput output(module);
-    const QStringList answer = exchange(module, command);
+    QStringList answer;
+    {
+        const BusySign busy(*ui->lblStatus, QStringLiteral("Forwarding ports..."));
+        answer = exchange(module, command);
+    }
     // An empty result counts as an error with no text.
     const QString firstLine = answer.isEmpty() ? QString() : answer.first();
+    const bool succeeded = firstLine == QLatin1String("0");
 
-    if (firstLine == QLatin1String("0")) {
+    if (succeeded) {
         box.setText(QStringLiteral("Port forward success!"));
         box.setIcon(QMessageBox::Information);
-        box.setInformativeText(output.reachableAt());
         ui->lblStatus->setText(QStringLiteral("Ready"));
     } else {
         box.setText(QStringLiteral("Port forward error: \n") + firstLine);
         box.setIcon(QMessageBox::Critical);
         ui->lblStatus->setText(QStringLiteral("Ready (error ocurred)"));
     }
+    box.setInformativeText(output.informativeText(succeeded));
     box.setDetailedText(output.details());
     box.exec();
 }

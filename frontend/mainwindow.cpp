@@ -1,18 +1,31 @@
 #include "mainwindow.h"
 
+#include "enter_presses.h"
+#include "form_fonts.h"
+#include "message_box.h"
 #include "platform.h"
 #include "ui_mainwindow.h"
+
+#include <cstdlib>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>())
 {
     ui->setupUi(this);
+    fitFormFonts(*this, *ui->lblStatus);
+    pressOnEnter(*ui->editip, *ui->btnForward);
+    pressOnEnter(*ui->editport, *ui->btnForward);
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     moduleProgram = moduleProgramName();
     // Every exchange happens in the exchange directory, never among the files of the
-    // directory the user started us from.
-    makeExchangeDirectoryCurrent();
+    // directory the user started us from, nor where others could plant or read them.
+    if (!makeExchangeDirectoryCurrent()) {
+        showFatalError(QString::fromLatin1(sendFailureText), noExchangeDirectoryText());
+        std::exit(1);
+    }
     requestAddresses();
+    // The port is what one types first; Enter there then forwards it.
+    ui->editport->setFocus();
 }
 
 MainWindow::~MainWindow()

@@ -1,11 +1,12 @@
 #include "mainwindow.h"
 
+#include "message_box.h"
 #include "platform.h"
 #include "result_lines.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTextStream>
 
@@ -18,14 +19,6 @@ const char *const commandFile = "kavro.cmd";
 const char *const resultFile = "log.txt";
 const char *const errorAnswer = "ERROR";
 constexpr int moduleTimeLimitMs = 10000;
-const char *const sendFailure = "FATAL ERROR: Could not send command to internal port forwarding module.";
-const char *const readFailure = "FATAL ERROR: Could not read internal port forwarding module.";
-
-void showFatalError(const char *text)
-{
-    QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(text));
-    box.exec();
-}
 
 bool writeLines(const QString &fileName, const QStringList &lines)
 {
@@ -46,6 +39,23 @@ bool discardEarlierResult()
     return QFile::remove(QString::fromLatin1(resultFile)) || !QFile::exists(QString::fromLatin1(resultFile));
 }
 
+QString here()
+{
+    return QDir::toNativeSeparators(QDir::currentPath());
+}
+
+// Why the module left no answer to take, as the user reads it below the fatal error.
+QString whyNoAnswer(const QProcess &module)
+{
+    if (module.error() == QProcess::FailedToStart)
+        return QStringLiteral("The module %1 beside this program could not be started. Install the tool again.")
+            .arg(QDir::toNativeSeparators(module.program()));
+    if (module.state() != QProcess::NotRunning)
+        return QStringLiteral("The module did not finish within 10 seconds, so its answer is not taken. Try again "
+                              "in a moment; a router that answers slowly can cause this.");
+    return QStringLiteral("The module was stopped before it finished. Try again.");
+}
+
 } // namespace
 
 QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
@@ -56,8 +66,14 @@ QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
         return {QString::fromLatin1(errorAnswer)};
     // A module that was killed or outlasted the wait may have left part of an answer,
     // and a part can read as a whole one ("0" is the first byte of "0" CR LF).
-    if (!discardEarlierResult() || !runModule(module)) {
-        showFatalError(readFailure);
+    if (!discardEarlierResult()) {
+        showFatalError(QString::fromLatin1(readFailureText),
+                       QStringLiteral("An earlier log.txt in %1 could not be removed. Remove it, then try again.")
+                           .arg(here()));
+        return {QString::fromLatin1(errorAnswer)};
+    }
+    if (!runModule(module)) {
+        showFatalError(QString::fromLatin1(readFailureText), whyNoAnswer(module));
         return {QString::fromLatin1(errorAnswer)};
     }
     return readResult();
@@ -67,7 +83,10 @@ bool MainWindow::sendCommand(QStringList commandLines)
 {
     if (writeLines(QString::fromLatin1(commandFile), commandLines))
         return true;
-    showFatalError(sendFailure);
+    showFatalError(QString::fromLatin1(sendFailureText),
+                   QStringLiteral("The file kavro.cmd could not be written in %1. Make sure you may write there and "
+                                  "that no link or other file of that name is in the way, then try again.")
+                       .arg(here()));
     return false;
 }
 
@@ -88,7 +107,10 @@ QStringList MainWindow::readResult()
     if (openExchangeFile(file, QIODevice::ReadOnly))
         lines = readResultLines(file);
     if (!lines) {
-        showFatalError(readFailure);
+        showFatalError(QString::fromLatin1(readFailureText),
+                       QStringLiteral("The module left no answer in %1 that could be read. Try again; if it keeps "
+                                      "happening, install the tool again.")
+                           .arg(here()));
         return {QString::fromLatin1(errorAnswer)};
     }
     return *lines;

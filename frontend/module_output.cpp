@@ -2,9 +2,16 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringList>
 #include <QTextCodec>
 
+#include <algorithm>
+
 namespace {
+
+const QString headlineMarker = QStringLiteral(">> ");
+const QString cutNote = QStringLiteral("[more output not shown]");
+const QString developerHeading = QStringLiteral("For developers:");
 
 void keepBounded(QByteArray &kept, bool &cut, const QByteArray &more)
 {
@@ -18,8 +25,8 @@ bool isKept(QChar character)
     return character == QLatin1Char('\n') || character.category() != QChar::Other_Control;
 }
 
-// Bytes as the details show them.
-QString plainModuleText(const QByteArray &bytes, bool cut)
+// Bytes as lines of plain text.
+QStringList plainLines(const QByteArray &bytes)
 {
     QString text = QTextCodec::codecForLocale()->toUnicode(bytes);
     text.remove(QLatin1Char('\r'));
@@ -28,19 +35,49 @@ QString plainModuleText(const QByteArray &bytes, bool cut)
     for (const QChar character : text)
         if (isKept(character))
             kept.append(character);
-    if (!kept.isEmpty() && !kept.endsWith(QLatin1Char('\n')))
-        kept.append(QLatin1Char('\n'));
-    if (cut)
-        kept.append(QStringLiteral("[more output not shown]\n"));
-    return kept;
+    QStringList lines = kept.split(QLatin1Char('\n'));
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
-// The line that names where users on the Internet connect, or an empty text.
-QString reachableLine(const QString &text)
+bool isReachableLine(const QString &line)
 {
-    static const QRegularExpression line(
-        QStringLiteral("^Reachable at \\d{1,3}(\\.\\d{1,3}){3}:\\d{1,5}$"), QRegularExpression::MultilineOption);
-    return line.match(text).captured(0);
+    static const QRegularExpression reachable(QStringLiteral("^Reachable at \\d{1,3}(\\.\\d{1,3}){3}:\\d{1,5}$"));
+    return reachable.match(line).hasMatch();
+}
+
+// The box's words split from the rest of standard error: the first distinct headlines,
+// and every other line with the headlines beyond those.
+struct SortedErrors {
+    QStringList headlines;
+    QStringList others;
+};
+
+SortedErrors sortErrors(const QStringList &lines)
+{
+    SortedErrors sorted;
+    for (const QString &line : lines) {
+        if (!line.startsWith(headlineMarker)) {
+            sorted.others.append(line);
+            continue;
+        }
+        const QString headline = line.mid(headlineMarker.size());
+        if (sorted.headlines.contains(headline))
+            continue;
+        if (sorted.headlines.size() < maxHeadlines)
+            sorted.headlines.append(headline);
+        else
+            sorted.others.append(headline);
+    }
+    return sorted;
+}
+
+QString joinedLines(QStringList lines, bool cut)
+{
+    if (cut)
+        lines.append(cutNote);
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 } // namespace
@@ -53,16 +90,27 @@ ModuleOutput::ModuleOutput(QProcess &module)
             [this, &module] { keepBounded(output, outputCut, module.readAllStandardOutput()); });
 }
 
-QString ModuleOutput::details() const
+QString ModuleOutput::informativeText(bool succeeded) const
 {
-    const QString sentences = plainModuleText(errors, errorsCut);
-    const QString diagnostics = plainModuleText(output, outputCut);
-    if (sentences.isEmpty() || diagnostics.isEmpty())
-        return sentences + diagnostics;
-    return sentences + QLatin1Char('\n') + diagnostics;
+    const SortedErrors sorted = sortErrors(plainLines(errors));
+    QStringList shown;
+    if (succeeded) {
+        const auto reachable = std::find_if(sorted.others.cbegin(), sorted.others.cend(), isReachableLine);
+        if (reachable != sorted.others.cend())
+            shown.append(*reachable);
+    }
+    for (const QString &headline : sorted.headlines)
+        if (!shown.contains(headline))
+            shown.append(headline);
+    return shown.join(QLatin1Char('\n'));
 }
 
-QString ModuleOutput::reachableAt() const
+QString ModuleOutput::details() const
 {
-    return reachableLine(plainModuleText(errors, errorsCut));
+    const QString people = joinedLines(sortErrors(plainLines(errors)).others, errorsCut);
+    const QString developers = joinedLines(plainLines(output), outputCut);
+    if (developers.isEmpty())
+        return people;
+    return people + (people.isEmpty() ? QString() : QStringLiteral("\n")) + developerHeading + QLatin1Char('\n') +
+           developers;
 }

@@ -11,18 +11,23 @@ class QProcess;
 // dropped as it comes, so a module that floods them cannot fill our memory.
 constexpr int maxModuleOutputBytes = 16384;
 
-// What the module writes on its standard output (diagnostics) and standard error
-// (sentences for the user), caught while it runs, for the outcome box's details.
+// The most headline lines the outcome box shows itself.
+constexpr int maxHeadlines = 3;
+
+// What the module writes on its standard error (sentences for people, its headline
+// lines marked ">> ") and on its standard output (developer diagnostics), caught while
+// it runs. All of it is plain text: control characters other than line ends removed.
 class ModuleOutput : public QObject
 {
 public:
     explicit ModuleOutput(QProcess &module);
 
-    // Standard error, then standard output, as plain text: control characters other
-    // than line ends removed, and a note where a stream was cut.
+    // The outcome box's own words: on success the "Reachable at" line, then the
+    // headlines; on failure the headlines. Each distinct line once, in order.
+    QString informativeText(bool succeeded) const;
+    // Everything else: the sentences for people, then under a heading the developer
+    // lines, each with a note where the stream was cut.
     QString details() const;
-    // The module's "Reachable at <address>:<port>" line, when it wrote one.
-    QString reachableAt() const;
 
 private:
     QByteArray errors;

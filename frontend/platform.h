@@ -8,9 +8,13 @@
 QString moduleProgramName();
 
 // Makes the directory where the window and the module exchange their files current:
-// the program's own directory when this user may write there (the build tree,
-// Windows), else a directory of the user's own (an installed copy on Linux).
-void makeExchangeDirectoryCurrent();
+// the program's own directory (Windows; on Linux only when it is this user's alone and
+// not an installed copy's, as a build tree is), else a directory of the user's own.
+// False when none can be had; the window must then not exchange at all.
+bool makeExchangeDirectoryCurrent();
+
+// What the user reads when no exchange directory can be had.
+QString noExchangeDirectoryText();
 
 // Opens an exchange file by its name, only as a regular file: where the system has
 // links, FIFOs and devices, such a file is refused at once, never followed or waited on.

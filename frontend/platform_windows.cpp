@@ -10,10 +10,16 @@ QString moduleProgramName()
     return QStringLiteral("Kavro.exe");
 }
 
-void makeExchangeDirectoryCurrent()
+bool makeExchangeDirectoryCurrent()
 {
     const QString directory = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    SetCurrentDirectoryW(reinterpret_cast<LPCWSTR>(directory.utf16()));
+    return SetCurrentDirectoryW(reinterpret_cast<LPCWSTR>(directory.utf16())) != 0;
+}
+
+QString noExchangeDirectoryText()
+{
+    return QStringLiteral("The program's folder could not be entered. Install the program in a folder you may "
+                          "use, then start it again.");
 }
 
 bool openExchangeFile(QFile &file, QIODevice::OpenMode mode)

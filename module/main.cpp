@@ -5,8 +5,14 @@
 #include "platform/platform_classes.h"
 #endif
 
-int main()
+int main(int argc, char*[])
 {
+    // It takes no arguments. Given any, it only says how it is used: a kavro.cmd left
+    // beside someone trying "Kavro --help" must not be carried out.
+    if (argc > 1) {
+        PrintUsage();
+        return 2;
+    }
     // Every outcome leaves as a line of the result file, never as an exit status.
     try {
 #ifndef _WIN32

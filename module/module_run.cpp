@@ -1,5 +1,6 @@
 #include "module_run.h"
 
+#include "diagnostics.h"
 #include "forward_command.h"
 #include "internal_ips.h"
 #include "lasting_commands.h"
@@ -26,4 +27,10 @@ int RunModule()
     else if (command == L"close")
         RunCloseCommand(*commandLines, addresses);
     return 0;
+}
+
+void PrintUsage()
+{
+    UserLine("usage: Kavro, with no arguments: carries out the command in kavro.cmd of the current folder "
+             "and writes the answer to log.txt there.");
 }

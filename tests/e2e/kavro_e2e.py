@@ -6,7 +6,7 @@ standard error, time, memory, nothing sent elsewhere, and for one row memcheck).
 
     kavro_e2e.py KAVRO [ROW-PATTERN]   (KAVRO_LAB_PREFIX names the lab; exit 77: cannot run here)
 """
-import glob, os, re, signal, subprocess, sys, tempfile, time
+import glob, os, re, shlex, signal, subprocess, sys, tempfile, time
 from dataclasses import dataclass
 
 HERE = os.path.dirname(os.path.realpath(__file__))
@@ -51,9 +51,11 @@ class Row:
     fresh: bool = False         # the gateway restarted before `lan2` and `prepare`: it holds no mapping
     restart: bool = False       # the gateway restarted after `prepare`, its mappings forgotten
     listed: tuple = None        # patterns log.txt's lines match, as many lines as patterns, in any order
+    tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
+FORWARD_SSH = f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n"   # TCP 22
 GETIPS = "getips\r\n"
 NO_ROUTER = "No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings."
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
@@ -61,6 +63,26 @@ ADMIN = "Failed to initialize firewall. Try running with proper admin privileges
 # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
 HOLD_UFW_LOCK = ("(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
                  "fcntl.lockf(lock, fcntl.LOCK_EX); time.sleep(8)') >/dev/null 2>&1 </dev/null &")
+NOT_ALLOWED = "You are not allowed to change the firewall; ask an administrator."
+NO_DIALOG = "No password dialog runs on this desktop to let you change the firewall."
+# The helper run by hand as a user polkit lets, for a port an administrator's rules refuse:
+# it opens nothing and tells the caller nothing of the root-only rules.
+HELPER_SAYS_NOTHING = ("for p in tcp udp; do rc=0; out=$(setpriv --reuid=kavro-allowed --regid=kavro-allowed "
+                       "--clear-groups setsid -w /usr/bin/pkexec --disable-internal-agent "
+                       "$(dirname $K)/kavro-ufw-allow {port} $p 2>&1) || rc=$?; [ $rc = 4 ] && [ -z \"$out\" ]; done")
+
+
+def kept(rule, shown, families=("", "6")):
+    """Shell: an administrator's ufw rule, 'ACTION PROTOCOL PORT', is still in the rules file
+    of each family and `ufw status verbose` still shows it there as `shown` (grep -E)."""
+    action, protocol, port = rule.split()
+    label = port if protocol == "any" else f"{port}/{protocol}"
+    return " && ".join(f"grep -qx '### tuple ### {action} {protocol} {port} {anywhere} any {anywhere} in' "
+                       f"/etc/ufw/user{family}.rules && ufw status verbose | grep -Eq '^{label}{v6} +{shown}'"
+                       for family, anywhere, v6 in (("", "0.0.0.0/0", ""), ("6", "::/0", " \\(v6\\)"))
+                       if family in families)
+
+
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
 SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
 SECRET_KEPT = "[ \"$(cat $W/away/secret)\" = getips ] && [ \"$(ls $W/away)\" = secret ]"
@@ -100,7 +122,6 @@ LISTED = (r"{protocol}\t{{port}}\t" + ESCAPED +
           r"\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\t{firewall}\tHLMX {{port}} {protocol}")
 KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within 2 hours if this machine stops renewing."
 TIMER = "$XDG_STATE_HOME/varneth/renew"
-NOT_ALLOWED = "You are not allowed to change the firewall; ask an administrator."
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 
 ROWS = [
@@ -170,7 +191,7 @@ ROWS = [
         ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan", "headline": NO_ROUTER}),
         *[(f"{protocol or 'UPnP'} behind carrier-grade NAT", None, f"--external 100.64.0.1 {protocol and '--port-control ' + protocol}",
            {"headline": "This network is behind carrier-grade NAT", "held": ""}) for protocol in ("", "pcp", "natpmp")],
-        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": "closes by itself within 1 day"}),
+        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": KEPT}),
         *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says, "headline": heads})
           for protocol, answer, says, heads in (
               ("pcp", "wrong-nonce", "did not answer", "did not answer in time when asked for port {port}"),
@@ -185,18 +206,48 @@ ROWS = [
           for protocol, times, grants, result, held, heads in (
               ("pcp", "always", 9, None, "", "grants port {port} for only 1 second"),
               ("natpmp", "always", 9, None, "", "grants port {port} for only 1 second"),
-              ("pcp", "at first", 1, ["0"], "TCP UDP", "closes by itself within 1 day"))],
+              ("pcp", "at first", 1, ["0"], "TCP UDP", KEPT))],
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
-        setup="ufw deny {port} >/dev/null", stderr="comes first and stands"),
+        setup="ufw deny {port} >/dev/null", stderr="stands", headline="blocks port {port}",
+        after=kept("deny any {port}", "DENY IN")),
+    # Each failed before: ufw replaced the rule with our allow for both families.
+    *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", user=user, held=held,
+          opened=opened, setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
+      for name, user, rule, command, result, gateway, held, opened, after, headline in (
+          ("limit ssh", "root", "limit ssh", FORWARD_SSH, ["0"], "", "", "",
+           kept("limit tcp 22", "LIMIT IN +Anywhere") + " && ! ufw status | grep -q 'HLMX 22 '", ()),
+          *[(f"a limit{how}", user, "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
+             kept("limit tcp {port}", "LIMIT IN +Anywhere"), ())
+            for how, user in (("", "root"), (", through the helper", "kavro-allowed"))],
+          ("a logged allow", "root", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
+           kept("allow_log tcp {port}", "ALLOW IN +Anywhere.* \\(log\\)"), ()),
+          ("an IPv6 deny", "root", "deny from ::/0 to any port {port} proto tcp", FORWARD, [NOT_OPENED], "miniupnpd",
+           "TCP UDP", "udp", kept("deny tcp {port}", "DENY IN", families=("6",)), "blocks port {port}"))],
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
-        setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}"),
-    Row("ufw: a user polkit denies", FORWARD, [ADMIN], firewall="ufw", user="kavro-denied", held="TCP UDP"),
+        setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}",
+        headline="Time ran out before the firewall (ufw) let port {port} in"),
+    Row("ufw: a user polkit denies", FORWARD, [ADMIN], firewall="ufw", user="kavro-denied", held="TCP UDP",
+        headline=NOT_ALLOWED),
     Row("ufw: a user polkit allows, through the helper", FORWARD, ["0"], firewall="ufw", user="kavro-allowed",
         held="TCP UDP", opened="tcp udp", stderr="The firewall now lets TCP {port} in"),
+    # Before, the helper replaced the IPv6 deny and printed the IPv4 one to its caller.
+    Row("ufw: through the helper, the rules stand and stay unread", FORWARD, [NOT_OPENED], firewall="ufw",
+        user="kavro-allowed", held="TCP UDP", headline="blocks port {port}",
+        setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null; ufw deny {port}/udp >/dev/null",
+        after=kept("deny tcp {port}", "DENY IN", families=("6",)) + " && " + kept("deny udp {port}", "DENY IN") +
+        " && " + HELPER_SAYS_NOTHING),
+    # A user polkit would ask for a password, with no desktop agent to ask: before, pkexec
+    # asked on the terminal until the run's deadline.
+    *[Row(f"ufw: no password dialog, {name}", FORWARD, [NOT_OPENED], firewall="ufw", user="nobody", held="TCP UDP",
+          tty=tty, setup=setup, headline=(NO_DIALOG, finish), seconds=2)
+      for name, tty, setup, finish in (
+          ("started from a terminal", True, "", "kavro-ufw-allow {port} tcp 'HLMX {port} TCP'"),
+          ("rules readable", False, "chmod 644 /etc/ufw/user.rules /etc/ufw/user6.rules",
+           "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP'"))],
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port} && "
@@ -325,9 +376,12 @@ def held(port):
 
 
 def opened(firewall, port, zone=""):
-    if firewall == "ufw":
-        rules = lab("exec", "lan", "ufw", "show", "added").stdout
-        return {p for p in ("tcp", "udp") if f"ufw allow {port}/{p} comment 'HLMX {port} {p.upper()}'" in rules}
+    if firewall == "ufw":   # our rule for IPv4 only: one in user6.rules counts as "tcp6" or "udp6"
+        files = [lab("exec", "lan", "cat", f"/etc/ufw/user{family}.rules").stdout for family in ("", "6")]
+        ours = lambda p, anywhere: (f"### tuple ### allow {p} {port} {anywhere} any {anywhere} in comment="
+                                    + f"HLMX {port} {p.upper()}".encode().hex())
+        return ({p for p in ("tcp", "udp") if ours(p, "0.0.0.0/0") in files[0].splitlines()} |
+                {p + "6" for p in ("tcp", "udp") if ours(p, "::/0") in files[1].splitlines()})
     if firewall == "firewalld":
         ports = [set(lab("exec", "lan", "firewall-cmd", *how, *([f"--zone={zone}"] if zone else []),
                          "--list-ports").stdout.split()) for how in ([], ["--permanent"])]
@@ -408,11 +462,14 @@ def run(row, kavro, port, work):
     group = "nogroup" if row.user == "nobody" else row.user
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
+    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, kavro]
+    if row.tty:   # script gives it a terminal, where its standard error would mix with its output
+        kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
     process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
-                                *row.env.replace("$W", work).split(), *user,
-                                sys.executable, "-c", MEASURE, *memcheck, kavro], cwd=work, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, text=True, start_new_session=True)
+                                *row.env.replace("$W", work).split(), *kavro_run],
+                               cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               start_new_session=True)
     orphans = set()
     if row.signal:   # a stopped Kavro's children end by its deadline all the same
         time.sleep(1)
@@ -428,6 +485,8 @@ def run(row, kavro, port, work):
         os.killpg(process.pid, signal.SIGKILL)
         stderr = process.communicate()[1]
     seconds = time.monotonic() - started
+    if row.tty:
+        stderr = open(f"{work}/stderr").read() if os.path.exists(f"{work}/stderr") else ""
     memory = int(open(f"{work}/peak").read()) // 1024 if os.path.exists(f"{work}/peak") else 0
     log = f"{work}/log.txt"
     result = open(log).read().splitlines() if os.path.isfile(log) and not os.path.islink(log) else None

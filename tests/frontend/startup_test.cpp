@@ -16,7 +16,7 @@
 
 namespace {
 
-// Root may write any directory: the program then runs as nobody.
+// Root may write any folder and owns the temporary ones: the program runs as nobody.
 const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
 const char *const own[] = {"kavro.cmd", "log.txt"};
 
@@ -32,43 +32,63 @@ class StartupTest : public QObject
     Q_OBJECT
 
 private slots:
-    // The start directory holds the user's own log.txt and kavro.cmd.
+    // The start directory holds the user's own log.txt and kavro.cmd; the program runs as
+    // `user`. The program folder is the exchange folder only when it is the user's, nobody
+    // else may write there, and it is no installed copy's; else the user's own folder.
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("exchange"); // "program", or read-only with only "runtime" or "cache"
-        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "program";
-        QTest::newRow("read-only: $XDG_RUNTIME_DIR/varneth") << QByteArray("10.0.0.5\n") << "runtime";
-        QTest::newRow("read-only, no runtime folder: ~/.cache/varneth") << QByteArray("10.0.0.5\n") << "cache";
+        QTest::addColumn<QString>("program");  // its folder: "ours" 0755, "open" 0777, "others'", "installed"
+        QTest::addColumn<QString>("fallback"); // what the user has: "runtime" or "cache" folder, or "none"
+        QTest::addColumn<QString>("exchange"); // where the window meets the module; empty: nowhere
+        const QByteArray address("10.0.0.5\n");
+        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "ours" << "runtime" << "program";
+        QTest::newRow("our own folder") << address << "ours" << "runtime" << "program";
+        QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "runtime";
+        QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "cache";
+        QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "runtime";
+        QTest::newRow("no folder of our own") << address << "open" << "none" << "";
     }
 
     void startUp()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(QString, program);
+        QFETCH(QString, fallback);
         QFETCH(QString, exchange);
-        const bool error = answer == "ERROR\n";
-        QTemporaryDir programDirectory, startDirectory, userDirectory;
-        StandIn standIn(programDirectory.path());
+        if (program == QLatin1String("others'") && ::geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
+        QTemporaryDir top, startDirectory, userDirectory;
+        const QString programDirectory =
+            program == QLatin1String("installed") ? top.filePath(QStringLiteral("usr/lib/varneth")) : top.path();
+        QVERIFY(QDir().mkpath(programDirectory));
+        StandIn standIn(programDirectory);
         standIn.answer(answer);
-        const QString probe = programDirectory.filePath(QStringLiteral("startup_test"));
+        const QString probe = QDir(programDirectory).filePath(QStringLiteral("startup_test"));
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), probe));
         for (const char *name : own)
             writeFile(startDirectory.filePath(QLatin1String(name)), QByteArray("own ") + name);
+        // The folders on the way down stay root's; only the program folder may be the user's.
+        for (QString folder = programDirectory; folder.startsWith(top.path()); folder = QFileInfo(folder).path())
+            QVERIFY(setMode(folder, 0755));
+        QVERIFY(setMode(programDirectory, program == QLatin1String("open") ? 0777 : 0755) &&
+                setMode(standIn.file("."), 0777));
+        if (program != QLatin1String("others'"))
+            QCOMPARE(::chown(QFile::encodeName(programDirectory).constData(), user, gid_t(-1)), 0);
+        QCOMPARE(::chown(QFile::encodeName(userDirectory.path()).constData(), user, gid_t(-1)), 0);
+
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-        QString expected = programDirectory.path();
+        if (fallback != QLatin1String("none"))
+            environment.insert(QLatin1String(fallback == QLatin1String("runtime") ? "XDG_RUNTIME_DIR" : "HOME"),
+                               userDirectory.path());
+        const QString expected = exchange == QLatin1String("program") ? programDirectory
+                                 : exchange == QLatin1String("runtime") ? userDirectory.filePath(QStringLiteral("varneth"))
+                                                                        : userDirectory.filePath(QStringLiteral(".cache/varneth"));
         QStringList command{probe, QStringLiteral("probe")};
-        const auto restore = qScopeGuard([&] { setMode(programDirectory.path(), 0700); });
-        if (exchange != QLatin1String("program")) {
-            QVERIFY(setMode(programDirectory.path(), 0555) && setMode(standIn.file("."), 0777));
-            QCOMPARE(::chown(QFile::encodeName(userDirectory.path()).constData(), user, gid_t(-1)), 0);
-            const bool runtime = exchange == QLatin1String("runtime");
-            environment.insert(QLatin1String(runtime ? "XDG_RUNTIME_DIR" : "HOME"), userDirectory.path());
-            expected = userDirectory.filePath(QLatin1String(runtime ? "varneth" : ".cache/varneth"));
-            if (::geteuid() == 0)
-                command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
-        }
+        if (::geteuid() == 0)
+            command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
 
         QProcess process;
         process.setWorkingDirectory(startDirectory.path());
@@ -77,12 +97,18 @@ private slots:
         process.start(command.first(), command.mid(1));
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), error ? 1 : 0);
-        QCOMPARE(process.readAllStandardOutput(), QByteArray(error ? "" : "window\n"));
+        const bool ends = answer == "ERROR\n" || exchange.isEmpty();
+        QCOMPARE(process.exitCode(), ends ? 1 : 0);
+        QCOMPARE(process.readAllStandardOutput(),
+                 QByteArray(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
+                            : ends             ? ""
+                                               : "window\n"));
         const QList<ModuleRun> runs = standIn.runs();
-        QCOMPARE(runs.size(), 1);
-        QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
-        QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
+        QCOMPARE(runs.size(), exchange.isEmpty() ? 0 : 1);
+        if (!runs.isEmpty()) {
+            QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
+            QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
+        }
         for (const char *name : own)
             QCOMPARE(fileBytes(startDirectory.filePath(QLatin1String(name))), QByteArray("own ") + name);
     }
@@ -131,11 +157,9 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     if (application.arguments().value(1) == QLatin1String("probe")) {
-        // The program's start-up, its boxes noted and closed.
-        BoxCloser closer;
+        // The program's start-up, each box's text written out as it is closed.
+        BoxCloser closer(stdout);
         MainWindow window;
-        for (const ShownBox &box : closer.boxes)
-            std::printf("%s\n", qPrintable(box.text));
         std::printf("window\n");
         return 0;
     }

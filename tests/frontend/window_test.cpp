@@ -1,6 +1,7 @@
 // The window beside the stand-in module: the addresses its start-up got, the input
-// checks, and the outcome of a Forward press, which is never an earlier answer nor one
-// from a module that misbehaved.
+// checks, the keyboard, what it shows while the module runs, and the outcome of a
+// Forward press: the module's headline lines in the box, its other words in the details,
+// and never an earlier answer nor one from a module that misbehaved.
 
 #include "mainwindow.h"
 #include "window_test_support.h"
@@ -12,23 +13,37 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <qpa/qwindowsysteminterface.h>
+
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
 const QString success = QStringLiteral("Port forward success!");
 const QString reachable = QStringLiteral("Reachable at 11.77.0.1:5555");
 
-template <class T>
-T *child(const QObject &window, const char *name)
-{
-    return window.findChild<T *>(QString::fromLatin1(name));
-}
-
 QString programFile(const char *name)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
 }
+
+// Every text the status line is painted with.
+class StatusPaints : public QObject
+{
+public:
+    explicit StatusPaints(QLabel &status) { status.installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            texts.append(static_cast<QLabel *>(watched)->text());
+        return false;
+    }
+};
 
 struct Selection {
     QByteArray answer; // the start-up's
@@ -45,8 +60,11 @@ struct Check {
 struct Outcome {
     QByteArray answer; // null: none written
     QByteArray trouble;
+    QByteArray errors; // the module's standard error
     QStringList shown;
+    QString informative; // of the last box
     int moduleRuns;
+    QString why = {}; // in the informative text of a fatal error's box before it
 };
 
 } // namespace
@@ -148,7 +166,8 @@ private slots:
             QCOMPARE(runs[1].commandFile, QByteArray("kavro " + row.sent).replace(' ', '\n') + '\n');
     }
 
-    // Each with an earlier success left as log.txt and a "Reachable at" line on standard error.
+    // Each with an earlier success left as log.txt. The box's own words are the module's
+    // headline lines, each once, and on success first the address to share.
     void outcome_data()
     {
         QTest::addColumn<Outcome>("row");
@@ -157,43 +176,78 @@ private slots:
         const QStringList sendFailed{"FATAL ERROR: Could not send command to internal port forwarding module.",
                                      error + "ERROR"};
         const QByteArray firewall("Failed to initialize firewall. Try running with proper admin privileges.");
-        QTest::newRow("success") << Outcome{"0\r\n", "", {success}, 1};
-        QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", {success}, 1};
-        QTest::newRow("Invalid IP") << Outcome{"Invalid IP\r\n", "", {error + "Invalid IP"}, 1};
-        QTest::newRow("firewall") << Outcome{firewall + "\r\n", "", {error + firewall}, 1};
-        QTest::newRow("zero with a blank") << Outcome{"0 \n", "", {error + "0 "}, 1};
-        QTest::newRow("empty result") << Outcome{"", "", {error}, 1};
-        QTest::newRow("nothing written") << Outcome{{}, "", readFailed, 1};
-        QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", readFailed, 1};
-        QTest::newRow("running past the wait after a 0") << Outcome{"0", "linger", readFailed, 1};
-        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", readFailed, 1};
-        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", readFailed, 1};
-        QTest::newRow("kavro.cmd planted as a link") << Outcome{"0\n", "command link", sendFailed, 0};
-        QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", readFailed, 1};
-        QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", readFailed, 1};
-        QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", readFailed, 1};
+        const QByteArray kept("The gateway keeps port 5555 open for 7 days.");
+        const QByteArray said = "UPnP gateway: 10.77.0.1\n" + reachable.toLatin1() + "\n>> " + kept + '\n';
+        const QString shared = reachable + '\n' + kept;
+        const QByteArray refused("The router does not let port 6666 be opened (606 Action not authorized). "
+                                 "Try another port, or open it in the router's own settings.");
+        const QByteArray denied("You are not allowed to change the firewall; ask an administrator.");
+        const QString unread("left no answer");
+        QTest::newRow("success") << Outcome{"0\r\n", "", said, {success}, shared, 1};
+        QTest::newRow("success, nothing said") << Outcome{"0\r\n", "", "", {success}, "", 1};
+        QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", said, {success}, shared, 1};
+        QTest::newRow("refused twice, told once")
+            << Outcome{"Invalid IP\r\n", "", ">> " + refused + "\nTCP 6666 refused\n>> " + refused + "\r\n",
+                       {error + "Invalid IP"}, refused, 1};
+        QTest::newRow("no address to share on error")
+            << Outcome{firewall + "\r\n", "", reachable.toLatin1() + "\n>> " + denied + '\n', {error + firewall},
+                       denied, 1};
+        QTest::newRow("three headlines at most")
+            << Outcome{"Invalid IP\n", "", ">> one\n>> two\n>> one\n>> three\n>> four\n", {error + "Invalid IP"},
+                       "one\ntwo\nthree", 1};
+        QTest::newRow("a marker inside a line")
+            << Outcome{"Invalid IP\n", "", "TCP >> UDP\n >> indented\n", {error + "Invalid IP"}, "", 1};
+        QTest::newRow("headline as markup")
+            << Outcome{"Invalid IP\n", "", ">> <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
+        QTest::newRow("zero with a blank") << Outcome{"0 \n", "", said, {error + "0 "}, kept, 1};
+        QTest::newRow("empty result") << Outcome{"", "", "", {error}, "", 1};
+        QTest::newRow("nothing written") << Outcome{{}, "", "", readFailed, "", 1, unread};
+        QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", said, readFailed, kept, 1, "was stopped"};
+        QTest::newRow("running past the wait after a 0")
+            << Outcome{"0", "linger", said, readFailed, kept, 1, "did not finish within 10 seconds"};
+        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", said, readFailed, kept, 1, unread};
+        QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", said, readFailed, kept, 1, unread};
+        QTest::newRow("kavro.cmd planted as a link")
+            << Outcome{"0\n", "command link", said, sendFailed, "", 0, "kavro.cmd could not be written"};
+        QTest::newRow("no module") << Outcome{"0\n", "missing", said, readFailed, "", 0, "could not be started"};
+        QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(257, 'A') + "\r\n", "", "", readFailed, "", 1, unread};
+        QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", "", readFailed, "", 1, unread};
+        QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", "", readFailed, "", 1, unread};
     }
 
     void outcome()
     {
         QFETCH(Outcome, row);
         const auto window = start("10.0.0.5\n");
-        standIn->answer(row.answer, reachable.toLatin1() + '\n');
+        standIn->answer(row.answer, row.errors);
         qputenv("STANDIN_TROUBLE", row.trouble);
         writeFile(programFile("log.txt"), "0\r\n");
         writeFile(standIn->file("secret"), "secret\n");
         if (row.trouble == "command link")
             QVERIFY(QFile::remove(programFile("kavro.cmd")) &&
                     QFile::link(standIn->file("secret"), programFile("kavro.cmd")));
+        if (row.trouble == "missing")
+            QVERIFY(QFile::remove(programFile("Kavro")));
 
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QStringList texts;
-        for (const ShownBox &box : boxes)
+        for (const ShownBox &box : boxes) {
             texts.append(box.text);
+            QCOMPARE(box.title, QStringLiteral("Brask's Port Forwarding Tool"));
+            QVERIFY(box.titleFits);
+        }
         QCOMPARE(texts, row.shown);
+        if (boxes.size() > 1)
+            QVERIFY2(boxes.first().informative.contains(row.why), qPrintable(boxes.first().informative));
+        const ShownBox &outcome = boxes.last();
         const bool succeeded = row.shown.last() == success;
-        QCOMPARE(boxes.last().icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
-        QCOMPARE(boxes.last().informative, succeeded ? reachable : QString());
+        QCOMPARE(outcome.icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
+        QCOMPARE(outcome.informative, row.informative);
+        // What the box says itself is not said again in the details, and its sentences keep long lines.
+        for (const QString &line : row.informative.split('\n', Qt::SkipEmptyParts))
+            QVERIFY(line == reachable || !outcome.details.contains(line));
+        if (!row.informative.isEmpty())
+            QVERIFY2(outcome.informativeLineCharacters >= 50, qPrintable(QString::number(outcome.informativeLineCharacters)));
         QCOMPARE(child<QLabel>(*window, "lblStatus")->text(), succeeded ? "Ready" : "Ready (error ocurred)");
         const QList<ModuleRun> runs = standIn->runs();
         QCOMPARE(runs.size(), 1 + row.moduleRuns);
@@ -202,21 +256,106 @@ private slots:
             QCOMPARE(::kill(static_cast<pid_t>(runs.last().pid), 0), -1);
     }
 
-    // The module's streams, standard error first: plain text without control characters,
-    // each cut at 16 KiB with a note; a line that is not quite "Reachable at" names nothing.
+    // The sentences for people, then the developer lines under a heading: plain text without
+    // control characters, each stream cut at 16 KiB with a note. The headlines the box shows
+    // are left out, the ones past the third are not.
     void details()
     {
         const auto window = start("10.0.0.5\n");
-        const QByteArray lines("<b>x</b> Reachable at 1.2.3.4:80\nReachable at 1.2.3.4:80\x1b[31m\a\r\n");
+        const QByteArray lines("<b>x</b>\n>> a\n>> b\n>> c\n>> d\n>> a\nReachable at 1.2.3.4:80\x1b[31m\a\r\n");
         standIn->answer("0\n", lines + QByteArray(1 << 20, 'e'), QByteArray(1 << 20, 'o'));
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QCOMPARE(boxes.size(), 1);
         const QString cut("\n[more output not shown]\n");
-        QCOMPARE(boxes[0].details, "<b>x</b> Reachable at 1.2.3.4:80\nReachable at 1.2.3.4:80[31m\n" +
-                                       QString(16384 - lines.size(), 'e') + cut + '\n' + QString(16384, 'o') + cut);
+        QCOMPARE(boxes[0].details, "<b>x</b>\nd\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') +
+                                       cut + "\nFor developers:\n" + QString(16384, 'o') + cut);
         QCOMPARE(boxes[0].format, Qt::PlainText);
-        QCOMPARE(boxes[0].informative, QString());
+        // The escape sequence left in makes that line no address to share.
+        QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nc"));
     }
+
+    // Before the window blocks on the module, "Forwarding ports..." is on the screen and the
+    // wait cursor is up; both are gone once the outcome is shown.
+    void signOfLife()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        standIn->answer("Invalid IP\n");
+        auto *status = child<QLabel>(*window, "lblStatus");
+        StatusPaints painted(*status);
+        QString waitingText;
+        Qt::CursorShape waitingCursor = Qt::ArrowCursor;
+        // Fires at the first event the window handles after the click: while the module runs, or after.
+        QTimer::singleShot(0, status, [&] {
+            waitingText = status->text();
+            waitingCursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+        });
+        QCOMPARE(press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555")).size(), 1);
+        QVERIFY(painted.texts.contains(QStringLiteral("Forwarding ports...")));
+        QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
+        QCOMPARE(waitingCursor, Qt::WaitCursor);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // A click on Forward, and Space on it (it has the focus the click gave it), given while the
+    // window waits for the module, are dropped: no second forward, no box closed unread.
+    void inputDuringTheWait()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        standIn->answer("0\n");
+        qputenv("STANDIN_TROUBLE", "slow");
+        QWindow *handle = window->windowHandle();
+        const QPointF forward = child<QPushButton>(*window, "btnForward")->mapTo(window.get(), QPoint(10, 10));
+        const QPointF global = handle->mapToGlobal(forward.toPoint());
+        std::thread hand([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            using Queued = QWindowSystemInterface::AsynchronousDelivery;
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QWindowSystemInterface::handleMouseEvent<Queued>(handle, forward, global,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+                QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
+        });
+        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        hand.join();
+        QTest::qWait(100); // anything still queued
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(standIn->runs().size(), 2);
+    }
+
+    // Tab walks the form in reading order; Enter in the IP or the port field presses Forward.
+    void keyboard()
+    {
+        const auto window = start("10.0.0.5\n");
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QStringList order;
+        child<QWidget>(*window, "spinBox")->setFocus();
+        for (int step = 0; step < 6; ++step) {
+            QWidget *focused = QApplication::focusWidget();
+            // The spin box's focus rests on its inner line edit.
+            order.append(focused->parentWidget()->inherits("QSpinBox") ? focused->parentWidget()->objectName()
+                                                                      : focused->objectName());
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({"spinBox", "editip", "editport", "chkTCP", "ChkUDP", "btnForward"}));
+
+        standIn->answer("0\n");
+        child<QCheckBox>(*window, "chkTCP")->setChecked(true);
+        for (const char *field : {"editip", "editport"}) {
+            BoxCloser closer;
+            QTest::keyClick(child<QLineEdit>(*window, field), Qt::Key_Return);
+            QVERIFY2(closer.boxes.size() == 1, field);
+            QCOMPARE(closer.boxes[0].text, success);
+        }
+        QCOMPARE(standIn->runs().size(), 3);
+    }
+
 };
 
 QTEST_MAIN(WindowTest)

@@ -4,9 +4,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <cstdio>
+
+template <class T>
+T *child(const QObject &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
 
 inline QByteArray fileBytes(const QString &path)
 {
@@ -70,25 +80,50 @@ private:
 };
 
 struct ShownBox {
+    QString title;
     QString text;
     QMessageBox::Icon icon;
     Qt::TextFormat format;
     QString informative;
     QString details;
+    int informativeLineCharacters; // how many average characters a line of it holds
+    bool titleFits;                // with room for a title bar's buttons beside it
 };
 
-// Closes every modal message box as soon as it runs, noting what it showed.
+inline bool titleFits(const QWidget &box)
+{
+    QFont bold = box.font();
+    bold.setBold(true);
+    return box.width() >= QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 120;
+}
+
+inline int lineCharacters(const QLabel *label)
+{
+    return label ? label->width() / QFontMetrics(label->font()).averageCharWidth() : 0;
+}
+
+// Closes every modal message box once it has been up for a turn of its event loop, as a
+// person would, noting what it showed, and writing its text to `echo` at once when given one.
 class BoxCloser : public QObject
 {
 public:
-    BoxCloser()
+    explicit BoxCloser(FILE *echo = nullptr)
     {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes.append(
-                    {box->text(), box->icon(), box->textFormat(), box->informativeText(), box->detailedText()});
-                box->done(0);
+        connect(&timer, &QTimer::timeout, this, [this, echo] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || box != seen) {
+                seen = box;
+                return;
             }
+            const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
+                          box->detailedText(), lineCharacters(informative), titleFits(*box)});
+            if (echo) {
+                std::fprintf(echo, "%s\n", qPrintable(box->text()));
+                std::fflush(echo);
+            }
+            seen = nullptr;
+            box->done(0);
         });
         timer.start(10);
     }
@@ -96,6 +131,7 @@ public:
 
 private:
     QTimer timer;
+    QMessageBox *seen = nullptr;
 };
 
 #endif

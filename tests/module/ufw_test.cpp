@@ -1,13 +1,25 @@
-// The rule's name as ufw is given it, and what the helper that pkexec runs as root takes.
+// ufw: the rules already there, the rule's name as ufw is given it, what the helper
+// that pkexec runs as root takes, and what each way of failing tells the user.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "diagnostics.h"
 #include "ufw/ufw_command.h"
 #include "ufw/ufw_helper.h"
+#include "ufw/ufw_manager.h"
+#include "ufw/ufw_rules.h"
 
 namespace firewall {
 namespace {
 
-// Nothing in a name may reach ufw as an option, a quote or a word its parser looks for.
+// Nothing in a name may reach ufw as an option, a quote, a word its parser looks for,
+// or a character that changes how the text around it shows.
 TEST(Ufw, NamesAreCleaned)
 {
     const std::pair<std::wstring, std::string> cases[] = {
@@ -15,8 +27,13 @@ TEST(Ufw, NamesAreCleaned)
         {L"a\x7f\x85\x2028\x2029z", "az"}, {L"--rootdir=/tmp/x", "rootdir=/tmp/x"}, {L" - x - ", "x -"},
         {L"in", ""}, {L"out", ""}, {L"log", ""}, {L"log-all", ""}, {L"'in'", ""}, {L"In", "In"}, {L"login", "login"},
         {L"\x00dcn\x00ef \x20ac", "\xc3\x9cn\xc3\xaf \xe2\x82\xac"},
+        // Bidirectional overrides and isolates, zero-width and soft hyphen, tags, the byte order mark.
+        {L"HLMX \x202e" L"PCT", "HLMX PCT"}, {L"a\x200f\x2066\x2069\x200b\x00ad" L"b", "ab"},
+        {L"a\xfeff\x0600\x061c\xe0041\x1d173z", "az"},
+        // Letters of other scripts and a symbol beyond the first plane stay.
+        {L"\x05d0\x0628 \x1d11e", "\xd7\x90\xd8\xa8 \xf0\x9d\x84\x9e"},
     };
-    for (const auto& [name, clean] : cases) EXPECT_EQ(CleanUfwName(name), clean);
+    for (const auto& [name, clean] : cases) EXPECT_EQ(CleanUfwName(name), clean) << ::testing::PrintToString(clean);
 }
 
 TEST(Ufw, HelperTakesOnlyAPortAProtocolAndACleanName)
@@ -24,17 +41,224 @@ TEST(Ufw, HelperTakesOnlyAPortAProtocolAndACleanName)
     const std::string longest(kMaxHelperNameBytes, 'n');
     const std::pair<std::vector<std::string>, bool> cases[] = {
         {{"8080", "tcp", "HLMX 8080 TCP"}, true}, {{"1", "udp"}, true}, {{"65535", "tcp", longest}, true},
+        {{"80", "tcp", "\xc3\x9cn"}, true},
         {{"0", "tcp"}, false}, {{"65536", "tcp"}, false}, {{"080", "tcp"}, false}, {{"+80", "tcp"}, false},
         {{"80; rm -rf /", "tcp"}, false}, {{"80", "tcp/udp"}, false}, {{"80", "TCP"}, false},
         {{"80", "tcp", longest + "n"}, false}, {{"80", "tcp", "--dry-run"}, false}, {{"80", "tcp", "it's"}, false},
         {{"80", "tcp", "in"}, false}, {{"80", "tcp", "a\nb"}, false}, {{"80", "tcp", "\xff"}, false},
+        {{"80", "tcp", "a\xe2\x80\xae" "b"}, false}, {{"80", "tcp", "a\xe2\x81\xa6" "b"}, false},
+        {{"80", "tcp", "a\xc2\xad" "b"}, false}, {{"80", "tcp", "a\xf3\xa0\x81\x81"}, false},
         {{"80", "tcp", ""}, false}, {{"80"}, false}, {{"80", "tcp", "x", "y"}, false},
+        {{"delete", "8080", "tcp"}, true}, {{"delete", "8080"}, false}, {{"delete", "0", "tcp"}, false},
+        {{"delete", "8080", "tcp", "HLMX 8080 TCP"}, false}, {{"delete", "8080", "any"}, false}, {{"delete"}, false},
     };
     for (const auto& [arguments, taken] : cases)
         EXPECT_EQ(ReadHelperArguments(arguments).has_value(), taken) << ::testing::PrintToString(arguments);
     const auto request = ReadHelperArguments({"8080", "udp", "HLMX 8080 UDP"});
     ASSERT_TRUE(request);
-    EXPECT_EQ(std::tie(request->port, request->protocol, request->name), std::make_tuple(8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
+    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->name),
+              std::make_tuple(false, 8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
+    const auto removal = ReadHelperArguments({"delete", "8080", "tcp"});
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol), std::make_tuple(true, 8080, Protocol::Tcp));
+}
+
+std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\n-A ufw-user-input -j ACCEPT\n"; }
+
+// The rules an administrator may have for port 8080: which of them decides it.
+TEST(Ufw, RulesAlreadyThereDecideThePort)
+{
+    struct Case {
+        std::string ipv4, ipv6;
+        Protocol protocol;
+        UfwVerdict verdict;
+        std::string action;
+    } const cases[] = {
+        {"", "", Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Protocol::Tcp, UfwVerdict::LetIn, "limit"},
+        {Tuple("limit_log tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Protocol::Tcp, UfwVerdict::LetIn, "limit_log"},
+        {Tuple("allow_log-all any 8000:8100 0.0.0.0/0 any 0.0.0.0/0 in comment=6869"), "", Protocol::Udp,
+         UfwVerdict::LetIn, "allow_log-all"},
+        {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Protocol::Tcp, UfwVerdict::LetIn,
+         "allow"},
+        {Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Protocol::Udp, UfwVerdict::Undecided, ""},
+        // IPv4: the first that decides; IPv6 only refuses.
+        {Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in") + Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "",
+         Protocol::Tcp, UfwVerdict::Refused, "deny"},
+        {Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in") + Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "",
+         Protocol::Tcp, UfwVerdict::LetIn, "allow"},
+        {"", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Protocol::Tcp, UfwVerdict::Refused, "deny"},
+        {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Protocol::Udp, UfwVerdict::Refused, "reject_log"},
+        {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("reject udp 8080 0.0.0.0/0 any 0.0.0.0/0 in_lan0"), "", Protocol::Udp, UfwVerdict::Refused, "reject"},
+        // Not for everyone, not incoming, or routed: such rules decide nothing here.
+        {Tuple("deny any 8080 0.0.0.0/0 any 1.2.3.4 in"), Tuple("deny any 8080 ::/0 any 2001:db8::1 in"),
+         Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("deny tcp 8080 0.0.0.0/0 1024 0.0.0.0/0 in"), "", Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in_eth0") + Tuple("allow tcp 8080 10.0.0.1 any 0.0.0.0/0 in"),
+         "", Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 out") + Tuple("route:deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"),
+         "", Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("deny tcp 8081 0.0.0.0/0 any 0.0.0.0/0 in") + Tuple("deny tcp 8070:8079 0.0.0.0/0 any 0.0.0.0/0 in"), "",
+         Protocol::Tcp, UfwVerdict::Undecided, ""},
+    };
+    for (const Case& c : cases) {
+        const UfwDecision decision = DecidePort(ParseUfwRules(c.ipv4), ParseUfwRules(c.ipv6), 8080, c.protocol);
+        EXPECT_EQ(decision.verdict, c.verdict) << c.ipv4 << c.ipv6;
+        EXPECT_EQ(decision.rule.action, c.action) << c.ipv4 << c.ipv6;
+        EXPECT_EQ(decision.ipv6, c.ipv4.empty() && c.verdict == UfwVerdict::Refused) << c.ipv4 << c.ipv6;
+    }
+}
+
+// A scratch /etc/ufw: enabled, with the rules given; its files are left out for a
+// user who may not read them.
+class UfwDirectory {
+public:
+    UfwDirectory()
+    {
+        char pattern[] = "/tmp/kavro-ufw.XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a scratch directory");
+        path_ = pattern;
+        std::ofstream(path_ + "/ufw.conf") << "ENABLED=yes\n";
+    }
+    ~UfwDirectory() { std::filesystem::remove_all(path_); }
+    UfwDirectory(const UfwDirectory&) = delete;
+    UfwDirectory& operator=(const UfwDirectory&) = delete;
+
+    UfwFiles Files(const std::string& ipv4, const std::string& ipv6, bool readable)
+    {
+        std::ofstream(path_ + "/user.rules") << ipv4;
+        std::ofstream(path_ + "/user6.rules") << ipv6;
+        const std::string rules = readable ? path_ : path_ + "/unreadable";
+        return UfwFiles{path_ + "/ufw.conf", rules + "/user.rules", rules + "/user6.rules"};
+    }
+
+private:
+    std::string path_;
+};
+
+ProcessOutcome Exited(int code, std::string output = "")
+{
+    ProcessOutcome outcome;
+    outcome.end = ProcessOutcome::End::Exited;
+    outcome.exitCode = code;
+    outcome.output = std::move(output);
+    return outcome;
+}
+
+ProcessOutcome TimedOut()
+{
+    ProcessOutcome outcome;
+    outcome.end = ProcessOutcome::End::TimedOut;
+    return outcome;
+}
+
+// The marked lines of standard error, marker removed.
+std::string Headlines(const std::string& stderrText)
+{
+    std::istringstream lines(stderrText);
+    std::string line, headlines;
+    while (std::getline(lines, line))
+        if (line.rfind(kHeadlineMarker, 0) == 0) headlines += line.substr(std::string(kHeadlineMarker).size()) + "\n";
+    return headlines;
+}
+
+constexpr const char* kHelper = "/opt/port tool/kavro-ufw-allow";
+const std::string kUfwAllow = "/usr/sbin/ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment HLMX 8080 TCP";
+const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper +
+                                 " 8080 tcp HLMX 8080 TCP";
+
+// Root runs ufw; anyone else pkexec and the helper. What each answer comes to: the
+// status, the command run (none when a rule already there decides), the headline.
+TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
+{
+    const std::string limit = Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in");
+    const std::string deny6 = Tuple("deny tcp 8080 ::/0 any ::/0 in");
+    struct Case {
+        const char* name;
+        bool root, readable;
+        std::string ipv4, ipv6;
+        ProcessOutcome answer;
+        Status status;
+        std::string ran, headline;
+    } const cases[] = {
+        {"root: added", true, true, "", "", Exited(0, "Rule added\n"), Status::Ok, kUfwAllow, ""},
+        {"root: a limit stays", true, true, limit, "", Exited(0), Status::AlreadyOpen, "", ""},
+        {"root: an IPv6 deny stays", true, true, "", deny6, Exited(0), Status::Failed, "",
+         "A firewall rule of this machine's administrator blocks port 8080, and it stays as it is."},
+        {"root: the lock held", true, true, "", "", TimedOut(), Status::TimedOut, kUfwAllow,
+         "Time ran out before the firewall (ufw) let port 8080 in; another program may have been changing it."},
+        {"root: ufw fails", true, true, "", "", Exited(1, "ERROR: problem running\n"), Status::Failed, kUfwAllow,
+         "The firewall (ufw) did not let port 8080 in"},
+        {"user: rules checked here stand", false, true, "", deny6, Exited(0), Status::Failed, "", "blocks port 8080"},
+        {"user: the helper added it", false, false, "", "", Exited(0), Status::Ok, kPkexecAllow, ""},
+        {"user: the helper found it open", false, false, "", "", Exited(3), Status::AlreadyOpen, kPkexecAllow, ""},
+        {"user: the helper found a deny", false, false, "", "", Exited(4), Status::Failed, kPkexecAllow,
+         "blocks port 8080"},
+        {"user: the helper's ufw held", false, false, "", "", Exited(5), Status::TimedOut, kPkexecAllow,
+         "Time ran out"},
+        {"user: the helper refused", false, false, "", "", Exited(2), Status::Failed, kPkexecAllow,
+         "did not let port 8080 in"},
+        {"user: no agent, rules checked", false, true, "", "",
+         Exited(127, "Error executing command as another user: No authentication agent found.\n"),
+         Status::AccessDenied, kPkexecAllow,
+         "No password dialog runs on this desktop to let you change the firewall. An administrator can finish the "
+         "job with: sudo ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment 'HLMX 8080 TCP'"},
+        {"user: no agent, rules unread", false, false, "", "",
+         Exited(127, "Error executing command as another user: No authentication agent found.\n"),
+         Status::AccessDenied, kPkexecAllow, "finish the job with: sudo '/opt/port tool/kavro-ufw-allow' 8080 tcp "
+                                             "'HLMX 8080 TCP'"},
+        {"user: not authorized", false, false, "", "",
+         Exited(127, "Error executing command as another user: Not authorized\n\nThis incident has been reported.\n"),
+         Status::AccessDenied, kPkexecAllow, "You are not allowed to change the firewall; ask an administrator."},
+        {"user: the dialog closed", false, false, "", "",
+         Exited(126, "Error executing command as another user: Request dismissed\n"), Status::AccessDenied,
+         kPkexecAllow, "The password dialog was closed"},
+    };
+    for (const Case& c : cases) {
+        UfwDirectory etc;
+        std::vector<std::string> ran;
+        const ProcessRunner runner = [&](const std::vector<std::string>& argv, const std::vector<std::string>&,
+                                         Deadline) {
+            std::string line;
+            for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
+            ran.push_back(line);
+            return argv.at(1) == "status" ? Exited(0, "Status: active\n") : c.answer;
+        };
+        std::optional<PkexecRoute> route;
+        if (!c.root) route = PkexecRoute{kHelper, [] { return Status::Ok; }};
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), runner, RunDeadline(), route);
+        ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
+        ::testing::internal::CaptureStderr();
+        const Status status = ufw.OpenPort(8080, Protocol::Tcp, L"HLMX 8080 TCP");
+        const std::string stderrText = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status) << c.name;
+        const std::vector<std::string> asked(ran.begin() + (c.root ? 1 : 0), ran.end());
+        EXPECT_EQ(asked, c.ran.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ran}) << c.name;
+        const std::string headlines = Headlines(stderrText);
+        EXPECT_EQ(headlines.empty(), c.headline.empty()) << c.name << ": " << stderrText;
+        EXPECT_NE(headlines.find(c.headline), std::string::npos) << c.name << ": " << stderrText;
+    }
+}
+
+TEST(Ufw, PolkitsNoIsTheHeadlineBeforeAnyPort)
+{
+    UfwDirectory etc;
+    UfwManager ufw(etc.Files("", "", false), [](auto&&...) { return Exited(0); }, RunDeadline(),
+                   PkexecRoute{kHelper, [] { return Status::AccessDenied; }});
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ufw.OpenProfile(), Status::AccessDenied);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              std::string(kHeadlineMarker) + "You are not allowed to change the firewall; ask an administrator.\n");
+}
+
+// pkexec started by a window run from a terminal must not find the terminal to ask on.
+TEST(Ufw, ProgramsRunInASessionOfTheirOwn)
+{
+    const ProcessOutcome outcome =
+        RunProcess({"/bin/sh", "-c", "[ \"$(cut -d' ' -f6 /proc/$$/stat)\" = $$ ]"}, {}, RunDeadline());
+    EXPECT_EQ(outcome.end, ProcessOutcome::End::Exited);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
 }
 
 } // namespace

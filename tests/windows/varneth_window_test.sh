@@ -20,12 +20,14 @@ mkdir "$program" "$start"
 cp "$VARNETH" "$KAVRO" "$(dirname "$VARNETH")"/*.ico "$program"
 start_folder_untouched() { expect_bytes "$start/kavro.cmd" $'mine\r\n' && expect_bytes "$start/log.txt" $'mine\r\n'; }
 
-# wait_window NAME: the id of the visible window with exactly this title, within 45 s
-# (Wine starts a program slowly when the machine is busy).
+# wait_window NAME [OTHER_THAN]: the id of a visible window with exactly this title, but
+# not OTHER_THAN, within 45 s (Wine starts a program slowly when the machine is busy).
+# Every box bears the main window's title.
 wait_window() {
   local id i
   for i in $(seq 225); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && { echo "$id"; return; }
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vxF "${2:-none}" | head -n 1) &&
+      [ -n "$id" ] && { echo "$id"; return; }
     sleep 0.2
   done
   fail "no window \"$1\"; the program wrote: $(cat "$work/window.txt")"
@@ -73,7 +75,7 @@ forwards_from_the_window() {
     click "${port_edit[@]}"
     xdotool key ctrl+a type "$port"
     click "${forward_button[@]}"
-    box=$(wait_window Varneth)
+    box=$(wait_window "Brask's Port Forwarding Tool" "$window")
     xdotool mousemove --window "$box" 20 20
     # The copy starts with a line of dashes.
     text=$(focus=$box copied '^-+$' ctrl+c)

@@ -7,6 +7,7 @@ namespace firewall {
 
 enum class Status {
     Ok,
+    AlreadyOpen,   // nothing changed: a rule already there lets the port in
     NotFound,      // the port is not open
     AccessDenied,  // the manager refused us for lack of rights
     TimedOut,      // the manager did not answer within our time

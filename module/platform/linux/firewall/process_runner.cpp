@@ -26,13 +26,15 @@ std::vector<char*> PointerList(const std::vector<std::string>& texts)
 }
 
 // In the child: standard input from /dev/null, standard output and error into
-// `output`, a process group of its own, default signal handling and an empty signal
-// mask, then the program. Why it could not start goes back through `failure`.
+// `output`, a session of its own (so no controlling terminal, which pkexec would ask
+// a password on, and a process group of its own), default signal handling and an
+// empty signal mask, then the program. Why it could not start goes back through
+// `failure`.
 [[noreturn]] void StartProgram(char* const* arguments, char* const* variables, int output, int failure)
 {
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     bool ready = input >= 0 && ::dup2(input, STDIN_FILENO) >= 0 && ::dup2(output, STDOUT_FILENO) >= 0 &&
-                 ::dup2(output, STDERR_FILENO) >= 0 && ::setpgid(0, 0) == 0;
+                 ::dup2(output, STDERR_FILENO) >= 0 && ::setsid() >= 0;
     for (int signal = 1; ready && signal < NSIG; ++signal)
         if (signal != SIGKILL && signal != SIGSTOP) ::signal(signal, SIG_DFL);
     sigset_t none;
@@ -127,12 +129,12 @@ ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vecto
         return outcome;
     }
     if (pid == 0) StartProgram(arguments.data(), variables.data(), writeEnd.get(), failureWrite.get());
-    // The group exists before we signal it, whatever the child has done so far.
-    ::setpgid(pid, pid);
     writeEnd.reset();
     failureWrite.reset();
 
     int status = 0;
+    // Once this returns, the child has made its session and group, or has gone: only
+    // then is the group signalled.
     if ((outcome.startError = StartError(failureRead.get())) != 0) {
         Reap(pid, status);
         return outcome;
@@ -143,6 +145,8 @@ ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vecto
     if (!finished) {
         Reap(pid, status);
         outcome.end = ProcessOutcome::End::TimedOut;
+    } else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
+        outcome.end = ProcessOutcome::End::TimedOut;  // its own timer: the deadline came first
     } else if (WIFEXITED(status)) {
         outcome.end = ProcessOutcome::End::Exited;
         outcome.exitCode = WEXITSTATUS(status);

@@ -21,8 +21,9 @@ struct ProcessOutcome {
 constexpr std::size_t kMaxOutput = 64 * 1024;
 
 // argv[0] is the program's full path; `environment` is the child's whole environment.
-// The child runs in a process group of its own, which is ended once the child is done
-// or at `deadline`; the child also dies with us, and at `deadline` by itself.
+// The child runs in a session and process group of its own, without a controlling
+// terminal; the group is ended once the child is done or at `deadline`; the child
+// also dies with us, and at `deadline` by itself.
 ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                           Deadline deadline);
 

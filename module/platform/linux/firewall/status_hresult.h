@@ -13,6 +13,7 @@ constexpr HRESULT HresultFromStatus(Status status)
 {
     switch (status) {
     case Status::Ok: return S_OK;
+    case Status::AlreadyOpen: return S_FALSE;
     case Status::NotFound: return HRESULT_FROM_WIN32(kErrorFileNotFound);
     case Status::AccessDenied: return E_ACCESSDENIED;
     case Status::TimedOut: return HRESULT_FROM_WIN32(kErrorTimeout);

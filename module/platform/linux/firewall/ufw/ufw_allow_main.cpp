@@ -1,14 +1,31 @@
 // kavro-ufw-allow PORT tcp|udp [NAME] | delete PORT tcp|udp: run as root by pkexec for
-// a user whom polkit lets open a port; opens it exactly as Kavro does as root (an
-// administrator's deny stands), or deletes the rule only when it is under the tool's
-// own name, and refuses everything else.
+// a user whom polkit lets open a port; opens it exactly as Kavro does as root (every
+// rule already there stays as it is), or deletes the rule only when it is under the
+// tool's own name; refuses everything else, and answers by its exit status alone.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "process_runner.h"
+#include "ufw/ufw_command.h"
 #include "ufw/ufw_helper.h"
 #include "ufw/ufw_manager.h"
+
+namespace {
+
+// Whoever runs us reads nothing of the root-only rules, nor what ufw says of them.
+bool Silenced()
+{
+    const int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const bool done = nothing >= 0 && ::dup2(nothing, STDOUT_FILENO) >= 0 && ::dup2(nothing, STDERR_FILENO) >= 0;
+    if (nothing > STDERR_FILENO) ::close(nothing);
+    return done;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -20,8 +37,8 @@ int main(int argc, char* argv[])
                      kUfwHelperName);
         return 2;
     }
+    if (!Silenced()) return HelperExitStatus(UfwOutcome::Failed);
     UfwManager ufw(UfwFiles{}, RunProcess, RunDeadline());
-    const Status status = request->remove ? ufw.ClosePort(request->port, request->protocol)
-                                          : ufw.OpenPort(request->port, request->protocol, request->name);
-    return status == Status::Ok ? 0 : 1;
+    return HelperExitStatus(request->remove ? ufw.Close(request->port, request->protocol)
+                                            : ufw.Open(request->port, request->protocol, CleanUfwName(request->name)));
 }

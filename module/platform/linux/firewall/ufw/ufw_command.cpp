@@ -1,13 +1,36 @@
 #include "ufw/ufw_command.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "platform/posix/utf8.h"
 
 namespace firewall {
 namespace {
 
-bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029; }
+struct Range {
+    char32_t first, last;
+};
+
+// Unicode's control (Cc) and format (Cf) characters, which bidirectional overrides such
+// as U+202E belong to, the line and paragraph separators, and the surrogates no valid
+// text holds.
+constexpr Range kRefused[] = {
+    {0x0, 0x1F},         {0x7F, 0x9F},       {0xAD, 0xAD},       {0x600, 0x605},     {0x61C, 0x61C},
+    {0x6DD, 0x6DD},      {0x70F, 0x70F},     {0x890, 0x891},     {0x8E2, 0x8E2},     {0x180E, 0x180E},
+    {0x200B, 0x200F},    {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},   {0xD800, 0xDFFF},
+    {0xFEFF, 0xFEFF},    {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F},
+    {0x1BCA0, 0x1BCA3},  {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+};
+
+bool IsRefused(wchar_t c)
+{
+    const auto code = static_cast<char32_t>(c);
+    return std::any_of(std::begin(kRefused), std::end(kRefused),
+                       [code](const Range& range) { return range.first <= code && code <= range.last; });
+}
+
 bool IsQuote(wchar_t c) { return c == L'\'' || c == L'"'; }
 
 // Without spaces at either end, and without the dashes that would let ufw take the
@@ -28,6 +51,16 @@ std::string LastLine(const std::string& output)
     return output.substr(start, end + 1 - start);
 }
 
+// A word the shell takes as it is, or in single quotes.
+std::string ShellWord(const std::string& word)
+{
+    const char* const plain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._:-";
+    if (!word.empty() && word.find_first_not_of(plain) == std::string::npos) return word;
+    std::string quoted = "'";
+    for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 } // namespace
 
 const char* const kUfwProgram = "/usr/sbin/ufw";
@@ -41,7 +74,7 @@ std::string CleanUfwName(const std::wstring& name)
 {
     std::wstring kept;
     for (const wchar_t c : name)
-        if (!IsControl(c) && !IsQuote(c)) kept.push_back(c);
+        if (!IsRefused(c) && !IsQuote(c)) kept.push_back(c);
     kept = Trimmed(kept);
     if (kept == L"in" || kept == L"out" || kept == L"log" || kept == L"log-all") return std::string();
     return Utf8FromWide(kept);
@@ -49,7 +82,8 @@ std::string CleanUfwName(const std::wstring& name)
 
 std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName)
 {
-    std::vector<std::string> command{kUfwProgram, "allow", std::to_string(port) + "/" + ProtocolName(protocol)};
+    std::vector<std::string> command{kUfwProgram, "allow", "from", "0.0.0.0/0", "to", "any", "port",
+                                     std::to_string(port), "proto", ProtocolName(protocol)};
     if (!cleanName.empty()) {
         command.push_back("comment");
         command.push_back(cleanName);
@@ -57,24 +91,33 @@ std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std:
     return command;
 }
 
-Status UfwOutcomeStatus(const ProcessOutcome& outcome, const std::string& what)
+std::string SudoLine(std::vector<std::string> command)
+{
+    if (command.at(0) == kUfwProgram) command[0] = "ufw";
+    std::string line = "sudo";
+    for (const std::string& word : command) line += " " + ShellWord(word);
+    return line;
+}
+
+UfwOutcome UfwRunOutcome(const ProcessOutcome& outcome, const std::string& what)
 {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        ReportProblem(what + ": cannot start " + kUfwProgram + ": " + std::strerror(outcome.startError));
-        return Status::Failed;
+        ReportProblem(what + ": cannot start: " + std::strerror(outcome.startError));
+        return UfwOutcome::Failed;
     case ProcessOutcome::End::TimedOut:
-        ReportProblem(what + ": ufw did not finish in time");
-        return Status::TimedOut;
+        ReportProblem(what + ": did not finish in time");
+        return UfwOutcome::Busy;
     case ProcessOutcome::End::Signaled:
-        ReportProblem(what + ": ufw ended abnormally");
-        return Status::Failed;
+        ReportProblem(what + ": ended abnormally");
+        return UfwOutcome::Failed;
     case ProcessOutcome::End::Exited:
         break;
     }
-    if (outcome.exitCode == 0) return Status::Ok;
+    if (outcome.exitCode == 0) return UfwOutcome::Done;
     ReportProblem(what + ": " + LastLine(outcome.output));
-    return outcome.output.find("You need to be root") != std::string::npos ? Status::AccessDenied : Status::Failed;
+    return outcome.output.find("You need to be root") != std::string::npos ? UfwOutcome::NotAllowed
+                                                                          : UfwOutcome::Failed;
 }
 
 } // namespace firewall

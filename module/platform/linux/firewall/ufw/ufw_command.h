@@ -1,4 +1,4 @@
-// The ufw command lines we run and what their outcomes mean.
+// The ufw command lines we run, and what their outcomes mean.
 #pragma once
 
 #include <string>
@@ -6,6 +6,7 @@
 
 #include "firewall_types.h"
 #include "process_runner.h"
+#include "ufw/ufw_outcome.h"
 
 namespace firewall {
 
@@ -14,17 +15,23 @@ extern const char* const kUfwProgram;
 // The environment ufw runs with: messages in English, whatever the user's locale.
 std::vector<std::string> UfwEnvironment();
 
-// A rule comment ufw takes as it is: no quotes, no control characters, nothing that
-// ufw would read as an option ("--rootdir=..."), and none of the words its parser
-// looks for anywhere on the line ("in", "out", "log", "log-all"). Empty when
-// nothing usable is left.
+// A rule comment ufw takes as it is: no quotes, no Unicode control or format
+// characters (bidirectional overrides among them), nothing that ufw would read as an
+// option ("--rootdir=..."), and none of the words its parser looks for anywhere on the
+// line ("in", "out", "log", "log-all"). Empty when nothing usable is left.
 std::string CleanUfwName(const std::wstring& name);
 
-// ufw allow <port>/<protocol> [comment <name>]
+// ufw allow from 0.0.0.0/0 to any port <port> proto <protocol> [comment <name>]: for
+// IPv4 only. ufw replaces a rule that differs from a new one only in action, logging
+// or comment; one of the other family never does, so no IPv6 rule is touched.
 std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName);
 
-// ufw's refusal of a non-root user becomes AccessDenied, any other trouble Failed or
-// TimedOut; the reason goes to standard error under `what`.
-Status UfwOutcomeStatus(const ProcessOutcome& outcome, const std::string& what);
+// The command as an administrator types it: "sudo", then each word, quoted where the
+// shell needs it.
+std::string SudoLine(std::vector<std::string> command);
+
+// ufw's refusal of a non-root user becomes NotAllowed, one that did not finish in time
+// Busy, any other trouble Failed; the reason goes to standard error under `what`.
+UfwOutcome UfwRunOutcome(const ProcessOutcome& outcome, const std::string& what);
 
 } // namespace firewall

@@ -31,23 +31,41 @@ bool CleanName(const std::string& name)
     return !name.empty() && name.size() <= kMaxHelperNameBytes && CleanUfwName(WideFromUtf8(name)) == name;
 }
 
+bool Says(const std::string& output, const char* text) { return output.find(text) != std::string::npos; }
+
+// pkexec says why in English (LC_ALL=C): an agent missing, a dialog closed, or a no.
+UfwOutcome PkexecRefusal(const std::string& output)
+{
+    if (Says(output, "No authentication agent")) return UfwOutcome::NoAgent;
+    if (Says(output, "dismissed")) return UfwOutcome::Cancelled;
+    return UfwOutcome::NotAllowed;
+}
+
 } // namespace
 
 const char* const kPkexecProgram = "/usr/bin/pkexec";
 const char* const kUfwHelperName = "kavro-ufw-allow";
 const char* const kUfwHelperAction = "org.varneth.kavro.ufw-allow";
 
+std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol,
+                                          const std::string& cleanName)
+{
+    std::vector<std::string> command{helper, std::to_string(port), ProtocolName(protocol)};
+    if (!cleanName.empty()) command.push_back(cleanName);
+    return command;
+}
+
 std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol,
                                                const std::string& cleanName)
 {
-    std::vector<std::string> command{kPkexecProgram, helper, std::to_string(port), ProtocolName(protocol)};
-    if (!cleanName.empty()) command.push_back(cleanName);
+    std::vector<std::string> command{kPkexecProgram, "--disable-internal-agent"};
+    for (std::string& word : UfwHelperCommand(helper, port, protocol, cleanName)) command.push_back(std::move(word));
     return command;
 }
 
 std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol)
 {
-    return {kPkexecProgram, helper, "delete", std::to_string(port), ProtocolName(protocol)};
+    return {kPkexecProgram, "--disable-internal-agent", helper, "delete", std::to_string(port), ProtocolName(protocol)};
 }
 
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments)
@@ -67,15 +85,22 @@ std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>&
     return HelperRequest{false, *port, *protocol, WideFromUtf8(name)};
 }
 
-Status PkexecOutcomeStatus(const ProcessOutcome& outcome, const std::string& what)
+UfwOutcome PkexecOutcome(const ProcessOutcome& outcome, const std::string& what)
 {
-    if (outcome.end == ProcessOutcome::End::Exited &&
-        (outcome.exitCode == kPkexecNotAuthorized || outcome.exitCode == kPkexecNoAuthentication)) {
+    if (outcome.end != ProcessOutcome::End::Exited || outcome.exitCode == 0) return UfwRunOutcome(outcome, what);
+    if (outcome.exitCode == kPkexecNotAuthorized || outcome.exitCode == kPkexecNoAuthentication) {
         const std::string reason = outcome.output.substr(0, outcome.output.find('\n'));
         ReportProblem(what + ": pkexec refused: " + (reason.empty() ? "(no output)" : reason));
-        return Status::AccessDenied;
+        return PkexecRefusal(outcome.output);
     }
-    return UfwOutcomeStatus(outcome, what);
+    const UfwOutcome answer = OutcomeOfHelperExit(outcome.exitCode);
+    if (answer == UfwOutcome::RuleStands)
+        ReportProblem(what + ": a rule of the administrator's for the port stands; nothing was added");
+    else if (answer == UfwOutcome::Busy)
+        ReportProblem(what + ": ufw did not finish in time");
+    else if (answer == UfwOutcome::Failed)
+        ReportProblem(what + ": failed with exit status " + std::to_string(outcome.exitCode));
+    return answer;
 }
 
 } // namespace firewall

@@ -1,5 +1,6 @@
 // The privileged helper that lets a user other than root open a port in ufw: pkexec
-// runs it as root, once polkit lets the user. It takes nothing but what Kavro sends.
+// runs it as root, once polkit lets the user. It takes nothing but what Kavro sends,
+// and answers by its exit status alone.
 #pragma once
 
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "firewall_types.h"
 #include "process_runner.h"
+#include "ufw/ufw_outcome.h"
 
 namespace firewall {
 
@@ -16,11 +18,16 @@ extern const char* const kUfwHelperName;
 // The helper's own polkit action; its message names the port and protocol.
 extern const char* const kUfwHelperAction;
 
-// pkexec <helper> <port> <tcp|udp> [<clean name>]
+// <helper> <port> <tcp|udp> [<clean name>]
+std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol,
+                                          const std::string& cleanName);
+
+// The helper's command under pkexec, without pkexec's text agent: only the desktop's
+// agent may ask for a password, never a terminal.
 std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol,
                                                const std::string& cleanName);
 
-// pkexec <helper> delete <port> <tcp|udp>
+// pkexec --disable-internal-agent <helper> delete <port> <tcp|udp>
 std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol);
 
 struct HelperRequest {
@@ -36,8 +43,8 @@ struct HelperRequest {
 constexpr std::size_t kMaxHelperNameBytes = 64;
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments);
 
-// pkexec's refusal (not authorized, cancelled, no agent) becomes AccessDenied; what
-// the helper answers is read as ufw's answer.
-Status PkexecOutcomeStatus(const ProcessOutcome& outcome, const std::string& what);
+// What pkexec and the helper answered: pkexec's refusal (no agent, not authorized,
+// cancelled) or the helper's exit status. The reason goes to standard error under `what`.
+UfwOutcome PkexecOutcome(const ProcessOutcome& outcome, const std::string& what);
 
 } // namespace firewall

@@ -21,6 +21,23 @@ Status FileStatus(int error, const std::string& path)
     return error == EACCES || error == EPERM ? Status::AccessDenied : Status::Failed;
 }
 
+// The rules of one file; a missing file holds none yet.
+Status ReadRules(const std::string& path, std::vector<UfwRule>& rules)
+{
+    std::string text;
+    const int error = ReadFileText(path, text);
+    if (error != 0 && error != ENOENT) return FileStatus(error, path);
+    rules = ParseUfwRules(text);
+    return Status::Ok;
+}
+
+std::string Described(const UfwDecision& decision)
+{
+    const UfwRule& rule = decision.rule;
+    return "\"" + rule.action + " " + rule.ports + "/" + rule.protocol + " from " + rule.from + "\"" +
+           (decision.ipv6 ? " (IPv6)" : "");
+}
+
 } // namespace
 
 UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, std::optional<PkexecRoute> route)
@@ -34,89 +51,134 @@ Status UfwManager::OpenProfile()
     const int error = ReadFileText(files_.config, config);
     // ufw installed but never configured: it is not running.
     if (error == ENOENT) return Status::Ok;
-    if (error != 0) return FileStatus(error, files_.config);
+    if (error != 0) {
+        TellOutcome(UfwOutcome::Unreadable, 0, "");
+        return FileStatus(error, files_.config);
+    }
     enabled_ = UfwConfigEnabled(config);
-    // Switched off, ufw has nothing for us to change. Switched on, only root may change
-    // it, and ufw says so itself, before it waits for its lock: one still waiting when
-    // time runs out (another ufw holds the lock) has let us in, and it is opening the
-    // port that fails.
+    // Switched off, ufw has nothing for us to change.
     if (!enabled_) return Status::Ok;
     // polkit's no is known now; a question for the user waits for the port, which its
     // message names.
-    if (route_) return route_->polkitAllows();
-    const Status status = Run({kUfwProgram, "status"}, "ufw status");
-    return status == Status::TimedOut ? Status::Ok : status;
+    if (route_) {
+        const Status allowed = route_->polkitAllows();
+        if (allowed == Status::AccessDenied) TellOutcome(UfwOutcome::NotAllowed, 0, "");
+        return allowed;
+    }
+    // Switched on, only root may change ufw, and ufw says so itself before it waits
+    // for its lock: one still waiting when time runs out (another ufw holds the lock)
+    // has let us in, and it is opening the port that fails.
+    const UfwOutcome status = Run({kUfwProgram, "status"}, "ufw status");
+    if (status == UfwOutcome::Done || status == UfwOutcome::Busy) return Status::Ok;
+    TellOutcome(status == UfwOutcome::NotAllowed ? status : UfwOutcome::Unreadable, 0, "");
+    return StatusOf(status);
 }
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
-    // Only root may read the rules: through pkexec the helper reads them, and ufw
-    // itself skips a rule it holds already.
-    if (route_ && ::access(files_.rules.c_str(), R_OK) != 0 && errno == EACCES) return Status::NotFound;
-    std::optional<UfwRule> rule;
-    const Status status = ReadDecidingRule(port, protocol, rule);
+    // Rules we may not read are the helper's to check, as root.
+    if (!RulesReadable()) return Status::NotFound;
+    UfwDecision decision;
+    const Status status = ReadDecision(port, protocol, decision);
     if (status != Status::Ok) return status;
-    if (!rule || IsRefusal(*rule)) return Status::NotFound;
-    name = rule->comment;
+    if (decision.verdict != UfwVerdict::LetIn) return Status::NotFound;
+    name = decision.rule.comment;
     return Status::Ok;
 }
 
-// An allow appended after the administrator's deny would never be reached; the deny stands.
 Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& name)
 {
-    // Whoever is not root can read no rules: the helper, as root, comes back here.
-    if (route_) {
-        if (!Ready("pkexec ufw allow")) return Status::TimedOut;
-        const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, CleanUfwName(name));
-        return PkexecOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), "pkexec ufw allow");
-    }
-    std::optional<UfwRule> rule;
-    const Status status = ReadDecidingRule(port, protocol, rule);
-    if (status != Status::Ok) return status;
-    if (rule && IsRefusal(*rule)) {
-        ReportProblem("ufw's rule \"" + rule->action + " " + rule->ports + "/" + rule->protocol +
-                      "\" comes first and stands: " + std::to_string(port) + "/" + ProtocolName(protocol) +
-                      " not opened");
-        return Status::Failed;
-    }
-    return Run(UfwAllowCommand(port, protocol, CleanUfwName(name)), "ufw allow");
+    const std::string cleanName = CleanUfwName(name);
+    const UfwOutcome outcome = Open(port, protocol, cleanName);
+    TellOutcome(outcome, port, outcome == UfwOutcome::NoAgent ? FinishCommand(port, protocol, cleanName) : "");
+    return StatusOf(outcome);
 }
 
-Status UfwManager::ClosePort(int port, Protocol protocol)
+UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& cleanName)
 {
-    if (route_) {
-        if (!Ready("pkexec ufw delete")) return Status::TimedOut;
-        const auto command = PkexecUfwDeleteCommand(route_->helper, port, protocol);
-        return PkexecOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), "pkexec ufw delete");
-    }
-    std::optional<UfwRule> rule;
-    const Status status = ReadDecidingRule(port, protocol, rule);
-    if (status != Status::Ok) return status;
-    // ufw holds one rule per port and protocol, its comment being the last one given:
-    // under our name it is ours.
-    if (!rule || IsRefusal(*rule) || rule->comment != OwnRuleName(port, protocol)) {
-        if (rule && !IsRefusal(*rule))
-            UserLine("ufw's rule for " + std::to_string(port) + "/" + ProtocolName(protocol) + " is not this tool's (\"" +
-                     rule->comment + "\"); it stays.");
-        return Status::Ok;
-    }
-    return Run({kUfwProgram, "delete", "allow", std::to_string(port) + "/" + ProtocolName(protocol)}, "ufw delete");
+    if (const std::optional<UfwOutcome> decided = Decided(port, protocol)) return *decided;
+    if (route_) return AskHelper(port, protocol, cleanName);
+    return Run(UfwAllowCommand(port, protocol, cleanName), "ufw allow");
 }
 
-Status UfwManager::ReadDecidingRule(int port, Protocol protocol, std::optional<UfwRule>& rule)
+// The caller says what a failure means for the forward it closes.
+Status UfwManager::ClosePort(int port, Protocol protocol) { return StatusOf(Close(port, protocol)); }
+
+UfwOutcome UfwManager::Close(int port, Protocol protocol)
 {
-    std::string rules;
-    const int error = ReadFileText(files_.rules, rules);
-    if (error == ENOENT) return Status::Ok; // no rules yet
-    if (error != 0) return FileStatus(error, files_.rules);
-    rule = FindDecidingRule(ParseUfwRules(rules), port, protocol);
-    return Status::Ok;
+    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    // Rules we may not read are the helper's to check, as root.
+    if (!RulesReadable()) return AskHelperToDelete(port, protocol);
+    UfwDecision decision;
+    if (ReadDecision(port, protocol, decision) != Status::Ok) return UfwOutcome::Failed;
+    // ufw keeps one rule per port and protocol, under the last comment given: under our
+    // name it is ours. Any other rule stays.
+    if (decision.verdict != UfwVerdict::LetIn || decision.rule.comment != OwnRuleName(port, protocol)) {
+        if (decision.verdict != UfwVerdict::Undecided)
+            UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
+        return UfwOutcome::Done;
+    }
+    if (route_) return AskHelperToDelete(port, protocol);
+    return Run({kUfwProgram, "delete", "allow", subject}, "ufw delete");
 }
 
-Status UfwManager::Run(const std::vector<std::string>& command, const std::string& what)
+bool UfwManager::RulesReadable() const
 {
-    if (!Ready(what)) return Status::TimedOut;
-    return UfwOutcomeStatus(runner_(command, UfwEnvironment(), deadline_), what);
+    return !route_ || (::access(files_.rules.c_str(), R_OK) == 0 && ::access(files_.rules6.c_str(), R_OK) == 0);
+}
+
+std::optional<UfwOutcome> UfwManager::Decided(int port, Protocol protocol)
+{
+    if (!RulesReadable()) return std::nullopt;
+    UfwDecision decision;
+    if (ReadDecision(port, protocol, decision) != Status::Ok) return UfwOutcome::Failed;
+    switch (decision.verdict) {
+    case UfwVerdict::Undecided: return std::nullopt;
+    case UfwVerdict::LetIn: return UfwOutcome::AlreadyOpen;
+    case UfwVerdict::Refused: break;
+    }
+    ReportProblem("ufw's rule " + Described(decision) +
+                  " stands: " + std::to_string(port) + "/" + ProtocolName(protocol) + " not opened");
+    return UfwOutcome::RuleStands;
+}
+
+Status UfwManager::ReadDecision(int port, Protocol protocol, UfwDecision& decision)
+{
+    std::vector<UfwRule> ipv4, ipv6;
+    Status status = ReadRules(files_.rules, ipv4);
+    if (status == Status::Ok) status = ReadRules(files_.rules6, ipv6);
+    if (status == Status::Ok) decision = DecidePort(ipv4, ipv6, port, protocol);
+    return status;
+}
+
+UfwOutcome UfwManager::Run(const std::vector<std::string>& command, const std::string& what)
+{
+    if (!Ready(what)) return UfwOutcome::Busy;
+    return UfwRunOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+}
+
+UfwOutcome UfwManager::AskHelper(int port, Protocol protocol, const std::string& cleanName)
+{
+    const std::string what = std::string("pkexec ") + kUfwHelperName;
+    if (!Ready(what)) return UfwOutcome::Busy;
+    const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, cleanName);
+    return PkexecOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+}
+
+UfwOutcome UfwManager::AskHelperToDelete(int port, Protocol protocol)
+{
+    const std::string what = std::string("pkexec ") + kUfwHelperName + " delete";
+    if (!Ready(what)) return UfwOutcome::Busy;
+    return PkexecOutcome(runner_(PkexecUfwDeleteCommand(route_->helper, port, protocol), UfwEnvironment(), deadline_),
+                         what);
+}
+
+std::string UfwManager::FinishCommand(int port, Protocol protocol, const std::string& cleanName) const
+{
+    // ufw's own command only where we have seen that no rule decides the port; the
+    // helper checks the rules itself, as root.
+    if (route_ && !RulesReadable()) return SudoLine(UfwHelperCommand(route_->helper, port, protocol, cleanName));
+    return SudoLine(UfwAllowCommand(port, protocol, cleanName));
 }
 
 bool UfwManager::Ready(const std::string& what) const

@@ -1,6 +1,6 @@
-// ufw, driven through its command: the rules are read from its rules file, and
+// ufw, driven through its command: the rules are read from its rules files, and
 // changes go through /usr/sbin/ufw, which only root may run; anyone else asks for
-// them through pkexec and our helper.
+// them through pkexec and our helper. Every rule already there stays as it is.
 #pragma once
 
 #include <functional>
@@ -9,14 +9,15 @@
 
 #include "firewall_manager.h"
 #include "process_runner.h"
+#include "ufw/ufw_outcome.h"
 #include "ufw/ufw_rules.h"
 
 namespace firewall {
 
 struct UfwFiles {
     std::string config = "/etc/ufw/ufw.conf";
-    // The IPv4 rules: the addresses the module forwards to are IPv4.
     std::string rules = "/etc/ufw/user.rules";
+    std::string rules6 = "/etc/ufw/user6.rules";
 };
 
 // How a user other than root changes ufw.
@@ -33,14 +34,27 @@ public:
     Status OpenProfile() override;
     bool Enabled() const override { return enabled_; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
+    // Opens the port and tells the user, in a headline, why it did not.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // Deletes the allow rule for the port only when it is under the tool's own name.
     Status ClosePort(int port, Protocol protocol) override;
 
+    // Opens the port, unless a rule already there decides it, and says what came of it.
+    UfwOutcome Open(int port, Protocol protocol, const std::string& cleanName);
+    // Deletes the allow rule for the port when it is under the tool's own name.
+    UfwOutcome Close(int port, Protocol protocol);
+
 private:
-    // The rule that decides the port, when the rules file holds one; a missing file holds none.
-    Status ReadDecidingRule(int port, Protocol protocol, std::optional<UfwRule>& rule);
-    Status Run(const std::vector<std::string>& command, const std::string& what);
+    // Whether we may read the rules files: root always, anyone else where they allow it.
+    bool RulesReadable() const;
+    // The outcome when a rule already there decides the port, or nothing.
+    std::optional<UfwOutcome> Decided(int port, Protocol protocol);
+    Status ReadDecision(int port, Protocol protocol, UfwDecision& decision);
+    UfwOutcome Run(const std::vector<std::string>& command, const std::string& what);
+    UfwOutcome AskHelper(int port, Protocol protocol, const std::string& cleanName);
+    UfwOutcome AskHelperToDelete(int port, Protocol protocol);
+    // What an administrator can run to finish the job where no password dialog can.
+    std::string FinishCommand(int port, Protocol protocol, const std::string& cleanName) const;
     bool Ready(const std::string& what) const;
 
     UfwFiles files_;

@@ -8,7 +8,8 @@ namespace {
 
 const std::string kTupleMark = "### tuple ###";
 const std::string kCommentMark = " comment=";
-const std::string kAnyAddress = "0.0.0.0/0";
+const std::string kAnyIpv4 = "0.0.0.0/0";
+const std::string kAnyIpv6 = "::/0";
 
 std::vector<std::string> Fields(const std::string& text)
 {
@@ -62,20 +63,25 @@ bool IsAction(const std::string& action, const std::string& word)
     return action == word || action.rfind(word + "_", 0) == 0;
 }
 
-bool Covers(const UfwRule& rule, int port, Protocol protocol)
+// The rule meets traffic to the port for the protocol from anywhere in its family.
+bool Covers(const UfwRule& rule, int port, Protocol protocol, const std::string& anyAddress)
 {
     return (rule.protocol == ProtocolName(protocol) || rule.protocol == "any") && PortListHolds(rule.ports, port) &&
-           rule.from == kAnyAddress && rule.fromPorts == "any";
+           rule.from == anyAddress && rule.fromPorts == "any";
 }
 
-bool Opens(const UfwRule& rule)
+// An allow or a limit to any address on every interface lets the port in.
+bool LetsIn(const UfwRule& rule, const std::string& anyAddress)
 {
-    return IsAction(rule.action, "allow") && rule.to == kAnyAddress && rule.direction == "in";
+    return (IsAction(rule.action, "allow") || IsAction(rule.action, "limit")) && rule.to == anyAddress &&
+           rule.direction == "in";
 }
 
+// A deny or reject of incoming traffic, on any interface and to any address.
 bool Refuses(const UfwRule& rule)
 {
-    return IsRefusal(rule) && (rule.direction == "in" || rule.direction.rfind("in_", 0) == 0);
+    return (IsAction(rule.action, "deny") || IsAction(rule.action, "reject")) &&
+           (rule.direction == "in" || rule.direction.rfind("in_", 0) == 0);
 }
 
 } // namespace
@@ -113,16 +119,17 @@ bool PortListHolds(const std::string& ports, int port)
     return false;
 }
 
-bool IsRefusal(const UfwRule& rule)
+UfwDecision DecidePort(const std::vector<UfwRule>& ipv4, const std::vector<UfwRule>& ipv6, int port,
+                       Protocol protocol)
 {
-    return IsAction(rule.action, "deny") || IsAction(rule.action, "reject");
-}
-
-std::optional<UfwRule> FindDecidingRule(const std::vector<UfwRule>& rules, int port, Protocol protocol)
-{
-    for (const UfwRule& rule : rules)
-        if (Covers(rule, port, protocol) && (Opens(rule) || Refuses(rule))) return rule;
-    return std::nullopt;
+    for (const UfwRule& rule : ipv4) {
+        if (!Covers(rule, port, protocol, kAnyIpv4)) continue;
+        if (LetsIn(rule, kAnyIpv4)) return {UfwVerdict::LetIn, rule, false};
+        if (Refuses(rule)) return {UfwVerdict::Refused, rule, false};
+    }
+    for (const UfwRule& rule : ipv6)
+        if (Covers(rule, port, protocol, kAnyIpv6) && Refuses(rule)) return {UfwVerdict::Refused, rule, true};
+    return {};
 }
 
 } // namespace firewall

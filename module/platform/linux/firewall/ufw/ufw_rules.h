@@ -1,7 +1,7 @@
-// The rules ufw keeps in /etc/ufw/user.rules, one "### tuple ###" line per rule.
+// The rules ufw keeps in /etc/ufw/user.rules (IPv4) and user6.rules (IPv6), one
+// "### tuple ###" line per rule.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,14 +22,24 @@ struct UfwRule {
 
 std::vector<UfwRule> ParseUfwRules(const std::string& rulesText);
 
-// The first rule that decides whether the port is let in for the protocol from
-// anywhere: an allow from anywhere to anywhere on every interface, or a deny or
-// reject of incoming traffic from anywhere (on any interface, to any address), which
-// ufw meets first and keeps whatever is allowed after it. Nothing when neither is there.
-std::optional<UfwRule> FindDecidingRule(const std::vector<UfwRule>& rules, int port, Protocol protocol);
+enum class UfwVerdict {
+    Undecided,  // no rule of the administrator's decides the port: ours may be added
+    LetIn,      // an allow or a limit, logged or not, lets the port in on IPv4 already
+    Refused,    // a deny or reject of either family stands for the port
+};
 
-// A deny or reject, with or without logging.
-bool IsRefusal(const UfwRule& rule);
+struct UfwDecision {
+    UfwVerdict verdict = UfwVerdict::Undecided;
+    UfwRule rule;       // the deciding rule, unless Undecided
+    bool ipv6 = false;  // the rule is one of user6.rules
+};
+
+// What the rules already there say of the port for the protocol, from anywhere. On
+// IPv4 the first rule that lets it in or refuses it decides, as ufw meets them in
+// order; failing that, a refusal on IPv6 stands too. Rules of a single source address
+// decide nothing for everyone else.
+UfwDecision DecidePort(const std::vector<UfwRule>& ipv4, const std::vector<UfwRule>& ipv6, int port,
+                       Protocol protocol);
 
 // "80", "80,443" or "6000:6007,8080" holds `port`; "any" holds every port.
 bool PortListHolds(const std::string& ports, int port);

@@ -1,0 +1,111 @@
+// Every text of the window's form fits what is visible of its widget. Run at 100 %, and
+// by ctest also at QT_SCALE_FACTOR 1.5 and 2, where the form is scaled as a whole.
+
+#include "mainwindow.h"
+#include "window_test_support.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTest>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// What is visible of a widget, in its own coordinates: its rectangle cut by every
+// widget it lies in, up to the window.
+QRect visibleRect(const QWidget &widget)
+{
+    const QWidget *window = widget.window();
+    const QPoint origin = widget.mapTo(window, QPoint(0, 0));
+    QRect visible(origin, widget.size());
+    for (const QWidget *outer = widget.parentWidget(); outer; outer = outer->parentWidget())
+        visible &= QRect(outer == window ? QPoint(0, 0) : outer->mapTo(window, QPoint(0, 0)), outer->size());
+    return visible.translated(-origin);
+}
+
+// Whether the text's ink, laid out in `area` as the widget lays it out, stays inside.
+bool inkFits(const QWidget &widget, const QRect &area, const QString &text, Qt::Alignment alignment)
+{
+    const QFontMetrics metrics(widget.font());
+    const QRect line = QStyle::alignedRect(widget.layoutDirection(), alignment,
+                                           QSize(metrics.horizontalAdvance(text), metrics.height()), area);
+    return area.contains(metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent()));
+}
+
+// How far right the widget paints ink when nothing outside it cuts it, in its own
+// coordinates (fractions at a scale above 100 %); -1 when it paints none.
+qreal rightmostInk(QWidget &widget)
+{
+    const QImage shot = widget.grab().toImage();
+    const int background = qGray(widget.palette().color(QPalette::Window).rgb());
+    for (int x = shot.width() - 1; x >= 0; --x)
+        for (int y = 0; y < shot.height(); ++y)
+            if (std::abs(qGray(shot.pixel(x, y)) - background) > 48)
+                return (x + 1) / shot.devicePixelRatioF();
+    return -1;
+}
+
+} // namespace
+
+class FormFitTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Every text of the form lies whole inside what is visible of its widget, measured by
+    // its ink in the form's fonts and, for the captions, in the pixels painted at this
+    // QT_SCALE_FACTOR. The spin box shows one digit: ten addresses.
+    void formFits()
+    {
+        StandIn standIn(QCoreApplication::applicationDirPath());
+        standIn.answer("10.0.0.5\n");
+        BoxCloser closer;
+        const auto window = std::make_unique<MainWindow>();
+        QVERIFY(closer.boxes.isEmpty());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QList<std::pair<const char *, QStringList>> captions{
+            {"label", {"Internal IP to forward to."}},
+            {"label_2", {"Port"}},
+            {"label_3", {"Protocols"}},
+            {"lblStatus", {"Ready", "Forwarding ports...", "Ready (error ocurred)"}}};
+        for (const auto &[name, texts] : captions) {
+            auto *label = child<QLabel>(*window, name);
+            for (const QString &text : texts) {
+                label->setText(text);
+                const QRect area = visibleRect(*label) & label->contentsRect();
+                QVERIFY2(inkFits(*label, area, text, label->alignment()), qPrintable(text));
+                QVERIFY2(rightmostInk(*label) <= area.right() + 1, qPrintable(text));
+            }
+        }
+        const QList<std::pair<QLineEdit *, QString>> fields{
+            {child<QLineEdit>(*window, "editip"), "255.255.255.255"},
+            {child<QLineEdit>(*window, "editport"), "99999"},
+            {child<QSpinBox>(*window, "spinBox")->findChild<QLineEdit *>(), "9"}};
+        for (const auto &[field, text] : fields) {
+            field->setText(text);
+            QStyleOptionFrame frame;
+            frame.initFrom(field);
+            frame.rect = field->rect();
+            frame.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field) : 0;
+            // A line edit keeps 2 pixels free on either side of its text.
+            const QRect contents =
+                field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field).adjusted(2, 0, -2, 0);
+            QVERIFY2(inkFits(*field, visibleRect(*field) & contents, text, field->alignment()), qPrintable(text));
+        }
+        for (const char *name : {"chkTCP", "ChkUDP", "btnForward"}) {
+            auto *button = child<QAbstractButton>(*window, name);
+            const QSize room = visibleRect(*button).size();
+            QVERIFY2(button->sizeHint().width() <= room.width() && button->sizeHint().height() <= room.height(), name);
+        }
+    }
+};
+
+QTEST_MAIN(FormFitTest)
+#include "form_fit_test.moc"
