@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "forward_report.h"
 #include "ipv6_forward.h"
 #include "lasting_commands.h"
 #include "result_file.h"
@@ -64,8 +65,9 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     }
 
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    const bool renewed = RecordForward(mapping.FirewallEntriesMade);
+    if (mapping.Lease) ReportLasting(port, *mapping.Lease, renewed);
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it.
     ForwardOverIpv6(address, port, tcp, udp, ipv6);
-    RecordForward(mapping.FirewallEntriesMade);
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

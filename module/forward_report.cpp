@@ -142,10 +142,11 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
 
 void ReportReachable(const std::string& endpoint) { UserLine("Reachable at " + endpoint); }
 
-void ReportLasting(std::int32_t port, long leaseSeconds)
+void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed)
 {
-    if (leaseSeconds == 0) {
-        Headline("The router keeps port " + std::to_string(port) + " open until it restarts.");
+    // Kept open is promised only for what the record holds: nothing else is renewed.
+    if (leaseSeconds == 0 || !renewed) {
+        Headline("The router keeps port " + std::to_string(port) + " open " + Lasting(leaseSeconds) + ".");
         return;
     }
     // Renewed at half the lease, so a lease cut short by a router restart is mended in time.

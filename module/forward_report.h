@@ -37,4 +37,4 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 void ReportReachable(const std::string& endpoint);
 // The success's headline: how long the gateway keeps the port, from the shortest lease,
 // and how often it is renewed.
-void ReportLasting(std::int32_t port, long leaseSeconds);
+void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed);

@@ -98,7 +98,7 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
     if (result.Mapped && result.FirewallOpen) {
         if (!reachableAt.empty()) ReportReachable(reachableAt);
-        if (lease) ReportLasting(port, *lease);
+        Lease = lease;
     }
     return result;
 }

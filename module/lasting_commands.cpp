@@ -101,19 +101,19 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     WriteOutcome(reason);
 }
 
-void RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
+bool RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
 {
     std::string problem;
     const auto gateway = OpenForwardGateway(problem);
-    if (!gateway) return;
+    if (!gateway) return false;
     std::vector<RecordedForward> made = gateway->Made();
-    if (made.empty()) return;
+    if (made.empty()) return false;
     auto store = ForwardRecordStore::Open(problem);
     if (!store) {
         UserLine(problem);
         Headline("The ports just opened could not be recorded, so they will not be renewed and close within " +
                  std::to_string(kAskedLease / 3600) + " hours. " + problem);
-        return;
+        return false;
     }
     for (RecordedForward& forward : made) {
         const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
@@ -121,5 +121,5 @@ void RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
             forward.firewallEntry = NarrowToBytes(name);
         Remember(store->forwards, forward);
     }
-    store->Save();
+    return store->Save();
 }

@@ -12,4 +12,5 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
 
 // After a forward: records what the gateway made (and the firewall entries named in
 // `firewallEntriesMade`), whatever the forward's answer.
-void RecordForward(const std::vector<std::wstring>& firewallEntriesMade);
+// Returns whether the forward is in the record now, and so will be renewed.
+bool RecordForward(const std::vector<std::wstring>& firewallEntriesMade);

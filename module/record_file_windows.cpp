@@ -1,4 +1,5 @@
 #include "record_file.h"
+#include "replace_file_windows.h"
 
 #include <windows.h>
 
@@ -11,14 +12,6 @@ namespace {
 constexpr DWORD kRecordLimit = 4 * 1024 * 1024;
 // Inside the window's 10 s wait for the module, as every wait of a run.
 constexpr std::chrono::seconds kLockWait{8};
-
-std::wstring Wide(const std::string& utf8)
-{
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), text.data(), size);
-    return text;
-}
 
 struct FileHandle {
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -40,17 +33,25 @@ bool WriteNew(const std::wstring& path, const std::string& text)
            written == text.size();
 }
 
-// Through a new file renamed into place; MoveFileEx replaces a link, never follows it.
-bool ReplaceIn(const std::string& folder, const std::string& name, const std::string& text)
+} // namespace
+
+std::wstring WideFromUtf8(const std::string& utf8)
 {
-    const std::wstring target = Wide(folder + "\\" + name);
-    const std::wstring created = Wide(folder + "\\." + name + "." + std::to_string(::GetCurrentProcessId()));
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), text.data(), size);
+    return text;
+}
+
+// Through a new file renamed into place; MoveFileEx replaces a link, never follows it.
+bool ReplaceStateFile(const std::string& folder, const std::string& name, const std::string& text)
+{
+    const std::wstring target = WideFromUtf8(folder + "\\" + name);
+    const std::wstring created = WideFromUtf8(folder + "\\." + name + "." + std::to_string(::GetCurrentProcessId()));
     if (WriteNew(created, text) && ::MoveFileExW(created.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     ::DeleteFileW(created.c_str());
     return false;
 }
-
-} // namespace
 
 struct RecordFile::Handle {
     FileHandle lock;
@@ -66,7 +67,7 @@ RecordFile::~RecordFile() = default;
 std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder)
 {
     auto handle = std::unique_ptr<Handle>(new Handle{FileHandle(
-        ::CreateFileW(Wide(folder + "\\forwards.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+        ::CreateFileW(WideFromUtf8(folder + "\\forwards.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))});
     if (!handle->lock) return nullptr;
     const auto end = std::chrono::steady_clock::now() + kLockWait;
@@ -80,7 +81,7 @@ std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder)
 
 RecordFile::Content RecordFile::Read() const
 {
-    const std::wstring path = Wide(Path());
+    const std::wstring path = WideFromUtf8(Path());
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return {::GetLastError() == ERROR_FILE_NOT_FOUND ? Kind::Missing : Kind::Unreadable, {}};
@@ -96,16 +97,16 @@ RecordFile::Content RecordFile::Read() const
     return {Kind::Regular, std::move(text)};
 }
 
-bool RecordFile::Replace(const std::string& text) const { return ReplaceIn(folder_, kRecordFileName, text); }
+bool RecordFile::Replace(const std::string& text) const { return ReplaceStateFile(folder_, kRecordFileName, text); }
 
 bool RecordFile::MoveAside(const std::string& name) const
 {
-    return ::MoveFileExW(Wide(Path()).c_str(), Wide(folder_ + "\\" + name).c_str(), 0);
+    return ::MoveFileExW(WideFromUtf8(Path()).c_str(), WideFromUtf8(folder_ + "\\" + name).c_str(), 0);
 }
 
 bool RecordFile::WriteBeside(const std::string& name, const std::string& text) const
 {
-    return ReplaceIn(folder_, name, text);
+    return ReplaceStateFile(folder_, name, text);
 }
 
 std::string RecordFile::Path() const { return folder_ + "\\" + kRecordFileName; }

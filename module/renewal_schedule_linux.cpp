@@ -1,7 +1,16 @@
+// The package's systemd user timer runs the module every few minutes in
+// $XDG_STATE_HOME/varneth/renew, and only while that folder holds its command file: so
+// here the command file is put in place while anything is recorded and taken away
+// when nothing is, and the timer's run is then skipped.
 #include "renewal_schedule.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "diagnostics.h"
 #include "platform/posix/fd_io.h"
 #include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"
@@ -9,11 +18,12 @@
 
 namespace {
 
+constexpr const char* kCommandFile = "kavro.cmd";
 constexpr const char* kRenewCommand = "renew\n";
 
 bool HoldsRenewCommand(const std::string& folder)
 {
-    const UniqueFd in(::open((folder + "/kavro.cmd").c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd in(::open((folder + "/" + kCommandFile).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in) return false;
     const auto text = ReadAtMost(in.get(), 64);
     return text && *text == kRenewCommand;
@@ -21,11 +31,15 @@ bool HoldsRenewCommand(const std::string& folder)
 
 } // namespace
 
-// The package's user timer runs for every user; it only needs the command to run.
-// With nothing recorded, `renew` finds nothing to do, so the folder is left as it is.
 void RenewalScheduleFollows(bool anythingRecorded)
 {
-    if (!anythingRecorded) return;
     const auto folder = StateFolder("renew");
-    if (folder && !HoldsRenewCommand(*folder)) ReplaceFile(*folder, "kavro.cmd", kRenewCommand);
+    if (!anythingRecorded) {
+        if (folder && ::unlink((*folder + "/" + kCommandFile).c_str()) != 0 && errno != ENOENT)
+            DiagnosticLine("RenewalScheduleFollows unlink " + *folder + "/" + kCommandFile + ": " + std::strerror(errno));
+        return;
+    }
+    if (folder && (HoldsRenewCommand(*folder) || ReplaceFile(*folder, kCommandFile, kRenewCommand))) return;
+    Headline("Forwards made here will not be kept open: the folder varneth/renew in ~/.local/state (or in "
+             "$XDG_STATE_HOME) could not be set up. Make it a folder of your own, then forward again.");
 }

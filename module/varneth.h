@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ public:
     // The firewall entries this request added (not those that were there already), so
     // that only they are ever removed again.
     std::vector<std::wstring> FirewallEntriesMade;
+    // After a request that mapped and let in every chosen protocol: the shortest lease
+    // the gateway granted, when every mapping told it.
+    std::optional<long> Lease;
 };
 
 // Result codes a forward request leaves in ErrorCode.

@@ -10,6 +10,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 #include <netfw.h>
+#include <taskschd.h>
 #include "com/natupnp_windows.h"
 #include "com/runtime/com_object.h"
 #else

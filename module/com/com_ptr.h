@@ -1,4 +1,5 @@
-// Owners for COM references and BSTRs: each gives back what it holds exactly once.
+// Owners for COM references, BSTRs and (on Windows) VARIANTs: each gives back what it
+// holds exactly once.
 #pragma once
 
 #include <string>
@@ -73,3 +74,18 @@ public:
 private:
     BSTR text_ = nullptr;
 };
+
+#ifdef _WIN32
+// Starts empty; the platform calls that take a VARIANT by value do not free it.
+class Variant {
+public:
+    Variant() { VariantInit(&value_); }
+    ~Variant() { VariantClear(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT get() const { return value_; }
+
+private:
+    VARIANT value_;
+};
+#endif

@@ -127,6 +127,7 @@ ESCAPED = re.escape(CLIENT)
 LISTED = (r"{protocol}\t{{port}}\t" + ESCAPED +
           r"\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\t{firewall}\tHLMX {{port}} {protocol}")
 KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within 2 hours if this machine stops renewing."
+TIMER = "$XDG_STATE_HOME/varneth/renew"
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 
 IPV6_OFFER = "This machine can also be reached over IPv6"
@@ -369,6 +370,14 @@ ROWS = [
                 " {other} {other} UDP >/dev/null",
         listed=(LISTED.format(protocol="TCP", firewall="no"),
                 rf"UDP\t{{other}}\t{ESCAPED}\t{{other}}\tIPv4\tUPnP\t\d+\tno\tno\tno\t.*")),
+    # The timer's run, as its service makes it: in the folder of the user's state that the
+    # record's writes keep, on its command file, unable to gain rights.
+    Row("timer: its run brings a forgotten forward back; the last close takes its command file away", CLOSE, ["0"],
+        restart="forget", seconds=3,
+        prepare="forward {port} TRUE TRUE; forwarded; " + UNCHECKED + "; [ \"$(cat " + TIMER + "/kavro.cmd)\" = renew ]",
+        setup="cd " + TIMER + " && setpriv --no-new-privs $K >/dev/null 2>&1 && [ \"$(cat log.txt)\" = 0 ] && "
+              "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
+        after="entries 0 && [ ! -e " + TIMER + "/kavro.cmd ]"),
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
     Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
     Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",

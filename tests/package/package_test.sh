@@ -2,7 +2,8 @@
 # The .deb as a user gets it: built by CPack, checked by lintian and the desktop
 # validators, unpacked into a throw-away root and run from there: the installed Kavro's
 # getips, and the window started by its menu entry's Exec line as a user who may not
-# write the program directory, so it meets the module in a folder of its own.
+# write the program directory, so it meets the module in a folder of its own; and the
+# renewal timer every user's manager starts, which systemd takes as it is.
 #
 #   package_test.sh BUILD_DIR
 set -uo pipefail
@@ -26,6 +27,21 @@ check "desktop-file-validate takes the menu entry" desktop-file-validate "$root/
 check "appstreamcli takes the metainfo" appstreamcli validate --no-net "$root/usr/share/metainfo/org.varneth.Varneth.metainfo.xml"
 check "the helper's action names the installed helper" \
   grep -q '>/usr/lib/varneth/kavro-ufw-allow<' "$root/usr/share/polkit-1/actions/org.varneth.kavro.ufw-allow.policy"
+
+units=$root/usr/lib/systemd/user
+check "the renewal timer is wanted by every user's timers.target" \
+  test "$(readlink "$units/timers.target.wants/varneth-renew.timer")" = ../varneth-renew.timer
+check "  its service runs the installed module" grep -qx 'ExecStart=/usr/lib/varneth/Kavro' "$units/varneth-renew.service"
+# systemd looks for the command on this machine: the copies it verifies name the unpacked one.
+if command -v systemd-analyze >/dev/null; then
+  mkdir -m 700 "$work/units" "$work/manager"
+  cp "$units/varneth-renew.timer" "$work/units/"
+  sed "s|^ExecStart=|ExecStart=$root|" "$units/varneth-renew.service" >"$work/units/varneth-renew.service"
+  # It warns of a line it cannot parse, and ignores it, yet answers 0.
+  verified() { local said; said=$(XDG_RUNTIME_DIR="$work/manager" systemd-analyze --user verify "$@" 2>&1) && [ -z "$said" ]; }
+  check "  systemd-analyze verifies the timer and its service, without a warning" \
+    verified "$work/units/varneth-renew.timer" "$work/units/varneth-renew.service"
+fi
 
 # As installed by dpkg: nobody but root may write the program directory.
 chmod 755 "$lib"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Kavro.exe under Wine, black box, run as the window runs it: no arguments, in a
 # folder holding the command file, the result file compared byte for byte.
-# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [VARNETH_EXE]
+# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [PROGRAM_EXE...]
+#        kavro_exe_test.sh renewal_task KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE
 set -euo pipefail
 case_name=$1 KAVRO=$2 lab=$3 objdump=$4 hanging_nat=$5
 shift 5
@@ -17,8 +18,9 @@ expect() {
   expect_bytes "$work/log.txt" "$2" "after ${1@Q}${3:+ through \"$3\"}"
 }
 
-# Each program carries an icon group (resource type 14) and, where the loader looks
-# (type 24, number 1), a manifest that runs it with the caller's rights.
+# Each program (Kavro, KavroBackground, Varneth) carries an icon group (resource type
+# 14) and, where the loader looks (type 24, number 1), a manifest that runs it with the
+# caller's rights.
 resources() {
   local program table
   for program in "$KAVRO" "$@"; do
@@ -113,16 +115,62 @@ forward() {
     echo "ok: $name, $seconds s"
   done <<'ROWS'
 the system's object maps, read back by our client|||fresh|TRUE|TRUE|0|TCP UDP|The gateway keeps TCP {port};The gateway keeps UDP {port};>>The router keeps port {port} open for 7 days.;!passed over|9
-the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>The router keeps port {port} open for 7 days.|9
-the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>The router keeps port {port} open for 7 days.|9
-the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>The router keeps port {port} open for 1 day.|9
-UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>The router keeps port {port} open for 7 days.|9
-a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>open for 1 day.|9
+the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>The router keeps port {port} open for 2 hours.|9
+the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>The router keeps port {port} open for 2 hours.|9
+the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>The router keeps port {port} open for 2 hours.|9
+UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>The router keeps port {port} open for 2 hours.|9
+a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>open for 2 hours.|9
 nothing answers|-||fresh|TRUE|TRUE|Invalid IP||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
 a port the gateway refuses|||6666|TRUE|TRUE|Invalid IP||The gateway refused TCP 6666;>>port 6666|9
 a port past 65535 is never sent|||70000|TRUE|FALSE|Invalid IP||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
 ROWS
   "$lab" start-daemon >/dev/null
+}
+
+# The renewal task, as the record's writes keep it: registered while anything is
+# recorded and read back from the scheduler on its own (ITaskFolder::GetTask), and gone
+# once nothing is. Wine keeps a task's name, description and settings, but drops its
+# triggers, action and principal, and never starts a task at logon, on resume or on a
+# schedule: so the command the task is given is started here by hand, in its folder.
+renewal_task() {
+  local probe=$1 task folder
+  show() { wine "$probe" show </dev/null 2>&1 | tr -d '\r'; }
+  follow() {
+    wine "$probe" follow "$1" </dev/null >"$work/console.txt" 2>&1 || fail "the probe exited with $?"
+    ! grep -q '^>> ' "$work/console.txt" || fail "follow $1 told: $(cat "$work/console.txt")"
+  }
+  follow 0
+  [ "$(show)" = absent ] || fail "a task was there before anything was recorded: $(show)"
+
+  follow 1
+  task=$(show)
+  for piece in '<Description>Keeps the ports opened with the Port Forwarding Tool open on the router.</Description>' \
+               '<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>' '<StartWhenAvailable>true</StartWhenAvailable>' \
+               '<ExecutionTimeLimit>PT1M</ExecutionTimeLimit>'; do
+    grep -qF "$piece" <<<"$task" || fail "no $piece in:"$'\n'"$task"
+  done
+  folder=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null | tr -d '\r')\\Varneth\\renew")
+  expect_bytes "$folder/kavro.cmd" $'renew\r\n' "the task's command file"
+  follow 1
+  [ "$(show)" = "$task" ] || fail "a second record write changed the task"
+
+  # The task's command, by hand: Kavro runs in the task's folder, on its command file.
+  printf 'getips\r\n' >"$folder/kavro.cmd"
+  rm -f "$folder/log.txt"
+  (cd "$folder" && wine "$(dirname "$probe")/KavroBackground.exe" </dev/null) || fail "KavroBackground.exe exited with $?"
+  grep -qE '^[0-9]+(\.[0-9]+){3}' "$folder/log.txt" || fail "KavroBackground.exe did not run Kavro in its folder"
+  follow 1
+  expect_bytes "$folder/kavro.cmd" $'renew\r\n' "the command file put back"
+
+  follow 0
+  [ "$(show)" = absent ] || fail "the task stayed after the record emptied: $(show)"
+
+  # Without KavroBackground.exe beside it, no task is registered and the user is told.
+  cp "$probe" "$work/"
+  wine "$work/$(basename "$probe")" follow 1 </dev/null >"$work/console.txt" 2>&1
+  grep -q '^>> Forwards made here will not be kept open: KavroBackground.exe is missing' "$work/console.txt" ||
+    fail "no headline for a missing KavroBackground.exe: $(cat "$work/console.txt")"
+  [ "$(show)" = absent ] || fail "a task was registered for a missing program"
 }
 
 "$case_name" "$@"

@@ -1,0 +1,52 @@
+// Drives the renewal schedule as the record does, and reads the scheduler back on its
+// own, for the Wine tests:
+//   renewal_task_probe follow 1|0   RenewalScheduleFollows(anything recorded)
+//   renewal_task_probe show         the registered task's XML, or "absent"
+#include <cstdio>
+#include <cstring>
+
+#include "com/com_ptr.h"
+#include "renewal_schedule.h"
+#include "renewal_task_windows.h"
+#include "text_lines.h"
+
+namespace {
+
+int Show()
+{
+    const Variant none;
+    ComPtr<ITaskService> service;
+    ComPtr<ITaskFolder> root;
+    ComPtr<IRegisteredTask> task;
+    Bstr xml;
+    if (FAILED(CoInitialize(nullptr)) ||
+        FAILED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService, service.put_void())) ||
+        FAILED(service->Connect(none.get(), none.get(), none.get(), none.get())) || FAILED(service->GetFolder(Bstr(L"\\").get(), root.put()))) {
+        std::puts("no scheduler");
+        return 1;
+    }
+    const HRESULT found = root->GetTask(Bstr(RenewalTaskName()).get(), task.put());
+    if (found == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
+        std::puts("absent");
+        return 0;
+    }
+    if (FAILED(found) || FAILED(task->get_Xml(xml.put()))) {
+        std::printf("GetTask failed: 0x%08lX\n", static_cast<unsigned long>(found));
+        return 1;
+    }
+    std::puts(NarrowToBytes(xml.ToWide()).c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "follow") == 0) {
+        RenewalScheduleFollows(std::strcmp(argv[2], "1") == 0);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "show") == 0) return Show();
+    std::fputs("usage: renewal_task_probe follow 1|0 | show\n", stderr);
+    return 2;
+}
