@@ -3,18 +3,11 @@
 #include "busy_sign.h"
 #include "message_box.h"
 #include "module_output.h"
+#include "open_ports_entry.h"
+#include "protocol_flag.h"
 #include "ui_mainwindow.h"
 
 #include <QProcess>
-
-namespace {
-
-QString flag(bool set)
-{
-    return set ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-}
-
-} // namespace
 
 void MainWindow::on_btnForward_clicked()
 {
@@ -31,16 +24,17 @@ void MainWindow::on_btnForward_clicked()
     else if (port < 1)
         box.setText(QStringLiteral("Cannot forward port 0, please check the port edit and try again."));
     else {
-        forwardPorts();
+        if (forwardPorts())
+            showOpenPorts();
         return;
     }
     box.exec();
 }
 
-void MainWindow::forwardPorts()
+bool MainWindow::forwardPorts()
 {
     MessageBox box(QMessageBox::Critical, QStringLiteral("Generic info box. You should not be seeing this."));
-    const QStringList command{QStringLiteral("kavro"), ip, QString::number(port), flag(tcp), flag(udp)};
+    const QStringList command{QStringLiteral("kavro"), ip, QString::number(port), protocolFlag(tcp), protocolFlag(udp)};
     // Lives until the outcome box is closed; a module still running then is ended.
     QProcess module;
     const ModuleOutput output(module);
@@ -64,5 +58,10 @@ void MainWindow::forwardPorts()
     }
     box.setInformativeText(output.informativeText(succeeded));
     box.setDetailedText(output.details());
+    QPushButton *ok = box.addButton(QMessageBox::Ok);
+    const QPushButton *openPorts = box.addButton(QString::fromUtf8(openPortsText), QMessageBox::ActionRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
     box.exec();
+    return box.clickedButton() == openPorts;
 }

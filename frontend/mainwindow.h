@@ -36,8 +36,11 @@ private:
     // Address list and selector.
     void requestAddresses();
 
-    // Forward action.
-    void forwardPorts();
+    // Forward action; true when the user asked for the open ports from its outcome box.
+    bool forwardPorts();
+
+    // The open ports dialog, over the window.
+    void showOpenPorts();
 
     // Module bridge: one exchange is sendCommand, runModule, readResult.
     QStringList exchange(QProcess &module, QStringList commandLines);

@@ -29,22 +29,6 @@ QString programFile(const char *name)
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
 }
 
-// Every text the status line is painted with.
-class StatusPaints : public QObject
-{
-public:
-    explicit StatusPaints(QLabel &status) { status.installEventFilter(this); }
-    QStringList texts;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            texts.append(static_cast<QLabel *>(watched)->text());
-        return false;
-    }
-};
-
 struct Selection {
     QByteArray answer; // the start-up's
     QList<int> values; // set on the spin box in turn

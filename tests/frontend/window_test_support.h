@@ -1,6 +1,7 @@
 #ifndef VARNETH_WINDOW_TEST_SUPPORT_H
 #define VARNETH_WINDOW_TEST_SUPPORT_H
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -31,6 +32,22 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
+// Every text the status line is painted with.
+class StatusPaints : public QObject
+{
+public:
+    explicit StatusPaints(QLabel &status) { status.installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            texts.append(static_cast<QLabel *>(watched)->text());
+        return false;
+    }
+};
+
 struct ModuleRun {
     qint64 pid;
     QString directory;
@@ -55,11 +72,19 @@ public:
     // their standard error and output.
     void answer(const QByteArray &result, const QByteArray &errors = {}, const QByteArray &output = {})
     {
-        QFile::remove(file("answer"));
+        answerTo("", result, errors, output);
+    }
+
+    // The same for the runs whose command word is `word` alone, before the answer above.
+    void answerTo(const QByteArray &word, const QByteArray &result, const QByteArray &errors = {},
+                  const QByteArray &output = {})
+    {
+        const QByteArray suffix = word.isEmpty() ? QByteArray() : "." + word;
+        QFile::remove(file("answer" + suffix));
         if (!result.isNull())
-            writeFile(file("answer"), result);
-        writeFile(file("errors"), errors);
-        writeFile(file("output"), output);
+            writeFile(file("answer" + suffix), result);
+        writeFile(file("errors" + suffix), errors);
+        writeFile(file("output" + suffix), output);
     }
 
     QList<ModuleRun> runs() const
@@ -73,13 +98,14 @@ public:
         return runs;
     }
 
-    QString file(const char *name) const { return scratch.filePath(QString::fromLatin1(name)); }
+    QString file(const QByteArray &name) const { return scratch.filePath(QString::fromLatin1(name)); }
 
 private:
     QTemporaryDir scratch;
 };
 
 struct ShownBox {
+    QStringList buttons;
     QString title;
     QString text;
     QMessageBox::Icon icon;
@@ -104,26 +130,37 @@ inline int lineCharacters(const QLabel *label)
 
 // Closes every modal message box once it has been up for a turn of its event loop, as a
 // person would, noting what it showed, and writing its text to `echo` at once when given one.
+// A box with a button named `click` is closed by that button.
 class BoxCloser : public QObject
 {
 public:
-    explicit BoxCloser(FILE *echo = nullptr)
+    explicit BoxCloser(FILE *echo = nullptr, QString click = {})
     {
-        connect(&timer, &QTimer::timeout, this, [this, echo] {
+        connect(&timer, &QTimer::timeout, this, [this, echo, click] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box || box != seen) {
                 seen = box;
                 return;
             }
             const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
-            boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
-                          box->detailedText(), lineCharacters(informative), titleFits(*box)});
+            QStringList buttons;
+            QAbstractButton *clicked = nullptr;
+            for (QAbstractButton *button : box->buttons()) {
+                buttons.append(button->text());
+                if (button->text() == click)
+                    clicked = button;
+            }
+            boxes.append({buttons, box->windowTitle(), box->text(), box->icon(), box->textFormat(),
+                          box->informativeText(), box->detailedText(), lineCharacters(informative), titleFits(*box)});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);
             }
             seen = nullptr;
-            box->done(0);
+            if (clicked)
+                clicked->click();
+            else
+                box->done(0);
         });
         timer.start(10);
     }
