@@ -30,11 +30,12 @@ constexpr int unreadLinesShown = 3;
 constexpr int unreadLineCharacters = 80;
 // The table shows this many rows before it scrolls.
 constexpr int rowsShown = 8;
-// The widest the last column counts for the dialog's width; a longer name is cut.
-constexpr int madeByCharacters = 40;
+// The widest the last column counts for the dialog's width; a longer name is cut there
+// and shown whole as the cell's tip.
+constexpr int madeByCharacters = 25;
 
-enum Column { ProtocolColumn, PortColumn, AddressColumn, HowColumn, TimeLeftColumn, FirewallColumn, MadeByColumn };
 const char *const headers[] = {"Protocol", "Port", "Address", "How", "Time left", "Firewall entry", "Made by"};
+constexpr int madeByColumn = std::size(headers) - 1;
 
 // Whole rows, read-only, several at a time; Tab leaves it for the buttons and the arrows
 // move inside it. Hidden until there is a list.
@@ -130,10 +131,9 @@ OpenPortsDialog::OpenPortsDialog(QWidget &window, QLabel &status, ModuleExchange
     setWindowTitle(QStringLiteral("Open ports"));
     setObjectName(QStringLiteral("openPortsDialog"));
     setUpTable(*table);
-    for (QLabel *label : {sentence, unreadNote}) {
+    // Unwrapped: a dialog does not grow for a wrapped label's lines, and cuts them.
+    for (QLabel *label : {sentence, unreadNote})
         label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-    }
     sentence->setObjectName(QStringLiteral("portsSentence"));
     unreadNote->setObjectName(QStringLiteral("unreadNote"));
     unreadNote->hide();
@@ -222,7 +222,8 @@ void OpenPortsDialog::showList(const PortList &list)
                 QFont slanted = item->font();
                 slanted.setItalic(true);
                 item->setFont(slanted);
-                item->setToolTip(QStringLiteral("Opened by another program, not by this tool"));
+                item->setToolTip(column == madeByColumn ? texts[column]
+                                                        : QStringLiteral("Opened by another program, not by this tool"));
             }
             table->setItem(row, column, item);
         }
@@ -230,9 +231,9 @@ void OpenPortsDialog::showList(const PortList &list)
     table->resizeColumnsToContents();
     // Every column in view without scrolling sideways, and a few rows.
     int width = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
-    for (int column = 0; column < MadeByColumn; ++column)
+    for (int column = 0; column < madeByColumn; ++column)
         width += table->columnWidth(column);
-    width += std::min(table->columnWidth(MadeByColumn), table->fontMetrics().averageCharWidth() * madeByCharacters);
+    width += std::min(table->columnWidth(madeByColumn), table->fontMetrics().averageCharWidth() * madeByCharacters);
     table->setMinimumWidth(width);
     table->setMinimumHeight(2 * table->frameWidth() + table->horizontalHeader()->height() +
                             rowsShown * table->verticalHeader()->defaultSectionSize());

@@ -3,15 +3,19 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 template <class T>
 T *child(const QObject &window, const char *name)
@@ -169,6 +173,50 @@ public:
 private:
     QTimer timer;
     QMessageBox *seen = nullptr;
+};
+
+// Acts on the open ports dialog once it is up and has listed, from inside its own loop,
+// then closes it. A context menu that comes up first has its first entry chosen.
+// Boxes are left to a BoxCloser.
+class DialogDriver : public QObject
+{
+public:
+    explicit DialogDriver(std::function<void(QDialog &)> act = [](QDialog &) {})
+    {
+        connect(&timer, &QTimer::timeout, this, [this, act] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (QAction *action : menu->actions())
+                    menuEntries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+                QAction *first = menu->actions().value(0);
+                firstShortcut = first->isShortcutVisibleInContextMenu() ? first->shortcut().toString() : QString();
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(first).center());
+                return;
+            }
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            // Up for a turn of its own loop, not a box's last one, and not waiting for the module.
+            const bool up =
+                dialog && dialog->objectName() == QLatin1String("openPortsDialog") && !QApplication::overrideCursor();
+            if (!up || dialog != seen) {
+                seen = up ? dialog : nullptr;
+                return;
+            }
+            timer.stop();
+            title = dialog->windowTitle();
+            act(*dialog);
+            ++opened;
+            dialog->done(0);
+        });
+        timer.start(10);
+    }
+
+    int opened = 0;
+    QString title;
+    QStringList menuEntries;
+    QString firstShortcut;
+
+private:
+    QTimer timer;
+    QDialog *seen = nullptr;
 };
 
 #endif
