@@ -15,6 +15,8 @@ constexpr int informativeLineCharacters = 60;
 // Room for the title and the buttons of a window manager's title bar, which a box sized
 // to a few words of text cuts to "Brask's P...g Tool".
 constexpr int textLineCharacters = 45;
+// Past this a first line wraps rather than widening the box further.
+constexpr int widestTextLineCharacters = 90;
 
 void setMinimumCharacters(QLabel *label, int characters)
 {
@@ -27,7 +29,6 @@ void setMinimumCharacters(QLabel *label, int characters)
 MessageBox::MessageBox(Icon icon, const QString &text) : QMessageBox(icon, QString::fromUtf8(applicationDisplayName), text)
 {
     setTextFormat(Qt::PlainText);
-    setMinimumCharacters(findChild<QLabel *>(QStringLiteral("qt_msgbox_label")), textLineCharacters);
 }
 
 void MessageBox::setInformativeText(const QString &text)
@@ -38,6 +39,21 @@ void MessageBox::setInformativeText(const QString &text)
     if (label)
         label->setTextFormat(Qt::PlainText);
     setMinimumCharacters(label, informativeLineCharacters);
+}
+
+void MessageBox::showEvent(QShowEvent *event)
+{
+    // Set once the text is final: a minimum below the text's own width would cut the
+    // text off, as the box's layout takes the minimum over the label's own size.
+    if (auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        const QFontMetrics metrics(label->font());
+        int widest = 0;
+        for (const QString &line : label->text().split(QLatin1Char('\n')))
+            widest = qMax(widest, metrics.horizontalAdvance(line));
+        label->setMinimumWidth(qBound(metrics.averageCharWidth() * textLineCharacters, widest,
+                                      metrics.averageCharWidth() * widestTextLineCharacters));
+    }
+    QMessageBox::showEvent(event);
 }
 
 void showFatalError(const QString &text, const QString &informative)

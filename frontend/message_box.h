@@ -20,6 +20,9 @@ public:
     MessageBox(Icon icon, const QString &text);
 
     void setInformativeText(const QString &text);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
 
 // A box the user must close before anything goes on: the bridge's failures.

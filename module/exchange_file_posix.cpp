@@ -4,25 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "platform/posix/fd_io.h"
+#include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"
-
-namespace {
-
-// A name of our own beside the target: the rename then stays within one file system.
-UniqueFd CreateNewFileBeside(const std::string& name, std::string& created)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        created = "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(attempt);
-        UniqueFd fd(::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (fd || errno != EEXIST) return fd;
-    }
-    return UniqueFd();
-}
-
-} // namespace
 
 std::optional<std::string> ReadExchangeFile(const char* name, std::size_t limit)
 {
@@ -34,12 +18,4 @@ std::optional<std::string> ReadExchangeFile(const char* name, std::size_t limit)
     return ReadAtMost(in.get(), limit);
 }
 
-void ReplaceExchangeFile(const char* name, const std::string& text)
-{
-    std::string created;
-    UniqueFd out = CreateNewFileBeside(name, created);
-    if (!out) return;
-    const bool written = WriteAll(out.get(), text);
-    out.reset();
-    if (!written || ::rename(created.c_str(), name) != 0) ::unlink(created.c_str());
-}
+void ReplaceExchangeFile(const char* name, const std::string& text) { ReplaceFile(".", name, text); }

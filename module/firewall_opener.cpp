@@ -70,3 +70,21 @@ HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PR
     if (open) return S_FALSE;
     return AddOpenPort(profile, port, protocol, name);
 }
+
+HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
+                          const std::wstring& name)
+{
+    ComPtr<INetFwOpenPorts> openPorts;
+    HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
+    if (FAILED(hr)) return hr;
+    ComPtr<INetFwOpenPort> entry;
+    hr = openPorts->Item(port, protocol, entry.put());
+    // Entries we may not read: the firewall checks the name itself, with the rights it has.
+    if (hr == E_ACCESSDENIED) return openPorts->Remove(port, protocol);
+    if (FAILED(hr) || !entry) return S_FALSE;
+    Bstr entryName;
+    if (FAILED(hr = entry->get_Name(entryName.put()))) return hr;
+    const std::wstring held = entryName.ToWide();
+    if (!held.empty() && held != name) return S_FALSE;
+    return openPorts->Remove(port, protocol);
+}

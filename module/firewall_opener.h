@@ -22,3 +22,11 @@ bool IsFirewallOn(INetFwProfile* profile);
 // the port and protocol is there already: then S_FALSE, and nothing is added.
 HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
                          const std::wstring& name);
+
+// Removes the globally open port's entry when it carries `name`: S_OK when removed,
+// S_FALSE when there is none of that name (another's entry stays), else the failure.
+// Remove goes by port and protocol alone, so the name is checked first; a manager that
+// keeps no names (firewalld) answers with an empty one, and one whose entries we may not
+// read (E_ACCESSDENIED) checks it itself on Remove.
+HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
+                          const std::wstring& name);

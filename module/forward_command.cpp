@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "lasting_commands.h"
 #include "result_file.h"
 #include "text_lines.h"
 #include "varneth.h"
@@ -60,5 +61,6 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     }
 
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    RecordForward(mapping.FirewallEntriesMade);
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

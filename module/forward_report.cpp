@@ -32,18 +32,27 @@ std::string ExternalAddress(IStaticPortMapping* mapping)
     return NarrowToBytes(address.ToWide());
 }
 
-// 604800 -> "for 7 days", 0 -> "until it restarts"; a lease read back is what is left,
-// a second or two less than granted, so 3599 s is still an hour.
-std::string Lasting(long seconds)
+// 604800 -> "7 days"; a lease read back is what is left, a second or two less than
+// granted, so 3599 s is still an hour.
+std::string Span(long seconds)
 {
-    if (seconds == 0) return "until it restarts";
     constexpr std::array<std::pair<long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
     for (const auto& [unit, name] : units)
         if (seconds + unit / 60 >= unit) {
             const long count = (seconds + unit / 2) / unit;
-            return "for " + std::to_string(count) + " " + name + (count == 1 ? "" : "s");
+            return std::to_string(count) + " " + name + (count == 1 ? "" : "s");
         }
-    return "for " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+// 604800 -> "for 7 days", 0 -> "until it restarts".
+std::string Lasting(long seconds) { return seconds == 0 ? "until it restarts" : "for " + Span(seconds); }
+
+// "every hour", "every 30 minutes"
+std::string Every(long seconds)
+{
+    const std::string span = Span(seconds);
+    return "every " + (span.rfind("1 ", 0) == 0 ? span.substr(2) : span);
 }
 
 } // namespace
@@ -135,5 +144,11 @@ void ReportReachable(const std::string& endpoint) { UserLine("Reachable at " + e
 
 void ReportLasting(std::int32_t port, long leaseSeconds)
 {
-    Headline("The router keeps port " + std::to_string(port) + " open " + Lasting(leaseSeconds) + ".");
+    if (leaseSeconds == 0) {
+        Headline("The router keeps port " + std::to_string(port) + " open until it restarts.");
+        return;
+    }
+    // Renewed at half the lease, so a lease cut short by a router restart is mended in time.
+    Headline("Port " + std::to_string(port) + " is kept open: renewed " + Every(leaseSeconds / 2) +
+             "; it closes by itself within " + Span(leaseSeconds) + " if this machine stops renewing.");
 }

@@ -88,6 +88,7 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
         ReportFirewallPort(plan.character, port, opened);
         allOpen = allOpen && SUCCEEDED(opened);
+        if (opened == S_OK) FirewallEntriesMade.push_back(name);
     }
     const bool handled = !plans.empty();
     result.Mapped = handled && notMapped.empty();

@@ -3,6 +3,7 @@
 #include "diagnostics.h"
 #include "forward_command.h"
 #include "internal_ips.h"
+#include "lasting_commands.h"
 #include "result_file.h"
 
 int RunModule()
@@ -19,6 +20,12 @@ int RunModule()
         writeResultLines(addresses);
     else if (command == L"kavro")
         RunForwardCommand(*commandLines);
+    else if (command == L"renew")
+        RunRenewCommand(addresses);
+    else if (command == L"list")
+        RunListCommand(addresses);
+    else if (command == L"close")
+        RunCloseCommand(*commandLines, addresses);
     return 0;
 }
 

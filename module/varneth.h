@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "com/com_ptr.h"
 
@@ -30,6 +31,9 @@ public:
     ComPtr<IStaticPortMappingCollection> Collection;
     ComPtr<IStaticPortMapping> Mapping;
     std::int32_t ErrorCode = 0;
+    // The firewall entries this request added (not those that were there already), so
+    // that only they are ever removed again.
+    std::vector<std::wstring> FirewallEntriesMade;
 };
 
 // Result codes a forward request leaves in ErrorCode.

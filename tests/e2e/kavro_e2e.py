@@ -46,6 +46,12 @@ class Row:
     signal: int = 0             # sent to Kavro 1 s in (then no result); SIGSTOP: then SIGKILL at `seconds`
     lan2: str = ""              # shell on the second client, before the run
     env: str = ""               # more of Kavro's environment, "NAME=VALUE ..."; $W is the scratch directory
+    prepare: str = ""           # shell on the client before kavro.cmd is written: `forward PORT TCP UDP [ADDRESS]`
+                                # runs Kavro's forward, `record SED-SCRIPT` edits the record of forwards
+    fresh: bool = False         # the gateway restarted before `lan2` and `prepare`: it holds no mapping
+    restart: str = None         # the gateway restarted after `prepare` with these lab options ("forget": its
+                                # mappings forgotten; "other-device": another UDN)
+    listed: tuple = None        # patterns log.txt's lines match, as many lines as patterns, in any order
     tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
 
 
@@ -53,6 +59,7 @@ FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 FORWARD_SSH = f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n"   # TCP 22
 GETIPS = "getips\r\n"
 NO_ROUTER = "No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings."
+NO_ROUTER_LIST = "No router on this network answered, so its open ports cannot be listed."
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 ADMIN = "Failed to initialize firewall. Try running with proper admin privileges."
 # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
@@ -106,6 +113,16 @@ NFT_INPUT = ("nft -f - <<EOF\ntable inet own { chain input { type filter hook in
              "ct state established,related accept; iif lo accept; ip saddr 10.77.0.0/24 acceptACCEPT; }; }\nEOF")
 NFT_GONE = "nft delete table inet own"
 DRIVER = "sudo firewall-cmd --zone=public --add-port={port}/tcp"
+CLOSE, LIST = f"close\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n", "list\r\n"
+# The record's entries: half their lease passed long ago; the hourly check due.
+DUE, UNCHECKED = "record 's/granted=[0-9]*/granted=1000/'", "record 's/checked=[0-9]*/checked=1000/'"
+ROOT_DESC = "http://10.77.0.1:5000/rootDesc.xml"
+UPNPC_CLIENT2 = f"upnpc -u {ROOT_DESC} -a {CLIENT2} {{port}} {{port}} TCP >/dev/null"
+# One line of list's answer for the row's port, made here and kept open.
+ESCAPED = re.escape(CLIENT)
+LISTED = (r"{protocol}\t{{port}}\t" + ESCAPED +
+          r"\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\t{firewall}\tHLMX {{port}} {protocol}")
+KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within 2 hours if this machine stops renewing."
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 
 ROWS = [
@@ -124,7 +141,7 @@ ROWS = [
         setup=VICTIM + "; cp $W/victim $W/tmp/ip_c.tmp; chown daemon $W/tmp/ip_c.tmp",
         after="cmp $W/tmp/ip_c.tmp $W/victim.was && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
     Row("TCP and UDP under memcheck", FORWARD, ["0"], held="TCP UDP", memcheck=True, seconds=30,
-        headline="The router keeps port {port} open for 7 days."),
+        headline=KEPT),
     Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}", seconds=2,
         lan2="upnpc -u http://10.77.0.1:5000/rootDesc.xml -a 10.77.0.3 {port} {port} TCP >/dev/null",
         stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
@@ -132,12 +149,12 @@ ROWS = [
         headline=(f"Port {{port}} is already forwarded to another device ({CLIENT2}) on the router",
                   "opened on the router for UDP only, not for TCP")),
     Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2,
-        headline="The router keeps port {port} open for 7 days."),
+        headline=KEPT),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
-        stderr=("answered (PCP)", "for 1 day (lease 86400 s)"), headline="The router keeps port {port} open for 1 day."),
+        stderr=("answered (PCP)", "for 2 hours (lease 7200 s)"), headline=KEPT),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
-        held="TCP UDP", stderr=("answered (NAT-PMP)", "for 7 days", "this answer cannot be verified"), seconds=2,
-        headline="open for 7 days"),
+        held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"), seconds=2,
+        headline=KEPT),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
         stderr="No Internet gateway answered", headline=NO_ROUTER, seconds=2),
     Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
@@ -150,6 +167,9 @@ ROWS = [
         headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
     *[Row(f"fake: {name}", FORWARD, result, gateway, **more) for name, result, gateway, more in (
         ("well-behaved", ["0"], "", {"asked": 2, "headline": "open until it restarts"}),
+        ("only leases without an end: asked again for one", ["0"], "--mode permanent-only",
+         {"asked": 4, "stderr": "only without an end (725 OnlyPermanentLeasesSupported)",
+          "headline": "open until it restarts"}),
         ("not held", None, "--mode not-held", {"stderr": "714", "headline": "does not hold it for this machine"}),
         ("held for another client", None, "--mode held-for-other",
          {"headline": f"already forwarded to another device ({CLIENT2})"}),
@@ -175,7 +195,7 @@ ROWS = [
         ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan", "headline": NO_ROUTER}),
         *[(f"{protocol or 'UPnP'} behind carrier-grade NAT", None, f"--external 100.64.0.1 {protocol and '--port-control ' + protocol}",
            {"headline": "This network is behind carrier-grade NAT", "held": ""}) for protocol in ("", "pcp", "natpmp")],
-        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": "open for 1 day"}),
+        ("PCP", ["0"], f"--port-control pcp", {"stderr": "answered (PCP)", "held": "TCP UDP", "headline": KEPT}),
         *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says, "headline": heads})
           for protocol, answer, says, heads in (
               ("pcp", "wrong-nonce", "did not answer", "did not answer in time when asked for port {port}"),
@@ -190,7 +210,7 @@ ROWS = [
           for protocol, times, grants, result, held, heads in (
               ("pcp", "always", 9, None, "", "grants port {port} for only 1 second"),
               ("natpmp", "always", 9, None, "", "grants port {port} for only 1 second"),
-              ("pcp", "at first", 1, ["0"], "TCP UDP", "open for 1 day"))],
+              ("pcp", "at first", 1, ["0"], "TCP UDP", KEPT))],
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
@@ -269,7 +289,85 @@ ROWS = [
         after=NFT_GONE),
     Row("own nftables rules, unreadable as a user", FORWARD, ["0"], user="nobody", held="TCP UDP",
         setup=NFT_INPUT.replace("ACCEPT", ""), headline="packet filter could not be checked", after=NFT_GONE),
+    *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says, seconds=3,
+          prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
+      for name, gateway, restart, edit, held, says, after in (
+          ("the gateway restarted without its mappings brings both back", "miniupnpd", "forget", UNCHECKED, "TCP UDP",
+           "is no longer held by the router; asked for again", "grep -c lifetime=7200 $XDG_STATE_HOME/varneth/forwards"),
+          ("nothing due: nothing sent", "miniupnpd", "forget", "", "", "is held; nothing was due", "true"),
+          ("half the lease passed: asked again for 7200 s", "miniupnpd", None, DUE, "TCP UDP", "renewed: held for 7200 s",
+           "! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+          ("PCP with its nonce, no second mapping", "miniupnpd natpmp no-upnp", None, DUE, "TCP UDP",
+           "renewed: held for 7200 s", "true"),
+          ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
+           f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
+          ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", "forget",
+           f"{DUE}; record 's/internal-address={CLIENT}/internal-address=10.77.0.9/'", "",
+           "an address this machine no longer has", "true"),
+          ("another device at the same address: nothing asked, nothing deleted", "miniupnpd", "other-device", DUE,
+           "TCP UDP", "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+          ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
+           UNCHECKED, "TCP UDP", "was made on another router at the same address",
+           "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
+    *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
+          drop=drop, seconds=3, after="entries 0" + stays)
+      for name, gateway, firewall, drop, admin, stays in (
+          ("UPnP and ufw", "miniupnpd", "ufw", None, "", ""),
+          ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", ""),
+          ("the administrator's ufw rule for the port stays", "miniupnpd", "ufw", None, "; ufw allow {port}/tcp >/dev/null",
+           " && ufw show added | grep -qx 'ufw allow {port}/tcp'"),
+          ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", ""),
+          ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", ""))],
+    *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
+          held="TCP UDP", stderr=says, seconds=3, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
+          prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
+      for name, ago, says in (("before its half: not yet", "290", "is held; nothing was due"),
+                              ("at its half: renewed", "310", "renewed: held for 600 s"))],
+    Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
+        prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
+    Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
+        memcheck=True, seconds=30,
+        prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; entries 3", after="entries 0"),
+    Row("partly failed forward: the UDP mapping is recorded and closed, the second client's TCP stays", CLOSE, ["0"],
+        held=f"TCP@{CLIENT2}", seconds=3, lan2=UPNPC_CLIENT2, prepare="forward {port} TRUE TRUE; entries 1",
+        stderr="Nothing is open for TCP {port}", after="entries 0"),
+    Row("list: the partly failed forward's UDP mapping, not the second client's TCP", LIST, fresh=True,
+        lan2=UPNPC_CLIENT2, prepare="forward {port} TRUE TRUE; entries 1", held=f"TCP@{CLIENT2} UDP",
+        listed=(LISTED.format(protocol="UDP", firewall="no"),)),
+    Row("list: a forward and a mapping upnpc made for this machine, under memcheck", LIST, fresh=True, held="TCP",
+        memcheck=True, seconds=30,
+        prepare="forward {port} TRUE FALSE; forwarded; upnpc -u " + ROOT_DESC + " -a " + CLIENT +
+                " {other} {other} UDP >/dev/null",
+        listed=(LISTED.format(protocol="TCP", firewall="no"),
+                rf"UDP\t{{other}}\t{ESCAPED}\t{{other}}\tIPv4\tUPnP\t\d+\tno\tno\tno\t.*")),
+    Row("list: nothing open is an empty answer", LIST, [], fresh=True),
+    Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
+    Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded", setup="ip route del default",
+        after="ip route add default via 10.77.0.1 && entries 2", headline="This machine has no default gateway now"),
+    # The mappings stay on the gateway, now another program's as far as this machine knows.
+    Row("list: a damaged record is set aside and reported", LIST, fresh=True, held="TCP UDP", seconds=3,
+        listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tno\tno\tno\tHLMX {{port}} {p}"
+                     for p in ("TCP", "UDP")),
+        prepare="forward {port} TRUE TRUE; forwarded; record 's/protocol=TCP/protocol=SCTP/'",
+        after="grep -q 'line 3: the protocol' $XDG_STATE_HOME/varneth/forwards.damaged-*.reason",
+        headline="The record of the ports this tool opened was damaged and has been set aside"),
+    Row("20 forwards at once: each recorded and listed", LIST, fresh=True, seconds=5,
+        prepare="for i in $(seq 10 29); do mkdir $W/f$i; printf 'kavro\\r\\n%s\\r\\n%s\\r\\nTRUE\\r\\nFALSE\\r\\n' "
+                f"{CLIENT} 281$i >$W/f$i/kavro.cmd; (cd $W/f$i && $K >>$W/prepare.out 2>&1) & done; wait; "
+                # a burst of 20 searches at once may go unanswered within the search's second: those ask again
+                "for i in $(seq 10 29); do [ \"$(cat $W/f$i/log.txt)\" = 0 ] || (cd $W/f$i && $K >>$W/prepare.out 2>&1); "
+                "done; entries 20",
+        listed=(rf"TCP\t281\d\d\t{ESCAPED}\t281\d\d\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\tno\tHLMX 281\d\d TCP",) * 20),
 ]
+
+
+# Every run keeps its record of forwards in its scratch directory, never in a home.
+STATE = "XDG_STATE_HOME={work}/state"
+PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
+           '>$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
+           'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; forwarded() { [ "$(cat $W/log.txt)" = 0 ]; }; '
+           'entries() { [ "$(grep -c ^mapping $XDG_STATE_HOME/varneth/forwards)" = "$1" ]; }; ')
 
 
 def lab(*args, **kwargs):
@@ -365,22 +463,32 @@ def headlines(stderr):
 
 def run(row, kavro, port, work):
     """Runs the row in work; returns what went wrong and what was seen."""
+    fill = lambda text: text.replace("{port}", str(port)).replace("{other}", str(port + 5000))
     os.chmod(work, 0o777)    # a run as another user writes its log.txt here
     os.mkdir(f"{work}/tmp", 0o755)
-    with open(f"{work}/kavro.cmd", "w", newline="") as command:
-        command.write(row.command.replace("{port}", str(port)))
-    shell = lambda script, role="lan": lab("exec", role, "env", f"W={work}", f"K={kavro}", "sh", "-ec",
-                                           script.replace("{port}", str(port))).returncode == 0
-    if not all(shell(script, role) for script, role in ((row.setup, "lan"), (row.lan2, "lan2")) if script):
-        return ["set-up"], ""
     group = "nogroup" if row.user == "nobody" else row.user
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
+    shell = lambda script, role="lan": lab("exec", role, "env", f"W={work}", f"K={kavro}", STATE.format(work=work),
+                                           f"AS={' '.join(user)}",
+                                           "sh", "-ec", fill(script)).returncode == 0
+    if row.fresh:
+        lab("start-daemon", *row.gateway.split()[1:], "forget")
+    if row.lan2 and not shell(row.lan2, "lan2"):
+        return ["lan2"], ""
+    if row.prepare and not shell(PREPARE + row.prepare):
+        return ["prepare"], open(f"{work}/prepare.out").read() if os.path.exists(f"{work}/prepare.out") else ""
+    if row.restart is not None:
+        lab("start-daemon", *row.gateway.split()[1:], *row.restart.split())
+    with open(f"{work}/kavro.cmd", "w", newline="") as command:
+        command.write(fill(row.command))
+    if row.setup and not shell(row.setup):
+        return ["set-up"], ""
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
     kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, kavro]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
-    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak",
+    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
                                 *row.env.replace("$W", work).split(), *kavro_run],
                                cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                start_new_session=True)
@@ -406,17 +514,22 @@ def run(row, kavro, port, work):
     result = open(log).read().splitlines() if os.path.isfile(log) and not os.path.islink(log) else None
     time.sleep(0.2)   # what the run started is gone by now, or never goes
     left = in_client() - before
-    checks = [(row.result == result if row.result or row.signal else result and len(result) == 1 and result != ["0"],
-               f"result {row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
-              *[(piece.replace("{port}", str(port)) in stderr, f"standard error '{piece}'")
+    # list answers in the gateway's order: each line matches a pattern of its own.
+    listed = lambda: len(result) == len(row.listed) and all(
+        any(re.fullmatch(fill(pattern), line) for line in result) for pattern in row.listed) and all(
+        any(re.fullmatch(fill(pattern), line) for pattern in row.listed) for line in result)
+    checks = [(row.result == result if row.result is not None or row.signal else result is not None and listed()
+               if row.listed is not None else result and len(result) == 1 and result != ["0"],
+               f"result {row.listed or row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
+              *[(fill(piece) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
-              *[(piece.replace("{port}", str(port)) in headlines(stderr), f"headline '{piece}'")
+              *[(fill(piece) in headlines(stderr), f"headline '{piece}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),
               (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
               (not row.memcheck or memcheck_clean(work), "memcheck: no error, every block freed"),
-              (not left, f"nothing left running: {left}"), (not row.after or shell(row.after), row.after)]
+              (not left, f"nothing left running: {left}"), (not row.after or shell(PREPARE + row.after), row.after)]
     return [what for passed, what in checks if not passed], f"{result}, {seconds:.2f} s, {memory} MB, {stderr!r}"
 
 

@@ -85,10 +85,23 @@ private:
         child<QLineEdit>(window, "editport")->setText(port);
         BoxCloser closer;
         QTest::mouseClick(child<QPushButton>(window, "btnForward"), Qt::LeftButton);
+        // Every box bears the program's name, whole, and its first text whole.
+        for (const ShownBox &box : closer.boxes)
+            if (box.title != QLatin1String("Brask's Port Forwarding Tool") || !box.titleFits || !box.textFits)
+                QTest::qFail(qPrintable("box cut off or misnamed: " + box.text), __FILE__, __LINE__);
         return closer.boxes;
     }
 
 private slots:
+    // A desktop's usual font, where a first line shorter than the box's soft limit is
+    // left unwrapped, so a box narrower than it cuts it off.
+    void initTestCase()
+    {
+        QFont font = QApplication::font();
+        font.setPixelSize(12);
+        QApplication::setFont(font);
+    }
+
     void init()
     {
         standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath());
@@ -185,6 +198,9 @@ private slots:
             << Outcome{"Invalid IP\n", "", ">> <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
         QTest::newRow("zero with a blank") << Outcome{"0 \n", "", said, {error + "0 "}, kept, 1};
         QTest::newRow("empty result") << Outcome{"", "", "", {error}, "", 1};
+        QTest::newRow("a long first line and nothing said")
+            << Outcome{"Firewall initialized well, but failed to open ports on it.\n", "", "",
+                       {error + "Firewall initialized well, but failed to open ports on it."}, "", 1};
         QTest::newRow("nothing written") << Outcome{{}, "", "", readFailed, "", 1, unread};
         QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", said, readFailed, kept, 1, "was stopped"};
         QTest::newRow("running past the wait after a 0")
@@ -215,11 +231,8 @@ private slots:
 
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QStringList texts;
-        for (const ShownBox &box : boxes) {
+        for (const ShownBox &box : boxes)
             texts.append(box.text);
-            QCOMPARE(box.title, QStringLiteral("Brask's Port Forwarding Tool"));
-            QVERIFY(box.titleFits);
-        }
         QCOMPARE(texts, row.shown);
         if (boxes.size() > 1)
             QVERIFY2(boxes.first().informative.contains(row.why), qPrintable(boxes.first().informative));

@@ -118,6 +118,7 @@ struct ShownBox {
     QString details;
     int informativeLineCharacters; // how many average characters a line of it holds
     bool titleFits;                // with room for a title bar's buttons beside it
+    bool textFits;                 // every line of the first text whole
 };
 
 inline bool titleFits(const QWidget &box)
@@ -125,6 +126,17 @@ inline bool titleFits(const QWidget &box)
     QFont bold = box.font();
     bold.setBold(true);
     return box.width() >= QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 120;
+}
+
+inline bool textFits(const QLabel *label)
+{
+    if (!label)
+        return false;
+    const QFontMetrics metrics(label->font());
+    for (const QString &line : label->text().split(QLatin1Char('\n')))
+        if (!label->wordWrap() && metrics.horizontalAdvance(line) > label->width())
+            return false;
+    return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height() : true;
 }
 
 inline int lineCharacters(const QLabel *label)
@@ -155,7 +167,8 @@ public:
                     clicked = button;
             }
             boxes.append({buttons, box->windowTitle(), box->text(), box->icon(), box->textFormat(),
-                          box->informativeText(), box->detailedText(), lineCharacters(informative), titleFits(*box)});
+                          box->informativeText(), box->detailedText(), lineCharacters(informative), titleFits(*box),
+                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);

@@ -4,14 +4,15 @@
 inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
 each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
 byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); hang-up-add (AddPortMapping gets no answer but the
-connection's end); ssdp-flood (answers a multicast search with a
-flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
+held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
+hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a
+multicast search with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
 PortMapping action. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
 every request. --external: the
 external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
 wrong-nonce (PCP), wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that
-maps nothing); --short-grants N: the first N grants of each protocol last 1 s. After each
+maps nothing); --short-grants N: the first N grants of each protocol last 1 s; --max-lifetime:
+the longest PCP or NAT-PMP grant. After each
 mapping request it prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
@@ -46,6 +47,8 @@ def soap(action, arguments):
     key = (arguments.get("NewProtocol"), arguments.get("NewExternalPort"))
     if action == "AddPortMapping" and ARGS.refuse:
         return "500 Internal Server Error", ENVELOPE.format(FAULT.format(ARGS.refuse))
+    if action == "AddPortMapping" and ARGS.mode == "permanent-only" and arguments.get("NewLeaseDuration") != "0":
+        return "500 Internal Server Error", ENVELOPE.format(FAULT.format(725))
     with LOCK:
         if action == "AddPortMapping" and ARGS.mode != "not-held":
             MAPPINGS[key] = arguments
@@ -164,7 +167,7 @@ def grant(protocol, external, lifetime):
     """The external port and lifetime a mapping answer names; what is held follows them."""
     bent, GRANTS[protocol] = ARGS.map_answer, GRANTS.get(protocol, 0) + 1
     granted = (external + (bent == "other-port"), 0 if bent == "lifetime-zero" or not lifetime
-               else 1 if GRANTS[protocol] <= ARGS.short_grants else lifetime)
+               else 1 if GRANTS[protocol] <= ARGS.short_grants else min(lifetime, ARGS.max_lifetime))
     if bent in ("good", "other-port", "lifetime-zero"):
         (HELD.add if granted[1] else HELD.discard)(protocol)
     log("holds=" + ",".join(sorted(HELD)))
@@ -184,7 +187,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--address", required=True, help="where multicast searches and UDP 5351 are heard")
     parser.add_argument("--mode", default="good", choices=("good", "silent", "slow-add", "endless-description",
-                                                           "not-held", "held-for-other", "hang-up-add", "ssdp-flood"))
+                                                           "not-held", "held-for-other", "permanent-only", "hang-up-add",
+                                                           "ssdp-flood"))
     parser.add_argument("--ssdp-from", help="the address SSDP answers leave from (default --address)")
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
@@ -195,6 +199,7 @@ def main():
     parser.add_argument("--refuse", type=int)
     parser.add_argument("--external", default="11.77.0.1")
     parser.add_argument("--short-grants", type=int, default=0)
+    parser.add_argument("--max-lifetime", type=int, default=86400)
     ARGS = parser.parse_args()
     ARGS.location = ARGS.location or f"http://{ARGS.ssdp_from or ARGS.address}:5000/rootDesc.xml"
     server = ThreadingHTTPServer(("", 5000), Http)

@@ -94,6 +94,13 @@ public:
         platform_.openPorts.insert({entry->port_, entry->protocol_});
         return S_OK;
     }
+    HRESULT Remove(LONG port, NET_FW_IP_PROTOCOL protocol) override
+    {
+        if (platform_.Log("OpenPorts.Remove " + std::to_string(port) + " " + std::to_string(protocol)) != Outcome::Works)
+            return E_FAIL;
+        platform_.openPorts.erase({port, protocol});
+        return S_OK;
+    }
     HRESULT get_Port(LONG*) override { return E_NOTIMPL; }
     HRESULT get_Protocol(NET_FW_IP_PROTOCOL*) override { return E_NOTIMPL; }
     HRESULT get_Name(BSTR*) override { return E_NOTIMPL; }

@@ -38,6 +38,11 @@ struct FakeManager final : FirewallManager {
         if (opening == Status::Ok) open.push_back(port);
         return opening;
     }
+    Status ClosePort(int port, Protocol) override
+    {
+        open.erase(std::remove(open.begin(), open.end(), port), open.end());
+        return Status::Ok;
+    }
 };
 
 struct Case {

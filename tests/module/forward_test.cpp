@@ -152,10 +152,15 @@ const std::string kPartly = "Port 8080 was opened on the router for UDP only, no
                             "tick only UDP; else fix the cause above and try again.";
 
 const HeadlineRow kHeadlineRows[] = {
-    {"for_7_days", {"The router keeps port 8080 open for 7 days."}},
+    {"for_7_days", {"Port 8080 is kept open: renewed every 4 days; it closes by itself within 7 days if this machine "
+                    "stops renewing."}},
+    {"for_2_hours", {"Port 8080 is kept open: renewed every hour; it closes by itself within 2 hours if this machine "
+                     "stops renewing."}, {}, Command(L"8080"), {{"TCP", 7200}, {"UDP", 7199}}},
     {"lease_0_until_restart", {"The router keeps port 8080 open until it restarts."}, {}, Command(L"8080"), {{"TCP", 0}, {"UDP", 0}}},
-    {"shorter_lease_of_two", {"The router keeps port 8080 open for 1 hour."}, {}, Command(L"8080"), {{"TCP", 0}, {"UDP", 3599}}},
-    {"only_the_asked_protocol", {"The router keeps port 8080 open for 2 minutes."}, {}, Command(L"8080", L"FALSE"),
+    {"shorter_lease_of_two", {"Port 8080 is kept open: renewed every 30 minutes; it closes by itself within 1 hour if "
+                              "this machine stops renewing."}, {}, Command(L"8080"), {{"TCP", 0}, {"UDP", 3599}}},
+    {"only_the_asked_protocol", {"Port 8080 is kept open: renewed every minute; it closes by itself within 2 minutes if "
+                                 "this machine stops renewing."}, {}, Command(L"8080", L"FALSE"),
      {{"TCP", 30}, {"UDP", 119}}},
     {"lease_untold", {}, {{"get_LeaseSeconds", F}}},
     {"not_let_in_no_lasting", {}, {{"OpenPorts.Add UDP", F}}},

@@ -49,13 +49,18 @@ TEST(Ufw, HelperTakesOnlyAPortAProtocolAndACleanName)
         {{"80", "tcp", "a\xe2\x80\xae" "b"}, false}, {{"80", "tcp", "a\xe2\x81\xa6" "b"}, false},
         {{"80", "tcp", "a\xc2\xad" "b"}, false}, {{"80", "tcp", "a\xf3\xa0\x81\x81"}, false},
         {{"80", "tcp", ""}, false}, {{"80"}, false}, {{"80", "tcp", "x", "y"}, false},
+        {{"delete", "8080", "tcp"}, true}, {{"delete", "8080"}, false}, {{"delete", "0", "tcp"}, false},
+        {{"delete", "8080", "tcp", "HLMX 8080 TCP"}, false}, {{"delete", "8080", "any"}, false}, {{"delete"}, false},
     };
     for (const auto& [arguments, taken] : cases)
         EXPECT_EQ(ReadHelperArguments(arguments).has_value(), taken) << ::testing::PrintToString(arguments);
     const auto request = ReadHelperArguments({"8080", "udp", "HLMX 8080 UDP"});
     ASSERT_TRUE(request);
-    EXPECT_EQ(std::tie(request->port, request->protocol, request->name),
-              std::make_tuple(8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
+    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->name),
+              std::make_tuple(false, 8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
+    const auto removal = ReadHelperArguments({"delete", "8080", "tcp"});
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol), std::make_tuple(true, 8080, Protocol::Tcp));
 }
 
 std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\n-A ufw-user-input -j ACCEPT\n"; }
@@ -236,15 +241,24 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
     }
 }
 
-TEST(Ufw, PolkitsNoIsTheHeadlineBeforeAnyPort)
+// What polkit says of the helper is known before any port: a no, or no answer at all
+// (the helper's action not installed), each has its headline.
+TEST(Ufw, PolkitsAnswerIsTheHeadlineBeforeAnyPort)
 {
-    UfwDirectory etc;
-    UfwManager ufw(etc.Files("", "", false), [](auto&&...) { return Exited(0); }, RunDeadline(),
-                   PkexecRoute{kHelper, [] { return Status::AccessDenied; }});
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(ufw.OpenProfile(), Status::AccessDenied);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              std::string(kHeadlineMarker) + "You are not allowed to change the firewall; ask an administrator.\n");
+    const struct {
+        Status polkit;
+        std::string headline;
+    } cases[] = {{Status::AccessDenied, "You are not allowed to change the firewall; ask an administrator."},
+                 {Status::Failed, "The firewall (ufw) could not be read; the details below say why. "
+                                  "Ask an administrator to look at ufw."}};
+    for (const auto& c : cases) {
+        UfwDirectory etc;
+        UfwManager ufw(etc.Files("", "", false), [](auto&&...) { return Exited(0); }, RunDeadline(),
+                       PkexecRoute{kHelper, [&c] { return c.polkit; }});
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ufw.OpenProfile(), c.polkit);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(kHeadlineMarker) + c.headline + "\n");
+    }
 }
 
 // pkexec started by a window run from a terminal must not find the terminal to ask on.

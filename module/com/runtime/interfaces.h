@@ -58,6 +58,7 @@ protected:
 struct INetFwOpenPorts : IUnknown {
     virtual HRESULT Item(LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** openPort) = 0;
     virtual HRESULT Add(INetFwOpenPort* openPort) = 0;
+    virtual HRESULT Remove(LONG port, NET_FW_IP_PROTOCOL protocol) = 0;
 
 protected:
     ~INetFwOpenPorts() = default;

@@ -66,4 +66,15 @@ Status EveryFirewall::OpenPort(int port, Protocol protocol, const std::wstring& 
     return answer;
 }
 
+Status EveryFirewall::ClosePort(int port, Protocol protocol)
+{
+    Status answer = Status::Ok;
+    for (NamedManager* each : on_) {
+        const Status status = each->manager->ClosePort(port, protocol);
+        if (status != Status::Ok) UserLine(each->name + " did not remove its entry for " + Subject(port, protocol) + ".");
+        if (answer == Status::Ok) answer = status;
+    }
+    return answer;
+}
+
 } // namespace firewall

@@ -31,6 +31,8 @@ public:
     // Each manager that does not let the port in yet is asked to, even after one
     // failed; the first failure is the answer.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    // Each manager that is on removes what it holds of ours; the first failure is the answer.
+    Status ClosePort(int port, Protocol protocol) override;
 
 private:
     std::vector<NamedManager> managers_;

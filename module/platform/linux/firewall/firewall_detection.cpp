@@ -53,6 +53,7 @@ public:
     bool Enabled() const override { return false; }
     Status FindOpenPort(int, Protocol, std::string&) override { return Status::NotFound; }
     Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
+    Status ClosePort(int, Protocol) override { return Status::Failed; }
 };
 
 } // namespace

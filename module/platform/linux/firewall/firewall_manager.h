@@ -18,10 +18,14 @@ public:
     virtual Status OpenProfile() = 0;
     // Valid after OpenProfile succeeded.
     virtual bool Enabled() const = 0;
-    // Ok with the rule's name (empty where the manager keeps none), or NotFound.
+    // Ok with the rule's name (empty where the manager keeps none), NotFound, or
+    // AccessDenied where the rules cannot be read with our rights.
     virtual Status FindOpenPort(int port, Protocol protocol, std::string& name) = 0;
     // Lets the port in under `name`, so that it stays open after a restart too.
     virtual Status OpenPort(int port, Protocol protocol, const std::wstring& name) = 0;
+    // Removes the entry the tool made for the port, and only that: Ok when none of it
+    // is left. A rule that is not the tool's own stays.
+    virtual Status ClosePort(int port, Protocol protocol) = 0;
 };
 
 } // namespace firewall

@@ -19,6 +19,13 @@ enum class Protocol { Tcp, Udp };
 // "tcp" or "udp", the way both managers spell it.
 inline const char* ProtocolName(Protocol protocol) { return protocol == Protocol::Tcp ? "tcp" : "udp"; }
 
+// The name Kavro's forwards give the entries they make: "HLMX 8080 TCP". A rule under
+// another name is someone else's and is never removed.
+inline std::string OwnRuleName(int port, Protocol protocol)
+{
+    return "HLMX " + std::to_string(port) + (protocol == Protocol::Tcp ? " TCP" : " UDP");
+}
+
 // One line on standard error; standard output carries the module's diagnostics only.
 void ReportProblem(const std::string& text);
 

@@ -43,4 +43,10 @@ HRESULT NetFwOpenPorts::Add(INetFwOpenPort* openPort)
     return HresultFromStatus(manager_->OpenPort(port, ManagerProtocol(protocol), name.ToWide()));
 }
 
+HRESULT NetFwOpenPorts::Remove(LONG port, NET_FW_IP_PROTOCOL protocol)
+{
+    if (!IsPortNumber(port) || !IsPortProtocol(protocol)) return E_INVALIDARG;
+    return HresultFromStatus(manager_->ClosePort(port, ManagerProtocol(protocol)));
+}
+
 } // namespace firewall

@@ -16,6 +16,8 @@ public:
     HRESULT Item(LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** openPort) override;
     // Takes port, protocol and name from any INetFwOpenPort.
     HRESULT Add(INetFwOpenPort* openPort) override;
+    // Removes only what the tool made for the port (the managers check whose it is).
+    HRESULT Remove(LONG port, NET_FW_IP_PROTOCOL protocol) override;
 
 private:
     std::shared_ptr<FirewallManager> manager_;

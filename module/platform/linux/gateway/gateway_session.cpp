@@ -58,6 +58,7 @@ void GatewaySession::Search()
     const SearchFindings found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
     std::string why;
     if (found.gateway) {
+        udn_ = found.gatewayUdn;
         IgdOpening opened = IgdConnection::Open(*found.gateway, CallDeadline());
         gateway_ = std::move(opened.connection);
         if (gateway_) return;
@@ -77,6 +78,8 @@ void GatewaySession::Search()
                  (plan.defaultGateway ? "." : " (this machine has no default route)."));
     Headline(!why.empty() ? why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
 }
+
+std::optional<Ipv4> GatewaySession::DefaultGateway() const { return ReadDefaultGateway(settings_.routeTable); }
 
 Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }
 

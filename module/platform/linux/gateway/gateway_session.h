@@ -3,6 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/posix/deadline.h"
 #include "gateway_settings.h"
@@ -27,6 +30,21 @@ public:
     // When the next single call to the gateway must be over.
     Deadline CallDeadline() const;
 
+    // The default gateway's address, read from the route table: nothing is sent.
+    std::optional<Ipv4> DefaultGateway() const;
+    // The UPnP device's UDN, once searched; empty when it gave none.
+    const std::string& Udn() const { return udn_; }
+    const GatewaySettings& Settings() const { return settings_; }
+
+    // A mapping the gateway granted in this run, for the record.
+    struct Grant {
+        HeldMapping held;
+        std::string how;   // "UPnP", "PCP", "NAT-PMP"
+        std::string nonce; // PCP's, in hex
+    };
+    void NoteGrant(Grant grant) { grants_.push_back(std::move(grant)); }
+    const std::vector<Grant>& Grants() const { return grants_; }
+
 private:
     void Search();
 
@@ -34,6 +52,8 @@ private:
     bool searched_ = false;
     std::unique_ptr<IgdConnection> gateway_;
     std::unique_ptr<PortControlGateway> portControl_;
+    std::string udn_;
+    std::vector<Grant> grants_;
 };
 
 } // namespace gateway

@@ -105,6 +105,23 @@ struct EntryAnswer {
     char leaseDuration[32];
 };
 
+// GetGenericPortMappingEntry's answer, in the library's buffer sizes.
+struct GenericEntryAnswer {
+    int code;
+    char externalPort[6];
+    char internalClient[16];
+    char internalPort[6];
+    char protocol[4];
+    char description[80];
+    char enabled[6];
+    char remoteHost[64];
+    char leaseDuration[16];
+};
+
+// Past the last entry of the gateway's list: 713, or 714 (kNoSuchEntryInArray) from some gateways.
+constexpr int kArrayIndexInvalid = 713;
+
+
 int ToPort(const char* text)
 {
     char* end = nullptr;
@@ -170,18 +187,68 @@ IgdConnection::IgdConnection(const IGDdatas& data, const std::string& location, 
 
 IgdConnection::~IgdConnection() { FreeUPNPUrls(&urls_); }
 
-int IgdConnection::AddPortMapping(const MappingRequest& request, Deadline deadline) const
+int IgdConnection::AddPortMapping(const MappingRequest& request, long leaseSeconds, Deadline deadline) const
 {
     const auto code = RunBoundedFor<int>(
-        [this, &request] {
-            // Lease 0: a static mapping, as the Windows service makes them.
+        [this, &request, leaseSeconds] {
             return UPNP_AddPortMapping(urls_.controlURL, data_.first.servicetype,
                                        std::to_string(request.externalPort).c_str(),
                                        std::to_string(request.internalPort).c_str(), request.internalClient.c_str(),
-                                       request.description.c_str(), request.protocol.c_str(), nullptr, "0");
+                                       request.description.c_str(), request.protocol.c_str(), nullptr,
+                                       std::to_string(leaseSeconds).c_str());
         },
         deadline);
     return code ? *code : kNoAnswerInTime;
+}
+
+int IgdConnection::DeletePortMapping(int externalPort, const std::string& protocol, Deadline deadline) const
+{
+    const auto code = RunBoundedFor<int>(
+        [this, externalPort, &protocol] {
+            return UPNP_DeletePortMapping(urls_.controlURL, data_.first.servicetype,
+                                          std::to_string(externalPort).c_str(), protocol.c_str(), nullptr);
+        },
+        deadline);
+    return code ? *code : kNoAnswerInTime;
+}
+
+IgdConnection::Listing IgdConnection::ListMappings(Deadline deadline) const
+{
+    // A gateway holds a few dozen at most; past this it is not answering sensibly.
+    constexpr int kMostEntries = 1024;
+    Listing listing;
+    for (int index = 0; index < kMostEntries; ++index) {
+        const auto answer = RunBoundedFor<GenericEntryAnswer>(
+            [this, index] {
+                GenericEntryAnswer entry{};
+                entry.code = UPNP_GetGenericPortMappingEntry(
+                    urls_.controlURL, data_.first.servicetype, std::to_string(index).c_str(), entry.externalPort,
+                    entry.internalClient, entry.internalPort, entry.protocol, entry.description, entry.enabled,
+                    entry.remoteHost, entry.leaseDuration);
+                return entry;
+            },
+            deadline);
+        if (!answer) {
+            listing.code = kNoAnswerInTime;
+            return listing;
+        }
+        if (answer->code == kArrayIndexInvalid || answer->code == kNoSuchEntryInArray) return listing;
+        if (answer->code != 0) {
+            listing.code = answer->code;
+            return listing;
+        }
+        HeldMapping held;
+        held.externalAddress = externalAddress_;
+        held.externalPort = ToPort(answer->externalPort);
+        held.protocol = answer->protocol;
+        held.internalPort = ToPort(answer->internalPort);
+        held.internalClient = answer->internalClient;
+        held.enabled = std::strcmp(answer->enabled, "1") == 0;
+        held.description = answer->description;
+        held.leaseSeconds = ToLease(answer->leaseDuration);
+        listing.mappings.push_back(std::move(held));
+    }
+    return listing;
 }
 
 MappingReadBack IgdConnection::ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const

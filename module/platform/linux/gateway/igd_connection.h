@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/posix/deadline.h"
 #include "port_mapping.h"
@@ -35,9 +36,18 @@ public:
     IgdConnection(const IgdConnection&) = delete;
     IgdConnection& operator=(const IgdConnection&) = delete;
 
-    // 0, or the gateway's refusal as a UPnP or library code.
-    int AddPortMapping(const MappingRequest& request, Deadline deadline) const;
+    // 0, or the gateway's refusal as a UPnP or library code. `leaseSeconds` 0: no end.
+    int AddPortMapping(const MappingRequest& request, long leaseSeconds, Deadline deadline) const;
     MappingReadBack ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const;
+    // 0, or the gateway's refusal.
+    int DeletePortMapping(int externalPort, const std::string& protocol, Deadline deadline) const;
+    // Every mapping the gateway lists, by index until it says there are no more; code 0
+    // or why the list stopped early.
+    struct Listing {
+        int code = 0;
+        std::vector<HeldMapping> mappings;
+    };
+    Listing ListMappings(Deadline deadline) const;
 
     const std::string& ExternalAddress() const { return externalAddress_; }
 

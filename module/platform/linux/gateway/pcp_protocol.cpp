@@ -19,6 +19,31 @@ PcpProtocol::PcpProtocol(Ipv4 gatewayAddress) : gateway_(gatewayAddress), nonce_
     }
 }
 
+std::string PcpProtocol::NonceText() const
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint8_t byte : nonce_) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0xF];
+    }
+    return hex;
+}
+
+bool PcpProtocol::UseNonce(const std::string& hex)
+{
+    if (hex.size() != nonce_.size() * 2) return false;
+    pcp::Nonce nonce{};
+    for (std::size_t i = 0; i < hex.size(); ++i) {
+        const char c = hex[i];
+        const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (value < 0) return false;
+        nonce[i / 2] = static_cast<std::uint8_t>(nonce[i / 2] << 4 | value);
+    }
+    nonce_ = nonce;
+    return true;
+}
+
 std::optional<PortGrant> PcpProtocol::Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline)
 {
     const auto client = ParseIpv4(request.internalClient);

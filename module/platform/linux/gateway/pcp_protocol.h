@@ -14,6 +14,8 @@ public:
 
     std::string Name() const override { return "PCP"; }
     std::optional<PortGrant> Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline) override;
+    std::string NonceText() const override;
+    bool UseNonce(const std::string& hex) override;
 
 private:
     Ipv4 gateway_;

@@ -68,12 +68,12 @@ bool IsShort(const PortGrant& grant)
 MappingOutcome PortControlGateway::Map(const MappingRequest& request, Deadline deadline) const
 {
     if (!FromOwnAddress(request)) return Failed();
-    auto grant = protocol_->Ask(request, kRequestedLifetime, deadline);
+    auto grant = protocol_->Ask(request, static_cast<std::uint32_t>(kAskedLease), deadline);
     // Some gateways grant seconds at first; once more may give the lifetime asked for.
     if (grant && IsShort(*grant)) {
         UserLine("The gateway granted " + Subject(request) + " through " + Name() + " for only " +
                  std::to_string(grant->lifetime) + " s; asked once more for longer.");
-        grant = protocol_->Ask(request, kRequestedLifetime, deadline);
+        grant = protocol_->Ask(request, static_cast<std::uint32_t>(kAskedLease), deadline);
     }
     if (!grant) {
         Headline(headline::NoAnswer(request.externalPort));
@@ -101,12 +101,14 @@ bool PortControlGateway::FromOwnAddress(const MappingRequest& request) const
     return false;
 }
 
-void PortControlGateway::Delete(const MappingRequest& request, Deadline deadline) const
+std::string PortControlGateway::Delete(const MappingRequest& request, Deadline deadline) const
 {
     const auto grant = protocol_->Ask(request, 0, deadline);
-    if (!grant || grant->result != 0)
-        UserLine("Deleting " + Subject(request) + " through " + Name() + " failed" +
-                   (grant ? ": " + grant->resultText : std::string()) + ".");
+    if (grant && grant->result == 0) return {};
+    const std::string reason = "Deleting " + Subject(request) + " through " + Name() + " failed" +
+                               (grant ? ": " + grant->resultText : std::string(": no answer in time")) + ".";
+    UserLine(reason);
+    return reason;
 }
 
 } // namespace gateway

@@ -11,6 +11,7 @@
 #include "com/com_api.h"
 #include "platform/posix/deadline.h"
 #include "ipv4_address.h"
+#include "forward_record.h"
 #include "port_mapping.h"
 
 namespace gateway {
@@ -32,6 +33,11 @@ public:
     // The grant for `request` held for `lifetime` seconds (0 deletes it); nothing, with
     // the reason on standard error, when no answer came by the deadline.
     virtual std::optional<PortGrant> Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline) = 0;
+    // The mapping nonce in hex, where the protocol has one (PCP): renewing and deleting
+    // must give the same.
+    virtual std::string NonceText() const { return {}; }
+    // Takes a recorded nonce; false when it is not one.
+    virtual bool UseNonce(const std::string& /*hex*/) { return true; }
 };
 
 struct MappingOutcome {
@@ -46,24 +52,26 @@ public:
     {
     }
 
-    // Maps `request` for 7 days; success, with the lifetime granted, only for the ports
+    // Maps `request` for kAskedLease; success, with the lifetime granted, only for the ports
     // asked for on a reachable external address, for 2 minutes at least (a shorter grant
     // is asked once more). A mapping that is not that is deleted again. A failure writes
     // its headline.
     MappingOutcome Map(const MappingRequest& request, Deadline deadline) const;
 
     std::string Name() const { return protocol_->Name(); }
+    std::string NonceText() const { return protocol_->NonceText(); }
+    bool UseNonce(const std::string& hex) const { return protocol_->UseNonce(hex); }
+
+    // Asks for lifetime 0; the reason, empty when the gateway no longer holds it.
+    std::string Delete(const MappingRequest& request, Deadline deadline) const;
 
 private:
     bool FromOwnAddress(const MappingRequest& request) const;
-    void Delete(const MappingRequest& request, Deadline deadline) const;
 
     Ipv4 gateway_;
     std::unique_ptr<PortControlProtocol> protocol_;
 };
 
-// 7 days: what an IGDv2 gateway grants for a static mapping.
-constexpr std::uint32_t kRequestedLifetime = 7 * 24 * 3600;
 // PCP's shortest lifetime in practice: a mapping gone in seconds opens nothing.
 constexpr std::uint32_t kShortestUsefulLifetime = 120;
 

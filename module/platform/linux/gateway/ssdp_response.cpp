@@ -58,10 +58,13 @@ std::optional<SsdpAnswer> ParseSsdpAnswer(std::string_view datagram)
         const std::string_view value = Trim(line.substr(colon + 1));
         if (EqualsIgnoringCase(name, "ST")) answer.searchTarget = value;
         else if (EqualsIgnoringCase(name, "LOCATION")) answer.location = value;
+        else if (EqualsIgnoringCase(name, "USN")) answer.usn = value;
     }
     if (answer.searchTarget.empty() || answer.location.empty()) return std::nullopt;
     return answer;
 }
+
+std::string UdnOf(std::string_view usn) { return std::string(usn.substr(0, usn.find("::"))); }
 
 bool IsGatewayDevice(std::string_view searchTarget)
 {

@@ -148,8 +148,10 @@ private:
             findings_.gatewayMisleads = true;
         }
         if (!location) return;
-        if (fromGateway)
+        if (fromGateway) {
             findings_.gateway = std::move(*location);
+            if (const auto answer = ParseSsdpAnswer(datagram)) findings_.gatewayUdn = UdnOf(answer->usn);
+        }
         else if (!findings_.elsewhere && plan_.network.IsOnLan(sender))
             findings_.elsewhere = sender;
     }

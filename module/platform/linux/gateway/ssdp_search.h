@@ -23,6 +23,7 @@ struct SsdpSearchPlan {
 
 struct SearchFindings {
     std::optional<std::string> gateway; // the default gateway's description URL
+    std::string gatewayUdn;             // its device's UDN, when its answer gave one
     std::optional<Ipv4> elsewhere;      // another device on the LAN that offers UPnP: never used
     bool gatewayMisleads = false;       // the default gateway answered, pointing elsewhere
 };

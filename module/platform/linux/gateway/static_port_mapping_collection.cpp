@@ -6,6 +6,7 @@
 #include "diagnostics.h"
 
 #include "gateway_log.h"
+#include "lease_request.h"
 #include "platform/posix/internal_client.h"
 #include "router_headlines.h"
 #include "static_port_mapping.h"
@@ -110,14 +111,17 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     NoteInternalClient(request.internalClient);
     if (const PortControlGateway* portControl = session_->PortControl()) {
         const MappingOutcome outcome = portControl->Map(request, session_->CallDeadline());
-        return FAILED(outcome.status) ? outcome.status : Hand(outcome.held, mapping);
+        if (FAILED(outcome.status)) return outcome.status;
+        session_->NoteGrant({outcome.held, portControl->Name(), portControl->NonceText()});
+        return Hand(outcome.held, mapping);
     }
     const IgdConnection& gateway = *session_->Gateway();
 
-    const int refusal = gateway.AddPortMapping(request, session_->CallDeadline());
+    const int refusal = AddWithLease(gateway, request, session_->CallDeadline());
     if (refusal != 0) return Refuse(gateway, request, refusal, session_->CallDeadline());
     const MappingReadBack readBack = gateway.ReadMapping(request.externalPort, request.protocol, session_->CallDeadline());
     if (readBack.code != 0 || !HoldsRequest(readBack.mapping, request)) return ReadBackFailed(request, readBack);
+    session_->NoteGrant({readBack.mapping, "UPnP", {}});
     return Hand(readBack.mapping, mapping);
 }
 

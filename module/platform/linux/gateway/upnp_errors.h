@@ -14,6 +14,10 @@ constexpr int kNoAnswerInTime = -1000;
 constexpr int kConflictInMappingEntry = 718;
 // The gateway lets no one (or not this machine, or not this port) map.
 constexpr int kActionNotAuthorized = 606;
+// The gateway keeps mappings only without an end (lease 0).
+constexpr int kOnlyPermanentLeasesSupported = 725;
+// The gateway holds no such mapping.
+constexpr int kNoSuchEntryInArray = 714;
 
 // "718 ConflictInMappingEntry", "-3 HTTP error", ...: the code and its name.
 std::string UpnpErrorText(int code);

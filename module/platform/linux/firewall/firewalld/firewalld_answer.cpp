@@ -15,7 +15,7 @@ Status FirewalldAnswerStatus(int result, const std::string& errorName, const std
         errorName == "org.freedesktop.DBus.Error.NoReply")
         return Status::TimedOut;
     if (already == AlreadyDone::IsSuccess && errorName == "org.fedoraproject.FirewallD1.Exception" &&
-        errorMessage.rfind("ALREADY_ENABLED", 0) == 0)
+        (errorMessage.rfind("ALREADY_ENABLED", 0) == 0 || errorMessage.rfind("NOT_ENABLED", 0) == 0))
         return Status::Ok;
     return Status::Failed;
 }

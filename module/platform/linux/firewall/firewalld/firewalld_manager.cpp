@@ -235,6 +235,28 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
                 "ss", number.c_str(), ProtocolName(protocol));
 }
 
+// firewalld keeps no name: the record says the port is the tool's, and only our own
+// addPort is undone (a rich rule of the administrator's is another thing and stays).
+Status FirewalldManager::ClosePort(int port, Protocol protocol)
+{
+    if (!Authorized()) return Status::AccessDenied;
+    const std::string number = std::to_string(port);
+    std::string zone;
+    Status status = PortZone(zone);
+    BusReply reply;
+    if (status == Status::Ok)
+        status = Call({kFirewalldName, kPath, kZoneInterface, "removePort"}, AlreadyDone::IsSuccess, reply, "sss",
+                      zone.c_str(), number.c_str(), ProtocolName(protocol));
+    if (status == Status::Ok)
+        status = Call({kFirewalldName, kConfigPath, kConfigInterface, "getZoneByName"}, AlreadyDone::IsFailure, reply,
+                      "s", zone.c_str());
+    std::string zonePath;
+    if (status != Status::Ok) return status;
+    if (!ReadString(reply, 'o', zonePath)) return Unreadable("getZoneByName");
+    return Call({kFirewalldName, zonePath.c_str(), kConfigZoneInterface, "removePort"}, AlreadyDone::IsSuccess, reply,
+                "ss", number.c_str(), ProtocolName(protocol));
+}
+
 // Reading the rules takes the rights a change takes. Without them the commands we
 // name are given all the same: an added port gets past no rule that refuses it.
 Status FirewalldManager::RefusingRule(const std::string& zone, int port, Protocol protocol, std::string& rule)

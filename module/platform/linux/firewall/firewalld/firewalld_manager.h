@@ -36,6 +36,8 @@ public:
     bool Enabled() const override { return true; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    // Removes the port from the zone now and from its permanent configuration.
+    Status ClosePort(int port, Protocol protocol) override;
 
 private:
     // `explained`: a headline says why the port was not let in.

@@ -20,6 +20,8 @@ public:
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Says why the port is not let in: we add no rule to the administrator's own.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    // We add nothing here, so there is nothing of ours to remove.
+    Status ClosePort(int, Protocol) override { return Status::Ok; }
 
 private:
     ProcessRunner runner_;

@@ -63,14 +63,26 @@ std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int po
     return command;
 }
 
+std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol)
+{
+    return {kPkexecProgram, "--disable-internal-agent", helper, "delete", std::to_string(port), ProtocolName(protocol)};
+}
+
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments)
 {
+    if (!arguments.empty() && arguments[0] == "delete") {
+        if (arguments.size() != 3) return std::nullopt;
+        const std::optional<int> port = PortArgument(arguments[1]);
+        const std::optional<Protocol> protocol = ProtocolArgument(arguments[2]);
+        if (!port || !protocol) return std::nullopt;
+        return HelperRequest{true, *port, *protocol, {}};
+    }
     if (arguments.size() != 2 && arguments.size() != 3) return std::nullopt;
     const std::optional<int> port = PortArgument(arguments[0]);
     const std::optional<Protocol> protocol = ProtocolArgument(arguments[1]);
     const std::string name = arguments.size() == 3 ? arguments[2] : std::string();
     if (!port || !protocol || (arguments.size() == 3 && !CleanName(name))) return std::nullopt;
-    return HelperRequest{*port, *protocol, WideFromUtf8(name)};
+    return HelperRequest{false, *port, *protocol, WideFromUtf8(name)};
 }
 
 UfwOutcome PkexecOutcome(const ProcessOutcome& outcome, const std::string& what)

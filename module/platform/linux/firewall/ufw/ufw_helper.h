@@ -27,7 +27,11 @@ std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, P
 std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol,
                                                const std::string& cleanName);
 
+// pkexec --disable-internal-agent <helper> delete <port> <tcp|udp>
+std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol);
+
 struct HelperRequest {
+    bool remove = false; // "delete": the tool's own rule for the port goes
     int port = 0;
     Protocol protocol = Protocol::Tcp;
     std::wstring name;
@@ -35,7 +39,7 @@ struct HelperRequest {
 
 // The helper's arguments: a port 1-65535 in plain digits, "tcp" or "udp", and a name
 // ufw may take as it is (unchanged by cleaning, at most kMaxHelperNameBytes), or
-// none; nothing for anything else.
+// none; or "delete", a port and a protocol; nothing for anything else.
 constexpr std::size_t kMaxHelperNameBytes = 64;
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "diagnostics.h"
 #include "file_text.h"
 #include "ufw/ufw_command.h"
 #include "ufw/ufw_config.h"
@@ -61,7 +62,8 @@ Status UfwManager::OpenProfile()
     // message names.
     if (route_) {
         const Status allowed = route_->polkitAllows();
-        if (allowed == Status::AccessDenied) TellOutcome(UfwOutcome::NotAllowed, 0, "");
+        if (allowed != Status::Ok)
+            TellOutcome(allowed == Status::AccessDenied ? UfwOutcome::NotAllowed : UfwOutcome::Unreadable, 0, "");
         return allowed;
     }
     // Switched on, only root may change ufw, and ufw says so itself before it waits
@@ -75,8 +77,8 @@ Status UfwManager::OpenProfile()
 
 Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
-    // Rules we may not read are the helper's to check, as root.
-    if (!RulesReadable()) return Status::NotFound;
+    // Rules we may not read are the helper's to check, as root: the caller cannot know.
+    if (!RulesReadable()) return Status::AccessDenied;
     UfwDecision decision;
     const Status status = ReadDecision(port, protocol, decision);
     if (status != Status::Ok) return status;
@@ -98,6 +100,27 @@ UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& clea
     if (const std::optional<UfwOutcome> decided = Decided(port, protocol)) return *decided;
     if (route_) return AskHelper(port, protocol, cleanName);
     return Run(UfwAllowCommand(port, protocol, cleanName), "ufw allow");
+}
+
+// The caller says what a failure means for the forward it closes.
+Status UfwManager::ClosePort(int port, Protocol protocol) { return StatusOf(Close(port, protocol)); }
+
+UfwOutcome UfwManager::Close(int port, Protocol protocol)
+{
+    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    // Rules we may not read are the helper's to check, as root.
+    if (!RulesReadable()) return AskHelperToDelete(port, protocol);
+    UfwDecision decision;
+    if (ReadDecision(port, protocol, decision) != Status::Ok) return UfwOutcome::Failed;
+    // ufw keeps one rule per port and protocol, under the last comment given: under our
+    // name it is ours. Any other rule stays.
+    if (decision.verdict != UfwVerdict::LetIn || decision.rule.comment != OwnRuleName(port, protocol)) {
+        if (decision.verdict != UfwVerdict::Undecided)
+            UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
+        return UfwOutcome::Done;
+    }
+    if (route_) return AskHelperToDelete(port, protocol);
+    return Run({kUfwProgram, "delete", "allow", subject}, "ufw delete");
 }
 
 bool UfwManager::RulesReadable() const
@@ -141,6 +164,14 @@ UfwOutcome UfwManager::AskHelper(int port, Protocol protocol, const std::string&
     if (!Ready(what)) return UfwOutcome::Busy;
     const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, cleanName);
     return PkexecOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+}
+
+UfwOutcome UfwManager::AskHelperToDelete(int port, Protocol protocol)
+{
+    const std::string what = std::string("pkexec ") + kUfwHelperName + " delete";
+    if (!Ready(what)) return UfwOutcome::Busy;
+    return PkexecOutcome(runner_(PkexecUfwDeleteCommand(route_->helper, port, protocol), UfwEnvironment(), deadline_),
+                         what);
 }
 
 std::string UfwManager::FinishCommand(int port, Protocol protocol, const std::string& cleanName) const

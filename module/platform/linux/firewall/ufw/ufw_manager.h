@@ -36,9 +36,13 @@ public:
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Opens the port and tells the user, in a headline, why it did not.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    // Deletes the allow rule for the port only when it is under the tool's own name.
+    Status ClosePort(int port, Protocol protocol) override;
 
     // Opens the port, unless a rule already there decides it, and says what came of it.
     UfwOutcome Open(int port, Protocol protocol, const std::string& cleanName);
+    // Deletes the allow rule for the port when it is under the tool's own name.
+    UfwOutcome Close(int port, Protocol protocol);
 
 private:
     // Whether we may read the rules files: root always, anyone else where they allow it.
@@ -48,6 +52,7 @@ private:
     Status ReadDecision(int port, Protocol protocol, UfwDecision& decision);
     UfwOutcome Run(const std::vector<std::string>& command, const std::string& what);
     UfwOutcome AskHelper(int port, Protocol protocol, const std::string& cleanName);
+    UfwOutcome AskHelperToDelete(int port, Protocol protocol);
     // What an administrator can run to finish the job where no password dialog can.
     std::string FinishCommand(int port, Protocol protocol, const std::string& cleanName) const;
     bool Ready(const std::string& what) const;

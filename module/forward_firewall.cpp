@@ -1,0 +1,59 @@
+#include "forward_firewall.h"
+
+#include "diagnostics.h"
+#include "firewall_opener.h"
+#include "forward_report.h"
+#include "text_lines.h"
+
+namespace {
+
+class ProfileFirewall final : public ForwardFirewall {
+public:
+    bool Remove(int port, const std::string& protocol, const std::string& name, std::string& problem) override
+    {
+        const std::string subject = protocol + " " + std::to_string(port);
+        if (!Opened()) {
+            problem = "The firewall could not be read, so its entry for port " + std::to_string(port) +
+                      " stays. Try again as a user who may change the firewall.";
+            Headline(problem);
+            return false;
+        }
+        if (!firewall_.FirewallOn) return true;
+        const NET_FW_IP_PROTOCOL number = protocol == "TCP" ? NET_FW_IP_PROTOCOL_TCP : NET_FW_IP_PROTOCOL_UDP;
+        const HRESULT closed = CloseFirewallPort(firewall_.Profile.get(), port, number, WidenBytes(name));
+        if (closed == S_OK) {
+            UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
+            return true;
+        }
+        if (closed == S_FALSE) {
+            UserLine("The firewall holds no entry \"" + name + "\" for " + subject + "; any other entry stays.");
+            return true;
+        }
+        StatusLine("The firewall entry \"" + name + "\" was not removed", closed);
+        problem = "The firewall entry for port " + std::to_string(port) + " could not be removed" +
+                  (closed == E_ACCESSDENIED ? ": this needs an administrator." : ".") +
+                  " Remove it in the firewall's settings, or try again.";
+        Headline(problem);
+        return false;
+    }
+
+private:
+    bool Opened()
+    {
+        if (!tried_) {
+            tried_ = true;
+            if (SUCCEEDED(CoInitialize(nullptr)) && SUCCEEDED(OpenFirewallProfile(firewall_))) {
+                firewall_.ProfileObtained = true;
+                firewall_.FirewallOn = IsFirewallOn(firewall_.Profile.get());
+            }
+        }
+        return firewall_.ProfileObtained;
+    }
+
+    bool tried_ = false;
+    FirewallState firewall_;
+};
+
+} // namespace
+
+std::unique_ptr<ForwardFirewall> OpenForwardFirewall() { return std::make_unique<ProfileFirewall>(); }

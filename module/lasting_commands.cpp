@@ -1,0 +1,125 @@
+#include "lasting_commands.h"
+
+#include <algorithm>
+#include <ctime>
+#include <optional>
+
+#include "diagnostics.h"
+#include "forward_record_store.h"
+#include "forward_words.h"
+#include "lasting_forwards.h"
+#include "result_file.h"
+#include "text_lines.h"
+
+namespace {
+
+// A failure of the command: its reason is the headline and the result.
+void Fail(const std::string& reason)
+{
+    UserLine(reason);
+    Headline(reason);
+    writeResultText(reason);
+}
+
+std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
+{
+    std::vector<std::string> narrow;
+    for (const std::wstring& address : addresses)
+        if (address != L"ERROR") narrow.push_back(NarrowToBytes(address));
+    return narrow;
+}
+
+// The record, the gateway and what this run sees; nothing when one is missing, told.
+struct Setting {
+    ForwardRecordStore store;
+    std::unique_ptr<ForwardGateway> gateway;
+    Surroundings here;
+};
+
+std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
+{
+    std::string problem;
+    auto store = ForwardRecordStore::Open(problem);
+    if (!store) {
+        Fail(problem);
+        return std::nullopt;
+    }
+    auto gateway = OpenForwardGateway(problem);
+    std::optional<GatewayIdentity> identity;
+    if (gateway) identity = gateway->Identity(problem);
+    if (!identity) {
+        Fail(problem);
+        return std::nullopt;
+    }
+    return Setting{std::move(*store), std::move(gateway),
+                   Surroundings{*identity, Narrow(addresses), static_cast<long long>(std::time(nullptr))}};
+}
+
+void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
+
+} // namespace
+
+void RunRenewCommand(const std::vector<std::wstring>& addresses)
+{
+    std::optional<Setting> setting = Prepare(addresses);
+    if (!setting) return;
+    const std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, setting->here);
+    setting->store.Save();
+    WriteOutcome(reason);
+}
+
+void RunListCommand(const std::vector<std::wstring>& addresses)
+{
+    std::optional<Setting> setting = Prepare(addresses);
+    if (!setting) return;
+    std::string problem;
+    const auto listed = setting->gateway->List(setting->here.addresses, problem);
+    if (!listed) {
+        Fail(problem);
+        return;
+    }
+    const std::vector<std::string> lines = ListLines(*listed, setting->store.forwards, setting->here);
+    std::vector<std::wstring> wide;
+    for (const std::string& line : lines) wide.push_back(WidenBytes(line));
+    writeResultLines(wide);
+}
+
+void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses)
+{
+    std::string problem;
+    const auto targets = ReadCloseTargets(commandLines, problem);
+    if (!targets) {
+        Fail(problem);
+        return;
+    }
+    std::optional<Setting> setting = Prepare(addresses);
+    if (!setting) return;
+    const auto firewall = OpenForwardFirewall();
+    const std::string reason =
+        CloseForwards(*targets, setting->store.forwards, *setting->gateway, *firewall, setting->here);
+    setting->store.Save();
+    WriteOutcome(reason);
+}
+
+void RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
+{
+    std::string problem;
+    const auto gateway = OpenForwardGateway(problem);
+    if (!gateway) return;
+    std::vector<RecordedForward> made = gateway->Made();
+    if (made.empty()) return;
+    auto store = ForwardRecordStore::Open(problem);
+    if (!store) {
+        UserLine(problem);
+        Headline("The ports just opened could not be recorded, so they will not be renewed and close within " +
+                 std::to_string(kAskedLease / 3600) + " hours. " + problem);
+        return;
+    }
+    for (RecordedForward& forward : made) {
+        const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
+        if (std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) != firewallEntriesMade.end())
+            forward.firewallEntry = NarrowToBytes(name);
+        Remember(store->forwards, forward);
+    }
+    store->Save();
+}

@@ -1,0 +1,15 @@
+// The command words that work on the record of forwards: "renew", "list" and "close".
+// Each writes its result file once: renew and close "0" or the first reason; list one
+// line per mapping this machine holds (none: an empty file), or one reason line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+void RunRenewCommand(const std::vector<std::wstring>& addresses);
+void RunListCommand(const std::vector<std::wstring>& addresses);
+void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses);
+
+// After a forward: records what the gateway made (and the firewall entries named in
+// `firewallEntriesMade`), whatever the forward's answer.
+void RecordForward(const std::vector<std::wstring>& firewallEntriesMade);

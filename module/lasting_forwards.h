@@ -1,0 +1,48 @@
+// renew, list and close, worked on the record with the gateway (and, for close, the
+// firewall) given. Each says one sentence per entry on standard error; renew and close
+// return the first reason of a failure, empty when all went well.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "forward_firewall.h"
+#include "forward_gateway.h"
+
+// How often renew asks the gateway whether it still holds an entry that is not yet due.
+inline constexpr long long kCheckInterval = 3600;
+
+// What this run sees of the machine: its gateway and its addresses, and the time now.
+struct Surroundings {
+    GatewayIdentity gateway;
+    std::vector<std::string> addresses;
+    long long now = 0;
+};
+
+// Renews each entry on this gateway for an address this machine holds, when half its
+// lease has passed or the gateway no longer holds it; the others are left as they are.
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, const Surroundings& here);
+
+// The result lines of list: tab-separated protocol, external port, internal address,
+// internal port, family, how, seconds left, kept open, made here, firewall entry,
+// description. UPnP mappings from the gateway's own list, the others from the record.
+std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
+                                   const std::vector<RecordedForward>& forwards, const Surroundings& here);
+
+struct CloseTarget {
+    std::string address;
+    int port = 0;
+    std::vector<std::string> protocols; // "TCP", "UDP"
+};
+
+// The groups of four lines after "close": address, port, TCP flag, UDP flag. Nothing,
+// with the reason, when a group is incomplete or asks for nothing.
+std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::wstring>& commandLines,
+                                                         std::string& problem);
+
+// Deletes each target's mappings from the gateway, removes the firewall entries the
+// tool made for them, and drops them from the record. A mapping the record does not
+// hold is deleted only when the gateway holds it for the address asked.
+std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
+                          ForwardGateway& gateway, ForwardFirewall& firewall, const Surroundings& here);

@@ -1,0 +1,59 @@
+#include <algorithm>
+
+#include "lasting_forwards.h"
+
+namespace {
+
+std::string YesNo(bool yes) { return yes ? "yes" : "no"; }
+
+std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
+{
+    std::string description = f.description;
+    std::replace(description.begin(), description.end(), '\t', ' ');
+    const std::vector<std::string> fields{f.protocol,
+                                          std::to_string(f.externalPort),
+                                          f.internalAddress,
+                                          std::to_string(f.internalPort),
+                                          f.family,
+                                          f.how,
+                                          std::to_string(secondsLeft),
+                                          YesNo(recorded),
+                                          YesNo(recorded),
+                                          YesNo(recorded && !f.firewallEntry.empty()),
+                                          description};
+    std::string line;
+    for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
+    return line;
+}
+
+const RecordedForward* Recorded(const std::vector<RecordedForward>& forwards, const RecordedForward& mapping)
+{
+    const auto found = std::find_if(forwards.begin(), forwards.end(),
+                                    [&](const RecordedForward& held) { return SameMapping(held, mapping); });
+    return found == forwards.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
+                                   const std::vector<RecordedForward>& forwards, const Surroundings& here)
+{
+    std::vector<std::string> lines;
+    for (const ListedMapping& mapping : listed) {
+        const RecordedForward* recorded = Recorded(forwards, mapping.forward);
+        RecordedForward shown = mapping.forward;
+        if (recorded) shown.firewallEntry = recorded->firewallEntry;
+        lines.push_back(Line(shown, mapping.secondsLeft, recorded != nullptr));
+    }
+    // PCP and NAT-PMP cannot list: the record's entries on this gateway, for this
+    // machine's addresses, while their lease lasts.
+    for (const RecordedForward& f : forwards) {
+        const long long end = f.grantedAt + f.lifetime;
+        const bool alive = f.lifetime == 0 || end > here.now;
+        if (f.how == "UPnP" || !SameGateway(f.gateway, here.gateway) || !alive ||
+            std::find(here.addresses.begin(), here.addresses.end(), f.internalAddress) == here.addresses.end())
+            continue;
+        lines.push_back(Line(f, f.lifetime == 0 ? 0 : end - here.now, true));
+    }
+    return lines;
+}

@@ -1,0 +1,256 @@
+// renew, list and close through the run's gateway session: the same client, and the
+// same checks, as the forward's.
+#include <algorithm>
+#include <ctime>
+
+#include "diagnostics.h"
+#include "forward_gateway.h"
+#include "gateway_classes.h"
+#include "gateway_session.h"
+#include "lease_request.h"
+#include "link_address.h"
+#include "natpmp_protocol.h"
+#include "pcp_protocol.h"
+#include "upnp_errors.h"
+
+namespace gateway {
+namespace {
+
+std::string Named(const RecordedForward& f)
+{
+    return f.protocol + " " + std::to_string(f.externalPort) + " to " + f.internalAddress;
+}
+
+// A headline names the port, not the protocol: TCP and UDP failing alike show once.
+std::string Port(const RecordedForward& f) { return "port " + std::to_string(f.externalPort); }
+
+// The reason, for the result, and as the headline.
+void Fail(std::string& problem, const std::string& sentence)
+{
+    problem = sentence;
+    Headline(sentence);
+}
+
+MappingRequest RequestFor(const RecordedForward& f)
+{
+    return MappingRequest{f.externalPort, f.protocol, f.internalPort, f.internalAddress, f.description};
+}
+
+long long Now() { return static_cast<long long>(std::time(nullptr)); }
+
+void TakeGrant(RecordedForward& f, const HeldMapping& held, const std::string& externalAddress)
+{
+    f.lifetime = held.leaseSeconds > 0 ? held.leaseSeconds : 0;
+    f.externalAddress = externalAddress;
+    f.grantedAt = Now();
+}
+
+class RecordedGateway final : public ForwardGateway {
+public:
+    explicit RecordedGateway(std::shared_ptr<GatewaySession> session) : session_(std::move(session)) {}
+
+    std::optional<GatewayIdentity> Identity(std::string& problem) override
+    {
+        const auto address = session_->DefaultGateway();
+        if (!address) {
+            problem = "This machine has no default gateway now, so no router can be asked. Connect to the network, "
+                      "then try again.";
+            return std::nullopt;
+        }
+        return GatewayIdentity{{}, ToString(*address), LinkAddressOf(*address)};
+    }
+
+    std::vector<RecordedForward> Made() const override
+    {
+        const auto address = session_->DefaultGateway();
+        std::vector<RecordedForward> made;
+        for (const GatewaySession::Grant& grant : session_->Grants()) {
+            RecordedForward f;
+            f.protocol = grant.held.protocol;
+            f.externalPort = grant.held.externalPort;
+            f.internalAddress = grant.held.internalClient;
+            f.internalPort = grant.held.internalPort;
+            f.family = "IPv4";
+            f.how = grant.how;
+            f.gateway = {grant.how == "UPnP" ? session_->Udn() : std::string(),
+                         address ? ToString(*address) : std::string(), address ? LinkAddressOf(*address) : std::string()};
+            f.nonce = grant.nonce;
+            f.description = grant.held.description;
+            TakeGrant(f, grant.held, grant.held.externalAddress);
+            f.checkedAt = f.grantedAt;
+            made.push_back(std::move(f));
+        }
+        return made;
+    }
+
+    bool OnThisDevice(const RecordedForward& f) override
+    {
+        // PCP and NAT-PMP devices have no UDN: their address and link-layer address tell.
+        if (f.how != "UPnP" || f.gateway.udn.empty() || !session_->Gateway()) return true;
+        return session_->Udn().empty() || session_->Udn() == f.gateway.udn;
+    }
+
+    Holding Holds(const RecordedForward& f, std::string& problem) override
+    {
+        if (f.how != "UPnP") return Holding::CannotTell;
+        const IgdConnection* igd = Upnp(f, problem);
+        if (!igd) return Holding::CannotTell;
+        const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
+        if (back.code == kNoSuchEntryInArray) return Holding::NotHeld;
+        if (back.code != 0) {
+            DiagnosticLine("GetSpecificPortMappingEntry " + Named(f) + ": " + UpnpErrorText(back.code));
+            Fail(problem, "The router did not say whether it still holds " + Port(f) + ". Try again later.");
+            return Holding::CannotTell;
+        }
+        return back.mapping.internalClient == f.internalAddress && back.mapping.enabled ? Holding::Held
+                                                                                          : Holding::NotHeld;
+    }
+
+    bool Renew(RecordedForward& f, std::string& problem) override
+    {
+        if (f.how != "UPnP") {
+            const auto portControl = PortControlFor(f, problem);
+            if (!portControl) return false;
+            const MappingOutcome outcome = portControl->Map(RequestFor(f), session_->CallDeadline());
+            if (FAILED(outcome.status)) { // its headline told why
+                problem = "The router did not renew " + Port(f) + " through " + f.how + ". Forward the port again.";
+                return false;
+            }
+            TakeGrant(f, outcome.held, outcome.held.externalAddress);
+            return true;
+        }
+        const IgdConnection* igd = Upnp(f, problem);
+        if (!igd) return false;
+        const MappingRequest request = RequestFor(f);
+        const int refusal = AddWithLease(*igd, request, session_->CallDeadline());
+        if (refusal != 0) {
+            DiagnosticLine("AddPortMapping " + Named(f) + ": " + UpnpErrorText(refusal));
+            Fail(problem, "The router did not renew " + Port(f) +
+                              (refusal > 0 ? " (" + UpnpErrorText(refusal) + ")" : std::string()) +
+                              ". Forward the port again, or open it in the router's own settings.");
+            return false;
+        }
+        const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
+        if (back.code != 0 || !HoldsRequest(back.mapping, request)) {
+            Fail(problem, "The router said yes to renewing " + Port(f) + ", but does not hold it. Forward the port again.");
+            return false;
+        }
+        TakeGrant(f, back.mapping, igd->ExternalAddress());
+        return true;
+    }
+
+    bool Delete(const RecordedForward& f, std::string& problem) override
+    {
+        if (f.how != "UPnP") {
+            const auto portControl = PortControlFor(f, problem);
+            if (!portControl) return false;
+            if (portControl->Delete(RequestFor(f), session_->CallDeadline()).empty()) return true;
+            Fail(problem, "The router did not close " + Port(f) + " through " + f.how +
+                              ". Try again, or close it in the router's own settings.");
+            return false;
+        }
+        const IgdConnection* igd = Upnp(f, problem);
+        if (!igd) return false;
+        // Only what the gateway holds for this address: the port may be another machine's now.
+        const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
+        if (back.code == kNoSuchEntryInArray || (back.code == 0 && back.mapping.internalClient != f.internalAddress)) {
+            UserLine("The router no longer holds " + Named(f) +
+                     (back.code == 0 ? " (it holds the port for " + back.mapping.internalClient + ", left as it is)"
+                                     : std::string()) +
+                     ".");
+            return true;
+        }
+        const int code = back.code != 0 ? back.code : igd->DeletePortMapping(f.externalPort, f.protocol,
+                                                                             session_->CallDeadline());
+        if (code == 0 || code == kNoSuchEntryInArray) return true;
+        DiagnosticLine("DeletePortMapping " + Named(f) + ": " + UpnpErrorText(code));
+        Fail(problem, "The router did not close " + Port(f) + (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
+                          ". Try again, or close it in the router's own settings.");
+        return false;
+    }
+
+    std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>& addresses,
+                                                   std::string& problem) override
+    {
+        if (!session_->HasGateway()) {
+            problem = "No router on this network answered, so its open ports cannot be listed. Turn on UPnP or "
+                      "NAT-PMP in the router's settings.";
+            return std::nullopt;
+        }
+        std::vector<ListedMapping> listed;
+        const IgdConnection* igd = session_->Gateway();
+        if (!igd) return listed; // PCP and NAT-PMP cannot list: the record tells
+        const IgdConnection::Listing listing = igd->ListMappings(session_->CallDeadline());
+        if (listing.code != 0) {
+            DiagnosticLine("GetGenericPortMappingEntry: " + UpnpErrorText(listing.code));
+            problem = "The router did not list its open ports. Try again.";
+            return std::nullopt;
+        }
+        const auto address = session_->DefaultGateway();
+        const GatewayIdentity identity{session_->Udn(), address ? ToString(*address) : std::string(),
+                                       address ? LinkAddressOf(*address) : std::string()};
+        for (const HeldMapping& held : listing.mappings) {
+            if (std::find(addresses.begin(), addresses.end(), held.internalClient) == addresses.end()) continue;
+            RecordedForward f;
+            f.protocol = held.protocol;
+            f.externalPort = held.externalPort;
+            f.internalAddress = held.internalClient;
+            f.internalPort = held.internalPort;
+            f.family = "IPv4";
+            f.how = "UPnP";
+            f.gateway = identity;
+            f.externalAddress = held.externalAddress;
+            f.description = held.description;
+            listed.push_back({f, held.leaseSeconds > 0 ? held.leaseSeconds : 0});
+        }
+        return listed;
+    }
+
+private:
+    // The UPnP gateway, when it is the device the entry was made on.
+    const IgdConnection* Upnp(const RecordedForward& f, std::string& problem)
+    {
+        const IgdConnection* igd = session_->Gateway();
+        if (!igd) {
+            Fail(problem, "The router no longer answers UPnP, so " + Port(f) +
+                              " could not be reached. Check that UPnP is on in the router's settings.");
+            return nullptr;
+        }
+        if (!f.gateway.udn.empty() && !session_->Udn().empty() && f.gateway.udn != session_->Udn()) {
+            Fail(problem, "Port " + std::to_string(f.externalPort) + " was opened on another router (another device "
+                          "answers at " + f.gateway.address + " now), so it was left alone. Close it on that network.");
+            return nullptr;
+        }
+        return igd;
+    }
+
+    std::unique_ptr<PortControlGateway> PortControlFor(const RecordedForward& f, std::string& problem) const
+    {
+        const auto address = session_->DefaultGateway();
+        if (f.how == "PCP" && address) {
+            auto protocol = std::make_unique<PcpProtocol>(*address);
+            if (protocol->UseNonce(f.nonce)) return std::make_unique<PortControlGateway>(*address, std::move(protocol));
+        }
+        const auto external = ParseIpv4(f.externalAddress);
+        if (f.how == "NAT-PMP" && address && external)
+            return std::make_unique<PortControlGateway>(*address, std::make_unique<NatPmpProtocol>(*address, *external));
+        Fail(problem, "The record of " + Port(f) + " lacks what " + f.how + " needs to reach it again. Forward the port "
+                      "again.");
+        return nullptr;
+    }
+
+    std::shared_ptr<GatewaySession> session_;
+};
+
+} // namespace
+} // namespace gateway
+
+std::unique_ptr<ForwardGateway> OpenForwardGateway(std::string& problem)
+{
+    auto session = gateway::RegisteredSession();
+    if (!session) {
+        problem = "This machine's port forwarding service could not be started. Restart the machine, then try again.";
+        return nullptr;
+    }
+    return std::make_unique<gateway::RecordedGateway>(std::move(session));
+}

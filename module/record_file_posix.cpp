@@ -1,0 +1,79 @@
+#include "record_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "platform/posix/deadline.h"
+#include "platform/posix/fd_io.h"
+#include "platform/posix/replace_file.h"
+#include "platform/posix/unique_fd.h"
+
+namespace {
+
+// Far more than any record of ours; a bigger file is not one.
+constexpr std::size_t kRecordLimit = 4 * 1024 * 1024;
+
+} // namespace
+
+struct RecordFile::Handle {
+    UniqueFd folder;
+    UniqueFd lock;
+};
+
+RecordFile::RecordFile(std::string folder, std::unique_ptr<Handle> handle)
+    : folder_(std::move(folder)), handle_(std::move(handle))
+{
+}
+
+RecordFile::~RecordFile() = default;
+
+std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder)
+{
+    auto handle = std::make_unique<Handle>();
+    handle->folder = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!handle->folder) return nullptr;
+    // A file of its own to lock: the record itself is replaced on every write.
+    handle->lock = UniqueFd(
+        ::openat(handle->folder.get(), "forwards.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!handle->lock) return nullptr;
+    const Deadline end = RunDeadline();
+    while (::flock(handle->lock.get(), LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= end) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
+}
+
+RecordFile::Content RecordFile::Read() const
+{
+    const UniqueFd in(::openat(handle_->folder.get(), kRecordFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in) {
+        // ELOOP: a link at the path, which is not followed.
+        if (errno == ENOENT) return {Kind::Missing, {}};
+        return {errno == ELOOP ? Kind::NotRegular : Kind::Unreadable, {}};
+    }
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0) return {Kind::Unreadable, {}};
+    if (!S_ISREG(info.st_mode)) return {Kind::NotRegular, {}};
+    auto text = ReadAtMost(in.get(), kRecordLimit);
+    if (!text) return {Kind::Unreadable, {}};
+    return {Kind::Regular, std::move(*text)};
+}
+
+bool RecordFile::Replace(const std::string& text) const { return ReplaceFile(folder_, kRecordFileName, text); }
+
+bool RecordFile::MoveAside(const std::string& name) const
+{
+    return ::renameat(handle_->folder.get(), kRecordFileName, handle_->folder.get(), name.c_str()) == 0;
+}
+
+bool RecordFile::WriteBeside(const std::string& name, const std::string& text) const
+{
+    return ReplaceFile(folder_, name, text);
+}
+
+std::string RecordFile::Path() const { return folder_ + "/" + kRecordFileName; }

@@ -1,0 +1,111 @@
+#include "record_file.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Far more than any record of ours; a bigger file is not one.
+constexpr DWORD kRecordLimit = 4 * 1024 * 1024;
+// Inside the window's 10 s wait for the module, as every wait of a run.
+constexpr std::chrono::seconds kLockWait{8};
+
+std::wstring Wide(const std::string& utf8)
+{
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), text.data(), size);
+    return text;
+}
+
+struct FileHandle {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    explicit FileHandle(HANDLE h) : handle(h) {}
+    ~FileHandle()
+    {
+        if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    explicit operator bool() const { return handle != INVALID_HANDLE_VALUE; }
+};
+
+bool WriteNew(const std::wstring& path, const std::string& text)
+{
+    const FileHandle out(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return out && ::WriteFile(out.handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+// Through a new file renamed into place; MoveFileEx replaces a link, never follows it.
+bool ReplaceIn(const std::string& folder, const std::string& name, const std::string& text)
+{
+    const std::wstring target = Wide(folder + "\\" + name);
+    const std::wstring created = Wide(folder + "\\." + name + "." + std::to_string(::GetCurrentProcessId()));
+    if (WriteNew(created, text) && ::MoveFileExW(created.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    ::DeleteFileW(created.c_str());
+    return false;
+}
+
+} // namespace
+
+struct RecordFile::Handle {
+    FileHandle lock;
+};
+
+RecordFile::RecordFile(std::string folder, std::unique_ptr<Handle> handle)
+    : folder_(std::move(folder)), handle_(std::move(handle))
+{
+}
+
+RecordFile::~RecordFile() = default;
+
+std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder)
+{
+    auto handle = std::unique_ptr<Handle>(new Handle{FileHandle(
+        ::CreateFileW(Wide(folder + "\\forwards.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))});
+    if (!handle->lock) return nullptr;
+    const auto end = std::chrono::steady_clock::now() + kLockWait;
+    OVERLAPPED whole{};
+    while (!::LockFileEx(handle->lock.handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        if (std::chrono::steady_clock::now() >= end) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
+}
+
+RecordFile::Content RecordFile::Read() const
+{
+    const std::wstring path = Wide(Path());
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return {::GetLastError() == ERROR_FILE_NOT_FOUND ? Kind::Missing : Kind::Unreadable, {}};
+    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return {Kind::NotRegular, {}};
+    const FileHandle in(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!in) return {Kind::Unreadable, {}};
+    if (::GetFileType(in.handle) != FILE_TYPE_DISK) return {Kind::NotRegular, {}};
+    std::string text(kRecordLimit, '\0');
+    DWORD read = 0;
+    if (!::ReadFile(in.handle, text.data(), kRecordLimit, &read, nullptr)) return {Kind::Unreadable, {}};
+    text.resize(read);
+    return {Kind::Regular, std::move(text)};
+}
+
+bool RecordFile::Replace(const std::string& text) const { return ReplaceIn(folder_, kRecordFileName, text); }
+
+bool RecordFile::MoveAside(const std::string& name) const
+{
+    return ::MoveFileExW(Wide(Path()).c_str(), Wide(folder_ + "\\" + name).c_str(), 0);
+}
+
+bool RecordFile::WriteBeside(const std::string& name, const std::string& text) const
+{
+    return ReplaceIn(folder_, name, text);
+}
+
+std::string RecordFile::Path() const { return folder_ + "\\" + kRecordFileName; }

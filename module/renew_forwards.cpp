@@ -1,0 +1,80 @@
+#include <algorithm>
+
+#include "diagnostics.h"
+#include "forward_words.h"
+#include "lasting_forwards.h"
+
+namespace {
+
+bool HalfLeasePassed(const RecordedForward& forward, long long now)
+{
+    return forward.lifetime > 0 && now >= forward.grantedAt + forward.lifetime / 2;
+}
+
+bool Holds(const std::vector<std::string>& addresses, const std::string& address)
+{
+    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
+}
+
+// Whether to ask again now that the entry is due or its hourly check is: when due, or
+// when the check finds it gone (PCP and NAT-PMP cannot be checked but by asking again).
+bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, std::string& problem)
+{
+    if (HalfLeasePassed(forward, here.now)) return true;
+    switch (gateway.Holds(forward, problem)) {
+    case ForwardGateway::Holding::Held:
+        forward.checkedAt = here.now;
+        return false;
+    case ForwardGateway::Holding::NotHeld:
+        UserLine(Subject(forward) + " is no longer held by the router; asked for again.");
+        return true;
+    case ForwardGateway::Holding::CannotTell: return problem.empty();
+    }
+    return false;
+}
+
+} // namespace
+
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, const Surroundings& here)
+{
+    std::string firstReason;
+    for (RecordedForward& forward : forwards) {
+        if (!SameGateway(forward.gateway, here.gateway)) {
+            UserLine(Subject(forward) + " is on another router (" + forward.gateway.address + "); left alone.");
+            continue;
+        }
+        if (!Holds(here.addresses, forward.internalAddress)) {
+            UserLine(Subject(forward) + " is for " + forward.internalAddress +
+                     ", an address this machine no longer has; left alone.");
+            continue;
+        }
+        // With nothing due, nothing is sent.
+        if (!HalfLeasePassed(forward, here.now) && here.now < forward.checkedAt + kCheckInterval) {
+            UserLine(Subject(forward) + " is held; nothing was due.");
+            continue;
+        }
+        if (!gateway.OnThisDevice(forward)) {
+            UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
+            continue;
+        }
+        std::string problem;
+        if (NeedsAsking(forward, gateway, here, problem)) {
+            if (gateway.Renew(forward, problem)) {
+                forward.checkedAt = here.now;
+                UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
+                continue;
+            }
+            if (problem.empty()) {
+                problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
+                Headline(problem);
+            }
+        }
+        if (problem.empty()) {
+            UserLine(Subject(forward) + " is held; nothing was due.");
+            continue;
+        }
+        UserLine(problem);
+        if (firstReason.empty()) firstReason = problem;
+    }
+    return firstReason;
+}

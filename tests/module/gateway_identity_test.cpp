@@ -1,0 +1,44 @@
+// What tells one gateway from another at the same address: its link-layer address from
+// the kernel's neighbour table, and its device's UDN from its SSDP answer.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "platform/linux/gateway/link_address.h"
+#include "platform/linux/gateway/ssdp_response.h"
+
+namespace gateway {
+namespace {
+
+TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
+{
+    char path[] = "/tmp/kavro-arp-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    std::ofstream(path) << "IP address       HW type     Flags       HW address            Mask     Device\n"
+                           "10.77.0.1        0x1         0x2         02:00:0a:4d:00:01     *        lan0\n"
+                           "10.77.0.3        0x1         0x0         00:00:00:00:00:00     *        lan0\n"
+                           "10.77.0.10       0x1         0x6         02:00:0a:4d:00:0a     *        lan0\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"10.77.0.1", "02:00:0a:4d:00:01"}, {"10.77.0.3", ""}, {"10.77.0.10", "02:00:0a:4d:00:0a"}, {"10.77.0.9", ""}};
+    for (const auto& [host, link] : cases) EXPECT_EQ(LinkAddressOf(*ParseIpv4(host), path), link) << host;
+    EXPECT_EQ(LinkAddressOf(*ParseIpv4("10.77.0.1"), "/nonexistent/arp"), "");
+    std::remove(path);
+}
+
+TEST(GatewayIdentity, UdnFromTheSsdpAnswer)
+{
+    const auto answer = ParseSsdpAnswer("HTTP/1.1 200 OK\r\nST: urn:schemas-upnp-org:device:InternetGatewayDevice:2\r\n"
+                                        "LOCATION: http://10.77.0.1:5000/rootDesc.xml\r\n"
+                                        "USN: uuid:5c1d0e2a-7b3f::urn:schemas-upnp-org:device:InternetGatewayDevice:2\r\n\r\n");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(UdnOf(answer->usn), "uuid:5c1d0e2a-7b3f");
+    EXPECT_EQ(UdnOf("uuid:only"), "uuid:only");
+}
+
+} // namespace
+} // namespace gateway

@@ -1,0 +1,273 @@
+// renew, list and close on the record, against one scripted gateway and firewall: what
+// each sends, what it keeps, and the first reason it gives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "lasting_forwards.h"
+#include "text_lines.h"
+
+namespace {
+
+constexpr long long kNow = 1765000000;
+const GatewayIdentity kHome{"uuid:home", "192.168.1.1", "02:00:00:00:00:01"};
+
+// The gateway, scripted per port: what it holds and answers. Every call is logged.
+struct FakeGateway final : ForwardGateway {
+    std::map<int, Holding> holding;       // by external port; CannotTell when missing
+    std::map<int, bool> refuses;          // Renew and Delete fail for these ports
+    std::string udn = kHome.udn;          // the device's, learnt by asking
+    std::vector<ListedMapping> listed;
+    std::vector<std::string> calls;
+
+    std::optional<GatewayIdentity> Identity(std::string&) override { return kHome; }
+    std::vector<RecordedForward> Made() const override { return {}; }
+    bool OnThisDevice(const RecordedForward& f) override
+    {
+        calls.push_back("OnThisDevice " + std::to_string(f.externalPort));
+        return f.gateway.udn == udn;
+    }
+    Holding Holds(const RecordedForward& f, std::string&) override
+    {
+        calls.push_back("Holds " + std::to_string(f.externalPort));
+        const auto held = holding.find(f.externalPort);
+        return held == holding.end() ? Holding::CannotTell : held->second;
+    }
+    bool Renew(RecordedForward& f, std::string& problem) override
+    {
+        calls.push_back("Renew " + std::to_string(f.externalPort));
+        if (refuses[f.externalPort]) {
+            problem = "refused " + std::to_string(f.externalPort);
+            return false;
+        }
+        f.grantedAt = kNow;
+        return true;
+    }
+    bool Delete(const RecordedForward& f, std::string& problem) override
+    {
+        calls.push_back("Delete " + f.protocol + " " + std::to_string(f.externalPort) + " " + f.internalAddress);
+        if (refuses[f.externalPort]) problem = "refused " + std::to_string(f.externalPort);
+        return problem.empty();
+    }
+    std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>&, std::string&) override
+    {
+        calls.push_back("List");
+        return listed;
+    }
+};
+
+struct FakeFirewall final : ForwardFirewall {
+    std::vector<std::string> removed;
+    bool Remove(int port, const std::string& protocol, const std::string& name, std::string&) override
+    {
+        removed.push_back(protocol + " " + std::to_string(port) + " '" + name + "'");
+        return true;
+    }
+};
+
+RecordedForward Entry(int port, const std::string& how = "UPnP", const std::string& protocol = "TCP")
+{
+    RecordedForward f;
+    f.protocol = protocol;
+    f.externalPort = f.internalPort = port;
+    f.internalAddress = "192.168.1.5";
+    f.family = "IPv4";
+    f.how = how;
+    f.gateway = kHome;
+    f.lifetime = kAskedLease;
+    f.grantedAt = kNow - 600;
+    f.checkedAt = kNow - 600;
+    f.firewallEntry = "HLMX " + std::to_string(port) + " " + protocol;
+    f.description = "HLMX " + std::to_string(port) + " " + protocol;
+    return f;
+}
+
+const Surroundings kHere{kHome, {"192.168.1.5"}, kNow};
+
+struct RenewRow {
+    const char* name;
+    void (*change)(RecordedForward&);
+    std::map<int, ForwardGateway::Holding> holding;
+    std::vector<std::string> calls;
+    bool renewed;  // its grant is now
+};
+
+void PrintTo(const RenewRow& row, std::ostream* out) { *out << row.name; }
+
+using H = ForwardGateway::Holding;
+const RenewRow kRenewRows[] = {
+    {"NothingDueSendsNothing", [](RecordedForward&) {}, {}, {}, false},
+    {"HourlyCheckFindsItHeld", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::Held}},
+     {"OnThisDevice 8080", "Holds 8080"}, false},
+    {"HourlyCheckFindsItGone", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::NotHeld}},
+     {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
+    {"HalfTheLeasePassed", [](RecordedForward& f) { f.grantedAt = kNow - 3600; }, {},
+     {"OnThisDevice 8080", "Renew 8080"}, true},
+    {"NotBeforeHalf", [](RecordedForward& f) { f.grantedAt = kNow - 3599; }, {}, {}, false},
+    {"ShorterGrantAtItsHalf", [](RecordedForward& f) { f.lifetime = 600; f.grantedAt = kNow - 300; }, {},
+     {"OnThisDevice 8080", "Renew 8080"}, true},
+    {"PcpCannotTellSoAsksAgainHourly", [](RecordedForward& f) { f.how = "PCP"; f.checkedAt = kNow - 3600; }, {},
+     {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
+    {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.lifetime = 0; f.grantedAt = 0; f.checkedAt = kNow - 7200; },
+     {{8080, H::Held}}, {"OnThisDevice 8080", "Holds 8080"}, false},
+    {"AnotherGatewayAtTheSameAddress",
+     [](RecordedForward& f) { f.gateway.linkAddress = "02:00:00:00:00:99"; f.grantedAt = 0; }, {}, {}, false},
+    {"AnotherDeviceAtTheSameAddressAndLink", [](RecordedForward& f) { f.gateway.udn = "uuid:cafe"; f.grantedAt = 0; },
+     {}, {"OnThisDevice 8080"}, false},
+    {"AnAddressNoLongerHeld", [](RecordedForward& f) { f.internalAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {},
+     false},
+};
+
+class Renew : public ::testing::TestWithParam<RenewRow> {};
+
+TEST_P(Renew, AsksOnlyWhenDueOrGone)
+{
+    std::vector<RecordedForward> forwards{Entry(8080)};
+    GetParam().change(forwards[0]);
+    // The identity of the gateway is learnt without asking: its UDN is empty then.
+    Surroundings here = kHere;
+    here.gateway.udn.clear();
+    FakeGateway gateway;
+    gateway.holding = GetParam().holding;
+    EXPECT_EQ(RenewForwards(forwards, gateway, here), "");
+    EXPECT_EQ(gateway.calls, GetParam().calls);
+    ASSERT_EQ(forwards.size(), 1u);
+    EXPECT_EQ(forwards[0].grantedAt == kNow, GetParam().renewed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Renew, ::testing::ValuesIn(kRenewRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
+{
+    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080), Entry(9000)};
+    for (RecordedForward& f : forwards) f.grantedAt = 0;
+    FakeGateway gateway;
+    gateway.refuses = {{7000, true}, {8080, true}};
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RenewForwards(forwards, gateway, kHere), "refused 7000");
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("refused 8080\n"), std::string::npos) << told;
+    EXPECT_EQ(forwards.size(), 3u);
+    EXPECT_EQ(forwards[2].grantedAt, kNow);
+}
+
+TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
+{
+    ListedMapping ours{Entry(8080), 7000};
+    ListedMapping another{Entry(8081, "UPnP", "UDP"), 0};
+    another.forward.description = "torrent\tclient";
+    RecordedForward pcp = Entry(9000, "PCP", "UDP");
+    pcp.firewallEntry.clear();
+    RecordedForward expired = Entry(9001, "PCP");
+    expired.grantedAt = kNow - kAskedLease;
+    RecordedForward elsewhere = Entry(9002, "NAT-PMP");
+    elsewhere.gateway.address = "10.0.0.1";
+    const std::vector<std::string> lines =
+        ListLines({ours, another}, {Entry(8080), pcp, expired, elsewhere}, kHere);
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
+                         "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\ttorrent client",
+                         "UDP\t9000\t192.168.1.5\t9000\tIPv4\tPCP\t6600\tyes\tyes\tno\tHLMX 9000 UDP",
+                     }));
+}
+
+struct TargetRow {
+    const char* name;
+    std::vector<std::wstring> lines;
+    std::size_t targets;  // 0: refused
+};
+
+void PrintTo(const TargetRow& row, std::ostream* out) { *out << row.name; }
+
+const TargetRow kTargetRows[] = {
+    {"OneGroup", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L""}, 1},
+    {"TwoGroups", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"TRUE", L"192.168.1.5", L"9000", L"FALSE", L"TRUE"}, 2},
+    {"NoGroup", {L"close", L""}, 0},
+    {"GroupCutShort", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L"192.168.1.5", L""}, 0},
+    {"NoProtocol", {L"close", L"192.168.1.5", L"8080", L"FALSE", L"FALSE"}, 0},
+    {"PortOutOfRange", {L"close", L"192.168.1.5", L"70000", L"TRUE", L"FALSE"}, 0},
+    {"PortWithText", {L"close", L"192.168.1.5", L"80x", L"TRUE", L"FALSE"}, 0},
+    {"EmptyAddress", {L"close", L"", L"8080", L"TRUE", L"FALSE"}, 0},
+};
+
+class CloseTargets : public ::testing::TestWithParam<TargetRow> {};
+
+TEST_P(CloseTargets, AreGroupsOfFourLines)
+{
+    std::string problem;
+    const auto targets = ReadCloseTargets(GetParam().lines, problem);
+    EXPECT_EQ(targets ? targets->size() : 0u, GetParam().targets);
+    EXPECT_EQ(problem.empty(), GetParam().targets != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CloseTargets, ::testing::ValuesIn(kTargetRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct CloseRow {
+    const char* name;
+    std::vector<RecordedForward> record;
+    std::vector<ListedMapping> listed;
+    std::map<int, bool> refuses;
+    std::string reason;
+    std::vector<std::string> calls;
+    std::vector<std::string> removed;  // firewall entries
+    std::size_t left;                  // entries left in the record
+};
+
+void PrintTo(const CloseRow& row, std::ostream* out) { *out << row.name; }
+
+RecordedForward Named(RecordedForward f, const std::string& firewall)
+{
+    f.firewallEntry = firewall;
+    return f;
+}
+
+RecordedForward Elsewhere(RecordedForward f)
+{
+    f.gateway = {"uuid:cafe", "192.168.1.1", "02:00:00:00:00:99"};
+    return f;
+}
+
+const CloseRow kCloseRows[] = {
+    {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
+     {"Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5"},
+     {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
+    {"AFirewallEntryNotOfOurNamesStays", {Named(Entry(8080), "Game server")}, {}, {}, "",
+     {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
+    {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "", {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
+    {"GatewayRefusesKeepsEverything", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
+     {"Delete TCP 8080 192.168.1.5", "List"}, {}, 1},
+    {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "", {"List", "Delete TCP 8080 192.168.1.5"}, {}, 0},
+    {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"List"}, {}, 0},
+    {"OnAnotherRouterStays", {Elsewhere(Entry(8080))}, {}, {}, "Port 8080 was opened on another router.",
+     {"List"}, {}, 1},
+    {"ThisRoutersEntryBeforeAnothersForTheSamePort", {Elsewhere(Entry(8080)), Entry(8080)}, {}, {}, "",
+     {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
+};
+
+class Close : public ::testing::TestWithParam<CloseRow> {};
+
+TEST_P(Close, RemovesOnlyWhatTheToolMade)
+{
+    const CloseRow& row = GetParam();
+    std::vector<RecordedForward> forwards = row.record;
+    FakeGateway gateway;
+    gateway.listed = row.listed;
+    gateway.refuses = row.refuses;
+    FakeFirewall firewall;
+    const std::vector<CloseTarget> targets{{"192.168.1.5", 8080, {"TCP", "UDP"}}};
+    const std::string reason = CloseForwards(targets, forwards, gateway, firewall, kHere);
+    EXPECT_EQ(reason.rfind(row.reason, 0), 0u) << reason;
+    EXPECT_EQ(reason.empty(), row.reason.empty());
+    // A protocol the record does not hold is looked for in the gateway's list, asked for once.
+    EXPECT_EQ(gateway.calls, row.calls);
+    EXPECT_EQ(firewall.removed, row.removed);
+    EXPECT_EQ(forwards.size(), row.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Close, ::testing::ValuesIn(kCloseRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
