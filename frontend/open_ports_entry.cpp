@@ -8,7 +8,8 @@
 
 #include <memory>
 
-const char *const openPortsText = "Open ports\u2026";
+// Alt+O in the outcome box, O in the menu.
+const char *const openPortsText = "&Open ports\u2026";
 
 namespace {
 

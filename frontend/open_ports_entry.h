@@ -5,7 +5,7 @@
 
 class QWidget;
 
-// "Open ports…": the entry's text, also on the outcome boxes of a forward.
+// "Open ports…" with its mnemonic: the entry's text, also on the outcome boxes of a forward.
 extern const char *const openPortsText;
 
 // The way from the window to its open ports, beside the fixed form: the first entry of

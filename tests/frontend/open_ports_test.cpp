@@ -19,7 +19,7 @@ namespace {
 
 const QString nothingOpen = QStringLiteral("This machine has no open ports through the gateway.");
 const QString notListed = QStringLiteral("The open ports could not be listed. Press Refresh to try again.");
-const QString openPorts = QStringLiteral("Open ports\u2026");
+const QString openPorts = QStringLiteral("&Open ports\u2026");
 
 // One line of the module's list for 10.0.0.5, by default one of ours, kept open.
 QByteArray entry(const char *protocol, int port, const QByteArray &rest = "UPnP\t3600\tyes\tyes\tyes\tHLMX")
@@ -282,6 +282,7 @@ private slots:
         QCOMPARE(closer.boxes[0].icon, row.icon);
         QCOMPARE(closer.boxes[0].text, row.asked);
         QCOMPARE(closer.boxes[0].title, QStringLiteral("Brask's Port Forwarding Tool"));
+        QVERIFY(closer.boxes[0].titleFits && closer.boxes[0].textFits);
         QVERIFY2(closer.boxes[0].informative.contains(row.warning), qPrintable(closer.boxes[0].informative));
         const QList<ModuleRun> runs = standIn->runs();
         if (row.command.isEmpty()) {
@@ -349,6 +350,7 @@ private slots:
         const ShownBox &reason = closer.boxes.last();
         QCOMPARE(reason.icon, QMessageBox::Critical);
         QCOMPARE(reason.format, Qt::PlainText);
+        QVERIFY(reason.titleFits && reason.textFits);
         QCOMPARE(reason.informative, row.informative);
         QVERIFY2(reason.details.contains(row.detail), qPrintable(reason.details));
         QVERIFY(!reason.details.contains(QStringLiteral(">> ")));
