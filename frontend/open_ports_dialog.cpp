@@ -38,7 +38,7 @@ const char *const headers[] = {"Protocol", "Port", "Address", "How", "Time left"
 constexpr int madeByColumn = std::size(headers) - 1;
 
 // Whole rows, read-only, several at a time; Tab leaves it for the buttons and the arrows
-// move inside it. Hidden until there is a list.
+// move inside it. Shown empty until there is a list, so it has the focus from the start.
 void setUpTable(QTableWidget &table)
 {
     table.setObjectName(QStringLiteral("portTable"));
@@ -55,7 +55,6 @@ void setUpTable(QTableWidget &table)
     table.setSelectionMode(QAbstractItemView::ExtendedSelection);
     table.setWordWrap(false);
     table.setTabKeyNavigation(false);
-    table.hide();
 }
 
 QStringList rowTexts(const OpenPort &port)
