@@ -8,6 +8,7 @@
 #include "port_words.h"
 
 #include <QBoxLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
@@ -30,6 +31,8 @@ constexpr int unreadLinesShown = 3;
 constexpr int unreadLineCharacters = 80;
 // The table shows this many rows before it scrolls.
 constexpr int rowsShown = 8;
+// Room for a title bar's icon and buttons.
+constexpr int titleBarButtons = 120;
 // The widest the last column counts for the dialog's width; a longer name is cut there
 // and shown whole as the cell's tip.
 constexpr int madeByCharacters = 25;
@@ -49,12 +52,23 @@ void setUpTable(QTableWidget &table)
         headerTexts.append(QLatin1String(header));
     table.setHorizontalHeaderLabels(headerTexts);
     table.verticalHeader()->hide();
-    table.horizontalHeader()->setStretchLastSection(true);
+    // The program's name takes what room is left, cut rather than scrolled sideways.
+    table.horizontalHeader()->setSectionResizeMode(madeByColumn, QHeaderView::Stretch);
     table.setEditTriggers(QAbstractItemView::NoEditTriggers);
     table.setSelectionBehavior(QAbstractItemView::SelectRows);
     table.setSelectionMode(QAbstractItemView::ExtendedSelection);
     table.setWordWrap(false);
     table.setTabKeyNavigation(false);
+}
+
+// Wide enough that a title bar shows the whole title, which the desktop gives as
+// "Open ports — Brask's Port Forwarding Tool", beside its buttons.
+int titleRoom(const QWidget &dialog)
+{
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    const QString title = dialog.windowTitle() + QStringLiteral(" \u2014 ") + QGuiApplication::applicationDisplayName();
+    return QFontMetrics(bold).horizontalAdvance(title) + titleBarButtons;
 }
 
 QStringList rowTexts(const OpenPort &port)
@@ -153,6 +167,7 @@ OpenPortsDialog::OpenPortsDialog(QWidget &window, QLabel &status, ModuleExchange
     buttons->addStretch();
     buttons->addWidget(doneButton);
     auto *layout = new QVBoxLayout(this);
+    layout->addStrut(titleRoom(*this));
     layout->addWidget(table);
     layout->addWidget(sentence);
     layout->addWidget(unreadNote);
@@ -227,12 +242,16 @@ void OpenPortsDialog::showList(const PortList &list)
             table->setItem(row, column, item);
         }
     }
+    // Measured at its content's width, then left to take the room there is.
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(madeByColumn, QHeaderView::Interactive);
     table->resizeColumnsToContents();
     // Every column in view without scrolling sideways, and a few rows.
     int width = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
     for (int column = 0; column < madeByColumn; ++column)
         width += table->columnWidth(column);
     width += std::min(table->columnWidth(madeByColumn), table->fontMetrics().averageCharWidth() * madeByCharacters);
+    header->setSectionResizeMode(madeByColumn, QHeaderView::Stretch);
     table->setMinimumWidth(width);
     table->setMinimumHeight(2 * table->frameWidth() + table->horizontalHeader()->height() +
                             rowsShown * table->verticalHeader()->defaultSectionSize());
