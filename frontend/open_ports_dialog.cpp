@@ -99,6 +99,7 @@ QString unreadText(const QStringList &unread)
     }
     if (unread.size() > unreadLinesShown)
         text.append(QStringLiteral("and %1 more.").arg(unread.size() - unreadLinesShown));
+    text.append(QStringLiteral("Press Refresh to try again; if it stays, install the tool again."));
     return text.join(QLatin1Char('\n'));
 }
 
