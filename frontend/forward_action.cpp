@@ -3,17 +3,14 @@
 #include "busy_sign.h"
 #include "message_box.h"
 #include "module_output.h"
+#include "open_ports_entry.h"
+#include "protocol_flag.h"
 #include "ui_mainwindow.h"
 
 #include <QProcess>
 #include <QPushButton>
 
 namespace {
-
-QString flag(bool set)
-{
-    return set ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-}
 
 // The module's headline when this machine has a global IPv6 address on the chosen
 // address's network; only then is opening the port over IPv6 offered.
@@ -54,16 +51,20 @@ void MainWindow::on_btnForward_clicked()
 
 void MainWindow::forwardPorts()
 {
-    if (forwardOnce(false))
-        forwardOnce(true);
+    OutcomeChoice choice = forwardOnce(false);
+    if (choice == OutcomeChoice::OverIpv6)
+        choice = forwardOnce(true);
+    // Opened once the forward's module process is gone.
+    if (choice == OutcomeChoice::OpenPorts)
+        showOpenPorts();
 }
 
-bool MainWindow::forwardOnce(bool overIpv6)
+MainWindow::OutcomeChoice MainWindow::forwardOnce(bool overIpv6)
 {
     MessageBox box(QMessageBox::Critical, QStringLiteral("Generic info box. You should not be seeing this."));
-    QStringList command{QStringLiteral("kavro"), ip, QString::number(port), flag(tcp), flag(udp)};
+    QStringList command{QStringLiteral("kavro"), ip, QString::number(port), protocolFlag(tcp), protocolFlag(udp)};
     if (overIpv6)
-        command.append(flag(true));
+        command.append(protocolFlag(true));
     // Lives until the outcome box is closed; a module still running then is ended.
     QProcess module;
     const ModuleOutput output(module);
@@ -87,12 +88,16 @@ bool MainWindow::forwardOnce(bool overIpv6)
     }
     box.setInformativeText(output.informativeText(succeeded));
     box.setDetailedText(output.details());
-    QPushButton *ipv6 = nullptr;
-    if (!overIpv6 && output.saidHeadline(ipv6Offered) && (succeeded || ipv6GetsAround(output))) {
-        box.setStandardButtons(QMessageBox::Ok);
+    QPushButton *ok = box.addButton(QMessageBox::Ok);
+    const QPushButton *openPorts = box.addButton(QString::fromUtf8(openPortsText), QMessageBox::ActionRole);
+    const QPushButton *ipv6 = nullptr;
+    if (!overIpv6 && output.saidHeadline(ipv6Offered) && (succeeded || ipv6GetsAround(output)))
         ipv6 = box.addButton(succeeded ? QStringLiteral("Also open over IPv6") : QStringLiteral("Open over IPv6 instead"),
                              QMessageBox::ActionRole);
-    }
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
     box.exec();
-    return ipv6 && box.clickedButton() == ipv6;
+    if (ipv6 && box.clickedButton() == ipv6)
+        return OutcomeChoice::OverIpv6;
+    return box.clickedButton() == openPorts ? OutcomeChoice::OpenPorts : OutcomeChoice::Done;
 }

@@ -3,6 +3,7 @@
 #include "enter_presses.h"
 #include "form_fonts.h"
 #include "message_box.h"
+#include "open_ports_entry.h"
 #include "platform.h"
 #include "ui_mainwindow.h"
 
@@ -15,6 +16,7 @@ MainWindow::MainWindow(QWidget *parent)
     fitFormFonts(*this, *ui->lblStatus);
     pressOnEnter(*ui->editip, *ui->btnForward);
     pressOnEnter(*ui->editport, *ui->btnForward);
+    addOpenPortsEntry(*this, [this] { showOpenPorts(); });
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     moduleProgram = moduleProgramName();
     // Every exchange happens in the exchange directory, never among the files of the

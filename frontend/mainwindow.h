@@ -36,12 +36,16 @@ private:
     // Address list and selector.
     void requestAddresses();
 
-    // Forward action: the forward, and once more over IPv6 when its box offers that and
-    // the user takes the offer.
+    // Forward action: the forward, once more over IPv6 when its box offers that and the
+    // user takes the offer, and the open ports when the user asks for them from its box.
     void forwardPorts();
-    // One forward, IPv6 pinholes too when `overIpv6`; true when the user asked from its
-    // box to forward over IPv6.
-    bool forwardOnce(bool overIpv6);
+    // What the user chose in a forward's outcome box.
+    enum class OutcomeChoice { Done, OverIpv6, OpenPorts };
+    // One forward, IPv6 pinholes too when `overIpv6`.
+    OutcomeChoice forwardOnce(bool overIpv6);
+
+    // The open ports dialog, over the window.
+    void showOpenPorts();
 
     // Module bridge: one exchange is sendCommand, runModule, readResult.
     QStringList exchange(QProcess &module, QStringList commandLines);

@@ -8,9 +8,10 @@
 
 namespace {
 
+// A tab separates the fields of a listed port.
 bool isControl(QChar character)
 {
-    return character.category() == QChar::Other_Control;
+    return character.category() == QChar::Other_Control && character != QLatin1Char('\t');
 }
 
 // One line without its end; nothing when it is too long or is no text.

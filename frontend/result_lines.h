@@ -7,16 +7,17 @@
 
 class QIODevice;
 
-// The largest answer the module gives: one address per line, or one short outcome text.
-// Anything beyond this did not come from a working module, and reading stops there.
+// The largest answer the module gives: one address or one listed port per line (with the
+// name another program gave its mapping), or one short outcome text. Anything beyond this
+// did not come from a working module, and reading stops there.
 constexpr int maxResultLines = 4096;
-constexpr int maxResultLineBytes = 256;
+constexpr int maxResultLineBytes = 1024;
 
 // The lines of a result file opened without text mode, in order, line ends (LF or
 // CR LF) removed. An empty file gives no line, and a final line end gives no extra
 // empty line. Nothing when the file is no answer of the module: more or longer lines
 // than above, bytes that are no text in the system's code page, control characters
-// (a NUL, a CR that ends no line), or a failed read.
+// other than a tab (a NUL, a CR that ends no line), or a failed read.
 std::optional<QStringList> readResultLines(QIODevice &file);
 
 #endif

@@ -1,18 +1,25 @@
-// Every text of the window's form fits what is visible of its widget. Run at 100 %, and
-// by ctest also at QT_SCALE_FACTOR 1.5 and 2, where the form is scaled as a whole.
+// Every text of the window's form fits what is visible of its widget, and the open ports
+// dialog shows its whole table on a small screen. Run at 100 %, and by ctest also at
+// QT_SCALE_FACTOR 1.5 and 2, where the form is scaled as a whole.
 
 #include "mainwindow.h"
+#include "message_box.h"
 #include "window_test_support.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTableWidget>
 #include <QTest>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -74,7 +81,7 @@ private slots:
             {"label", {"Internal IP to forward to."}},
             {"label_2", {"Port"}},
             {"label_3", {"Protocols"}},
-            {"lblStatus", {"Ready", "Forwarding ports...", "Ready (error ocurred)"}}};
+            {"lblStatus", {"Ready", "Forwarding ports...", "Ready (error ocurred)", "Listing ports...", "Closing ports..."}}};
         for (const auto &[name, texts] : captions) {
             auto *label = child<QLabel>(*window, name);
             for (const QString &text : texts) {
@@ -104,6 +111,73 @@ private slots:
             const QSize room = visibleRect(*button).size();
             QVERIFY2(button->sizeHint().width() <= room.width() && button->sizeHint().height() <= room.height(), name);
         }
+    }
+
+    // The dialog as it opens, with the widest texts a list can hold and with none: every
+    // column in view without scrolling sideways, each header and cell whole but the program's
+    // name, which may be cut after 25 characters, and the buttons and the sentence whole; all
+    // inside 1280 x 720 pixels of a screen at this scale, and wide enough for its title.
+    void openPortsFit_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QByteArray twenty;
+        for (int port = 65516; port <= 65535; ++port)
+            twenty += "UDP\t" + QByteArray::number(port) + "\tfd00:1234:5678:9abc:def0:1234:5678:9abc\t1\tIPv6\tNAT-PMP\t"
+                      "604799\tno\tno\tyes\t" + QByteArray(port % 2 ? 60 : 10, 'W') + '\n';
+        QTest::newRow("twenty, the widest") << twenty;
+        QTest::newRow("none") << QByteArray("");
+    }
+
+    void openPortsFit()
+    {
+        QFETCH(QByteArray, answer);
+        QGuiApplication::setApplicationDisplayName(QString::fromUtf8(applicationDisplayName));
+        StandIn standIn(QCoreApplication::applicationDirPath());
+        standIn.answer("10.0.0.5\n");
+        standIn.answerTo("list", answer);
+        const auto window = std::make_unique<MainWindow>();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const std::function<void(QDialog &)> measure = [](QDialog &dialog) {
+            QTest::qWait(50); // the layout's own turn, as a person sees it
+
+            QVERIFY2(dialog.width() <= 1280 && dialog.height() <= 720,
+                     qPrintable(QStringLiteral("%1 x %2").arg(dialog.width()).arg(dialog.height())));
+            QFont bold = dialog.font();
+            bold.setBold(true);
+            const QString title = dialog.windowTitle() + " \u2014 " + QGuiApplication::applicationDisplayName();
+            QVERIFY2(dialog.width() >= QFontMetrics(bold).horizontalAdvance(title) + 120, qPrintable(title));
+            const auto *table = child<QTableWidget>(dialog, "portTable");
+            QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+            const QFontMetrics metrics(table->font());
+            const int last = table->columnCount() - 1;
+            for (int column = 0; column < last; ++column) {
+                const auto *header = table->horizontalHeader();
+                const QString title = table->horizontalHeaderItem(column)->text();
+                QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(title) < header->sectionSize(column),
+                         qPrintable(title));
+                for (int row = 0; row < table->rowCount(); ++row) {
+                    const QString text = table->item(row, column)->text();
+                    QVERIFY2(metrics.horizontalAdvance(text) < table->columnWidth(column), qPrintable(text));
+                }
+            }
+            for (int row = 0; row < table->rowCount(); ++row) {
+                const QString name = table->item(row, last)->text();
+                QVERIFY2(metrics.horizontalAdvance(name) < table->columnWidth(last) ||
+                             table->columnWidth(last) >= 25 * metrics.averageCharWidth(),
+                         qPrintable(name));
+            }
+            for (const QPushButton *button : dialog.findChildren<QPushButton *>())
+                QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
+            for (const QLabel *label : dialog.findChildren<QLabel *>())
+                if (label->isVisible())
+                    QVERIFY2(label->sizeHint().width() <= label->width() && label->sizeHint().height() <= label->height(),
+                             qPrintable(label->text()));
+        };
+        DialogDriver driver(measure);
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        QTRY_COMPARE(driver.opened, 1);
     }
 };
 

@@ -1,21 +1,26 @@
 #!/bin/sh
 # Test-only stand-in for the module, driven through the folder $STANDIN_DIR. Each run
 # notes its process id, its directory and its command file in hex in "runs", copies
-# "answer" (when there is one) to log.txt and "errors" and "output" to its streams.
+# "answer" (when there is one) to log.txt and "errors" and "output" to its streams;
+# "answer.WORD" and the others so named instead when the command word is WORD.
 # STANDIN_TROUBLE=link leaves log.txt as a link to "answer" instead, =fifo as a FIFO
 # nobody writes; =slow answers after 1 s; =linger runs on for 15 s after answering;
-# =kill ends it by SIGKILL.
+# =kill ends it by SIGKILL; with STANDIN_TROUBLE_FOR=WORD, only runs of that command word.
 printf '%s\t%s\t%s\n' $$ "$(pwd -P)" "$(od -An -v -tx1 kavro.cmd 2>/dev/null | tr -d ' \n')" >>"$STANDIN_DIR/runs"
+word=$(head -n 1 kavro.cmd 2>/dev/null)
+pick() { if [ -e "$STANDIN_DIR/$1.$word" ]; then echo "$STANDIN_DIR/$1.$word"; else echo "$STANDIN_DIR/$1"; fi; }
+answer=$(pick answer) errors=$(pick errors) output=$(pick output)
+[ -z "$STANDIN_TROUBLE_FOR" ] || [ "$STANDIN_TROUBLE_FOR" = "$word" ] || STANDIN_TROUBLE=
 [ "$STANDIN_TROUBLE" != slow ] || sleep 1
 if [ "$STANDIN_TROUBLE" = link ]; then
   ln -s "$STANDIN_DIR/answer" log.txt
 elif [ "$STANDIN_TROUBLE" = fifo ]; then
   mkfifo log.txt
-elif [ -e "$STANDIN_DIR/answer" ]; then
-  cat "$STANDIN_DIR/answer" >log.txt
+elif [ -e "$answer" ]; then
+  cat "$answer" >log.txt
 fi
-cat "$STANDIN_DIR/errors" >&2
-cat "$STANDIN_DIR/output"
+cat "$errors" >&2
+cat "$output"
 case $STANDIN_TROUBLE in
   linger) exec sleep 15 ;;
   kill) kill -KILL $$ ;;

@@ -1,17 +1,21 @@
 #ifndef VARNETH_WINDOW_TEST_SUPPORT_H
 #define VARNETH_WINDOW_TEST_SUPPORT_H
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QAbstractButton>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 template <class T>
 T *child(const QObject &window, const char *name)
@@ -31,6 +35,22 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
+
+// Every text the status line is painted with.
+class StatusPaints : public QObject
+{
+public:
+    explicit StatusPaints(QLabel &status) { status.installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            texts.append(static_cast<QLabel *>(watched)->text());
+        return false;
+    }
+};
 
 struct ModuleRun {
     qint64 pid;
@@ -56,11 +76,19 @@ public:
     // their standard error and output.
     void answer(const QByteArray &result, const QByteArray &errors = {}, const QByteArray &output = {})
     {
-        QFile::remove(file("answer"));
+        answerTo("", result, errors, output);
+    }
+
+    // The same for the runs whose command word is `word` alone, before the answer above.
+    void answerTo(const QByteArray &word, const QByteArray &result, const QByteArray &errors = {},
+                  const QByteArray &output = {})
+    {
+        const QByteArray suffix = word.isEmpty() ? QByteArray() : "." + word;
+        QFile::remove(file("answer" + suffix));
         if (!result.isNull())
-            writeFile(file("answer"), result);
-        writeFile(file("errors"), errors);
-        writeFile(file("output"), output);
+            writeFile(file("answer" + suffix), result);
+        writeFile(file("errors" + suffix), errors);
+        writeFile(file("output" + suffix), output);
     }
 
     QList<ModuleRun> runs() const
@@ -74,13 +102,14 @@ public:
         return runs;
     }
 
-    QString file(const char *name) const { return scratch.filePath(QString::fromLatin1(name)); }
+    QString file(const QByteArray &name) const { return scratch.filePath(QString::fromLatin1(name)); }
 
 private:
     QTemporaryDir scratch;
 };
 
 struct ShownBox {
+    QStringList buttons;
     QString title;
     QString text;
     QMessageBox::Icon icon;
@@ -90,7 +119,6 @@ struct ShownBox {
     int informativeLineCharacters; // how many average characters a line of it holds
     bool titleFits;                // with room for a title bar's buttons beside it
     bool textFits;                 // every line of the first text whole
-    QStringList buttons;           // the texts of its buttons
 };
 
 inline bool titleFits(const QWidget &box)
@@ -117,14 +145,14 @@ inline int lineCharacters(const QLabel *label)
 }
 
 // Closes every modal message box once it has been up for a turn of its event loop, as a
-// person would, noting what it showed, and writing its text to `echo` at once when given one;
-// by its button named `press` where it has one.
+// person would, noting what it showed, and writing its text to `echo` at once when given one.
+// A box with a button named `click` is closed by that button.
 class BoxCloser : public QObject
 {
 public:
-    explicit BoxCloser(FILE *echo = nullptr, const QString &press = QString())
+    explicit BoxCloser(FILE *echo = nullptr, QString click = {})
     {
-        connect(&timer, &QTimer::timeout, this, [this, echo, press] {
+        connect(&timer, &QTimer::timeout, this, [this, echo, click] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box || box != seen) {
                 seen = box;
@@ -132,22 +160,22 @@ public:
             }
             const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
             QStringList buttons;
-            QAbstractButton *pressed = nullptr;
+            QAbstractButton *clicked = nullptr;
             for (QAbstractButton *button : box->buttons()) {
                 buttons.append(button->text());
-                if (!press.isEmpty() && button->text() == press)
-                    pressed = button;
+                if (button->text() == click)
+                    clicked = button;
             }
-            boxes.append({box->windowTitle(), box->text(), box->icon(), box->textFormat(), box->informativeText(),
-                          box->detailedText(), lineCharacters(informative), titleFits(*box),
-                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))), buttons});
+            boxes.append({buttons, box->windowTitle(), box->text(), box->icon(), box->textFormat(),
+                          box->informativeText(), box->detailedText(), lineCharacters(informative), titleFits(*box),
+                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);
             }
             seen = nullptr;
-            if (pressed)
-                pressed->click();
+            if (clicked)
+                clicked->click();
             else
                 box->done(0);
         });
@@ -158,6 +186,50 @@ public:
 private:
     QTimer timer;
     QMessageBox *seen = nullptr;
+};
+
+// Acts on the open ports dialog once it is up and has listed, from inside its own loop,
+// then closes it. A context menu that comes up first has its first entry chosen.
+// Boxes are left to a BoxCloser.
+class DialogDriver : public QObject
+{
+public:
+    explicit DialogDriver(std::function<void(QDialog &)> act = [](QDialog &) {})
+    {
+        connect(&timer, &QTimer::timeout, this, [this, act] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (QAction *action : menu->actions())
+                    menuEntries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+                QAction *first = menu->actions().value(0);
+                firstShortcut = first->isShortcutVisibleInContextMenu() ? first->shortcut().toString() : QString();
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(first).center());
+                return;
+            }
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            // Up for a turn of its own loop, not a box's last one, and not waiting for the module.
+            const bool up =
+                dialog && dialog->objectName() == QLatin1String("openPortsDialog") && !QApplication::overrideCursor();
+            if (!up || dialog != seen) {
+                seen = up ? dialog : nullptr;
+                return;
+            }
+            timer.stop();
+            title = dialog->windowTitle();
+            act(*dialog);
+            ++opened;
+            dialog->done(0);
+        });
+        timer.start(10);
+    }
+
+    int opened = 0;
+    QString title;
+    QStringList menuEntries;
+    QString firstShortcut;
+
+private:
+    QTimer timer;
+    QDialog *seen = nullptr;
 };
 
 #endif

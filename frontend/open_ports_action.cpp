@@ -1,0 +1,18 @@
+#include "mainwindow.h"
+
+#include "open_ports_dialog.h"
+#include "ui_mainwindow.h"
+
+#include <utility>
+
+void MainWindow::showOpenPorts()
+{
+    OpenPortsDialog dialog(*this, *ui->lblStatus, [this](QProcess &module, QStringList commandLines) {
+        return exchange(module, std::move(commandLines));
+    });
+    // On the screen first, so it is there while the module lists; modal from the start.
+    dialog.setModal(true);
+    dialog.show();
+    dialog.refresh();
+    dialog.exec();
+}

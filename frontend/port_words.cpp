@@ -1,0 +1,57 @@
+#include "port_words.h"
+
+namespace {
+
+QString count(qint64 number, const char *unit, const char *units)
+{
+    return QString::number(number) + QLatin1Char(' ') + QLatin1String(number == 1 ? unit : units);
+}
+
+} // namespace
+
+QString destinationText(const OpenPort &port)
+{
+    if (port.internalPort == port.externalPort)
+        return port.address;
+    return port.address + (port.family == QLatin1String("IPv6") ? QStringLiteral(" port ") : QStringLiteral(":")) +
+           QString::number(port.internalPort);
+}
+
+QString portSubject(const OpenPort &port)
+{
+    return port.protocol + QLatin1Char(' ') + QString::number(port.externalPort) + QStringLiteral(" to ") +
+           destinationText(port);
+}
+
+QString timeLeftText(const OpenPort &port)
+{
+    if (port.keptOpen)
+        return QStringLiteral("kept open");
+    const qint64 seconds = port.secondsLeft;
+    if (seconds == 0)
+        return QStringLiteral("no end");
+    constexpr qint64 minute = 60, hour = 60 * minute, day = 24 * hour;
+    if (seconds >= day)
+        return count(seconds / day, "day", "days") + QLatin1Char(' ') + QString::number(seconds % day / hour) +
+               QStringLiteral(" h");
+    if (seconds >= hour)
+        return QString::number(seconds / hour) + QStringLiteral(" h ") + QString::number(seconds % hour / minute) +
+               QStringLiteral(" min");
+    if (seconds >= minute)
+        return QString::number(seconds / minute) + QStringLiteral(" min");
+    return QString::number(seconds) + QStringLiteral(" s");
+}
+
+QString howText(const OpenPort &port)
+{
+    return port.how == QLatin1String("system") ? QStringLiteral("UPnP") : port.how;
+}
+
+QString madeByText(const OpenPort &port)
+{
+    if (port.madeHere)
+        return QStringLiteral("this tool");
+    if (port.description.trimmed().isEmpty())
+        return QStringLiteral("another program");
+    return QStringLiteral("another program (\"%1\")").arg(port.description.trimmed());
+}
