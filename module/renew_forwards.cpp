@@ -33,9 +33,58 @@ bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surrou
     return false;
 }
 
+// Renews `forward` when due, or checks it hourly; the reason when it is not held after.
+std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here)
+{
+    // With nothing due, nothing is sent.
+    if (!HalfLeasePassed(forward, here.now) && here.now < forward.checkedAt + kCheckInterval) {
+        UserLine(Subject(forward) + " is held; nothing was due.");
+        return {};
+    }
+    if (!gateway.OnThisDevice(forward)) {
+        UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
+        return {};
+    }
+    std::string problem;
+    if (NeedsAsking(forward, gateway, here, problem)) {
+        if (gateway.Renew(forward, problem)) {
+            forward.checkedAt = here.now;
+            UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
+            return {};
+        }
+        if (problem.empty()) {
+            problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
+            Headline(problem);
+        }
+    }
+    if (problem.empty()) UserLine(Subject(forward) + " is held; nothing was due.");
+    return problem;
+}
+
+// The firewall entry the forward made, read only: renew never asks for rights, so a
+// missing entry is told, not made again.
+std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& firewall)
+{
+    if (forward.firewallEntry.empty()) return {};
+    const std::string port = std::to_string(forward.externalPort);
+    switch (firewall.Find(forward.externalPort, forward.protocol, forward.firewallEntry)) {
+    case ForwardFirewall::Presence::LetsIn: return {};
+    case ForwardFirewall::Presence::Unknown:
+        UserLine("The firewall entry \"" + forward.firewallEntry + "\" could not be checked without an administrator's "
+                 "rights; it was left as it is.");
+        return {};
+    case ForwardFirewall::Presence::Missing: break;
+    }
+    const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port +
+                                " in is gone, so the firewall may block it. Forward the port again to open it.";
+    Headline(problem);
+    return problem;
+}
+
 } // namespace
 
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, const Surroundings& here)
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
+                          const Surroundings& here)
 {
     std::string firstReason;
     for (RecordedForward& forward : forwards) {
@@ -48,33 +97,11 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                      ", an address this machine no longer has; left alone.");
             continue;
         }
-        // With nothing due, nothing is sent.
-        if (!HalfLeasePassed(forward, here.now) && here.now < forward.checkedAt + kCheckInterval) {
-            UserLine(Subject(forward) + " is held; nothing was due.");
-            continue;
+        for (const std::string& problem : {RenewOnGateway(forward, gateway, here), CheckFirewallEntry(forward, firewall)}) {
+            if (problem.empty()) continue;
+            UserLine(problem);
+            if (firstReason.empty()) firstReason = problem;
         }
-        if (!gateway.OnThisDevice(forward)) {
-            UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
-            continue;
-        }
-        std::string problem;
-        if (NeedsAsking(forward, gateway, here, problem)) {
-            if (gateway.Renew(forward, problem)) {
-                forward.checkedAt = here.now;
-                UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
-                continue;
-            }
-            if (problem.empty()) {
-                problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
-                Headline(problem);
-            }
-        }
-        if (problem.empty()) {
-            UserLine(Subject(forward) + " is held; nothing was due.");
-            continue;
-        }
-        UserLine(problem);
-        if (firstReason.empty()) firstReason = problem;
     }
     return firstReason;
 }

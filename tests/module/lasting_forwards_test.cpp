@@ -58,7 +58,13 @@ struct FakeGateway final : ForwardGateway {
 };
 
 struct FakeFirewall final : ForwardFirewall {
+    std::map<int, Presence> presence; // by port; LetsIn when missing
     std::vector<std::string> removed;
+    Presence Find(int port, const std::string&, const std::string&) override
+    {
+        const auto found = presence.find(port);
+        return found == presence.end() ? Presence::LetsIn : found->second;
+    }
     bool Remove(int port, const std::string& protocol, const std::string& name, std::string&) override
     {
         removed.push_back(protocol + " " + std::to_string(port) + " '" + name + "'");
@@ -130,7 +136,8 @@ TEST_P(Renew, AsksOnlyWhenDueOrGone)
     here.gateway.udn.clear();
     FakeGateway gateway;
     gateway.holding = GetParam().holding;
-    EXPECT_EQ(RenewForwards(forwards, gateway, here), "");
+    FakeFirewall firewall;
+    EXPECT_EQ(RenewForwards(forwards, gateway, firewall, here), "");
     EXPECT_EQ(gateway.calls, GetParam().calls);
     ASSERT_EQ(forwards.size(), 1u);
     EXPECT_EQ(forwards[0].grantedAt == kNow, GetParam().renewed);
@@ -145,12 +152,38 @@ TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
     for (RecordedForward& f : forwards) f.grantedAt = 0;
     FakeGateway gateway;
     gateway.refuses = {{7000, true}, {8080, true}};
+    FakeFirewall firewall;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RenewForwards(forwards, gateway, kHere), "refused 7000");
+    EXPECT_EQ(RenewForwards(forwards, gateway, firewall, kHere), "refused 7000");
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("refused 8080\n"), std::string::npos) << told;
     EXPECT_EQ(forwards.size(), 3u);
     EXPECT_EQ(forwards[2].grantedAt, kNow);
+}
+
+// The firewall entry is only read: one sentence for an entry that is gone, a plain line
+// for one that cannot be read without rights, and nothing asked of entries elsewhere.
+TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
+{
+    using P = ForwardFirewall::Presence;
+    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080), Entry(9000), Entry(9100), Entry(9200)};
+    forwards[3].firewallEntry.clear();
+    forwards[4].gateway.address = "10.0.0.1";
+    FakeGateway gateway;
+    FakeFirewall firewall;
+    firewall.presence = {{7000, P::LetsIn}, {8080, P::Missing}, {9000, P::Unknown}, {9100, P::Missing},
+                         {9200, P::Missing}};
+    ::testing::internal::CaptureStderr();
+    const std::string reason = RenewForwards(forwards, gateway, firewall, kHere);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(reason, "The firewall entry \"HLMX 8080 TCP\" that let port 8080 in is gone, so the firewall may block "
+                      "it. Forward the port again to open it.");
+    EXPECT_NE(told.find(">> " + reason + "\n"), std::string::npos) << told;
+    EXPECT_NE(told.find("\"HLMX 9000 TCP\" could not be checked"), std::string::npos) << told;
+    for (const char* untouched : {"port 7000 in is gone", "port 9100 in is gone", "port 9200 in is gone"})
+        EXPECT_EQ(told.find(untouched), std::string::npos) << untouched << " in " << told;
+    EXPECT_TRUE(firewall.removed.empty());
+    EXPECT_TRUE(gateway.calls.empty());
 }
 
 TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
