@@ -324,6 +324,12 @@ ROWS = [
           prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
       for name, ago, says in (("before its half: not yet", "290", "is held; nothing was due"),
                               ("at its half: renewed", "310", "renewed: held for 600 s"))],
+    # renew only reads the firewall: an entry of ours deleted since is told, never made again.
+    *[Row(f"renew: the {firewall} entry it made, deleted since: told, not made again", "renew\r\n", firewall=firewall,
+          seconds=3, held="TCP UDP", opened="udp", prepare="forward {port} TRUE TRUE; forwarded; " + delete,
+          headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
+      for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
+                               ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
@@ -344,7 +350,7 @@ ROWS = [
     # The timer's run, as its service makes it: in the folder of the user's state that the
     # record's writes keep, on its command file, unable to gain rights.
     Row("timer: its run brings a forgotten forward back; the last close takes its command file away", CLOSE, ["0"],
-        restart=True, seconds=3,
+        restart="forget", seconds=3,
         prepare="forward {port} TRUE TRUE; forwarded; " + UNCHECKED + "; [ \"$(cat " + TIMER + "/kavro.cmd)\" = renew ]",
         setup="cd " + TIMER + " && setpriv --no-new-privs $K >/dev/null 2>&1 && [ \"$(cat log.txt)\" = 0 ] && "
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
