@@ -121,6 +121,8 @@ bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current
            agree(recorded.linkAddress, current.linkAddress);
 }
 
+bool MadeThroughUpnp(const RecordedForward& forward) { return forward.how == "UPnP" || forward.how == "system"; }
+
 bool SameMapping(const RecordedForward& a, const RecordedForward& b)
 {
     return a.protocol == b.protocol && a.externalPort == b.externalPort && a.family == b.family &&

@@ -52,6 +52,10 @@ bool operator==(const RecordedForward& a, const RecordedForward& b);
 // both sides know them. Another network's router at the same address is not ours.
 bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current);
 
+// UPnP mappings, ours and those the system's NAT object made, live in the gateway's UPnP
+// service: our client reads, renews and deletes them there, and the gateway lists them.
+bool MadeThroughUpnp(const RecordedForward& forward);
+
 // One entry is one port, protocol and internal address on one gateway: a newer forward
 // of the same replaces the older.
 bool SameMapping(const RecordedForward& a, const RecordedForward& b);

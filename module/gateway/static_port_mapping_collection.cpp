@@ -153,6 +153,8 @@ HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol
                  ", not as Windows' NAT service reported.");
         return E_FAIL;
     }
+    // Recorded as the system's, and renewed through our client like our own.
+    session.NoteGrant({readBack.mapping, "system", {}});
     return Hand(readBack.mapping, mapping);
 }
 #endif

@@ -197,11 +197,14 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
     expired.grantedAt = kNow - kAskedLease;
     RecordedForward elsewhere = Entry(9002, "NAT-PMP");
     elsewhere.gateway.address = "10.0.0.1";
+    // The gateway lists the system's object's mappings as UPnP ones; the record tells.
+    ListedMapping system{Entry(8082), 3000};
     const std::vector<std::string> lines =
-        ListLines({ours, another}, {Entry(8080), pcp, expired, elsewhere}, kHere);
+        ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, "system")}, kHere);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
                          "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\ttorrent client",
+                         "TCP\t8082\t192.168.1.5\t8082\tIPv4\tsystem\t3000\tyes\tyes\tyes\tHLMX 8082 TCP",
                          "UDP\t9000\t192.168.1.5\t9000\tIPv4\tPCP\t6600\tyes\tyes\tno\tHLMX 9000 UDP",
                      }));
 }
