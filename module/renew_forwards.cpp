@@ -33,20 +33,21 @@ bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surrou
     return false;
 }
 
-// Renews `forward` when due, or checks it hourly; the reason when it is not held after.
-std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here)
+bool Due(const RecordedForward& forward, long long now)
 {
-    // With nothing due, nothing is sent.
-    if (!HalfLeasePassed(forward, here.now) && here.now < forward.checkedAt + kCheckInterval) {
-        UserLine(Subject(forward) + " is held; nothing was due.");
-        return {};
-    }
+    return HalfLeasePassed(forward, now) || now >= forward.checkedAt + kCheckInterval;
+}
+
+// Renews `forward`, due or found gone (or, `atOnce`, after its gateway restarted); the
+// reason when it is not held after.
+std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, bool atOnce)
+{
     if (!gateway.OnThisDevice(forward)) {
         UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
         return {};
     }
     std::string problem;
-    if (NeedsAsking(forward, gateway, here, problem)) {
+    if (atOnce || NeedsAsking(forward, gateway, here, problem)) {
         if (gateway.Renew(forward, problem)) {
             forward.checkedAt = here.now;
             UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
@@ -87,6 +88,12 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                           const Surroundings& here)
 {
     std::string firstReason;
+    const auto tell = [&firstReason](const std::string& problem) {
+        if (problem.empty()) return;
+        UserLine(problem);
+        if (firstReason.empty()) firstReason = problem;
+    };
+    std::vector<RecordedForward*> notDue;
     for (RecordedForward& forward : forwards) {
         if (!SameGateway(forward.gateway, here.gateway)) {
             UserLine(Subject(forward) + " is on another router (" + forward.gateway.address + "); left alone.");
@@ -97,11 +104,17 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                      ", an address this machine no longer has; left alone.");
             continue;
         }
-        for (const std::string& problem : {RenewOnGateway(forward, gateway, here), CheckFirewallEntry(forward, firewall)}) {
-            if (problem.empty()) continue;
-            UserLine(problem);
-            if (firstReason.empty()) firstReason = problem;
+        // With nothing due, nothing is sent, unless an answer shows the gateway restarted.
+        if (Due(forward, here.now)) {
+            tell(RenewOnGateway(forward, gateway, here, false));
+        } else {
+            notDue.push_back(&forward);
         }
+        tell(CheckFirewallEntry(forward, firewall));
+    }
+    for (RecordedForward* forward : notDue) {
+        if (gateway.RestartSeen()) tell(RenewOnGateway(*forward, gateway, here, true));
+        else UserLine(Subject(*forward) + " is held; nothing was due.");
     }
     return firstReason;
 }

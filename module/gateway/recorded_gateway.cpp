@@ -10,6 +10,7 @@
 #include "gateway/lease_request.h"
 #include "gateway/host/link_address.h"
 #include "gateway/natpmp/natpmp_protocol.h"
+#include "gateway/pcp/pcp_message.h"
 #include "gateway/pcp/pcp_protocol.h"
 #include "gateway/upnp/upnp_errors.h"
 
@@ -75,6 +76,7 @@ public:
             f.gateway = {MadeThroughUpnp(f) ? session_->Udn() : std::string(),
                          address ? ToString(*address) : std::string(), address ? host::LinkAddressOf(*address) : std::string()};
             f.nonce = grant.nonce;
+            f.epoch = grant.epoch ? static_cast<long long>(*grant.epoch) : -1;
             f.description = grant.held.description;
             TakeGrant(f, grant.held, grant.held.externalAddress);
             f.checkedAt = f.grantedAt;
@@ -116,6 +118,7 @@ public:
                 problem = "The router did not renew " + Port(f) + " through " + f.how + ". Forward the port again.";
                 return false;
             }
+            NoteEpoch(f, outcome.epoch);
             TakeGrant(f, outcome.held, outcome.held.externalAddress);
             return true;
         }
@@ -138,6 +141,8 @@ public:
         TakeGrant(f, back.mapping, igd->ExternalAddress());
         return true;
     }
+
+    bool RestartSeen() const override { return restartSeen_; }
 
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
@@ -239,7 +244,20 @@ private:
         return nullptr;
     }
 
+    void NoteEpoch(RecordedForward& f, std::optional<std::uint32_t> epoch)
+    {
+        if (!epoch) return;
+        if (f.epoch >= 0 && !restartSeen_ &&
+            pcp::EpochShowsLostState(static_cast<std::uint32_t>(f.epoch), f.grantedAt, *epoch, Now())) {
+            restartSeen_ = true;
+            UserLine("The router's PCP epoch shows it restarted since " + Port(f) + " was granted, losing its "
+                     "mappings; each on it is asked for again now.");
+        }
+        f.epoch = *epoch;
+    }
+
     std::shared_ptr<GatewaySession> session_;
+    bool restartSeen_ = false;
 };
 
 } // namespace

@@ -300,6 +300,10 @@ ROWS = [
            "! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
           ("PCP with its nonce, no second mapping", "miniupnpd natpmp no-upnp", None, DUE, "TCP UDP",
            "renewed: held for 7200 s", "true"),
+          # Only TCP's hourly check is due; the answer's epoch shows the restart, so UDP comes back too.
+          ("a PCP gateway whose epoch went back: every entry asked for at once", "miniupnpd natpmp no-upnp", "forget",
+           "sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'", "TCP UDP", "epoch shows it restarted",
+           "true"),
           ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
           ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", "forget",

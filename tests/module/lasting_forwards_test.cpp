@@ -18,6 +18,8 @@ struct FakeGateway final : ForwardGateway {
     std::map<int, Holding> holding;       // by external port; CannotTell when missing
     std::map<int, bool> refuses;          // Renew and Delete fail for these ports
     std::string udn = kHome.udn;          // the device's, learnt by asking
+    int restartShownBy = 0;               // a renewal of this port shows the gateway restarted
+    bool restartSeen = false;
     std::vector<ListedMapping> listed;
     std::vector<std::string> calls;
 
@@ -42,8 +44,10 @@ struct FakeGateway final : ForwardGateway {
             return false;
         }
         f.grantedAt = kNow;
+        restartSeen = restartSeen || f.externalPort == restartShownBy;
         return true;
     }
+    bool RestartSeen() const override { return restartSeen; }
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
         calls.push_back("Delete " + f.protocol + " " + std::to_string(f.externalPort) + " " + f.internalAddress);
@@ -184,6 +188,26 @@ TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
         EXPECT_EQ(told.find(untouched), std::string::npos) << untouched << " in " << told;
     EXPECT_TRUE(firewall.removed.empty());
     EXPECT_TRUE(gateway.calls.empty());
+}
+
+// An answer that shows the gateway restarted has every entry on it asked for at once,
+// those not due included; another gateway's entries stay as they are.
+TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
+{
+    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080, "PCP"), Entry(9000)};
+    forwards[1].grantedAt = kNow - 3600;
+    forwards[2].gateway.address = "10.0.0.1";
+    for (const int shownBy : {0, 8080}) {
+        std::vector<RecordedForward> renewed = forwards;
+        FakeGateway gateway;
+        gateway.restartShownBy = shownBy;
+        FakeFirewall firewall;
+        EXPECT_EQ(RenewForwards(renewed, gateway, firewall, kHere), "");
+        const std::vector<std::string> asked{"OnThisDevice 8080", "Renew 8080", "OnThisDevice 7000", "Renew 7000"};
+        EXPECT_EQ(gateway.calls, shownBy ? asked : std::vector<std::string>(asked.begin(), asked.begin() + 2))
+            << "restart shown by " << shownBy;
+        EXPECT_EQ(renewed[2].grantedAt, forwards[2].grantedAt);
+    }
 }
 
 TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
