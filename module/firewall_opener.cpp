@@ -71,6 +71,21 @@ HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PR
     return AddOpenPort(profile, port, protocol, name);
 }
 
+namespace {
+
+// firewalld keeps no names and answers with an empty one; on Windows every entry has
+// its own, and an empty one is not ours.
+bool CarriesName(const std::wstring& held, const std::wstring& name)
+{
+#ifdef _WIN32
+    return held == name;
+#else
+    return held.empty() || held == name;
+#endif
+}
+
+} // namespace
+
 HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
                           const std::wstring& name)
 {
@@ -79,12 +94,37 @@ HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_P
     if (FAILED(hr)) return hr;
     ComPtr<INetFwOpenPort> entry;
     hr = openPorts->Item(port, protocol, entry.put());
-    // Entries we may not read: the firewall checks the name itself, with the rights it has.
+#ifdef _WIN32
+    // Windows' Remove goes by port alone: an entry whose name cannot be read stays.
+    if (hr == E_ACCESSDENIED) return hr;
+#else
+    // Entries we may not read: our firewall classes check the name themselves, with the
+    // rights they have.
     if (hr == E_ACCESSDENIED) return openPorts->Remove(port, protocol);
+#endif
     if (FAILED(hr) || !entry) return S_FALSE;
     Bstr entryName;
     if (FAILED(hr = entry->get_Name(entryName.put()))) return hr;
-    const std::wstring held = entryName.ToWide();
-    if (!held.empty() && held != name) return S_FALSE;
+    if (!CarriesName(entryName.ToWide(), name)) return S_FALSE;
     return openPorts->Remove(port, protocol);
+}
+
+HRESULT FindOwnFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
+                            const std::wstring& name, bool& held)
+{
+    // What Item answers for a port with no entry, on Windows and from our own classes.
+    constexpr HRESULT kNoEntry = HRESULT_FROM_WIN32(2);
+    held = false;
+    ComPtr<INetFwOpenPorts> openPorts;
+    HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
+    if (FAILED(hr)) return hr;
+    ComPtr<INetFwOpenPort> entry;
+    hr = openPorts->Item(port, protocol, entry.put());
+    if (hr == kNoEntry || (SUCCEEDED(hr) && !entry)) return S_OK;
+    if (FAILED(hr)) return hr;
+    Bstr entryName;
+    VARIANT_BOOL enabled = VARIANT_FALSE;
+    if (FAILED(hr = entry->get_Name(entryName.put())) || FAILED(hr = entry->get_Enabled(&enabled))) return hr;
+    held = CarriesName(entryName.ToWide(), name) && enabled != VARIANT_FALSE;
+    return S_OK;
 }

@@ -27,6 +27,12 @@ HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PR
 // S_FALSE when there is none of that name (another's entry stays), else the failure.
 // Remove goes by port and protocol alone, so the name is checked first; a manager that
 // keeps no names (firewalld) answers with an empty one, and one whose entries we may not
-// read (E_ACCESSDENIED) checks it itself on Remove.
+// read (E_ACCESSDENIED) checks it itself on Remove; on Windows such an entry stays.
 HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
                           const std::wstring& name);
+
+// Whether the globally open port's entry under `name` is there and enabled, read only:
+// S_OK with `held` (false when there is no entry, another's or a disabled one), else
+// the failure (E_ACCESSDENIED where the entries cannot be read with our rights).
+HRESULT FindOwnFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
+                            const std::wstring& name, bool& held);

@@ -19,8 +19,7 @@ public:
             return false;
         }
         if (!firewall_.FirewallOn) return true;
-        const NET_FW_IP_PROTOCOL number = protocol == "TCP" ? NET_FW_IP_PROTOCOL_TCP : NET_FW_IP_PROTOCOL_UDP;
-        const HRESULT closed = CloseFirewallPort(firewall_.Profile.get(), port, number, WidenBytes(name));
+        const HRESULT closed = CloseFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name));
         if (closed == S_OK) {
             UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
             return true;
@@ -37,7 +36,25 @@ public:
         return false;
     }
 
+    Presence Find(int port, const std::string& protocol, const std::string& name) override
+    {
+        if (!Opened()) return Presence::Unknown;
+        if (!firewall_.FirewallOn) return Presence::LetsIn;
+        bool held = false;
+        const HRESULT found = FindOwnFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name), held);
+        if (FAILED(found)) {
+            StatusLine("The firewall entry \"" + name + "\" was not read", found);
+            return Presence::Unknown;
+        }
+        return held ? Presence::LetsIn : Presence::Missing;
+    }
+
 private:
+    static NET_FW_IP_PROTOCOL Number(const std::string& protocol)
+    {
+        return protocol == "TCP" ? NET_FW_IP_PROTOCOL_TCP : NET_FW_IP_PROTOCOL_UDP;
+    }
+
     bool Opened()
     {
         if (!tried_) {

@@ -1,4 +1,4 @@
-// The firewall entries the forwards made, as close removes them.
+// The firewall entries the forwards made, as renew checks and close removes them.
 #pragma once
 
 #include <memory>
@@ -11,6 +11,12 @@ public:
     // firewall keeps no names); true when no entry of that name is left. A failure's
     // reason is in `problem`, and told as a headline.
     virtual bool Remove(int port, const std::string& protocol, const std::string& name, std::string& problem) = 0;
+
+    enum class Presence { LetsIn, Missing, Unknown };
+    // Whether the entry named `name` still lets the port in (a firewall that is off lets
+    // everything in), by reading alone: never asks anyone for rights. Unknown where the
+    // entries cannot be read so.
+    virtual Presence Find(int port, const std::string& protocol, const std::string& name) = 0;
 };
 
 // The firewall's current profile, through the firewall's COM objects.

@@ -42,8 +42,12 @@ public:
     virtual Holding Holds(const RecordedForward& forward, std::string& problem) = 0;
 
     // Asks again for the same external port (and PCP nonce), for the lease asked at
-    // first; the grant's lifetime, time and external address go into `forward`.
+    // first; the grant's lifetime, time, external address and PCP epoch go into `forward`.
     virtual bool Renew(RecordedForward& forward, std::string& problem) = 0;
+
+    // Whether an answer of this run showed that the gateway lost its mappings since the
+    // record's grant (PCP's epoch went back): every entry on it is then asked for at once.
+    virtual bool RestartSeen() const = 0;
 
     // Deletes `forward` from the gateway: UPnP only when the gateway holds it for that
     // address, PCP with the recorded nonce, NAT-PMP with lifetime 0.

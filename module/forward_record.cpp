@@ -79,6 +79,8 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
         problem = "the lifetime or the time it was granted is not a number";
     else if (fields.count("checked") && !ReadNumber(fields["checked"], forward.checkedAt))
         problem = "the time it was last checked is not a number";
+    else if (fields.count("epoch") && (!ReadNumber(fields["epoch"], forward.epoch) || forward.epoch < 0))
+        problem = "the router's epoch is not a number";
     else if (forward.internalAddress.empty()) problem = "the internal address is empty";
     if (!problem.empty()) return std::nullopt;
     return forward;
@@ -108,7 +110,7 @@ bool operator==(const RecordedForward& a, const RecordedForward& b)
 {
     const auto fields = [](const RecordedForward& f) {
         return std::tie(f.protocol, f.externalPort, f.internalAddress, f.internalPort, f.family, f.how, f.gateway,
-                        f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.checkedAt, f.firewallEntry,
+                        f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.checkedAt, f.epoch, f.firewallEntry,
                         f.description);
     };
     return fields(a) == fields(b);
@@ -120,6 +122,8 @@ bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current
     return recorded.address == current.address && agree(recorded.udn, current.udn) &&
            agree(recorded.linkAddress, current.linkAddress);
 }
+
+bool MadeThroughUpnp(const RecordedForward& forward) { return forward.how == "UPnP" || forward.how == "system"; }
 
 bool SameMapping(const RecordedForward& a, const RecordedForward& b)
 {
@@ -180,6 +184,7 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
         Field(line, "lifetime", std::to_string(f.lifetime));
         Field(line, "granted", std::to_string(f.grantedAt));
         if (f.checkedAt != 0) Field(line, "checked", std::to_string(f.checkedAt));
+        if (f.epoch >= 0) Field(line, "epoch", std::to_string(f.epoch));
         Field(line, "firewall", f.firewallEntry);
         Field(line, "description", f.description);
         text += line + "\n";

@@ -42,6 +42,7 @@ struct RecordedForward {
     long long lifetime = 0;      // seconds granted; 0: no end
     long long grantedAt = 0;     // when, in seconds since 1970
     long long checkedAt = 0;     // when the gateway last said it holds it
+    long long epoch = -1;        // PCP's server epoch with the grant; -1: none told
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
     std::string description;
 };
@@ -51,6 +52,10 @@ bool operator==(const RecordedForward& a, const RecordedForward& b);
 // The same gateway: the same address, and the same UDN and link-layer address where
 // both sides know them. Another network's router at the same address is not ours.
 bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current);
+
+// UPnP mappings, ours and those the system's NAT object made, live in the gateway's UPnP
+// service: our client reads, renews and deletes them there, and the gateway lists them.
+bool MadeThroughUpnp(const RecordedForward& forward);
 
 // One entry is one port, protocol and internal address on one gateway: a newer forward
 // of the same replaces the older.

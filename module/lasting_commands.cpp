@@ -63,7 +63,8 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
-    const std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, setting->here);
+    const auto firewall = OpenForwardFirewall();
+    const std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, *firewall, setting->here);
     setting->store.Save();
     WriteOutcome(reason);
 }

@@ -21,8 +21,10 @@ struct Surroundings {
 };
 
 // Renews each entry on this gateway for an address this machine holds, when half its
-// lease has passed or the gateway no longer holds it; the others are left as they are.
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, const Surroundings& here);
+// lease has passed or the gateway no longer holds it, and tells of its firewall entry
+// when that is gone; the others are left as they are.
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
+                          const Surroundings& here);
 
 // The result lines of list: tab-separated protocol, external port, internal address,
 // internal port, family, how, seconds left, kept open, made here, firewall entry,

@@ -42,7 +42,10 @@ std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
     for (const ListedMapping& mapping : listed) {
         const RecordedForward* recorded = Recorded(forwards, mapping.forward);
         RecordedForward shown = mapping.forward;
-        if (recorded) shown.firewallEntry = recorded->firewallEntry;
+        if (recorded) {
+            shown.how = recorded->how; // the gateway cannot tell ours from the system's object's
+            shown.firewallEntry = recorded->firewallEntry;
+        }
         lines.push_back(Line(shown, mapping.secondsLeft, recorded != nullptr));
     }
     // PCP and NAT-PMP cannot list: the record's entries on this gateway, for this
@@ -50,7 +53,7 @@ std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
     for (const RecordedForward& f : forwards) {
         const long long end = f.grantedAt + f.lifetime;
         const bool alive = f.lifetime == 0 || end > here.now;
-        if (f.how == "UPnP" || !SameGateway(f.gateway, here.gateway) || !alive ||
+        if (MadeThroughUpnp(f) || !SameGateway(f.gateway, here.gateway) || !alive ||
             std::find(here.addresses.begin(), here.addresses.end(), f.internalAddress) == here.addresses.end())
             continue;
         lines.push_back(Line(f, f.lifetime == 0 ? 0 : end - here.now, true));

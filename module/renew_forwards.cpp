@@ -33,11 +33,67 @@ bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surrou
     return false;
 }
 
+bool Due(const RecordedForward& forward, long long now)
+{
+    return HalfLeasePassed(forward, now) || now >= forward.checkedAt + kCheckInterval;
+}
+
+// Renews `forward`, due or found gone (or, `atOnce`, after its gateway restarted); the
+// reason when it is not held after.
+std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, bool atOnce)
+{
+    if (!gateway.OnThisDevice(forward)) {
+        UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
+        return {};
+    }
+    std::string problem;
+    if (atOnce || NeedsAsking(forward, gateway, here, problem)) {
+        if (gateway.Renew(forward, problem)) {
+            forward.checkedAt = here.now;
+            UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
+            return {};
+        }
+        if (problem.empty()) {
+            problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
+            Headline(problem);
+        }
+    }
+    if (problem.empty()) UserLine(Subject(forward) + " is held; nothing was due.");
+    return problem;
+}
+
+// The firewall entry the forward made, read only: renew never asks for rights, so a
+// missing entry is told, not made again.
+std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& firewall)
+{
+    if (forward.firewallEntry.empty()) return {};
+    const std::string port = std::to_string(forward.externalPort);
+    switch (firewall.Find(forward.externalPort, forward.protocol, forward.firewallEntry)) {
+    case ForwardFirewall::Presence::LetsIn: return {};
+    case ForwardFirewall::Presence::Unknown:
+        UserLine("The firewall entry \"" + forward.firewallEntry + "\" could not be checked without an administrator's "
+                 "rights; it was left as it is.");
+        return {};
+    case ForwardFirewall::Presence::Missing: break;
+    }
+    const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port +
+                                " in is gone, so the firewall may block it. Forward the port again to open it.";
+    Headline(problem);
+    return problem;
+}
+
 } // namespace
 
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, const Surroundings& here)
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
+                          const Surroundings& here)
 {
     std::string firstReason;
+    const auto tell = [&firstReason](const std::string& problem) {
+        if (problem.empty()) return;
+        UserLine(problem);
+        if (firstReason.empty()) firstReason = problem;
+    };
+    std::vector<RecordedForward*> notDue;
     for (RecordedForward& forward : forwards) {
         if (!SameGateway(forward.gateway, here.gateway)) {
             UserLine(Subject(forward) + " is on another router (" + forward.gateway.address + "); left alone.");
@@ -48,33 +104,17 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                      ", an address this machine no longer has; left alone.");
             continue;
         }
-        // With nothing due, nothing is sent.
-        if (!HalfLeasePassed(forward, here.now) && here.now < forward.checkedAt + kCheckInterval) {
-            UserLine(Subject(forward) + " is held; nothing was due.");
-            continue;
+        // With nothing due, nothing is sent, unless an answer shows the gateway restarted.
+        if (Due(forward, here.now)) {
+            tell(RenewOnGateway(forward, gateway, here, false));
+        } else {
+            notDue.push_back(&forward);
         }
-        if (!gateway.OnThisDevice(forward)) {
-            UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
-            continue;
-        }
-        std::string problem;
-        if (NeedsAsking(forward, gateway, here, problem)) {
-            if (gateway.Renew(forward, problem)) {
-                forward.checkedAt = here.now;
-                UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
-                continue;
-            }
-            if (problem.empty()) {
-                problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
-                Headline(problem);
-            }
-        }
-        if (problem.empty()) {
-            UserLine(Subject(forward) + " is held; nothing was due.");
-            continue;
-        }
-        UserLine(problem);
-        if (firstReason.empty()) firstReason = problem;
+        tell(CheckFirewallEntry(forward, firewall));
+    }
+    for (RecordedForward* forward : notDue) {
+        if (gateway.RestartSeen()) tell(RenewOnGateway(*forward, gateway, here, true));
+        else UserLine(Subject(*forward) + " is held; nothing was due.");
     }
     return firstReason;
 }

@@ -44,6 +44,7 @@ public:
         HeldMapping held;
         std::string how;   // "UPnP", "PCP", "NAT-PMP"
         std::string nonce; // PCP's, in hex
+        std::optional<std::uint32_t> epoch; // PCP's server epoch
     };
     void NoteGrant(Grant grant) { grants_.push_back(std::move(grant)); }
     const std::vector<Grant>& Grants() const { return grants_; }

@@ -8,8 +8,9 @@
 #include "gateway/gateway_classes.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"
-#include "gateway/link_address.h"
+#include "gateway/host/link_address.h"
 #include "gateway/natpmp/natpmp_protocol.h"
+#include "gateway/pcp/pcp_message.h"
 #include "gateway/pcp/pcp_protocol.h"
 #include "gateway/upnp/upnp_errors.h"
 
@@ -57,7 +58,7 @@ public:
                       "then try again.";
             return std::nullopt;
         }
-        return GatewayIdentity{{}, ToString(*address), LinkAddressOf(*address)};
+        return GatewayIdentity{{}, ToString(*address), host::LinkAddressOf(*address)};
     }
 
     std::vector<RecordedForward> Made() const override
@@ -72,9 +73,10 @@ public:
             f.internalPort = grant.held.internalPort;
             f.family = "IPv4";
             f.how = grant.how;
-            f.gateway = {grant.how == "UPnP" ? session_->Udn() : std::string(),
-                         address ? ToString(*address) : std::string(), address ? LinkAddressOf(*address) : std::string()};
+            f.gateway = {MadeThroughUpnp(f) ? session_->Udn() : std::string(),
+                         address ? ToString(*address) : std::string(), address ? host::LinkAddressOf(*address) : std::string()};
             f.nonce = grant.nonce;
+            f.epoch = grant.epoch ? static_cast<long long>(*grant.epoch) : -1;
             f.description = grant.held.description;
             TakeGrant(f, grant.held, grant.held.externalAddress);
             f.checkedAt = f.grantedAt;
@@ -86,13 +88,13 @@ public:
     bool OnThisDevice(const RecordedForward& f) override
     {
         // PCP and NAT-PMP devices have no UDN: their address and link-layer address tell.
-        if (f.how != "UPnP" || f.gateway.udn.empty() || !session_->Gateway()) return true;
+        if (!MadeThroughUpnp(f) || f.gateway.udn.empty() || !session_->Gateway()) return true;
         return session_->Udn().empty() || session_->Udn() == f.gateway.udn;
     }
 
     Holding Holds(const RecordedForward& f, std::string& problem) override
     {
-        if (f.how != "UPnP") return Holding::CannotTell;
+        if (!MadeThroughUpnp(f)) return Holding::CannotTell;
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return Holding::CannotTell;
         const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
@@ -108,7 +110,7 @@ public:
 
     bool Renew(RecordedForward& f, std::string& problem) override
     {
-        if (f.how != "UPnP") {
+        if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
             const MappingOutcome outcome = portControl->Map(RequestFor(f), session_->CallDeadline());
@@ -116,6 +118,7 @@ public:
                 problem = "The router did not renew " + Port(f) + " through " + f.how + ". Forward the port again.";
                 return false;
             }
+            NoteEpoch(f, outcome.epoch);
             TakeGrant(f, outcome.held, outcome.held.externalAddress);
             return true;
         }
@@ -139,9 +142,11 @@ public:
         return true;
     }
 
+    bool RestartSeen() const override { return restartSeen_; }
+
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
-        if (f.how != "UPnP") {
+        if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
             if (portControl->Delete(RequestFor(f), session_->CallDeadline()).empty()) return true;
@@ -188,7 +193,7 @@ public:
         }
         const auto address = session_->DefaultGateway();
         const GatewayIdentity identity{session_->Udn(), address ? ToString(*address) : std::string(),
-                                       address ? LinkAddressOf(*address) : std::string()};
+                                       address ? host::LinkAddressOf(*address) : std::string()};
         for (const HeldMapping& held : listing.mappings) {
             if (std::find(addresses.begin(), addresses.end(), held.internalClient) == addresses.end()) continue;
             RecordedForward f;
@@ -239,7 +244,20 @@ private:
         return nullptr;
     }
 
+    void NoteEpoch(RecordedForward& f, std::optional<std::uint32_t> epoch)
+    {
+        if (!epoch) return;
+        if (f.epoch >= 0 && !restartSeen_ &&
+            pcp::EpochShowsLostState(static_cast<std::uint32_t>(f.epoch), f.grantedAt, *epoch, Now())) {
+            restartSeen_ = true;
+            UserLine("The router's PCP epoch shows it restarted since " + Port(f) + " was granted, losing its "
+                     "mappings; each on it is asked for again now.");
+        }
+        f.epoch = *epoch;
+    }
+
     std::shared_ptr<GatewaySession> session_;
+    bool restartSeen_ = false;
 };
 
 } // namespace

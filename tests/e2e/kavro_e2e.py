@@ -329,6 +329,10 @@ ROWS = [
            "! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
           ("PCP with its nonce, no second mapping", "miniupnpd natpmp no-upnp", None, DUE, "TCP UDP",
            "renewed: held for 7200 s", "true"),
+          # Only TCP's hourly check is due; the answer's epoch shows the restart, so UDP comes back too.
+          ("a PCP gateway whose epoch went back: every entry asked for at once", "miniupnpd natpmp no-upnp", "forget",
+           "sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'", "TCP UDP", "epoch shows it restarted",
+           "true"),
           ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
           ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", "forget",
@@ -353,6 +357,12 @@ ROWS = [
           prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
       for name, ago, says in (("before its half: not yet", "290", "is held; nothing was due"),
                               ("at its half: renewed", "310", "renewed: held for 600 s"))],
+    # renew only reads the firewall: an entry of ours deleted since is told, never made again.
+    *[Row(f"renew: the {firewall} entry it made, deleted since: told, not made again", "renew\r\n", firewall=firewall,
+          seconds=3, held="TCP UDP", opened="udp", prepare="forward {port} TRUE TRUE; forwarded; " + delete,
+          headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
+      for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
+                               ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],

@@ -51,6 +51,7 @@ const ParseRow kParseRows[] = {
      "line 2: the protocol"},
     {"NegativeLifetime", kHead + "mapping" + kLine.substr(7).replace(kLine.find("=7200") - 7, 5, "=-1") + "\n", 0,
      "line 2: the lifetime"},
+    {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
 };
 
 class Parse : public ::testing::TestWithParam<ParseRow> {};
@@ -81,6 +82,7 @@ RecordedForward Sample(int port, const std::string& protocol = "TCP")
     f.externalAddress = "11.77.0.1";
     f.lifetime = 7200;
     f.grantedAt = 1765000000;
+    f.epoch = 86400; // written and read back like every field
     f.firewallEntry = "HLMX " + std::to_string(port) + " " + protocol;
     f.description = "HLMX " + std::to_string(port) + " " + protocol + "\twith a tab";
     return f;

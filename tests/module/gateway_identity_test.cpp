@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "gateway/link_address.h"
+#include "gateway/host/link_address.h"
 #include "gateway/upnp/ssdp_response.h"
 
 namespace gateway {
@@ -25,8 +25,8 @@ TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
                            "10.77.0.10       0x1         0x6         02:00:0a:4d:00:0a     *        lan0\n";
     const std::pair<const char*, std::string> cases[] = {
         {"10.77.0.1", "02:00:0a:4d:00:01"}, {"10.77.0.3", ""}, {"10.77.0.10", "02:00:0a:4d:00:0a"}, {"10.77.0.9", ""}};
-    for (const auto& [host, link] : cases) EXPECT_EQ(LinkAddressOf(*ParseIpv4(host), path), link) << host;
-    EXPECT_EQ(LinkAddressOf(*ParseIpv4("10.77.0.1"), "/nonexistent/arp"), "");
+    for (const auto& [host, link] : cases) EXPECT_EQ(host::LinkAddressOf(*ParseIpv4(host), path), link) << host;
+    EXPECT_EQ(host::LinkAddressOf(*ParseIpv4("10.77.0.1"), "/nonexistent/arp"), "");
     std::remove(path);
 }
 

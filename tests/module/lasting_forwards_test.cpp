@@ -18,6 +18,8 @@ struct FakeGateway final : ForwardGateway {
     std::map<int, Holding> holding;       // by external port; CannotTell when missing
     std::map<int, bool> refuses;          // Renew and Delete fail for these ports
     std::string udn = kHome.udn;          // the device's, learnt by asking
+    int restartShownBy = 0;               // a renewal of this port shows the gateway restarted
+    bool restartSeen = false;
     std::vector<ListedMapping> listed;
     std::vector<std::string> calls;
 
@@ -42,8 +44,10 @@ struct FakeGateway final : ForwardGateway {
             return false;
         }
         f.grantedAt = kNow;
+        restartSeen = restartSeen || f.externalPort == restartShownBy;
         return true;
     }
+    bool RestartSeen() const override { return restartSeen; }
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
         calls.push_back("Delete " + f.protocol + " " + std::to_string(f.externalPort) + " " + f.internalAddress);
@@ -58,7 +62,13 @@ struct FakeGateway final : ForwardGateway {
 };
 
 struct FakeFirewall final : ForwardFirewall {
+    std::map<int, Presence> presence; // by port; LetsIn when missing
     std::vector<std::string> removed;
+    Presence Find(int port, const std::string&, const std::string&) override
+    {
+        const auto found = presence.find(port);
+        return found == presence.end() ? Presence::LetsIn : found->second;
+    }
     bool Remove(int port, const std::string& protocol, const std::string& name, std::string&) override
     {
         removed.push_back(protocol + " " + std::to_string(port) + " '" + name + "'");
@@ -130,7 +140,8 @@ TEST_P(Renew, AsksOnlyWhenDueOrGone)
     here.gateway.udn.clear();
     FakeGateway gateway;
     gateway.holding = GetParam().holding;
-    EXPECT_EQ(RenewForwards(forwards, gateway, here), "");
+    FakeFirewall firewall;
+    EXPECT_EQ(RenewForwards(forwards, gateway, firewall, here), "");
     EXPECT_EQ(gateway.calls, GetParam().calls);
     ASSERT_EQ(forwards.size(), 1u);
     EXPECT_EQ(forwards[0].grantedAt == kNow, GetParam().renewed);
@@ -145,12 +156,58 @@ TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
     for (RecordedForward& f : forwards) f.grantedAt = 0;
     FakeGateway gateway;
     gateway.refuses = {{7000, true}, {8080, true}};
+    FakeFirewall firewall;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RenewForwards(forwards, gateway, kHere), "refused 7000");
+    EXPECT_EQ(RenewForwards(forwards, gateway, firewall, kHere), "refused 7000");
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("refused 8080\n"), std::string::npos) << told;
     EXPECT_EQ(forwards.size(), 3u);
     EXPECT_EQ(forwards[2].grantedAt, kNow);
+}
+
+// The firewall entry is only read: one sentence for an entry that is gone, a plain line
+// for one that cannot be read without rights, and nothing asked of entries elsewhere.
+TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
+{
+    using P = ForwardFirewall::Presence;
+    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080), Entry(9000), Entry(9100), Entry(9200)};
+    forwards[3].firewallEntry.clear();
+    forwards[4].gateway.address = "10.0.0.1";
+    FakeGateway gateway;
+    FakeFirewall firewall;
+    firewall.presence = {{7000, P::LetsIn}, {8080, P::Missing}, {9000, P::Unknown}, {9100, P::Missing},
+                         {9200, P::Missing}};
+    ::testing::internal::CaptureStderr();
+    const std::string reason = RenewForwards(forwards, gateway, firewall, kHere);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(reason, "The firewall entry \"HLMX 8080 TCP\" that let port 8080 in is gone, so the firewall may block "
+                      "it. Forward the port again to open it.");
+    EXPECT_NE(told.find(">> " + reason + "\n"), std::string::npos) << told;
+    EXPECT_NE(told.find("\"HLMX 9000 TCP\" could not be checked"), std::string::npos) << told;
+    for (const char* untouched : {"port 7000 in is gone", "port 9100 in is gone", "port 9200 in is gone"})
+        EXPECT_EQ(told.find(untouched), std::string::npos) << untouched << " in " << told;
+    EXPECT_TRUE(firewall.removed.empty());
+    EXPECT_TRUE(gateway.calls.empty());
+}
+
+// An answer that shows the gateway restarted has every entry on it asked for at once,
+// those not due included; another gateway's entries stay as they are.
+TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
+{
+    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080, "PCP"), Entry(9000)};
+    forwards[1].grantedAt = kNow - 3600;
+    forwards[2].gateway.address = "10.0.0.1";
+    for (const int shownBy : {0, 8080}) {
+        std::vector<RecordedForward> renewed = forwards;
+        FakeGateway gateway;
+        gateway.restartShownBy = shownBy;
+        FakeFirewall firewall;
+        EXPECT_EQ(RenewForwards(renewed, gateway, firewall, kHere), "");
+        const std::vector<std::string> asked{"OnThisDevice 8080", "Renew 8080", "OnThisDevice 7000", "Renew 7000"};
+        EXPECT_EQ(gateway.calls, shownBy ? asked : std::vector<std::string>(asked.begin(), asked.begin() + 2))
+            << "restart shown by " << shownBy;
+        EXPECT_EQ(renewed[2].grantedAt, forwards[2].grantedAt);
+    }
 }
 
 TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
@@ -164,11 +221,14 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
     expired.grantedAt = kNow - kAskedLease;
     RecordedForward elsewhere = Entry(9002, "NAT-PMP");
     elsewhere.gateway.address = "10.0.0.1";
+    // The gateway lists the system's object's mappings as UPnP ones; the record tells.
+    ListedMapping system{Entry(8082), 3000};
     const std::vector<std::string> lines =
-        ListLines({ours, another}, {Entry(8080), pcp, expired, elsewhere}, kHere);
+        ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, "system")}, kHere);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
                          "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\ttorrent client",
+                         "TCP\t8082\t192.168.1.5\t8082\tIPv4\tsystem\t3000\tyes\tyes\tyes\tHLMX 8082 TCP",
                          "UDP\t9000\t192.168.1.5\t9000\tIPv4\tPCP\t6600\tyes\tyes\tno\tHLMX 9000 UDP",
                      }));
 }

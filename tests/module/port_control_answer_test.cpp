@@ -75,4 +75,31 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
     for (const auto& [hex, read] : cases) EXPECT_EQ(Read(Bytes(hex)), read) << hex;
 }
 
+// The server's epoch against the client's clock: gone back or run apart by more than a
+// sixteenth and 2 s means the server lost its mappings.
+TEST(PortControlAnswers, EpochTellsAServerThatLostItsMappings)
+{
+    ASSERT_TRUE(pcp::ParseAnswer(Bytes(kGranted)));
+    EXPECT_EQ(pcp::ParseAnswer(Bytes(kGranted))->epoch, 7u);
+    struct Row {
+        std::uint32_t serverNow;
+        long long clientNow;
+        bool lost;
+    };
+    // Then: server 1000 at the client's 5000.
+    const Row rows[] = {
+        {4600, 8600, false}, // both ran an hour
+        {4400, 8600, false}, // 200 s short of an hour: within a sixteenth
+        {4300, 8600, true},  // 300 s short
+        {30, 8600, true},    // gone back: restarted
+        {1200, 8600, true},  // ran 200 s in the client's hour: restarted since
+        {8000, 8600, true},  // ran far ahead of the client
+        {1002, 5000, false}, // 2 s at once
+        {1003, 5000, true},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(pcp::EpochShowsLostState(1000, 5000, row.serverNow, row.clientNow), row.lost)
+            << row.serverNow << " at " << row.clientNow;
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 # folder holding the command file, the result file compared byte for byte.
 # usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [PROGRAM_EXE...]
 #        kavro_exe_test.sh renewal_task KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE
+#        kavro_exe_test.sh lasting KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE STANDIN_FIREWALL_DLL
 set -euo pipefail
 case_name=$1 KAVRO=$2 lab=$3 objdump=$4 hanging_nat=$5
 shift 5
@@ -114,12 +115,12 @@ forward() {
     awk -v took="$seconds" -v most="$most" 'BEGIN { exit !(took < most) }' || fail "$name: took $seconds s, not under $most s"
     echo "ok: $name, $seconds s"
   done <<'ROWS'
-the system's object maps, read back by our client|||fresh|TRUE|TRUE|0|TCP UDP|The gateway keeps TCP {port};The gateway keeps UDP {port};>>The router keeps port {port} open for 7 days.;!passed over|9
-the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>The router keeps port {port} open for 2 hours.|9
-the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>The router keeps port {port} open for 2 hours.|9
-the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>The router keeps port {port} open for 2 hours.|9
-UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>The router keeps port {port} open for 2 hours.|9
-a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>open for 2 hours.|9
+the system's object maps, read back by our client|||fresh|TRUE|TRUE|0|TCP UDP|The gateway keeps TCP {port};The gateway keeps UDP {port};>>Port {port} is kept open: renewed every;>>closes by itself within 7 days;!passed over|9
+the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>Port {port} is kept open: renewed every hour|9
+the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>Port {port} is kept open: renewed every hour|9
+the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>Port {port} is kept open: renewed every hour|9
+UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>Port {port} is kept open: renewed every hour|9
+a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>is kept open: renewed every hour|9
 nothing answers|-||fresh|TRUE|TRUE|Invalid IP||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
 a port the gateway refuses|||6666|TRUE|TRUE|Invalid IP||The gateway refused TCP 6666;>>port 6666|9
 a port past 65535 is never sent|||70000|TRUE|FALSE|Invalid IP||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
@@ -171,6 +172,93 @@ renewal_task() {
   grep -q '^>> Forwards made here will not be kept open: KavroBackground.exe is missing' "$work/console.txt" ||
     fail "no headline for a missing KavroBackground.exe: $(cat "$work/console.txt")"
   [ "$(show)" = absent ] || fail "a task was registered for a missing program"
+}
+
+# Forwards kept open, listed and closed, one step a row on the state the rows before
+# left: the record of forwards (its entries as "PROTOCOL PORT HOW"), the stand-in
+# firewall's entries ("PORT PROTOCOL-NUMBER NAME"; Wine's own is off and keeps none),
+# the renewal task, and what the gateway forwards. Each row: its name; the gateway first
+# ("-": as it is, "forget": restarted without its mappings); what else first, words of
+# them (the system's object unregistered, the record's hourly checks made due, a
+# firewall entry dropped or replaced by one of another name); the command ("task": the
+# renewal task's own command, KavroBackground.exe in the task's folder on its "renew");
+# the lines log.txt then holds, as patterns; what the gateway forwards ("PORT:PROTOCOLS",
+# ","-separated); the record; the firewall; the task; what the output says (as in the
+# forward table). {p} and {q} are two fresh ports.
+lasting() {
+  in_lab
+  local probe=$1 standin=$2 local_data record folder firewall p q name gateway setup command result held recorded
+  local entries_now task said lines piece word
+  local_data=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null | tr -d '\r')\\Varneth")
+  record=$local_data/forwards folder=$local_data/renew firewall=$work/firewall.txt
+  rm -f "$record"
+  wine "$probe" follow 0 </dev/null >/dev/null 2>&1
+  register_standin_firewall "$standin"
+  : >"$firewall"
+  export KAVRO_STANDIN_FIREWALL; KAVRO_STANDIN_FIREWALL=$(winepath -w "$firewall")
+  "$lab" start-daemon forget >/dev/null
+  p=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) q=$(( p + 1 ))
+  fill() { local text=${1//\{p\}/$p}; printf '%s' "${text//\{q\}/$q}"; }
+  entries() { [ -e "$record" ] && awk -F'\t' '$1 == "mapping" { for (i = 2; i <= NF; ++i) { split($i, f, "="); v[f[1]] = f[2] }
+    print v["protocol"], v["external-port"], v["how"] }' "$record" | LC_ALL=C sort | paste -sd, || true; }
+  while IFS='|' read -r name gateway setup command result held recorded entries_now task said; do
+    [ -n "$name" ] || continue
+    [ "$gateway" != forget ] || "$lab" start-daemon forget >/dev/null
+    for word in $(fill "$setup"); do
+      case $word in
+        unregistered) unregister_nat ;;
+        unchecked) sed -i 's/\tchecked=[0-9]*/\tchecked=1000/' "$record" ;;
+        drop:*) word=${word#drop:} && sed -i "/^${word/\// } /d" "$firewall" ;;
+        rename:*) word=${word#rename:} && sed -i "s/^\(${word/\// }\) .*/\1 An administrator's entry/" "$firewall" ;;
+      esac
+    done
+    if [ "$command" = task ]; then
+      rm -f "$folder/log.txt"
+      (cd "$folder" && wine "$(dirname "$KAVRO")/KavroBackground.exe" </dev/null >"$work/console.txt" 2>&1) ||
+        fail "$name: KavroBackground.exe exited with $?"
+      lines=$folder/log.txt
+    else
+      rm -f "$work/log.txt"
+      fill "${command// /$'\r\n'}"$'\r\n' >"$work/kavro.cmd"
+      (cd "$work" && wine "$KAVRO") </dev/null >"$work/console.txt" 2>&1 || fail "$name: Kavro.exe exited with $?"
+      lines=$work/log.txt
+    fi
+    [[ " $setup " != *" unregistered "* ]] || restore_nat
+    IFS=';' read -ra result <<<"$(fill "$result")"
+    [ "$(grep -c '' "$lines")" = "${#result[@]}" ] || fail "$name: log.txt is not ${#result[@]} lines: $(cat "$lines")"
+    for piece in "${result[@]}"; do
+      tr -d '\r' <"$lines" | grep -qE "^$piece\$" || fail "$name: no line $piece in log.txt: $(cat "$lines")"
+    done
+    IFS=',' read -ra held <<<"$(fill "$held")"
+    for piece in "${held[@]}"; do expect_held "${piece%%:*}" "${piece#*:}"; done
+    [ "$(entries)" = "$(fill "$recorded")" ] || fail "$name: the record holds $(entries), not $(fill "$recorded")"
+    # The gateway is known by its link-layer address too, read from Windows' neighbour table.
+    ! grep '^mapping' "$record" | grep -qvE $'\tgateway-link=([0-9a-f]{2}:){5}[0-9a-f]{2}(\t|$)' ||
+      fail "$name: an entry lacks the gateway's link-layer address: $(cat "$record")"
+    [ "$(LC_ALL=C sort "$firewall" | paste -sd,)" = "$(fill "$entries_now")" ] ||
+      fail "$name: the firewall holds $(LC_ALL=C sort "$firewall" | paste -sd,), not $(fill "$entries_now")"
+    piece=$(wine "$probe" show </dev/null 2>&1 | tr -d '\r')
+    { [ "$task" = absent ] && [ "$piece" = absent ]; } || { [ "$task" = present ] && grep -q '^<' <<<"$piece"; } ||
+      fail "$name: the task is not $task: $piece"
+    IFS=';' read -ra said <<<"$(fill "$said")"
+    grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
+    for piece in "${said[@]}"; do
+      case $piece in
+        '>>'*) grep -qF "${piece:2}" "$work/headlines.txt" || fail "$name: no headline \"${piece:2}\" in: $(cat "$work/console.txt")" ;;
+        *) grep -qF "$piece" "$work/console.txt" || fail "$name: no \"$piece\" in: $(cat "$work/console.txt")" ;;
+      esac
+    done
+    echo "ok: $name"
+  done <<'ROWS'
+the system's object maps: recorded as its, the task registered|||kavro 10.77.0.2 {p} TRUE TRUE|0|{p}:TCP UDP|TCP {p} system,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP|present|>>Port {p} is kept open: renewed every;>>closes by itself within 7 days
+our client maps: recorded beside|-|unregistered|kavro 10.77.0.2 {q} TRUE FALSE|0|{p}:TCP UDP,{q}:TCP|TCP {p} system,TCP {q} UPnP,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP,{q} 6 HLMX {q} TCP|present|>>Port {q} is kept open: renewed every hour
+list: both, kept open, made here, with their firewall entries|-||list|TCP	{p}	10.77.0.2	{p}	IPv4	system	[0-9]+	yes	yes	yes	HLMX {p} TCP;UDP	{p}	10.77.0.2	{p}	IPv4	system	[0-9]+	yes	yes	yes	HLMX {p} UDP;TCP	{q}	10.77.0.2	{q}	IPv4	UPnP	7[12][0-9][0-9]	yes	yes	yes	HLMX {q} TCP|{p}:TCP UDP,{q}:TCP|TCP {p} system,TCP {q} UPnP,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP,{q} 6 HLMX {q} TCP|present|
+the task's command after the gateway forgot: all three back|forget|unchecked|task|0|{p}:TCP UDP,{q}:TCP|TCP {p} system,TCP {q} UPnP,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP,{q} 6 HLMX {q} TCP|present|
+the task's command: a firewall entry gone is told, not made again|-|drop:{q}/6|task|The firewall entry "HLMX {q} TCP" that let port {q} in is gone, so the firewall may block it. Forward the port again to open it.|{p}:TCP UDP,{q}:TCP|TCP {p} system,TCP {q} UPnP,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP|present|
+close the system's: an entry of another name for the port stays|-|rename:{p}/6|close 10.77.0.2 {p} TRUE TRUE|0|{p}:,{q}:TCP|TCP {q} UPnP|{p} 6 An administrator's entry|present|TCP {p} to 10.77.0.2 (system) closed;The firewall holds no entry "HLMX {p} TCP" for TCP {p}; any other entry stays.;The firewall no longer lets UDP {p} in
+the last close: the task gone|-||close 10.77.0.2 {q} TRUE FALSE|0|{q}:||{p} 6 An administrator's entry|absent|TCP {q} to 10.77.0.2 (UPnP) closed
+ROWS
+  "$lab" start-daemon >/dev/null
 }
 
 "$case_name" "$@"

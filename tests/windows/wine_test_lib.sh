@@ -32,6 +32,23 @@ unregister_nat() {
 }
 restore_nat() { wine reg delete "$nat_key" /f >/dev/null 2>&1 || true; wine reg import "$(winepath -w "$work/nat.reg")" >/dev/null 2>&1; }
 
+# The stand-in firewall (tests/windows/standin_firewall) registered in the test's prefix
+# under the firewall's two classes, and the system's registration put back afterwards.
+register_standin_firewall() {
+  local clsid key
+  for clsid in '{304CE942-6E39-40D8-943A-B913C40C9CD4}' '{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}'; do
+    key="HKCR\\CLSID\\$clsid"
+    wine reg export "$key" "$(winepath -w "$work/$clsid.reg")" /y >/dev/null 2>&1 ||
+      fail "the firewall's registration could not be saved"
+    cleanup_steps=("wine reg delete '$key' /f >/dev/null 2>&1; wine reg import '$(winepath -w "$work/$clsid.reg")' >/dev/null 2>&1"
+                   "${cleanup_steps[@]}")
+    wine reg delete "$key" /f >/dev/null 2>&1 &&
+      wine reg add "$key\InprocServer32" /ve /d "$(winepath -w "$1")" /f >/dev/null 2>&1 &&
+      wine reg add "$key\InprocServer32" /v ThreadingModel /d Both /f >/dev/null 2>&1 ||
+      fail "the stand-in firewall could not be registered"
+  done
+}
+
 # expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
 expect_bytes() {
   local expected actual

@@ -80,6 +80,7 @@ std::optional<Answer> ParseAnswer(std::string_view datagram)
     answer.opcode = Byte(datagram, 1) & ~kResponseBit;
     answer.result = Byte(datagram, 3);
     answer.lifetime = Get32(datagram, 4);
+    answer.epoch = Get32(datagram, 8);
     if (answer.opcode != kMap) return answer;
     if (datagram.size() < kHeaderSize + kMapSize) return std::nullopt;
     const std::size_t map = kHeaderSize;
@@ -89,6 +90,14 @@ std::optional<Answer> ParseAnswer(std::string_view datagram)
     answer.externalPort = Get16(datagram, map + 18);
     answer.externalAddress = GetAddress(datagram, map + 20);
     return answer;
+}
+
+bool EpochShowsLostState(std::uint32_t serverThen, long long clientThen, std::uint32_t serverNow, long long clientNow)
+{
+    if (serverNow < serverThen) return true;
+    const long long server = static_cast<long long>(serverNow) - serverThen;
+    const long long client = clientNow - clientThen;
+    return client + 2 < server - server / 16 || server + 2 < client - client / 16;
 }
 
 bool SaysVersionUnsupported(std::string_view datagram)

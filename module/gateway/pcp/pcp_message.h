@@ -38,6 +38,7 @@ struct Answer {
     std::uint8_t opcode = 0; // without the response bit
     std::uint8_t result = 0;
     std::uint32_t lifetime = 0;
+    std::uint32_t epoch = 0; // the server's seconds since it last lost its mappings
     // MAP answers only.
     Nonce nonce{};
     std::uint8_t protocol = 0;
@@ -58,6 +59,11 @@ bool SaysVersionUnsupported(std::string_view datagram);
 
 // Whether a MAP answer is the one to `request`: same nonce, protocol and internal port.
 bool Answers(const Answer& answer, const MapRequest& request);
+
+// Whether the server's epoch, `serverNow` when the client's clock read `clientNow`,
+// shows it lost its mappings since it said `serverThen` at `clientThen`: it went back,
+// or ran apart from the client's clock by more than a sixteenth and 2 s (RFC 6887 8.5).
+bool EpochShowsLostState(std::uint32_t serverThen, long long clientThen, std::uint32_t serverNow, long long clientNow);
 
 // "8 NO_RESOURCES", "2 NOT_AUTHORIZED", ...
 std::string ResultText(std::uint8_t result);

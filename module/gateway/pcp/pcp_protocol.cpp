@@ -58,7 +58,7 @@ std::optional<PortGrant> PcpProtocol::Ask(const MappingRequest& request, std::ui
     }
     const pcp::Answer& answer = *exchange.Reply();
     return PortGrant{answer.result, pcp::ResultText(answer.result), answer.internalPort, answer.externalPort,
-                     answer.lifetime, answer.externalAddress};
+                     answer.lifetime, answer.externalAddress, answer.epoch};
 }
 
 } // namespace gateway

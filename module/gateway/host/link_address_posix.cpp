@@ -1,10 +1,10 @@
-#include "gateway/link_address.h"
+#include "gateway/host/link_address.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-namespace gateway {
+namespace gateway::host {
 
 // Lines of "IP address  HW type  Flags  HW address  Mask  Device"; flag 0x2 marks a
 // complete entry.
@@ -23,4 +23,6 @@ std::string LinkAddressOf(Ipv4 host, const std::string& table)
     return {};
 }
 
-} // namespace gateway
+std::string LinkAddressOf(Ipv4 host) { return LinkAddressOf(host, "/proc/net/arp"); }
+
+} // namespace gateway::host

@@ -1,0 +1,275 @@
+// A stand-in for the Windows Firewall, for the Wine tests (Wine's reports itself off
+// and keeps no ports): an in-process COM server that, registered under the firewall's
+// classes, is on and keeps its globally open ports as "PORT PROTOCOL NAME" lines in the
+// file named by KAVRO_STANDIN_FIREWALL. As Windows' own, Remove goes by port and
+// protocol alone, whatever the entry's name.
+#include <windows.h>
+#include <netfw.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    LONG port = 0;
+    LONG protocol = 0;
+    std::string name; // UTF-8
+};
+
+std::string FilePath()
+{
+    const char* path = std::getenv("KAVRO_STANDIN_FIREWALL");
+    return path == nullptr ? std::string() : path;
+}
+
+std::vector<Entry> ReadEntries()
+{
+    std::vector<Entry> entries;
+    std::ifstream in(FilePath());
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        Entry entry;
+        if (!(fields >> entry.port >> entry.protocol)) continue;
+        std::getline(fields >> std::ws, entry.name);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+HRESULT WriteEntries(const std::vector<Entry>& entries)
+{
+    std::ofstream out(FilePath(), std::ios::binary | std::ios::trunc);
+    for (const Entry& entry : entries) out << entry.port << ' ' << entry.protocol << ' ' << entry.name << '\n';
+    return out ? S_OK : E_FAIL;
+}
+
+std::string Utf8(BSTR text)
+{
+    if (text == nullptr) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, SysStringLen(text), nullptr, 0, nullptr, nullptr);
+    std::string narrow(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, SysStringLen(text), narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}
+
+BSTR Bstr(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
+    return SysAllocString(wide.c_str());
+}
+
+template <class Interface>
+class Object : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != Own()) return E_NOINTERFACE;
+        *object = this;
+        this->AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+
+protected:
+    virtual ~Object() = default;
+    virtual const IID& Own() const = 0;
+
+private:
+    std::atomic<ULONG> references_{1};
+};
+
+// Hands out a new object, the caller's reference its only one.
+template <class Made, class Interface>
+HRESULT Give(Made* made, Interface** place)
+{
+    if (place == nullptr) {
+        made->Release();
+        return E_POINTER;
+    }
+    *place = made;
+    return S_OK;
+}
+
+class OpenPort final : public Object<INetFwOpenPort> {
+public:
+    OpenPort() = default;
+    explicit OpenPort(Entry entry) : entry_(std::move(entry)) {}
+    const Entry& Held() const { return entry_; }
+
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override { return (*name = Bstr(entry_.name)) ? S_OK : E_OUTOFMEMORY; }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override { entry_.name = Utf8(name); return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_IpVersion(NET_FW_IP_VERSION*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_IpVersion(NET_FW_IP_VERSION) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Protocol(NET_FW_IP_PROTOCOL* protocol) override
+    {
+        *protocol = NET_FW_IP_PROTOCOL(entry_.protocol);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Protocol(NET_FW_IP_PROTOCOL protocol) override { entry_.protocol = protocol; return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Port(LONG* port) override { *port = entry_.port; return S_OK; }
+    HRESULT STDMETHODCALLTYPE put_Port(LONG port) override { entry_.port = port; return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Scope(NET_FW_SCOPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Scope(NET_FW_SCOPE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_RemoteAddresses(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_RemoteAddresses(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* enabled) override { *enabled = VARIANT_TRUE; return S_OK; }
+    HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_BuiltIn(VARIANT_BOOL*) override { return E_NOTIMPL; }
+
+private:
+    const IID& Own() const override { return IID_INetFwOpenPort; }
+    Entry entry_;
+};
+
+class OpenPorts final : public Object<INetFwOpenPorts> {
+public:
+    HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Add(INetFwOpenPort* port) override
+    {
+        std::vector<Entry> entries = ReadEntries();
+        entries.push_back(static_cast<OpenPort*>(port)->Held());
+        return WriteEntries(entries);
+    }
+    HRESULT STDMETHODCALLTYPE Remove(LONG port, NET_FW_IP_PROTOCOL protocol) override
+    {
+        std::vector<Entry> kept;
+        for (const Entry& entry : ReadEntries())
+            if (entry.port != port || entry.protocol != protocol) kept.push_back(entry);
+        return WriteEntries(kept);
+    }
+    HRESULT STDMETHODCALLTYPE Item(LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** openPort) override
+    {
+        for (const Entry& entry : ReadEntries())
+            if (entry.port == port && entry.protocol == protocol) return Give(new OpenPort(entry), openPort);
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    }
+    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
+
+private:
+    const IID& Own() const override { return IID_INetFwOpenPorts; }
+};
+
+class Profile final : public Object<INetFwProfile> {
+public:
+    HRESULT STDMETHODCALLTYPE get_Type(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_FirewallEnabled(VARIANT_BOOL* enabled) override { *enabled = VARIANT_TRUE; return S_OK; }
+    HRESULT STDMETHODCALLTYPE put_FirewallEnabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ExceptionsNotAllowed(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_ExceptionsNotAllowed(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_NotificationsDisabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_NotificationsDisabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_UnicastResponsesToMulticastBroadcastDisabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_UnicastResponsesToMulticastBroadcastDisabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_RemoteAdminSettings(INetFwRemoteAdminSettings**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_IcmpSettings(INetFwIcmpSettings**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_GloballyOpenPorts(INetFwOpenPorts** openPorts) override
+    {
+        return Give(new OpenPorts(), openPorts);
+    }
+    HRESULT STDMETHODCALLTYPE get_Services(INetFwServices**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_AuthorizedApplications(INetFwAuthorizedApplications**) override { return E_NOTIMPL; }
+
+private:
+    const IID& Own() const override { return IID_INetFwProfile; }
+};
+
+class Policy final : public Object<INetFwPolicy> {
+public:
+    HRESULT STDMETHODCALLTYPE get_CurrentProfile(INetFwProfile** profile) override { return Give(new Profile(), profile); }
+    HRESULT STDMETHODCALLTYPE GetProfileByType(NET_FW_PROFILE_TYPE, INetFwProfile**) override { return E_NOTIMPL; }
+
+private:
+    const IID& Own() const override { return IID_INetFwPolicy; }
+};
+
+class Manager final : public Object<INetFwMgr> {
+public:
+    HRESULT STDMETHODCALLTYPE get_LocalPolicy(INetFwPolicy** policy) override { return Give(new Policy(), policy); }
+    HRESULT STDMETHODCALLTYPE get_CurrentProfileType(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RestoreDefaults() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsPortAllowed(BSTR, NET_FW_IP_VERSION, LONG, BSTR, NET_FW_IP_PROTOCOL, VARIANT*,
+                                            VARIANT*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE IsIcmpTypeAllowed(NET_FW_IP_VERSION, BSTR, BYTE, VARIANT*, VARIANT*) override
+    {
+        return E_NOTIMPL;
+    }
+
+private:
+    const IID& Own() const override { return IID_INetFwMgr; }
+};
+
+class Factory final : public IClassFactory {
+public:
+    explicit Factory(bool manager) : manager_(manager) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+        *object = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
+    {
+        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+        IUnknown* made = manager_ ? static_cast<IUnknown*>(new Manager()) : static_cast<IUnknown*>(new OpenPort());
+        const HRESULT status = made->QueryInterface(iid, object);
+        made->Release();
+        return status;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    bool manager_;
+    std::atomic<ULONG> references_{1};
+};
+
+} // namespace
+
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (clsid != CLSID_NetFwMgr && clsid != CLSID_NetFwOpenPort) return CLASS_E_CLASSNOTAVAILABLE;
+    auto* factory = new Factory(clsid == CLSID_NetFwMgr);
+    const HRESULT status = factory->QueryInterface(iid, object);
+    factory->Release();
+    return status;
+}
+
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
