@@ -7,6 +7,7 @@
 #include "gateway/gateway_classes.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/upnp/upnp_errors.h"
+#include "platform/closed_over_ipv6.h"
 #include "platform/port_number.h"
 #include "text_lines.h"
 
@@ -51,6 +52,15 @@ void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>&
                  gateway::UpnpErrorText(code) + ")." + OpenInRouter(port));
     }
     if (opened.empty()) return;
+    const std::vector<std::string> closed = ClosedOverIpv6(port);
+    if (!closed.empty()) {
+        std::string why;
+        for (const std::string& each : closed) why += (why.empty() ? "" : "; ") + each;
+        UserLine("This machine's firewall keeps port " + std::to_string(port) + " closed over IPv6: " + why + ".");
+        return Headline("The router opened port " + std::to_string(port) +
+                        " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
+                        "IPv6 yet (" + why + ").");
+    }
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
              std::to_string(gateway::kPinholeLeaseSeconds / 3600) +
