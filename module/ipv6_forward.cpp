@@ -100,7 +100,10 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
-        if (own) Headline(kIpv6OfferHeadline);
+        // Offered only where a pinhole can be asked for: a router known by its
+        // link-local address alone cannot be asked from here.
+        const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
+        if (router && gateway::IsGlobalUnicast(*router)) Headline(kIpv6OfferHeadline);
         return;
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return; // the IPv4 side has said why
