@@ -7,6 +7,7 @@
 #include "gateway/gateway_classes.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/upnp/upnp_errors.h"
+#include "platform/closed_over_ipv6.h"
 #include "platform/port_number.h"
 #include "text_lines.h"
 
@@ -51,6 +52,15 @@ void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>&
                  gateway::UpnpErrorText(code) + ")." + OpenInRouter(port));
     }
     if (opened.empty()) return;
+    const std::vector<std::string> closed = ClosedOverIpv6(port);
+    if (!closed.empty()) {
+        std::string why;
+        for (const std::string& each : closed) why += (why.empty() ? "" : "; ") + each;
+        UserLine("This machine's firewall keeps port " + std::to_string(port) + " closed over IPv6: " + why + ".");
+        return Headline("The router opened port " + std::to_string(port) +
+                        " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
+                        "IPv6 yet (" + why + ").");
+    }
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
              std::to_string(gateway::kPinholeLeaseSeconds / 3600) +
@@ -90,7 +100,10 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
-        if (own) Headline(kIpv6OfferHeadline);
+        // Offered only where a pinhole can be asked for: a router known by its
+        // link-local address alone cannot be asked from here.
+        const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
+        if (router && gateway::IsGlobalUnicast(*router)) Headline(kIpv6OfferHeadline);
         return;
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return; // the IPv4 side has said why

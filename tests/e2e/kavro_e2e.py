@@ -34,6 +34,7 @@ class Row:
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
     stderr: tuple = ()          # what standard error says, each piece somewhere
     headline: tuple = ()        # what its headline lines (">> ") say, each piece in one of them
+    unsaid: tuple = ()          # what none of its headline lines says
     seconds: float = 10
     setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K), before the run
     after: str = ""             # shell there that must succeed afterwards
@@ -55,7 +56,8 @@ class Row:
     listed: tuple = None        # patterns log.txt's lines match, as many lines as patterns, in any order
     tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
     pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address
-    peer6: bool = False         # the WAN peer connects over IPv6 to the port, and not to the port after it
+    peer6: bool = None          # True: the WAN peer connects over IPv6 to the port, and not to the port after
+                                # it; False: to neither
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
@@ -130,6 +132,9 @@ KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within
 TIMER = "$XDG_STATE_HOME/varneth/renew"
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 
+# The client's own rules drop new IPv6 connections, and leave IPv4 alone.
+DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
+                   "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -")
 IPV6_OFFER = "This machine can also be reached over IPv6"
 REACHABLE6 = f"Reachable over IPv6 at [{CLIENT6}]:{{port}}"
 # The client's global address given up for a unique-local one, the default route kept.
@@ -165,6 +170,15 @@ ROWS = [
         pinholes="TCP UDP", peer6=True, seconds=2, headline=("Port {port} is kept open", REACHABLE6),
         stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
     Row("IPv6 not asked: no pinhole, only the offer", FORWARD, ["0"], held="TCP UDP", seconds=2, headline=IPV6_OFFER),
+    # A router known by its link-local address alone cannot be asked for a pinhole from here.
+    Row("IPv6 not asked, the IPv6 default router link-local: no offer", FORWARD, ["0"], held="TCP UDP", seconds=2,
+        setup="ip -6 route replace default via fe80::1 dev lan0", unsaid=IPV6_OFFER,
+        after="ip -6 route replace default via 2001:db8:77::1 dev lan0"),
+    # Before, the box said reachable while the machine's own rules dropped the port over IPv6.
+    Row("IPv6 asked, the machine's own nftables rules drop it over IPv6: not called reachable", FORWARD6, ["0"],
+        held="TCP UDP", pinholes="TCP UDP", peer6=False, seconds=2, setup=DROP_IPV6_INPUT, after="nft delete table ip6 own6",
+        headline=("keeps it closed there", "nftables: the chain ip6 own6 input drops {port}/tcp"),
+        unsaid="Reachable over IPv6"),
     Row("IPv6 asked, UDP only", f"kavro\r\n{CLIENT}\r\n{{port}}\r\nFALSE\r\nTRUE\r\nTRUE\r\n", ["0"], held="UDP",
         pinholes="UDP", seconds=2, headline=REACHABLE6),
     Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP", seconds=2,
@@ -242,6 +256,13 @@ ROWS = [
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
+    # Our ufw rule is of IPv4 alone: before, the box said reachable over IPv6 all the same.
+    Row("ufw: IPv6 asked, ufw keeps the port closed over IPv6: not called reachable", FORWARD6, ["0"], firewall="ufw",
+        held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=False, unsaid="Reachable over IPv6",
+        headline=("keeps it closed there", *[f"sudo ufw allow from ::/0 to any port {{port}} proto {p}" for p in ("tcp", "udp")])),
+    Row("ufw: IPv6 asked, an administrator's IPv6 rules let the port in", FORWARD6, ["0"], firewall="ufw",
+        held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
+        setup="for p in tcp udp; do ufw allow from ::/0 to any port {port} proto $p >/dev/null; done"),
     Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
         setup="ufw deny {port} >/dev/null", stderr="stands", headline="blocks port {port}",
         after=kept("deny any {port}", "DENY IN")),
@@ -462,13 +483,13 @@ CONNECT6 = ("import socket, sys\nfor p in (int(sys.argv[1]), int(sys.argv[1]) + 
 
 
 def peer_reaches(port):
-    """Whether the WAN peer connects over IPv6 to the client's port, and to the port after it."""
+    """Whether the WAN peer connects over IPv6 to the client's port, and to the port after it: [bool, bool]."""
     listener = subprocess.Popen([LAB, "exec", "lan", sys.executable, "-c", LISTEN6, str(port)], stdout=subprocess.PIPE,
                                 text=True)
     try:
         listener.stdout.readline()
         tried = lab("exec", "wan", sys.executable, "-c", CONNECT6, str(port)).stdout.split()
-        return tried[1::2] == ["True", "False"]
+        return [each == "True" for each in tried[1::2]]
     finally:
         listener.kill()
         listener.wait()
@@ -603,11 +624,18 @@ def run(row, kavro, port, work):
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
               *[(fill(piece) in headlines(stderr), f"headline '{piece}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
+              *[(fill(piece) not in headlines(stderr), f"no headline '{piece}'")
+                for piece in ((row.unsaid,) if isinstance(row.unsaid, str) else row.unsaid)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),
               (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
               (not row.memcheck or memcheck_clean(work), "memcheck: no error, every block freed"),
-              (not left, f"nothing left running: {left}"), (not row.after or shell(PREPARE + row.after), row.after)]
+              (not left, f"nothing left running: {left}"),
+              # Before `after`, which may undo what keeps the peer out.
+              (row.peer6 is None or peer_reaches(port) == [row.peer6, False],
+               "the WAN peer reaches the port over IPv6, and no other" if row.peer6 else
+               "the WAN peer reaches neither port over IPv6"),
+              (not row.after or shell(PREPARE + row.after), row.after)]
     return [what for passed, what in checks if not passed], f"{result}, {seconds:.2f} s, {memory} MB, {stderr!r}"
 
 
@@ -634,8 +662,7 @@ def check(row, kavro, port):
               (row.asked is None or asked.count("AddPortMapping") == row.asked, f"{row.asked} asked"),
               (not sent_outside, "nothing sent outside the subnet"),
               (not sprayer or sprayer.reaches, "the forged answers reach the client's ports"),
-              (pinholes(port) == dict.fromkeys(row.pinholes.split(), CLIENT6), f"pinholes {row.pinholes or 'none'}"),
-              (not row.peer6 or peer_reaches(port), "the WAN peer reaches the port over IPv6, and no other")]
+              (pinholes(port) == dict.fromkeys(row.pinholes.split(), CLIENT6), f"pinholes {row.pinholes or 'none'}")]
     problems += [what for passed, what in checks if not passed]
     print(("ok   " if not problems else "FAIL ") + row.name + (f": {problems}\n     {seen}" if problems else ""),
           flush=True)

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "every_firewall.h"
+#include "platform/closed_over_ipv6.h"
 #include "system_bus.h"
 #include "platform/posix/unique_fd.h"
 
@@ -24,6 +25,7 @@ struct FakeManager final : FirewallManager {
     std::string name;  // the name it keeps for a port
     std::vector<int> open;
     int opened = 0;
+    std::string gap;  // what keeps a port closed over IPv6, when on
 
     Status OpenProfile() override { return profile; }
     bool Enabled() const override { return on; }
@@ -38,6 +40,7 @@ struct FakeManager final : FirewallManager {
         if (opening == Status::Ok) open.push_back(port);
         return opening;
     }
+    std::string Ipv6Gap(int, Protocol) override { return gap; }
     Status ClosePort(int port, Protocol) override
     {
         open.erase(std::remove(open.begin(), open.end(), port), open.end());
@@ -117,6 +120,36 @@ TEST(EveryFirewall, NamesTheRuleOfTheFirstThatKeepsOne)
     ASSERT_EQ(every.OpenProfile(), Status::Ok);
     EXPECT_EQ(every.FindOpenPort(80, Protocol::Tcp, name), Status::Ok);
     EXPECT_EQ(name, "HLMX 80 TCP");
+}
+
+// The port's lookup notes what keeps it closed over IPv6, named for each firewall that
+// is on; an off one has nothing to say.
+TEST(EveryFirewall, NotesWhatKeepsThePortClosedOverIpv6)
+{
+    const struct {
+        bool firstOn, secondOn;
+        int port;
+        std::vector<std::string> noted;
+    } cases[] = {
+        {true, true, 81, {"ufw: no rule; firewalld: a chain"}},
+        {false, true, 82, {"firewalld: a chain"}},
+        {false, false, 83, {}},
+    };
+    for (const auto& each : cases) {
+        auto first = std::make_unique<FakeManager>(With(each.firstOn));
+        auto second = std::make_unique<FakeManager>(With(each.secondOn));
+        first->gap = "no rule";
+        second->gap = "a chain";
+        std::vector<NamedManager> managers;
+        managers.push_back({"ufw", std::move(first)});
+        managers.push_back({"firewalld", std::move(second)});
+        EveryFirewall every(std::move(managers), nullptr);
+        std::string name;
+        ASSERT_EQ(every.OpenProfile(), Status::Ok);
+        every.FindOpenPort(each.port, Protocol::Tcp, name);
+        every.FindOpenPort(each.port, Protocol::Tcp, name);  // noted once
+        EXPECT_EQ(ClosedOverIpv6(each.port), each.noted) << each.port;
+    }
 }
 
 // A bus socket that takes the connection and never answers, and one where nothing listens.

@@ -113,6 +113,25 @@ TEST(NftRuleset, TellsWhichChainDropsThePort)
     }
 }
 
+// Over IPv6: ip6 and inet chains meet the packet, ip chains do not; a match of IPv4
+// senders meets no IPv6 packet.
+TEST(NftRuleset, TellsWhichChainDropsThePortOverIpv6)
+{
+    const PortCase cases[] = {
+        {"an ip6 chain's policy", kIpv6Only, 18000, Protocol::Tcp, "ip6 t input"},
+        {"an ip chain is of IPv4 alone", kJumpsAndSets, 9000, Protocol::Tcp, ""},
+        {"an inet chain's policy, the LAN's IPv4 senders aside", LanOnly(""), 18000, Protocol::Tcp, "inet own input"},
+        {"an inet chain's accept", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Tcp, ""},
+    };
+    for (const PortCase& each : cases) {
+        const auto ruleset = NftRuleset::Read(each.ruleset);
+        ASSERT_TRUE(ruleset) << each.name;
+        EXPECT_EQ(ruleset->DroppingChain(each.port, each.protocol, IpFamily::Ipv6), each.dropping) << each.name;
+    }
+    EXPECT_TRUE(NftRuleset::Read(kIpv6Only)->FiltersInput(IpFamily::Ipv6));
+    EXPECT_FALSE(NftRuleset::Read(kJumpsAndSets)->FiltersInput(IpFamily::Ipv6));
+}
+
 TEST(NftRuleset, FiltersOnlyWithAnIpv4InputChain)
 {
     const std::pair<std::string, bool> cases[] = {

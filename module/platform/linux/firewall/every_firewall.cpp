@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "diagnostics.h"
+#include "platform/closed_over_ipv6.h"
 
 namespace firewall {
 namespace {
@@ -31,9 +32,13 @@ Status EveryFirewall::OpenProfile()
     return status;
 }
 
+// Every port a forward opens is looked up first: what keeps it closed over IPv6 is
+// noted then, for the forward's IPv6 side.
 Status EveryFirewall::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
     name.clear();
+    const std::string gap = Ipv6Gap(port, protocol);
+    if (!gap.empty()) NoteClosedOverIpv6(port, gap);
     for (NamedManager* each : on_) {
         std::string kept;
         const Status status = each->manager->FindOpenPort(port, protocol, kept);
@@ -64,6 +69,16 @@ Status EveryFirewall::OpenPort(int port, Protocol protocol, const std::wstring& 
                  (named ? ", as \"" + kept + "\"." : "."));
     }
     return answer;
+}
+
+std::string EveryFirewall::Ipv6Gap(int port, Protocol protocol)
+{
+    std::string gaps;
+    for (NamedManager* each : on_) {
+        const std::string gap = each->manager->Ipv6Gap(port, protocol);
+        if (!gap.empty()) gaps += (gaps.empty() ? "" : "; ") + each->name + ": " + gap;
+    }
+    return gaps;
 }
 
 Status EveryFirewall::ClosePort(int port, Protocol protocol)

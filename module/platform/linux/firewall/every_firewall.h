@@ -33,6 +33,8 @@ public:
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // Each manager that is on removes what it holds of ours; the first failure is the answer.
     Status ClosePort(int port, Protocol protocol) override;
+    // The gaps of each that is on, each named for its firewall.
+    std::string Ipv6Gap(int port, Protocol protocol) override;
 
 private:
     std::vector<NamedManager> managers_;

@@ -54,6 +54,7 @@ public:
     Status FindOpenPort(int, Protocol, std::string&) override { return Status::NotFound; }
     Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
     Status ClosePort(int, Protocol) override { return Status::Failed; }
+    std::string Ipv6Gap(int, Protocol) override { return {}; }
 };
 
 } // namespace

@@ -26,6 +26,9 @@ public:
     // Removes the entry the tool made for the port, and only that: Ok when none of it
     // is left. A rule that is not the tool's own stays.
     virtual Status ClosePort(int port, Protocol protocol) = 0;
+    // Empty when the port is let in over IPv6 as well, or this firewall is off; else
+    // what keeps it closed there and what an administrator can do about it.
+    virtual std::string Ipv6Gap(int port, Protocol protocol) = 0;
 };
 
 } // namespace firewall

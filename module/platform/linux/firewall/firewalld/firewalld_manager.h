@@ -38,6 +38,8 @@ public:
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // Removes the port from the zone now and from its permanent configuration.
     Status ClosePort(int port, Protocol protocol) override;
+    // A zone's ports are of no family: what lets the port in lets it in over IPv6 too.
+    std::string Ipv6Gap(int, Protocol) override { return {}; }
 
 private:
     // `explained`: a headline says why the port was not let in.

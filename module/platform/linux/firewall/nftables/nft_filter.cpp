@@ -54,6 +54,14 @@ Status NftFilter::FindOpenPort(int port, Protocol protocol, std::string& name)
     return Status::Ok;
 }
 
+// Unread rules have had their headline: nothing more is known of IPv6.
+std::string NftFilter::Ipv6Gap(int port, Protocol protocol)
+{
+    const std::string chain = ruleset_ ? ruleset_->DroppingChain(port, protocol, IpFamily::Ipv6) : std::string();
+    if (chain.empty()) return {};
+    return "the chain " + chain + " drops " + Subject(port, protocol) + ": add a rule there that accepts it";
+}
+
 Status NftFilter::OpenPort(int port, Protocol protocol, const std::wstring& /*name*/)
 {
     UserLine("The nftables chain " + ruleset_->DroppingChain(port, protocol) + " does not let " +

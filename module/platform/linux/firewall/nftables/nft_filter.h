@@ -16,12 +16,17 @@ public:
     NftFilter(ProcessRunner runner, Deadline deadline);
 
     Status OpenProfile() override;
-    bool Enabled() const override { return ruleset_ && ruleset_->FiltersInput(); }
+    // On when either family's inbound traffic is filtered.
+    bool Enabled() const override
+    {
+        return ruleset_ && (ruleset_->FiltersInput(IpFamily::Ipv4) || ruleset_->FiltersInput(IpFamily::Ipv6));
+    }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Says why the port is not let in: we add no rule to the administrator's own.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // We add nothing here, so there is nothing of ours to remove.
     Status ClosePort(int, Protocol) override { return Status::Ok; }
+    std::string Ipv6Gap(int port, Protocol protocol) override;
 
 private:
     ProcessRunner runner_;

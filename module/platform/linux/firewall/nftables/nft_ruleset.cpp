@@ -123,9 +123,10 @@ bool Passive(const std::string& key)
     return std::any_of(std::begin(kPassive), std::end(kPassive), [&key](const char* each) { return key == each; });
 }
 
-bool IsIpv4Input(const std::string& family, const std::string& hook)
+// An inet chain meets both families.
+bool IsInput(const std::string& family, const std::string& hook, IpFamily ip)
 {
-    return hook == "input" && (family == "ip" || family == "inet");
+    return hook == "input" && (family == (ip == IpFamily::Ipv4 ? "ip" : "ip6") || family == "inet");
 }
 
 } // namespace
@@ -171,17 +172,17 @@ const NftRuleset::Chain* NftRuleset::Find(const std::string& family, const std::
     return nullptr;
 }
 
-bool NftRuleset::FiltersInput() const
+bool NftRuleset::FiltersInput(IpFamily ip) const
 {
     return std::any_of(chains_.begin(), chains_.end(),
-                       [](const Chain& chain) { return IsIpv4Input(chain.family, chain.hook); });
+                       [ip](const Chain& chain) { return IsInput(chain.family, chain.hook, ip); });
 }
 
 // Every input chain meets the packet, by priority; a drop in any one is final.
-std::string NftRuleset::DroppingChain(int port, Protocol protocol) const
+std::string NftRuleset::DroppingChain(int port, Protocol protocol, IpFamily ip) const
 {
     for (const Chain& chain : chains_) {
-        if (!IsIpv4Input(chain.family, chain.hook)) continue;
+        if (!IsInput(chain.family, chain.hook, ip)) continue;
         Verdict verdict = Judge(chain, port, protocol, 0);
         if (verdict == Verdict::Continue) verdict = chain.policy == "drop" ? Verdict::Drop : Verdict::Accept;
         if (verdict == Verdict::Drop) return chain.family + " " + chain.table + " " + chain.name;

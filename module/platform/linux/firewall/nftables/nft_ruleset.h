@@ -1,6 +1,6 @@
 // What the machine's own nftables rules (`nft -j list ruleset`) do with a packet from
 // the Internet to a port of ours: a new connection or datagram of IPv4 from an unknown
-// sender, arriving on an interface other than loopback.
+// sender, arriving on an interface other than loopback; of IPv4 unless asked of IPv6.
 #pragma once
 
 #include <map>
@@ -13,18 +13,20 @@
 
 namespace firewall {
 
+enum class IpFamily { Ipv4, Ipv6 };
+
 class NftRuleset {
 public:
     // Nothing when `json` is not what nft prints.
     static std::optional<NftRuleset> Read(const std::string& json);
 
-    // Whether a chain of IPv4 traffic hooks into input: the machine filters then.
-    bool FiltersInput() const;
+    // Whether a chain of the family's traffic hooks into input: the machine filters then.
+    bool FiltersInput(IpFamily ip = IpFamily::Ipv4) const;
 
     // Empty when every input chain accepts the port; else the chain ("inet filter
     // input") that drops it, by a rule or by its policy. A rule that might not meet
     // the packet (one for some senders, say) counts neither way.
-    std::string DroppingChain(int port, Protocol protocol) const;
+    std::string DroppingChain(int port, Protocol protocol, IpFamily ip = IpFamily::Ipv4) const;
 
 private:
     enum class Verdict { Accept, Drop, Continue };

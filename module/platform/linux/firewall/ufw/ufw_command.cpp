@@ -91,6 +91,12 @@ std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std:
     return command;
 }
 
+std::vector<std::string> UfwAllowIpv6Command(int port, Protocol protocol)
+{
+    return {kUfwProgram, "allow", "from", "::/0", "to", "any", "port", std::to_string(port), "proto",
+            ProtocolName(protocol)};
+}
+
 std::string SudoLine(std::vector<std::string> command)
 {
     if (command.at(0) == kUfwProgram) command[0] = "ufw";

@@ -26,6 +26,10 @@ std::string CleanUfwName(const std::wstring& name);
 // or comment; one of the other family never does, so no IPv6 rule is touched.
 std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName);
 
+// ufw allow from ::/0 to any port <port> proto <protocol>: what an administrator runs
+// to let the port in over IPv6 as well.
+std::vector<std::string> UfwAllowIpv6Command(int port, Protocol protocol);
+
 // The command as an administrator types it: "sudo", then each word, quoted where the
 // shell needs it.
 std::string SudoLine(std::vector<std::string> command);

@@ -123,6 +123,22 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol)
     return Run({kUfwProgram, "delete", "allow", subject}, "ufw delete");
 }
 
+std::string UfwManager::Ipv6Gap(int port, Protocol protocol)
+{
+    if (!enabled_) return {};
+    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    std::vector<UfwRule> ipv6;
+    if (!RulesReadable() || ReadRules(files_.rules6, ipv6) != Status::Ok)
+        return "its IPv6 rules for " + subject + " could not be read; to let it in, " +
+               SudoLine(UfwAllowIpv6Command(port, protocol));
+    switch (DecideIpv6(ipv6, port, protocol).verdict) {
+    case UfwVerdict::LetIn: return {};
+    case UfwVerdict::Refused: return "an administrator's rule refuses " + subject + " over IPv6, and stays";
+    case UfwVerdict::Undecided: break;
+    }
+    return "no rule lets " + subject + " in over IPv6; to let it in, " + SudoLine(UfwAllowIpv6Command(port, protocol));
+}
+
 bool UfwManager::RulesReadable() const
 {
     return !route_ || (::access(files_.rules.c_str(), R_OK) == 0 && ::access(files_.rules6.c_str(), R_OK) == 0);

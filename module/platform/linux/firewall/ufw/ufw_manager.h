@@ -38,6 +38,9 @@ public:
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // Deletes the allow rule for the port only when it is under the tool's own name.
     Status ClosePort(int port, Protocol protocol) override;
+    // Our rule is of IPv4 alone: only an administrator's allow in user6.rules lets the
+    // port in over IPv6.
+    std::string Ipv6Gap(int port, Protocol protocol) override;
 
     // Opens the port, unless a rule already there decides it, and says what came of it.
     UfwOutcome Open(int port, Protocol protocol, const std::string& cleanName);

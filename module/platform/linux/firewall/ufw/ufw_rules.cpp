@@ -119,14 +119,32 @@ bool PortListHolds(const std::string& ports, int port)
     return false;
 }
 
+namespace {
+
+// The first rule of one family that lets the port in or refuses it, as ufw meets them.
+UfwDecision FirstDeciding(const std::vector<UfwRule>& rules, int port, Protocol protocol, bool ipv6)
+{
+    const std::string& anyAddress = ipv6 ? kAnyIpv6 : kAnyIpv4;
+    for (const UfwRule& rule : rules) {
+        if (!Covers(rule, port, protocol, anyAddress)) continue;
+        if (LetsIn(rule, anyAddress)) return {UfwVerdict::LetIn, rule, ipv6};
+        if (Refuses(rule)) return {UfwVerdict::Refused, rule, ipv6};
+    }
+    return {};
+}
+
+} // namespace
+
+UfwDecision DecideIpv6(const std::vector<UfwRule>& ipv6, int port, Protocol protocol)
+{
+    return FirstDeciding(ipv6, port, protocol, true);
+}
+
 UfwDecision DecidePort(const std::vector<UfwRule>& ipv4, const std::vector<UfwRule>& ipv6, int port,
                        Protocol protocol)
 {
-    for (const UfwRule& rule : ipv4) {
-        if (!Covers(rule, port, protocol, kAnyIpv4)) continue;
-        if (LetsIn(rule, kAnyIpv4)) return {UfwVerdict::LetIn, rule, false};
-        if (Refuses(rule)) return {UfwVerdict::Refused, rule, false};
-    }
+    const UfwDecision first = FirstDeciding(ipv4, port, protocol, false);
+    if (first.verdict != UfwVerdict::Undecided) return first;
     for (const UfwRule& rule : ipv6)
         if (Covers(rule, port, protocol, kAnyIpv6) && Refuses(rule)) return {UfwVerdict::Refused, rule, true};
     return {};

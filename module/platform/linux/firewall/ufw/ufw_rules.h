@@ -41,6 +41,10 @@ struct UfwDecision {
 UfwDecision DecidePort(const std::vector<UfwRule>& ipv4, const std::vector<UfwRule>& ipv6, int port,
                        Protocol protocol);
 
+// What user6.rules say of the port over IPv6: the first rule that lets it in or
+// refuses it, from anywhere.
+UfwDecision DecideIpv6(const std::vector<UfwRule>& ipv6, int port, Protocol protocol);
+
 // "80", "80,443" or "6000:6007,8080" holds `port`; "any" holds every port.
 bool PortListHolds(const std::string& ports, int port);
 

@@ -1,0 +1,26 @@
+#include "platform/closed_over_ipv6.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+std::map<int, std::vector<std::string>>& Noted()
+{
+    static std::map<int, std::vector<std::string>> closed;
+    return closed;
+}
+
+} // namespace
+
+void NoteClosedOverIpv6(int port, const std::string& what)
+{
+    std::vector<std::string>& list = Noted()[port];
+    if (std::find(list.begin(), list.end(), what) == list.end()) list.push_back(what);
+}
+
+std::vector<std::string> ClosedOverIpv6(int port)
+{
+    const auto found = Noted().find(port);
+    return found == Noted().end() ? std::vector<std::string>() : found->second;
+}
