@@ -2,6 +2,7 @@
 
 #include "busy_sign.h"
 #include "close_command.h"
+#include "copy_rows.h"
 #include "message_box.h"
 #include "module_output.h"
 #include "port_list.h"
@@ -40,7 +41,7 @@ constexpr int madeByCharacters = 25;
 const char *const headers[] = {"Protocol", "Port", "Address", "How", "Time left", "Firewall entry", "Made by"};
 constexpr int madeByColumn = std::size(headers) - 1;
 
-// Whole rows, read-only, several at a time; Tab leaves it for the buttons and the arrows
+// Whole rows, read-only, several at a time, copied as text; Tab leaves it for the buttons and the arrows
 // move inside it. Shown empty until there is a list, so it has the focus from the start.
 void setUpTable(QTableWidget &table)
 {
@@ -59,6 +60,7 @@ void setUpTable(QTableWidget &table)
     table.setSelectionMode(QAbstractItemView::ExtendedSelection);
     table.setWordWrap(false);
     table.setTabKeyNavigation(false);
+    copyRowsOnCopyKey(table);
 }
 
 // Wide enough that a title bar shows the whole title, which the desktop gives as

@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -157,7 +158,8 @@ private slots:
     }
 
     // The table from the module's answer, sorted by port; lines that are no mapping are
-    // left out and named; nothing open is a sentence, not an empty table.
+    // left out and named; nothing open is a sentence, not an empty table. Ctrl+A, Ctrl+C
+    // copies the rows as shown, a line each, tab-separated.
     void listing_data()
     {
         QTest::addColumn<Listing>("row");
@@ -183,7 +185,15 @@ private slots:
         QFETCH(Listing, row);
         standIn->answerTo("list", row.answer);
         Seen seen;
-        DialogDriver driver([&](QDialog &dialog) { seen = see(dialog, status()); });
+        QString copied;
+        DialogDriver driver([&](QDialog &dialog) {
+            seen = see(dialog, status());
+            QApplication::clipboard()->clear();
+            auto *table = child<QTableWidget>(dialog, "portTable");
+            QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+            copied = QApplication::clipboard()->text();
+        });
         BoxCloser closer;
         openWithKeys(driver);
         QVERIFY2(closer.boxes.isEmpty(), qPrintable(closer.boxes.value(0).text));
@@ -192,6 +202,10 @@ private slots:
         QCOMPARE(seen.rows.mid(0, row.rows.size()), row.rows);
         for (int index = 1; index < seen.rows.size(); ++index)
             QVERIFY(seen.rows[index - 1][1].toInt() <= seen.rows[index][1].toInt());
+        QStringList lines;
+        for (const QStringList &texts : seen.rows)
+            lines.append(texts.join('\t'));
+        QCOMPARE(copied, lines.join('\n'));
         QCOMPARE(seen.sentence, row.sentence);
         QCOMPARE(seen.note.isEmpty(), row.note.isEmpty());
         QVERIFY2(seen.note.contains(row.note), qPrintable(seen.note));

@@ -33,6 +33,19 @@ wait_window() {
   fail "no window \"$1\"; the program wrote: $(cat "$work/window.txt")"
 }
 
+visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -qxF "$2"; }
+
+# close_window ID TITLE KEY: presses the key in that window until it is gone, for at most 6 s.
+close_window() {
+  local i
+  for i in $(seq 20); do
+    visible "$2" "$1" || return 0
+    xdotool windowfocus "$1" key "$3" 2>/dev/null || true
+    sleep 0.3
+  done
+  ! visible "$2" "$1" || fail "the window \"$2\" stayed open on $3"
+}
+
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
 
 # copied PATTERN KEYS...: presses the keys until the clipboard holds a line matching
@@ -56,40 +69,83 @@ expect_edit() {
   [ "$text" = "$1" ] || fail "the IP edit shows \"$text\", not $1"
 }
 
+fresh_port() { echo $(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )); }
+
+# start_window: Varneth.exe started from the start folder, the user's files of the
+# exchange's names in it; sets window and window_pid.
+start_window() {
+  printf 'mine\r\n' | tee "$start/kavro.cmd" >"$start/log.txt"
+  (cd "$start" && exec wine "$program/Varneth.exe" >"$work/window.txt" 2>&1 </dev/null) &
+  window_pid=$!
+  cleanup_steps+=("kill $window_pid 2>/dev/null")
+  window=$(wait_window "Brask's Port Forwarding Tool")
+}
+
+stop_window() { kill "$window_pid"; wait "$window_pid" 2>/dev/null || true; }
+
+# forward_in_window PORT: forwards TCP and UDP of PORT to the client from the form, and
+# prints the outcome box's text once it is closed.
+forward_in_window() {
+  local box
+  # Addresses as Wine's ipconfig lists them, loopback first; the client's is next.
+  expect_edit 127.0.0.1
+  click "${spin_up[@]}"
+  expect_edit 10.77.0.2
+  click "${tcp_box[@]}"
+  click "${udp_box[@]}"
+  click "${port_edit[@]}"
+  xdotool key ctrl+a type "$1"
+  click "${forward_button[@]}"
+  box=$(wait_window "Brask's Port Forwarding Tool" "$window")
+  xdotool mousemove --window "$box" 20 20
+  # The copy starts with a line of dashes.
+  focus=$box copied '^-+$' ctrl+c
+  close_window "$box" "Brask's Port Forwarding Tool" Return
+}
+
 # Rows: port, the line the outcome box must show, the protocols the gateway then holds,
 # and whether the system's NAT object is unregistered (our own client maps then).
 forwards_from_the_window() {
-  local fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) row port line held nat text box
+  local fresh; fresh=$(fresh_port)
+  local row port line held nat text
   for row in "$fresh|Port forward success!|TCP UDP|" "$((fresh + 1))|Port forward success!|TCP UDP|unregistered" \
              "6666|Invalid IP||"; do
     IFS='|' read -r port line held nat <<<"$row"
     [ -z "$nat" ] || unregister_nat
-    printf 'mine\r\n' | tee "$start/kavro.cmd" >"$start/log.txt"
-    (cd "$start" && exec wine "$program/Varneth.exe" >"$work/window.txt" 2>&1 </dev/null) &
-    window_pid=$!
-    cleanup_steps+=("kill $window_pid 2>/dev/null")
-    window=$(wait_window "Brask's Port Forwarding Tool")
-    # Addresses as Wine's ipconfig lists them, loopback first; the client's is next.
-    expect_edit 127.0.0.1
-    click "${spin_up[@]}"
-    expect_edit 10.77.0.2
-    click "${tcp_box[@]}"
-    click "${udp_box[@]}"
-    click "${port_edit[@]}"
-    xdotool key ctrl+a type "$port"
-    click "${forward_button[@]}"
-    box=$(wait_window "Brask's Port Forwarding Tool" "$window")
-    xdotool mousemove --window "$box" 20 20
-    # The copy starts with a line of dashes.
-    text=$(focus=$box copied '^-+$' ctrl+c)
-    xdotool key Return
+    start_window
+    text=$(forward_in_window "$port")
     grep -qxF "$line" <<<"$text" || fail "port $port: the box says: $text"
     start_folder_untouched
     expect_held "$port" "$held"
-    kill "$window_pid"
-    wait "$window_pid" 2>/dev/null || true
+    stop_window
     [ -z "$nat" ] || restore_nat
   done
+}
+
+# A forward just made, then right-click on a caption, the menu's first entry: the dialog
+# lists both protocols of the port, to the client, as its copied rows show.
+open_ports_lists_the_forward() {
+  local port dialog text protocol
+  port=$(fresh_port)
+  start_window
+  text=$(forward_in_window "$port")
+  grep -qxF "Port forward success!" <<<"$text" || fail "port $port: the box says: $text"
+  # The box gone, the window has the keys again; the menu opens where it was clicked.
+  xdotool mousemove --window "$window" 100 40 click 3
+  sleep 0.5
+  xdotool key Down Return
+  # On Windows a dialog's own title is followed by the program's name.
+  local title="Open ports - Brask's Port Forwarding Tool"
+  dialog=$(wait_window "$title")
+  # The copied rows: a line each, the columns tab-separated.
+  local t=$'\t'
+  text=$(focus=$dialog copied "^UDP$t$port$t" ctrl+a ctrl+c)
+  for protocol in TCP UDP; do
+    grep -qE "^$protocol$t$port${t}10\.77\.0\.2$t" <<<"$text" || fail "the dialog lacks $protocol $port to 10.77.0.2: $text"
+  done
+  close_window "$dialog" "$title" Escape
+  start_folder_untouched
+  stop_window
 }
 
 module_error_ends_the_window_with_status_1() {
