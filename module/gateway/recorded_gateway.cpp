@@ -97,7 +97,9 @@ public:
 
     Holding Holds(const RecordedForward& f, std::string& problem) override
     {
-        if (f.family == "IPv6") return HoldsPinhole(f, problem);
+        // Gateways answer a pinhole check with 402 whether they hold it or not: the hourly
+        // check is the renewal itself, which opens it again when lost.
+        if (f.family == "IPv6") return Holding::CannotTell;
         if (!MadeThroughUpnp(f)) return Holding::CannotTell;
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return Holding::CannotTell;
@@ -251,24 +253,13 @@ private:
         return false;
     }
 
-    Holding HoldsPinhole(const RecordedForward& f, std::string& problem)
-    {
-        const auto way = PinholeWayFor(f, problem);
-        if (!way) return Holding::CannotTell;
-        const int code = way->igd->CheckPinhole(way->router, f.pinholeId, session_->CallDeadline());
-        if (code == 0) return Holding::Held;
-        if (code == kNoSuchPinhole) return Holding::NotHeld;
-        PinholeRefused(f, "GetPinholePackets", code, "say whether it still holds", problem);
-        return Holding::CannotTell;
-    }
-
     // UpdatePinhole; a pinhole the gateway no longer has is opened again, with a new id.
     bool RenewPinhole(RecordedForward& f, std::string& problem)
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
         const int code = way->igd->UpdatePinhole(way->router, f.pinholeId, session_->CallDeadline());
-        if (code == kNoSuchPinhole) {
+        if (code == kNoSuchPinhole || code == kUnknownPinholeId) {
             UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
             const PinholeAnswer answer = way->igd->AddPinholes(
                 way->router, PinholeRequest{f.forwardAddress, f.internalAddress, f.externalPort, {f.protocol}},

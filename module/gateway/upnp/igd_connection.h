@@ -64,7 +64,6 @@ public:
 
     // A recorded pinhole, asked at `router` as above: 0, kNoSuchPinhole, or another
     // refusal as a UPnP or library code (kNotThisDevice when `router` is another device).
-    int CheckPinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const;
     int UpdatePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const;
     int DeletePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const;
 

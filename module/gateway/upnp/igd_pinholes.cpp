@@ -106,14 +106,6 @@ int IgdConnection::OnPinholeService(const Ipv6& router, Deadline deadline,
     return code ? *code : kNoAnswerInTime;
 }
 
-int IgdConnection::CheckPinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const
-{
-    return OnPinholeService(router, deadline, [uniqueId](const std::string& control, const std::string& service) {
-        int packets = 0;
-        return UPNP_GetPinholePackets(control.c_str(), service.c_str(), uniqueId.c_str(), &packets);
-    });
-}
-
 int IgdConnection::UpdatePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const
 {
     return OnPinholeService(router, deadline, [uniqueId](const std::string& control, const std::string& service) {

@@ -38,8 +38,10 @@ struct PinholeAnswer {
     char ids[kMaxPinholes][8]{};
 };
 
-// The IPv6 firewall service's NoSuchEntry: the gateway no longer has the pinhole.
+// The IPv6 firewall service's NoSuchEntry: the gateway no longer has the pinhole. Some
+// gateways (miniupnpd among them) answer an id they no longer know with 402 Invalid Args.
 constexpr int kNoSuchPinhole = 704;
+constexpr int kUnknownPinholeId = 402;
 // Ours: the device at the router's IPv6 address is not the gateway the pinhole is on.
 constexpr int kNotThisDevice = -9001;
 
