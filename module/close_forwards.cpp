@@ -22,6 +22,33 @@ public:
 
     std::string Close(const CloseTarget& target, const std::string& protocol)
     {
+        const std::string pinholeProblem = ClosePinholes(target, protocol);
+        const std::string problem = CloseMapping(target, protocol);
+        return pinholeProblem.empty() ? problem : pinholeProblem;
+    }
+
+private:
+    // The pinholes opened beside the forward of `target`: closed with it.
+    std::string ClosePinholes(const CloseTarget& target, const std::string& protocol)
+    {
+        std::string firstProblem;
+        for (auto f = forwards_.begin(); f != forwards_.end();) {
+            const bool beside = f->family == "IPv6" && f->protocol == protocol && f->externalPort == target.port &&
+                                f->forwardAddress == target.address && SameGateway(f->gateway, here_.gateway);
+            std::string problem;
+            if (!beside || !gateway_.Delete(*f, problem)) {
+                if (firstProblem.empty()) firstProblem = problem;
+                ++f;
+                continue;
+            }
+            UserLine(Subject(*f) + " closed.");
+            f = forwards_.erase(f);
+        }
+        return firstProblem;
+    }
+
+    std::string CloseMapping(const CloseTarget& target, const std::string& protocol)
+    {
         const auto asked = [&](const RecordedForward& f) {
             return f.protocol == protocol && f.externalPort == target.port && f.internalAddress == target.address;
         };
@@ -46,7 +73,6 @@ public:
         return {};
     }
 
-private:
     // Only an entry the tool made, under its own name; an administrator's rule stays.
     bool RemoveOwnFirewallEntry(const RecordedForward& forward, std::string& problem)
     {

@@ -65,9 +65,10 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     }
 
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
+    // recorded with the mappings, whatever the IPv4 answer.
+    ForwardOverIpv6(address, port, tcp, udp, ipv6);
     const bool renewed = RecordForward(mapping.FirewallEntriesMade);
     if (mapping.Lease) ReportLasting(port, *mapping.Lease, renewed);
-    // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it.
-    ForwardOverIpv6(address, port, tcp, udp, ipv6);
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

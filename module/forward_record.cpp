@@ -66,6 +66,8 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     forward.nonce = fields["nonce"];
     forward.externalAddress = fields["external-address"];
     forward.firewallEntry = fields["firewall"];
+    forward.pinholeId = fields["pinhole"];
+    forward.forwardAddress = fields["for-address"];
     forward.description = fields["description"];
     if (!IsOneOf(forward.protocol, {"TCP", "UDP"})) problem = "the protocol is not TCP or UDP";
     else if (!IsOneOf(forward.family, {"IPv4", "IPv6"})) problem = "the family is not IPv4 or IPv6";
@@ -82,6 +84,9 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     else if (fields.count("epoch") && (!ReadNumber(fields["epoch"], forward.epoch) || forward.epoch < 0))
         problem = "the router's epoch is not a number";
     else if (forward.internalAddress.empty()) problem = "the internal address is empty";
+    // A pinhole is reached again only by its id, and found only by its forward's address.
+    else if (forward.family == "IPv6" && (forward.pinholeId.empty() || forward.forwardAddress.empty()))
+        problem = "a pinhole lacks its id or its forward's address";
     if (!problem.empty()) return std::nullopt;
     return forward;
 }
@@ -111,7 +116,7 @@ bool operator==(const RecordedForward& a, const RecordedForward& b)
     const auto fields = [](const RecordedForward& f) {
         return std::tie(f.protocol, f.externalPort, f.internalAddress, f.internalPort, f.family, f.how, f.gateway,
                         f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.checkedAt, f.epoch, f.firewallEntry,
-                        f.description);
+                        f.pinholeId, f.forwardAddress, f.description);
     };
     return fields(a) == fields(b);
 }
@@ -124,6 +129,11 @@ bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current
 }
 
 bool MadeThroughUpnp(const RecordedForward& forward) { return forward.how == "UPnP" || forward.how == "system"; }
+
+const std::string& ForwardAddress(const RecordedForward& forward)
+{
+    return forward.family == "IPv6" ? forward.forwardAddress : forward.internalAddress;
+}
 
 bool SameMapping(const RecordedForward& a, const RecordedForward& b)
 {
@@ -186,6 +196,10 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
         if (f.checkedAt != 0) Field(line, "checked", std::to_string(f.checkedAt));
         if (f.epoch >= 0) Field(line, "epoch", std::to_string(f.epoch));
         Field(line, "firewall", f.firewallEntry);
+        if (f.family == "IPv6") {
+            Field(line, "pinhole", f.pinholeId);
+            Field(line, "for-address", f.forwardAddress);
+        }
         Field(line, "description", f.description);
         text += line + "\n";
     }

@@ -44,6 +44,8 @@ struct RecordedForward {
     long long checkedAt = 0;     // when the gateway last said it holds it
     long long epoch = -1;        // PCP's server epoch with the grant; -1: none told
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
+    std::string pinholeId;       // IPv6: the UniqueID the gateway gave the pinhole
+    std::string forwardAddress;  // IPv6: the IPv4 address the forward was asked for
     std::string description;
 };
 
@@ -56,6 +58,10 @@ bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current
 // UPnP mappings, ours and those the system's NAT object made, live in the gateway's UPnP
 // service: our client reads, renews and deletes them there, and the gateway lists them.
 bool MadeThroughUpnp(const RecordedForward& forward);
+
+// The address of this machine the entry belongs to: a pinhole belongs to the IPv4
+// forward it was opened beside, found, closed and renewed with it.
+const std::string& ForwardAddress(const RecordedForward& forward);
 
 // One entry is one port, protocol and internal address on one gateway: a newer forward
 // of the same replaces the older.

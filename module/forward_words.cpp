@@ -3,7 +3,7 @@
 std::string Subject(const RecordedForward& forward)
 {
     return forward.protocol + " " + std::to_string(forward.externalPort) + " to " + forward.internalAddress + " (" +
-           forward.how + ")";
+           forward.how + (forward.family == "IPv6" ? ", IPv6 pinhole" : "") + ")";
 }
 
 std::string LeaseWords(long long lifetime)

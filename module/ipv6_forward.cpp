@@ -64,7 +64,7 @@ void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>&
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
              std::to_string(gateway::kPinholeLeaseSeconds / 3600) +
-             " hours; it is not renewed, so forward over IPv6 again to keep it open longer.");
+             " hours, renewed with the IPv4 forward.");
     Headline("Reachable over IPv6 at " + At(own, port));
 }
 
@@ -123,6 +123,6 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     std::vector<std::string> protocols;
     if (tcp) protocols.push_back("TCP");
     if (udp) protocols.push_back("UDP");
-    const auto answer = OpenGatewayPinholes(*router, gateway::PinholeRequest{gateway::ToString(*own), port, protocols});
+    const auto answer = OpenGatewayPinholes(*router, gateway::PinholeRequest{NarrowToBytes(ipv4Address), gateway::ToString(*own), port, protocols});
     Report(answer ? *answer : PinholeAnswer{}, protocols, *own, port);
 }

@@ -118,7 +118,9 @@ bool RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
     }
     for (RecordedForward& forward : made) {
         const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
-        if (std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) != firewallEntriesMade.end())
+        // The firewall entry is the IPv4 mapping's to remove; the pinhole beside it leaves it be.
+        if (forward.family == "IPv4" &&
+            std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) != firewallEntriesMade.end())
             forward.firewallEntry = NarrowToBytes(name);
         Remember(store->forwards, forward);
     }

@@ -48,13 +48,14 @@ std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
         }
         lines.push_back(Line(shown, mapping.secondsLeft, recorded != nullptr));
     }
-    // PCP and NAT-PMP cannot list: the record's entries on this gateway, for this
-    // machine's addresses, while their lease lasts.
+    // PCP and NAT-PMP cannot list, nor can UPnP list pinholes: the record's entries on
+    // this gateway, for this machine's addresses, while their lease lasts.
     for (const RecordedForward& f : forwards) {
         const long long end = f.grantedAt + f.lifetime;
         const bool alive = f.lifetime == 0 || end > here.now;
-        if (MadeThroughUpnp(f) || !SameGateway(f.gateway, here.gateway) || !alive ||
-            std::find(here.addresses.begin(), here.addresses.end(), f.internalAddress) == here.addresses.end())
+        const std::string& address = ForwardAddress(f);
+        if ((MadeThroughUpnp(f) && f.family == "IPv4") || !SameGateway(f.gateway, here.gateway) || !alive ||
+            std::find(here.addresses.begin(), here.addresses.end(), address) == here.addresses.end())
             continue;
         lines.push_back(Line(f, f.lifetime == 0 ? 0 : end - here.now, true));
     }

@@ -99,8 +99,8 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
             UserLine(Subject(forward) + " is on another router (" + forward.gateway.address + "); left alone.");
             continue;
         }
-        if (!Holds(here.addresses, forward.internalAddress)) {
-            UserLine(Subject(forward) + " is for " + forward.internalAddress +
+        if (!Holds(here.addresses, ForwardAddress(forward))) {
+            UserLine(Subject(forward) + " is for " + ForwardAddress(forward) +
                      ", an address this machine no longer has; left alone.");
             continue;
         }

@@ -36,7 +36,20 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
     gateway::GatewaySession& session = *RunSession();
     const gateway::IgdConnection* gateway = session.PinholeGateway();
     if (gateway == nullptr) return std::nullopt;
-    return gateway->AddPinholes(router, request, session.CallDeadline());
+    const gateway::PinholeAnswer answer = gateway->AddPinholes(router, request, session.CallDeadline());
+    // Each pinhole opened is recorded with the forward's mappings, to be renewed and closed with them.
+    for (std::size_t i = 0; i < request.protocols.size() && i < gateway::kMaxPinholes; ++i) {
+        if (answer.stage != gateway::PinholeStage::Asked || answer.codes[i] != 0) continue;
+        gateway::HeldMapping held;
+        held.externalPort = request.port;
+        held.protocol = request.protocols[i];
+        held.internalPort = request.port;
+        held.internalClient = request.internalClient;
+        held.externalAddress = request.internalClient;
+        held.leaseSeconds = gateway::kPinholeLeaseSeconds;
+        session.NoteGrant({held, "UPnP", {}, std::nullopt, answer.ids[i], request.forwardAddress});
+    }
+    return answer;
 }
 
 #ifdef _WIN32

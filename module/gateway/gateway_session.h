@@ -45,6 +45,8 @@ public:
         std::string how;   // "UPnP", "PCP", "NAT-PMP"
         std::string nonce; // PCP's, in hex
         std::optional<std::uint32_t> epoch; // PCP's server epoch
+        std::string pinholeId;      // an IPv6 pinhole's UniqueID; empty for an IPv4 mapping
+        std::string forwardAddress; // a pinhole's: the IPv4 address it was opened beside
     };
     void NoteGrant(Grant grant) { grants_.push_back(std::move(grant)); }
     const std::vector<Grant>& Grants() const { return grants_; }

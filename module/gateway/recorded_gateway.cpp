@@ -8,6 +8,7 @@
 #include "gateway/gateway_classes.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"
+#include "gateway/host/ipv6_interface.h"
 #include "gateway/host/link_address.h"
 #include "gateway/natpmp/natpmp_protocol.h"
 #include "gateway/pcp/pcp_message.h"
@@ -71,8 +72,10 @@ public:
             f.externalPort = grant.held.externalPort;
             f.internalAddress = grant.held.internalClient;
             f.internalPort = grant.held.internalPort;
-            f.family = "IPv4";
+            f.family = grant.pinholeId.empty() ? "IPv4" : "IPv6";
             f.how = grant.how;
+            f.pinholeId = grant.pinholeId;
+            f.forwardAddress = grant.forwardAddress;
             f.gateway = {MadeThroughUpnp(f) ? session_->Udn() : std::string(),
                          address ? ToString(*address) : std::string(), address ? host::LinkAddressOf(*address) : std::string()};
             f.nonce = grant.nonce;
@@ -94,6 +97,9 @@ public:
 
     Holding Holds(const RecordedForward& f, std::string& problem) override
     {
+        // Gateways answer a pinhole check with 402 whether they hold it or not: the hourly
+        // check is the renewal itself, which opens it again when lost.
+        if (f.family == "IPv6") return Holding::CannotTell;
         if (!MadeThroughUpnp(f)) return Holding::CannotTell;
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return Holding::CannotTell;
@@ -110,6 +116,7 @@ public:
 
     bool Renew(RecordedForward& f, std::string& problem) override
     {
+        if (f.family == "IPv6") return RenewPinhole(f, problem);
         if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
@@ -146,6 +153,7 @@ public:
 
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
+        if (f.family == "IPv6") return DeletePinhole(f, problem);
         if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
@@ -212,10 +220,77 @@ public:
     }
 
 private:
+    // A pinhole is reached as it was opened: at the IPv6 router of its forward's network,
+    // from the global address it is for.
+    struct PinholeWay {
+        const IgdConnection* igd = nullptr;
+        Ipv6 router{};
+    };
+
+    std::optional<PinholeWay> PinholeWayFor(const RecordedForward& f, std::string& problem)
+    {
+        const IgdConnection* igd = Upnp(f, problem);
+        if (!igd) return std::nullopt;
+        const auto ipv4 = ParseIpv4(f.forwardAddress);
+        const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
+        const auto router = own ? host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
+        if (!own || ToString(*own) != f.internalAddress || !router || !IsGlobalUnicast(*router)) {
+            Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
+                          "can no longer reach its router from. Forward the port over IPv6 again.");
+            return std::nullopt;
+        }
+        return PinholeWay{igd, *router};
+    }
+
+    // The pinhole's refusal, told; false.
+    bool PinholeRefused(const RecordedForward& f, const char* call, int code, const std::string& what,
+                        std::string& problem)
+    {
+        DiagnosticLine(std::string(call) + " " + Named(f) + " id " + f.pinholeId + ": " + UpnpErrorText(code));
+        Fail(problem, "The router did not " + what + " the IPv6 pinhole for " + Port(f) +
+                          (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
+                          ". Try again later, or open it in the router's own settings.");
+        return false;
+    }
+
+    // UpdatePinhole; a pinhole the gateway no longer has is opened again, with a new id.
+    bool RenewPinhole(RecordedForward& f, std::string& problem)
+    {
+        const auto way = PinholeWayFor(f, problem);
+        if (!way) return false;
+        const int code = way->igd->UpdatePinhole(way->router, f.pinholeId, session_->CallDeadline());
+        if (code == kNoSuchPinhole || code == kUnknownPinholeId) {
+            UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
+            const PinholeAnswer answer = way->igd->AddPinholes(
+                way->router, PinholeRequest{f.forwardAddress, f.internalAddress, f.externalPort, {f.protocol}},
+                session_->CallDeadline());
+            if (answer.stage != PinholeStage::Asked || answer.codes[0] != 0)
+                return PinholeRefused(f, "AddPinhole", answer.stage == PinholeStage::Asked ? answer.codes[0]
+                                                                                          : answer.statusCode,
+                                      "open again", problem);
+            f.pinholeId = answer.ids[0];
+        } else if (code != 0) {
+            return PinholeRefused(f, "UpdatePinhole", code, "renew", problem);
+        }
+        f.lifetime = kPinholeLeaseSeconds;
+        f.grantedAt = Now();
+        return true;
+    }
+
+    bool DeletePinhole(const RecordedForward& f, std::string& problem)
+    {
+        const auto way = PinholeWayFor(f, problem);
+        if (!way) return false;
+        const int code = way->igd->DeletePinhole(way->router, f.pinholeId, session_->CallDeadline());
+        if (code == kNoSuchPinhole) UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + ".");
+        return code == 0 || code == kNoSuchPinhole || PinholeRefused(f, "DeletePinhole", code, "close", problem);
+    }
+
     // The UPnP gateway, when it is the device the entry was made on.
     const IgdConnection* Upnp(const RecordedForward& f, std::string& problem)
     {
-        const IgdConnection* igd = session_->Gateway();
+        // A pinhole may be on a gateway whose IPv4 side offers no port mappings.
+        const IgdConnection* igd = f.family == "IPv6" ? session_->PinholeGateway() : session_->Gateway();
         if (!igd) {
             Fail(problem, "The router no longer answers UPnP, so " + Port(f) +
                               " could not be reached. Check that UPnP is on in the router's settings.");

@@ -112,7 +112,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     if (const PortControlGateway* portControl = session_->PortControl()) {
         const MappingOutcome outcome = portControl->Map(request, session_->CallDeadline());
         if (FAILED(outcome.status)) return outcome.status;
-        session_->NoteGrant({outcome.held, portControl->Name(), portControl->NonceText(), outcome.epoch});
+        session_->NoteGrant({outcome.held, portControl->Name(), portControl->NonceText(), outcome.epoch, {}, {}});
         return Hand(outcome.held, mapping);
     }
     const IgdConnection& gateway = *session_->Gateway();
@@ -121,7 +121,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     if (refusal != 0) return Refuse(gateway, request, refusal, session_->CallDeadline());
     const MappingReadBack readBack = gateway.ReadMapping(request.externalPort, request.protocol, session_->CallDeadline());
     if (readBack.code != 0 || !HoldsRequest(readBack.mapping, request)) return ReadBackFailed(request, readBack);
-    session_->NoteGrant({readBack.mapping, "UPnP", {}, {}});
+    session_->NoteGrant({readBack.mapping, "UPnP", {}, {}, {}, {}});
     return Hand(readBack.mapping, mapping);
 }
 

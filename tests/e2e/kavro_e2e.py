@@ -409,6 +409,20 @@ ROWS = [
         setup="cd " + TIMER + " && setpriv --no-new-privs $K >/dev/null 2>&1 && [ \"$(cat log.txt)\" = 0 ] && "
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
         after="entries 0 && [ ! -e " + TIMER + "/kavro.cmd ]"),
+    # Pinholes beside the forward: recorded, listed from the record, renewed and closed with it.
+    Row("pinholes: recorded beside the mappings and listed", LIST, fresh=True, held="TCP UDP", pinholes="TCP UDP",
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 $XDG_STATE_HOME/varneth/forwards) = 2 ]",
+        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"),
+                *(rf"{protocol}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
+                  for protocol in ("TCP", "UDP")))),
+    Row("pinholes: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"], fresh=True,
+        restart="forget", held="TCP UDP", pinholes="TCP UDP", seconds=3, stderr="it is opened again",
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED, after="entries 4"),
+    Row("pinholes: half their lease passed, renewed in place", "renew\r\n", ["0"], held="TCP UDP", pinholes="TCP UDP",
+        seconds=3, prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
+        after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+    Row("pinholes: closed with the forward's address and port", CLOSE, ["0"], seconds=3,
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded", after="entries 0"),
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
     Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
     Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
@@ -433,7 +447,9 @@ ROWS = [
 
 # Every run keeps its record of forwards in its scratch directory, never in a home.
 STATE = "XDG_STATE_HOME={work}/state"
-PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
+# forward PORT TCP UDP [ADDRESS] [IPV6]: the fifth, TRUE, asks for pinholes too.
+PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%b" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
+           '"${5:+$5\\r\\n}" '
            '>$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
            'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; forwarded() { [ "$(cat $W/log.txt)" = 0 ]; }; '
            'entries() { [ "$(grep -c ^mapping $XDG_STATE_HOME/varneth/forwards)" = "$1" ]; }; ')

@@ -52,6 +52,9 @@ const ParseRow kParseRows[] = {
     {"NegativeLifetime", kHead + "mapping" + kLine.substr(7).replace(kLine.find("=7200") - 7, 5, "=-1") + "\n", 0,
      "line 2: the lifetime"},
     {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
+    {"PinholeWithoutItsId",
+     kHead + "mapping" + kLine.substr(7).replace(kLine.find("IPv4") - 7, 4, "IPv6") + "\tfor-address=192.168.1.5\n", 0,
+     "line 2: a pinhole lacks"},
 };
 
 class Parse : public ::testing::TestWithParam<ParseRow> {};
@@ -97,13 +100,23 @@ TEST(Record, WhatIsWrittenReadsBackAndASameMappingReplacesItsEntry)
     again.grantedAt += 3600;
     again.firewallEntry.clear(); // the firewall let it in already: through our first entry
     Remember(forwards, again);
-    ASSERT_EQ(forwards.size(), 2u);
+    // The pinhole beside the same port is an entry of its own, with its id and its forward.
+    RecordedForward pinhole = Sample(8080);
+    pinhole.family = "IPv6";
+    pinhole.internalAddress = pinhole.externalAddress = "2001:db8:77::2";
+    pinhole.pinholeId = "1234";
+    pinhole.forwardAddress = "192.168.1.5";
+    pinhole.firewallEntry.clear();
+    Remember(forwards, pinhole);
+    ASSERT_EQ(forwards.size(), 3u);
     EXPECT_EQ(forwards[0].grantedAt, again.grantedAt);
     EXPECT_EQ(forwards[0].firewallEntry, "HLMX 8080 TCP");
 
     const RecordReading reading = ParseRecord(FormatRecord(forwards));
     ASSERT_EQ(reading.damage, "");
-    ASSERT_EQ(reading.forwards.size(), 2u);
+    ASSERT_EQ(reading.forwards.size(), 3u);
+    pinhole.description = "HLMX 8080 TCP with a tab";
+    EXPECT_EQ(reading.forwards[2], pinhole);
     // The tab in the description cannot split the line: it comes back as a blank.
     EXPECT_EQ(reading.forwards[1].description, "HLMX 8080 UDP with a tab");
     RecordedForward expected = forwards[0];

@@ -93,6 +93,19 @@ RecordedForward Entry(int port, const std::string& how = "UPnP", const std::stri
     return f;
 }
 
+// The IPv6 pinhole opened beside the forward to 192.168.1.5.
+RecordedForward Pinhole(int port, const std::string& protocol = "TCP")
+{
+    RecordedForward f = Entry(port, "UPnP", protocol);
+    f.family = "IPv6";
+    f.internalAddress = f.externalAddress = "2001:db8:77::2";
+    f.pinholeId = "7";
+    f.forwardAddress = "192.168.1.5";
+    f.firewallEntry.clear();
+    f.description.clear();
+    return f;
+}
+
 const Surroundings kHere{kHome, {"192.168.1.5"}, kNow};
 
 struct RenewRow {
@@ -127,6 +140,12 @@ const RenewRow kRenewRows[] = {
      {}, {"OnThisDevice 8080"}, false},
     {"AnAddressNoLongerHeld", [](RecordedForward& f) { f.internalAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {},
      false},
+    {"PinholeDueBesideAForwardAddressHeld", [](RecordedForward& f) { f = Pinhole(8080); f.grantedAt = kNow - 3600; },
+     {}, {"OnThisDevice 8080", "Renew 8080"}, true},
+    {"PinholeFoundGone", [](RecordedForward& f) { f = Pinhole(8080); f.checkedAt = kNow - 3600; },
+     {{8080, H::NotHeld}}, {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
+    {"PinholeBesideAnAddressNoLongerHeld",
+     [](RecordedForward& f) { f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {}, false},
 };
 
 class Renew : public ::testing::TestWithParam<RenewRow> {};
@@ -224,12 +243,15 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
     // The gateway lists the system's object's mappings as UPnP ones; the record tells.
     ListedMapping system{Entry(8082), 3000};
     const std::vector<std::string> lines =
-        ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, "system")}, kHere);
+        ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, "system"), Pinhole(8080)},
+                  kHere);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
                          "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\ttorrent client",
                          "TCP\t8082\t192.168.1.5\t8082\tIPv4\tsystem\t3000\tyes\tyes\tyes\tHLMX 8082 TCP",
                          "UDP\t9000\t192.168.1.5\t9000\tIPv4\tPCP\t6600\tyes\tyes\tno\tHLMX 9000 UDP",
+                         // The gateway does not list pinholes: the record does.
+                         "TCP\t8080\t2001:db8:77::2\t8080\tIPv6\tUPnP\t6600\tyes\tyes\tno\t",
                      }));
 }
 
@@ -305,6 +327,13 @@ const CloseRow kCloseRows[] = {
      {"List"}, {}, 1},
     {"ThisRoutersEntryBeforeAnothersForTheSamePort", {Elsewhere(Entry(8080)), Entry(8080)}, {}, {}, "",
      {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
+    {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Pinhole(8080, "UDP")}, {}, {}, "",
+     {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2", "List"},
+     {"TCP 8080 'HLMX 8080 TCP'"}, 0},
+    {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
+     {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"}, {}, 2},
+    {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},
+     {}, "", {"List"}, {}, 1},
 };
 
 class Close : public ::testing::TestWithParam<CloseRow> {};

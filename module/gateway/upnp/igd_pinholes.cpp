@@ -73,11 +73,10 @@ PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeReques
             if (answer.stage != PinholeStage::Asked) return answer;
             const std::string port = std::to_string(request.port), lease = std::to_string(kPinholeLeaseSeconds);
             for (std::size_t i = 0; i < request.protocols.size() && i < kMaxPinholes; ++i) {
-                char uniqueId[8] = {};
                 // Any remote host and port: the pinhole is for whoever connects.
                 answer.codes[i] = UPNP_AddPinhole(control.c_str(), serviceType.c_str(), "", "0",
                                                   request.internalClient.c_str(), port.c_str(),
-                                                  ProtocolNumber(request.protocols[i]), lease.c_str(), uniqueId);
+                                                  ProtocolNumber(request.protocols[i]), lease.c_str(), answer.ids[i]);
             }
             return answer;
         },
@@ -87,6 +86,39 @@ PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeReques
     late.stage = PinholeStage::NoStatus;
     late.statusCode = kNoAnswerInTime;
     return late;
+}
+
+int IgdConnection::OnPinholeService(const Ipv6& router, Deadline deadline,
+                                    std::function<int(const std::string&, const std::string&)> call) const
+{
+    if (data_.IPv6FC.controlurl[0] == '\0' || urls_.controlURL_6FC == nullptr) return kNotThisDevice;
+    const std::string host = "[" + ToString(router) + "]";
+    const std::string description = WithHost(location_, host), control = WithHost(urls_.controlURL_6FC, host);
+    const std::string serviceType = data_.IPv6FC.servicetype;
+    const std::string location = location_;
+    const auto code = RunBoundedFor<int>(
+        [description, control, serviceType, location, call] {
+            const auto udn = DeviceUdn(description);
+            if (!udn || udn != DeviceUdn(location)) return kNotThisDevice;
+            return call(control, serviceType);
+        },
+        deadline);
+    return code ? *code : kNoAnswerInTime;
+}
+
+int IgdConnection::UpdatePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const
+{
+    return OnPinholeService(router, deadline, [uniqueId](const std::string& control, const std::string& service) {
+        return UPNP_UpdatePinhole(control.c_str(), service.c_str(), uniqueId.c_str(),
+                                  std::to_string(kPinholeLeaseSeconds).c_str());
+    });
+}
+
+int IgdConnection::DeletePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const
+{
+    return OnPinholeService(router, deadline, [uniqueId](const std::string& control, const std::string& service) {
+        return UPNP_DeletePinhole(control.c_str(), service.c_str(), uniqueId.c_str());
+    });
 }
 
 } // namespace gateway

@@ -11,6 +11,7 @@ namespace gateway {
 constexpr int kPinholeLeaseSeconds = 7200;
 
 struct PinholeRequest {
+    std::string forwardAddress;         // the IPv4 address of the forward it goes beside
     std::string internalClient;         // the machine's global IPv6 address
     int port = 0;
     std::vector<std::string> protocols; // "TCP", "UDP"
@@ -32,6 +33,16 @@ struct PinholeAnswer {
     PinholeStage stage = PinholeStage::NoService;
     int statusCode = 0;         // GetFirewallStatus's, when it failed
     int codes[kMaxPinholes]{};  // AddPinhole's, per protocol asked: 0 when opened
+    // The UniqueID of each pinhole opened (a number the gateway gives, at most 7 digits):
+    // the answer crosses a pipe as bytes.
+    char ids[kMaxPinholes][8]{};
 };
+
+// The IPv6 firewall service's NoSuchEntry: the gateway no longer has the pinhole. Some
+// gateways (miniupnpd among them) answer an id they no longer know with 402 Invalid Args.
+constexpr int kNoSuchPinhole = 704;
+constexpr int kUnknownPinholeId = 402;
+// Ours: the device at the router's IPv6 address is not the gateway the pinhole is on.
+constexpr int kNotThisDevice = -9001;
 
 } // namespace gateway
