@@ -52,6 +52,7 @@ void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>&
                  gateway::UpnpErrorText(code) + ")." + OpenInRouter(port));
     }
     if (opened.empty()) return;
+    OpenOverIpv6(port, opened);
     const std::vector<std::string> closed = ClosedOverIpv6(port);
     if (!closed.empty()) {
         std::string why;

@@ -11,6 +11,12 @@ std::map<int, std::vector<std::string>>& Noted()
     return closed;
 }
 
+Ipv6Opener& Opener()
+{
+    static Ipv6Opener opener = nullptr;
+    return opener;
+}
+
 } // namespace
 
 void NoteClosedOverIpv6(int port, const std::string& what)
@@ -23,4 +29,13 @@ std::vector<std::string> ClosedOverIpv6(int port)
 {
     const auto found = Noted().find(port);
     return found == Noted().end() ? std::vector<std::string>() : found->second;
+}
+
+void ForgetClosedOverIpv6(int port) { Noted().erase(port); }
+
+void SetIpv6Opener(Ipv6Opener opener) { Opener() = opener; }
+
+void OpenOverIpv6(int port, const std::vector<std::string>& protocols)
+{
+    if (Opener()) Opener()(port, protocols);
 }

@@ -48,14 +48,14 @@ class Row:
     signal: int = 0             # sent to Kavro 1 s in (then no result); SIGSTOP: then SIGKILL at `seconds`
     lan2: str = ""              # shell on the second client, before the run
     env: str = ""               # more of Kavro's environment, "NAME=VALUE ..."; $W is the scratch directory
-    prepare: str = ""           # shell on the client before kavro.cmd is written: `forward PORT TCP UDP [ADDRESS]`
+    prepare: str = ""           # shell on the client before kavro.cmd is written: `forward PORT TCP UDP [ADDRESS [IPV6]]`
                                 # runs Kavro's forward, `record SED-SCRIPT` edits the record of forwards
     fresh: bool = False         # the gateway restarted before `lan2` and `prepare`: it holds no mapping
     restart: str = None         # the gateway restarted after `prepare` with these lab options ("forget": its
                                 # mappings forgotten; "other-device": another UDN)
     listed: tuple = None        # patterns log.txt's lines match, as many lines as patterns, in any order
     tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
-    pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address
+    pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address; None: not looked at
     peer6: bool = None          # True: the WAN peer connects over IPv6 to the port, and not to the port after
                                 # it; False: to neither
 
@@ -77,7 +77,7 @@ NO_DIALOG = "No password dialog runs on this desktop to let you change the firew
 # it opens nothing and tells the caller nothing of the root-only rules.
 HELPER_SAYS_NOTHING = ("for p in tcp udp; do rc=0; out=$(setpriv --reuid=kavro-allowed --regid=kavro-allowed "
                        "--clear-groups setsid -w /usr/bin/pkexec --disable-internal-agent "
-                       "$(dirname $K)/kavro-ufw-allow {port} $p 2>&1) || rc=$?; [ $rc = 4 ] && [ -z \"$out\" ]; done")
+                       "$(dirname $K)/kavro-ufw-allow {port} $p ipv4 2>&1) || rc=$?; [ $rc = 4 ] && [ -z \"$out\" ]; done")
 
 
 def kept(rule, shown, families=("", "6")):
@@ -256,10 +256,15 @@ ROWS = [
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
-    # Our ufw rule is of IPv4 alone: before, the box said reachable over IPv6 all the same.
-    Row("ufw: IPv6 asked, ufw keeps the port closed over IPv6: not called reachable", FORWARD6, ["0"], firewall="ufw",
-        held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=False, unsaid="Reachable over IPv6",
-        headline=("keeps it closed there", *[f"sudo ufw allow from ::/0 to any port {{port}} proto {p}" for p in ("tcp", "udp")])),
+    # ufw keeps a rule per family: ours over IPv6 is added once the router opened the pinholes.
+    Row("ufw: IPv6 asked, our rule over IPv6 too", FORWARD6, ["0"], firewall="ufw", held="TCP UDP",
+        opened="tcp udp tcp6 udp6", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
+        after="ufw status | grep -Eq '^{port}/tcp \\(v6\\) +ALLOW +Anywhere \\(v6\\) +# HLMX {port} TCP'"),
+    Row("ufw: IPv6 asked, an administrator's IPv6 deny stays: not called reachable", FORWARD6, [NOT_OPENED],
+        firewall="ufw", held="TCP UDP", opened="udp udp6", pinholes="TCP UDP", peer6=False,
+        unsaid="Reachable over IPv6", setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null",
+        headline=("keeps it closed there", "refuses {port}/tcp over IPv6"),
+        after=kept("deny tcp {port}", "DENY IN", families=("6",))),
     Row("ufw: IPv6 asked, an administrator's IPv6 rules let the port in", FORWARD6, ["0"], firewall="ufw",
         held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
         setup="for p in tcp udp; do ufw allow from ::/0 to any port {port} proto $p >/dev/null; done"),
@@ -297,7 +302,7 @@ ROWS = [
     *[Row(f"ufw: no password dialog, {name}", FORWARD, [NOT_OPENED], firewall="ufw", user="nobody", held="TCP UDP",
           tty=tty, setup=setup, headline=(NO_DIALOG, finish), seconds=2)
       for name, tty, setup, finish in (
-          ("started from a terminal", True, "", "kavro-ufw-allow {port} tcp 'HLMX {port} TCP'"),
+          ("started from a terminal", True, "", "kavro-ufw-allow {port} tcp ipv4 'HLMX {port} TCP'"),
           ("rules readable", False, "chmod 644 /etc/ufw/user.rules /etc/ufw/user6.rules",
            "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP'"))],
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
@@ -384,6 +389,16 @@ ROWS = [
           headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
       for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
                                ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
+    # Ours over IPv6 goes with the forward; an administrator's rule of either family stays.
+    # These rows look at this machine's firewall alone, not at the gateway's pinholes.
+    *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, seconds=3, pinholes="",
+          prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
+          after="entries 0 && ! grep -q HLMX /etc/ufw/user.rules /etc/ufw/user6.rules" + stays)
+      for name, user, admin, stays in (
+          ("ours removed", "root", "", ""),
+          ("through the helper's delete", "kavro-allowed", "", ""),
+          ("an administrator's IPv6 allow stays", "root", "ufw allow from ::/0 to any port {port} proto udp >/dev/null; ",
+           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))))],
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
@@ -678,7 +693,8 @@ def check(row, kavro, port):
               (row.asked is None or asked.count("AddPortMapping") == row.asked, f"{row.asked} asked"),
               (not sent_outside, "nothing sent outside the subnet"),
               (not sprayer or sprayer.reaches, "the forged answers reach the client's ports"),
-              (pinholes(port) == dict.fromkeys(row.pinholes.split(), CLIENT6), f"pinholes {row.pinholes or 'none'}")]
+              (row.pinholes is None or pinholes(port) == dict.fromkeys(row.pinholes.split(), CLIENT6),
+               f"pinholes {row.pinholes or 'none'}")]
     problems += [what for passed, what in checks if not passed]
     print(("ok   " if not problems else "FAIL ") + row.name + (f": {problems}\n     {seen}" if problems else ""),
           flush=True)

@@ -36,31 +36,39 @@ TEST(Ufw, NamesAreCleaned)
     for (const auto& [name, clean] : cases) EXPECT_EQ(CleanUfwName(name), clean) << ::testing::PrintToString(clean);
 }
 
-TEST(Ufw, HelperTakesOnlyAPortAProtocolAndACleanName)
+TEST(Ufw, HelperTakesOnlyAPortAProtocolAFamilyAndACleanName)
 {
     const std::string longest(kMaxHelperNameBytes, 'n');
     const std::pair<std::vector<std::string>, bool> cases[] = {
-        {{"8080", "tcp", "HLMX 8080 TCP"}, true}, {{"1", "udp"}, true}, {{"65535", "tcp", longest}, true},
-        {{"80", "tcp", "\xc3\x9cn"}, true},
-        {{"0", "tcp"}, false}, {{"65536", "tcp"}, false}, {{"080", "tcp"}, false}, {{"+80", "tcp"}, false},
-        {{"80; rm -rf /", "tcp"}, false}, {{"80", "tcp/udp"}, false}, {{"80", "TCP"}, false},
-        {{"80", "tcp", longest + "n"}, false}, {{"80", "tcp", "--dry-run"}, false}, {{"80", "tcp", "it's"}, false},
-        {{"80", "tcp", "in"}, false}, {{"80", "tcp", "a\nb"}, false}, {{"80", "tcp", "\xff"}, false},
-        {{"80", "tcp", "a\xe2\x80\xae" "b"}, false}, {{"80", "tcp", "a\xe2\x81\xa6" "b"}, false},
-        {{"80", "tcp", "a\xc2\xad" "b"}, false}, {{"80", "tcp", "a\xf3\xa0\x81\x81"}, false},
-        {{"80", "tcp", ""}, false}, {{"80"}, false}, {{"80", "tcp", "x", "y"}, false},
-        {{"delete", "8080", "tcp"}, true}, {{"delete", "8080"}, false}, {{"delete", "0", "tcp"}, false},
-        {{"delete", "8080", "tcp", "HLMX 8080 TCP"}, false}, {{"delete", "8080", "any"}, false}, {{"delete"}, false},
+        {{"8080", "tcp", "ipv4", "HLMX 8080 TCP"}, true}, {{"1", "udp", "ipv6"}, true},
+        {{"65535", "tcp", "ipv4", longest}, true}, {{"80", "tcp", "ipv6", "\xc3\x9cn"}, true},
+        {{"0", "tcp", "ipv4"}, false}, {{"65536", "tcp", "ipv4"}, false}, {{"080", "tcp", "ipv4"}, false},
+        {{"+80", "tcp", "ipv4"}, false}, {{"80; rm -rf /", "tcp", "ipv4"}, false}, {{"80", "tcp/udp", "ipv4"}, false},
+        {{"80", "TCP", "ipv4"}, false},
+        // The family exactly as written, and always given.
+        {{"80", "tcp"}, false}, {{"80", "tcp", "HLMX 80 TCP"}, false}, {{"80", "tcp", "IPv6"}, false},
+        {{"80", "tcp", "ipv6 "}, false}, {{"80", "tcp", "inet6"}, false}, {{"80", "tcp", "both"}, false},
+        {{"80", "tcp", ""}, false},
+        {{"80", "tcp", "ipv4", longest + "n"}, false}, {{"80", "tcp", "ipv4", "--dry-run"}, false},
+        {{"80", "tcp", "ipv4", "it's"}, false}, {{"80", "tcp", "ipv4", "in"}, false},
+        {{"80", "tcp", "ipv4", "a\nb"}, false}, {{"80", "tcp", "ipv4", "\xff"}, false},
+        {{"80", "tcp", "ipv4", "a\xe2\x80\xae" "b"}, false}, {{"80", "tcp", "ipv4", "a\xe2\x81\xa6" "b"}, false},
+        {{"80", "tcp", "ipv4", "a\xc2\xad" "b"}, false}, {{"80", "tcp", "ipv4", "a\xf3\xa0\x81\x81"}, false},
+        {{"80", "tcp", "ipv4", ""}, false}, {{"80"}, false}, {{"80", "tcp", "ipv4", "x", "y"}, false},
+        {{"delete", "8080", "tcp", "ipv6"}, true}, {{"delete", "8080", "tcp"}, false}, {{"delete", "8080"}, false},
+        {{"delete", "0", "tcp", "ipv4"}, false}, {{"delete", "8080", "tcp", "ipv4", "HLMX 8080 TCP"}, false},
+        {{"delete", "8080", "any", "ipv4"}, false}, {{"delete", "8080", "tcp", "ipv5"}, false}, {{"delete"}, false},
     };
     for (const auto& [arguments, taken] : cases)
         EXPECT_EQ(ReadHelperArguments(arguments).has_value(), taken) << ::testing::PrintToString(arguments);
-    const auto request = ReadHelperArguments({"8080", "udp", "HLMX 8080 UDP"});
+    const auto request = ReadHelperArguments({"8080", "udp", "ipv6", "HLMX 8080 UDP"});
     ASSERT_TRUE(request);
-    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->name),
-              std::make_tuple(false, 8080, Protocol::Udp, std::wstring(L"HLMX 8080 UDP")));
-    const auto removal = ReadHelperArguments({"delete", "8080", "tcp"});
+    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->family, request->name),
+              std::make_tuple(false, 8080, Protocol::Udp, Family::Ipv6, std::wstring(L"HLMX 8080 UDP")));
+    const auto removal = ReadHelperArguments({"delete", "8080", "tcp", "ipv4"});
     ASSERT_TRUE(removal);
-    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol), std::make_tuple(true, 8080, Protocol::Tcp));
+    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol, removal->family),
+              std::make_tuple(true, 8080, Protocol::Tcp, Family::Ipv4));
 }
 
 std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\n-A ufw-user-input -j ACCEPT\n"; }
@@ -179,9 +187,28 @@ std::string Headlines(const std::string& stderrText)
 }
 
 constexpr const char* kHelper = "/opt/port tool/kavro-ufw-allow";
+
+// ufw or pkexec: each command line it is given is kept, and `answer` given back, but to
+// "ufw status".
+ProcessRunner Recording(std::vector<std::string>& ran, ProcessOutcome answer)
+{
+    return [&ran, answer](const std::vector<std::string>& argv, const std::vector<std::string>&, Deadline) {
+        std::string line;
+        for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
+        ran.push_back(line);
+        return argv.at(1) == "status" ? Exited(0, "Status: active\n") : answer;
+    };
+}
+
+// Root runs ufw itself; anyone else goes through the helper, which polkit allows.
+std::optional<PkexecRoute> RouteFor(bool root)
+{
+    if (root) return std::nullopt;
+    return PkexecRoute{kHelper, [] { return Status::Ok; }};
+}
 const std::string kUfwAllow = "/usr/sbin/ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment HLMX 8080 TCP";
 const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper +
-                                 " 8080 tcp HLMX 8080 TCP";
+                                 " 8080 tcp ipv4 HLMX 8080 TCP";
 
 // Root runs ufw; anyone else pkexec and the helper. What each answer comes to: the
 // status, the command run (none when a rule already there decides), the headline.
@@ -222,7 +249,7 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         {"user: no agent, rules unread", false, false, "", "",
          Exited(127, "Error executing command as another user: No authentication agent found.\n"),
          Status::AccessDenied, kPkexecAllow, "finish the job with: sudo '/opt/port tool/kavro-ufw-allow' 8080 tcp "
-                                             "'HLMX 8080 TCP'"},
+                                             "ipv4 'HLMX 8080 TCP'"},
         {"user: not authorized", false, false, "", "",
          Exited(127, "Error executing command as another user: Not authorized\n\nThis incident has been reported.\n"),
          Status::AccessDenied, kPkexecAllow, "You are not allowed to change the firewall; ask an administrator."},
@@ -233,16 +260,8 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
-        const ProcessRunner runner = [&](const std::vector<std::string>& argv, const std::vector<std::string>&,
-                                         Deadline) {
-            std::string line;
-            for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
-            ran.push_back(line);
-            return argv.at(1) == "status" ? Exited(0, "Status: active\n") : c.answer;
-        };
-        std::optional<PkexecRoute> route;
-        if (!c.root) route = PkexecRoute{kHelper, [] { return Status::Ok; }};
-        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), runner, RunDeadline(), route);
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, c.answer), RunDeadline(),
+                       RouteFor(c.root));
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
         ::testing::internal::CaptureStderr();
         const Status status = ufw.OpenPort(8080, Protocol::Tcp, L"HLMX 8080 TCP");
@@ -253,6 +272,62 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         const std::string headlines = Headlines(stderrText);
         EXPECT_EQ(headlines.empty(), c.headline.empty()) << c.name << ": " << stderrText;
         EXPECT_NE(headlines.find(c.headline), std::string::npos) << c.name << ": " << stderrText;
+    }
+}
+
+// ufw keeps a rule per family: ours over IPv6 is added beside the IPv4 one unless a rule
+// of user6.rules decides the port, and each family's rule goes on close only when it is
+// ours, by the exact rule of that family.
+TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
+{
+    const std::string own4 = Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in comment=484c4d58203830383020544350");
+    const std::string own6 = Tuple("allow tcp 8080 ::/0 any ::/0 in comment=484c4d58203830383020544350");
+    const std::string admin6 = Tuple("allow tcp 8080 ::/0 any ::/0 in");
+    const std::string deny6 = Tuple("deny tcp 8080 ::/0 any ::/0 in");
+    const std::string ufw = "/usr/sbin/ufw ";
+    const std::string pkexec = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper + " ";
+    enum class Step { OpenOverIpv6, Close };
+    struct Case {
+        const char* name;
+        Step step;
+        bool root, readable;
+        std::string ipv4, ipv6;
+        Status status;
+        std::vector<std::string> ran;
+    } const cases[] = {
+        {"root: ours added over IPv6", Step::OpenOverIpv6, true, true, own4, "", Status::Ok,
+         {ufw + "allow from ::/0 to any port 8080 proto tcp comment HLMX 8080 TCP"}},
+        {"root: an administrator's IPv6 allow suffices", Step::OpenOverIpv6, true, true, own4, admin6,
+         Status::AlreadyOpen, {}},
+        {"root: an IPv6 deny stays, nothing added", Step::OpenOverIpv6, true, true, own4, deny6, Status::Failed, {}},
+        {"user: the helper is told the family", Step::OpenOverIpv6, false, true, own4, "", Status::Ok,
+         {pkexec + "8080 tcp ipv6 HLMX 8080 TCP"}},
+        {"root: both of ours go", Step::Close, true, true, own4, own6, Status::Ok,
+         {ufw + "delete allow from 0.0.0.0/0 to any port 8080 proto tcp",
+          ufw + "delete allow from ::/0 to any port 8080 proto tcp"}},
+        {"root: an administrator's IPv6 allow stays", Step::Close, true, true, own4, admin6, Status::Ok,
+         {ufw + "delete allow from 0.0.0.0/0 to any port 8080 proto tcp"}},
+        {"root: an IPv6 deny stays", Step::Close, true, true, "", deny6, Status::Ok, {}},
+        {"user: ours over IPv6 alone goes", Step::Close, false, true, "", own6, Status::Ok,
+         {pkexec + "delete 8080 tcp ipv6"}},
+        {"user: unread rules are the helper's to check", Step::Close, false, false, "", "", Status::Ok,
+         {pkexec + "delete 8080 tcp ipv4", pkexec + "delete 8080 tcp ipv6"}},
+    };
+    for (const Case& c : cases) {
+        UfwDirectory etc;
+        std::vector<std::string> ran;
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, Exited(0)), RunDeadline(),
+                       RouteFor(c.root));
+        ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
+        ran.clear();
+        ::testing::internal::CaptureStderr();
+        const Status status = c.step == Step::Close ? ufw.ClosePort(8080, Protocol::Tcp)
+                                                    : ufw.OpenPortOverIpv6(8080, Protocol::Tcp, L"HLMX 8080 TCP");
+        const std::string headlines = Headlines(::testing::internal::GetCapturedStderr());
+        EXPECT_EQ(status, c.status) << c.name;
+        EXPECT_EQ(ran, c.ran) << c.name;
+        // Over IPv6 the gap says why; the IPv4 forward's headlines are not repeated.
+        EXPECT_EQ(headlines, "") << c.name;
     }
 }
 

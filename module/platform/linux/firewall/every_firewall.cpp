@@ -81,6 +81,18 @@ std::string EveryFirewall::Ipv6Gap(int port, Protocol protocol)
     return gaps;
 }
 
+Status EveryFirewall::OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name)
+{
+    Status answer = Status::Ok;
+    for (NamedManager* each : on_) {
+        if (each->manager->Ipv6Gap(port, protocol).empty()) continue;
+        const Status status = each->manager->OpenPortOverIpv6(port, protocol, name);
+        if (status == Status::Ok) UserLine(each->name + " now lets " + Subject(port, protocol) + " in over IPv6.");
+        else if (answer == Status::Ok) answer = status;
+    }
+    return answer;
+}
+
 Status EveryFirewall::ClosePort(int port, Protocol protocol)
 {
     Status answer = Status::Ok;

@@ -35,6 +35,9 @@ public:
     Status ClosePort(int port, Protocol protocol) override;
     // The gaps of each that is on, each named for its firewall.
     std::string Ipv6Gap(int port, Protocol protocol) override;
+    // Each manager that is on and keeps the port closed over IPv6 is asked to let it in;
+    // the first failure is the answer.
+    Status OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name) override;
 
 private:
     std::vector<NamedManager> managers_;

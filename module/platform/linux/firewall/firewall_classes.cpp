@@ -4,11 +4,15 @@
 
 #include "firewall_detection.h"
 #include "hand_out.h"
+#include "ipv6_opening.h"
 #include "net_fw_open_port.h"
+#include "platform/closed_over_ipv6.h"
 
 void RegisterFirewallClasses()
 {
     RegisterFirewallClasses(firewall::DetectFirewallManager);
+    // ufw keeps one rule per family: the forward's IPv6 side adds ours there.
+    SetIpv6Opener(firewall::LetInOverIpv6);
 }
 
 void RegisterFirewallClasses(firewall::ManagerFactory factory)

@@ -29,6 +29,12 @@ public:
     // Empty when the port is let in over IPv6 as well, or this firewall is off; else
     // what keeps it closed there and what an administrator can do about it.
     virtual std::string Ipv6Gap(int port, Protocol protocol) = 0;
+    // Lets the port in over IPv6 where its IPv4 rule does not already, under `name`.
+    // A manager whose rules cover both families has nothing to add.
+    virtual Status OpenPortOverIpv6(int /*port*/, Protocol /*protocol*/, const std::wstring& /*name*/)
+    {
+        return Status::AlreadyOpen;
+    }
 };
 
 } // namespace firewall

@@ -1,4 +1,4 @@
-// kavro-ufw-allow PORT tcp|udp [NAME] | delete PORT tcp|udp: run as root by pkexec for
+// kavro-ufw-allow PORT tcp|udp ipv4|ipv6 [NAME] | delete PORT tcp|udp ipv4|ipv6: run as root by pkexec for
 // a user whom polkit lets open a port; opens it exactly as Kavro does as root (every
 // rule already there stays as it is), or deletes the rule only when it is under the
 // tool's own name; refuses everything else, and answers by its exit status alone.
@@ -33,12 +33,14 @@ int main(int argc, char* argv[])
     const auto request = ReadHelperArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!request) {
         std::fprintf(stderr,
-                     "%s: refused: expected PORT (1-65535) tcp|udp [NAME ufw takes as it is], or delete PORT tcp|udp\n",
+                     "%s: refused: expected PORT (1-65535) tcp|udp ipv4|ipv6 [NAME ufw takes as it is], or delete PORT "
+                     "tcp|udp ipv4|ipv6\n",
                      kUfwHelperName);
         return 2;
     }
     if (!Silenced()) return HelperExitStatus(UfwOutcome::Failed);
     UfwManager ufw(UfwFiles{}, RunProcess, RunDeadline());
-    return HelperExitStatus(request->remove ? ufw.Close(request->port, request->protocol)
-                                            : ufw.Open(request->port, request->protocol, CleanUfwName(request->name)));
+    return HelperExitStatus(request->remove ? ufw.Close(request->port, request->protocol, request->family)
+                                            : ufw.Open(request->port, request->protocol, CleanUfwName(request->name),
+                                                       request->family));
 }

@@ -61,6 +61,8 @@ std::string ShellWord(const std::string& word)
     return quoted + "'";
 }
 
+const char* Anywhere(Family family) { return family == Family::Ipv4 ? "0.0.0.0/0" : "::/0"; }
+
 } // namespace
 
 const char* const kUfwProgram = "/usr/sbin/ufw";
@@ -80,9 +82,9 @@ std::string CleanUfwName(const std::wstring& name)
     return Utf8FromWide(kept);
 }
 
-std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName)
+std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName, Family family)
 {
-    std::vector<std::string> command{kUfwProgram, "allow", "from", "0.0.0.0/0", "to", "any", "port",
+    std::vector<std::string> command{kUfwProgram, "allow", "from", Anywhere(family), "to", "any", "port",
                                      std::to_string(port), "proto", ProtocolName(protocol)};
     if (!cleanName.empty()) {
         command.push_back("comment");
@@ -93,8 +95,14 @@ std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std:
 
 std::vector<std::string> UfwAllowIpv6Command(int port, Protocol protocol)
 {
-    return {kUfwProgram, "allow", "from", "::/0", "to", "any", "port", std::to_string(port), "proto",
-            ProtocolName(protocol)};
+    return UfwAllowCommand(port, protocol, "", Family::Ipv6);
+}
+
+std::vector<std::string> UfwDeleteCommand(int port, Protocol protocol, Family family)
+{
+    std::vector<std::string> command = UfwAllowCommand(port, protocol, "", family);
+    command.insert(command.begin() + 1, "delete");
+    return command;
 }
 
 std::string SudoLine(std::vector<std::string> command)

@@ -21,14 +21,19 @@ std::vector<std::string> UfwEnvironment();
 // line ("in", "out", "log", "log-all"). Empty when nothing usable is left.
 std::string CleanUfwName(const std::wstring& name);
 
-// ufw allow from 0.0.0.0/0 to any port <port> proto <protocol> [comment <name>]: for
-// IPv4 only. ufw replaces a rule that differs from a new one only in action, logging
-// or comment; one of the other family never does, so no IPv6 rule is touched.
-std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName);
+// ufw allow from 0.0.0.0/0 (or ::/0) to any port <port> proto <protocol> [comment
+// <name>]: for one family only. ufw replaces a rule that differs from a new one only in
+// action, logging or comment; one of the other family never does, so it stays.
+std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName,
+                                         Family family = Family::Ipv4);
 
 // ufw allow from ::/0 to any port <port> proto <protocol>: what an administrator runs
 // to let the port in over IPv6 as well.
 std::vector<std::string> UfwAllowIpv6Command(int port, Protocol protocol);
+
+// ufw delete allow from <0.0.0.0/0|::/0> to any port <port> proto <protocol>: the rule
+// of that family alone; "delete allow <port>/<protocol>" would take both families'.
+std::vector<std::string> UfwDeleteCommand(int port, Protocol protocol, Family family);
 
 // The command as an administrator types it: "sudo", then each word, quoted where the
 // shell needs it.

@@ -26,6 +26,13 @@ std::optional<Protocol> ProtocolArgument(const std::string& text)
     return std::nullopt;
 }
 
+std::optional<Family> FamilyArgument(const std::string& text)
+{
+    if (text == FamilyName(Family::Ipv4)) return Family::Ipv4;
+    if (text == FamilyName(Family::Ipv6)) return Family::Ipv6;
+    return std::nullopt;
+}
+
 bool CleanName(const std::string& name)
 {
     return !name.empty() && name.size() <= kMaxHelperNameBytes && CleanUfwName(WideFromUtf8(name)) == name;
@@ -47,42 +54,42 @@ const char* const kPkexecProgram = "/usr/bin/pkexec";
 const char* const kUfwHelperName = "kavro-ufw-allow";
 const char* const kUfwHelperAction = "org.varneth.kavro.ufw-allow";
 
-std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol,
+std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol, Family family,
                                           const std::string& cleanName)
 {
-    std::vector<std::string> command{helper, std::to_string(port), ProtocolName(protocol)};
+    std::vector<std::string> command{helper, std::to_string(port), ProtocolName(protocol), FamilyName(family)};
     if (!cleanName.empty()) command.push_back(cleanName);
     return command;
 }
 
-std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol,
+std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol, Family family,
                                                const std::string& cleanName)
 {
     std::vector<std::string> command{kPkexecProgram, "--disable-internal-agent"};
-    for (std::string& word : UfwHelperCommand(helper, port, protocol, cleanName)) command.push_back(std::move(word));
+    for (std::string& word : UfwHelperCommand(helper, port, protocol, family, cleanName))
+        command.push_back(std::move(word));
     return command;
 }
 
-std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol)
+std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol,
+                                                Family family)
 {
-    return {kPkexecProgram, "--disable-internal-agent", helper, "delete", std::to_string(port), ProtocolName(protocol)};
+    return {kPkexecProgram,         "--disable-internal-agent", helper, "delete", std::to_string(port),
+            ProtocolName(protocol), FamilyName(family)};
 }
 
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments)
 {
-    if (!arguments.empty() && arguments[0] == "delete") {
-        if (arguments.size() != 3) return std::nullopt;
-        const std::optional<int> port = PortArgument(arguments[1]);
-        const std::optional<Protocol> protocol = ProtocolArgument(arguments[2]);
-        if (!port || !protocol) return std::nullopt;
-        return HelperRequest{true, *port, *protocol, {}};
-    }
-    if (arguments.size() != 2 && arguments.size() != 3) return std::nullopt;
-    const std::optional<int> port = PortArgument(arguments[0]);
-    const std::optional<Protocol> protocol = ProtocolArgument(arguments[1]);
-    const std::string name = arguments.size() == 3 ? arguments[2] : std::string();
-    if (!port || !protocol || (arguments.size() == 3 && !CleanName(name))) return std::nullopt;
-    return HelperRequest{false, *port, *protocol, WideFromUtf8(name)};
+    const bool remove = !arguments.empty() && arguments[0] == "delete";
+    const std::vector<std::string> rest(arguments.begin() + (remove ? 1 : 0), arguments.end());
+    // Only an allow takes a name.
+    if (rest.size() != 3 && (remove || rest.size() != 4)) return std::nullopt;
+    const std::optional<int> port = PortArgument(rest[0]);
+    const std::optional<Protocol> protocol = ProtocolArgument(rest[1]);
+    const std::optional<Family> family = FamilyArgument(rest[2]);
+    const std::string name = rest.size() == 4 ? rest[3] : std::string();
+    if (!port || !protocol || !family || (rest.size() == 4 && !CleanName(name))) return std::nullopt;
+    return HelperRequest{remove, *port, *protocol, *family, WideFromUtf8(name)};
 }
 
 UfwOutcome PkexecOutcome(const ProcessOutcome& outcome, const std::string& what)

@@ -18,28 +18,31 @@ extern const char* const kUfwHelperName;
 // The helper's own polkit action; its message names the port and protocol.
 extern const char* const kUfwHelperAction;
 
-// <helper> <port> <tcp|udp> [<clean name>]
-std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol,
+// <helper> <port> <tcp|udp> <ipv4|ipv6> [<clean name>]
+std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol, Family family,
                                           const std::string& cleanName);
 
 // The helper's command under pkexec, without pkexec's text agent: only the desktop's
 // agent may ask for a password, never a terminal.
-std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol,
+std::vector<std::string> PkexecUfwAllowCommand(const std::string& helper, int port, Protocol protocol, Family family,
                                                const std::string& cleanName);
 
-// pkexec --disable-internal-agent <helper> delete <port> <tcp|udp>
-std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol);
+// pkexec --disable-internal-agent <helper> delete <port> <tcp|udp> <ipv4|ipv6>
+std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int port, Protocol protocol,
+                                                Family family);
 
 struct HelperRequest {
     bool remove = false; // "delete": the tool's own rule for the port goes
     int port = 0;
     Protocol protocol = Protocol::Tcp;
+    Family family = Family::Ipv4;
     std::wstring name;
 };
 
-// The helper's arguments: a port 1-65535 in plain digits, "tcp" or "udp", and a name
-// ufw may take as it is (unchanged by cleaning, at most kMaxHelperNameBytes), or
-// none; or "delete", a port and a protocol; nothing for anything else.
+// The helper's arguments: a port 1-65535 in plain digits, "tcp" or "udp", "ipv4" or
+// "ipv6", and a name ufw may take as it is (unchanged by cleaning, at most
+// kMaxHelperNameBytes), or none; or "delete", a port, a protocol and a family; nothing
+// for anything else.
 constexpr std::size_t kMaxHelperNameBytes = 64;
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments);
 

@@ -95,32 +95,44 @@ Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& nam
     return StatusOf(outcome);
 }
 
-UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& cleanName)
+UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& cleanName, Family family)
 {
-    if (const std::optional<UfwOutcome> decided = Decided(port, protocol)) return *decided;
-    if (route_) return AskHelper(port, protocol, cleanName);
-    return Run(UfwAllowCommand(port, protocol, cleanName), "ufw allow");
+    if (const std::optional<UfwOutcome> decided = Decided(port, protocol, family)) return *decided;
+    if (route_) return AskHelper(port, protocol, family, cleanName);
+    return Run(UfwAllowCommand(port, protocol, cleanName, family), "ufw allow");
+}
+
+Status UfwManager::OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name)
+{
+    return StatusOf(Open(port, protocol, CleanUfwName(name), Family::Ipv6));
 }
 
 // The caller says what a failure means for the forward it closes.
-Status UfwManager::ClosePort(int port, Protocol protocol) { return StatusOf(Close(port, protocol)); }
+Status UfwManager::ClosePort(int port, Protocol protocol)
+{
+    const UfwOutcome ipv4 = Close(port, protocol, Family::Ipv4);
+    const UfwOutcome ipv6 = Close(port, protocol, Family::Ipv6);
+    return StatusOf(ipv4 != UfwOutcome::Done ? ipv4 : ipv6);
+}
 
-UfwOutcome UfwManager::Close(int port, Protocol protocol)
+UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
 {
     const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
     // Rules we may not read are the helper's to check, as root.
-    if (!RulesReadable()) return AskHelperToDelete(port, protocol);
+    if (!RulesReadable()) return AskHelperToDelete(port, protocol, family);
     UfwDecision decision;
-    if (ReadDecision(port, protocol, decision) != Status::Ok) return UfwOutcome::Failed;
-    // ufw keeps one rule per port and protocol, under the last comment given: under our
-    // name it is ours. Any other rule stays.
+    const Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
+                                               : ReadIpv6Decision(port, protocol, decision);
+    if (read != Status::Ok) return UfwOutcome::Failed;
+    // ufw keeps one rule per port, protocol and family, under the last comment given:
+    // under our name it is ours. Any other rule stays; an IPv6 one is told of once.
     if (decision.verdict != UfwVerdict::LetIn || decision.rule.comment != OwnRuleName(port, protocol)) {
-        if (decision.verdict != UfwVerdict::Undecided)
+        if (decision.verdict != UfwVerdict::Undecided && decision.ipv6 == (family == Family::Ipv6))
             UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
         return UfwOutcome::Done;
     }
-    if (route_) return AskHelperToDelete(port, protocol);
-    return Run({kUfwProgram, "delete", "allow", subject}, "ufw delete");
+    if (route_) return AskHelperToDelete(port, protocol, family);
+    return Run(UfwDeleteCommand(port, protocol, family), "ufw delete");
 }
 
 std::string UfwManager::Ipv6Gap(int port, Protocol protocol)
@@ -144,11 +156,13 @@ bool UfwManager::RulesReadable() const
     return !route_ || (::access(files_.rules.c_str(), R_OK) == 0 && ::access(files_.rules6.c_str(), R_OK) == 0);
 }
 
-std::optional<UfwOutcome> UfwManager::Decided(int port, Protocol protocol)
+std::optional<UfwOutcome> UfwManager::Decided(int port, Protocol protocol, Family family)
 {
     if (!RulesReadable()) return std::nullopt;
     UfwDecision decision;
-    if (ReadDecision(port, protocol, decision) != Status::Ok) return UfwOutcome::Failed;
+    const Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
+                                               : ReadIpv6Decision(port, protocol, decision);
+    if (read != Status::Ok) return UfwOutcome::Failed;
     switch (decision.verdict) {
     case UfwVerdict::Undecided: return std::nullopt;
     case UfwVerdict::LetIn: return UfwOutcome::AlreadyOpen;
@@ -168,33 +182,42 @@ Status UfwManager::ReadDecision(int port, Protocol protocol, UfwDecision& decisi
     return status;
 }
 
+Status UfwManager::ReadIpv6Decision(int port, Protocol protocol, UfwDecision& decision)
+{
+    std::vector<UfwRule> ipv6;
+    const Status status = ReadRules(files_.rules6, ipv6);
+    if (status == Status::Ok) decision = DecideIpv6(ipv6, port, protocol);
+    return status;
+}
+
 UfwOutcome UfwManager::Run(const std::vector<std::string>& command, const std::string& what)
 {
     if (!Ready(what)) return UfwOutcome::Busy;
     return UfwRunOutcome(runner_(command, UfwEnvironment(), deadline_), what);
 }
 
-UfwOutcome UfwManager::AskHelper(int port, Protocol protocol, const std::string& cleanName)
+UfwOutcome UfwManager::AskHelper(int port, Protocol protocol, Family family, const std::string& cleanName)
 {
     const std::string what = std::string("pkexec ") + kUfwHelperName;
     if (!Ready(what)) return UfwOutcome::Busy;
-    const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, cleanName);
+    const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, family, cleanName);
     return PkexecOutcome(runner_(command, UfwEnvironment(), deadline_), what);
 }
 
-UfwOutcome UfwManager::AskHelperToDelete(int port, Protocol protocol)
+UfwOutcome UfwManager::AskHelperToDelete(int port, Protocol protocol, Family family)
 {
     const std::string what = std::string("pkexec ") + kUfwHelperName + " delete";
     if (!Ready(what)) return UfwOutcome::Busy;
-    return PkexecOutcome(runner_(PkexecUfwDeleteCommand(route_->helper, port, protocol), UfwEnvironment(), deadline_),
-                         what);
+    return PkexecOutcome(
+        runner_(PkexecUfwDeleteCommand(route_->helper, port, protocol, family), UfwEnvironment(), deadline_), what);
 }
 
 std::string UfwManager::FinishCommand(int port, Protocol protocol, const std::string& cleanName) const
 {
     // ufw's own command only where we have seen that no rule decides the port; the
     // helper checks the rules itself, as root.
-    if (route_ && !RulesReadable()) return SudoLine(UfwHelperCommand(route_->helper, port, protocol, cleanName));
+    if (route_ && !RulesReadable())
+        return SudoLine(UfwHelperCommand(route_->helper, port, protocol, Family::Ipv4, cleanName));
     return SudoLine(UfwAllowCommand(port, protocol, cleanName));
 }
 

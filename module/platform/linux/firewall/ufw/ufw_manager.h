@@ -36,26 +36,33 @@ public:
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Opens the port and tells the user, in a headline, why it did not.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
-    // Deletes the allow rule for the port only when it is under the tool's own name.
+    // Deletes the allow rule of each family for the port only when it is under the
+    // tool's own name.
     Status ClosePort(int port, Protocol protocol) override;
-    // Our rule is of IPv4 alone: only an administrator's allow in user6.rules lets the
-    // port in over IPv6.
+    // Each rule is of one family: only an allow in user6.rules, ours or an
+    // administrator's, lets the port in over IPv6.
     std::string Ipv6Gap(int port, Protocol protocol) override;
+    // Adds our rule to user6.rules, unless a rule there already decides the port; why
+    // not is the gap's to tell.
+    Status OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name) override;
 
-    // Opens the port, unless a rule already there decides it, and says what came of it.
-    UfwOutcome Open(int port, Protocol protocol, const std::string& cleanName);
-    // Deletes the allow rule for the port when it is under the tool's own name.
-    UfwOutcome Close(int port, Protocol protocol);
+    // Opens the port for the family, unless a rule already there decides it, and says
+    // what came of it.
+    UfwOutcome Open(int port, Protocol protocol, const std::string& cleanName, Family family = Family::Ipv4);
+    // Deletes the family's allow rule for the port when it is under the tool's own name.
+    UfwOutcome Close(int port, Protocol protocol, Family family);
 
 private:
     // Whether we may read the rules files: root always, anyone else where they allow it.
     bool RulesReadable() const;
     // The outcome when a rule already there decides the port, or nothing.
-    std::optional<UfwOutcome> Decided(int port, Protocol protocol);
+    std::optional<UfwOutcome> Decided(int port, Protocol protocol, Family family);
+    // IPv4: the first rule of user.rules, else an IPv6 refusal; IPv6: user6.rules alone.
     Status ReadDecision(int port, Protocol protocol, UfwDecision& decision);
+    Status ReadIpv6Decision(int port, Protocol protocol, UfwDecision& decision);
     UfwOutcome Run(const std::vector<std::string>& command, const std::string& what);
-    UfwOutcome AskHelper(int port, Protocol protocol, const std::string& cleanName);
-    UfwOutcome AskHelperToDelete(int port, Protocol protocol);
+    UfwOutcome AskHelper(int port, Protocol protocol, Family family, const std::string& cleanName);
+    UfwOutcome AskHelperToDelete(int port, Protocol protocol, Family family);
     // What an administrator can run to finish the job where no password dialog can.
     std::string FinishCommand(int port, Protocol protocol, const std::string& cleanName) const;
     bool Ready(const std::string& what) const;
