@@ -28,6 +28,10 @@ void Say(const std::string& sentence)
     Headline(sentence);
 }
 
+// A router the global address can ask: on the LAN's global prefix, or on the link (what
+// routers advertise), where it is asked from the global address all the same.
+bool CanAsk(const gateway::Ipv6& router) { return gateway::IsGlobalUnicast(router) || gateway::IsLinkLocal(router); }
+
 std::string At(const gateway::Ipv6& address, std::int32_t port)
 {
     return "[" + gateway::ToString(address) + "]:" + std::to_string(port);
@@ -101,10 +105,9 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
-        // Offered only where a pinhole can be asked for: a router known by its
-        // link-local address alone cannot be asked from here.
+        // Offered only where a pinhole can be asked for.
         const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
-        if (router && gateway::IsGlobalUnicast(*router)) Headline(kIpv6OfferHeadline);
+        if (router && CanAsk(*router)) Headline(kIpv6OfferHeadline);
         return;
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return; // the IPv4 side has said why
@@ -117,13 +120,15 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     if (!router)
         return Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +
                    " cannot be opened over IPv6.");
-    // Asked from a link-local address, the router would refuse a pinhole for the global one.
-    if (!gateway::IsGlobalUnicast(*router))
-        return Say("The router is known here only by its link-local IPv6 address, from which no pinhole for "
-                   "this machine can be asked." + OpenInRouter(port));
+    if (!CanAsk(*router))
+        return Say("This network's IPv6 router has a private (unique-local) address only, so it was not asked to "
+                   "open port " + std::to_string(port) + "." + OpenInRouter(port));
     std::vector<std::string> protocols;
     if (tcp) protocols.push_back("TCP");
     if (udp) protocols.push_back("UDP");
-    const auto answer = OpenGatewayPinholes(*router, gateway::PinholeRequest{NarrowToBytes(ipv4Address), gateway::ToString(*own), port, protocols});
+    gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own), 0, port, protocols};
+    // A link-local router is reached through the interface that holds the IPv4 address.
+    if (gateway::IsLinkLocal(*router)) request.routerScope = gateway::host::ReadInterfaceIndex(*ipv4);
+    const auto answer = OpenGatewayPinholes(*router, request);
     Report(answer ? *answer : PinholeAnswer{}, protocols, *own, port);
 }

@@ -29,6 +29,8 @@ std::string ToString(const Ipv6& address)
 
 bool IsGlobalUnicast(const Ipv6& address) { return (address.bytes[0] & 0xE0) == 0x20; }
 
+bool IsLinkLocal(const Ipv6& address) { return address.bytes[0] == 0xFE && (address.bytes[1] & 0xC0) == 0x80; }
+
 std::optional<Ipv6> ChooseGlobalIpv6(const std::vector<Ipv6Candidate>& candidates)
 {
     const auto usable = [](const Ipv6Candidate& c) {

@@ -24,6 +24,8 @@ std::string ToString(const Ipv6& address);
 // Global unicast (2000::/3): not link-local, not unique-local (fc00::/7), not loopback,
 // multicast or IPv4-mapped. The documentation prefix 2001:db8::/32 counts as global.
 bool IsGlobalUnicast(const Ipv6& address);
+// fe80::/10: reachable on its own link only, with the interface named.
+bool IsLinkLocal(const Ipv6& address);
 
 // One address of an interface as the system lists it.
 struct Ipv6Candidate {

@@ -9,6 +9,8 @@
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"
 #include "gateway/host/ipv6_interface.h"
+#include "gateway/ipv4_address.h"
+#include "gateway/ipv6_address.h"
 #include "gateway/host/link_address.h"
 #include "gateway/natpmp/natpmp_protocol.h"
 #include "gateway/pcp/pcp_message.h"
@@ -261,9 +263,10 @@ private:
         const int code = way->igd->UpdatePinhole(way->router, f.pinholeId, session_->CallDeadline());
         if (code == kNoSuchPinhole || code == kUnknownPinholeId) {
             UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
-            const PinholeAnswer answer = way->igd->AddPinholes(
-                way->router, PinholeRequest{f.forwardAddress, f.internalAddress, f.externalPort, {f.protocol}},
-                session_->CallDeadline());
+            PinholeRequest request{f.forwardAddress, f.internalAddress, 0, f.externalPort, {f.protocol}};
+            const auto ipv4 = ParseIpv4(f.forwardAddress);
+            if (IsLinkLocal(way->router) && ipv4) request.routerScope = host::ReadInterfaceIndex(*ipv4);
+            const PinholeAnswer answer = way->igd->AddPinholes(way->router, request, session_->CallDeadline());
             if (answer.stage != PinholeStage::Asked || answer.codes[0] != 0)
                 return PinholeRefused(f, "AddPinhole", answer.stage == PinholeStage::Asked ? answer.codes[0]
                                                                                           : answer.statusCode,

@@ -170,10 +170,15 @@ ROWS = [
         pinholes="TCP UDP", peer6=True, seconds=2, headline=("Port {port} is kept open", REACHABLE6),
         stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
     Row("IPv6 not asked: no pinhole, only the offer", FORWARD, ["0"], held="TCP UDP", seconds=2, headline=IPV6_OFFER),
-    # A router known by its link-local address alone cannot be asked for a pinhole from here.
-    Row("IPv6 not asked, the IPv6 default router link-local: no offer", FORWARD, ["0"], held="TCP UDP", seconds=2,
-        setup="ip -6 route replace default via fe80::1 dev lan0", unsaid=IPV6_OFFER,
-        after="ip -6 route replace default via 2001:db8:77::1 dev lan0"),
+    # Routers advertise their link-local address: asked there, from the global one.
+    Row("IPv6 not asked, the IPv6 default router link-local: the offer", FORWARD, ["0"], "miniupnpd link-local",
+        held="TCP UDP", seconds=2, headline=IPV6_OFFER),
+    Row("IPv6 asked, the IPv6 default router link-local: pinholes, the WAN peer connects", FORWARD6, ["0"],
+        "miniupnpd link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True, seconds=2,
+        headline=("Port {port} is kept open", REACHABLE6)),
+    Row("IPv6 instead, the IPv6 default router link-local: the gateway has no public IPv4 address", FORWARD6, None,
+        "miniupnpd cgnat link-local", pinholes="TCP UDP", peer6=True, seconds=2,
+        headline=("The router has no Internet address", REACHABLE6)),
     # Before, the box said reachable while the machine's own rules dropped the port over IPv6.
     Row("IPv6 asked, the machine's own nftables rules drop it over IPv6: not called reachable", FORWARD6, ["0"],
         held="TCP UDP", pinholes="TCP UDP", peer6=False, seconds=2, setup=DROP_IPV6_INPUT, after="nft delete table ip6 own6",

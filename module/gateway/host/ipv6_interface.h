@@ -2,6 +2,7 @@
 // address, and the router its IPv6 default route goes through.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress);
 
 // The next hop of the IPv6 default route through that interface with the lowest metric.
 std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress);
+
+// That interface's index: the scope of a link-local address on it; 0 when none holds it.
+std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress);
 
 #ifndef _WIN32
 // The addresses of `interface` in a table in the layout of /proc/net/if_inet6.

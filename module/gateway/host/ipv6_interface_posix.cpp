@@ -1,6 +1,7 @@
 #include "gateway/host/ipv6_interface.h"
 
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 #include <cstdint>
@@ -115,6 +116,12 @@ std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress)
     std::ifstream table("/proc/net/ipv6_route");
     if (interface.empty() || !table) return std::nullopt;
     return DefaultRouterFromTable(table, interface);
+}
+
+std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress)
+{
+    const std::string interface = InterfaceHolding(interfaceAddress);
+    return interface.empty() ? 0 : if_nametoindex(interface.c_str());
 }
 
 } // namespace gateway::host

@@ -67,4 +67,11 @@ std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress)
     return std::nullopt;
 }
 
+std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress)
+{
+    const AdapterList adapters = ReadAdapters(AF_UNSPEC);
+    const IP_ADAPTER_ADDRESSES* adapter = AdapterHolding(adapters, interfaceAddress);
+    return adapter == nullptr ? 0 : adapter->Ipv6IfIndex;
+}
+
 } // namespace gateway::host

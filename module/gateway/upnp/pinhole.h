@@ -1,6 +1,7 @@
 // A pinhole in the gateway's IPv6 firewall: what is asked, and what the gateway said.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ constexpr int kPinholeLeaseSeconds = 7200;
 struct PinholeRequest {
     std::string forwardAddress;         // the IPv4 address of the forward it goes beside
     std::string internalClient;         // the machine's global IPv6 address
+    std::uint32_t routerScope = 0;      // the interface index, for a link-local router
     int port = 0;
     std::vector<std::string> protocols; // "TCP", "UDP"
 };
