@@ -60,26 +60,6 @@ UniqueSocket OpenUdpSocket()
     return socket;
 }
 
-bool Bind(SocketHandle socket, Ipv4 address, std::uint16_t port)
-{
-    const sockaddr_in local = SocketAddress(address, port);
-    return bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
-}
-
-bool Connect(SocketHandle socket, Ipv4 address, std::uint16_t port)
-{
-    const sockaddr_in to = SocketAddress(address, port);
-    return connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
-}
-
-std::optional<Ipv4> LocalAddress(SocketHandle socket)
-{
-    sockaddr_in local{};
-    int size = sizeof local;
-    if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &size) != 0) return std::nullopt;
-    return AddressOf(local);
-}
-
 bool SetMulticastHops(SocketHandle socket, int hops)
 {
     const DWORD value = static_cast<DWORD>(hops);
