@@ -307,9 +307,11 @@ ROWS = [
     *[Row(f"ufw: no password dialog, {name}", FORWARD, [NOT_OPENED], firewall="ufw", user="nobody", held="TCP UDP",
           tty=tty, setup=setup, headline=(NO_DIALOG, finish), seconds=2)
       for name, tty, setup, finish in (
-          ("started from a terminal", True, "", "kavro-ufw-allow {port} tcp ipv4 'HLMX {port} TCP'"),
+          ("started from a terminal", True, "",
+           "kavro-ufw-allow {port} tcp ipv4 'HLMX {port} TCP' and sudo "),
           ("rules readable", False, "chmod 644 /etc/ufw/user.rules /etc/ufw/user6.rules",
-           "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP'"))],
+           "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP' and "
+           "sudo ufw allow from 0.0.0.0/0 to any port {port} proto udp"))],
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port} && "

@@ -260,11 +260,14 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
-        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, c.answer), RunDeadline(),
-                       RouteFor(c.root));
-        ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
-        ::testing::internal::CaptureStderr();
-        const Status status = ufw.OpenPort(8080, Protocol::Tcp, L"HLMX 8080 TCP");
+        Status status;
+        {
+            UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, c.answer), RunDeadline(),
+                           RouteFor(c.root));
+            ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
+            ::testing::internal::CaptureStderr();
+            status = ufw.OpenPort(8080, Protocol::Tcp, L"HLMX 8080 TCP");
+        } // what is left to an administrator is told as the manager ends
         const std::string stderrText = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, c.status) << c.name;
         const std::vector<std::string> asked(ran.begin() + (c.root ? 1 : 0), ran.end());

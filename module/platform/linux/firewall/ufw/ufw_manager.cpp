@@ -45,6 +45,14 @@ UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, 
 {
 }
 
+UfwManager::~UfwManager()
+{
+    if (leftToAdministrator_.empty()) return;
+    std::string commands;
+    for (const std::string& each : leftToAdministrator_) commands += (commands.empty() ? "" : " and ") + each;
+    TellOutcome(UfwOutcome::NoAgent, 0, commands);
+}
+
 Status UfwManager::OpenProfile()
 {
     std::string config;
@@ -91,7 +99,10 @@ Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& nam
 {
     const std::string cleanName = CleanUfwName(name);
     const UfwOutcome outcome = Open(port, protocol, cleanName);
-    TellOutcome(outcome, port, outcome == UfwOutcome::NoAgent ? FinishCommand(port, protocol, cleanName) : "");
+    if (outcome == UfwOutcome::NoAgent)
+        leftToAdministrator_.push_back(FinishCommand(port, protocol, cleanName));
+    else
+        TellOutcome(outcome, port, "");
     return StatusOf(outcome);
 }
 

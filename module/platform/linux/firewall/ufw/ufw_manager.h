@@ -30,6 +30,9 @@ class UfwManager final : public FirewallManager {
 public:
     // Without a route, ufw is run as it is, as root.
     UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, std::optional<PkexecRoute> route = {});
+    // Tells, in one headline, what an administrator can run for the ports no password
+    // dialog could let in.
+    ~UfwManager() override;
 
     Status OpenProfile() override;
     bool Enabled() const override { return enabled_; }
@@ -72,6 +75,8 @@ private:
     Deadline deadline_;
     std::optional<PkexecRoute> route_;
     bool enabled_ = false;
+    // The commands that finish the job, one per port and protocol left to an administrator.
+    std::vector<std::string> leftToAdministrator_;
 };
 
 } // namespace firewall
