@@ -2,7 +2,6 @@
 // the ways into the dialog, closing with one confirmation and one "close" for all the
 // selected ports, and failures that leave the dialog usable.
 
-#include "mainwindow.h"
 #include "port_list.h"
 #include "window_test_support.h"
 
@@ -128,26 +127,14 @@ private:
     std::unique_ptr<MainWindow> window;
 
     QLabel &status() const { return *child<QLabel>(*window, "lblStatus"); }
-
-    // Opens the dialog as Ctrl+O does, and waits until `driver` has closed it.
-    void openWithKeys(const DialogDriver &driver)
-    {
-        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-        QTRY_COMPARE(driver.opened, 1);
-    }
+    void openWithKeys(const DialogDriver &driver) { openPortsWithKeys(*window, driver); }
 
 private slots:
     void init()
     {
         standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath());
-        standIn->answer("10.0.0.5\n");
         standIn->answerTo("list", entry("TCP", 8080));
-        BoxCloser closer;
-        window = std::make_unique<MainWindow>();
-        QVERIFY(closer.boxes.isEmpty());
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window = startWindow(*standIn, "10.0.0.5\n");
     }
 
     void cleanup()
