@@ -127,7 +127,6 @@ private:
     std::unique_ptr<MainWindow> window;
 
     QLabel &status() const { return *child<QLabel>(*window, "lblStatus"); }
-    void openWithKeys(const DialogDriver &driver) { openPortsWithKeys(*window, driver); }
 
 private slots:
     void init()
@@ -182,7 +181,7 @@ private slots:
             copied = QApplication::clipboard()->text();
         });
         BoxCloser closer;
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QVERIFY2(closer.boxes.isEmpty(), qPrintable(closer.boxes.value(0).text));
         QCOMPARE(driver.title, QStringLiteral("Open ports"));
         QCOMPARE(seen.rows.size(), row.rowCount);
@@ -277,7 +276,7 @@ private slots:
             click(dialog, "closeButton");
             after = see(dialog, status());
         });
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QVERIFY(!closeEnabled); // nothing selected yet
         QCOMPARE(closer.boxes.size(), 1);
         QCOMPARE(closer.boxes[0].icon, row.icon);
@@ -343,7 +342,7 @@ private slots:
             click(dialog, "refreshButton");
             refreshed = see(dialog, status());
         });
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QStringList texts;
         for (const ShownBox &box : closer.boxes)
             texts.append(box.text);
@@ -384,7 +383,7 @@ private slots:
         QFETCH(bool, fieldEntries);
         DialogDriver driver;
         if (way == QLatin1String("keys")) {
-            openWithKeys(driver);
+            openPortsWithKeys(*window, driver);
         } else if (way.endsWith('\n')) {
             standIn->answerTo("kavro", way.toLatin1());
             child<QCheckBox>(*window, "chkTCP")->setChecked(true);
@@ -424,7 +423,7 @@ private slots:
                 QTest::keyClick(focused, Qt::Key_Tab);
             }
         });
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QCOMPARE(names, QStringList({"Open ports", "Close selected", "Refresh", "Done", "Open ports"}));
     }
 };

@@ -190,9 +190,6 @@ private slots:
         QTest::newRow("no address to share on error")
             << Outcome{firewall + "\r\n", "", reachable.toLatin1() + "\n>> " + denied + '\n', {error + firewall},
                        denied, 1};
-        QTest::newRow("three headlines at most")
-            << Outcome{"Invalid IP\n", "", ">> one\n>> two\n>> one\n>> three\n>> four\n", {error + "Invalid IP"},
-                       "one\ntwo\nthree", 1};
         QTest::newRow("a marker inside a line")
             << Outcome{"Invalid IP\n", "", "TCP >> UDP\n >> indented\n", {error + "Invalid IP"}, "", 1};
         QTest::newRow("headline as markup")
