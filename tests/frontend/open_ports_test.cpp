@@ -314,8 +314,6 @@ private slots:
                                                  {cannotList}, noRouter, "Asked 10.0.0.1"};
         QTest::newRow("list by a module killed after a whole answer")
             << Failure{"list", entry("TCP", 8080), "kill", "", {unread, cannotList}, "ERROR", ""};
-        QTest::newRow("list left as a link")
-            << Failure{"list", entry("TCP", 8080), "link", "", {unread, cannotList}, "ERROR", ""};
         QTest::newRow("close refused") << Failure{"close", refused + '\n', "", ">> " + refused + "\nTCP 8080: 714\n",
                                                   {"Close 1 port?", cannotClose}, refused, "TCP 8080: 714"};
         QTest::newRow("close by a module killed after a whole 0")
