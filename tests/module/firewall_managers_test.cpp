@@ -101,7 +101,7 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
         if (!each.enabled) continue;
         EXPECT_EQ(every.FindOpenPort(80, Protocol::Tcp, name), each.found) << each.name;
         if (each.found == Status::Ok) {
-            EXPECT_EQ(name, "HLMX 80 TCP") << "the name of the first that keeps one";
+            EXPECT_EQ(name, "HLMX 80 TCP") << each.name << ": the name of the first that keeps one";
             continue;
         }
         EXPECT_EQ(every.OpenPort(80, Protocol::Tcp, L"HLMX 80 TCP"), each.opening) << each.name;
