@@ -2,7 +2,6 @@
 // dialog shows its whole table on a small screen. Run at 100 %, and by ctest also at
 // QT_SCALE_FACTOR 1.5 and 2, where the form is scaled as a whole.
 
-#include "mainwindow.h"
 #include "message_box.h"
 #include "window_test_support.h"
 
@@ -20,7 +19,6 @@
 
 #include <cstdlib>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -71,12 +69,7 @@ private slots:
     void formFits()
     {
         StandIn standIn(QCoreApplication::applicationDirPath());
-        standIn.answer("10.0.0.5\n");
-        BoxCloser closer;
-        const auto window = std::make_unique<MainWindow>();
-        QVERIFY(closer.boxes.isEmpty());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const auto window = startWindow(standIn, "10.0.0.5\n");
         const QList<std::pair<const char *, QStringList>> captions{
             {"label", {"Internal IP to forward to."}},
             {"label_2", {"Port"}},
@@ -133,12 +126,8 @@ private slots:
         QFETCH(QByteArray, answer);
         QGuiApplication::setApplicationDisplayName(QString::fromUtf8(applicationDisplayName));
         StandIn standIn(QCoreApplication::applicationDirPath());
-        standIn.answer("10.0.0.5\n");
         standIn.answerTo("list", answer);
-        const auto window = std::make_unique<MainWindow>();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const auto window = startWindow(standIn, "10.0.0.5\n");
         const std::function<void(QDialog &)> measure = [](QDialog &dialog) {
             QTest::qWait(50); // the layout's own turn, as a person sees it
 
@@ -175,9 +164,7 @@ private slots:
                     QVERIFY2(label->sizeHint().width() <= label->width() && label->sizeHint().height() <= label->height(),
                              qPrintable(label->text()));
         };
-        DialogDriver driver(measure);
-        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-        QTRY_COMPARE(driver.opened, 1);
+        openPortsWithKeys(*window, DialogDriver(measure));
     }
 };
 

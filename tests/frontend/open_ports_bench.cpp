@@ -1,7 +1,6 @@
 // How long the window takes, beside the stand-in module, from Ctrl+O to the open ports
 // dialog painted with its list of 0 and of 20 ports, median of 20 each.
 
-#include "mainwindow.h"
 #include "window_test_support.h"
 
 #include <QElapsedTimer>

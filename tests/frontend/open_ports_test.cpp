@@ -2,7 +2,6 @@
 // the ways into the dialog, closing with one confirmation and one "close" for all the
 // selected ports, and failures that leave the dialog usable.
 
-#include "mainwindow.h"
 #include "port_list.h"
 #include "window_test_support.h"
 
@@ -129,25 +128,12 @@ private:
 
     QLabel &status() const { return *child<QLabel>(*window, "lblStatus"); }
 
-    // Opens the dialog as Ctrl+O does, and waits until `driver` has closed it.
-    void openWithKeys(const DialogDriver &driver)
-    {
-        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-        QTRY_COMPARE(driver.opened, 1);
-    }
-
 private slots:
     void init()
     {
         standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath());
-        standIn->answer("10.0.0.5\n");
         standIn->answerTo("list", entry("TCP", 8080));
-        BoxCloser closer;
-        window = std::make_unique<MainWindow>();
-        QVERIFY(closer.boxes.isEmpty());
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window = startWindow(*standIn, "10.0.0.5\n");
     }
 
     void cleanup()
@@ -195,7 +181,7 @@ private slots:
             copied = QApplication::clipboard()->text();
         });
         BoxCloser closer;
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QVERIFY2(closer.boxes.isEmpty(), qPrintable(closer.boxes.value(0).text));
         QCOMPARE(driver.title, QStringLiteral("Open ports"));
         QCOMPARE(seen.rows.size(), row.rowCount);
@@ -290,7 +276,7 @@ private slots:
             click(dialog, "closeButton");
             after = see(dialog, status());
         });
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QVERIFY(!closeEnabled); // nothing selected yet
         QCOMPARE(closer.boxes.size(), 1);
         QCOMPARE(closer.boxes[0].icon, row.icon);
@@ -328,8 +314,6 @@ private slots:
                                                  {cannotList}, noRouter, "Asked 10.0.0.1"};
         QTest::newRow("list by a module killed after a whole answer")
             << Failure{"list", entry("TCP", 8080), "kill", "", {unread, cannotList}, "ERROR", ""};
-        QTest::newRow("list left as a link")
-            << Failure{"list", entry("TCP", 8080), "link", "", {unread, cannotList}, "ERROR", ""};
         QTest::newRow("close refused") << Failure{"close", refused + '\n', "", ">> " + refused + "\nTCP 8080: 714\n",
                                                   {"Close 1 port?", cannotClose}, refused, "TCP 8080: 714"};
         QTest::newRow("close by a module killed after a whole 0")
@@ -356,7 +340,7 @@ private slots:
             click(dialog, "refreshButton");
             refreshed = see(dialog, status());
         });
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QStringList texts;
         for (const ShownBox &box : closer.boxes)
             texts.append(box.text);
@@ -397,7 +381,7 @@ private slots:
         QFETCH(bool, fieldEntries);
         DialogDriver driver;
         if (way == QLatin1String("keys")) {
-            openWithKeys(driver);
+            openPortsWithKeys(*window, driver);
         } else if (way.endsWith('\n')) {
             standIn->answerTo("kavro", way.toLatin1());
             child<QCheckBox>(*window, "chkTCP")->setChecked(true);
@@ -437,7 +421,7 @@ private slots:
                 QTest::keyClick(focused, Qt::Key_Tab);
             }
         });
-        openWithKeys(driver);
+        openPortsWithKeys(*window, driver);
         QCOMPARE(names, QStringList({"Open ports", "Close selected", "Refresh", "Done", "Open ports"}));
     }
 };

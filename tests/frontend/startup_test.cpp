@@ -3,7 +3,6 @@
 // files; and the user's own exchange directory it falls back on.
 
 #include "exchange_directory.h"
-#include "mainwindow.h"
 #include "window_test_support.h"
 
 #include <QProcess>

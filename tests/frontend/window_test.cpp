@@ -3,7 +3,6 @@
 // Forward press: the module's headline lines in the box, its other words in the details,
 // and never an earlier answer nor one from a module that misbehaved.
 
-#include "mainwindow.h"
 #include "window_test_support.h"
 
 #include <QCheckBox>
@@ -71,16 +70,11 @@ private:
     QTemporaryDir startDirectory;
     std::unique_ptr<StandIn> standIn;
 
-    // As if started from elsewhere, the start-up's module answering `addresses`.
-    std::unique_ptr<MainWindow> start(const QByteArray &addresses)
+    // As if started from elsewhere.
+    std::unique_ptr<MainWindow> start(const QByteArray &addresses, bool shown = false)
     {
-        standIn->answer(addresses);
         QDir::setCurrent(startDirectory.path());
-        BoxCloser closer;
-        auto window = std::make_unique<MainWindow>();
-        if (!closer.boxes.isEmpty())
-            QTest::qFail("the start-up showed a box", __FILE__, __LINE__);
-        return window;
+        return startWindow(*standIn, addresses, shown);
     }
 
     QList<ShownBox> press(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port,
@@ -196,9 +190,6 @@ private slots:
         QTest::newRow("no address to share on error")
             << Outcome{firewall + "\r\n", "", reachable.toLatin1() + "\n>> " + denied + '\n', {error + firewall},
                        denied, 1};
-        QTest::newRow("three headlines at most")
-            << Outcome{"Invalid IP\n", "", ">> one\n>> two\n>> one\n>> three\n>> four\n", {error + "Invalid IP"},
-                       "one\ntwo\nthree", 1};
         QTest::newRow("a marker inside a line")
             << Outcome{"Invalid IP\n", "", "TCP >> UDP\n >> indented\n", {error + "Invalid IP"}, "", 1};
         QTest::newRow("headline as markup")
@@ -329,9 +320,7 @@ private slots:
     // wait cursor is up; both are gone once the outcome is shown.
     void signOfLife()
     {
-        const auto window = start("10.0.0.5\n");
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const auto window = start("10.0.0.5\n", true);
         standIn->answer("Invalid IP\n");
         auto *status = child<QLabel>(*window, "lblStatus");
         StatusPaints painted(*status);
@@ -353,10 +342,7 @@ private slots:
     // window waits for the module, are dropped: no second forward, no box closed unread.
     void inputDuringTheWait()
     {
-        const auto window = start("10.0.0.5\n");
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const auto window = start("10.0.0.5\n", true);
         standIn->answer("0\n");
         qputenv("STANDIN_TROUBLE", "slow");
         QWindow *handle = window->windowHandle();
@@ -381,10 +367,7 @@ private slots:
     // Tab walks the form in reading order; Enter in the IP or the port field presses Forward.
     void keyboard()
     {
-        const auto window = start("10.0.0.5\n");
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        const auto window = start("10.0.0.5\n", true);
         QStringList order;
         child<QWidget>(*window, "spinBox")->setFocus();
         for (int step = 0; step < 6; ++step) {

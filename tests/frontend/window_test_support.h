@@ -1,6 +1,8 @@
 #ifndef VARNETH_WINDOW_TEST_SUPPORT_H
 #define VARNETH_WINDOW_TEST_SUPPORT_H
 
+#include "mainwindow.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -16,6 +18,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 template <class T>
 T *child(const QObject &window, const char *name)
@@ -231,5 +234,30 @@ private:
     QTimer timer;
     QDialog *seen = nullptr;
 };
+
+// The window, its start-up answered with `addresses` and showing no box; up and active
+// when `shown`.
+inline std::unique_ptr<MainWindow> startWindow(StandIn &standIn, const QByteArray &addresses, bool shown = true)
+{
+    standIn.answer(addresses);
+    BoxCloser closer;
+    auto window = std::make_unique<MainWindow>();
+    if (!closer.boxes.isEmpty())
+        QTest::qFail(qPrintable("the start-up showed a box: " + closer.boxes[0].text), __FILE__, __LINE__);
+    if (shown) {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        if (!QTest::qWaitForWindowActive(window.get()))
+            QTest::qFail("the window did not come up", __FILE__, __LINE__);
+    }
+    return window;
+}
+
+// Opens the open ports dialog as Ctrl+O does, and waits until `driver` has closed it.
+inline void openPortsWithKeys(MainWindow &window, const DialogDriver &driver)
+{
+    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    QTRY_COMPARE(driver.opened, 1);
+}
 
 #endif

@@ -86,6 +86,7 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
     for (const Case& each : cases) {
         auto first = std::make_unique<FakeManager>(each.first);
         auto second = std::make_unique<FakeManager>(each.second);
+        second->name = "HLMX 80 TCP";  // the first keeps none
         auto fallback = std::make_unique<FakeManager>(each.fallback);
         FakeManager* seen[] = {first.get(), second.get(), fallback.get()};
         std::vector<NamedManager> managers;
@@ -99,27 +100,15 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
         EXPECT_EQ(every.Enabled(), each.enabled) << each.name;
         if (!each.enabled) continue;
         EXPECT_EQ(every.FindOpenPort(80, Protocol::Tcp, name), each.found) << each.name;
-        if (each.found == Status::Ok) continue;
+        if (each.found == Status::Ok) {
+            EXPECT_EQ(name, "HLMX 80 TCP") << each.name << ": the name of the first that keeps one";
+            continue;
+        }
         EXPECT_EQ(every.OpenPort(80, Protocol::Tcp, L"HLMX 80 TCP"), each.opening) << each.name;
         EXPECT_EQ(std::make_tuple(seen[0]->opened, seen[1]->opened, seen[2]->opened),
                   std::make_tuple(each.openedFirst, each.openedSecond, each.openedFallback))
             << each.name;
     }
-}
-
-TEST(EveryFirewall, NamesTheRuleOfTheFirstThatKeepsOne)
-{
-    auto nameless = std::make_unique<FakeManager>(With(true, {80}));
-    auto named = std::make_unique<FakeManager>(With(true, {80}));
-    named->name = "HLMX 80 TCP";
-    std::vector<NamedManager> managers;
-    managers.push_back({"firewalld", std::move(nameless)});
-    managers.push_back({"ufw", std::move(named)});
-    EveryFirewall every(std::move(managers), nullptr);
-    std::string name;
-    ASSERT_EQ(every.OpenProfile(), Status::Ok);
-    EXPECT_EQ(every.FindOpenPort(80, Protocol::Tcp, name), Status::Ok);
-    EXPECT_EQ(name, "HLMX 80 TCP");
 }
 
 // The port's lookup notes what keeps it closed over IPv6, named for each firewall that

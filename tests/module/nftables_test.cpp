@@ -2,6 +2,8 @@
 // prints them (captured from nft 1.0.6), do with a packet to one of our ports.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "nftables/json_value.h"
 #include "nftables/nft_ruleset.h"
 
@@ -81,6 +83,7 @@ struct PortCase {
     int port;
     Protocol protocol;
     const char* dropping;  // "" when let in
+    IpFamily family = IpFamily::Ipv4;
 };
 
 TEST(NftRuleset, TellsWhichChainDropsThePort)
@@ -105,39 +108,31 @@ TEST(NftRuleset, TellsWhichChainDropsThePort)
         {"the reject meets no UDP", kJumpsAndSets, 9000, Protocol::Udp, ""},
         {"after a goto, the policy", kGoto, 9000, Protocol::Tcp, ""},
         {"IPv6 alone is not ours", kIpv6Only, 18000, Protocol::Tcp, ""},
+        // Over IPv6: ip6 and inet chains meet the packet, ip chains do not; a match of IPv4
+        // senders meets no IPv6 packet.
+        {"an ip6 chain's policy", kIpv6Only, 18000, Protocol::Tcp, "ip6 t input", IpFamily::Ipv6},
+        {"an ip chain is of IPv4 alone", kJumpsAndSets, 9000, Protocol::Tcp, "", IpFamily::Ipv6},
+        {"an inet chain's policy, the LAN's IPv4 senders aside", LanOnly(""), 18000, Protocol::Tcp, "inet own input", IpFamily::Ipv6},
+        {"an inet chain's accept", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Tcp, "", IpFamily::Ipv6},
     };
     for (const PortCase& each : cases) {
         const auto ruleset = NftRuleset::Read(each.ruleset);
         ASSERT_TRUE(ruleset) << each.name;
-        EXPECT_EQ(ruleset->DroppingChain(each.port, each.protocol), each.dropping) << each.name;
+        EXPECT_EQ(ruleset->DroppingChain(each.port, each.protocol, each.family), each.dropping) << each.name;
     }
 }
 
-// Over IPv6: ip6 and inet chains meet the packet, ip chains do not; a match of IPv4
-// senders meets no IPv6 packet.
-TEST(NftRuleset, TellsWhichChainDropsThePortOverIpv6)
+// An input chain of the family's own, or of inet.
+TEST(NftRuleset, FiltersOnlyWithAnInputChainOfTheFamily)
 {
-    const PortCase cases[] = {
-        {"an ip6 chain's policy", kIpv6Only, 18000, Protocol::Tcp, "ip6 t input"},
-        {"an ip chain is of IPv4 alone", kJumpsAndSets, 9000, Protocol::Tcp, ""},
-        {"an inet chain's policy, the LAN's IPv4 senders aside", LanOnly(""), 18000, Protocol::Tcp, "inet own input"},
-        {"an inet chain's accept", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Tcp, ""},
+    const std::tuple<std::string, bool, bool> cases[] = {
+        {std::string(kHead) + "]}", false, false}, {kIpv6Only, false, true}, {LanOnly(""), true, true},
+        {kJumpsAndSets, true, false},
     };
-    for (const PortCase& each : cases) {
-        const auto ruleset = NftRuleset::Read(each.ruleset);
-        ASSERT_TRUE(ruleset) << each.name;
-        EXPECT_EQ(ruleset->DroppingChain(each.port, each.protocol, IpFamily::Ipv6), each.dropping) << each.name;
+    for (const auto& [json, ipv4, ipv6] : cases) {
+        EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(), ipv4) << json;
+        EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(IpFamily::Ipv6), ipv6) << json;
     }
-    EXPECT_TRUE(NftRuleset::Read(kIpv6Only)->FiltersInput(IpFamily::Ipv6));
-    EXPECT_FALSE(NftRuleset::Read(kJumpsAndSets)->FiltersInput(IpFamily::Ipv6));
-}
-
-TEST(NftRuleset, FiltersOnlyWithAnIpv4InputChain)
-{
-    const std::pair<std::string, bool> cases[] = {
-        {std::string(kHead) + "]}", false}, {kIpv6Only, false}, {LanOnly(""), true}, {kJumpsAndSets, true},
-    };
-    for (const auto& [json, filters] : cases) EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(), filters) << json;
     for (const char* broken : {"", "{}", R"({"nftables": {}})", "Error: Operation not permitted",
                                R"({"nftables": [{"rule": {"family": "ip", "table": "t", "chain": "none", "expr": []}}]})"})
         EXPECT_FALSE(NftRuleset::Read(broken)) << broken;
