@@ -196,6 +196,13 @@ ROWS = [
         headline=KEPT),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
         stderr=("answered (PCP)", "for 2 hours (lease 7200 s)"), headline=KEPT),
+    # Without UPnP, the IPv6 default router is asked through PCP: a MAP over IPv6 from the global address.
+    Row("UPnP off, IPv6 asked: PCP over IPv6 at the link-local router, the WAN peer connects", FORWARD6, ["0"],
+        "miniupnpd natpmp no-upnp link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True, seconds=2,
+        stderr=("answered (PCP)", "over IPv6 to 2001:db8:77::2 for 2 hours"), headline=(KEPT, REACHABLE6)),
+    Row("UPnP off, IPv6 asked, PCP over IPv6 unanswered: one sentence", FORWARD6, ["0"], "miniupnpd natpmp no-upnp",
+        drop="meta nfproto ipv6", held="TCP UDP", seconds=2,
+        headline=(KEPT, "The router offers no way to open ports over IPv6")),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"), seconds=2,
         headline=KEPT),
@@ -443,6 +450,21 @@ ROWS = [
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
     Row("pinholes: closed with the forward's address and port", CLOSE, ["0"], seconds=3,
         prepare="forward {port} TRUE TRUE '' TRUE; forwarded", after="entries 0"),
+    # PCP's pinholes: MAP over IPv6 again with their own nonce, to renew and (lifetime 0) to close.
+    *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True, seconds=3,
+          prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + edit, **more)
+      for name, command, result, edit, more in (
+          ("recorded beside the mappings and listed", LIST, None, "[ $(grep -c 'IPv6.how=PCP' $XDG_STATE_HOME/varneth/forwards) = 2 ]",
+           {"held": "TCP UDP", "pinholes": "TCP UDP",
+            "listed": tuple(rf"{p}\t{{port}}\t{re.escape(address)}\t{{port}}\t{family}\tPCP\t7[12]\d\d\tyes\tyes\tno\t.*"
+                            for p in ("TCP", "UDP") for address, family in ((CLIENT, "IPv4"), (CLIENT6, "IPv6")))}),
+          ("half their lease passed, renewed with their nonce", "renew\r\n", ["0"], DUE,
+           {"held": "TCP UDP", "pinholes": "TCP UDP", "stderr": "(PCP, IPv6 pinhole) renewed: held for 7200 s",
+            "after": "entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"}),
+          ("closed with the forward", CLOSE, ["0"], "", {"after": "entries 0"}),
+          # The lab's router forgets whose a pinhole is once renewed: cut to its shortest lifetime instead.
+          ("closed after a renewal", CLOSE, ["0"], DUE + "; echo renew >$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1)",
+           {"pinholes": None, "stderr": "it ends by itself in 120 s", "after": "entries 0"}))],
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
     Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
     Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
