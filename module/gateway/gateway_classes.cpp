@@ -70,7 +70,12 @@ std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, c
         const Deadline end = answers.empty() ? Earlier(Clock::now() + kPcpOverIpv6Wait, session.CallDeadline())
                                              : session.CallDeadline();
         const auto answer = MapPinhole(pinhole, kPinholeLeaseSeconds, end);
-        if (!answer) break;
+        if (!answer) {
+            // A router too slow for the wait may open it all the same: taken back at once,
+            // without waiting, so that nothing stays open unrecorded.
+            MapPinhole(pinhole, 0, Clock::now());
+            break;
+        }
         answers.push_back(*answer);
         if (answer->result != pcp::kSuccess || answer->lifetime == 0) continue;
         HeldMapping held;

@@ -13,9 +13,9 @@
 
 namespace gateway {
 
-// How long the first request waits for the router's answer: a LAN's round trip, so that a
-// router without PCP over IPv6 costs a forward little.
-inline constexpr std::chrono::milliseconds kPcpOverIpv6Wait{80};
+// How long the first request waits for the router's answer: a LAN's round trip and the
+// time to add a rule, so that a router without PCP over IPv6 costs a forward little.
+inline constexpr std::chrono::milliseconds kPcpOverIpv6Wait{90};
 
 struct PcpPinhole {
     Ipv6 router;             // the interface's IPv6 default router: no other device is asked
