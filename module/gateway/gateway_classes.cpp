@@ -5,8 +5,8 @@
 
 #include "gateway/gateway_session.h"
 #include "gateway/host/random.h"
-#include "gateway/pcp/pcp_pinhole.h"
 #include "gateway/nat_upnp.h"
+#include "gateway/pcp/pcp_pinhole.h"
 #include "gateway/static_port_mapping_collection.h"
 
 namespace {
