@@ -84,8 +84,10 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     else if (fields.count("epoch") && (!ReadNumber(fields["epoch"], forward.epoch) || forward.epoch < 0))
         problem = "the router's epoch is not a number";
     else if (forward.internalAddress.empty()) problem = "the internal address is empty";
-    // A pinhole is reached again only by its id, and found only by its forward's address.
-    else if (forward.family == "IPv6" && (forward.pinholeId.empty() || forward.forwardAddress.empty()))
+    // A pinhole is reached again only by its id (PCP's: by its nonce), and found only by
+    // its forward's address.
+    else if (forward.family == "IPv6" &&
+             ((forward.how == "PCP" ? forward.nonce : forward.pinholeId).empty() || forward.forwardAddress.empty()))
         problem = "a pinhole lacks its id or its forward's address";
     if (!problem.empty()) return std::nullopt;
     return forward;

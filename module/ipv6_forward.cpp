@@ -37,23 +37,37 @@ std::string At(const gateway::Ipv6& address, std::int32_t port)
     return "[" + gateway::ToString(address) + "]:" + std::to_string(port);
 }
 
-// What the gateway said to each pinhole; `protocols` in the order asked.
-void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>& protocols,
-                    const gateway::Ipv6& own, std::int32_t port)
+// One pinhole asked for: its protocol, and why it was not opened (empty when it was).
+struct PinholeOutcome {
+    std::string protocol;
+    std::string refusal;
+};
+
+// "2 hours", "5 minutes": how long a pinhole lasts unless renewed.
+std::string Duration(std::uint32_t seconds)
+{
+    const bool hours = seconds >= 3600 && seconds % 3600 == 0;
+    const std::uint32_t count = hours ? seconds / 3600 : seconds / 60;
+    return std::to_string(count) + (hours ? " hour" : " minute") + (count == 1 ? "" : "s");
+}
+
+// What the router said to each pinhole, asked by `call`; those it opened for `own` for
+// `lifetime` seconds are let in here too, reachable at `reachable`.
+void ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::string& call, const gateway::Ipv6& own,
+                    std::int32_t port, const std::string& reachable, std::uint32_t lifetime)
 {
     std::vector<std::string> opened;
-    for (std::size_t i = 0; i < protocols.size(); ++i) {
-        const int code = answer.codes[i];
-        if (code == 0) {
-            opened.push_back(protocols[i]);
+    for (const PinholeOutcome& outcome : outcomes) {
+        if (outcome.refusal.empty()) {
+            opened.push_back(outcome.protocol);
             continue;
         }
-        DiagnosticLine("AddPinhole " + protocols[i] + " " + At(own, port) + ": " + gateway::UpnpErrorText(code));
-        UserLine("The router refused the IPv6 pinhole for " + protocols[i] + " " + std::to_string(port) + ": " +
-                 gateway::UpnpErrorText(code) + ".");
+        DiagnosticLine(call + " " + outcome.protocol + " " + At(own, port) + ": " + outcome.refusal);
+        UserLine("The router refused the IPv6 pinhole for " + outcome.protocol + " " + std::to_string(port) + ": " +
+                 outcome.refusal + ".");
         // Both protocols refused for one cause write the same line, shown once.
-        Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" +
-                 gateway::UpnpErrorText(code) + ")." + OpenInRouter(port));
+        Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" + outcome.refusal + ")." +
+                 OpenInRouter(port));
     }
     if (opened.empty()) return;
     OpenOverIpv6(port, opened);
@@ -67,10 +81,38 @@ void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>&
                         "IPv6 yet (" + why + ").");
     }
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
-             std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
-             std::to_string(gateway::kPinholeLeaseSeconds / 3600) +
-             " hours, renewed with the IPv4 forward.");
-    Headline("Reachable over IPv6 at " + At(own, port));
+             std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " + Duration(lifetime) +
+             ", renewed with the IPv4 forward.");
+    Headline("Reachable over IPv6 at " + reachable);
+}
+
+// The UPnP firewall control's answer to AddPinhole, per protocol.
+void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>& protocols, const gateway::Ipv6& own,
+                    std::int32_t port)
+{
+    std::vector<PinholeOutcome> outcomes;
+    for (std::size_t i = 0; i < protocols.size(); ++i)
+        outcomes.push_back({protocols[i], answer.codes[i] == 0 ? std::string() : gateway::UpnpErrorText(answer.codes[i])});
+    ReportPinholes(outcomes, "AddPinhole", own, port, At(own, port), gateway::kPinholeLeaseSeconds);
+}
+
+// PCP's answers to MAP, in the order of `protocols`; one not answered in time is refused.
+// Reachable where the router says: our own address, unless it translates IPv6 too.
+void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std::vector<std::string>& protocols,
+                    const gateway::Ipv6& own, std::int32_t port)
+{
+    std::vector<PinholeOutcome> outcomes;
+    const gateway::pcp::Answer* granted = nullptr;
+    for (std::size_t i = 0; i < protocols.size(); ++i) {
+        const bool answered = i < answers.size();
+        const bool opened = answered && answers[i].result == gateway::pcp::kSuccess && answers[i].lifetime > 0;
+        if (opened && !granted) granted = &answers[i];
+        outcomes.push_back({protocols[i], opened     ? std::string()
+                                          : answered ? "PCP " + gateway::pcp::ResultText(answers[i].result)
+                                                     : "no PCP answer in time"});
+    }
+    const std::string reachable = granted ? At(granted->externalAddress, granted->externalPort) : std::string();
+    ReportPinholes(outcomes, "PCP MAP", own, port, reachable, granted ? granted->lifetime : 0);
 }
 
 void Report(const PinholeAnswer& answer, const std::vector<std::string>& protocols, const gateway::Ipv6& own,
@@ -78,7 +120,8 @@ void Report(const PinholeAnswer& answer, const std::vector<std::string>& protoco
 {
     switch (answer.stage) {
     case PinholeStage::NoService:
-        return Say("The router offers no way to open ports over IPv6 (no IPv6 firewall control)." + OpenInRouter(port));
+        return Say("The router offers no way to open ports over IPv6 (no IPv6 firewall control, no PCP)." +
+                   OpenInRouter(port));
     case PinholeStage::NoDescription:
         return Say("The router could not be reached over IPv6, so port " + std::to_string(port) +
                    " was not opened there." + OpenInRouter(port));
@@ -130,5 +173,10 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     // A link-local router is reached through the interface that holds the IPv4 address.
     if (gateway::IsLinkLocal(*router)) request.routerScope = gateway::host::ReadInterfaceIndex(*ipv4);
     const auto answer = OpenGatewayPinholes(*router, request);
+    // The gateway's UPnP has no say on IPv6: its IPv6 router may still answer PCP there.
+    if (!answer || answer->stage == PinholeStage::NoService) {
+        const auto answers = OpenPcpPinholes(*router, request);
+        if (!answers.empty()) return ReportPinholes(answers, protocols, *own, port);
+    }
     Report(answer ? *answer : PinholeAnswer{}, protocols, *own, port);
 }

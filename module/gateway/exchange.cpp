@@ -22,24 +22,46 @@ void Exchange::Send()
     if (!SendRequest()) state_ = State::Closed;
 }
 
-host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from)
+namespace {
+
+// A new socket of `family`, bound by `bind` when given, then connected by `connect`;
+// each failure told with the addresses' text.
+template <typename Bind, typename Connect>
+host::UniqueSocket ConnectedSocket(host::Family family, const std::string& from, Bind bind, const std::string& to,
+                                   Connect connect)
 {
-    host::UniqueSocket socket = host::OpenUdpSocket();
+    host::UniqueSocket socket = host::OpenUdpSocket(family);
     if (!socket) {
         UserLine("A socket for PCP could not be made: " + host::LastSocketError() + ".");
         return socket;
     }
-    if (from && !host::Bind(socket.get(), *from, 0)) {
-        UserLine("PCP maps ports only to this machine, and " + ToString(*from) + " is not one of its addresses (" +
+    if (!from.empty() && !bind(socket.get())) {
+        UserLine("PCP maps ports only to this machine, and " + from + " is not one of its addresses (" +
                  host::LastSocketError() + ").");
         return host::UniqueSocket();
     }
-    if (!host::Connect(socket.get(), gatewayAddress, kPortControlPort)) {
-        UserLine("The gateway " + ToString(gatewayAddress) + " cannot be reached on port 5351: " +
-                 host::LastSocketError() + ".");
+    if (!connect(socket.get())) {
+        UserLine("The gateway " + to + " cannot be reached on port 5351: " + host::LastSocketError() + ".");
         return host::UniqueSocket();
     }
     return socket;
+}
+
+} // namespace
+
+host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from)
+{
+    return ConnectedSocket(
+        host::Family::Ipv4, from ? ToString(*from) : std::string(),
+        [&](host::SocketHandle socket) { return host::Bind(socket, *from, 0); }, ToString(gatewayAddress),
+        [&](host::SocketHandle socket) { return host::Connect(socket, gatewayAddress, kPortControlPort); });
+}
+
+host::UniqueSocket ConnectToPortControl(const Ipv6& router, std::uint32_t scope, const Ipv6& from)
+{
+    return ConnectedSocket(
+        host::Family::Ipv6, ToString(from), [&](host::SocketHandle socket) { return host::Bind(socket, from, 0); },
+        ToString(router), [&](host::SocketHandle socket) { return host::Connect(socket, router, scope, kPortControlPort); });
 }
 
 std::optional<Ipv4> SourceAddressToward(Ipv4 gatewayAddress)

@@ -7,6 +7,7 @@
 
 #include "gateway/host/socket.h"
 #include "gateway/ipv4_address.h"
+#include "gateway/ipv6_address.h"
 #include "platform/deadline.h"
 
 namespace gateway {
@@ -55,6 +56,9 @@ private:
 // arrive, sending from `from` when given; closed, with the reason on standard error,
 // when that cannot be done.
 host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from);
+// The same toward an IPv6 router (`scope`: its interface, for a link-local address),
+// sending from `from`.
+host::UniqueSocket ConnectToPortControl(const Ipv6& router, std::uint32_t scope, const Ipv6& from);
 
 // The address of this machine that a datagram to `gatewayAddress` goes out from.
 std::optional<Ipv4> SourceAddressToward(Ipv4 gatewayAddress);

@@ -4,7 +4,9 @@
 #include <new>
 
 #include "gateway/gateway_session.h"
+#include "gateway/host/random.h"
 #include "gateway/nat_upnp.h"
+#include "gateway/pcp/pcp_pinhole.h"
 #include "gateway/static_port_mapping_collection.h"
 
 namespace {
@@ -50,6 +52,41 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
         session.NoteGrant({held, "UPnP", {}, std::nullopt, answer.ids[i], request.forwardAddress});
     }
     return answer;
+}
+
+std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, const gateway::PinholeRequest& request)
+{
+    using namespace gateway;
+    GatewaySession& session = *RunSession();
+    const auto own = ParseIpv6(request.internalClient);
+    if (!own) return {};
+    PcpPinhole pinhole{router, request.routerScope, *own, {}, {}, request.port};
+    host::FillRandom(pinhole.nonce.data(), pinhole.nonce.size());
+    std::vector<pcp::Answer> answers;
+    for (const std::string& protocol : request.protocols) {
+        pinhole.protocol = protocol;
+        // A router without PCP over IPv6 refuses at once or stays silent: the first
+        // request gets the LAN's round trip and little more, the next the call's time.
+        const Deadline end = answers.empty() ? Earlier(Clock::now() + kPcpOverIpv6Wait, session.CallDeadline())
+                                             : session.CallDeadline();
+        const auto answer = MapPinhole(pinhole, kPinholeLeaseSeconds, end);
+        if (!answer) {
+            // A router too slow for the wait may open it all the same: taken back at once,
+            // without waiting, so that nothing stays open unrecorded.
+            MapPinhole(pinhole, 0, Clock::now());
+            break;
+        }
+        answers.push_back(*answer);
+        if (answer->result != pcp::kSuccess || answer->lifetime == 0) continue;
+        HeldMapping held;
+        held.externalPort = held.internalPort = request.port;
+        held.protocol = protocol;
+        held.internalClient = request.internalClient;
+        held.externalAddress = ToString(answer->externalAddress);
+        held.leaseSeconds = static_cast<long>(answer->lifetime);
+        session.NoteGrant({held, "PCP", pcp::NonceText(pinhole.nonce), answer->epoch, {}, request.forwardAddress});
+    }
+    return answers;
 }
 
 #ifdef _WIN32

@@ -7,8 +7,10 @@
 #include "com/com_api.h"
 
 #include <optional>
+#include <vector>
 
 #include "gateway/ipv6_address.h"
+#include "gateway/pcp/pcp_message.h"
 #include "gateway/upnp/pinhole.h"
 
 namespace gateway {
@@ -26,6 +28,11 @@ HRESULT CreateGatewayNat(REFIID iid, void** object);
 // the default gateway does not answer UPnP.
 std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& router,
                                                           const gateway::PinholeRequest& request);
+
+// The pinholes of `request` through PCP over IPv6 at `router`, each recorded once granted:
+// the answers in the order asked, up to the first that did not come; none when the
+// router does not answer PCP over IPv6.
+std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, const gateway::PinholeRequest& request);
 
 #ifdef _WIN32
 // What the default gateway holds for a mapping the system's NAT object says it made,

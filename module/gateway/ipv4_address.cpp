@@ -2,6 +2,8 @@
 
 #include "gateway/host/socket_headers.h"
 
+#include <cstring>
+
 namespace gateway {
 
 std::optional<Ipv4> ParseIpv4(std::string_view text)
@@ -33,5 +35,13 @@ sockaddr_in SocketAddress(Ipv4 address, std::uint16_t port)
 }
 
 Ipv4 AddressOf(const sockaddr_in& socketAddress) { return Ipv4{ntohl(socketAddress.sin_addr.s_addr)}; }
+
+Ipv4 AddressOf(const sockaddr_storage& socketAddress)
+{
+    if (socketAddress.ss_family != AF_INET) return Ipv4{};
+    sockaddr_in ipv4{};
+    std::memcpy(&ipv4, &socketAddress, sizeof ipv4);
+    return AddressOf(ipv4);
+}
 
 } // namespace gateway

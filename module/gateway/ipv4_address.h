@@ -7,6 +7,7 @@
 #include <string_view>
 
 struct sockaddr_in;
+struct sockaddr_storage;
 
 namespace gateway {
 
@@ -23,5 +24,7 @@ std::string ToString(Ipv4 address);
 
 sockaddr_in SocketAddress(Ipv4 address, std::uint16_t port);
 Ipv4 AddressOf(const sockaddr_in& socketAddress);
+// A sender's IPv4 address; 0.0.0.0 for a sender of another family.
+Ipv4 AddressOf(const sockaddr_storage& socketAddress);
 
 } // namespace gateway

@@ -14,6 +14,7 @@
 #include "gateway/host/link_address.h"
 #include "gateway/natpmp/natpmp_protocol.h"
 #include "gateway/pcp/pcp_message.h"
+#include "gateway/pcp/pcp_pinhole.h"
 #include "gateway/pcp/pcp_protocol.h"
 #include "gateway/upnp/upnp_errors.h"
 
@@ -74,7 +75,7 @@ public:
             f.externalPort = grant.held.externalPort;
             f.internalAddress = grant.held.internalClient;
             f.internalPort = grant.held.internalPort;
-            f.family = grant.pinholeId.empty() ? "IPv4" : "IPv6";
+            f.family = grant.forwardAddress.empty() ? "IPv4" : "IPv6";
             f.how = grant.how;
             f.pinholeId = grant.pinholeId;
             f.forwardAddress = grant.forwardAddress;
@@ -118,6 +119,7 @@ public:
 
     bool Renew(RecordedForward& f, std::string& problem) override
     {
+        if (f.family == "IPv6" && f.how == "PCP") return RenewPcpPinhole(f, problem);
         if (f.family == "IPv6") return RenewPinhole(f, problem);
         if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
@@ -155,6 +157,7 @@ public:
 
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
+        if (f.family == "IPv6" && f.how == "PCP") return MapPcpPinhole(f, 0, problem).has_value();
         if (f.family == "IPv6") return DeletePinhole(f, problem);
         if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
@@ -320,6 +323,53 @@ private:
         Fail(problem, "The record of " + Port(f) + " lacks what " + f.how + " needs to reach it again. Forward the port "
                       "again.");
         return nullptr;
+    }
+
+    // A PCP pinhole's MAP again, with its nonce, for `lifetime` seconds (0 closes it), at
+    // the IPv6 default router of its forward's network, from the address it is for; the
+    // router's yes, or nothing with the reason told.
+    std::optional<pcp::Answer> MapPcpPinhole(const RecordedForward& f, std::uint32_t lifetime, std::string& problem)
+    {
+        auto pinhole = PcpPinholeAt(f.forwardAddress, f.internalAddress);
+        const auto nonce = pcp::NonceFrom(f.nonce);
+        if (!pinhole || !nonce) {
+            Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
+                          "can no longer reach its router from. Forward the port over IPv6 again.");
+            return std::nullopt;
+        }
+        pinhole->nonce = *nonce;
+        pinhole->protocol = f.protocol;
+        pinhole->port = f.externalPort;
+        auto answer = MapPinhole(*pinhole, lifetime, session_->CallDeadline());
+        // Some routers forget whose a pinhole is once it was renewed, and refuse to delete
+        // it; they still shorten it: asked for a second, it ends at their shortest lifetime.
+        if (lifetime == 0 && answer && answer->result == pcp::kNotAuthorized) {
+            answer = MapPinhole(*pinhole, 1, session_->CallDeadline());
+            if (answer && answer->result == pcp::kSuccess) {
+                UserLine("The router would not delete the IPv6 pinhole for " + Named(f) + " (PCP " +
+                         pcp::ResultText(pcp::kNotAuthorized) + "); it ends by itself in " +
+                         std::to_string(answer->lifetime) + " s.");
+                return answer;
+            }
+        }
+        if (answer && answer->result == pcp::kSuccess && (lifetime == 0 || answer->lifetime > 0)) return answer;
+        const std::string why = answer ? "PCP " + pcp::ResultText(answer->result) : "no PCP answer in time";
+        DiagnosticLine("PCP MAP " + Named(f) + " for " + std::to_string(lifetime) + " s: " + why);
+        Fail(problem, "The router did not " + std::string(lifetime > 0 ? "renew" : "close") + " the IPv6 pinhole for " +
+                          Port(f) + " (" + why + "). Try again later, or " + (lifetime > 0 ? "open" : "close") +
+                          " it in the router's own settings.");
+        return std::nullopt;
+    }
+
+    bool RenewPcpPinhole(RecordedForward& f, std::string& problem)
+    {
+        const auto answer = MapPcpPinhole(f, kPinholeLeaseSeconds, problem);
+        if (!answer) return false;
+        NoteEpoch(f, answer->epoch);
+        f.lifetime = static_cast<long long>(answer->lifetime);
+        f.externalAddress = ToString(answer->externalAddress);
+        f.grantedAt = Now();
+        return true;
     }
 
     void NoteEpoch(RecordedForward& f, std::optional<std::uint32_t> epoch)

@@ -135,6 +135,9 @@ NO_ANSWER = "This machine's firewall did not answer in time, so it could not be 
 # The client's own rules drop new IPv6 connections, and leave IPv4 alone.
 DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
                    "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -")
+# The client drops what PCP answers it over IPv6.
+DROP_PCP6_ANSWERS = ("echo 'table ip6 pcp6 { chain input { type filter hook input priority -10; udp sport 5351 drop; }; }' "
+                     "| nft -f -")
 IPV6_OFFER = "This machine can also be reached over IPv6"
 REACHABLE6 = f"Reachable over IPv6 at [{CLIENT6}]:{{port}}"
 # The client's global address given up for a unique-local one, the default route kept.
@@ -196,6 +199,14 @@ ROWS = [
         headline=KEPT),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
         stderr=("answered (PCP)", "for 2 hours (lease 7200 s)"), headline=KEPT),
+    # Without UPnP, the IPv6 default router is asked through PCP: a MAP over IPv6 from the global address.
+    Row("UPnP off, IPv6 asked: PCP over IPv6 at the link-local router, the WAN peer connects", FORWARD6, ["0"],
+        "miniupnpd natpmp no-upnp link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True, seconds=2,
+        stderr=("answered (PCP)", "over IPv6 to 2001:db8:77::2 for 2 hours"), headline=(KEPT, REACHABLE6)),
+    # Its answers never arrive, as from a router too slow for the wait: what it opened is taken back.
+    Row("UPnP off, IPv6 asked, PCP over IPv6 unanswered: one sentence, nothing left open", FORWARD6, ["0"],
+        "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2, setup=DROP_PCP6_ANSWERS, after="nft delete table ip6 pcp6",
+        headline=(KEPT, "The router offers no way to open ports over IPv6")),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"), seconds=2,
         headline=KEPT),
@@ -445,6 +456,21 @@ ROWS = [
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
     Row("pinholes: closed with the forward's address and port", CLOSE, ["0"], seconds=3,
         prepare="forward {port} TRUE TRUE '' TRUE; forwarded", after="entries 0"),
+    # PCP's pinholes: MAP over IPv6 again with their own nonce, to renew and (lifetime 0) to close.
+    *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True, seconds=3,
+          prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + edit, **more)
+      for name, command, result, edit, more in (
+          ("recorded beside the mappings and listed", LIST, None, "[ $(grep -c 'IPv6.how=PCP' $XDG_STATE_HOME/varneth/forwards) = 2 ]",
+           {"held": "TCP UDP", "pinholes": "TCP UDP",
+            "listed": tuple(rf"{p}\t{{port}}\t{re.escape(address)}\t{{port}}\t{family}\tPCP\t7[12]\d\d\tyes\tyes\tno\t.*"
+                            for p in ("TCP", "UDP") for address, family in ((CLIENT, "IPv4"), (CLIENT6, "IPv6")))}),
+          ("half their lease passed, renewed with their nonce", "renew\r\n", ["0"], DUE,
+           {"held": "TCP UDP", "pinholes": "TCP UDP", "stderr": "(PCP, IPv6 pinhole) renewed: held for 7200 s",
+            "after": "entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"}),
+          ("closed with the forward", CLOSE, ["0"], "", {"after": "entries 0"}),
+          # The lab's router forgets whose a pinhole is once renewed: cut to its shortest lifetime instead.
+          ("closed after a renewal", CLOSE, ["0"], DUE + "; echo renew >$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1)",
+           {"pinholes": None, "stderr": "it ends by itself in 120 s", "after": "entries 0"}))],
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
     Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
     Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",

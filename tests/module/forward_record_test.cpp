@@ -52,9 +52,13 @@ const ParseRow kParseRows[] = {
     {"NegativeLifetime", kHead + "mapping" + kLine.substr(7).replace(kLine.find("=7200") - 7, 5, "=-1") + "\n", 0,
      "line 2: the lifetime"},
     {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
+    {"PcpPinholeByItsNonce",
+     kHead + "mapping" + kLine.substr(7).replace(kLine.find("IPv4") - 7, 4, "IPv6") + "\tfor-address=192.168.1.5\n", 1,
+     ""},
     {"PinholeWithoutItsId",
-     kHead + "mapping" + kLine.substr(7).replace(kLine.find("IPv4") - 7, 4, "IPv6") + "\tfor-address=192.168.1.5\n", 0,
-     "line 2: a pinhole lacks"},
+     kHead + "mapping" + kLine.substr(7).replace(kLine.find("IPv4") - 7, 4, "IPv6").replace(kLine.find("PCP") - 7, 3, "UPnP") +
+         "\tfor-address=192.168.1.5\n",
+     0, "line 2: a pinhole lacks"},
 };
 
 class Parse : public ::testing::TestWithParam<ParseRow> {};

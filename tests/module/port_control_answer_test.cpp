@@ -25,7 +25,7 @@ const std::string kGranted = kHeader + "00" + kNonce + "060000001fa41fa4" + kMap
 std::string Read(const std::string& datagram)
 {
     std::string pcp = "dropped";
-    pcp::MapRequest request{*ParseIpv4("10.77.0.2"), {}, pcp::kProtocolTcp, 8100, 8100, 604800};
+    pcp::MapRequest request{pcp::Mapped(*ParseIpv4("10.77.0.2")), {}, pcp::kProtocolTcp, 8100, 8100, 604800};
     const std::string nonce = Bytes(kNonce);
     std::copy(nonce.begin(), nonce.end(), request.nonce.begin());
     if (pcp::SaysVersionUnsupported(datagram))
@@ -35,7 +35,8 @@ std::string Read(const std::string& datagram)
     else if (answer)
         pcp = std::string(pcp::Answers(*answer, request) ? "ours" : "not ours") + ", result " + std::to_string(answer->result) +
               ", " + std::to_string(answer->lifetime) + " s, " + std::to_string(answer->internalPort) + " as " +
-              std::to_string(answer->externalPort) + " on " + (answer->externalAddress ? ToString(*answer->externalAddress) : "IPv6");
+              std::to_string(answer->externalPort) + " on " + (pcp::Unmapped(answer->externalAddress) ? ToString(*pcp::Unmapped(answer->externalAddress))
+                                                                                 : ToString(answer->externalAddress));
     std::string natpmp;
     for (const auto& [opcode, name] : {std::pair{natpmp::kPublicAddress, " address"}, {natpmp::kMapUdp, " UDP"}, {natpmp::kMapTcp, " TCP"}})
         if (natpmp::IsAnswerTo(opcode, datagram)) natpmp += name;
@@ -52,7 +53,7 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
         {kHeader + "00" + kOtherNonce + "060000001fa41fa4" + kMapped, "not ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},
         {kHeader + "00" + kNonce + "110000001fa41fa4" + kMapped, "not ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},
         {kHeader + "00" + kNonce + "060000001fa51fa4" + kMapped, "not ours, result 0, 86400 s, 8101 as 8100 on 11.77.0.1; NAT-PMP: none"},
-        {kHeader + "00" + kNonce + "060000001fa41fa4" + "20010db8000000000000000000000001", "ours, result 0, 86400 s, 8100 as 8100 on IPv6; NAT-PMP: none"},
+        {kHeader + "00" + kNonce + "060000001fa41fa4" + "20010db8000000000000000000000001", "ours, result 0, 86400 s, 8100 as 8100 on 2001:db8::1; NAT-PMP: none"},
         {kGranted + "8000000400000000", "ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},  // an option after it
         {kGranted.substr(0, 112), "dropped; NAT-PMP: none"},
         {kGranted + "00", "dropped; NAT-PMP: none"},
@@ -73,6 +74,37 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
         {"", "dropped; NAT-PMP: none"},
     };
     for (const auto& [hex, read] : cases) EXPECT_EQ(Read(Bytes(hex)), read) << hex;
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes)
+{
+    std::string hex;
+    for (const std::uint8_t byte : bytes) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 0xF];
+    return hex;
+}
+
+// MAP requests as the lab's gateway granted them: an IPv4 client carried IPv4-mapped with
+// no preference for an IPv4 external address, and an IPv6 client as itself with none for
+// an IPv6 one (which makes the mapping a pinhole). The nonce travels as the record keeps it.
+TEST(PortControlAnswers, MapRequestsCarryTheClientsFamily)
+{
+    const auto nonce = pcp::NonceFrom(kNonce);
+    ASSERT_TRUE(nonce);
+    EXPECT_EQ(pcp::NonceText(*nonce), kNonce);
+    for (const char* bad : {"86589CAEAAB7D1A5C68D5C84", "86589caeaab7d1a5c68d5c8", "86589caeaab7d1a5c68d5c8g", ""})
+        EXPECT_FALSE(pcp::NonceFrom(bad)) << bad;
+
+    const std::pair<pcp::MapRequest, std::string> cases[] = {
+        {{pcp::Mapped(*ParseIpv4("10.77.0.2")), *nonce, pcp::kProtocolUdp, 8100, 8101, 7200},
+         "0201000000001c20" "00000000000000000000ffff0a4d0002" + kNonce + "11000000" "1fa41fa5"
+         "00000000000000000000ffff00000000"},
+        {{*ParseIpv6("2001:db8:77::2"), *nonce, pcp::kProtocolTcp, 18502, 18502, 0},
+         "0201000000000000" "20010db8007700000000000000000002" + kNonce + "06000000" "48464846"
+         "00000000000000000000000000000000"},
+    };
+    for (const auto& [request, hex] : cases) EXPECT_EQ(Hex(pcp::EncodeMap(request)), hex);
+    EXPECT_EQ(pcp::Unmapped(pcp::Mapped(*ParseIpv4("10.77.0.2"))), ParseIpv4("10.77.0.2"));
+    EXPECT_FALSE(pcp::Unmapped(*ParseIpv6("2001:db8:77::2")));
 }
 
 // The server's epoch against the client's clock: gone back or run apart by more than a

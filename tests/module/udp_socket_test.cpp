@@ -24,13 +24,13 @@ const Ipv4 kLoopback{0x7F000001u};
 // The layer never needs its own port; the test asks the system.
 std::uint16_t PortOf(host::SocketHandle socket)
 {
-    sockaddr_in local{};
+    sockaddr_in6 local{}; // room for either family; the port sits where both keep it
 #ifdef _WIN32
     int size = sizeof local;
 #else
     socklen_t size = sizeof local;
 #endif
-    return getsockname(socket, reinterpret_cast<sockaddr*>(&local), &size) == 0 ? ntohs(local.sin_port) : 0;
+    return getsockname(socket, reinterpret_cast<sockaddr*>(&local), &size) == 0 ? ntohs(local.sin6_port) : 0;
 }
 
 // A socket bound to a free loopback port, and that port.
@@ -96,6 +96,31 @@ TEST(UdpSocket, AClosedPortComesBackAsRefused)
     WaitFor(asking);
     std::array<char, 16> buffer{};
     EXPECT_EQ(host::Receive(asking.socket.get(), buffer.data(), buffer.size()).io, host::Io::Refused);
+}
+
+// PCP over IPv6 takes the router's answers only: a socket connected to one peer hears
+// that peer and not another sender to its port.
+TEST(UdpSocket, AConnectedIpv6SocketHearsItsPeerOnly)
+{
+    const Ipv6 loopback = *ParseIpv6("::1");
+    const auto bound = [&loopback] {
+        host::UniqueSocket socket = host::OpenUdpSocket(host::Family::Ipv6);
+        EXPECT_TRUE(socket && host::Bind(socket.get(), loopback, 0)) << host::LastSocketError();
+        return socket;
+    };
+    const host::UniqueSocket listener = bound(), peer = bound(), stranger = bound();
+    ASSERT_TRUE(host::Connect(listener.get(), loopback, 0, PortOf(peer.get())));
+    for (const auto& [from, text] : {std::pair{&stranger, "?"}, {&peer, "!"}}) {
+        ASSERT_TRUE(host::Connect(from->get(), loopback, 0, PortOf(listener.get())));
+        ASSERT_EQ(host::Send(from->get(), text, 1), host::Io::Done);
+    }
+    std::vector<host::Watched> sockets{{listener.get()}};
+    ASSERT_TRUE(host::WaitReadable(sockets, Clock::now() + 1s));
+    std::array<char, 16> buffer{};
+    const host::Received heard = host::Receive(listener.get(), buffer.data(), buffer.size());
+    ASSERT_EQ(heard.io, host::Io::Done);
+    EXPECT_EQ(std::string(buffer.data(), heard.size), "!");
+    EXPECT_EQ(host::Receive(listener.get(), buffer.data(), buffer.size()).io, host::Io::Later) << "the stranger's is gone";
 }
 
 TEST(UdpSocket, AWaitFindsOnlyTheSocketsWithSomethingToRead)

@@ -3,7 +3,22 @@
 
 #include "gateway/host/socket_headers.h"
 
+#include <cstring>
+
 namespace gateway::host {
+namespace {
+
+sockaddr_in6 SocketAddress(const Ipv6& address, std::uint32_t scope, std::uint16_t port)
+{
+    sockaddr_in6 socketAddress{};
+    socketAddress.sin6_family = AF_INET6;
+    std::memcpy(&socketAddress.sin6_addr, address.bytes.data(), address.bytes.size());
+    socketAddress.sin6_scope_id = scope;
+    socketAddress.sin6_port = htons(port);
+    return socketAddress;
+}
+
+} // namespace
 
 bool Bind(SocketHandle socket, Ipv4 address, std::uint16_t port)
 {
@@ -11,9 +26,21 @@ bool Bind(SocketHandle socket, Ipv4 address, std::uint16_t port)
     return bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }
 
+bool Bind(SocketHandle socket, const Ipv6& address, std::uint16_t port)
+{
+    const sockaddr_in6 local = SocketAddress(address, 0, port);
+    return bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
 bool Connect(SocketHandle socket, Ipv4 address, std::uint16_t port)
 {
     const sockaddr_in to = SocketAddress(address, port);
+    return connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+}
+
+bool Connect(SocketHandle socket, const Ipv6& address, std::uint32_t scope, std::uint16_t port)
+{
+    const sockaddr_in6 to = SocketAddress(address, scope, port);
     return connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gateway/ipv4_address.h"
+#include "gateway/ipv6_address.h"
 #include "platform/deadline.h"
 
 namespace gateway::host {
@@ -59,13 +60,18 @@ private:
 // once, however often it is called.
 void StartSockets();
 
+enum class Family { Ipv4, Ipv6 };
+
 // A non-blocking UDP socket; empty, with the reason in LastSocketError, when none can be made.
-UniqueSocket OpenUdpSocket();
+UniqueSocket OpenUdpSocket(Family family = Family::Ipv4);
 
 bool Bind(SocketHandle socket, Ipv4 address, std::uint16_t port);
+bool Bind(SocketHandle socket, const Ipv6& address, std::uint16_t port);
 // Sends nothing: only its datagrams arrive afterwards, and a closed port comes back
 // as Refused.
 bool Connect(SocketHandle socket, Ipv4 address, std::uint16_t port);
+// `scope` is the interface index a link-local address needs; 0 otherwise.
+bool Connect(SocketHandle socket, const Ipv6& address, std::uint32_t scope, std::uint16_t port);
 std::optional<Ipv4> LocalAddress(SocketHandle socket);
 // How far multicast datagrams go: 2 hops is the LAN and no further.
 bool SetMulticastHops(SocketHandle socket, int hops);
@@ -81,7 +87,7 @@ enum class Io {
 struct Received {
     Io io = Io::Failed;
     std::size_t size = 0; // the datagram's bytes in the buffer, when Done
-    Ipv4 from;
+    Ipv4 from; // 0.0.0.0 on an IPv6 socket
 };
 
 // One datagram, cut to `capacity`.

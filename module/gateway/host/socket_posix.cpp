@@ -27,7 +27,7 @@ Io Classify(int error)
 
 Received Take(SocketHandle socket, char* buffer, std::size_t capacity, int flags)
 {
-    sockaddr_in from{};
+    sockaddr_storage from{};
     socklen_t fromLength = sizeof from;
     const ssize_t size = recvfrom(socket, buffer, capacity, flags | MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
                                   &fromLength);
@@ -42,7 +42,10 @@ void CloseSocket(SocketHandle socket) { ::close(socket); }
 
 void StartSockets() {}
 
-UniqueSocket OpenUdpSocket() { return UniqueSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)); }
+UniqueSocket OpenUdpSocket(Family family)
+{
+    return UniqueSocket(::socket(family == Family::Ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+}
 
 bool SetMulticastHops(SocketHandle socket, int hops)
 {

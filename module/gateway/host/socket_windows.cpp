@@ -24,7 +24,8 @@ Io Classify(int error)
 
 Received Take(SocketHandle socket, char* buffer, std::size_t capacity, int flags)
 {
-    sockaddr_in from{};
+    // Room for a sender of either family: Winsock fails a receive whose sender does not fit.
+    sockaddr_storage from{};
     int fromLength = sizeof from;
     const int size = recvfrom(socket, buffer, static_cast<int>(capacity), flags, reinterpret_cast<sockaddr*>(&from),
                               &fromLength);
@@ -50,11 +51,11 @@ void StartSockets()
     });
 }
 
-UniqueSocket OpenUdpSocket()
+UniqueSocket OpenUdpSocket(Family family)
 {
     StartSockets();
     // WSA_FLAG_NO_HANDLE_INHERIT: a child process never holds our port.
-    UniqueSocket socket(WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
+    UniqueSocket socket(WSASocketW(family == Family::Ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
     u_long nonBlocking = 1;
     if (socket && ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0) socket.reset();
     return socket;

@@ -3,7 +3,6 @@
 #include <array>
 #include <string_view>
 
-
 namespace gateway {
 
 PcpExchange::PcpExchange(host::UniqueSocket socket, std::vector<std::uint8_t> request, Belongs belongs)
@@ -39,6 +38,14 @@ void PcpExchange::Read()
             state_ = State::Answered;
         }
     }
+}
+
+std::optional<pcp::Answer> AskMap(host::UniqueSocket socket, const pcp::MapRequest& map, Deadline deadline)
+{
+    PcpExchange exchange(std::move(socket), pcp::EncodeMap(map),
+                         [&map](const pcp::Answer& answer) { return pcp::Answers(answer, map); });
+    Await({&exchange}, deadline);
+    return exchange.Reply();
 }
 
 } // namespace gateway

@@ -35,4 +35,8 @@ private:
     std::optional<pcp::Answer> reply_;
 };
 
+// MAP's answer through `socket` (connected to the server's port 5351): the one with the
+// request's nonce, protocol and port; nothing when none came by the deadline.
+std::optional<pcp::Answer> AskMap(host::UniqueSocket socket, const pcp::MapRequest& map, Deadline deadline);
+
 } // namespace gateway

@@ -22,15 +22,12 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t value)
     Put16(out, static_cast<std::uint16_t>(value));
 }
 
-// PCP carries IPv4 addresses as IPv4-mapped IPv6: ::ffff:a.b.c.d.
-void PutAddress(std::vector<std::uint8_t>& out, Ipv4 address)
+void PutAddress(std::vector<std::uint8_t>& out, const Ipv6& address)
 {
-    out.insert(out.end(), 10, 0);
-    out.insert(out.end(), 2, 0xFF);
-    Put32(out, address.value);
+    out.insert(out.end(), address.bytes.begin(), address.bytes.end());
 }
 
-std::vector<std::uint8_t> Header(std::uint8_t opcode, std::uint32_t lifetime, Ipv4 client)
+std::vector<std::uint8_t> Header(std::uint8_t opcode, std::uint32_t lifetime, const Ipv6& client)
 {
     std::vector<std::uint8_t> out{kVersion, opcode, 0, 0};
     Put32(out, lifetime);
@@ -48,17 +45,57 @@ std::uint32_t Get32(std::string_view data, std::size_t at)
     return static_cast<std::uint32_t>(Get16(data, at)) << 16 | Get16(data, at + 2);
 }
 
-std::optional<Ipv4> GetAddress(std::string_view data, std::size_t at)
+Ipv6 GetAddress(std::string_view data, std::size_t at)
 {
-    const bool mapped = std::all_of(data.begin() + at, data.begin() + at + 10, [](char c) { return c == 0; }) &&
-                        Byte(data, at + 10) == 0xFF && Byte(data, at + 11) == 0xFF;
-    if (!mapped) return std::nullopt;
-    return Ipv4{Get32(data, at + 12)};
+    Ipv6 address;
+    std::copy_n(data.begin() + at, address.bytes.size(), address.bytes.begin());
+    return address;
 }
 
 } // namespace
 
-std::vector<std::uint8_t> EncodeAnnounce(Ipv4 client) { return Header(kAnnounce, 0, client); }
+Ipv6 Mapped(Ipv4 address)
+{
+    Ipv6 mapped;
+    mapped.bytes[10] = mapped.bytes[11] = 0xFF;
+    for (int i = 0; i < 4; ++i) mapped.bytes[12 + i] = static_cast<std::uint8_t>(address.value >> (24 - 8 * i));
+    return mapped;
+}
+
+std::optional<Ipv4> Unmapped(const Ipv6& address)
+{
+    const auto& b = address.bytes;
+    if (!std::all_of(b.begin(), b.begin() + 10, [](std::uint8_t byte) { return byte == 0; }) || b[10] != 0xFF ||
+        b[11] != 0xFF)
+        return std::nullopt;
+    return Ipv4{static_cast<std::uint32_t>(b[12]) << 24 | b[13] << 16 | b[14] << 8 | b[15]};
+}
+
+std::string NonceText(const Nonce& nonce)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint8_t byte : nonce) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0xF];
+    }
+    return hex;
+}
+
+std::optional<Nonce> NonceFrom(std::string_view hex)
+{
+    Nonce nonce{};
+    if (hex.size() != nonce.size() * 2) return std::nullopt;
+    for (std::size_t i = 0; i < hex.size(); ++i) {
+        const char c = hex[i];
+        const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (value < 0) return std::nullopt;
+        nonce[i / 2] = static_cast<std::uint8_t>(nonce[i / 2] << 4 | value);
+    }
+    return nonce;
+}
+
+std::vector<std::uint8_t> EncodeAnnounce(Ipv4 client) { return Header(kAnnounce, 0, Mapped(client)); }
 
 std::vector<std::uint8_t> EncodeMap(const MapRequest& request)
 {
@@ -68,7 +105,8 @@ std::vector<std::uint8_t> EncodeMap(const MapRequest& request)
     out.insert(out.end(), 3, 0);
     Put16(out, request.internalPort);
     Put16(out, request.suggestedExternalPort);
-    PutAddress(out, Ipv4{0}); // no preference for the external address
+    // No preference for the external address, but its family: the client's.
+    PutAddress(out, Unmapped(request.client) ? Mapped(Ipv4{0}) : Ipv6{});
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gateway/ipv4_address.h"
+#include "gateway/ipv6_address.h"
 
 namespace gateway::pcp {
 
@@ -22,11 +23,21 @@ constexpr std::uint8_t kProtocolUdp = 17;
 // Result codes this client acts on.
 constexpr std::uint8_t kSuccess = 0;
 constexpr std::uint8_t kUnsupportedVersion = 1;
+constexpr std::uint8_t kNotAuthorized = 2;
 
 using Nonce = std::array<std::uint8_t, 12>;
 
+// PCP carries IPv4 addresses as IPv4-mapped IPv6 (::ffff:a.b.c.d).
+Ipv6 Mapped(Ipv4 address);
+// The IPv4 address an IPv4-mapped one carries; nothing for a true IPv6 address.
+std::optional<Ipv4> Unmapped(const Ipv6& address);
+
+// "86589caeaab7d1a5c68d5c84", as the record keeps a nonce; nothing for other text.
+std::string NonceText(const Nonce& nonce);
+std::optional<Nonce> NonceFrom(std::string_view hex);
+
 struct MapRequest {
-    Ipv4 client;
+    Ipv6 client; // Mapped() for IPv4; the address the mapping is for, and the request's source
     Nonce nonce{};
     std::uint8_t protocol = kProtocolTcp;
     std::uint16_t internalPort = 0;
@@ -44,7 +55,7 @@ struct Answer {
     std::uint8_t protocol = 0;
     std::uint16_t internalPort = 0;
     std::uint16_t externalPort = 0;
-    std::optional<Ipv4> externalAddress; // none when the answer names an IPv6 address
+    Ipv6 externalAddress; // Mapped() for IPv4
 };
 
 std::vector<std::uint8_t> EncodeAnnounce(Ipv4 client);

@@ -1,0 +1,38 @@
+// A pinhole in the IPv6 router's firewall through PCP: a MAP over IPv6 for this
+// machine's global address, sent from that address to the router's port 5351.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "gateway/ipv6_address.h"
+#include "gateway/pcp/pcp_message.h"
+#include "platform/deadline.h"
+
+namespace gateway {
+
+// How long the first request waits for the router's answer: a LAN's round trip and the
+// time to add a rule, so that a router without PCP over IPv6 costs a forward little.
+inline constexpr std::chrono::milliseconds kPcpOverIpv6Wait{90};
+
+struct PcpPinhole {
+    Ipv6 router;             // the interface's IPv6 default router: no other device is asked
+    std::uint32_t scope = 0; // its interface, for a link-local router
+    Ipv6 own;                // the global address the pinhole is for
+    pcp::Nonce nonce{};      // the same for renewing and closing
+    std::string protocol;    // "TCP", "UDP"
+    int port = 0;            // the internal port, and the external one suggested
+};
+
+// The pinhole of an entry of the record: at the IPv6 default router of the network that
+// holds `forwardAddress`, for `own`, which this machine must still hold there; nothing
+// when it does not, or has no router there to ask.
+std::optional<PcpPinhole> PcpPinholeAt(const std::string& forwardAddress, const std::string& own);
+
+// The router's answer to the MAP of `pinhole` for `lifetime` seconds (0 closes it), from
+// its port 5351, with our nonce, protocol and port; nothing when none came by `deadline`.
+std::optional<pcp::Answer> MapPinhole(const PcpPinhole& pinhole, std::uint32_t lifetime, Deadline deadline);
+
+} // namespace gateway
