@@ -435,14 +435,22 @@ ROWS = [
         listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"),
                 *(rf"{protocol}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
                   for protocol in ("TCP", "UDP")))),
-    Row("pinholes: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"], fresh=True,
-        restart="forget", held="TCP UDP", pinholes="TCP UDP", seconds=3, stderr="it is opened again",
-        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED, after="entries 4"),
+    # Routers advertise a link-local address: renew and close ask there too, from the global address.
+    *[Row(f"pinholes{router}: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
+          "miniupnpd" + options, fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP", seconds=3,
+          stderr="it is opened again", prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED,
+          after="entries 4") for router, options in (("", ""), (", link-local router", " link-local"))],
     Row("pinholes: half their lease passed, renewed in place", "renew\r\n", ["0"], held="TCP UDP", pinholes="TCP UDP",
         seconds=3, prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-    Row("pinholes: closed with the forward's address and port", CLOSE, ["0"], seconds=3,
-        prepare="forward {port} TRUE TRUE '' TRUE; forwarded", after="entries 0"),
+    # A gateway that lost a pinhole answers its id with 402, as renew knows.
+    *[Row(f"pinholes{router}: closed with the forward's address and port{restarted}", CLOSE, ["0"],
+          "miniupnpd" + options, restart=restart, seconds=3, after="entries 0",
+          prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
+                  "$XDG_STATE_HOME/varneth/forwards) = 2 ]")
+      for router, options, restarted, restart in (
+          (", link-local router", " link-local", "", None),
+          ("", "", ", the gateway restarted without them", "forget"))],
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
     Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
     Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
