@@ -394,16 +394,24 @@ ROWS = [
           headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
       for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
                                ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
+    Row("renew: the ufw rule it made over IPv6, deleted since: told, not made again", "renew\r\n", firewall="ufw",
+        seconds=3, held="TCP UDP", opened="tcp udp udp6", pinholes="TCP UDP",
+        prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "
+                "ufw delete allow from ::/0 to any port {port} proto tcp >/dev/null",
+        headline='The firewall entry "HLMX {port} TCP" that let port {port} in over IPv6 is gone'),
     # Ours over IPv6 goes with the forward; an administrator's rule of either family stays.
     # These rows look at this machine's firewall alone, not at the gateway's pinholes.
     *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, seconds=3, pinholes="",
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
-          after="entries 0 && ! grep -q HLMX /etc/ufw/user.rules /etc/ufw/user6.rules" + stays)
+          after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
       for name, user, admin, stays in (
           ("ours removed", "root", "", ""),
           ("through the helper's delete", "kavro-allowed", "", ""),
           ("an administrator's IPv6 allow stays", "root", "ufw allow from ::/0 to any port {port} proto udp >/dev/null; ",
-           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))))],
+           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))),
+          # The IPv4 rule is not ours, so ours over IPv6 goes with the pinhole.
+          ("an administrator's IPv4 allow stays", "root", "ufw allow from 0.0.0.0/0 to any port {port} proto tcp "
+           ">/dev/null; ", " && " + kept("allow tcp {port}", "ALLOW IN", families=("",))))],
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
