@@ -36,7 +36,7 @@ private:
             const bool beside = f->family == "IPv6" && f->protocol == protocol && f->externalPort == target.port &&
                                 f->forwardAddress == target.address && SameGateway(f->gateway, here_.gateway);
             std::string problem;
-            if (!beside || !gateway_.Delete(*f, problem)) {
+            if (!beside || !gateway_.Delete(*f, problem) || !RemoveOwnFirewallEntry(*f, problem)) {
                 if (firstProblem.empty()) firstProblem = problem;
                 ++f;
                 continue;
@@ -82,7 +82,7 @@ private:
             UserLine("The firewall entry \"" + name + "\" is not one of this tool's names; it was left as it is.");
             return true;
         }
-        return firewall_.Remove(forward.externalPort, forward.protocol, name, problem);
+        return firewall_.Remove(forward, problem);
     }
 
     // Another program's mapping: deleted only when the gateway holds it for the address asked.

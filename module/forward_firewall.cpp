@@ -3,15 +3,28 @@
 #include "diagnostics.h"
 #include "firewall_opener.h"
 #include "forward_report.h"
+#include "platform/closed_over_ipv6.h"
 #include "text_lines.h"
 
 namespace {
 
 class ProfileFirewall final : public ForwardFirewall {
 public:
-    bool Remove(int port, const std::string& protocol, const std::string& name, std::string& problem) override
+    bool Remove(const RecordedForward& forward, std::string& problem) override
     {
+        const int port = forward.externalPort;
+        const std::string &protocol = forward.protocol, &name = forward.firewallEntry;
         const std::string subject = protocol + " " + std::to_string(port);
+        if (forward.family == "IPv6") {
+            if (RemoveOwnRuleOverIpv6(port, protocol)) {
+                UserLine("The firewall's entry \"" + name + "\" for " + subject + " over IPv6 is gone.");
+                return true;
+            }
+            problem = "The firewall entry for port " + std::to_string(port) + " over IPv6 could not be removed. "
+                      "Remove it in the firewall's settings, or try again.";
+            Headline(problem);
+            return false;
+        }
         if (!Opened()) {
             problem = "The firewall could not be read, so its entry for port " + std::to_string(port) +
                       " stays. Try again as a user who may change the firewall.";
@@ -36,8 +49,14 @@ public:
         return false;
     }
 
-    Presence Find(int port, const std::string& protocol, const std::string& name) override
+    Presence Find(const RecordedForward& forward) override
     {
+        const int port = forward.externalPort;
+        const std::string &protocol = forward.protocol, &name = forward.firewallEntry;
+        if (forward.family == "IPv6") {
+            const std::optional<bool> held = FindOwnRuleOverIpv6(port, protocol, name);
+            return !held ? Presence::Unknown : *held ? Presence::LetsIn : Presence::Missing;
+        }
         if (!Opened()) return Presence::Unknown;
         if (!firewall_.FirewallOn) return Presence::LetsIn;
         bool held = false;

@@ -8,6 +8,7 @@
 #include "forward_record_store.h"
 #include "forward_words.h"
 #include "lasting_forwards.h"
+#include "platform/closed_over_ipv6.h"
 #include "result_file.h"
 #include "text_lines.h"
 
@@ -118,10 +119,12 @@ bool RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
     }
     for (RecordedForward& forward : made) {
         const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
-        // The firewall entry is the IPv4 mapping's to remove; the pinhole beside it leaves it be.
-        if (forward.family == "IPv4" &&
-            std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) != firewallEntriesMade.end())
-            forward.firewallEntry = NarrowToBytes(name);
+        // A pinhole's entry is the firewall's own rule over IPv6, where it keeps one per family.
+        const bool made = forward.family == "IPv6"
+                              ? OwnRuleOverIpv6(forward.externalPort, forward.protocol)
+                              : std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) !=
+                                    firewallEntriesMade.end();
+        if (made) forward.firewallEntry = NarrowToBytes(name);
         Remember(store->forwards, forward);
     }
     return store->Save();

@@ -68,7 +68,7 @@ std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& 
 {
     if (forward.firewallEntry.empty()) return {};
     const std::string port = std::to_string(forward.externalPort);
-    switch (firewall.Find(forward.externalPort, forward.protocol, forward.firewallEntry)) {
+    switch (firewall.Find(forward)) {
     case ForwardFirewall::Presence::LetsIn: return {};
     case ForwardFirewall::Presence::Unknown:
         UserLine("The firewall entry \"" + forward.firewallEntry + "\" could not be checked without an administrator's "
@@ -76,8 +76,9 @@ std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& 
         return {};
     case ForwardFirewall::Presence::Missing: break;
     }
-    const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port +
-                                " in is gone, so the firewall may block it. Forward the port again to open it.";
+    const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port + " in" +
+                                (forward.family == "IPv6" ? " over IPv6" : "") +
+                                " is gone, so the firewall may block it. Forward the port again to open it.";
     Headline(problem);
     return problem;
 }

@@ -41,6 +41,9 @@ MappingRequest RequestFor(const RecordedForward& f)
     return MappingRequest{f.externalPort, f.protocol, f.internalPort, f.internalAddress, f.description};
 }
 
+// Gateways answer an id they no longer know with NoSuchEntry, or (miniupnpd) Invalid Args.
+bool PinholeLost(int code) { return code == kNoSuchPinhole || code == kUnknownPinholeId; }
+
 long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
 void TakeGrant(RecordedForward& f, const HeldMapping& held, const std::string& externalAddress)
@@ -225,11 +228,13 @@ public:
     }
 
 private:
-    // A pinhole is reached as it was opened: at the IPv6 router of its forward's network,
-    // from the global address it is for.
+    // A pinhole is reached as it was opened: at the IPv6 router of its forward's network
+    // (a link-local one through the interface holding the forward's IPv4 address), from
+    // the global address it is for.
     struct PinholeWay {
         const IgdConnection* igd = nullptr;
         Ipv6 router{};
+        PinholeRequest opened;
     };
 
     std::optional<PinholeWay> PinholeWayFor(const RecordedForward& f, std::string& problem)
@@ -239,12 +244,14 @@ private:
         const auto ipv4 = ParseIpv4(f.forwardAddress);
         const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
         const auto router = own ? host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
-        if (!own || ToString(*own) != f.internalAddress || !router || !IsGlobalUnicast(*router)) {
+        if (!own || ToString(*own) != f.internalAddress || !router ||
+            !(IsGlobalUnicast(*router) || IsLinkLocal(*router))) {
             Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
                           "can no longer reach its router from. Forward the port over IPv6 again.");
             return std::nullopt;
         }
-        return PinholeWay{igd, *router};
+        const std::uint32_t scope = IsLinkLocal(*router) ? host::ReadInterfaceIndex(*ipv4) : 0;
+        return PinholeWay{igd, *router, {f.forwardAddress, f.internalAddress, scope, f.externalPort, {f.protocol}}};
     }
 
     // The pinhole's refusal, told; false.
@@ -263,13 +270,10 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->UpdatePinhole(way->router, f.pinholeId, session_->CallDeadline());
-        if (code == kNoSuchPinhole || code == kUnknownPinholeId) {
+        const int code = way->igd->UpdatePinhole(way->router, way->opened, f.pinholeId, session_->CallDeadline());
+        if (PinholeLost(code)) {
             UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
-            PinholeRequest request{f.forwardAddress, f.internalAddress, 0, f.externalPort, {f.protocol}};
-            const auto ipv4 = ParseIpv4(f.forwardAddress);
-            if (IsLinkLocal(way->router) && ipv4) request.routerScope = host::ReadInterfaceIndex(*ipv4);
-            const PinholeAnswer answer = way->igd->AddPinholes(way->router, request, session_->CallDeadline());
+            const PinholeAnswer answer = way->igd->AddPinholes(way->router, way->opened, session_->CallDeadline());
             if (answer.stage != PinholeStage::Asked || answer.codes[0] != 0)
                 return PinholeRefused(f, "AddPinhole", answer.stage == PinholeStage::Asked ? answer.codes[0]
                                                                                           : answer.statusCode,
@@ -287,9 +291,9 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->DeletePinhole(way->router, f.pinholeId, session_->CallDeadline());
-        if (code == kNoSuchPinhole) UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + ".");
-        return code == 0 || code == kNoSuchPinhole || PinholeRefused(f, "DeletePinhole", code, "close", problem);
+        const int code = way->igd->DeletePinhole(way->router, way->opened, f.pinholeId, session_->CallDeadline());
+        if (PinholeLost(code)) UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + ".");
+        return code == 0 || PinholeLost(code) || PinholeRefused(f, "DeletePinhole", code, "close", problem);
     }
 
     // The UPnP gateway, when it is the device the entry was made on.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -11,10 +13,16 @@ std::map<int, std::vector<std::string>>& Noted()
     return closed;
 }
 
-Ipv6Opener& Opener()
+Ipv6Rules& Rules()
 {
-    static Ipv6Opener opener = nullptr;
-    return opener;
+    static Ipv6Rules rules{};
+    return rules;
+}
+
+std::set<std::pair<int, std::string>>& OwnRules()
+{
+    static std::set<std::pair<int, std::string>> own;
+    return own;
 }
 
 } // namespace
@@ -33,9 +41,22 @@ std::vector<std::string> ClosedOverIpv6(int port)
 
 void ForgetClosedOverIpv6(int port) { Noted().erase(port); }
 
-void SetIpv6Opener(Ipv6Opener opener) { Opener() = opener; }
+void SetIpv6Rules(const Ipv6Rules& rules) { Rules() = rules; }
 
 void OpenOverIpv6(int port, const std::vector<std::string>& protocols)
 {
-    if (Opener()) Opener()(port, protocols);
+    if (!Rules().open) return;
+    for (const std::string& protocol : Rules().open(port, protocols)) OwnRules().emplace(port, protocol);
+}
+
+bool OwnRuleOverIpv6(int port, const std::string& protocol) { return OwnRules().count({port, protocol}) > 0; }
+
+std::optional<bool> FindOwnRuleOverIpv6(int port, const std::string& protocol, const std::string& name)
+{
+    return Rules().find ? Rules().find(port, protocol, name) : std::nullopt;
+}
+
+bool RemoveOwnRuleOverIpv6(int port, const std::string& protocol)
+{
+    return !Rules().remove || Rules().remove(port, protocol);
 }

@@ -2,6 +2,7 @@
 // must not call such a port reachable.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,25 @@ void NoteClosedOverIpv6(int port, const std::string& what);
 // What was noted for the port, each once, in order; empty when nothing keeps it closed.
 std::vector<std::string> ClosedOverIpv6(int port);
 
-// Where the local firewall keeps one rule per family, lets `port` in over IPv6 too for
-// each protocol ("TCP", "UDP") and notes anew what still keeps it closed there. Set by
-// the platform whose firewall needs it; elsewhere opening does nothing.
-using Ipv6Opener = void (*)(int port, const std::vector<std::string>& protocols);
-void SetIpv6Opener(Ipv6Opener opener);
+// The tool's own rule over IPv6, where the local firewall keeps one rule per family: set
+// by the platform whose firewall needs it; elsewhere there is none.
+struct Ipv6Rules {
+    // Lets `port` in over IPv6 too for each protocol ("TCP", "UDP"), notes anew what
+    // still keeps it closed there; the protocols the tool's own rule lets in after.
+    std::vector<std::string> (*open)(int port, const std::vector<std::string>& protocols);
+    // Whether the rule named `name` still lets the port in (a firewall that is off lets
+    // everything in), read only; nothing where the rules cannot be read with our rights.
+    std::optional<bool> (*find)(int port, const std::string& protocol, const std::string& name);
+    // Removes the tool's own rule for the port, only that: true when none of it is left.
+    bool (*remove)(int port, const std::string& protocol);
+};
+void SetIpv6Rules(const Ipv6Rules& rules);
+
 void OpenOverIpv6(int port, const std::vector<std::string>& protocols);
+// Whether the tool's own rule let the port in over IPv6 after this run's OpenOverIpv6.
+bool OwnRuleOverIpv6(int port, const std::string& protocol);
+std::optional<bool> FindOwnRuleOverIpv6(int port, const std::string& protocol, const std::string& name);
+bool RemoveOwnRuleOverIpv6(int port, const std::string& protocol);
 
 // Drops what was noted for the port, before it is looked at anew.
 void ForgetClosedOverIpv6(int port);

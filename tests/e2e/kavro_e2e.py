@@ -407,16 +407,24 @@ ROWS = [
           headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
       for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
                                ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
+    Row("renew: the ufw rule it made over IPv6, deleted since: told, not made again", "renew\r\n", firewall="ufw",
+        seconds=3, held="TCP UDP", opened="tcp udp udp6", pinholes="TCP UDP",
+        prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "
+                "ufw delete allow from ::/0 to any port {port} proto tcp >/dev/null",
+        headline='The firewall entry "HLMX {port} TCP" that let port {port} in over IPv6 is gone'),
     # Ours over IPv6 goes with the forward; an administrator's rule of either family stays.
     # These rows look at this machine's firewall alone, not at the gateway's pinholes.
     *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, seconds=3, pinholes="",
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
-          after="entries 0 && ! grep -q HLMX /etc/ufw/user.rules /etc/ufw/user6.rules" + stays)
+          after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
       for name, user, admin, stays in (
           ("ours removed", "root", "", ""),
           ("through the helper's delete", "kavro-allowed", "", ""),
           ("an administrator's IPv6 allow stays", "root", "ufw allow from ::/0 to any port {port} proto udp >/dev/null; ",
-           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))))],
+           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))),
+          # The IPv4 rule is not ours, so ours over IPv6 goes with the pinhole.
+          ("an administrator's IPv4 allow stays", "root", "ufw allow from 0.0.0.0/0 to any port {port} proto tcp "
+           ">/dev/null; ", " && " + kept("allow tcp {port}", "ALLOW IN", families=("",))))],
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
@@ -448,14 +456,22 @@ ROWS = [
         listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"),
                 *(rf"{protocol}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
                   for protocol in ("TCP", "UDP")))),
-    Row("pinholes: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"], fresh=True,
-        restart="forget", held="TCP UDP", pinholes="TCP UDP", seconds=3, stderr="it is opened again",
-        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED, after="entries 4"),
+    # Routers advertise a link-local address: renew and close ask there too, from the global address.
+    *[Row(f"pinholes{router}: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
+          "miniupnpd" + options, fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP", seconds=3,
+          stderr="it is opened again", prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED,
+          after="entries 4") for router, options in (("", ""), (", link-local router", " link-local"))],
     Row("pinholes: half their lease passed, renewed in place", "renew\r\n", ["0"], held="TCP UDP", pinholes="TCP UDP",
         seconds=3, prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-    Row("pinholes: closed with the forward's address and port", CLOSE, ["0"], seconds=3,
-        prepare="forward {port} TRUE TRUE '' TRUE; forwarded", after="entries 0"),
+    # A gateway that lost a pinhole answers its id with 402, as renew knows.
+    *[Row(f"pinholes{router}: closed with the forward's address and port{restarted}", CLOSE, ["0"],
+          "miniupnpd" + options, restart=restart, seconds=3, after="entries 0",
+          prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
+                  "$XDG_STATE_HOME/varneth/forwards) = 2 ]")
+      for router, options, restarted, restart in (
+          (", link-local router", " link-local", "", None),
+          ("", "", ", the gateway restarted without them", "forget"))],
     # PCP's pinholes: MAP over IPv6 again with their own nonce, to renew and (lifetime 0) to close.
     *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True, seconds=3,
           prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + edit, **more)

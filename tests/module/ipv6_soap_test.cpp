@@ -57,24 +57,46 @@ constexpr const char* kRefused =
     "</errorCode><errorDescription>Action not authorized</errorDescription></UPnPError></detail></s:Fault></s:Body>"
     "</s:Envelope>\r\n";
 
+// A renewal's yes carries no arguments; an id the gateway no longer knows is refused
+// with 402 and no XML declaration, the fault's last tag ending the answer.
+constexpr const char* kRenewed =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: 294\r\n"
+    "Server: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n<?xml version=\"1.0\"?>\r\n"
+    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:UpdatePinholeResponse "
+    "xmlns:u=\"urn:schemas-upnp-org:service:WANIPv6FirewallControl:1\"></u:UpdatePinholeResponse></s:Body>"
+    "</s:Envelope>\r\n";
+
+constexpr const char* kUnknownId =
+    "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\n"
+    "Content-Length: 396\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n"
+    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><s:Fault><faultcode>s:Client</faultcode>"
+    "<faultstring>UPnPError</faultstring><detail><UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>402"
+    "</errorCode><errorDescription>Invalid Args</errorDescription></UPnPError></detail></s:Fault></s:Body>"
+    "</s:Envelope>";
+
 TEST(Ipv6Soap, ReadsTheGatewaysAnswers)
 {
-    EXPECT_EQ(SoapCode(kStatus), 0);
     EXPECT_EQ(XmlField(kStatus, "FirewallEnabled"), "1");
     EXPECT_EQ(XmlField(kStatus, "InboundPinholeAllowed"), "0");
     EXPECT_EQ(XmlField(kStatus, "UniqueID"), std::nullopt);
-    EXPECT_EQ(SoapCode(kRefused), 606);
     const struct {
         const char* why;
         std::string answer;
-    } notSoap[] = {
-        {"nothing", ""},
-        {"not HTTP", "SSH-2.0-OpenSSH\r\n"},
-        {"an error page without a fault", "HTTP/1.1 404 Not Found\r\n\r\n<html>no</html>"},
-        {"a fault cut off", std::string(kRefused).substr(0, std::string(kRefused).find("</errorCode>"))},
-        {"a code that is no number", "HTTP/1.1 500 x\r\n\r\n<errorCode>6O6</errorCode>"},
+        int code;
+    } answers[] = {
+        {"the firewall's status", kStatus, 0},
+        {"a pinhole renewed", kRenewed, 0},
+        {"a pinhole for another source refused", kRefused, 606},
+        {"a pinhole id the gateway no longer knows", kUnknownId, 402},
+        {"nothing", "", kNoSoapAnswer},
+        {"not HTTP", "SSH-2.0-OpenSSH\r\n", kNoSoapAnswer},
+        {"an error page without a fault", "HTTP/1.1 404 Not Found\r\n\r\n<html>no</html>", kNoSoapAnswer},
+        {"a fault cut off", std::string(kRefused).substr(0, std::string(kRefused).find("</errorCode>")), kNoSoapAnswer},
+        {"a code that is no number", "HTTP/1.1 500 x\r\n\r\n<errorCode>6O6</errorCode>", kNoSoapAnswer},
     };
-    for (const auto& c : notSoap) EXPECT_EQ(SoapCode(c.answer), kNoSoapAnswer) << c.why;
+    for (const auto& c : answers) EXPECT_EQ(SoapCode(c.answer), c.code) << c.why;
 }
 
 // A one-connection server on ::1 that keeps the request and answers `answer`.

@@ -64,14 +64,14 @@ struct FakeGateway final : ForwardGateway {
 struct FakeFirewall final : ForwardFirewall {
     std::map<int, Presence> presence; // by port; LetsIn when missing
     std::vector<std::string> removed;
-    Presence Find(int port, const std::string&, const std::string&) override
+    Presence Find(const RecordedForward& f) override
     {
-        const auto found = presence.find(port);
+        const auto found = presence.find(f.externalPort);
         return found == presence.end() ? Presence::LetsIn : found->second;
     }
-    bool Remove(int port, const std::string& protocol, const std::string& name, std::string&) override
+    bool Remove(const RecordedForward& f, std::string&) override
     {
-        removed.push_back(protocol + " " + std::to_string(port) + " '" + name + "'");
+        removed.push_back(f.protocol + " " + std::to_string(f.externalPort) + " '" + f.firewallEntry + "'");
         return true;
     }
 };
@@ -327,9 +327,11 @@ const CloseRow kCloseRows[] = {
      {"List"}, {}, 1},
     {"ThisRoutersEntryBeforeAnothersForTheSamePort", {Elsewhere(Entry(8080)), Entry(8080)}, {}, {}, "",
      {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
-    {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Pinhole(8080, "UDP")}, {}, {}, "",
+    // The UDP pinhole's own firewall rule over IPv6 goes with it.
+    {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Named(Pinhole(8080, "UDP"), "HLMX 8080 UDP")},
+     {}, {}, "",
      {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2", "List"},
-     {"TCP 8080 'HLMX 8080 TCP'"}, 0},
+     {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
     {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
      {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"}, {}, 2},
     {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},

@@ -289,7 +289,7 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
     const std::string deny6 = Tuple("deny tcp 8080 ::/0 any ::/0 in");
     const std::string ufw = "/usr/sbin/ufw ";
     const std::string pkexec = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper + " ";
-    enum class Step { OpenOverIpv6, Close };
+    enum class Step { OpenOverIpv6, Close, FindOverIpv6, CloseOverIpv6 };
     struct Case {
         const char* name;
         Step step;
@@ -315,6 +315,13 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
          {pkexec + "delete 8080 tcp ipv6"}},
         {"user: unread rules are the helper's to check", Step::Close, false, false, "", "", Status::Ok,
          {pkexec + "delete 8080 tcp ipv4", pkexec + "delete 8080 tcp ipv6"}},
+        // The pinhole's own entry: its family's rule alone.
+        {"root: ours over IPv6 found by its name", Step::FindOverIpv6, true, true, own4, own6, Status::Ok, {}},
+        {"root: an administrator's IPv6 allow is not ours", Step::FindOverIpv6, true, true, own4, admin6,
+         Status::NotFound, {}},
+        {"user: unread rules cannot tell", Step::FindOverIpv6, false, false, "", "", Status::AccessDenied, {}},
+        {"root: ours over IPv6 goes, the IPv4 one stays", Step::CloseOverIpv6, true, true, own4, own6, Status::Ok,
+         {ufw + "delete allow from ::/0 to any port 8080 proto tcp"}},
     };
     for (const Case& c : cases) {
         UfwDirectory etc;
@@ -324,8 +331,11 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
         ran.clear();
         ::testing::internal::CaptureStderr();
-        const Status status = c.step == Step::Close ? ufw.ClosePort(8080, Protocol::Tcp)
-                                                    : ufw.OpenPortOverIpv6(8080, Protocol::Tcp, L"HLMX 8080 TCP");
+        const Status status =
+            c.step == Step::Close           ? ufw.ClosePort(8080, Protocol::Tcp)
+            : c.step == Step::FindOverIpv6  ? ufw.FindOwnPortOverIpv6(8080, Protocol::Tcp, "HLMX 8080 TCP")
+            : c.step == Step::CloseOverIpv6 ? ufw.ClosePortOverIpv6(8080, Protocol::Tcp)
+                                            : ufw.OpenPortOverIpv6(8080, Protocol::Tcp, L"HLMX 8080 TCP");
         const std::string headlines = Headlines(::testing::internal::GetCapturedStderr());
         EXPECT_EQ(status, c.status) << c.name;
         EXPECT_EQ(ran, c.ran) << c.name;

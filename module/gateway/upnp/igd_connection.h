@@ -4,7 +4,6 @@
 
 #include <miniupnpc/miniupnpc.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,17 +61,15 @@ public:
     // shown to be this same device (upnp/igd_pinholes.cpp).
     PinholeAnswer AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const;
 
-    // A recorded pinhole, asked at `router` as above: 0, kNoSuchPinhole, or another
-    // refusal as a UPnP or library code (kNotThisDevice when `router` is another device).
-    int UpdatePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const;
-    int DeletePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const;
+    // The pinhole `opened` made, by the id the gateway gave it, asked as it was opened:
+    // 0, kNoSuchPinhole, or another refusal as a UPnP or library code (kNotThisDevice
+    // when `router` is another device, or does not answer).
+    int UpdatePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+                      Deadline deadline) const;
+    int DeletePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+                      Deadline deadline) const;
 
 private:
-    // `call(control URL, service type)` once the device at `router` shows this device's
-    // UDN; kNotThisDevice when it does not.
-    int OnPinholeService(const Ipv6& router, Deadline deadline,
-                         std::function<int(const std::string&, const std::string&)> call) const;
-
     IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress);
 
     IGDdatas data_;

@@ -7,10 +7,10 @@
 #include "gateway/upnp/igd_connection.h"
 
 #include <miniupnpc/miniwget.h>
-#include <miniupnpc/upnpcommands.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -38,39 +38,36 @@ std::optional<std::string> DeviceUdn(const std::string& url)
     return UdnIn(std::string_view(body.get(), static_cast<std::size_t>(size)));
 }
 
-// `url` with its host replaced by `host`, port and path kept: "http://10.77.0.1:5000/x"
-// → "http://[2001:db8:77::1]:5000/x". Renewing and closing go this way, through the
-// library, to a router with a global address.
-std::string WithHost(const std::string& url, const std::string& host)
-{
-    const auto scheme = url.find("://");
-    if (scheme == std::string::npos) return {};
-    const auto start = scheme + 3;
-    const auto end = url.find_first_of(":/", start);
-    return url.substr(0, start) + host + (end == std::string::npos ? "" : url.substr(end));
-}
-
 const char* ProtocolNumber(const std::string& protocol) { return protocol == "TCP" ? "6" : "17"; }
 
-// The service's two calls, asked from `source` at `router`.
+int CodeOf(const std::optional<std::string>& answer) { return answer ? SoapCode(*answer) : kNoSoapAnswer; }
+
+// The service's calls, asked from `source` at `router`.
 class FirewallControl {
 public:
-    FirewallControl(const Ipv6& source, const Ipv6Endpoint& router, std::string path, std::string serviceType)
-        : source_(source), router_(router), path_(std::move(path)), serviceType_(std::move(serviceType))
+    FirewallControl(const Ipv6& source, const Ipv6Endpoint& router, std::string descriptionPath, std::string path,
+                    std::string serviceType)
+        : source_(source), router_(router), descriptionPath_(std::move(descriptionPath)), path_(std::move(path)),
+          serviceType_(std::move(serviceType))
     {
     }
 
-    std::optional<std::string> DescriptionUdn(const std::string& descriptionPath) const
+    // NoStatus when the device at the router is the IPv4 gateway at `location` (its
+    // status not asked yet); else why it is not asked.
+    PinholeStage Reached(const std::string& location) const
     {
-        const auto answer = ExchangeOverIpv6(source_, router_, HttpGetRequest(router_, descriptionPath));
-        return answer && SoapCode(*answer) == 0 ? UdnIn(*answer) : std::nullopt;
+        const auto answer = ExchangeOverIpv6(source_, router_, HttpGetRequest(router_, descriptionPath_));
+        const auto udn = answer && SoapCode(*answer) == 0 ? UdnIn(*answer) : std::nullopt;
+        return !udn ? PinholeStage::NoDescription
+             : udn != DeviceUdn(location) ? PinholeStage::OtherDevice
+                                           : PinholeStage::NoStatus;
     }
 
     // 0 with the firewall's two flags, or the failure's code.
     int Status(bool& enabled, bool& inboundAllowed) const
     {
         const auto answer = Call("GetFirewallStatus", {});
-        const int code = answer ? SoapCode(*answer) : kNoSoapAnswer;
+        const int code = CodeOf(answer);
         if (code != 0) return code;
         const auto on = XmlField(*answer, "FirewallEnabled"), allowed = XmlField(*answer, "InboundPinholeAllowed");
         if (!on || !allowed) return kNoSoapAnswer;
@@ -89,7 +86,7 @@ public:
                                                 {"InternalPort", std::to_string(request.port)},
                                                 {"Protocol", ProtocolNumber(protocol)},
                                                 {"LeaseTime", std::to_string(kPinholeLeaseSeconds)}});
-        const int code = answer ? SoapCode(*answer) : kNoSoapAnswer;
+        const int code = CodeOf(answer);
         if (code != 0) return code;
         // Renewing and closing need the id: a pinhole without one is not taken.
         const auto unique = XmlField(*answer, "UniqueID");
@@ -97,6 +94,17 @@ public:
         std::copy(unique->begin(), unique->end(), id);
         id[unique->size()] = '\0';
         return 0;
+    }
+
+    int UpdatePinhole(const std::string& uniqueId) const
+    {
+        return CodeOf(
+            Call("UpdatePinhole", {{"UniqueID", uniqueId}, {"NewLeaseTime", std::to_string(kPinholeLeaseSeconds)}}));
+    }
+
+    int DeletePinhole(const std::string& uniqueId) const
+    {
+        return CodeOf(Call("DeletePinhole", {{"UniqueID", uniqueId}}));
     }
 
 private:
@@ -108,32 +116,55 @@ private:
 
     Ipv6 source_;
     Ipv6Endpoint router_;
-    std::string path_, serviceType_;
+    std::string descriptionPath_, path_, serviceType_;
 };
+
+bool OffersPinholes(const IGDdatas& data, const UPNPUrls& urls)
+{
+    return data.IPv6FC.controlurl[0] != '\0' && urls.controlURL_6FC != nullptr;
+}
+
+// The service of the device described at `location`, asked at `router` from the global
+// address `request` is for; nothing when its URLs or that address do not read.
+std::optional<FirewallControl> ControlAt(const IGDdatas& data, const UPNPUrls& urls, const std::string& location,
+                                         const Ipv6& router, const PinholeRequest& request)
+{
+    const auto description = PortAndPath(location), control = PortAndPath(urls.controlURL_6FC);
+    const auto source = ParseIpv6(request.internalClient);
+    if (!description || !control || !source) return std::nullopt;
+    // The device serves its description and its control on the same port.
+    return FirewallControl(*source, Ipv6Endpoint{router, request.routerScope, description->first},
+                           description->second, control->second, data.IPv6FC.servicetype);
+}
+
+// `call`'s code once the device at the router has shown the gateway's UDN;
+// kNotThisDevice when it did not.
+int OnThisDevice(const std::optional<FirewallControl>& firewall, const std::string& location, Deadline deadline,
+                 const std::function<int(const FirewallControl&)>& call)
+{
+    if (!firewall) return kNotThisDevice;
+    const auto code = RunBoundedFor<int>(
+        [firewall = *firewall, location, call] {
+            return firewall.Reached(location) == PinholeStage::NoStatus ? call(firewall) : kNotThisDevice;
+        },
+        deadline);
+    return code ? *code : kNoAnswerInTime;
+}
 
 } // namespace
 
 PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const
 {
-    if (data_.IPv6FC.controlurl[0] == '\0' || urls_.controlURL_6FC == nullptr) return PinholeAnswer{};
-    const auto description = PortAndPath(location_), control = PortAndPath(urls_.controlURL_6FC);
-    const auto source = ParseIpv6(request.internalClient);
+    if (!OffersPinholes(data_, urls_)) return PinholeAnswer{};
+    const auto firewall = ControlAt(data_, urls_, location_, router, request);
     PinholeAnswer unreachable{};
     unreachable.stage = PinholeStage::NoDescription;
-    if (!description || !control || !source) return unreachable;
-    const std::string serviceType = data_.IPv6FC.servicetype;
+    if (!firewall) return unreachable;
     const std::string location = location_;
-    // The device serves its description and its control on the same port.
-    const FirewallControl firewall(*source, Ipv6Endpoint{router, request.routerScope, description->first},
-                                   control->second, serviceType);
-    const std::string descriptionPath = description->second;
     const auto answer = RunBoundedFor<PinholeAnswer>(
-        [firewall, descriptionPath, location, request] {
+        [firewall = *firewall, location, request] {
             PinholeAnswer answer{};
-            const auto udn = firewall.DescriptionUdn(descriptionPath);
-            answer.stage = !udn ? PinholeStage::NoDescription
-                         : udn != DeviceUdn(location) ? PinholeStage::OtherDevice
-                                                       : PinholeStage::NoStatus;
+            answer.stage = firewall.Reached(location);
             if (answer.stage != PinholeStage::NoStatus) return answer;
             bool enabled = false, inboundAllowed = false;
             answer.statusCode = firewall.Status(enabled, inboundAllowed);
@@ -154,37 +185,20 @@ PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeReques
     return late;
 }
 
-int IgdConnection::OnPinholeService(const Ipv6& router, Deadline deadline,
-                                    std::function<int(const std::string&, const std::string&)> call) const
+int IgdConnection::UpdatePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+                                 Deadline deadline) const
 {
-    if (data_.IPv6FC.controlurl[0] == '\0' || urls_.controlURL_6FC == nullptr) return kNotThisDevice;
-    const std::string host = "[" + ToString(router) + "]";
-    const std::string description = WithHost(location_, host), control = WithHost(urls_.controlURL_6FC, host);
-    const std::string serviceType = data_.IPv6FC.servicetype;
-    const std::string location = location_;
-    const auto code = RunBoundedFor<int>(
-        [description, control, serviceType, location, call] {
-            const auto udn = DeviceUdn(description);
-            if (!udn || udn != DeviceUdn(location)) return kNotThisDevice;
-            return call(control, serviceType);
-        },
-        deadline);
-    return code ? *code : kNoAnswerInTime;
+    if (!OffersPinholes(data_, urls_)) return kNotThisDevice;
+    return OnThisDevice(ControlAt(data_, urls_, location_, router, opened), location_, deadline,
+                        [uniqueId](const FirewallControl& firewall) { return firewall.UpdatePinhole(uniqueId); });
 }
 
-int IgdConnection::UpdatePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const
+int IgdConnection::DeletePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+                                 Deadline deadline) const
 {
-    return OnPinholeService(router, deadline, [uniqueId](const std::string& control, const std::string& service) {
-        return UPNP_UpdatePinhole(control.c_str(), service.c_str(), uniqueId.c_str(),
-                                  std::to_string(kPinholeLeaseSeconds).c_str());
-    });
-}
-
-int IgdConnection::DeletePinhole(const Ipv6& router, const std::string& uniqueId, Deadline deadline) const
-{
-    return OnPinholeService(router, deadline, [uniqueId](const std::string& control, const std::string& service) {
-        return UPNP_DeletePinhole(control.c_str(), service.c_str(), uniqueId.c_str());
-    });
+    if (!OffersPinholes(data_, urls_)) return kNotThisDevice;
+    return OnThisDevice(ControlAt(data_, urls_, location_, router, opened), location_, deadline,
+                        [uniqueId](const FirewallControl& firewall) { return firewall.DeletePinhole(uniqueId); });
 }
 
 } // namespace gateway

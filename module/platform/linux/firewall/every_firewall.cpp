@@ -83,21 +83,46 @@ std::string EveryFirewall::Ipv6Gap(int port, Protocol protocol)
 
 Status EveryFirewall::OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name)
 {
-    Status answer = Status::Ok;
+    Status answer = Status::AlreadyOpen;
     for (NamedManager* each : on_) {
         if (each->manager->Ipv6Gap(port, protocol).empty()) continue;
         const Status status = each->manager->OpenPortOverIpv6(port, protocol, name);
-        if (status == Status::Ok) UserLine(each->name + " now lets " + Subject(port, protocol) + " in over IPv6.");
-        else if (answer == Status::Ok) answer = status;
+        if (status == Status::Ok) {
+            UserLine(each->name + " now lets " + Subject(port, protocol) + " in over IPv6.");
+            answer = status;
+        } else if (answer == Status::AlreadyOpen) {
+            answer = status;
+        }
+    }
+    return answer;
+}
+
+Status EveryFirewall::FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name)
+{
+    Status answer = Status::NotFound;
+    for (NamedManager* each : on_) {
+        const Status status = each->manager->FindOwnPortOverIpv6(port, protocol, name);
+        if (status == Status::Ok) return status;
+        if (status != Status::NotFound) answer = status;
     }
     return answer;
 }
 
 Status EveryFirewall::ClosePort(int port, Protocol protocol)
 {
+    return EachCloses(&FirewallManager::ClosePort, port, protocol);
+}
+
+Status EveryFirewall::ClosePortOverIpv6(int port, Protocol protocol)
+{
+    return EachCloses(&FirewallManager::ClosePortOverIpv6, port, protocol);
+}
+
+Status EveryFirewall::EachCloses(Status (FirewallManager::*close)(int, Protocol), int port, Protocol protocol)
+{
     Status answer = Status::Ok;
     for (NamedManager* each : on_) {
-        const Status status = each->manager->ClosePort(port, protocol);
+        const Status status = (each->manager.get()->*close)(port, protocol);
         if (status != Status::Ok) UserLine(each->name + " did not remove its entry for " + Subject(port, protocol) + ".");
         if (answer == Status::Ok) answer = status;
     }

@@ -35,11 +35,17 @@ public:
     Status ClosePort(int port, Protocol protocol) override;
     // The gaps of each that is on, each named for its firewall.
     std::string Ipv6Gap(int port, Protocol protocol) override;
-    // Each manager that is on and keeps the port closed over IPv6 is asked to let it in;
-    // the first failure is the answer.
+    // Each manager that is on and keeps the port closed over IPv6 is asked to let it in:
+    // Ok when one added its rule, else the first failure, or AlreadyOpen.
     Status OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name) override;
+    // Ok when a manager that is on holds it.
+    Status FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name) override;
+    // Each manager that is on removes it; the first failure is the answer.
+    Status ClosePortOverIpv6(int port, Protocol protocol) override;
 
 private:
+    Status EachCloses(Status (FirewallManager::*close)(int, Protocol), int port, Protocol protocol);
+
     std::vector<NamedManager> managers_;
     Fallback whenNoneIsOn_;
     std::vector<NamedManager*> on_;

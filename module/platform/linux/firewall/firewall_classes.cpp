@@ -11,8 +11,9 @@
 void RegisterFirewallClasses()
 {
     RegisterFirewallClasses(firewall::DetectFirewallManager);
-    // ufw keeps one rule per family: the forward's IPv6 side adds ours there.
-    SetIpv6Opener(firewall::LetInOverIpv6);
+    // ufw keeps one rule per family: the forward's IPv6 side adds ours there, renew
+    // checks it and close removes it.
+    SetIpv6Rules({firewall::LetInOverIpv6, firewall::FindOwnOverIpv6, firewall::RemoveOwnOverIpv6});
 }
 
 void RegisterFirewallClasses(firewall::ManagerFactory factory)

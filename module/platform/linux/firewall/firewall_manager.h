@@ -35,6 +35,14 @@ public:
     {
         return Status::AlreadyOpen;
     }
+    // Ok when the tool's own rule over IPv6, under `name`, lets the port in; NotFound,
+    // or AccessDenied where the rules cannot be read with our rights.
+    virtual Status FindOwnPortOverIpv6(int /*port*/, Protocol /*protocol*/, const std::string& /*name*/)
+    {
+        return Status::NotFound;
+    }
+    // Removes the tool's own rule over IPv6 for the port, and only that.
+    virtual Status ClosePortOverIpv6(int /*port*/, Protocol /*protocol*/) { return Status::Ok; }
 };
 
 } // namespace firewall

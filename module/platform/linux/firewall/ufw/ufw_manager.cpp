@@ -118,6 +118,20 @@ Status UfwManager::OpenPortOverIpv6(int port, Protocol protocol, const std::wstr
     return StatusOf(Open(port, protocol, CleanUfwName(name), Family::Ipv6));
 }
 
+Status UfwManager::FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name)
+{
+    if (!RulesReadable()) return Status::AccessDenied;
+    UfwDecision decision;
+    const Status status = ReadIpv6Decision(port, protocol, decision);
+    if (status != Status::Ok) return status;
+    return decision.verdict == UfwVerdict::LetIn && decision.rule.comment == name ? Status::Ok : Status::NotFound;
+}
+
+Status UfwManager::ClosePortOverIpv6(int port, Protocol protocol)
+{
+    return StatusOf(Close(port, protocol, Family::Ipv6));
+}
+
 // The caller says what a failure means for the forward it closes.
 Status UfwManager::ClosePort(int port, Protocol protocol)
 {

@@ -48,6 +48,9 @@ public:
     // Adds our rule to user6.rules, unless a rule there already decides the port; why
     // not is the gap's to tell.
     Status OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name) override;
+    // ufw keeps one rule per port, protocol and family, under the last comment given.
+    Status FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name) override;
+    Status ClosePortOverIpv6(int port, Protocol protocol) override;
 
     // Opens the port for the family, unless a rule already there decides it, and says
     // what came of it.
