@@ -60,7 +60,7 @@ std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, c
     GatewaySession& session = *RunSession();
     const auto own = ParseIpv6(request.internalClient);
     if (!own) return {};
-    PcpPinhole pinhole{router, request.routerScope, *own, {}, {}, request.port};
+    PcpPinhole pinhole{{router, request.routerScope, *own}, {}, {}, request.port};
     host::FillRandom(pinhole.nonce.data(), pinhole.nonce.size());
     std::vector<pcp::Answer> answers;
     for (const std::string& protocol : request.protocols) {

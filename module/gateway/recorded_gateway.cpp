@@ -8,7 +8,6 @@
 #include "gateway/gateway_classes.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"
-#include "gateway/host/ipv6_interface.h"
 #include "gateway/ipv4_address.h"
 #include "gateway/ipv6_address.h"
 #include "gateway/host/link_address.h"
@@ -241,17 +240,19 @@ private:
     {
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return std::nullopt;
-        const auto ipv4 = ParseIpv4(f.forwardAddress);
-        const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
-        const auto router = own ? host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
-        if (!own || ToString(*own) != f.internalAddress || !router ||
-            !(IsGlobalUnicast(*router) || IsLinkLocal(*router))) {
+        const auto route = RouteFor(f, problem);
+        if (!route) return std::nullopt;
+        return PinholeWay{igd, route->router, {f.forwardAddress, f.internalAddress, route->scope, f.externalPort,
+                                               {f.protocol}}};
+    }
+
+    std::optional<PinholeRoute> RouteFor(const RecordedForward& f, std::string& problem)
+    {
+        auto route = RouteOfPinhole(f.forwardAddress, f.internalAddress);
+        if (!route)
             Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
                           "can no longer reach its router from. Forward the port over IPv6 again.");
-            return std::nullopt;
-        }
-        const std::uint32_t scope = IsLinkLocal(*router) ? host::ReadInterfaceIndex(*ipv4) : 0;
-        return PinholeWay{igd, *router, {f.forwardAddress, f.internalAddress, scope, f.externalPort, {f.protocol}}};
+        return route;
     }
 
     // The pinhole's refusal, told; false.
@@ -334,21 +335,20 @@ private:
     // router's yes, or nothing with the reason told.
     std::optional<pcp::Answer> MapPcpPinhole(const RecordedForward& f, std::uint32_t lifetime, std::string& problem)
     {
-        auto pinhole = PcpPinholeAt(f.forwardAddress, f.internalAddress);
         const auto nonce = pcp::NonceFrom(f.nonce);
-        if (!pinhole || !nonce) {
-            Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
-                          "can no longer reach its router from. Forward the port over IPv6 again.");
+        if (!nonce) {
+            Fail(problem, "The record of " + Port(f) + " lacks what PCP needs to reach it again. Forward the port "
+                          "over IPv6 again.");
             return std::nullopt;
         }
-        pinhole->nonce = *nonce;
-        pinhole->protocol = f.protocol;
-        pinhole->port = f.externalPort;
-        auto answer = MapPinhole(*pinhole, lifetime, session_->CallDeadline());
+        const auto route = RouteFor(f, problem);
+        if (!route) return std::nullopt;
+        const PcpPinhole pinhole{*route, *nonce, f.protocol, f.externalPort};
+        auto answer = MapPinhole(pinhole, lifetime, session_->CallDeadline());
         // Some routers forget whose a pinhole is once it was renewed, and refuse to delete
         // it; they still shorten it: asked for a second, it ends at their shortest lifetime.
         if (lifetime == 0 && answer && answer->result == pcp::kNotAuthorized) {
-            answer = MapPinhole(*pinhole, 1, session_->CallDeadline());
+            answer = MapPinhole(pinhole, 1, session_->CallDeadline());
             if (answer && answer->result == pcp::kSuccess) {
                 UserLine("The router would not delete the IPv6 pinhole for " + Named(f) + " (PCP " +
                          pcp::ResultText(pcp::kNotAuthorized) + "); it ends by itself in " +

@@ -484,6 +484,9 @@ ROWS = [
            {"held": "TCP UDP", "pinholes": "TCP UDP", "stderr": "(PCP, IPv6 pinhole) renewed: held for 7200 s",
             "after": "entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"}),
           ("closed with the forward", CLOSE, ["0"], "", {"after": "entries 0"}),
+          ("a damaged nonce: told, kept", "renew\r\n", None, DUE + "; record '/family=IPv6/s/nonce=[0-9a-f]*/nonce=zz/'",
+           {"held": "TCP UDP", "pinholes": "TCP UDP", "stderr": "lacks what PCP needs to reach it again",
+            "after": "entries 4"}),
           # The lab's router forgets whose a pinhole is once renewed: cut to its shortest lifetime instead.
           ("closed after a renewal", CLOSE, ["0"], DUE + "; echo renew >$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1)",
            {"pinholes": None, "stderr": "it ends by itself in 120 s", "after": "entries 0"}))],

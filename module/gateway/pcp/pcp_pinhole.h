@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "gateway/ipv6_address.h"
 #include "gateway/pcp/pcp_message.h"
+#include "gateway/pinhole_route.h"
 #include "platform/deadline.h"
 
 namespace gateway {
@@ -18,18 +18,11 @@ namespace gateway {
 inline constexpr std::chrono::milliseconds kPcpOverIpv6Wait{90};
 
 struct PcpPinhole {
-    Ipv6 router;             // the interface's IPv6 default router: no other device is asked
-    std::uint32_t scope = 0; // its interface, for a link-local router
-    Ipv6 own;                // the global address the pinhole is for
+    PinholeRoute route;      // the interface's IPv6 default router: no other device is asked
     pcp::Nonce nonce{};      // the same for renewing and closing
     std::string protocol;    // "TCP", "UDP"
     int port = 0;            // the internal port, and the external one suggested
 };
-
-// The pinhole of an entry of the record: at the IPv6 default router of the network that
-// holds `forwardAddress`, for `own`, which this machine must still hold there; nothing
-// when it does not, or has no router there to ask.
-std::optional<PcpPinhole> PcpPinholeAt(const std::string& forwardAddress, const std::string& own);
 
 // The router's answer to the MAP of `pinhole` for `lifetime` seconds (0 closes it), from
 // its port 5351, with our nonce, protocol and port; nothing when none came by `deadline`.
