@@ -32,6 +32,21 @@ void Say(const std::string& sentence)
 // routers advertise), where it is asked from the global address all the same.
 bool CanAsk(const gateway::Ipv6& router) { return gateway::IsGlobalUnicast(router) || gateway::IsLinkLocal(router); }
 
+// The IPv6 default route's router; where the system shows no IPv6 routes at all, the
+// gateway device's address as it answers on the link.
+std::optional<gateway::Ipv6> RouterToAsk(gateway::Ipv4 ipv4, const gateway::Ipv6& own)
+{
+    const auto router = gateway::host::ReadIpv6DefaultRouter(ipv4);
+    if (router || gateway::host::Ipv6RoutesShown(ipv4)) return router;
+    return FindGatewayOnLink(own, gateway::host::ReadInterfaceIndex(ipv4));
+}
+
+std::string NotReached(std::int32_t port)
+{
+    return "The router could not be reached over IPv6, so port " + std::to_string(port) + " was not opened there." +
+           OpenInRouter(port);
+}
+
 std::string At(const gateway::Ipv6& address, std::int32_t port)
 {
     return "[" + gateway::ToString(address) + "]:" + std::to_string(port);
@@ -80,8 +95,7 @@ void Report(const PinholeAnswer& answer, const std::vector<std::string>& protoco
     case PinholeStage::NoService:
         return Say("The router offers no way to open ports over IPv6 (no IPv6 firewall control)." + OpenInRouter(port));
     case PinholeStage::NoDescription:
-        return Say("The router could not be reached over IPv6, so port " + std::to_string(port) +
-                   " was not opened there." + OpenInRouter(port));
+        return Say(NotReached(port));
     case PinholeStage::OtherDevice:
         return Say("This network's IPv6 router is another device than its Internet gateway, so it was not asked "
                    "to open port " + std::to_string(port) + "." + OpenInRouter(port));
@@ -106,7 +120,7 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
         // Offered only where a pinhole can be asked for.
-        const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
+        const auto router = own ? RouterToAsk(*ipv4, *own) : std::nullopt;
         if (router && CanAsk(*router)) Headline(kIpv6OfferHeadline);
         return;
     }
@@ -116,7 +130,8 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
         return Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
                    " cannot be opened over IPv6.");
     DiagnosticLine("ipv6 " + gateway::ToString(*own));
-    const auto router = gateway::host::ReadIpv6DefaultRouter(*ipv4);
+    const auto router = RouterToAsk(*ipv4, *own);
+    if (!router && !gateway::host::Ipv6RoutesShown(*ipv4)) return Say(NotReached(port));
     if (!router)
         return Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +
                    " cannot be opened over IPv6.");

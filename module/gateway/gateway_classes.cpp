@@ -6,6 +6,7 @@
 #include "gateway/gateway_session.h"
 #include "gateway/nat_upnp.h"
 #include "gateway/static_port_mapping_collection.h"
+#include "gateway/upnp/device_on_link.h"
 
 namespace {
 
@@ -50,6 +51,15 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
         session.NoteGrant({held, "UPnP", {}, std::nullopt, answer.ids[i], request.forwardAddress});
     }
     return answer;
+}
+
+std::optional<gateway::Ipv6> FindGatewayOnLink(const gateway::Ipv6& source, std::uint32_t scope)
+{
+    gateway::GatewaySession& session = *RunSession();
+    if (session.PinholeGateway() == nullptr) return std::nullopt;
+    // A device answers the group's search within a second (MX).
+    const Deadline until = Earlier(Clock::now() + session.Settings().searchTime, session.CallDeadline());
+    return gateway::FindDeviceOnLink(source, scope, session.Udn(), until);
 }
 
 #ifdef _WIN32

@@ -73,16 +73,38 @@ stop_rogue() {
   grep -q AddPortMapping "$work/rogue.txt" || fail "the system's object did not map at the rogue gateway"
 }
 
+# peer_reaches6 PORT: whether the WAN peer connects over IPv6 to the client's PORT and
+# to the one after it, both listened on here: "yes no" when only PORT is let in.
+peer_reaches6() {
+  local listener answer
+  python3 -c 'import socket, sys, time
+kept = []
+for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
+    s = socket.socket(socket.AF_INET6); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.bind(("::", p)); s.listen(); kept.append(s)
+print("listening", flush=True); time.sleep(5)' "$1" >"$work/listener.txt" &
+  listener=$!
+  for _ in $(seq 50); do grep -q listening "$work/listener.txt" 2>/dev/null && break; sleep 0.1; done
+  answer=$("$lab" exec wan python3 -c 'import socket, sys
+for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
+    c = socket.socket(socket.AF_INET6); c.settimeout(1)
+    print("yes" if c.connect_ex(("2001:db8:77::2", p)) == 0 else "no")' "$1" | paste -sd' ')
+  kill "$listener"; wait "$listener" 2>/dev/null || true
+  echo "$answer"
+}
+
 # One table on the lab's gateway, which refuses port 6666. Each row: its name; the
 # gateway's daemon options ("-": none); what else it does first (the system's object
 # unregistered or hanging, PCP dropped, a rogue gateway on the LAN); port (fresh: a new
-# one), TCP, UDP; the result; the protocols the gateway then forwards to the client;
-# what the output must say (pieces joined by ";"; ">>" first: in a headline line), and
-# must not ("!" first); the seconds the run may take at most.
+# one), TCP, UDP, the sixth line (empty: none); the result; the protocols the gateway
+# then forwards to the client, and those its IPv6 firewall lets in to the client's
+# global address (with TCP there, the WAN peer must connect over IPv6); what the output
+# must say (pieces joined by ";"; ">>" first: in a headline line), and must not ("!"
+# first); the seconds the run may take at most.
 forward() {
   in_lab
-  local name daemon setup port tcp udp result held said most fresh started seconds piece
-  while IFS='|' read -r name daemon setup port tcp udp result held said most; do
+  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece
+  while IFS='|' read -r name daemon setup port tcp udp six result held holes said most; do
     [ -n "$name" ] || continue
     fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
     [ "$port" != fresh ] || port=$fresh
@@ -94,7 +116,7 @@ forward() {
       rogue) rogue_gateway ;;
     esac
     started=$(date +%s.%N)
-    expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n' "$result"$'\r\n'
+    expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n'"${six:+$six$'\r\n'}" "$result"$'\r\n'
     seconds=$(awk -v from="$started" -v to="$(date +%s.%N)" 'BEGIN { printf "%.2f", to - from }')
     case $setup in
       unregistered|hanging) restore_nat ;;
@@ -102,6 +124,9 @@ forward() {
       rogue) stop_rogue ;;
     esac
     expect_held "$port" "$held"
+    expect_pinholes "$port" "$holes"
+    [[ " $holes " != *" TCP "* ]] || [ "$(peer_reaches6 "$port")" = "yes no" ] ||
+      fail "$name: the WAN peer does not reach port $port alone over IPv6: $(peer_reaches6 "$port")"
     IFS=';' read -ra said <<<"$said"
     grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
     for piece in "${said[@]}"; do
@@ -115,15 +140,19 @@ forward() {
     awk -v took="$seconds" -v most="$most" 'BEGIN { exit !(took < most) }' || fail "$name: took $seconds s, not under $most s"
     echo "ok: $name, $seconds s"
   done <<'ROWS'
-the system's object maps, read back by our client|||fresh|TRUE|TRUE|0|TCP UDP|The gateway keeps TCP {port};The gateway keeps UDP {port};>>Port {port} is kept open: renewed every;>>closes by itself within 7 days;!passed over|9
-the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>Port {port} is kept open: renewed every hour|9
-the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>Port {port} is kept open: renewed every hour|9
-the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>Port {port} is kept open: renewed every hour|9
-UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>Port {port} is kept open: renewed every hour|9
-a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>is kept open: renewed every hour|9
-nothing answers|-||fresh|TRUE|TRUE|Invalid IP||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
-a port the gateway refuses|||6666|TRUE|TRUE|Invalid IP||The gateway refused TCP 6666;>>port 6666|9
-a port past 65535 is never sent|||70000|TRUE|FALSE|Invalid IP||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
+the system's object maps, read back by our client|||fresh|TRUE|TRUE||0|TCP UDP||The gateway keeps TCP {port};The gateway keeps UDP {port};>>Port {port} is kept open: renewed every;>>closes by itself within 7 days;>>This machine can also be reached over IPv6;!passed over|9
+the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE||0|TCP UDP||passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>Port {port} is kept open: renewed every hour|9
+the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE||0|TCP UDP||passed over (it did not answer within 4 s);>>Port {port} is kept open: renewed every hour|9
+the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE||0|TCP UDP||passed over (it found no UPnP Internet gateway);answered (PCP);>>Port {port} is kept open: renewed every hour|9
+UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE||0|TCP UDP||answered (NAT-PMP);>>Port {port} is kept open: renewed every hour|9
+a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE||0|TCP UDP||cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>is kept open: renewed every hour|9
+nothing answers|-||fresh|TRUE|TRUE||Invalid IP|||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
+a port the gateway refuses|||6666|TRUE|TRUE||Invalid IP|||The gateway refused TCP 6666;>>port 6666|9
+IPv6 asked: pinholes beside the mappings, the WAN peer connects|||fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|>>Port {port} is kept open;>>Reachable over IPv6 at [2001:db8:77::2]:{port};!can also be reached|9
+IPv6 asked, the IPv6 default router link-local|link-local||fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
+IPv6 instead: the gateway has no public IPv4 address|cgnat||fresh|TRUE|TRUE|TRUE|Invalid IP||TCP UDP|>>The router has no Internet address;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
+IPv6 asked, the gateway's IPv6 side off: one sentence|no-ipv6||fresh|TRUE|FALSE|TRUE|0|TCP||>>The router could not be reached over IPv6, so port {port} was not opened there.|9
+a port past 65535 is never sent|||70000|TRUE|FALSE||Invalid IP|||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
 ROWS
   "$lab" start-daemon >/dev/null
 }

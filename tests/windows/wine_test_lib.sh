@@ -72,3 +72,20 @@ expect_held() {
     fi
   done
 }
+
+# expect_pinholes PORT PROTOCOLS: the gateway's IPv6 firewall lets exactly these
+# protocols of PORT in, each to the client's global address 2001:db8:77::2.
+expect_pinholes() {
+  local rules protocol number
+  rules=$("$lab" exec gw nft list chain inet filter miniupnpd 2>&1) || fail "no gateway rules: $rules"
+  for protocol in TCP UDP; do
+    number=0x11; [ $protocol = UDP ] || number=0x6
+    if [[ " $2 " == *" $protocol "* ]]; then
+      grep -qE "th dport $1 @nh,192,128 0x20010db8007700000000000000000002 @nh,48,8 $number accept" <<<"$rules" ||
+        fail "the gateway has no IPv6 pinhole for $protocol $1 to 2001:db8:77::2:"$'\n'"$rules"
+    else
+      ! grep -qE "th dport $1 @nh,192,128 0x[0-9a-f]+ @nh,48,8 $number accept" <<<"$rules" ||
+        fail "the gateway has an IPv6 pinhole for $protocol $1:"$'\n'"$rules"
+    fi
+  done
+}
