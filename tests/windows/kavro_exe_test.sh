@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Kavro.exe under Wine, black box, run as the window runs it: no arguments, in a
 # folder holding the command file, the result file compared byte for byte.
-# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [PROGRAM_EXE...]
+# usage: kavro_exe_test.sh resources|exchange KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [PROGRAM_EXE...]
+#        kavro_exe_test.sh forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL STANDIN_FIREWALL_DLL
 #        kavro_exe_test.sh renewal_task KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE
 #        kavro_exe_test.sh lasting KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE STANDIN_FIREWALL_DLL
 set -euo pipefail
@@ -74,7 +75,8 @@ stop_rogue() {
 }
 
 # peer_reaches6 PORT: whether the WAN peer connects over IPv6 to the client's PORT and
-# to the one after it, both listened on here: "yes no" when only PORT is let in.
+# to the one after it, both listened on here: "yes no" when only PORT is let in. The
+# first connection may wait for the gateway to find the client on the link.
 peer_reaches6() {
   local listener answer
   python3 -c 'import socket, sys, time
@@ -87,7 +89,7 @@ print("listening", flush=True); time.sleep(5)' "$1" >"$work/listener.txt" &
   for _ in $(seq 50); do grep -q listening "$work/listener.txt" 2>/dev/null && break; sleep 0.1; done
   answer=$("$lab" exec wan python3 -c 'import socket, sys
 for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
-    c = socket.socket(socket.AF_INET6); c.settimeout(1)
+    c = socket.socket(socket.AF_INET6); c.settimeout(3 if p == int(sys.argv[1]) else 1)
     print("yes" if c.connect_ex(("2001:db8:77::2", p)) == 0 else "no")' "$1" | paste -sd' ')
   kill "$listener"; wait "$listener" 2>/dev/null || true
   echo "$answer"
@@ -95,15 +97,17 @@ for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
 
 # One table on the lab's gateway, which refuses port 6666. Each row: its name; the
 # gateway's daemon options ("-": none); what else it does first (the system's object
-# unregistered or hanging, PCP dropped, a rogue gateway on the LAN); port (fresh: a new
+# unregistered or hanging, PCP dropped, a rogue gateway on the LAN, the stand-in
+# firewall on, keeping the entries checked after, or refusing every one); port (fresh: a new
 # one), TCP, UDP, the sixth line (empty: none); the result; the protocols the gateway
 # then forwards to the client, and those its IPv6 firewall lets in to the client's
-# global address (with TCP there, the WAN peer must connect over IPv6); what the output
-# must say (pieces joined by ";"; ">>" first: in a headline line), and must not ("!"
-# first); the seconds the run may take at most.
+# global address; what the output must say (pieces joined by ";"; ">>" first: in a
+# headline line; where it says reachable over IPv6, the WAN peer must connect there),
+# and must not ("!" first); the seconds the run may take at most.
 forward() {
   in_lab
-  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece
+  local standin=$1 firewall=$work/firewall.txt
+  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece protocol
   while IFS='|' read -r name daemon setup port tcp udp six result held holes said most; do
     [ -n "$name" ] || continue
     fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
@@ -114,6 +118,12 @@ forward() {
       hanging) register_hanging_nat ;;
       pcp-dropped) "$lab" exec gw nft "add table inet drop_5351; add chain inet drop_5351 input { type filter hook input priority -10; }; add rule inet drop_5351 input udp dport 5351 @th,64,8 2 drop" ;;
       rogue) rogue_gateway ;;
+      standin|standin-refuses)
+        register_standin_firewall "$standin"
+        : >"$firewall"
+        export KAVRO_STANDIN_FIREWALL; KAVRO_STANDIN_FIREWALL=$(winepath -w "$firewall")
+        # A file that cannot be written: every entry refused.
+        [ "$setup" = standin ] || KAVRO_STANDIN_FIREWALL+='\missing\firewall.txt' ;;
     esac
     started=$(date +%s.%N)
     expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n'"${six:+$six$'\r\n'}" "$result"$'\r\n'
@@ -122,11 +132,21 @@ forward() {
       unregistered|hanging) restore_nat ;;
       pcp-dropped) "$lab" exec gw nft delete table inet drop_5351 ;;
       rogue) stop_rogue ;;
+      standin|standin-refuses) restore_firewall ;;
     esac
     expect_held "$port" "$held"
     expect_pinholes "$port" "$holes"
-    [[ " $holes " != *" TCP "* ]] || [ "$(peer_reaches6 "$port")" = "yes no" ] ||
-      fail "$name: the WAN peer does not reach port $port alone over IPv6: $(peer_reaches6 "$port")"
+    if [ "$setup" = standin ]; then
+      for protocol in $held; do
+        number=17; [ $protocol = UDP ] || number=6
+        grep -qx "$port $number HLMX $port $protocol" "$firewall" ||
+          fail "$name: the firewall holds no entry for $protocol $port: $(cat "$firewall")"
+      done
+    fi
+    if [[ $said == *'>>Reachable over IPv6'* ]]; then
+      piece=$(peer_reaches6 "$port")
+      [ "$piece" = "yes no" ] || fail "$name: the WAN peer reaches port $port and the next over IPv6: $piece, not yes no"
+    fi
     IFS=';' read -ra said <<<"$said"
     grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
     for piece in "${said[@]}"; do
@@ -152,6 +172,8 @@ IPv6 asked: pinholes beside the mappings, the WAN peer connects|||fresh|TRUE|TRU
 IPv6 asked, the IPv6 default router link-local|link-local||fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
 IPv6 instead: the gateway has no public IPv4 address|cgnat||fresh|TRUE|TRUE|TRUE|Invalid IP||TCP UDP|>>The router has no Internet address;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
 IPv6 asked, the gateway's IPv6 side off: one sentence|no-ipv6||fresh|TRUE|FALSE|TRUE|0|TCP||>>The router could not be reached over IPv6, so port {port} was not opened there.|9
+IPv6 asked, the firewall on: its entries of no family let the port in||standin|fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|The firewall now lets TCP {port} in;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
+IPv6 asked, the firewall refuses the port: not called reachable over IPv6||standin-refuses|fresh|TRUE|FALSE|TRUE|Firewall initialized well, but failed to open ports on it.|TCP|TCP|>>keeps it closed there;>>(the firewall has no entry that lets TCP {port} in;!Reachable over IPv6|9
 a port past 65535 is never sent|||70000|TRUE|FALSE||Invalid IP|||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
 ROWS
   "$lab" start-daemon >/dev/null

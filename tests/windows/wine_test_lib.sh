@@ -49,6 +49,16 @@ register_standin_firewall() {
   done
 }
 
+# The system's firewall registered again in place of the stand-in.
+restore_firewall() {
+  local clsid key
+  for clsid in '{304CE942-6E39-40D8-943A-B913C40C9CD4}' '{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}'; do
+    key="HKCR\\CLSID\\$clsid"
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    wine reg import "$(winepath -w "$work/$clsid.reg")" >/dev/null 2>&1
+  done
+}
+
 # expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
 expect_bytes() {
   local expected actual
