@@ -32,15 +32,6 @@ void Say(const std::string& sentence)
 // routers advertise), where it is asked from the global address all the same.
 bool CanAsk(const gateway::Ipv6& router) { return gateway::IsGlobalUnicast(router) || gateway::IsLinkLocal(router); }
 
-// The IPv6 default route's router; where the system shows no IPv6 routes at all, the
-// gateway device's address as it answers on the link.
-std::optional<gateway::Ipv6> RouterToAsk(gateway::Ipv4 ipv4, const gateway::Ipv6& own)
-{
-    const auto router = gateway::host::ReadIpv6DefaultRouter(ipv4);
-    if (router || gateway::host::Ipv6RoutesShown(ipv4)) return router;
-    return FindGatewayOnLink(own, gateway::host::ReadInterfaceIndex(ipv4));
-}
-
 std::string NotReached(std::int32_t port)
 {
     return "The router could not be reached over IPv6, so port " + std::to_string(port) + " was not opened there." +
@@ -120,7 +111,7 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
         // Offered only where a pinhole can be asked for.
-        const auto router = own ? RouterToAsk(*ipv4, *own) : std::nullopt;
+        const auto router = own ? Ipv6RouterToAsk(*ipv4, *own) : std::nullopt;
         if (router && CanAsk(*router)) Headline(kIpv6OfferHeadline);
         return;
     }
@@ -130,7 +121,7 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
         return Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
                    " cannot be opened over IPv6.");
     DiagnosticLine("ipv6 " + gateway::ToString(*own));
-    const auto router = RouterToAsk(*ipv4, *own);
+    const auto router = Ipv6RouterToAsk(*ipv4, *own);
     if (!router && !gateway::host::Ipv6RoutesShown(*ipv4)) return Say(NotReached(port));
     if (!router)
         return Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +

@@ -6,7 +6,6 @@
 #include "gateway/gateway_session.h"
 #include "gateway/nat_upnp.h"
 #include "gateway/static_port_mapping_collection.h"
-#include "gateway/upnp/device_on_link.h"
 
 namespace {
 
@@ -53,13 +52,9 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
     return answer;
 }
 
-std::optional<gateway::Ipv6> FindGatewayOnLink(const gateway::Ipv6& source, std::uint32_t scope)
+std::optional<gateway::Ipv6> Ipv6RouterToAsk(gateway::Ipv4 interfaceAddress, const gateway::Ipv6& own)
 {
-    gateway::GatewaySession& session = *RunSession();
-    if (session.PinholeGateway() == nullptr) return std::nullopt;
-    // A device answers the group's search within a second (MX).
-    const Deadline until = Earlier(Clock::now() + session.Settings().searchTime, session.CallDeadline());
-    return gateway::FindDeviceOnLink(source, scope, session.Udn(), until);
+    return RunSession()->Ipv6Router(interfaceAddress, own);
 }
 
 #ifdef _WIN32

@@ -2,13 +2,13 @@
 // on Windows the one the module turns to when the system's object fails.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 
 #include "com/com_api.h"
 
 #include <optional>
 
+#include "gateway/ipv4_address.h"
 #include "gateway/ipv6_address.h"
 #include "gateway/upnp/pinhole.h"
 
@@ -28,10 +28,9 @@ HRESULT CreateGatewayNat(REFIID iid, void** object);
 std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& router,
                                                           const gateway::PinholeRequest& request);
 
-// The address the run's UPnP gateway device answers from over IPv6 on the link of the
-// interface `scope`, asked from `source`: the router to ask where the system does not
-// show its IPv6 routes. Nothing when the gateway gave no UDN or did not answer in time.
-std::optional<gateway::Ipv6> FindGatewayOnLink(const gateway::Ipv6& source, std::uint32_t scope);
+// The router the run asks for pinholes for `own`, beside `interfaceAddress`
+// (GatewaySession::Ipv6Router).
+std::optional<gateway::Ipv6> Ipv6RouterToAsk(gateway::Ipv4 interfaceAddress, const gateway::Ipv6& own);
 
 #ifdef _WIN32
 // What the default gateway holds for a mapping the system's NAT object says it made,

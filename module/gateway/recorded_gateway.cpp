@@ -235,7 +235,7 @@ private:
         if (!igd) return std::nullopt;
         const auto ipv4 = ParseIpv4(f.forwardAddress);
         const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
-        const auto router = own ? host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
+        const auto router = own ? session_->Ipv6Router(*ipv4, *own) : std::nullopt;
         if (!own || ToString(*own) != f.internalAddress || !router || !IsGlobalUnicast(*router)) {
             Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
                           "can no longer reach its router from. Forward the port over IPv6 again.");

@@ -234,8 +234,9 @@ renewal_task() {
 # firewall entry dropped or replaced by one of another name); the command ("task": the
 # renewal task's own command, KavroBackground.exe in the task's folder on its "renew");
 # the lines log.txt then holds, as patterns; what the gateway forwards ("PORT:PROTOCOLS",
-# ","-separated); the record; the firewall; the task; what the output says (as in the
-# forward table). {p} and {q} are two fresh ports.
+# ","-separated; "[PORT]:PROTOCOLS" its IPv6 pinholes); the record (a pinhole's entry
+# ends in "IPv6"); the firewall; the task; what the output says (as in the forward
+# table). {p} and {q} are two fresh ports.
 lasting() {
   in_lab
   local probe=$1 standin=$2 local_data record folder firewall p q name gateway setup command result held recorded
@@ -251,7 +252,8 @@ lasting() {
   p=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) q=$(( p + 1 ))
   fill() { local text=${1//\{p\}/$p}; printf '%s' "${text//\{q\}/$q}"; }
   entries() { [ -e "$record" ] && awk -F'\t' '$1 == "mapping" { for (i = 2; i <= NF; ++i) { split($i, f, "="); v[f[1]] = f[2] }
-    print v["protocol"], v["external-port"], v["how"] }' "$record" | LC_ALL=C sort | paste -sd, || true; }
+    print v["protocol"], v["external-port"], v["how"] (v["family"] == "IPv6" ? " IPv6" : "") }' "$record" |
+    LC_ALL=C sort | paste -sd, || true; }
   while IFS='|' read -r name gateway setup command result held recorded entries_now task said; do
     [ -n "$name" ] || continue
     [ "$gateway" != forget ] || "$lab" start-daemon forget >/dev/null
@@ -281,7 +283,12 @@ lasting() {
       tr -d '\r' <"$lines" | grep -qE "^$piece\$" || fail "$name: no line $piece in log.txt: $(cat "$lines")"
     done
     IFS=',' read -ra held <<<"$(fill "$held")"
-    for piece in "${held[@]}"; do expect_held "${piece%%:*}" "${piece#*:}"; done
+    for piece in "${held[@]}"; do
+      case $piece in
+        '['*) word=${piece%%:*} && word=${word#[} && expect_pinholes "${word%]}" "${piece#*:}" ;;
+        *) expect_held "${piece%%:*}" "${piece#*:}" ;;
+      esac
+    done
     [ "$(entries)" = "$(fill "$recorded")" ] || fail "$name: the record holds $(entries), not $(fill "$recorded")"
     # The gateway is known by its link-layer address too, read from Windows' neighbour table.
     ! grep '^mapping' "$record" | grep -qvE $'\tgateway-link=([0-9a-f]{2}:){5}[0-9a-f]{2}(\t|$)' ||
@@ -308,6 +315,9 @@ the task's command after the gateway forgot: all three back|forget|unchecked|tas
 the task's command: a firewall entry gone is told, not made again|-|drop:{q}/6|task|The firewall entry "HLMX {q} TCP" that let port {q} in is gone, so the firewall may block it. Forward the port again to open it.|{p}:TCP UDP,{q}:TCP|TCP {p} system,TCP {q} UPnP,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP|present|
 close the system's: an entry of another name for the port stays|-|rename:{p}/6|close 10.77.0.2 {p} TRUE TRUE|0|{p}:,{q}:TCP|TCP {q} UPnP|{p} 6 An administrator's entry|present|TCP {p} to 10.77.0.2 (system) closed;The firewall holds no entry "HLMX {p} TCP" for TCP {p}; any other entry stays.;The firewall no longer lets UDP {p} in
 the last close: the task gone|-||close 10.77.0.2 {q} TRUE FALSE|0|{q}:||{p} 6 An administrator's entry|absent|TCP {q} to 10.77.0.2 (UPnP) closed
+IPv6 asked: the pinholes recorded beside the mappings|-||kavro 10.77.0.2 {q} TRUE TRUE TRUE|0|{q}:TCP UDP,[{q}]:TCP UDP|TCP {q} UPnP IPv6,TCP {q} system,UDP {q} UPnP IPv6,UDP {q} system|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|>>Reachable over IPv6 at [2001:db8:77::2]:{q}
+the task's command after the gateway forgot: the pinholes opened again|forget|unchecked|task|0|{q}:TCP UDP,[{q}]:TCP UDP|TCP {q} UPnP IPv6,TCP {q} system,UDP {q} UPnP IPv6,UDP {q} system|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|
+close: the pinholes with the forward|-||close 10.77.0.2 {q} TRUE TRUE|0|{q}:,[{q}]:||{p} 6 An administrator's entry|absent|TCP {q} to 2001:db8:77::2 (UPnP, IPv6 pinhole) closed
 ROWS
   "$lab" start-daemon >/dev/null
 }
