@@ -110,9 +110,12 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
-        // Offered only where a pinhole can be asked for.
-        const auto router = own ? Ipv6RouterToAsk(*ipv4, *own) : std::nullopt;
-        if (router && CanAsk(*router)) Headline(kIpv6OfferHeadline);
+        // Offered only where a pinhole can be asked for. Where the system shows no IPv6
+        // routes, the gateway is searched for on the link only once asked: an IPv4 forward
+        // does not wait for it.
+        const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
+        if ((router && CanAsk(*router)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4)))
+            Headline(kIpv6OfferHeadline);
         return;
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return; // the IPv4 side has said why

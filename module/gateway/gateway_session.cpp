@@ -95,7 +95,9 @@ std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.re
 std::optional<Ipv6> GatewaySession::Ipv6Router(Ipv4 interfaceAddress, const Ipv6& own)
 {
     const auto router = host::ReadIpv6DefaultRouter(interfaceAddress);
-    if (router || host::Ipv6RoutesShown(interfaceAddress) || PinholeGateway() == nullptr) return router;
+    if (router || host::Ipv6RoutesShown(interfaceAddress)) return router;
+    const IgdConnection* gateway = PinholeGateway();
+    if (gateway == nullptr || !gateway->OffersPinholes()) return std::nullopt;
     // A device answers the group's search within a second (MX).
     const Deadline until = Earlier(Clock::now() + settings_.searchTime, CallDeadline());
     return FindDeviceOnLink(own, host::ReadInterfaceIndex(interfaceAddress), udn_, until);

@@ -115,7 +115,7 @@ private:
 
 PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const
 {
-    if (data_.IPv6FC.controlurl[0] == '\0' || urls_.controlURL_6FC == nullptr) return PinholeAnswer{};
+    if (!OffersPinholes()) return PinholeAnswer{};
     const auto description = PortAndPath(location_), control = PortAndPath(urls_.controlURL_6FC);
     const auto source = ParseIpv6(request.internalClient);
     PinholeAnswer unreachable{};
@@ -157,7 +157,7 @@ PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeReques
 int IgdConnection::OnPinholeService(const Ipv6& router, Deadline deadline,
                                     std::function<int(const std::string&, const std::string&)> call) const
 {
-    if (data_.IPv6FC.controlurl[0] == '\0' || urls_.controlURL_6FC == nullptr) return kNotThisDevice;
+    if (!OffersPinholes()) return kNotThisDevice;
     const std::string host = "[" + ToString(router) + "]";
     const std::string description = WithHost(location_, host), control = WithHost(urls_.controlURL_6FC, host);
     const std::string serviceType = data_.IPv6FC.servicetype;
