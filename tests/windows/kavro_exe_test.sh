@@ -98,16 +98,16 @@ for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
 # One table on the lab's gateway, which refuses port 6666. Each row: its name; the
 # gateway's daemon options ("-": none); what else it does first (the system's object
 # unregistered or hanging, PCP dropped, a rogue gateway on the LAN, the stand-in
-# firewall on, keeping the entries checked after, or refusing every one); port (fresh: a new
-# one), TCP, UDP, the sixth line (empty: none); the result; the protocols the gateway
-# then forwards to the client, and those its IPv6 firewall lets in to the client's
-# global address; what the output must say (pieces joined by ";"; ">>" first: in a
-# headline line; where it says reachable over IPv6, the WAN peer must connect there),
-# and must not ("!" first); the seconds the run may take at most.
+# firewall on, its entries for the port checked after, or refusing every entry); port
+# (fresh: a new one), TCP, UDP, the sixth line (empty: none); the result; the protocols
+# the gateway then forwards to the client, and those its IPv6 firewall lets in to the
+# client's global address; what the output must say (pieces joined by ";"; ">>" first:
+# in a headline line; where it says reachable over IPv6, the WAN peer must connect
+# there), and must not ("!" first); the seconds the run may take at most.
 forward() {
   in_lab
   local standin=$1 firewall=$work/firewall.txt
-  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece protocol
+  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece protocol number
   while IFS='|' read -r name daemon setup port tcp udp six result held holes said most; do
     [ -n "$name" ] || continue
     fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
