@@ -168,11 +168,9 @@ UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE||0|TCP
 a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE||0|TCP UDP||cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>is kept open: renewed every hour|9
 nothing answers|-||fresh|TRUE|TRUE||Invalid IP|||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
 a port the gateway refuses|||6666|TRUE|TRUE||Invalid IP|||The gateway refused TCP 6666;>>port 6666|9
-IPv6 asked: pinholes beside the mappings, the WAN peer connects|||fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|>>Port {port} is kept open;>>Reachable over IPv6 at [2001:db8:77::2]:{port};!can also be reached|9
-IPv6 asked, the IPv6 default router link-local|link-local||fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
+IPv6 asked: pinholes beside the mappings and the firewall's entries, the WAN peer connects||standin|fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|The firewall now lets TCP {port} in;>>Port {port} is kept open;>>Reachable over IPv6 at [2001:db8:77::2]:{port};!can also be reached|9
 IPv6 instead: the gateway has no public IPv4 address|cgnat||fresh|TRUE|TRUE|TRUE|Invalid IP||TCP UDP|>>The router has no Internet address;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
 IPv6 asked, the gateway's IPv6 side off: one sentence|no-ipv6||fresh|TRUE|FALSE|TRUE|0|TCP||>>The router could not be reached over IPv6, so port {port} was not opened there.|9
-IPv6 asked, the firewall on: its entries of no family let the port in||standin|fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|The firewall now lets TCP {port} in;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
 IPv6 asked, the firewall refuses the port: not called reachable over IPv6||standin-refuses|fresh|TRUE|FALSE|TRUE|Firewall initialized well, but failed to open ports on it.|TCP|TCP|>>keeps it closed there;>>(the firewall has no entry that lets TCP {port} in;!Reachable over IPv6|9
 a port past 65535 is never sent|||70000|TRUE|FALSE||Invalid IP|||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
 ROWS
