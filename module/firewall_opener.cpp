@@ -9,21 +9,6 @@ HRESULT Yielded(HRESULT hr, const ComPtr<T>& reference)
     return SUCCEEDED(hr) && !reference ? E_POINTER : hr;
 }
 
-HRESULT IsPortOpen(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol, bool& open)
-{
-    open = false;
-    ComPtr<INetFwOpenPorts> openPorts;
-    HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
-    if (FAILED(hr)) return hr;
-    ComPtr<INetFwOpenPort> entry;
-    // A failed lookup just means the port is not open yet.
-    if (FAILED(openPorts->Item(port, protocol, entry.put())) || !entry) return S_OK;
-    VARIANT_BOOL enabled = VARIANT_FALSE;
-    hr = entry->get_Enabled(&enabled);
-    if (SUCCEEDED(hr)) open = enabled != VARIANT_FALSE;
-    return hr;
-}
-
 HRESULT AddOpenPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol, const std::wstring& name)
 {
     ComPtr<INetFwOpenPorts> openPorts;
@@ -42,6 +27,21 @@ HRESULT AddOpenPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCO
 }
 
 } // namespace
+
+HRESULT IsPortOpen(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol, bool& open)
+{
+    open = false;
+    ComPtr<INetFwOpenPorts> openPorts;
+    HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
+    if (FAILED(hr)) return hr;
+    ComPtr<INetFwOpenPort> entry;
+    // A failed lookup just means the port is not open yet.
+    if (FAILED(openPorts->Item(port, protocol, entry.put())) || !entry) return S_OK;
+    VARIANT_BOOL enabled = VARIANT_FALSE;
+    hr = entry->get_Enabled(&enabled);
+    if (SUCCEEDED(hr)) open = enabled != VARIANT_FALSE;
+    return hr;
+}
 
 HRESULT OpenFirewallProfile(FirewallState& state)
 {

@@ -18,6 +18,9 @@ HRESULT OpenFirewallProfile(FirewallState& state);
 // Only a successful read of a non-zero FirewallEnabled counts as on.
 bool IsFirewallOn(INetFwProfile* profile);
 
+// Whether an enabled entry of any name lets the port in: S_OK with `open`, else the failure.
+HRESULT IsPortOpen(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol, bool& open);
+
 // Adds the port to the globally open ports under `name`, unless an enabled entry for
 // the port and protocol is there already: then S_FALSE, and nothing is added.
 HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,

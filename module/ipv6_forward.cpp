@@ -32,6 +32,12 @@ void Say(const std::string& sentence)
 // routers advertise), where it is asked from the global address all the same.
 bool CanAsk(const gateway::Ipv6& router) { return gateway::IsGlobalUnicast(router) || gateway::IsLinkLocal(router); }
 
+std::string NotReached(std::int32_t port)
+{
+    return "The router could not be reached over IPv6, so port " + std::to_string(port) + " was not opened there." +
+           OpenInRouter(port);
+}
+
 std::string At(const gateway::Ipv6& address, std::int32_t port)
 {
     return "[" + gateway::ToString(address) + "]:" + std::to_string(port);
@@ -123,8 +129,7 @@ void Report(const PinholeAnswer& answer, const std::vector<std::string>& protoco
         return Say("The router offers no way to open ports over IPv6 (no IPv6 firewall control, no PCP)." +
                    OpenInRouter(port));
     case PinholeStage::NoDescription:
-        return Say("The router could not be reached over IPv6, so port " + std::to_string(port) +
-                   " was not opened there." + OpenInRouter(port));
+        return Say(NotReached(port));
     case PinholeStage::OtherDevice:
         return Say("This network's IPv6 router is another device than its Internet gateway, so it was not asked "
                    "to open port " + std::to_string(port) + "." + OpenInRouter(port));
@@ -148,9 +153,12 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
-        // Offered only where a pinhole can be asked for.
+        // Offered only where a pinhole can be asked for. Where the system shows no IPv6
+        // routes, the gateway is searched for on the link only once asked: an IPv4 forward
+        // does not wait for it.
         const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
-        if (router && CanAsk(*router)) Headline(kIpv6OfferHeadline);
+        if ((router && CanAsk(*router)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4)))
+            Headline(kIpv6OfferHeadline);
         return;
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return; // the IPv4 side has said why
@@ -159,7 +167,8 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
         return Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
                    " cannot be opened over IPv6.");
     DiagnosticLine("ipv6 " + gateway::ToString(*own));
-    const auto router = gateway::host::ReadIpv6DefaultRouter(*ipv4);
+    const auto router = Ipv6RouterToAsk(*ipv4, *own);
+    if (!router && !gateway::host::Ipv6RoutesShown(*ipv4)) return Say(NotReached(port));
     if (!router)
         return Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +
                    " cannot be opened over IPv6.");

@@ -5,7 +5,10 @@
 #include "module_run.h"
 #include "platform/left_behind.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "firewall_over_ipv6_windows.h"
+#include "platform/closed_over_ipv6.h"
+#else
 #include "platform/platform_classes.h"
 #endif
 
@@ -19,7 +22,9 @@ int main(int argc, char*[])
     }
     // Every outcome leaves as a line of the result file, never as an exit status.
     try {
-#ifndef _WIN32
+#ifdef _WIN32
+        SetIpv6Rules({NoteFirewallOverIpv6, nullptr, nullptr});
+#else
         RegisterPlatformClasses();
 #endif
         RunModule();

@@ -16,6 +16,8 @@ constexpr unsigned short kPortControlPort = 5351;
 // Datagrams read in one step at most, so that a gateway flooding us cannot hold the wait.
 constexpr int kDatagramsPerStep = 64;
 
+inline constexpr std::chrono::milliseconds kFirstResend{250};
+
 class Exchange {
 public:
     enum class State {
@@ -46,9 +48,9 @@ private:
     // Takes the datagrams that arrived, changing the state when one is the answer.
     virtual void Read() = 0;
 
-    // The first resend after 250 ms, then each after twice the wait before: a lost
+    // The first resend after kFirstResend, then each after twice the wait before: a lost
     // datagram on a LAN costs little, and a run has a few seconds in all.
-    Clock::duration interval_ = std::chrono::milliseconds(250);
+    Clock::duration interval_ = kFirstResend;
     Deadline nextResend_ = Clock::now();
 };
 

@@ -62,12 +62,14 @@ std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, c
     if (!own) return {};
     PcpPinhole pinhole{{router, request.routerScope, *own}, {}, {}, request.port};
     host::FillRandom(pinhole.nonce.data(), pinhole.nonce.size());
+    // A router without PCP over IPv6 refuses at once or stays silent: the first request
+    // gets the LAN's round trip and little more, the next the call's time.
+    const PortControlGateway* ipv4 = session.PortControl();
+    const auto firstWait = ipv4 && ipv4->Name() == "PCP" ? kPcpSpeakerWait : kPcpOverIpv6Wait;
     std::vector<pcp::Answer> answers;
     for (const std::string& protocol : request.protocols) {
         pinhole.protocol = protocol;
-        // A router without PCP over IPv6 refuses at once or stays silent: the first
-        // request gets the LAN's round trip and little more, the next the call's time.
-        const Deadline end = answers.empty() ? Earlier(Clock::now() + kPcpOverIpv6Wait, session.CallDeadline())
+        const Deadline end = answers.empty() ? Earlier(Clock::now() + firstWait, session.CallDeadline())
                                              : session.CallDeadline();
         const auto answer = MapPinhole(pinhole, kPinholeLeaseSeconds, end);
         if (!answer) {
@@ -87,6 +89,11 @@ std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, c
         session.NoteGrant({held, "PCP", pcp::NonceText(pinhole.nonce), answer->epoch, {}, request.forwardAddress});
     }
     return answers;
+}
+
+std::optional<gateway::Ipv6> Ipv6RouterToAsk(gateway::Ipv4 interfaceAddress, const gateway::Ipv6& own)
+{
+    return RunSession()->Ipv6Router(interfaceAddress, own);
 }
 
 #ifdef _WIN32

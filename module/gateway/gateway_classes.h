@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "gateway/ipv4_address.h"
 #include "gateway/ipv6_address.h"
 #include "gateway/pcp/pcp_message.h"
 #include "gateway/upnp/pinhole.h"
@@ -33,6 +34,10 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
 // the answers in the order asked, up to the first that did not come; none when the
 // router does not answer PCP over IPv6.
 std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, const gateway::PinholeRequest& request);
+
+// The router the run asks for pinholes for `own`, beside `interfaceAddress`
+// (GatewaySession::Ipv6Router).
+std::optional<gateway::Ipv6> Ipv6RouterToAsk(gateway::Ipv4 interfaceAddress, const gateway::Ipv6& own);
 
 #ifdef _WIN32
 // What the default gateway holds for a mapping the system's NAT object says it made,

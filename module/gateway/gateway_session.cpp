@@ -3,9 +3,11 @@
 #include <optional>
 
 #include "diagnostics.h"
+#include "gateway/host/ipv6_interface.h"
 #include "gateway/host/socket.h"
 #include "gateway/router_headlines.h"
 #include "gateway/gateway_search.h"
+#include "gateway/upnp/device_on_link.h"
 
 namespace gateway {
 namespace {
@@ -89,6 +91,17 @@ void GatewaySession::Search()
 }
 
 std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.readDefaultGateway(); }
+
+std::optional<Ipv6> GatewaySession::Ipv6Router(Ipv4 interfaceAddress, const Ipv6& own)
+{
+    const auto router = host::ReadIpv6DefaultRouter(interfaceAddress);
+    if (router || host::Ipv6RoutesShown(interfaceAddress)) return router;
+    const IgdConnection* gateway = PinholeGateway();
+    if (gateway == nullptr || !gateway->OffersPinholes()) return std::nullopt;
+    // A device answers the group's search within a second (MX).
+    const Deadline until = Earlier(Clock::now() + settings_.searchTime, CallDeadline());
+    return FindDeviceOnLink(own, host::ReadInterfaceIndex(interfaceAddress), udn_, until);
+}
 
 Deadline GatewaySession::CallDeadline() const { return Earlier(Clock::now() + settings_.callTime, settings_.end); }
 

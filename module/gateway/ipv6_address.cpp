@@ -27,6 +27,23 @@ std::string ToString(const Ipv6& address)
     return inet_ntop(AF_INET6, &raw, buffer, sizeof buffer) != nullptr ? buffer : "";
 }
 
+sockaddr_in6 SocketAddress(const Ipv6& address, std::uint32_t scope, std::uint16_t port)
+{
+    sockaddr_in6 socketAddress{};
+    socketAddress.sin6_family = AF_INET6;
+    std::memcpy(&socketAddress.sin6_addr, address.bytes.data(), address.bytes.size());
+    socketAddress.sin6_scope_id = scope;
+    socketAddress.sin6_port = htons(port);
+    return socketAddress;
+}
+
+Ipv6 AddressOf(const sockaddr_in6& socketAddress)
+{
+    Ipv6 address;
+    std::memcpy(address.bytes.data(), &socketAddress.sin6_addr, address.bytes.size());
+    return address;
+}
+
 bool IsGlobalUnicast(const Ipv6& address) { return (address.bytes[0] & 0xE0) == 0x20; }
 
 bool IsLinkLocal(const Ipv6& address) { return address.bytes[0] == 0xFE && (address.bytes[1] & 0xC0) == 0x80; }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+struct sockaddr_in6;
+
 namespace gateway {
 
 struct Ipv6 {
@@ -20,6 +22,10 @@ struct Ipv6 {
 // Text as inet_pton reads it, without a zone ("%eth0"); anything else → nothing.
 std::optional<Ipv6> ParseIpv6(std::string_view text);
 std::string ToString(const Ipv6& address);
+
+// `scope`: the interface index a link-local address needs, 0 otherwise.
+sockaddr_in6 SocketAddress(const Ipv6& address, std::uint32_t scope, std::uint16_t port);
+Ipv6 AddressOf(const sockaddr_in6& socketAddress);
 
 // Global unicast (2000::/3): not link-local, not unique-local (fc00::/7), not loopback,
 // multicast or IPv4-mapped. The documentation prefix 2001:db8::/32 counts as global.

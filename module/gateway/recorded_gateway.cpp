@@ -10,6 +10,7 @@
 #include "gateway/lease_request.h"
 #include "gateway/ipv4_address.h"
 #include "gateway/ipv6_address.h"
+#include "gateway/host/ipv6_interface.h"
 #include "gateway/host/link_address.h"
 #include "gateway/natpmp/natpmp_protocol.h"
 #include "gateway/pcp/pcp_message.h"
@@ -248,11 +249,16 @@ private:
 
     std::optional<PinholeRoute> RouteFor(const RecordedForward& f, std::string& problem)
     {
-        auto route = RouteOfPinhole(f.forwardAddress, f.internalAddress);
-        if (!route)
+        const auto ipv4 = ParseIpv4(f.forwardAddress);
+        const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
+        const auto router = own && ToString(*own) == f.internalAddress ? session_->Ipv6Router(*ipv4, *own)
+                                                                       : std::nullopt;
+        if (!router || !(IsGlobalUnicast(*router) || IsLinkLocal(*router))) {
             Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
                           "can no longer reach its router from. Forward the port over IPv6 again.");
-        return route;
+            return std::nullopt;
+        }
+        return PinholeRoute{*router, IsLinkLocal(*router) ? host::ReadInterfaceIndex(*ipv4) : 0, *own};
     }
 
     // The pinhole's refusal, told; false.

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "gateway/host/link_address.h"
+#include "gateway/upnp/device_on_link.h"
 #include "gateway/upnp/ssdp_response.h"
 
 namespace gateway {
@@ -38,6 +39,27 @@ TEST(GatewayIdentity, UdnFromTheSsdpAnswer)
     ASSERT_TRUE(answer);
     EXPECT_EQ(UdnOf(answer->usn), "uuid:5c1d0e2a-7b3f");
     EXPECT_EQ(UdnOf("uuid:only"), "uuid:only");
+}
+
+// Asked on the link by its UDN, only the device itself is taken: not another whose UDN
+// starts alike, not a search (ours, looped back), not an answer without a UDN.
+TEST(GatewayIdentity, OnTheLinkOnlyTheDeviceAskedFor)
+{
+    const std::string asked = "uuid:5c1d0e2a-7b3f";
+    const auto answer = [](const std::string& usn) {
+        return "HTTP/1.1 200 OK\r\nST: uuid:5c1d0e2a-7b3f\r\nLOCATION: http://[2001:db8:77::1]:5000/rootDesc.xml\r\n"
+               "USN: " + usn + "\r\n\r\n";
+    };
+    const std::pair<std::string, bool> cases[] = {
+        {answer(asked), true},
+        {answer(asked + "::urn:schemas-upnp-org:device:InternetGatewayDevice:2"), true},
+        {answer(asked + "0"), false},
+        {answer(""), false},
+        {"M-SEARCH * HTTP/1.1\r\nST: uuid:5c1d0e2a-7b3f\r\nLOCATION: http://[2001:db8:77::1]:5000/rootDesc.xml\r\n"
+         "USN: uuid:5c1d0e2a-7b3f\r\n\r\n", false},
+    };
+    for (const auto& [datagram, taken] : cases) EXPECT_EQ(AnswersAsDevice(datagram, asked), taken) << datagram;
+    EXPECT_FALSE(AnswersAsDevice(answer(""), ""));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Kavro.exe under Wine, black box, run as the window runs it: no arguments, in a
 # folder holding the command file, the result file compared byte for byte.
-# usage: kavro_exe_test.sh resources|exchange|forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [PROGRAM_EXE...]
+# usage: kavro_exe_test.sh resources|exchange KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL [PROGRAM_EXE...]
+#        kavro_exe_test.sh forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL STANDIN_FIREWALL_DLL
 #        kavro_exe_test.sh renewal_task KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE
 #        kavro_exe_test.sh lasting KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE STANDIN_FIREWALL_DLL
 set -euo pipefail
@@ -73,16 +74,41 @@ stop_rogue() {
   grep -q AddPortMapping "$work/rogue.txt" || fail "the system's object did not map at the rogue gateway"
 }
 
+# peer_reaches6 PORT: whether the WAN peer connects over IPv6 to the client's PORT and
+# to the one after it, both listened on here: "yes no" when only PORT is let in. The
+# first connection may wait for the gateway to find the client on the link.
+peer_reaches6() {
+  local listener answer
+  python3 -c 'import socket, sys, time
+kept = []
+for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
+    s = socket.socket(socket.AF_INET6); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.bind(("::", p)); s.listen(); kept.append(s)
+print("listening", flush=True); time.sleep(5)' "$1" >"$work/listener.txt" &
+  listener=$!
+  for _ in $(seq 50); do grep -q listening "$work/listener.txt" 2>/dev/null && break; sleep 0.1; done
+  answer=$("$lab" exec wan python3 -c 'import socket, sys
+for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
+    c = socket.socket(socket.AF_INET6); c.settimeout(3 if p == int(sys.argv[1]) else 1)
+    print("yes" if c.connect_ex(("2001:db8:77::2", p)) == 0 else "no")' "$1" | paste -sd' ')
+  kill "$listener"; wait "$listener" 2>/dev/null || true
+  echo "$answer"
+}
+
 # One table on the lab's gateway, which refuses port 6666. Each row: its name; the
 # gateway's daemon options ("-": none); what else it does first (the system's object
-# unregistered or hanging, PCP dropped, a rogue gateway on the LAN); port (fresh: a new
-# one), TCP, UDP; the result; the protocols the gateway then forwards to the client;
-# what the output must say (pieces joined by ";"; ">>" first: in a headline line), and
-# must not ("!" first); the seconds the run may take at most.
+# unregistered or hanging, PCP dropped, a rogue gateway on the LAN, the stand-in
+# firewall on, its entries for the port checked after, or refusing every entry); port
+# (fresh: a new one), TCP, UDP, the sixth line (empty: none); the result; the protocols
+# the gateway then forwards to the client, and those its IPv6 firewall lets in to the
+# client's global address; what the output must say (pieces joined by ";"; ">>" first:
+# in a headline line; where it says reachable over IPv6, the WAN peer must connect
+# there), and must not ("!" first); the seconds the run may take at most.
 forward() {
   in_lab
-  local name daemon setup port tcp udp result held said most fresh started seconds piece
-  while IFS='|' read -r name daemon setup port tcp udp result held said most; do
+  local standin=$1 firewall=$work/firewall.txt
+  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece protocol number
+  while IFS='|' read -r name daemon setup port tcp udp six result held holes said most; do
     [ -n "$name" ] || continue
     fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
     [ "$port" != fresh ] || port=$fresh
@@ -92,16 +118,35 @@ forward() {
       hanging) register_hanging_nat ;;
       pcp-dropped) "$lab" exec gw nft "add table inet drop_5351; add chain inet drop_5351 input { type filter hook input priority -10; }; add rule inet drop_5351 input udp dport 5351 @th,64,8 2 drop" ;;
       rogue) rogue_gateway ;;
+      standin|standin-refuses)
+        register_standin_firewall "$standin"
+        : >"$firewall"
+        export KAVRO_STANDIN_FIREWALL; KAVRO_STANDIN_FIREWALL=$(winepath -w "$firewall")
+        # A file that cannot be written: every entry refused.
+        [ "$setup" = standin ] || KAVRO_STANDIN_FIREWALL+='\missing\firewall.txt' ;;
     esac
     started=$(date +%s.%N)
-    expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n' "$result"$'\r\n'
+    expect "kavro"$'\r\n10.77.0.2\r\n'"$port"$'\r\n'"$tcp"$'\r\n'"$udp"$'\r\n'"${six:+$six$'\r\n'}" "$result"$'\r\n'
     seconds=$(awk -v from="$started" -v to="$(date +%s.%N)" 'BEGIN { printf "%.2f", to - from }')
     case $setup in
       unregistered|hanging) restore_nat ;;
       pcp-dropped) "$lab" exec gw nft delete table inet drop_5351 ;;
       rogue) stop_rogue ;;
+      standin|standin-refuses) restore_firewall ;;
     esac
     expect_held "$port" "$held"
+    expect_pinholes "$port" "$holes"
+    if [ "$setup" = standin ]; then
+      for protocol in $held; do
+        number=17; [ $protocol = UDP ] || number=6
+        grep -qx "$port $number HLMX $port $protocol" "$firewall" ||
+          fail "$name: the firewall holds no entry for $protocol $port: $(cat "$firewall")"
+      done
+    fi
+    if [[ $said == *'>>Reachable over IPv6'* ]]; then
+      piece=$(peer_reaches6 "$port")
+      [ "$piece" = "yes no" ] || fail "$name: the WAN peer reaches port $port and the next over IPv6: $piece, not yes no"
+    fi
     IFS=';' read -ra said <<<"$said"
     grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
     for piece in "${said[@]}"; do
@@ -115,15 +160,19 @@ forward() {
     awk -v took="$seconds" -v most="$most" 'BEGIN { exit !(took < most) }' || fail "$name: took $seconds s, not under $most s"
     echo "ok: $name, $seconds s"
   done <<'ROWS'
-the system's object maps, read back by our client|||fresh|TRUE|TRUE|0|TCP UDP|The gateway keeps TCP {port};The gateway keeps UDP {port};>>Port {port} is kept open: renewed every;>>closes by itself within 7 days;!passed over|9
-the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE|0|TCP UDP|passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>Port {port} is kept open: renewed every hour|9
-the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE|0|TCP UDP|passed over (it did not answer within 4 s);>>Port {port} is kept open: renewed every hour|9
-the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE|0|TCP UDP|passed over (it found no UPnP Internet gateway);answered (PCP);>>Port {port} is kept open: renewed every hour|9
-UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE|0|TCP UDP|answered (NAT-PMP);>>Port {port} is kept open: renewed every hour|9
-a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|0|TCP UDP|cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>is kept open: renewed every hour|9
-nothing answers|-||fresh|TRUE|TRUE|Invalid IP||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
-a port the gateway refuses|||6666|TRUE|TRUE|Invalid IP||The gateway refused TCP 6666;>>port 6666|9
-a port past 65535 is never sent|||70000|TRUE|FALSE|Invalid IP||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
+the system's object maps, read back by our client|||fresh|TRUE|TRUE||0|TCP UDP||The gateway keeps TCP {port};The gateway keeps UDP {port};>>Port {port} is kept open: renewed every;>>closes by itself within 7 days;>>This machine can also be reached over IPv6;!passed over|9
+the system's object unregistered: our client over UPnP||unregistered|fresh|TRUE|TRUE||0|TCP UDP||passed over (it is not registered on this machine);answered (UPnP IGD v2); its external address is 11.77.0.1;>>Port {port} is kept open: renewed every hour|9
+the system's object hangs: our client by 9 s||hanging|fresh|TRUE|TRUE||0|TCP UDP||passed over (it did not answer within 4 s);>>Port {port} is kept open: renewed every hour|9
+the system's object finds no gateway: PCP|natpmp no-upnp||fresh|TRUE|TRUE||0|TCP UDP||passed over (it found no UPnP Internet gateway);answered (PCP);>>Port {port} is kept open: renewed every hour|9
+UPnP off, PCP dropped: NAT-PMP|natpmp no-upnp|pcp-dropped|fresh|TRUE|TRUE||0|TCP UDP||answered (NAT-PMP);>>Port {port} is kept open: renewed every hour|9
+a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE||0|TCP UDP||cannot be read back: the default gateway does not answer UPnP;answered (PCP);>>is kept open: renewed every hour|9
+nothing answers|-||fresh|TRUE|TRUE||Invalid IP|||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
+a port the gateway refuses|||6666|TRUE|TRUE||Invalid IP|||The gateway refused TCP 6666;>>port 6666|9
+IPv6 asked: pinholes beside the mappings and the firewall's entries, the WAN peer connects||standin|fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|The firewall now lets TCP {port} in;>>Port {port} is kept open;>>Reachable over IPv6 at [2001:db8:77::2]:{port};!can also be reached|9
+IPv6 instead: the gateway has no public IPv4 address|cgnat||fresh|TRUE|TRUE|TRUE|Invalid IP||TCP UDP|>>The router has no Internet address;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
+IPv6 asked, the gateway's IPv6 side off: one sentence|no-ipv6||fresh|TRUE|FALSE|TRUE|0|TCP||>>The router could not be reached over IPv6, so port {port} was not opened there.|9
+IPv6 asked, the firewall refuses the port: not called reachable over IPv6||standin-refuses|fresh|TRUE|FALSE|TRUE|Firewall initialized well, but failed to open ports on it.|TCP|TCP|>>keeps it closed there;>>(the firewall has no entry that lets TCP {port} in;!Reachable over IPv6|9
+a port past 65535 is never sent|||70000|TRUE|FALSE||Invalid IP|||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
 ROWS
   "$lab" start-daemon >/dev/null
 }
@@ -183,8 +232,9 @@ renewal_task() {
 # firewall entry dropped or replaced by one of another name); the command ("task": the
 # renewal task's own command, KavroBackground.exe in the task's folder on its "renew");
 # the lines log.txt then holds, as patterns; what the gateway forwards ("PORT:PROTOCOLS",
-# ","-separated); the record; the firewall; the task; what the output says (as in the
-# forward table). {p} and {q} are two fresh ports.
+# ","-separated; "[PORT]:PROTOCOLS" its IPv6 pinholes); the record (a pinhole's entry
+# ends in "IPv6"); the firewall; the task; what the output says (as in the forward
+# table). {p} and {q} are two fresh ports.
 lasting() {
   in_lab
   local probe=$1 standin=$2 local_data record folder firewall p q name gateway setup command result held recorded
@@ -200,7 +250,8 @@ lasting() {
   p=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) q=$(( p + 1 ))
   fill() { local text=${1//\{p\}/$p}; printf '%s' "${text//\{q\}/$q}"; }
   entries() { [ -e "$record" ] && awk -F'\t' '$1 == "mapping" { for (i = 2; i <= NF; ++i) { split($i, f, "="); v[f[1]] = f[2] }
-    print v["protocol"], v["external-port"], v["how"] }' "$record" | LC_ALL=C sort | paste -sd, || true; }
+    print v["protocol"], v["external-port"], v["how"] (v["family"] == "IPv6" ? " IPv6" : "") }' "$record" |
+    LC_ALL=C sort | paste -sd, || true; }
   while IFS='|' read -r name gateway setup command result held recorded entries_now task said; do
     [ -n "$name" ] || continue
     [ "$gateway" != forget ] || "$lab" start-daemon forget >/dev/null
@@ -230,7 +281,12 @@ lasting() {
       tr -d '\r' <"$lines" | grep -qE "^$piece\$" || fail "$name: no line $piece in log.txt: $(cat "$lines")"
     done
     IFS=',' read -ra held <<<"$(fill "$held")"
-    for piece in "${held[@]}"; do expect_held "${piece%%:*}" "${piece#*:}"; done
+    for piece in "${held[@]}"; do
+      case $piece in
+        '['*) word=${piece%%:*} && word=${word#[} && expect_pinholes "${word%]}" "${piece#*:}" ;;
+        *) expect_held "${piece%%:*}" "${piece#*:}" ;;
+      esac
+    done
     [ "$(entries)" = "$(fill "$recorded")" ] || fail "$name: the record holds $(entries), not $(fill "$recorded")"
     # The gateway is known by its link-layer address too, read from Windows' neighbour table.
     ! grep '^mapping' "$record" | grep -qvE $'\tgateway-link=([0-9a-f]{2}:){5}[0-9a-f]{2}(\t|$)' ||
@@ -257,6 +313,9 @@ the task's command after the gateway forgot: all three back|forget|unchecked|tas
 the task's command: a firewall entry gone is told, not made again|-|drop:{q}/6|task|The firewall entry "HLMX {q} TCP" that let port {q} in is gone, so the firewall may block it. Forward the port again to open it.|{p}:TCP UDP,{q}:TCP|TCP {p} system,TCP {q} UPnP,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP|present|
 close the system's: an entry of another name for the port stays|-|rename:{p}/6|close 10.77.0.2 {p} TRUE TRUE|0|{p}:,{q}:TCP|TCP {q} UPnP|{p} 6 An administrator's entry|present|TCP {p} to 10.77.0.2 (system) closed;The firewall holds no entry "HLMX {p} TCP" for TCP {p}; any other entry stays.;The firewall no longer lets UDP {p} in
 the last close: the task gone|-||close 10.77.0.2 {q} TRUE FALSE|0|{q}:||{p} 6 An administrator's entry|absent|TCP {q} to 10.77.0.2 (UPnP) closed
+IPv6 asked: the pinholes recorded beside the mappings|-||kavro 10.77.0.2 {q} TRUE TRUE TRUE|0|{q}:TCP UDP,[{q}]:TCP UDP|TCP {q} UPnP IPv6,TCP {q} system,UDP {q} UPnP IPv6,UDP {q} system|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|>>Reachable over IPv6 at [2001:db8:77::2]:{q}
+the task's command after the gateway forgot: the pinholes opened again|forget|unchecked|task|0|{q}:TCP UDP,[{q}]:TCP UDP|TCP {q} UPnP IPv6,TCP {q} system,UDP {q} UPnP IPv6,UDP {q} system|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|
+close: the pinholes with the forward|-||close 10.77.0.2 {q} TRUE TRUE|0|{q}:,[{q}]:||{p} 6 An administrator's entry|absent|TCP {q} to 2001:db8:77::2 (UPnP, IPv6 pinhole) closed
 ROWS
   "$lab" start-daemon >/dev/null
 }

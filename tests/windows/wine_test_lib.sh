@@ -49,6 +49,16 @@ register_standin_firewall() {
   done
 }
 
+# The system's firewall registered again in place of the stand-in.
+restore_firewall() {
+  local clsid key
+  for clsid in '{304CE942-6E39-40D8-943A-B913C40C9CD4}' '{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}'; do
+    key="HKCR\\CLSID\\$clsid"
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    wine reg import "$(winepath -w "$work/$clsid.reg")" >/dev/null 2>&1
+  done
+}
+
 # expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
 expect_bytes() {
   local expected actual
@@ -69,6 +79,23 @@ expect_held() {
         fail "gateway lacks $protocol $1:"$'\n'"$rules"
     else
       ! grep -qE "@nh,72,8 $number th dport $1 dnat" <<<"$rules" || fail "gateway holds $protocol $1:"$'\n'"$rules"
+    fi
+  done
+}
+
+# expect_pinholes PORT PROTOCOLS: the gateway's IPv6 firewall lets exactly these
+# protocols of PORT in, each to the client's global address 2001:db8:77::2.
+expect_pinholes() {
+  local rules protocol number
+  rules=$("$lab" exec gw nft list chain inet filter miniupnpd 2>&1) || fail "no gateway rules: $rules"
+  for protocol in TCP UDP; do
+    number=0x11; [ $protocol = UDP ] || number=0x6
+    if [[ " $2 " == *" $protocol "* ]]; then
+      grep -qE "th dport $1 @nh,192,128 0x20010db8007700000000000000000002 @nh,48,8 $number accept" <<<"$rules" ||
+        fail "the gateway has no IPv6 pinhole for $protocol $1 to 2001:db8:77::2:"$'\n'"$rules"
+    else
+      ! grep -qE "th dport $1 @nh,192,128 0x[0-9a-f]+ @nh,48,8 $number accept" <<<"$rules" ||
+        fail "the gateway has an IPv6 pinhole for $protocol $1:"$'\n'"$rules"
     fi
   done
 }

@@ -20,6 +20,10 @@ std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress);
 // The next hop of the IPv6 default route through that interface with the lowest metric.
 std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress);
 
+// Whether the system shows that interface's IPv6 routes at all: every interface with
+// IPv6 has one for its own link, but Wine shows none.
+bool Ipv6RoutesShown(Ipv4 interfaceAddress);
+
 // That interface's index: the scope of a link-local address on it; 0 when none holds it.
 std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress);
 

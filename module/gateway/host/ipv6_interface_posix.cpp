@@ -118,6 +118,8 @@ std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress)
     return DefaultRouterFromTable(table, interface);
 }
 
+bool Ipv6RoutesShown(Ipv4 /*interfaceAddress*/) { return true; }
+
 std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress)
 {
     const std::string interface = InterfaceHolding(interfaceAddress);

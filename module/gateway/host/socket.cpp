@@ -3,22 +3,7 @@
 
 #include "gateway/host/socket_headers.h"
 
-#include <cstring>
-
 namespace gateway::host {
-namespace {
-
-sockaddr_in6 SocketAddress(const Ipv6& address, std::uint32_t scope, std::uint16_t port)
-{
-    sockaddr_in6 socketAddress{};
-    socketAddress.sin6_family = AF_INET6;
-    std::memcpy(&socketAddress.sin6_addr, address.bytes.data(), address.bytes.size());
-    socketAddress.sin6_scope_id = scope;
-    socketAddress.sin6_port = htons(port);
-    return socketAddress;
-}
-
-} // namespace
 
 bool Bind(SocketHandle socket, Ipv4 address, std::uint16_t port)
 {

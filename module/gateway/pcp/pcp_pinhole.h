@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "gateway/exchange.h"
 #include "gateway/pcp/pcp_message.h"
 #include "gateway/pinhole_route.h"
 #include "platform/deadline.h"
@@ -16,6 +17,12 @@ namespace gateway {
 // How long the first request waits for the router's answer: a LAN's round trip and the
 // time to add a rule, so that a router without PCP over IPv6 costs a forward little.
 inline constexpr std::chrono::milliseconds kPcpOverIpv6Wait{90};
+// The same for a gateway that answered PCP over IPv4 in this run: it speaks the protocol,
+// and a busy one may take longer than a round trip. Still short of the first resend,
+// which some routers take for a renewal, after which they refuse to take the pinhole
+// back when no answer came in time.
+inline constexpr std::chrono::milliseconds kPcpSpeakerWait{240};
+static_assert(kPcpSpeakerWait < kFirstResend);
 
 struct PcpPinhole {
     PinholeRoute route;      // the interface's IPv6 default router: no other device is asked

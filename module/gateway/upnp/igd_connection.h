@@ -56,6 +56,9 @@ public:
 
     const std::string& ExternalAddress() const { return externalAddress_; }
 
+    // Whether the device describes an IPv6 firewall control service.
+    bool OffersPinholes() const { return data_.IPv6FC.controlurl[0] != '\0' && urls_.controlURL_6FC != nullptr; }
+
     // Opens `request`'s pinholes through the device's IPv6 firewall control service,
     // asked at `router`, its address on the LAN's IPv6 side, once that address has been
     // shown to be this same device (upnp/igd_pinholes.cpp).

@@ -119,11 +119,6 @@ private:
     std::string descriptionPath_, path_, serviceType_;
 };
 
-bool OffersPinholes(const IGDdatas& data, const UPNPUrls& urls)
-{
-    return data.IPv6FC.controlurl[0] != '\0' && urls.controlURL_6FC != nullptr;
-}
-
 // The service of the device described at `location`, asked at `router` from the global
 // address `request` is for; nothing when its URLs or that address do not read.
 std::optional<FirewallControl> ControlAt(const IGDdatas& data, const UPNPUrls& urls, const std::string& location,
@@ -155,7 +150,7 @@ int OnThisDevice(const std::optional<FirewallControl>& firewall, const std::stri
 
 PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const
 {
-    if (!OffersPinholes(data_, urls_)) return PinholeAnswer{};
+    if (!OffersPinholes()) return PinholeAnswer{};
     const auto firewall = ControlAt(data_, urls_, location_, router, request);
     PinholeAnswer unreachable{};
     unreachable.stage = PinholeStage::NoDescription;
@@ -188,7 +183,7 @@ PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeReques
 int IgdConnection::UpdatePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
                                  Deadline deadline) const
 {
-    if (!OffersPinholes(data_, urls_)) return kNotThisDevice;
+    if (!OffersPinholes()) return kNotThisDevice;
     return OnThisDevice(ControlAt(data_, urls_, location_, router, opened), location_, deadline,
                         [uniqueId](const FirewallControl& firewall) { return firewall.UpdatePinhole(uniqueId); });
 }
@@ -196,7 +191,7 @@ int IgdConnection::UpdatePinhole(const Ipv6& router, const PinholeRequest& opene
 int IgdConnection::DeletePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
                                  Deadline deadline) const
 {
-    if (!OffersPinholes(data_, urls_)) return kNotThisDevice;
+    if (!OffersPinholes()) return kNotThisDevice;
     return OnThisDevice(ControlAt(data_, urls_, location_, router, opened), location_, deadline,
                         [uniqueId](const FirewallControl& firewall) { return firewall.DeletePinhole(uniqueId); });
 }
