@@ -132,12 +132,11 @@ Status UfwManager::ClosePortOverIpv6(int port, Protocol protocol)
     return StatusOf(Close(port, protocol, Family::Ipv6));
 }
 
-// The caller says what a failure means for the forward it closes.
+// The caller says what a failure means for the forward it closes. Our rule over IPv6 is
+// recorded with its pinhole, and goes with it.
 Status UfwManager::ClosePort(int port, Protocol protocol)
 {
-    const UfwOutcome ipv4 = Close(port, protocol, Family::Ipv4);
-    const UfwOutcome ipv6 = Close(port, protocol, Family::Ipv6);
-    return StatusOf(ipv4 != UfwOutcome::Done ? ipv4 : ipv6);
+    return StatusOf(Close(port, protocol, Family::Ipv4));
 }
 
 UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)

@@ -39,8 +39,7 @@ public:
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Opens the port and tells the user, in a headline, why it did not.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
-    // Deletes the allow rule of each family for the port only when it is under the
-    // tool's own name.
+    // Deletes the IPv4 allow rule for the port only when it is under the tool's own name.
     Status ClosePort(int port, Protocol protocol) override;
     // Each rule is of one family: only an allow in user6.rules, ours or an
     // administrator's, lets the port in over IPv6.
