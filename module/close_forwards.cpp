@@ -22,14 +22,26 @@ public:
 
     std::string Close(const CloseTarget& target, const std::string& protocol)
     {
-        const std::string pinholeProblem = ClosePinholes(target, protocol);
+        bool pinholesClosed = false;
+        const std::string pinholeProblem = ClosePinholes(target, protocol, pinholesClosed);
+        // A forward whose IPv4 side failed left its pinholes alone: the router holds
+        // nothing more of it (behind carrier-grade NAT it could not even list it).
+        const bool mappingRecorded = std::any_of(forwards_.begin(), forwards_.end(), [&](const RecordedForward& f) {
+            return Asked(f, target, protocol);
+        });
+        if (pinholesClosed && !mappingRecorded) return pinholeProblem;
         const std::string problem = CloseMapping(target, protocol);
         return pinholeProblem.empty() ? problem : pinholeProblem;
     }
 
 private:
+    static bool Asked(const RecordedForward& f, const CloseTarget& target, const std::string& protocol)
+    {
+        return f.protocol == protocol && f.externalPort == target.port && f.internalAddress == target.address;
+    }
+
     // The pinholes opened beside the forward of `target`: closed with it.
-    std::string ClosePinholes(const CloseTarget& target, const std::string& protocol)
+    std::string ClosePinholes(const CloseTarget& target, const std::string& protocol, bool& closed)
     {
         std::string firstProblem;
         for (auto f = forwards_.begin(); f != forwards_.end();) {
@@ -43,15 +55,14 @@ private:
             }
             UserLine(Subject(*f) + " closed.");
             f = forwards_.erase(f);
+            closed = true;
         }
         return firstProblem;
     }
 
     std::string CloseMapping(const CloseTarget& target, const std::string& protocol)
     {
-        const auto asked = [&](const RecordedForward& f) {
-            return f.protocol == protocol && f.externalPort == target.port && f.internalAddress == target.address;
-        };
+        const auto asked = [&](const RecordedForward& f) { return Asked(f, target, protocol); };
         // The entry on this gateway first: the same port may be recorded on another network too.
         auto recorded = std::find_if(forwards_.begin(), forwards_.end(), [&](const RecordedForward& f) {
             return asked(f) && SameGateway(f.gateway, here_.gateway);

@@ -1,9 +1,11 @@
 #include "firewall_over_ipv6_windows.h"
 
 #include "firewall_opener.h"
+#include "forward_words.h"
 #include "platform/closed_over_ipv6.h"
+#include "text_lines.h"
 
-std::vector<std::string> NoteFirewallOverIpv6(int port, const std::vector<std::string>& protocols)
+std::vector<std::string> OpenFirewallOverIpv6(int port, const std::vector<std::string>& protocols)
 {
     ForgetClosedOverIpv6(port);
     FirewallState firewall;
@@ -12,15 +14,19 @@ std::vector<std::string> NoteFirewallOverIpv6(int port, const std::vector<std::s
         return {};
     }
     if (!IsFirewallOn(firewall.Profile.get())) return {};
+    std::vector<std::string> added;
     for (const std::string& protocol : protocols) {
         const std::string subject = protocol + " " + std::to_string(port);
-        bool open = false;
-        if (FAILED(IsPortOpen(firewall.Profile.get(), port,
-                              protocol == "TCP" ? NET_FW_IP_PROTOCOL_TCP : NET_FW_IP_PROTOCOL_UDP, open)))
-            NoteClosedOverIpv6(port, "the firewall's entry for " + subject + " could not be read");
-        else if (!open)
-            NoteClosedOverIpv6(port, "the firewall has no entry that lets " + subject +
-                                         " in; add one in its settings, or ask an administrator");
+        const HRESULT opened =
+            OpenFirewallPort(firewall.Profile.get(), port,
+                             protocol == "TCP" ? NET_FW_IP_PROTOCOL_TCP : NET_FW_IP_PROTOCOL_UDP,
+                             WidenBytes(OwnEntryName(port, protocol)));
+        if (opened == S_OK)
+            added.push_back(protocol);
+        else if (FAILED(opened))
+            NoteClosedOverIpv6(port, "the firewall did not let " + subject + " in" +
+                                         (opened == E_ACCESSDENIED ? ": this needs an administrator" : "") +
+                                         "; add an entry in its settings, or ask an administrator");
     }
-    return {};
+    return added;
 }

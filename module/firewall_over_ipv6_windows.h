@@ -1,11 +1,12 @@
-// Windows keeps its open ports of no family (an entry's IP version is always "any"):
-// what the firewall lets in over IPv4 it lets in over IPv6 too, and what it does not
-// let in stays closed on both.
+// Windows keeps its open ports of no family (an entry's IP version is always "any"): an
+// entry lets the port in over IPv4 and IPv6 alike.
 #pragma once
 
 #include <string>
 #include <vector>
 
-// Adds nothing: notes each protocol ("TCP", "UDP") of `port` the firewall, when on,
-// does not let in, or that it could not be read. No rule of its own over IPv6: none.
-std::vector<std::string> NoteFirewallOverIpv6(int port, const std::vector<std::string>& protocols);
+// Lets `port` in for each protocol ("TCP", "UDP") the firewall, when on, does not let
+// in yet, under the tool's own name, and notes what still keeps it closed; the
+// protocols whose entry it added. A pinhole opened where the IPv4 forward failed has
+// no entry of that forward to go through.
+std::vector<std::string> OpenFirewallOverIpv6(int port, const std::vector<std::string>& protocols);

@@ -15,7 +15,7 @@ public:
         const int port = forward.externalPort;
         const std::string &protocol = forward.protocol, &name = forward.firewallEntry;
         const std::string subject = protocol + " " + std::to_string(port);
-        if (forward.family == "IPv6") {
+        if (forward.family == "IPv6" && Ipv6RulesOfTheirOwn()) {
             if (RemoveOwnRuleOverIpv6(port, protocol)) {
                 UserLine("The firewall's entry \"" + name + "\" for " + subject + " over IPv6 is gone.");
                 return true;
@@ -53,7 +53,7 @@ public:
     {
         const int port = forward.externalPort;
         const std::string &protocol = forward.protocol, &name = forward.firewallEntry;
-        if (forward.family == "IPv6") {
+        if (forward.family == "IPv6" && Ipv6RulesOfTheirOwn()) {
             const std::optional<bool> held = FindOwnRuleOverIpv6(port, protocol, name);
             return !held ? Presence::Unknown : *held ? Presence::LetsIn : Presence::Missing;
         }

@@ -23,7 +23,7 @@ int main(int argc, char*[])
     // Every outcome leaves as a line of the result file, never as an exit status.
     try {
 #ifdef _WIN32
-        SetIpv6Rules({NoteFirewallOverIpv6, nullptr, nullptr});
+        SetIpv6Rules({OpenFirewallOverIpv6, nullptr, nullptr});
 #else
         RegisterPlatformClasses();
 #endif

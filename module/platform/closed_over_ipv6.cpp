@@ -43,6 +43,8 @@ void ForgetClosedOverIpv6(int port) { Noted().erase(port); }
 
 void SetIpv6Rules(const Ipv6Rules& rules) { Rules() = rules; }
 
+bool Ipv6RulesOfTheirOwn() { return Rules().remove != nullptr; }
+
 void OpenOverIpv6(int port, const std::vector<std::string>& protocols)
 {
     if (!Rules().open) return;

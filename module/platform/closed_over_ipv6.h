@@ -12,8 +12,9 @@ void NoteClosedOverIpv6(int port, const std::string& what);
 // What was noted for the port, each once, in order; empty when nothing keeps it closed.
 std::vector<std::string> ClosedOverIpv6(int port);
 
-// The tool's own rule over IPv6, where the local firewall keeps one rule per family: set
-// by the platform whose firewall needs it; elsewhere there is none.
+// The tool's own rule over IPv6, set by the platform: where the local firewall keeps one
+// rule per family, with `find` and `remove`; where one entry serves both families, `open`
+// alone, and the entry is found and removed as an IPv4 one.
 struct Ipv6Rules {
     // Lets `port` in over IPv6 too for each protocol ("TCP", "UDP"), notes anew what
     // still keeps it closed there; the protocols the tool's own rule lets in after.
@@ -25,6 +26,8 @@ struct Ipv6Rules {
     bool (*remove)(int port, const std::string& protocol);
 };
 void SetIpv6Rules(const Ipv6Rules& rules);
+// Whether the firewall keeps rules over IPv6 apart from those over IPv4.
+bool Ipv6RulesOfTheirOwn();
 
 void OpenOverIpv6(int port, const std::vector<std::string>& protocols);
 // Whether the tool's own rule let the port in over IPv6 after this run's OpenOverIpv6.

@@ -137,7 +137,7 @@ forward() {
     expect_held "$port" "$held"
     expect_pinholes "$port" "$holes"
     if [ "$setup" = standin ]; then
-      for protocol in $held; do
+      for protocol in $held $holes; do
         number=17; [ $protocol = UDP ] || number=6
         grep -qx "$port $number HLMX $port $protocol" "$firewall" ||
           fail "$name: the firewall holds no entry for $protocol $port: $(cat "$firewall")"
@@ -169,9 +169,9 @@ a rogue gateway on the LAN is not believed|natpmp no-upnp|rogue|fresh|TRUE|TRUE|
 nothing answers|-||fresh|TRUE|TRUE||Invalid IP|||passed over;>>No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.|9
 a port the gateway refuses|||6666|TRUE|TRUE||Invalid IP|||The gateway refused TCP 6666;>>port 6666|9
 IPv6 asked: pinholes beside the mappings and the firewall's entries, the WAN peer connects||standin|fresh|TRUE|TRUE|TRUE|0|TCP UDP|TCP UDP|The firewall now lets TCP {port} in;>>Port {port} is kept open;>>Reachable over IPv6 at [2001:db8:77::2]:{port};!can also be reached|9
-IPv6 instead: the gateway has no public IPv4 address|cgnat||fresh|TRUE|TRUE|TRUE|Invalid IP||TCP UDP|>>The router has no Internet address;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
+IPv6 instead: the gateway has no public IPv4 address, the firewall's entries made for the pinholes|cgnat|standin|fresh|TRUE|TRUE|TRUE|Invalid IP||TCP UDP|>>The router has no Internet address;>>Reachable over IPv6 at [2001:db8:77::2]:{port}|9
 IPv6 asked, the gateway's IPv6 side off: one sentence|no-ipv6||fresh|TRUE|FALSE|TRUE|0|TCP||>>The router could not be reached over IPv6, so port {port} was not opened there.|9
-IPv6 asked, the firewall refuses the port: not called reachable over IPv6||standin-refuses|fresh|TRUE|FALSE|TRUE|Firewall initialized well, but failed to open ports on it.|TCP|TCP|>>keeps it closed there;>>(the firewall has no entry that lets TCP {port} in;!Reachable over IPv6|9
+IPv6 asked, the firewall refuses the port: not called reachable over IPv6||standin-refuses|fresh|TRUE|FALSE|TRUE|Firewall initialized well, but failed to open ports on it.|TCP|TCP|>>keeps it closed there;>>(the firewall did not let TCP {port} in;!Reachable over IPv6|9
 a port past 65535 is never sent|||70000|TRUE|FALSE||Invalid IP|||TCP 70000 was not asked for;>>Port 70000 cannot be opened: a port is a number from 1 to 65535.|9
 ROWS
   "$lab" start-daemon >/dev/null
@@ -227,7 +227,8 @@ renewal_task() {
 # left: the record of forwards (its entries as "PROTOCOL PORT HOW"), the stand-in
 # firewall's entries ("PORT PROTOCOL-NUMBER NAME"; Wine's own is off and keeps none),
 # the renewal task, and what the gateway forwards. Each row: its name; the gateway first
-# ("-": as it is, "forget": restarted without its mappings); what else first, words of
+# ("-": as it is, else restarted with these options: "forget" without its mappings,
+# "cgnat" with no public IPv4 address); what else first, words of
 # them (the system's object unregistered, the record's hourly checks made due, a
 # firewall entry dropped or replaced by one of another name); the command ("task": the
 # renewal task's own command, KavroBackground.exe in the task's folder on its "renew");
@@ -254,7 +255,7 @@ lasting() {
     LC_ALL=C sort | paste -sd, || true; }
   while IFS='|' read -r name gateway setup command result held recorded entries_now task said; do
     [ -n "$name" ] || continue
-    [ "$gateway" != forget ] || "$lab" start-daemon forget >/dev/null
+    case $gateway in ''|-) ;; *) "$lab" start-daemon $gateway >/dev/null ;; esac
     for word in $(fill "$setup"); do
       case $word in
         unregistered) unregister_nat ;;
@@ -316,6 +317,8 @@ the last close: the task gone|-||close 10.77.0.2 {q} TRUE FALSE|0|{q}:||{p} 6 An
 IPv6 asked: the pinholes recorded beside the mappings|-||kavro 10.77.0.2 {q} TRUE TRUE TRUE|0|{q}:TCP UDP,[{q}]:TCP UDP|TCP {q} UPnP IPv6,TCP {q} system,UDP {q} UPnP IPv6,UDP {q} system|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|>>Reachable over IPv6 at [2001:db8:77::2]:{q}
 the task's command after the gateway forgot: the pinholes opened again|forget|unchecked|task|0|{q}:TCP UDP,[{q}]:TCP UDP|TCP {q} UPnP IPv6,TCP {q} system,UDP {q} UPnP IPv6,UDP {q} system|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|
 close: the pinholes with the forward|-||close 10.77.0.2 {q} TRUE TRUE|0|{q}:,[{q}]:||{p} 6 An administrator's entry|absent|TCP {q} to 2001:db8:77::2 (UPnP, IPv6 pinhole) closed
+IPv6 instead: the pinholes recorded with the firewall's entries made for them|cgnat||kavro 10.77.0.2 {q} TRUE TRUE TRUE|Invalid IP|{q}:,[{q}]:TCP UDP|TCP {q} UPnP IPv6,UDP {q} UPnP IPv6|{p} 6 An administrator's entry,{q} 17 HLMX {q} UDP,{q} 6 HLMX {q} TCP|present|>>Reachable over IPv6 at [2001:db8:77::2]:{q}
+close: the pinholes and their firewall entries|-||close 10.77.0.2 {q} TRUE TRUE|0|{q}:,[{q}]:||{p} 6 An administrator's entry|absent|The firewall no longer lets TCP {q} in
 ROWS
   "$lab" start-daemon >/dev/null
 }
