@@ -2,14 +2,10 @@
 // that pkexec runs as root takes, and what each way of failing tells the user.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 #include "diagnostics.h"
+#include "scratch_folder.h"
 #include "ufw/ufw_command.h"
 #include "ufw/ufw_helper.h"
 #include "ufw/ufw_manager.h"
@@ -135,44 +131,23 @@ TEST(Ufw, Ipv6RulesDecideThePortOverIpv6)
 
 // A scratch /etc/ufw: enabled, with the rules given; its files are left out for a
 // user who may not read them.
-class UfwDirectory {
-public:
-    UfwDirectory()
+struct UfwDirectory : ScratchFolder {
+    UfwDirectory() { std::ofstream(path / "ufw.conf") << "ENABLED=yes\n"; }
+    UfwFiles Files(const std::string& ipv4, const std::string& ipv6, bool readable) const
     {
-        char pattern[] = "/tmp/kavro-ufw.XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a scratch directory");
-        path_ = pattern;
-        std::ofstream(path_ + "/ufw.conf") << "ENABLED=yes\n";
+        std::ofstream(path / "user.rules") << ipv4;
+        std::ofstream(path / "user6.rules") << ipv6;
+        const std::filesystem::path rules = readable ? path : path / "unreadable";
+        return UfwFiles{(path / "ufw.conf").string(), (rules / "user.rules").string(), (rules / "user6.rules").string()};
     }
-    ~UfwDirectory() { std::filesystem::remove_all(path_); }
-    UfwDirectory(const UfwDirectory&) = delete;
-    UfwDirectory& operator=(const UfwDirectory&) = delete;
-
-    UfwFiles Files(const std::string& ipv4, const std::string& ipv6, bool readable)
-    {
-        std::ofstream(path_ + "/user.rules") << ipv4;
-        std::ofstream(path_ + "/user6.rules") << ipv6;
-        const std::string rules = readable ? path_ : path_ + "/unreadable";
-        return UfwFiles{path_ + "/ufw.conf", rules + "/user.rules", rules + "/user6.rules"};
-    }
-
-private:
-    std::string path_;
 };
 
-ProcessOutcome Exited(int code, std::string output = "")
+ProcessOutcome Exited(int code, std::string output = "", ProcessOutcome::End end = ProcessOutcome::End::Exited)
 {
     ProcessOutcome outcome;
-    outcome.end = ProcessOutcome::End::Exited;
+    outcome.end = end;
     outcome.exitCode = code;
     outcome.output = std::move(output);
-    return outcome;
-}
-
-ProcessOutcome TimedOut()
-{
-    ProcessOutcome outcome;
-    outcome.end = ProcessOutcome::End::TimedOut;
     return outcome;
 }
 
@@ -228,7 +203,7 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         {"root: a limit stays", true, true, limit, "", Exited(0), Status::AlreadyOpen, "", ""},
         {"root: an IPv6 deny stays", true, true, "", deny6, Exited(0), Status::Failed, "",
          "A firewall rule of this machine's administrator blocks port 8080, and it stays as it is."},
-        {"root: the lock held", true, true, "", "", TimedOut(), Status::TimedOut, kUfwAllow,
+        {"root: the lock held", true, true, "", "", Exited(0, "", ProcessOutcome::End::TimedOut), Status::TimedOut, kUfwAllow,
          "Time ran out before the firewall (ufw) let port 8080 in; another program may have been changing it."},
         {"root: ufw fails", true, true, "", "", Exited(1, "ERROR: problem running\n"), Status::Failed, kUfwAllow,
          "The firewall (ufw) did not let port 8080 in"},
