@@ -142,10 +142,10 @@ struct UfwDirectory : ScratchFolder {
     }
 };
 
-ProcessOutcome Exited(int code, std::string output = "", ProcessOutcome::End end = ProcessOutcome::End::Exited)
+ProcessOutcome Exited(int code, std::string output = "")
 {
     ProcessOutcome outcome;
-    outcome.end = end;
+    outcome.end = ProcessOutcome::End::Exited;
     outcome.exitCode = code;
     outcome.output = std::move(output);
     return outcome;
@@ -189,7 +189,6 @@ const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal
 // status, the command run (none when a rule already there decides), the headline.
 TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
 {
-    const std::string limit = Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in");
     const std::string deny6 = Tuple("deny tcp 8080 ::/0 any ::/0 in");
     struct Case {
         const char* name;
@@ -199,32 +198,14 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         Status status;
         std::string ran, headline;
     } const cases[] = {
-        {"root: added", true, true, "", "", Exited(0, "Rule added\n"), Status::Ok, kUfwAllow, ""},
-        {"root: a limit stays", true, true, limit, "", Exited(0), Status::AlreadyOpen, "", ""},
-        {"root: an IPv6 deny stays", true, true, "", deny6, Exited(0), Status::Failed, "",
-         "A firewall rule of this machine's administrator blocks port 8080, and it stays as it is."},
-        {"root: the lock held", true, true, "", "", Exited(0, "", ProcessOutcome::End::TimedOut), Status::TimedOut, kUfwAllow,
-         "Time ran out before the firewall (ufw) let port 8080 in; another program may have been changing it."},
         {"root: ufw fails", true, true, "", "", Exited(1, "ERROR: problem running\n"), Status::Failed, kUfwAllow,
          "The firewall (ufw) did not let port 8080 in"},
         {"user: rules checked here stand", false, true, "", deny6, Exited(0), Status::Failed, "", "blocks port 8080"},
-        {"user: the helper added it", false, false, "", "", Exited(0), Status::Ok, kPkexecAllow, ""},
         {"user: the helper found it open", false, false, "", "", Exited(3), Status::AlreadyOpen, kPkexecAllow, ""},
-        {"user: the helper found a deny", false, false, "", "", Exited(4), Status::Failed, kPkexecAllow,
-         "blocks port 8080"},
         {"user: the helper's ufw held", false, false, "", "", Exited(5), Status::TimedOut, kPkexecAllow,
          "Time ran out"},
         {"user: the helper refused", false, false, "", "", Exited(2), Status::Failed, kPkexecAllow,
          "did not let port 8080 in"},
-        {"user: no agent, rules checked", false, true, "", "",
-         Exited(127, "Error executing command as another user: No authentication agent found.\n"),
-         Status::AccessDenied, kPkexecAllow,
-         "No password dialog runs on this desktop to let you change the firewall. An administrator can finish the "
-         "job with: sudo ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment 'HLMX 8080 TCP'"},
-        {"user: no agent, rules unread", false, false, "", "",
-         Exited(127, "Error executing command as another user: No authentication agent found.\n"),
-         Status::AccessDenied, kPkexecAllow, "finish the job with: sudo '/opt/port tool/kavro-ufw-allow' 8080 tcp "
-                                             "ipv4 'HLMX 8080 TCP'"},
         {"user: not authorized", false, false, "", "",
          Exited(127, "Error executing command as another user: Not authorized\n\nThis incident has been reported.\n"),
          Status::AccessDenied, kPkexecAllow, "You are not allowed to change the firewall; ask an administrator."},
@@ -273,18 +254,8 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
         Status status;
         std::vector<std::string> ran;
     } const cases[] = {
-        {"root: ours added over IPv6", Step::OpenOverIpv6, true, true, own4, "", Status::Ok,
-         {ufw + "allow from ::/0 to any port 8080 proto tcp comment HLMX 8080 TCP"}},
-        {"root: an administrator's IPv6 allow suffices", Step::OpenOverIpv6, true, true, own4, admin6,
-         Status::AlreadyOpen, {}},
-        {"root: an IPv6 deny stays, nothing added", Step::OpenOverIpv6, true, true, own4, deny6, Status::Failed, {}},
         {"user: the helper is told the family", Step::OpenOverIpv6, false, true, own4, "", Status::Ok,
          {pkexec + "8080 tcp ipv6 HLMX 8080 TCP"}},
-        {"root: both of ours go", Step::Close, true, true, own4, own6, Status::Ok,
-         {ufw + "delete allow from 0.0.0.0/0 to any port 8080 proto tcp",
-          ufw + "delete allow from ::/0 to any port 8080 proto tcp"}},
-        {"root: an administrator's IPv6 allow stays", Step::Close, true, true, own4, admin6, Status::Ok,
-         {ufw + "delete allow from 0.0.0.0/0 to any port 8080 proto tcp"}},
         {"root: an IPv6 deny stays", Step::Close, true, true, "", deny6, Status::Ok, {}},
         {"user: ours over IPv6 alone goes", Step::Close, false, true, "", own6, Status::Ok,
          {pkexec + "delete 8080 tcp ipv6"}},
