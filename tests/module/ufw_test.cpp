@@ -72,45 +72,43 @@ std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\
 // The rules an administrator may have for port 8080: which of them decides it.
 TEST(Ufw, RulesAlreadyThereDecideThePort)
 {
+    constexpr Protocol Tcp = Protocol::Tcp, Udp = Protocol::Udp;
+    using V = UfwVerdict;
+    const std::string any4 = " 0.0.0.0/0 any 0.0.0.0/0 in";
     struct Case {
         std::string ipv4, ipv6;
         Protocol protocol;
         UfwVerdict verdict;
         std::string action;
     } const cases[] = {
-        {"", "", Protocol::Tcp, UfwVerdict::Undecided, ""},
-        {Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Protocol::Tcp, UfwVerdict::LetIn, "limit"},
-        {Tuple("limit_log tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Protocol::Tcp, UfwVerdict::LetIn, "limit_log"},
-        {Tuple("allow_log-all any 8000:8100 0.0.0.0/0 any 0.0.0.0/0 in comment=6869"), "", Protocol::Udp,
-         UfwVerdict::LetIn, "allow_log-all"},
-        {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Protocol::Tcp, UfwVerdict::LetIn,
-         "allow"},
-        {Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Protocol::Udp, UfwVerdict::Undecided, ""},
+        {"", "", Tcp, V::Undecided, ""},
+        {Tuple("limit tcp 8080" + any4), "", Tcp, V::LetIn, "limit"},
+        {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
+        {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
+        {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
+        {Tuple("limit tcp 8080" + any4), "", Udp, V::Undecided, ""},
         // IPv4: the first that decides; IPv6 only refuses.
-        {Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in") + Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "",
-         Protocol::Tcp, UfwVerdict::Refused, "deny"},
-        {Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in") + Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "",
-         Protocol::Tcp, UfwVerdict::LetIn, "allow"},
-        {"", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Protocol::Tcp, UfwVerdict::Refused, "deny"},
-        {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Protocol::Udp, UfwVerdict::Refused, "reject_log"},
-        {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Protocol::Tcp, UfwVerdict::Undecided, ""},
-        {Tuple("reject udp 8080 0.0.0.0/0 any 0.0.0.0/0 in_lan0"), "", Protocol::Udp, UfwVerdict::Refused, "reject"},
+        {Tuple("deny tcp 8080" + any4) + Tuple("allow tcp 8080" + any4), "", Tcp, V::Refused, "deny"},
+        {Tuple("allow tcp 8080" + any4) + Tuple("deny tcp 8080" + any4), "", Tcp, V::LetIn, "allow"},
+        {"", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Tcp, V::Refused, "deny"},
+        {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Udp, V::Refused, "reject_log"},
+        {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Tcp, V::Undecided, ""},
+        {Tuple("reject udp 8080" + any4 + "_lan0"), "", Udp, V::Refused, "reject"},
         // Not for everyone, not incoming, or routed: such rules decide nothing here.
-        {Tuple("deny any 8080 0.0.0.0/0 any 1.2.3.4 in"), Tuple("deny any 8080 ::/0 any 2001:db8::1 in"),
-         Protocol::Tcp, UfwVerdict::Undecided, ""},
-        {Tuple("deny tcp 8080 0.0.0.0/0 1024 0.0.0.0/0 in"), "", Protocol::Tcp, UfwVerdict::Undecided, ""},
-        {Tuple("allow tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in_eth0") + Tuple("allow tcp 8080 10.0.0.1 any 0.0.0.0/0 in"),
-         "", Protocol::Tcp, UfwVerdict::Undecided, ""},
-        {Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 out") + Tuple("route:deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"),
-         "", Protocol::Tcp, UfwVerdict::Undecided, ""},
-        {Tuple("deny tcp 8081 0.0.0.0/0 any 0.0.0.0/0 in") + Tuple("deny tcp 8070:8079 0.0.0.0/0 any 0.0.0.0/0 in"), "",
-         Protocol::Tcp, UfwVerdict::Undecided, ""},
+        {Tuple("deny any 8080 0.0.0.0/0 any 1.2.3.4 in"), Tuple("deny any 8080 ::/0 any 2001:db8::1 in"), Tcp,
+         V::Undecided, ""},
+        {Tuple("deny tcp 8080 0.0.0.0/0 1024 0.0.0.0/0 in"), "", Tcp, V::Undecided, ""},
+        {Tuple("allow tcp 8080" + any4 + "_eth0") + Tuple("allow tcp 8080 10.0.0.1 any 0.0.0.0/0 in"), "", Tcp,
+         V::Undecided, ""},
+        {Tuple("deny tcp 8080 0.0.0.0/0 any 0.0.0.0/0 out") + Tuple("route:deny tcp 8080" + any4), "", Tcp,
+         V::Undecided, ""},
+        {Tuple("deny tcp 8081" + any4) + Tuple("deny tcp 8070:8079" + any4), "", Tcp, V::Undecided, ""},
     };
     for (const Case& c : cases) {
         const UfwDecision decision = DecidePort(ParseUfwRules(c.ipv4), ParseUfwRules(c.ipv6), 8080, c.protocol);
         EXPECT_EQ(decision.verdict, c.verdict) << c.ipv4 << c.ipv6;
         EXPECT_EQ(decision.rule.action, c.action) << c.ipv4 << c.ipv6;
-        EXPECT_EQ(decision.ipv6, c.ipv4.empty() && c.verdict == UfwVerdict::Refused) << c.ipv4 << c.ipv6;
+        EXPECT_EQ(decision.ipv6, c.ipv4.empty() && c.verdict == V::Refused) << c.ipv4 << c.ipv6;
     }
 }
 
