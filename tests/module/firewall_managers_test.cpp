@@ -72,6 +72,8 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
     const Case cases[] = {
         {"one has it already", With(true, {80}), With(true), With(true), Ok, NotFound, Ok, true, 0, 1, 0},
         {"both have it", With(true, {80}), With(true, {80}), With(true), Ok, Ok, Ok, true, 0, 0, 0},
+        {"the first refuses, the second is still asked", With(true, {}, Failed), With(true), With(true), Ok, NotFound,
+         Failed, true, 1, 1, 0},
         {"the second refuses", With(true), With(true, {}, Status::AccessDenied), With(true), Ok, NotFound,
          Status::AccessDenied, true, 1, 1, 0},
         {"one off: only the other", With(false), With(true), With(true), Ok, NotFound, Ok, true, 0, 1, 0},
