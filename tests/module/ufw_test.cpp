@@ -187,6 +187,7 @@ const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal
 // status, the command run (none when a rule already there decides), the headline.
 TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
 {
+    const std::string limit = Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in");
     const std::string deny6 = Tuple("deny tcp 8080 ::/0 any ::/0 in");
     struct Case {
         const char* name;
@@ -196,6 +197,8 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         Status status;
         std::string ran, headline;
     } const cases[] = {
+        // Reached when the caller did not look first.
+        {"root: a limit stays", true, true, limit, "", Exited(0), Status::AlreadyOpen, "", ""},
         {"root: ufw fails", true, true, "", "", Exited(1, "ERROR: problem running\n"), Status::Failed, kUfwAllow,
          "The firewall (ufw) did not let port 8080 in"},
         {"user: rules checked here stand", false, true, "", deny6, Exited(0), Status::Failed, "", "blocks port 8080"},
@@ -204,6 +207,15 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
          "Time ran out"},
         {"user: the helper refused", false, false, "", "", Exited(2), Status::Failed, kPkexecAllow,
          "did not let port 8080 in"},
+        {"user: no agent, rules checked", false, true, "", "",
+         Exited(127, "Error executing command as another user: No authentication agent found.\n"),
+         Status::AccessDenied, kPkexecAllow,
+         "No password dialog runs on this desktop to let you change the firewall. An administrator can finish the "
+         "job with: sudo ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment 'HLMX 8080 TCP'"},
+        {"user: no agent, rules unread", false, false, "", "",
+         Exited(127, "Error executing command as another user: No authentication agent found.\n"),
+         Status::AccessDenied, kPkexecAllow, "finish the job with: sudo '/opt/port tool/kavro-ufw-allow' 8080 tcp "
+                                             "ipv4 'HLMX 8080 TCP'"},
         {"user: not authorized", false, false, "", "",
          Exited(127, "Error executing command as another user: Not authorized\n\nThis incident has been reported.\n"),
          Status::AccessDenied, kPkexecAllow, "You are not allowed to change the firewall; ask an administrator."},
@@ -252,6 +264,8 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
         Status status;
         std::vector<std::string> ran;
     } const cases[] = {
+        {"root: an administrator's IPv6 allow suffices", Step::OpenOverIpv6, true, true, own4, admin6,
+         Status::AlreadyOpen, {}},
         {"user: the helper is told the family", Step::OpenOverIpv6, false, true, own4, "", Status::Ok,
          {pkexec + "8080 tcp ipv6 HLMX 8080 TCP"}},
         {"root: an IPv6 deny stays", Step::Close, true, true, "", deny6, Status::Ok, {}},
