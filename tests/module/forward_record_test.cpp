@@ -19,6 +19,12 @@ const std::string kLine = "mapping\tprotocol=UDP\texternal-port=8080\tinternal-a
                           "\tfamily=IPv4\thow=PCP\tgateway-address=192.168.1.1\tnonce=00112233445566778899aabb"
                           "\tlifetime=7200\tgranted=1765000000";
 
+// The line with its first `from` made `to`.
+std::string Bent(const std::string& from, const std::string& to, std::string line = kLine)
+{
+    return line.replace(line.find(from), from.size(), to);
+}
+
 TEST(Parse, ReadsARecordOrSaysWhyNot)
 {
     const struct {
@@ -38,23 +44,14 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         {"UnknownKind", kHead + "pinhole\tprotocol=TCP\n", 0, "line 2: it is not a mapping"},
         {"FieldWithoutEquals", kHead + kLine + "\tbroken\n", 0, "line 2: a field without '='"},
         {"RequiredFieldMissing", kHead + "mapping\tprotocol=TCP\texternal-port=80\n", 0, "line 2: the field internal-address"},
-        {"PortNotANumber", kHead + "mapping" + kLine.substr(7).replace(kLine.find("=8080") - 7, 5, "=80x0") + "\n", 0,
-         "line 2: a port is not"},
-        {"PortOutOfRange", kHead + kLine + "\n" + "mapping" + kLine.substr(7).replace(kLine.find("=8080") - 7, 5, "=70000") +
-                               "\n",
-         0, "line 3: a port is not"},
-        {"UnknownProtocol", kHead + "mapping" + kLine.substr(7).replace(kLine.find("UDP") - 7, 3, "SCTP") + "\n", 0,
-         "line 2: the protocol"},
-        {"NegativeLifetime", kHead + "mapping" + kLine.substr(7).replace(kLine.find("=7200") - 7, 5, "=-1") + "\n", 0,
-         "line 2: the lifetime"},
+        {"PortNotANumber", kHead + Bent("=8080", "=80x0") + "\n", 0, "line 2: a port is not"},
+        {"PortOutOfRange", kHead + kLine + "\n" + Bent("=8080", "=70000") + "\n", 0, "line 3: a port is not"},
+        {"UnknownProtocol", kHead + Bent("UDP", "SCTP") + "\n", 0, "line 2: the protocol"},
+        {"NegativeLifetime", kHead + Bent("=7200", "=-1") + "\n", 0, "line 2: the lifetime"},
         {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
-        {"PcpPinholeByItsNonce",
-         kHead + "mapping" + kLine.substr(7).replace(kLine.find("IPv4") - 7, 4, "IPv6") + "\tfor-address=192.168.1.5\n", 1,
-         ""},
-        {"PinholeWithoutItsId",
-         kHead + "mapping" + kLine.substr(7).replace(kLine.find("IPv4") - 7, 4, "IPv6").replace(kLine.find("PCP") - 7, 3, "UPnP") +
-             "\tfor-address=192.168.1.5\n",
-         0, "line 2: a pinhole lacks"},
+        {"PcpPinholeByItsNonce", kHead + Bent("IPv4", "IPv6") + "\tfor-address=192.168.1.5\n", 1, ""},
+        {"PinholeWithoutItsId", kHead + Bent("PCP", "UPnP", Bent("IPv4", "IPv6")) + "\tfor-address=192.168.1.5\n", 0,
+         "line 2: a pinhole lacks"},
     };
     for (const auto& row : rows) {
         const RecordReading reading = ParseRecord(row.text);
