@@ -70,7 +70,6 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
 {
     constexpr Status Ok = Status::Ok, NotFound = Status::NotFound, Failed = Status::Failed;
     const Case cases[] = {
-        {"both on: both asked", With(true), With(true), With(true), Ok, NotFound, Ok, true, 1, 1, 0},
         {"one has it already", With(true, {80}), With(true), With(true), Ok, NotFound, Ok, true, 0, 1, 0},
         {"both have it", With(true, {80}), With(true, {80}), With(true), Ok, Ok, Ok, true, 0, 0, 0},
         {"the first refuses, the second is still asked", With(true, {}, Failed), With(true), With(true), Ok, NotFound,

@@ -2,19 +2,16 @@
 // what was mapped and let in, for every way a platform call can go wrong, and the
 // headlines the forward itself writes; and after each, no COM object or BSTR left alive.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cwchar>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "com/com_api.h"
 #include "diagnostics.h"
 #include "fake_platform.h"
 #include "forward_command.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -113,17 +110,13 @@ class Forward : public ::testing::TestWithParam<Row> {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        scratch = pattern;
-        std::filesystem::current_path(scratch);
+        std::filesystem::current_path(scratch.path);
         comrt::ResetRuntimeForTests();
         platform.Register();
     }
     void TearDown() override
     {
-        std::filesystem::current_path(scratch.parent_path());
-        std::filesystem::remove_all(scratch);
+        std::filesystem::current_path(scratch.path.parent_path());
         comrt::ResetRuntimeForTests();
         EXPECT_EQ(comrt::LiveObjectCount(), 0) << "COM objects left alive";
         EXPECT_EQ(comrt::LiveStringCount(), 0) << "BSTRs left unfreed";
@@ -146,7 +139,7 @@ protected:
         return letters;
     }
     FakePlatform platform;
-    std::filesystem::path scratch;
+    const ScratchFolder scratch;
 };
 
 TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)
@@ -158,9 +151,7 @@ TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)
     ::testing::internal::CaptureStderr();
     RunForwardCommand(row.command);
     std::istringstream stderrText(::testing::internal::GetCapturedStderr());
-    std::ostringstream result;
-    result << std::ifstream("log.txt").rdbuf();
-    EXPECT_EQ(result.str(), row.result + "\n");
+    EXPECT_EQ(Contents("log.txt"), row.result + "\n");
     EXPECT_EQ(Trace(row.command), row.trace);
     const std::string marker = kHeadlineMarker;
     std::vector<std::string> headlines;

@@ -2,24 +2,18 @@
 // the kernel's neighbour table, and its device's UDN from its SSDP answer.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
-
 #include "gateway/host/link_address.h"
 #include "gateway/upnp/device_on_link.h"
 #include "gateway/upnp/ssdp_response.h"
+#include "scratch_folder.h"
 
 namespace gateway {
 namespace {
 
 TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
 {
-    char path[] = "/tmp/kavro-arp-XXXXXX";
-    const int fd = ::mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    const ScratchFolder scratch;
+    const std::string path = scratch.path / "arp";
     std::ofstream(path) << "IP address       HW type     Flags       HW address            Mask     Device\n"
                            "10.77.0.1        0x1         0x2         02:00:0a:4d:00:01     *        lan0\n"
                            "10.77.0.3        0x1         0x0         00:00:00:00:00:00     *        lan0\n"
@@ -28,7 +22,6 @@ TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
         {"10.77.0.1", "02:00:0a:4d:00:01"}, {"10.77.0.3", ""}, {"10.77.0.10", "02:00:0a:4d:00:0a"}, {"10.77.0.9", ""}};
     for (const auto& [host, link] : cases) EXPECT_EQ(host::LinkAddressOf(*ParseIpv4(host), path), link) << host;
     EXPECT_EQ(host::LinkAddressOf(*ParseIpv4("10.77.0.1"), "/nonexistent/arp"), "");
-    std::remove(path);
 }
 
 TEST(GatewayIdentity, UdnFromTheSsdpAnswer)

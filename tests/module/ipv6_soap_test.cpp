@@ -40,41 +40,33 @@ TEST(Ipv6Soap, TakesPortAndPathFromTheGatewaysUrls)
     }
 }
 
-constexpr const char* kStatus =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: 386\r\n"
-    "Server: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n<?xml version=\"1.0\"?>\r\n"
-    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:GetFirewallStatusResponse "
-    "xmlns:u=\"urn:schemas-upnp-org:service:WANIPv6FirewallControl:1\"><FirewallEnabled>1</FirewallEnabled>"
-    "<InboundPinholeAllowed>0</InboundPinholeAllowed></u:GetFirewallStatusResponse></s:Body></s:Envelope>\r\n";
+// The gateway's answers as miniupnpd 2.3.1 gives them.
+std::string Answer(const std::string& status, const std::string& body)
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n" + body;
+}
 
-constexpr const char* kRefused =
-    "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\n"
-    "Content-Length: 405\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n"
-    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><s:Fault><faultcode>s:Client</faultcode>"
-    "<faultstring>UPnPError</faultstring><detail><UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>606"
-    "</errorCode><errorDescription>Action not authorized</errorDescription></UPnPError></detail></s:Fault></s:Body>"
-    "</s:Envelope>\r\n";
+std::string Envelope(const std::string& body)
+{
+    return "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" + body + "</s:Body></s:Envelope>";
+}
 
-// A renewal's yes carries no arguments; an id the gateway no longer knows is refused
-// with 402 and no XML declaration, the fault's last tag ending the answer.
-constexpr const char* kRenewed =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: 294\r\n"
-    "Server: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n<?xml version=\"1.0\"?>\r\n"
-    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:UpdatePinholeResponse "
-    "xmlns:u=\"urn:schemas-upnp-org:service:WANIPv6FirewallControl:1\"></u:UpdatePinholeResponse></s:Body>"
-    "</s:Envelope>\r\n";
+std::string Fault(const std::string& code, const std::string& description, const char* end = "\r\n")
+{
+    return Answer("500 Internal Server Error",
+                  Envelope("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail><UPnPError "
+                           "xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" + code + "</errorCode><errorDescription>" +
+                           description + "</errorDescription></UPnPError></detail></s:Fault>") + end);
+}
 
-constexpr const char* kUnknownId =
-    "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\n"
-    "Content-Length: 396\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n"
-    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><s:Fault><faultcode>s:Client</faultcode>"
-    "<faultstring>UPnPError</faultstring><detail><UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>402"
-    "</errorCode><errorDescription>Invalid Args</errorDescription></UPnPError></detail></s:Fault></s:Body>"
-    "</s:Envelope>";
+const std::string kStatus = Answer("200 OK", "<?xml version=\"1.0\"?>\r\n" + Envelope(
+    "<u:GetFirewallStatusResponse xmlns:u=\"urn:schemas-upnp-org:service:WANIPv6FirewallControl:1\"><FirewallEnabled>1"
+    "</FirewallEnabled><InboundPinholeAllowed>0</InboundPinholeAllowed></u:GetFirewallStatusResponse>") + "\r\n");
+const std::string kRefused = Fault("606", "Action not authorized");
+// An id the gateway no longer knows is refused with 402, the fault's last tag ending the answer.
+const std::string kUnknownId = Fault("402", "Invalid Args", "");
 
 TEST(Ipv6Soap, ReadsTheGatewaysAnswers)
 {
@@ -87,13 +79,12 @@ TEST(Ipv6Soap, ReadsTheGatewaysAnswers)
         int code;
     } answers[] = {
         {"the firewall's status", kStatus, 0},
-        {"a pinhole renewed", kRenewed, 0},
         {"a pinhole for another source refused", kRefused, 606},
         {"a pinhole id the gateway no longer knows", kUnknownId, 402},
         {"nothing", "", kNoSoapAnswer},
         {"not HTTP", "SSH-2.0-OpenSSH\r\n", kNoSoapAnswer},
         {"an error page without a fault", "HTTP/1.1 404 Not Found\r\n\r\n<html>no</html>", kNoSoapAnswer},
-        {"a fault cut off", std::string(kRefused).substr(0, std::string(kRefused).find("</errorCode>")), kNoSoapAnswer},
+        {"a fault cut off", kRefused.substr(0, kRefused.find("</errorCode>")), kNoSoapAnswer},
         {"a code that is no number", "HTTP/1.1 500 x\r\n\r\n<errorCode>6O6</errorCode>", kNoSoapAnswer},
     };
     for (const auto& c : answers) EXPECT_EQ(SoapCode(c.answer), c.code) << c.why;
