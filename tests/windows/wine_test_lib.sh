@@ -67,35 +67,32 @@ expect_bytes() {
   [ "$actual" = "$expected" ] || fail "${3:-$1}: expected bytes$(printf '\n%s' "$expected")"$'\n'"got$(printf '\n%s' "$actual")"
 }
 
+# expect_rules CHAIN PORT PROTOCOLS RULE OTHER WHAT: the gateway's CHAIN holds a rule
+# matching RULE for each of PROTOCOLS, and none matching OTHER for the others ({n}: the
+# protocol's number as nft shows it; WHAT names the rule in a failure).
+expect_rules() {
+  local rules protocol number
+  rules=$("$lab" exec gw nft list chain inet filter "$1" 2>&1) || fail "no gateway rules: $rules"
+  for protocol in TCP UDP; do
+    number=0x11; [ $protocol = UDP ] || number=0x6
+    if [[ " $3 " == *" $protocol "* ]]; then
+      grep -qE "${4//\{n\}/$number}" <<<"$rules" || fail "the gateway has no $6 for $protocol $2:"$'\n'"$rules"
+    else
+      ! grep -qE "${5//\{n\}/$number}" <<<"$rules" || fail "the gateway has a $6 for $protocol $2:"$'\n'"$rules"
+    fi
+  done
+}
+
 # expect_held PORT PROTOCOLS: the gateway forwards exactly these protocols of PORT, to
 # the client, whichever protocol mapped them.
 expect_held() {
-  local rules protocol number
-  rules=$("$lab" exec gw nft list chain inet filter prerouting_miniupnpd 2>&1) || fail "no gateway rules: $rules"
-  for protocol in TCP UDP; do
-    number=0x11; [ $protocol = UDP ] || number=0x6
-    if [[ " $2 " == *" $protocol "* ]]; then
-      grep -qE "@nh,72,8 $number th dport $1 dnat ip to 10\.77\.0\.2:$1\b" <<<"$rules" ||
-        fail "gateway lacks $protocol $1:"$'\n'"$rules"
-    else
-      ! grep -qE "@nh,72,8 $number th dport $1 dnat" <<<"$rules" || fail "gateway holds $protocol $1:"$'\n'"$rules"
-    fi
-  done
+  expect_rules prerouting_miniupnpd "$1" "$2" "@nh,72,8 {n} th dport $1 dnat ip to 10\.77\.0\.2:$1\b" \
+    "@nh,72,8 {n} th dport $1 dnat" "mapping to 10.77.0.2"
 }
 
 # expect_pinholes PORT PROTOCOLS: the gateway's IPv6 firewall lets exactly these
 # protocols of PORT in, each to the client's global address 2001:db8:77::2.
 expect_pinholes() {
-  local rules protocol number
-  rules=$("$lab" exec gw nft list chain inet filter miniupnpd 2>&1) || fail "no gateway rules: $rules"
-  for protocol in TCP UDP; do
-    number=0x11; [ $protocol = UDP ] || number=0x6
-    if [[ " $2 " == *" $protocol "* ]]; then
-      grep -qE "th dport $1 @nh,192,128 0x20010db8007700000000000000000002 @nh,48,8 $number accept" <<<"$rules" ||
-        fail "the gateway has no IPv6 pinhole for $protocol $1 to 2001:db8:77::2:"$'\n'"$rules"
-    else
-      ! grep -qE "th dport $1 @nh,192,128 0x[0-9a-f]+ @nh,48,8 $number accept" <<<"$rules" ||
-        fail "the gateway has an IPv6 pinhole for $protocol $1:"$'\n'"$rules"
-    fi
-  done
+  expect_rules miniupnpd "$1" "$2" "th dport $1 @nh,192,128 0x20010db8007700000000000000000002 @nh,48,8 {n} accept" \
+    "th dport $1 @nh,192,128 0x[0-9a-f]+ @nh,48,8 {n} accept" "IPv6 pinhole to 2001:db8:77::2"
 }
