@@ -86,12 +86,14 @@ MainWindow::OutcomeChoice MainWindow::forwardOnce(bool overIpv6)
         box.setIcon(QMessageBox::Critical);
         ui->lblStatus->setText(QStringLiteral("Ready (error ocurred)"));
     }
-    box.setInformativeText(output.informativeText(succeeded));
+    const bool offerIpv6 = !overIpv6 && output.saidHeadline(ipv6Offered) && (succeeded || ipv6GetsAround(output));
+    // The offer's sentence goes with its button.
+    box.setInformativeText(output.informativeText(succeeded, offerIpv6 ? QString() : ipv6Offered));
     box.setDetailedText(output.details());
     QPushButton *ok = box.addButton(QMessageBox::Ok);
     const QPushButton *openPorts = box.addButton(QString::fromUtf8(openPortsText), QMessageBox::ActionRole);
     const QPushButton *ipv6 = nullptr;
-    if (!overIpv6 && output.saidHeadline(ipv6Offered) && (succeeded || ipv6GetsAround(output)))
+    if (offerIpv6)
         ipv6 = box.addButton(succeeded ? QStringLiteral("Also open over IPv6") : QStringLiteral("Open over IPv6 instead"),
                              QMessageBox::ActionRole);
     box.setDefaultButton(ok);

@@ -90,7 +90,7 @@ ModuleOutput::ModuleOutput(QProcess &module)
             [this, &module] { keepBounded(output, outputCut, module.readAllStandardOutput()); });
 }
 
-QString ModuleOutput::informativeText(bool succeeded) const
+QString ModuleOutput::informativeText(bool succeeded, const QString &leftOut) const
 {
     const SortedErrors sorted = sortErrors(plainLines(errors));
     QStringList shown;
@@ -100,7 +100,7 @@ QString ModuleOutput::informativeText(bool succeeded) const
             shown.append(*reachable);
     }
     for (const QString &headline : sorted.headlines)
-        if (!shown.contains(headline))
+        if (!shown.contains(headline) && (leftOut.isEmpty() || !headline.startsWith(leftOut)))
             shown.append(headline);
     return shown.join(QLatin1Char('\n'));
 }

@@ -23,8 +23,9 @@ public:
     explicit ModuleOutput(QProcess &module);
 
     // The outcome box's own words: on success the "Reachable at" line, then the
-    // headlines; on failure the headlines. Each distinct line once, in order.
-    QString informativeText(bool succeeded) const;
+    // headlines but those beginning with `leftOut` (when given); on failure the
+    // headlines alike. Each distinct line once, in order.
+    QString informativeText(bool succeeded, const QString &leftOut = QString()) const;
     // Everything else: the sentences for people, then under a heading the developer
     // lines, each with a note where the stream was cut.
     QString details() const;

@@ -294,6 +294,9 @@ private slots:
         // The first box offers the one button that fits, if any; the second, asked over IPv6, none.
         for (const QString &offer : offers)
             QCOMPARE(boxes.first().buttons.contains(offer), offer == row.button);
+        // The offer's sentence goes with its button: without one, it would point nowhere.
+        QCOMPARE(boxes.first().informative.contains(QStringLiteral("can also be reached over IPv6")),
+                 !row.button.isEmpty());
         for (const QString &offer : offers)
             QVERIFY(!boxes.last().buttons.contains(offer) || boxes.size() == 1);
     }
