@@ -42,7 +42,7 @@ struct RecordedForward {
     long long lifetime = 0;      // seconds granted; 0: no end
     long long grantedAt = 0;     // when, in seconds since 1970
     long long checkedAt = 0;     // when the gateway last said it holds it
-    long long epoch = -1;        // PCP's server epoch with the grant; -1: none told
+    long long epoch = -1;        // PCP's or NAT-PMP's epoch with the grant; -1: none told
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
     std::string pinholeId;       // IPv6: the UniqueID the gateway gave the pinhole
     std::string forwardAddress;  // IPv6: the IPv4 address the forward was asked for

@@ -49,7 +49,7 @@ public:
         HeldMapping held;
         std::string how;   // "UPnP", "PCP", "NAT-PMP"
         std::string nonce; // PCP's, in hex
-        std::optional<std::uint32_t> epoch; // PCP's server epoch
+        std::optional<std::uint32_t> epoch; // PCP's or NAT-PMP's seconds since the gateway started
         std::string pinholeId;      // an IPv6 pinhole's UniqueID; empty for an IPv4 mapping
         std::string forwardAddress; // a pinhole's: the IPv4 address it was opened beside
     };

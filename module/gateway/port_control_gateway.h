@@ -24,7 +24,7 @@ struct PortGrant {
     int externalPort = 0;
     std::uint32_t lifetime = 0;
     std::optional<Ipv4> externalAddress;
-    std::optional<std::uint32_t> epoch; // PCP's server epoch
+    std::optional<std::uint32_t> epoch; // the gateway's seconds since its start (PCP and NAT-PMP alike)
 };
 
 class PortControlProtocol {
@@ -44,7 +44,7 @@ public:
 struct MappingOutcome {
     HRESULT status = E_FAIL;
     HeldMapping held; // when the status is S_OK
-    std::optional<std::uint32_t> epoch; // PCP's server epoch, with the grant
+    std::optional<std::uint32_t> epoch; // the gateway's seconds since its start, with the grant
 };
 
 class PortControlGateway {

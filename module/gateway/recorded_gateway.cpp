@@ -388,8 +388,8 @@ private:
         if (f.epoch >= 0 && !restartSeen_ &&
             pcp::EpochShowsLostState(static_cast<std::uint32_t>(f.epoch), f.grantedAt, *epoch, Now())) {
             restartSeen_ = true;
-            UserLine("The router's PCP epoch shows it restarted since " + Port(f) + " was granted, losing its "
-                     "mappings; each on it is asked for again now.");
+            UserLine("The router's " + f.how + " epoch shows it restarted since " + Port(f) + " was granted, losing "
+                     "its mappings; each on it is asked for again now.");
         }
         f.epoch = *epoch;
     }

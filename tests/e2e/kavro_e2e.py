@@ -387,6 +387,10 @@ ROWS = [
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
+    Row("renew: a NAT-PMP gateway whose epoch went back: every entry asked for at once", "renew\r\n", ["0"],
+        "miniupnpd natpmp no-upnp", drop="@th,64,8 2", held="TCP UDP", fresh=True, restart="forget", seconds=3,
+        stderr="NAT-PMP epoch shows it restarted", after="entries 2",
+        prepare="forward {port} TRUE TRUE; forwarded; sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'"),
     *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
           drop=drop, seconds=3, after="entries 0" + stays)
       for name, gateway, firewall, drop, admin, stays in (

@@ -24,7 +24,7 @@ std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std:
     const natpmpresp_t& answer = *exchange.Reply();
     const auto& mapping = answer.pnu.newportmapping;
     return PortGrant{answer.resultcode, natpmp::ResultText(answer.resultcode), mapping.privateport,
-                     mapping.mappedpublicport, mapping.lifetime, external_, {}};
+                     mapping.mappedpublicport, mapping.lifetime, external_, answer.epoch};
 }
 
 } // namespace gateway
