@@ -31,7 +31,7 @@ public:
             Headline(problem);
             return false;
         }
-        if (!firewall_.FirewallOn) return true;
+        // A firewall switched off keeps its entries, to use them again once on: ours goes all the same.
         const HRESULT closed = CloseFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name));
         if (closed == S_OK) {
             UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");

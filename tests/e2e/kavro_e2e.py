@@ -395,6 +395,9 @@ ROWS = [
           drop=drop, seconds=3, after="entries 0" + stays)
       for name, gateway, firewall, drop, admin, stays in (
           ("UPnP and ufw", "miniupnpd", "ufw", None, "", ""),
+          # Switched off, ufw keeps its rules for when it is on again: ours goes all the same.
+          ("ufw switched off since", "miniupnpd", "ufw", None, "; ufw disable >/dev/null",
+           " && ufw --force enable >/dev/null && ! ufw status | grep -q 'HLMX {port} '"),
           ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", ""),
           ("the administrator's ufw rule for the port stays", "miniupnpd", "ufw", None, "; ufw allow {port}/tcp >/dev/null",
            " && ufw show added | grep -qx 'ufw allow {port}/tcp'"),

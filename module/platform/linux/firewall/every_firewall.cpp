@@ -121,9 +121,10 @@ Status EveryFirewall::ClosePortOverIpv6(int port, Protocol protocol)
 Status EveryFirewall::EachCloses(Status (FirewallManager::*close)(int, Protocol), int port, Protocol protocol)
 {
     Status answer = Status::Ok;
-    for (NamedManager* each : on_) {
-        const Status status = (each->manager.get()->*close)(port, protocol);
-        if (status != Status::Ok) UserLine(each->name + " did not remove its entry for " + Subject(port, protocol) + ".");
+    for (NamedManager& each : managers_) {
+        if (!each.manager->Enabled() && !each.manager->KeepsRulesWhileOff()) continue;
+        const Status status = (each.manager.get()->*close)(port, protocol);
+        if (status != Status::Ok) UserLine(each.name + " did not remove its entry for " + Subject(port, protocol) + ".");
         if (answer == Status::Ok) answer = status;
     }
     return answer;

@@ -18,6 +18,9 @@ public:
     virtual Status OpenProfile() = 0;
     // Valid after OpenProfile succeeded.
     virtual bool Enabled() const = 0;
+    // Whether its rules stay while it is off, to come back when it is switched on: the
+    // tool's own are then removed all the same.
+    virtual bool KeepsRulesWhileOff() const { return false; }
     // Ok with the rule's name (empty where the manager keeps none), NotFound, or
     // AccessDenied where the rules cannot be read with our rights.
     virtual Status FindOpenPort(int port, Protocol protocol, std::string& name) = 0;

@@ -63,6 +63,7 @@ Status UfwManager::OpenProfile()
         TellOutcome(UfwOutcome::Unreadable, 0, "");
         return FileStatus(error, files_.config);
     }
+    configured_ = true;
     enabled_ = UfwConfigEnabled(config);
     // Switched off, ufw has nothing for us to change.
     if (!enabled_) return Status::Ok;

@@ -36,6 +36,8 @@ public:
 
     Status OpenProfile() override;
     bool Enabled() const override { return enabled_; }
+    // ufw switched off keeps its rules files, read back when it is switched on.
+    bool KeepsRulesWhileOff() const override { return configured_; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Opens the port and tells the user, in a headline, why it did not.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
@@ -77,6 +79,7 @@ private:
     Deadline deadline_;
     std::optional<PkexecRoute> route_;
     bool enabled_ = false;
+    bool configured_ = false;
     // The commands that finish the job, one per port and protocol left to an administrator.
     std::vector<std::string> leftToAdministrator_;
 };
