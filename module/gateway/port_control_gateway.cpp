@@ -101,9 +101,11 @@ bool PortControlGateway::FromOwnAddress(const MappingRequest& request) const
     return false;
 }
 
-std::string PortControlGateway::Delete(const MappingRequest& request, Deadline deadline) const
+std::string PortControlGateway::Delete(const MappingRequest& request, Deadline deadline,
+                                       std::optional<std::uint32_t>* epoch) const
 {
     const auto grant = protocol_->Ask(request, 0, deadline);
+    if (grant && epoch) *epoch = grant->epoch;
     if (grant && grant->result == 0) return {};
     const std::string reason = "Deleting " + Subject(request) + " through " + Name() + " failed" +
                                (grant ? ": " + grant->resultText : std::string(": no answer in time")) + ".";

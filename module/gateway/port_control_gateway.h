@@ -64,8 +64,10 @@ public:
     std::string NonceText() const { return protocol_->NonceText(); }
     bool UseNonce(const std::string& hex) const { return protocol_->UseNonce(hex); }
 
-    // Asks for lifetime 0; the reason, empty when the gateway no longer holds it.
-    std::string Delete(const MappingRequest& request, Deadline deadline) const;
+    // Asks for lifetime 0; the reason, empty when the gateway no longer holds it. The
+    // answer's epoch goes to `epoch`, when given.
+    std::string Delete(const MappingRequest& request, Deadline deadline,
+                       std::optional<std::uint32_t>* epoch = nullptr) const;
 
 private:
     bool FromOwnAddress(const MappingRequest& request) const;

@@ -165,7 +165,10 @@ public:
         if (!MadeThroughUpnp(f)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
-            if (portControl->Delete(RequestFor(f), session_->CallDeadline()).empty()) return true;
+            std::optional<std::uint32_t> epoch;
+            if (portControl->Delete(RequestFor(f), session_->CallDeadline(), &epoch).empty() ||
+                LostInRestart(f, epoch))
+                return true;
             Fail(problem, "The router did not close " + Port(f) + " through " + f.how +
                               ". Try again, or close it in the router's own settings.");
             return false;
@@ -363,6 +366,7 @@ private:
             }
         }
         if (answer && answer->result == pcp::kSuccess && (lifetime == 0 || answer->lifetime > 0)) return answer;
+        if (lifetime == 0 && answer && LostInRestart(f, answer->epoch)) return answer;
         const std::string why = answer ? "PCP " + pcp::ResultText(answer->result) : "no PCP answer in time";
         DiagnosticLine("PCP MAP " + Named(f) + " for " + std::to_string(lifetime) + " s: " + why);
         Fail(problem, "The router did not " + std::string(lifetime > 0 ? "renew" : "close") + " the IPv6 pinhole for " +
@@ -382,11 +386,26 @@ private:
         return true;
     }
 
+    // Whether the gateway's `epoch` now shows it restarted since `f` was granted.
+    static bool ShowsRestart(const RecordedForward& f, std::uint32_t epoch)
+    {
+        return f.epoch >= 0 &&
+               pcp::EpochShowsLostState(static_cast<std::uint32_t>(f.epoch), f.grantedAt, epoch, Now());
+    }
+
+    // A gateway that restarted since the grant holds nothing of it, whatever it answers
+    // to deleting it (miniupnpd: NO_RESOURCES).
+    bool LostInRestart(const RecordedForward& f, std::optional<std::uint32_t> epoch)
+    {
+        if (!epoch || !ShowsRestart(f, *epoch)) return false;
+        UserLine("The router restarted since " + Port(f) + " was granted, so it no longer holds it.");
+        return true;
+    }
+
     void NoteEpoch(RecordedForward& f, std::optional<std::uint32_t> epoch)
     {
         if (!epoch) return;
-        if (f.epoch >= 0 && !restartSeen_ &&
-            pcp::EpochShowsLostState(static_cast<std::uint32_t>(f.epoch), f.grantedAt, *epoch, Now())) {
+        if (!restartSeen_ && ShowsRestart(f, *epoch)) {
             restartSeen_ = true;
             UserLine("The router's " + f.how + " epoch shows it restarted since " + Port(f) + " was granted, losing "
                      "its mappings; each on it is asked for again now.");

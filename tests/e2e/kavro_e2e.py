@@ -432,6 +432,11 @@ ROWS = [
           # The IPv4 rule is not ours, so ours over IPv6 goes with the pinhole.
           ("an administrator's IPv4 allow stays", "root", "ufw allow from 0.0.0.0/0 to any port {port} proto tcp "
            ">/dev/null; ", " && " + kept("allow tcp {port}", "ALLOW IN", families=("",))))],
+    # miniupnpd answers deleting what it lost in a restart with NO_RESOURCES: before, close failed
+    # on every try and the next renewal opened the port again.
+    Row("close: PCP, the gateway restarted since: closed all the same", CLOSE, ["0"], "miniupnpd natpmp no-upnp",
+        restart="forget", seconds=3, prepare="forward {port} TRUE TRUE; forwarded; sleep 3",
+        stderr="The router restarted since", after="entries 0"),
     Row("close: a user polkit allows, through the helper's delete", CLOSE, ["0"], firewall="ufw", user="kavro-allowed",
         prepare="forward {port} TRUE TRUE; forwarded", seconds=3, after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
