@@ -197,6 +197,9 @@ public:
                                                    std::string& problem) override
     {
         if (!session_->HasGateway()) {
+            // A gateway with no public IPv4 address maps no IPv4 port, yet holds the
+            // pinholes opened instead: the record tells.
+            if (session_->PinholeGateway()) return std::vector<ListedMapping>{};
             problem = "No router on this network answered, so its open ports cannot be listed. Turn on UPnP or "
                       "NAT-PMP in the router's settings.";
             return std::nullopt;

@@ -503,6 +503,11 @@ ROWS = [
           ("closed after a renewal", CLOSE, ["0"], DUE + "; echo renew >$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1)",
            {"pinholes": None, "stderr": "it ends by itself in 120 s", "after": "entries 0"}))],
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
+    # Before, "No router on this network answered": the window could not show what it opened instead.
+    Row("list: behind carrier-grade NAT, the pinholes opened instead", LIST, None, "miniupnpd cgnat", fresh=True,
+        pinholes="TCP UDP", prepare="forward {port} TRUE TRUE '' TRUE; [ \"$(head -n 1 $W/log.txt)\" = 'Invalid IP' ]",
+        listed=tuple(rf"{p}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
+                     for p in ("TCP", "UDP"))),
     Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
     Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded", setup="ip route del default",
