@@ -6,6 +6,7 @@
 
 #include "diagnostics.h"
 #include "forward_report.h"
+#include "gateway/upnp/pinhole.h"
 #include "ipv6_forward.h"
 #include "lasting_commands.h"
 #include "result_file.h"
@@ -69,6 +70,9 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     // recorded with the mappings, whatever the IPv4 answer.
     ForwardOverIpv6(address, port, tcp, udp, ipv6);
     const bool renewed = RecordForward(mapping.FirewallEntriesMade);
-    if (mapping.Lease) ReportLasting(port, *mapping.Lease, renewed);
+    if (mapping.Lease)
+        ReportLasting(port, *mapping.Lease, renewed);
+    else if (renewed) // only pinholes were opened, and recorded
+        ReportLasting(port, gateway::kPinholeLeaseSeconds, true, " over IPv6");
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

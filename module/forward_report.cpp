@@ -142,14 +142,14 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
 
 void ReportReachable(const std::string& endpoint) { UserLine("Reachable at " + endpoint); }
 
-void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed)
+void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed, const std::string& over)
 {
     // Kept open is promised only for what the record holds: nothing else is renewed.
     if (leaseSeconds == 0 || !renewed) {
-        Headline("The router keeps port " + std::to_string(port) + " open " + Lasting(leaseSeconds) + ".");
+        Headline("The router keeps port " + std::to_string(port) + " open" + over + " " + Lasting(leaseSeconds) + ".");
         return;
     }
     // Renewed at half the lease, so a lease cut short by a router restart is mended in time.
-    Headline("Port " + std::to_string(port) + " is kept open: renewed " + Every(leaseSeconds / 2) +
+    Headline("Port " + std::to_string(port) + " is kept open" + over + ": renewed " + Every(leaseSeconds / 2) +
              "; it closes by itself within " + Span(leaseSeconds) + " if this machine stops renewing.");
 }

@@ -36,5 +36,5 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 // The one line the window reads for its success box: "Reachable at 11.77.0.1:8080".
 void ReportReachable(const std::string& endpoint);
 // The success's headline: how long the gateway keeps the port, from the shortest lease,
-// and how often it is renewed.
-void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed);
+// and how often it is renewed; `over` names the family when only IPv6 got it (" over IPv6").
+void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed, const std::string& over = {});

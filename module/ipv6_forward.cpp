@@ -88,7 +88,7 @@ void ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::stri
     }
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " + Duration(lifetime) +
-             ", renewed with the IPv4 forward.");
+             ", renewed until it is closed.");
     Headline("Reachable over IPv6 at " + reachable);
 }
 
