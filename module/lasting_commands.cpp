@@ -1,6 +1,7 @@
 #include "lasting_commands.h"
 
 #include <algorithm>
+#include <iterator>
 #include <ctime>
 #include <optional>
 
@@ -80,7 +81,11 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
         Fail(problem);
         return;
     }
-    const std::vector<std::string> lines = ListLines(*listed, setting->store.forwards, setting->here);
+    // What another device at the router's address holds is not this router's to show.
+    std::vector<RecordedForward> onThisDevice;
+    std::copy_if(setting->store.forwards.begin(), setting->store.forwards.end(), std::back_inserter(onThisDevice),
+                 [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f); });
+    const std::vector<std::string> lines = ListLines(*listed, onThisDevice, setting->here);
     std::vector<std::wstring> wide;
     for (const std::string& line : lines) wide.push_back(WidenBytes(line));
     writeResultLines(wide);

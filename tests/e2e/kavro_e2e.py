@@ -504,6 +504,11 @@ ROWS = [
           ("closed after a renewal", CLOSE, ["0"], DUE + "; echo renew >$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1)",
            {"pinholes": None, "stderr": "it ends by itself in 120 s", "after": "entries 0"}))],
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
+    # It lists the IPv4 mappings it holds as another's; before, our pinholes on the first showed as held there.
+    Row("list: another device at the router's address: our pinholes on the first not shown", LIST, fresh=True,
+        restart="other-device", prepare="forward {port} TRUE TRUE '' TRUE; forwarded", held="TCP UDP",
+        pinholes="TCP UDP", listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tno\tno\tno\t.*"
+                                        for p in ("TCP", "UDP"))),
     # Before, "No router on this network answered": the window could not show what it opened instead.
     Row("list: behind carrier-grade NAT, the pinholes opened instead", LIST, None, "miniupnpd cgnat", fresh=True,
         pinholes="TCP UDP", prepare="forward {port} TRUE TRUE '' TRUE; [ \"$(head -n 1 $W/log.txt)\" = 'Invalid IP' ]",
