@@ -62,6 +62,14 @@ std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, co
     return problem;
 }
 
+// Not asked about now: what was last known of it, and when.
+std::string NothingDue(const RecordedForward& forward, long long now)
+{
+    const long long minutes = std::max(0LL, now - std::max(forward.checkedAt, forward.grantedAt)) / 60;
+    return Subject(forward) + ": nothing was due; the router last said it holds it " +
+           (minutes == 0 ? std::string("less than a minute") : std::to_string(minutes) + " min") + " ago.";
+}
+
 // The firewall entry the forward made, read only: renew never asks for rights, so a
 // missing entry is told, not made again.
 std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& firewall)
@@ -115,7 +123,7 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
     }
     for (RecordedForward* forward : notDue) {
         if (gateway.RestartSeen()) tell(RenewOnGateway(*forward, gateway, here, true));
-        else UserLine(Subject(*forward) + " is held; nothing was due.");
+        else UserLine(NothingDue(*forward, here.now));
     }
     return firstReason;
 }

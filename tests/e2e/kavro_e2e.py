@@ -369,7 +369,7 @@ ROWS = [
       for name, gateway, restart, edit, held, says, after in (
           ("the gateway restarted without its mappings brings both back", "miniupnpd", "forget", UNCHECKED, "TCP UDP",
            "is no longer held by the router; asked for again", "grep -c lifetime=7200 $XDG_STATE_HOME/varneth/forwards"),
-          ("nothing due: nothing sent", "miniupnpd", "forget", "", "", "is held; nothing was due", "true"),
+          ("nothing due: nothing sent", "miniupnpd", "forget", "", "", "nothing was due; the router last said it holds it less than a minute ago", "true"),
           ("half the lease passed: asked again for 7200 s", "miniupnpd", None, DUE, "TCP UDP", "renewed: held for 7200 s",
            "! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
           ("PCP with its nonce, no second mapping", "miniupnpd natpmp no-upnp", None, DUE, "TCP UDP",
@@ -407,7 +407,7 @@ ROWS = [
     *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
           held="TCP UDP", stderr=says, seconds=3, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
           prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
-      for name, ago, says in (("before its half: not yet", "290", "is held; nothing was due"),
+      for name, ago, says in (("before its half: not yet", "290", "nothing was due; the router last said it holds it less than a minute ago"),
                               ("at its half: renewed", "310", "renewed: held for 600 s"))],
     # renew only reads the firewall: an entry of ours deleted since is told, never made again.
     *[Row(f"renew: the {firewall} entry it made, deleted since: told, not made again", "renew\r\n", firewall=firewall,
