@@ -37,7 +37,7 @@ exchange() {
   local addresses command capture
   # Wine's ipconfig lists the namespace's addresses, loopback first, as ip does.
   addresses=$(ip -4 -o addr show | awk '{sub(/\/.*/, "", $4); printf "%s\r\n", $4}')$'\n'
-  capture=$(winepath -u "$(cd "$work" && wine cmd /c 'echo %TEMP%' </dev/null | tr -d '\r')\\ip_c.tmp")
+  capture=$(windows_folder TEMP '\ip_c.tmp')
   expect - $'1\r\n'
   for command in $'getips\r\n' $'getips\r\nkavro\r\n10.77.0.2\r\n' getips; do expect "$command" "$addresses"; done
   # A capture that fails is ERROR, never an earlier run's addresses: no ipconfig on
@@ -47,14 +47,6 @@ exchange() {
   chmod a-w "$capture"
   cleanup_steps+=("rm -f '$capture'")
   expect $'getips\r\n' $'ERROR\r\n'
-}
-
-# In place of the system's NAT object, one that never hands out its collection.
-register_hanging_nat() {
-  unregister_nat
-  wine reg add "$nat_key\InprocServer32" /ve /d "$(winepath -w "$hanging_nat")" /f >/dev/null 2>&1 &&
-    wine reg add "$nat_key\InprocServer32" /v ThreadingModel /d Both /f >/dev/null 2>&1 ||
-    fail "the hanging NAT object could not be registered"
 }
 
 # A UPnP gateway at 10.77.0.5, a LAN address that is not the default gateway's (an
@@ -107,21 +99,18 @@ for p in (int(sys.argv[1]), int(sys.argv[1]) + 1):
 forward() {
   in_lab
   local standin=$1 firewall=$work/firewall.txt
-  local name daemon setup port tcp udp six result held holes said most fresh started seconds piece protocol number
+  local name daemon setup port tcp udp six result held holes said most started seconds piece protocol number
   while IFS='|' read -r name daemon setup port tcp udp six result held holes said most; do
     [ -n "$name" ] || continue
-    fresh=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
-    [ "$port" != fresh ] || port=$fresh
+    [ "$port" != fresh ] || port=$(fresh_port)
     if [ "$daemon" = - ]; then "$lab" stop-daemon >/dev/null; else "$lab" start-daemon $daemon >/dev/null; fi
     case $setup in
       unregistered) unregister_nat ;;
-      hanging) register_hanging_nat ;;
+      hanging) register_server "$nat_key" "$hanging_nat" ;;   # never hands out its collection
       pcp-dropped) "$lab" exec gw nft "add table inet drop_5351; add chain inet drop_5351 input { type filter hook input priority -10; }; add rule inet drop_5351 input udp dport 5351 @th,64,8 2 drop" ;;
       rogue) rogue_gateway ;;
       standin|standin-refuses)
-        register_standin_firewall "$standin"
-        : >"$firewall"
-        export KAVRO_STANDIN_FIREWALL; KAVRO_STANDIN_FIREWALL=$(winepath -w "$firewall")
+        register_standin_firewall "$standin" "$firewall"
         # A file that cannot be written: every entry refused.
         [ "$setup" = standin ] || KAVRO_STANDIN_FIREWALL+='\missing\firewall.txt' ;;
     esac
@@ -147,16 +136,7 @@ forward() {
       piece=$(peer_reaches6 "$port")
       [ "$piece" = "yes no" ] || fail "$name: the WAN peer reaches port $port and the next over IPv6: $piece, not yes no"
     fi
-    IFS=';' read -ra said <<<"$said"
-    grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
-    for piece in "${said[@]}"; do
-      piece=${piece//\{port\}/$port}
-      case $piece in
-        '!'*) ! grep -qF "${piece:1}" "$work/console.txt" || fail "$name: \"${piece:1}\" in: $(cat "$work/console.txt")" ;;
-        '>>'*) grep -qF "${piece:2}" "$work/headlines.txt" || fail "$name: no headline \"${piece:2}\" in: $(cat "$work/console.txt")" ;;
-        *) grep -qF "$piece" "$work/console.txt" || fail "$name: no \"$piece\" in: $(cat "$work/console.txt")" ;;
-      esac
-    done
+    expect_said "$name" "$work/console.txt" "$said"
     awk -v took="$seconds" -v most="$most" 'BEGIN { exit !(took < most) }' || fail "$name: took $seconds s, not under $most s"
     echo "ok: $name, $seconds s"
   done <<'ROWS'
@@ -177,6 +157,9 @@ ROWS
   "$lab" start-daemon >/dev/null
 }
 
+# task_shown PROBE: the renewal task's definition as the scheduler gives it back, or "absent".
+task_shown() { wine "$1" show </dev/null 2>&1 | tr -d '\r'; }
+
 # The renewal task, as the record's writes keep it: registered while anything is
 # recorded and read back from the scheduler on its own (ITaskFolder::GetTask), and gone
 # once nothing is. Wine keeps a task's name, description and settings, but drops its
@@ -184,7 +167,7 @@ ROWS
 # schedule: so the command the task is given is started here by hand, in its folder.
 renewal_task() {
   local probe=$1 task folder
-  show() { wine "$probe" show </dev/null 2>&1 | tr -d '\r'; }
+  show() { task_shown "$probe"; }
   follow() {
     wine "$probe" follow "$1" </dev/null >"$work/console.txt" 2>&1 || fail "the probe exited with $?"
     ! grep -q '^>> ' "$work/console.txt" || fail "follow $1 told: $(cat "$work/console.txt")"
@@ -199,7 +182,7 @@ renewal_task() {
                '<ExecutionTimeLimit>PT1M</ExecutionTimeLimit>'; do
     grep -qF "$piece" <<<"$task" || fail "no $piece in:"$'\n'"$task"
   done
-  folder=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null | tr -d '\r')\\Varneth\\renew")
+  folder=$(windows_folder LOCALAPPDATA '\Varneth\renew')
   expect_bytes "$folder/kavro.cmd" $'renew\r\n' "the task's command file"
   follow 1
   [ "$(show)" = "$task" ] || fail "a second record write changed the task"
@@ -240,15 +223,13 @@ lasting() {
   in_lab
   local probe=$1 standin=$2 local_data record folder firewall p q name gateway setup command result held recorded
   local entries_now task said lines piece word
-  local_data=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null | tr -d '\r')\\Varneth")
+  local_data=$(windows_folder LOCALAPPDATA '\Varneth')
   record=$local_data/forwards folder=$local_data/renew firewall=$work/firewall.txt
   rm -f "$record"
   wine "$probe" follow 0 </dev/null >/dev/null 2>&1
-  register_standin_firewall "$standin"
-  : >"$firewall"
-  export KAVRO_STANDIN_FIREWALL; KAVRO_STANDIN_FIREWALL=$(winepath -w "$firewall")
+  register_standin_firewall "$standin" "$firewall"
   "$lab" start-daemon forget >/dev/null
-  p=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) q=$(( p + 1 ))
+  p=$(fresh_port); q=$(( p + 1 ))
   fill() { local text=${1//\{p\}/$p}; printf '%s' "${text//\{q\}/$q}"; }
   entries() { [ -e "$record" ] && awk -F'\t' '$1 == "mapping" { for (i = 2; i <= NF; ++i) { split($i, f, "="); v[f[1]] = f[2] }
     print v["protocol"], v["external-port"], v["how"] (v["family"] == "IPv6" ? " IPv6" : "") }' "$record" |
@@ -294,17 +275,10 @@ lasting() {
       fail "$name: an entry lacks the gateway's link-layer address: $(cat "$record")"
     [ "$(LC_ALL=C sort "$firewall" | paste -sd,)" = "$(fill "$entries_now")" ] ||
       fail "$name: the firewall holds $(LC_ALL=C sort "$firewall" | paste -sd,), not $(fill "$entries_now")"
-    piece=$(wine "$probe" show </dev/null 2>&1 | tr -d '\r')
+    piece=$(task_shown "$probe")
     { [ "$task" = absent ] && [ "$piece" = absent ]; } || { [ "$task" = present ] && grep -q '^<' <<<"$piece"; } ||
       fail "$name: the task is not $task: $piece"
-    IFS=';' read -ra said <<<"$(fill "$said")"
-    grep '^>> ' "$work/console.txt" >"$work/headlines.txt" || true
-    for piece in "${said[@]}"; do
-      case $piece in
-        '>>'*) grep -qF "${piece:2}" "$work/headlines.txt" || fail "$name: no headline \"${piece:2}\" in: $(cat "$work/console.txt")" ;;
-        *) grep -qF "$piece" "$work/console.txt" || fail "$name: no \"$piece\" in: $(cat "$work/console.txt")" ;;
-      esac
-    done
+    expect_said "$name" "$work/console.txt" "$(fill "$said")"
     echo "ok: $name"
   done <<'ROWS'
 the system's object maps: recorded as its, the task registered|||kavro 10.77.0.2 {p} TRUE TRUE|0|{p}:TCP UDP|TCP {p} system,UDP {p} system|{p} 17 HLMX {p} UDP,{p} 6 HLMX {p} TCP|present|>>Port {p} is kept open: renewed every;>>closes by itself within 7 days

@@ -69,8 +69,6 @@ expect_edit() {
   [ "$text" = "$1" ] || fail "the IP edit shows \"$text\", not $1"
 }
 
-fresh_port() { echo $(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )); }
-
 # start_window: Varneth.exe started from the start folder, the user's files of the
 # exchange's names in it; sets window and window_pid.
 start_window() {

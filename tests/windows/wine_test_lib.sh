@@ -19,43 +19,57 @@ in_lab() {
   command -v upnpc >/dev/null || skip "upnpc (miniupnpc) is not installed"
 }
 
+# A class's registration in the test's prefix is saved once, put back when the test ends,
+# and by restore_class KEY at once.
+saved() { printf '%s/%s.reg' "$work" "${1##*\\}"; }
+restore_class() { wine reg delete "$1" /f >/dev/null 2>&1 || true; wine reg import "$(winepath -w "$(saved "$1")")" >/dev/null 2>&1; }
+save_class() {
+  [ ! -s "$(saved "$1")" ] || return 0
+  wine reg export "$1" "$(winepath -w "$(saved "$1")")" /y >/dev/null 2>&1 || fail "the registration of $1 could not be saved"
+  cleanup_steps=("restore_class '$1'" "${cleanup_steps[@]}")
+}
+# register_server KEY DLL: our DLL serves the class in place of the system's.
+register_server() {
+  save_class "$1"
+  wine reg delete "$1" /f >/dev/null 2>&1 || fail "$1 could not be unregistered"
+  [ -z "${2:-}" ] || { wine reg add "$1\InprocServer32" /ve /d "$(winepath -w "$2")" /f >/dev/null 2>&1 &&
+    wine reg add "$1\InprocServer32" /v ThreadingModel /d Both /f >/dev/null 2>&1; } || fail "$2 could not be registered"
+}
+
 # The system's NAT object unregistered in the test's prefix (creating it then fails with
 # 0x80040154, while the firewall's objects still work), and registered again.
 nat_key='HKCR\CLSID\{AE1E00AA-3FD5-403C-8A27-2BBDC30CD0E1}'
-unregister_nat() {
-  if [ ! -s "$work/nat.reg" ]; then
-    wine reg export "$nat_key" "$(winepath -w "$work/nat.reg")" /y >/dev/null 2>&1 ||
-      fail "the NAT object's registration could not be saved"
-    cleanup_steps=("wine reg import '$(winepath -w "$work/nat.reg")' >/dev/null 2>&1" "${cleanup_steps[@]}")
-  fi
-  wine reg delete "$nat_key" /f >/dev/null 2>&1 || fail "the NAT object could not be unregistered"
-}
-restore_nat() { wine reg delete "$nat_key" /f >/dev/null 2>&1 || true; wine reg import "$(winepath -w "$work/nat.reg")" >/dev/null 2>&1; }
+unregister_nat() { register_server "$nat_key"; }
+restore_nat() { restore_class "$nat_key"; }
 
-# The stand-in firewall (tests/windows/standin_firewall) registered in the test's prefix
-# under the firewall's two classes, and the system's registration put back afterwards.
+# The stand-in firewall (tests/windows/standin_firewall) under the firewall's two classes,
+# keeping its entries in FILE (KAVRO_STANDIN_FIREWALL), and the system's put back.
+firewall_keys=('HKCR\CLSID\{304CE942-6E39-40D8-943A-B913C40C9CD4}' 'HKCR\CLSID\{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}')
 register_standin_firewall() {
-  local clsid key
-  for clsid in '{304CE942-6E39-40D8-943A-B913C40C9CD4}' '{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}'; do
-    key="HKCR\\CLSID\\$clsid"
-    wine reg export "$key" "$(winepath -w "$work/$clsid.reg")" /y >/dev/null 2>&1 ||
-      fail "the firewall's registration could not be saved"
-    cleanup_steps=("wine reg delete '$key' /f >/dev/null 2>&1; wine reg import '$(winepath -w "$work/$clsid.reg")' >/dev/null 2>&1"
-                   "${cleanup_steps[@]}")
-    wine reg delete "$key" /f >/dev/null 2>&1 &&
-      wine reg add "$key\InprocServer32" /ve /d "$(winepath -w "$1")" /f >/dev/null 2>&1 &&
-      wine reg add "$key\InprocServer32" /v ThreadingModel /d Both /f >/dev/null 2>&1 ||
-      fail "the stand-in firewall could not be registered"
-  done
+  local key
+  for key in "${firewall_keys[@]}"; do register_server "$key" "$1"; done
+  : >"$2"
+  export KAVRO_STANDIN_FIREWALL; KAVRO_STANDIN_FIREWALL=$(winepath -w "$2")
 }
+restore_firewall() { local key; for key in "${firewall_keys[@]}"; do restore_class "$key"; done; }
 
-# The system's firewall registered again in place of the stand-in.
-restore_firewall() {
-  local clsid key
-  for clsid in '{304CE942-6E39-40D8-943A-B913C40C9CD4}' '{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}'; do
-    key="HKCR\\CLSID\\$clsid"
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
-    wine reg import "$(winepath -w "$work/$clsid.reg")" >/dev/null 2>&1
+# A port no earlier run of the same Wine prefix used.
+fresh_port() { echo $(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )); }
+# windows_folder VARIABLE [MORE]: the Windows folder the variable names (and MORE after it), as a Linux path.
+windows_folder() { winepath -u "$(cd "$work" && wine cmd /c "echo %$1%" </dev/null | tr -d '\r')${2:-}"; }
+
+# expect_said NAME OUTPUT PIECES: each ";"-separated piece is in OUTPUT ("!" first: is
+# not; ">>" first: in one of its headline lines); {port} is $port.
+expect_said() {
+  local piece said
+  IFS=';' read -ra said <<<"$3"
+  for piece in "${said[@]}"; do
+    piece=${piece//\{port\}/${port:-}}
+    case $piece in
+      '!'*) ! grep -qF "${piece:1}" "$2" || fail "$1: \"${piece:1}\" in: $(cat "$2")" ;;
+      '>>'*) grep -qF "${piece:2}" <(grep '^>> ' "$2") || fail "$1: no headline \"${piece:2}\" in: $(cat "$2")" ;;
+      *) grep -qF "$piece" "$2" || fail "$1: no \"$piece\" in: $(cat "$2")" ;;
+    esac
   done
 }
 
