@@ -107,6 +107,24 @@ void GiveBack(const SharedReference<Interface>& reference)
     });
 }
 
+// Hands the system's reference out through `Front`, our object in front of it, once the
+// call that got it succeeded; otherwise gives it back.
+template <class Front, class Interface, class Out>
+HRESULT HandOut(const SharedReference<Interface>& got, HRESULT status, Out** out)
+{
+    if (FAILED(status) || got->pointer == nullptr) {
+        GiveBack(got);
+        return status;
+    }
+    auto* front = new (std::nothrow) Front(got);
+    if (front == nullptr) {
+        GiveBack(got);
+        return E_OUTOFMEMORY;
+    }
+    *out = front;
+    return status;
+}
+
 class SystemCollection final : public comrt::ComObject<IStaticPortMappingCollection> {
 public:
     explicit SystemCollection(SharedReference<IStaticPortMappingCollection> collection)
@@ -156,17 +174,7 @@ public:
         auto got = std::make_shared<SystemReference<IStaticPortMappingCollection>>();
         const HRESULT status = SystemThread::Instance().Call(
             [nat = nat_, got] { return nat->pointer->get_StaticPortMappingCollection(&got->pointer); });
-        if (FAILED(status) || got->pointer == nullptr) {
-            GiveBack(got);
-            return status;
-        }
-        auto* created = new (std::nothrow) SystemCollection(got);
-        if (created == nullptr) {
-            GiveBack(got);
-            return E_OUTOFMEMORY;
-        }
-        *collection = created;
-        return status;
+        return HandOut<SystemCollection>(got, status, collection);
     }
 
 private:
@@ -186,17 +194,7 @@ HRESULT CreateSystemNat(IUPnPNAT** nat)
         return CoCreateInstance(CLSID_UPnPNAT, nullptr, CLSCTX_ALL, IID_IUPnPNAT,
                                 reinterpret_cast<void**>(&created->pointer));
     });
-    if (FAILED(status) || created->pointer == nullptr) {
-        GiveBack(created);
-        return status;
-    }
-    auto* front = new (std::nothrow) SystemNat(created);
-    if (front == nullptr) {
-        GiveBack(created);
-        return E_OUTOFMEMORY;
-    }
-    *nat = front;
-    return status;
+    return HandOut<SystemNat>(created, status, nat);
 }
 
 bool SystemNatPassedOver() { return passedOver; }
