@@ -178,9 +178,9 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     std::vector<std::string> protocols;
     if (tcp) protocols.push_back("TCP");
     if (udp) protocols.push_back("UDP");
-    gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own), 0, port, protocols};
     // A link-local router is reached through the interface that holds the IPv4 address.
-    if (gateway::IsLinkLocal(*router)) request.routerScope = gateway::host::ReadInterfaceIndex(*ipv4);
+    const gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own),
+                                          gateway::host::ScopeToward(*router, *ipv4), port, protocols};
     const auto answer = OpenGatewayPinholes(*router, request);
     // The gateway's UPnP has no say on IPv6: its IPv6 router may still answer PCP there.
     if (!answer || answer->stage == PinholeStage::NoService) {

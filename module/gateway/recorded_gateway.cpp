@@ -264,7 +264,7 @@ private:
                           "can no longer reach its router from. Forward the port over IPv6 again.");
             return std::nullopt;
         }
-        return PinholeRoute{*router, IsLinkLocal(*router) ? host::ReadInterfaceIndex(*ipv4) : 0, *own};
+        return PinholeRoute{*router, host::ScopeToward(*router, *ipv4), *own};
     }
 
     // The pinhole's refusal, told; false.

@@ -27,6 +27,13 @@ bool Ipv6RoutesShown(Ipv4 interfaceAddress);
 // That interface's index: the scope of a link-local address on it; 0 when none holds it.
 std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress);
 
+// The scope `router` needs, reached through that interface: its index for a link-local
+// router, 0 for a global one.
+inline std::uint32_t ScopeToward(const Ipv6& router, Ipv4 interfaceAddress)
+{
+    return IsLinkLocal(router) ? ReadInterfaceIndex(interfaceAddress) : 0;
+}
+
 #ifndef _WIN32
 // The addresses of `interface` in a table in the layout of /proc/net/if_inet6.
 std::vector<Ipv6Candidate> InterfaceAddressesFromTable(std::istream& table, const std::string& interface);
