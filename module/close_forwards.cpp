@@ -24,22 +24,11 @@ public:
     {
         bool pinholesClosed = false;
         const std::string pinholeProblem = ClosePinholes(target, protocol, pinholesClosed);
-        // A forward whose IPv4 side failed left its pinholes alone: the router holds
-        // nothing more of it (behind carrier-grade NAT it could not even list it).
-        const bool mappingRecorded = std::any_of(forwards_.begin(), forwards_.end(), [&](const RecordedForward& f) {
-            return Asked(f, target, protocol);
-        });
-        if (pinholesClosed && !mappingRecorded) return pinholeProblem;
-        const std::string problem = CloseMapping(target, protocol);
+        const std::string problem = CloseMapping(target, protocol, pinholesClosed);
         return pinholeProblem.empty() ? problem : pinholeProblem;
     }
 
 private:
-    static bool Asked(const RecordedForward& f, const CloseTarget& target, const std::string& protocol)
-    {
-        return f.protocol == protocol && f.externalPort == target.port && f.internalAddress == target.address;
-    }
-
     // The pinholes opened beside the forward of `target`: closed with it.
     std::string ClosePinholes(const CloseTarget& target, const std::string& protocol, bool& closed)
     {
@@ -60,15 +49,20 @@ private:
         return firstProblem;
     }
 
-    std::string CloseMapping(const CloseTarget& target, const std::string& protocol)
+    // `pinholesClosed`: the forward's pinholes went just now. Where no mapping of it is
+    // recorded, its IPv4 side failed, and the router holds nothing more of it (behind
+    // carrier-grade NAT it could not even list it).
+    std::string CloseMapping(const CloseTarget& target, const std::string& protocol, bool pinholesClosed)
     {
-        const auto asked = [&](const RecordedForward& f) { return Asked(f, target, protocol); };
+        const auto asked = [&](const RecordedForward& f) {
+            return f.protocol == protocol && f.externalPort == target.port && f.internalAddress == target.address;
+        };
         // The entry on this gateway first: the same port may be recorded on another network too.
         auto recorded = std::find_if(forwards_.begin(), forwards_.end(), [&](const RecordedForward& f) {
             return asked(f) && SameGateway(f.gateway, here_.gateway);
         });
         if (recorded == forwards_.end()) recorded = std::find_if(forwards_.begin(), forwards_.end(), asked);
-        if (recorded == forwards_.end()) return CloseUnrecorded(target, protocol);
+        if (recorded == forwards_.end()) return pinholesClosed ? std::string() : CloseUnrecorded(target, protocol);
         if (!SameGateway(recorded->gateway, here_.gateway)) {
             UserLine(Subject(*recorded) + " is on another router (" + recorded->gateway.address + ").");
             const std::string reason = "Port " + std::to_string(target.port) +
