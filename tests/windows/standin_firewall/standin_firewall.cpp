@@ -6,12 +6,13 @@
 #include <windows.h>
 #include <netfw.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "stand_in_com.h"
 
 namespace {
 
@@ -66,41 +67,6 @@ BSTR Bstr(const std::string& text)
     return SysAllocString(wide.c_str());
 }
 
-template <class Interface>
-class Object : public Interface {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != Own()) return E_NOINTERFACE;
-        *object = this;
-        this->AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-
-protected:
-    virtual ~Object() = default;
-    virtual const IID& Own() const = 0;
-
-private:
-    std::atomic<ULONG> references_{1};
-};
-
 // Hands out a new object, the caller's reference its only one.
 template <class Made, class Interface>
 HRESULT Give(Made* made, Interface** place)
@@ -113,7 +79,7 @@ HRESULT Give(Made* made, Interface** place)
     return S_OK;
 }
 
-class OpenPort final : public Object<INetFwOpenPort> {
+class OpenPort final : public DispatchStandIn<INetFwOpenPort> {
 public:
     OpenPort() = default;
     explicit OpenPort(Entry entry) : entry_(std::move(entry)) {}
@@ -144,7 +110,7 @@ private:
     Entry entry_;
 };
 
-class OpenPorts final : public Object<INetFwOpenPorts> {
+class OpenPorts final : public DispatchStandIn<INetFwOpenPorts> {
 public:
     HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Add(INetFwOpenPort* port) override
@@ -172,7 +138,7 @@ private:
     const IID& Own() const override { return IID_INetFwOpenPorts; }
 };
 
-class Profile final : public Object<INetFwProfile> {
+class Profile final : public DispatchStandIn<INetFwProfile> {
 public:
     HRESULT STDMETHODCALLTYPE get_Type(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_FirewallEnabled(VARIANT_BOOL* enabled) override { *enabled = VARIANT_TRUE; return S_OK; }
@@ -196,7 +162,7 @@ private:
     const IID& Own() const override { return IID_INetFwProfile; }
 };
 
-class Policy final : public Object<INetFwPolicy> {
+class Policy final : public DispatchStandIn<INetFwPolicy> {
 public:
     HRESULT STDMETHODCALLTYPE get_CurrentProfile(INetFwProfile** profile) override { return Give(new Profile(), profile); }
     HRESULT STDMETHODCALLTYPE GetProfileByType(NET_FW_PROFILE_TYPE, INetFwProfile**) override { return E_NOTIMPL; }
@@ -205,7 +171,7 @@ private:
     const IID& Own() const override { return IID_INetFwPolicy; }
 };
 
-class Manager final : public Object<INetFwMgr> {
+class Manager final : public DispatchStandIn<INetFwMgr> {
 public:
     HRESULT STDMETHODCALLTYPE get_LocalPolicy(INetFwPolicy** policy) override { return Give(new Policy(), policy); }
     HRESULT STDMETHODCALLTYPE get_CurrentProfileType(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
@@ -224,39 +190,22 @@ private:
     const IID& Own() const override { return IID_INetFwMgr; }
 };
 
-class Factory final : public IClassFactory {
+class Factory final : public StandIn<IClassFactory> {
 public:
     explicit Factory(bool manager) : manager_(manager) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (object == nullptr) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
     {
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        IUnknown* made = manager_ ? static_cast<IUnknown*>(new Manager()) : static_cast<IUnknown*>(new OpenPort());
-        const HRESULT status = made->QueryInterface(iid, object);
-        made->Release();
-        return status;
+        if (manager_) return HandOutAs(new Manager(), iid, object);
+        return HandOutAs(new OpenPort(), iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
+    const IID& Own() const override { return IID_IClassFactory; }
+
     bool manager_;
-    std::atomic<ULONG> references_{1};
 };
 
 } // namespace
@@ -266,10 +215,7 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLS
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (clsid != CLSID_NetFwMgr && clsid != CLSID_NetFwOpenPort) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new Factory(clsid == CLSID_NetFwMgr);
-    const HRESULT status = factory->QueryInterface(iid, object);
-    factory->Release();
-    return status;
+    return HandOutAs(new Factory(clsid == CLSID_NetFwMgr), iid, object);
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
