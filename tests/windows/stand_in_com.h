@@ -8,6 +8,8 @@
 #include <atomic>
 #include <type_traits>
 
+#include "com/nat_interfaces_windows.h"
+
 template <class Interface>
 class StandIn : public Interface {
 public:
@@ -39,16 +41,7 @@ private:
 
 // An object whose interface derives from IDispatch, which it does not serve.
 template <class Interface>
-class DispatchStandIn : public StandIn<Interface> {
-public:
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-};
+using DispatchStandIn = StandIn<comrt::WithoutDispatch<Interface>>;
 
 // `made` (its one reference ours) as the interface `iid`, in `object`.
 template <class Made>
