@@ -19,6 +19,9 @@ namespace {
 
 void write(std::FILE *stream, const QString &text)
 {
+    // In order where both streams go to one file: standard output is buffered there.
+    if (stream == stderr)
+        std::fflush(stdout);
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
