@@ -2,7 +2,8 @@
 """End to end: the built Kavro run as the window runs it (no arguments, in a scratch directory
 holding kavro.cmd) on the client of tests/labs/lab, one table row a run: the gateway, firewall,
 user and command file, and what must follow (the result, the ports forwarded and let in,
-standard error, time, memory, nothing sent elsewhere, and for one row memcheck).
+standard error, time, memory, nothing sent elsewhere, and for one row memcheck). Rows with
+`cli` run the command line (Varneth beside Kavro, with arguments) instead.
 
     kavro_e2e.py KAVRO [ROW-PATTERN]   (KAVRO_LAB_PREFIX names the lab; exit 77: cannot run here)
 """
@@ -58,6 +59,9 @@ class Row:
     pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address; None: not looked at
     peer6: bool = None          # True: the WAN peer connects over IPv6 to the port, and not to the port after
                                 # it; False: to neither
+    cli: str = None             # the command line runs instead, with these arguments (`command` unused): Varneth
+                                # beside Kavro, without a display; its standard output stands for log.txt
+    status: int = 0             # the exit status
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
@@ -574,6 +578,29 @@ ROWS = [
                 "for i in $(seq 10 29); do [ \"$(cat $W/f$i/log.txt)\" = 0 ] || (cd $W/f$i && $K >>$W/prepare.out 2>&1); "
                 "done; entries 20",
         listed=(rf"TCP\t281\d\d\t{ESCAPED}\t281\d\d\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\tno\tHLMX 281\d\d TCP",) * 20),
+    # The command line, as on a server without a desktop: the box's words on standard error.
+    Row("command line: forward", "", [], cli=f"forward {CLIENT} {{port}}", held="TCP UDP",
+        stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2"),
+    Row("command line: list, a table a person reads", "", cli="list", fresh=True, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        listed=("Protocol +Port +Address +How +Time left +Firewall entry +Made by",
+                *(rf"{p} +{{port}} +{ESCAPED} +UPnP +kept open +no +this tool" for p in ("TCP", "UDP")))),
+    Row("command line: list --tab, the module's fields", "", cli="list --tab", fresh=True, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"))),
+    Row("command line: close", "", [], cli=f"close {CLIENT} {{port}} --udp", held="TCP",
+        prepare="forward {port} TRUE TRUE; forwarded", stderr=f"Port {{port}} to {CLIENT} is closed (UDP).",
+        after="entries 1"),
+    Row("command line: close --all, all that is recorded, a pinhole too", "", [], cli="close --all",
+        prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; forward {other} TRUE FALSE '' TRUE; entries 5",
+        stderr="Every port this tool opened for you is closed.",
+        after="entries 0 && ! upnpc -u " + ROOT_DESC + " -l | grep -q 'HLMX {other}'"),
+    Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
+        after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+    Row("command line: addresses", "", [CLIENT], cli="addresses", gateway="none"),
+    Row("command line: no router, status 1", "", [], cli=f"forward {CLIENT} {{port}} --tcp", gateway="none", status=1,
+        stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
 ]
 
 
@@ -726,18 +753,23 @@ def run(row, kavro, port, work):
         return ["prepare"], open(f"{work}/prepare.out").read() if os.path.exists(f"{work}/prepare.out") else ""
     if row.restart is not None:
         lab("start-daemon", *row.gateway.split()[1:], *row.restart.split())
-    with open(f"{work}/kavro.cmd", "w", newline="") as command:
-        command.write(fill(row.command))
+    start = work if row.cli is None else f"{work}/start"
+    if row.cli is None:
+        with open(f"{work}/kavro.cmd", "w", newline="") as command:
+            command.write(fill(row.command))
+    else:
+        os.mkdir(start)
     if row.setup and not shell(row.setup):
         return ["set-up"], ""
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
-    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, kavro]
+    program = [kavro] if row.cli is None else [os.path.join(os.path.dirname(kavro), "Varneth"), *fill(row.cli).split()]
+    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, *program]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
-    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
+    process = subprocess.Popen([LAB, "exec", "lan", "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
                                 *row.env.replace("$W", work).split(), *kavro_run],
-                               cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               cwd=start, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                start_new_session=True)
     orphans = set()
     if row.signal:   # a stopped Kavro's children end by its deadline all the same
@@ -749,16 +781,18 @@ def run(row, kavro, port, work):
             orphans = in_client() - before - {str(process.pid), kavro_pid}
             os.kill(int(kavro_pid), signal.SIGKILL)
     try:
-        stderr = process.communicate(timeout=row.seconds + 20)[1]
+        stdout, stderr = process.communicate(timeout=row.seconds + 20)
     except subprocess.TimeoutExpired:   # a run that hangs is ended, with all it started
         os.killpg(process.pid, signal.SIGKILL)
-        stderr = process.communicate()[1]
+        stdout, stderr = process.communicate()
     seconds = time.monotonic() - started
     if row.tty:
         stderr = open(f"{work}/stderr").read() if os.path.exists(f"{work}/stderr") else ""
     memory = int(open(f"{work}/peak").read()) // 1024 if os.path.exists(f"{work}/peak") else 0
     log = f"{work}/log.txt"
     result = open(log).read().splitlines() if os.path.isfile(log) and not os.path.islink(log) else None
+    if row.cli is not None:   # the command line's folder of its own is gone; it wrote nothing where it started
+        result, cli_clean = stdout.splitlines(), not os.listdir(f"{work}/tmp") and not os.listdir(start)
     time.sleep(0.2)   # what the run started is gone by now, or never goes
     left = in_client() - before
     # list answers in the gateway's order: each line matches a pattern of its own.
@@ -767,7 +801,9 @@ def run(row, kavro, port, work):
         any(re.fullmatch(fill(pattern), line) for pattern in row.listed) for line in result)
     checks = [(row.result == result if row.result is not None or row.signal else result is not None and listed()
                if row.listed is not None else result and len(result) == 1 and result != ["0"],
-               f"result {row.listed or row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
+               f"result {row.listed or row.result or 'not 0'}"),
+              (row.signal or process.returncode == row.status, f"exit status {row.status}"),
+              (row.cli is None or cli_clean, "nothing left in TMPDIR or the start folder"),
               *[(fill(piece) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
               *[(fill(piece) in headlines(stderr), f"headline '{piece}'")

@@ -229,6 +229,7 @@ TEST(CloseTargets, AreGroupsOfFourLines)
         const char* name;
         std::vector<std::wstring> lines;
         std::size_t targets;  // 0: refused
+        bool all = false;     // asks for everything the record holds
     } rows[] = {
         {"OneGroup", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L""}, 1},
         {"TwoGroups", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"TRUE", L"192.168.1.5", L"9000", L"FALSE", L"TRUE"}, 2},
@@ -238,12 +239,15 @@ TEST(CloseTargets, AreGroupsOfFourLines)
         {"PortOutOfRange", {L"close", L"192.168.1.5", L"70000", L"TRUE", L"FALSE"}, 0},
         {"PortWithText", {L"close", L"192.168.1.5", L"80x", L"TRUE", L"FALSE"}, 0},
         {"EmptyAddress", {L"close", L"", L"8080", L"TRUE", L"FALSE"}, 0},
+        {"All", {L"close", L"all", L""}, 0, true},
+        {"AllThenAGroup", {L"close", L"all", L"192.168.1.5", L"8080", L"TRUE", L"FALSE"}, 0},
     };
     for (const auto& row : rows) {
         std::string problem;
         const auto targets = ReadCloseTargets(row.lines, problem);
         EXPECT_EQ(targets ? targets->size() : 0u, row.targets) << row.name;
         EXPECT_EQ(problem.empty(), row.targets != 0) << row.name;
+        EXPECT_EQ(ClosesAll(row.lines), row.all) << row.name;
     }
 }
 
@@ -280,6 +284,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         std::vector<bool> saves = {};      // what each write answers; written when missing
         std::string address = "192.168.1.5";
         bool late = false;                 // the run's deadline has passed
+        bool all = false;                  // the targets are all the record holds, not the address's 8080 TCP and UDP
     } rows[] = {
         {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
          {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
@@ -331,9 +336,17 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, "UPnP", "UDP"), 0}}, {},
          "Time ran out before TCP 8080 to 192.168.1.5 and UDP 8080 to 192.168.1.5 could be closed; they stay open.",
          {"Save c", "Save -"}, {}, 1, {}, "192.168.1.5", true},
+        // A pinhole goes with its forward's address; what is on another router is told and stays.
+        {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000))}, {}, {},
+         "Port 7000 was opened on another router.",
+         {"Save ccc-", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
+          "Save -"},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 1, {}, "192.168.1.5", false, true},
     };
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
+        const std::vector<CloseTarget> targets =
+            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{row.address, 8080, {"TCP", "UDP"}}};
         FakeGateway gateway;
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;
@@ -347,7 +360,6 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
             gateway.calls.push_back("Save " + marks);
             return saved < row.saves.size() ? row.saves[saved++] : true;
         };
-        const std::vector<CloseTarget> targets{{row.address, 8080, {"TCP", "UDP"}}};
         const std::string reason = CloseForwards(targets, forwards, gateway, firewall, here, save);
         EXPECT_EQ(reason.rfind(row.reason, 0), 0u) << row.name << ": " << reason;
         EXPECT_EQ(reason.empty(), row.reason.empty()) << row.name;
