@@ -8,12 +8,15 @@ lines; "none": Wine's own, which is off and keeps nothing. The record of forward
 task are the prefix's: a row starts without them, and $XDG_STATE_HOME/varneth is
 %LOCALAPPDATA%\\Varneth, so the rows' shell finds the record where Kavro keeps it on Linux.
 Row.windows: "rogue", a UPnP gateway at 10.77.0.5 that is not the default gateway, during the run;
-"alone", Kavro.exe run from a folder without KavroBackground.exe.
+"alone", Kavro.exe run from a folder without KavroBackground.exe; "unregistered", Windows' own NAT
+object unregistered for the whole row. A row with `cli` types varneth in cmd in a folder of the
+programs, which it must leave as it was.
 """
 import os, pwd, re, shutil, subprocess, tempfile
 
 NAT = r"HKCR\CLSID\{AE1E00AA-3FD5-403C-8A27-2BBDC30CD0E1}"
 FIREWALL = (r"HKCR\CLSID\{304CE942-6E39-40D8-943A-B913C40C9CD4}", r"HKCR\CLSID\{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}")
+PROGRAMS = ("Kavro.exe", "KavroBackground.exe", "varneth.com", "Varneth.exe")
 # Wine's own processes, which start and end with its desktop as they please.
 SERVICES = {"wineserver", "wineserver64", "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe",
             "svchost.exe", "rpcss.exe", "conhost.exe"}
@@ -57,8 +60,7 @@ def recorded(*entries):
 
 
 class Wine:
-    # Only the window's deadline bounds a run here: the tighter figures of some rows are Linux's.
-    name, services, least_seconds = "wine", SERVICES, 10
+    name, services = "wine", SERVICES
 
     def __init__(self, kavro, lab, fake):
         self.kavro, self.lab_path, self.fake, self.rogue, self.firewall = kavro, lab, fake, None, "none"
@@ -125,6 +127,8 @@ class Wine:
         os.makedirs(self.local, exist_ok=True)
         os.makedirs(f"{work}/state")
         os.symlink(self.local, f"{work}/state/varneth")
+        if "unregistered" in row.windows.split():
+            subprocess.run(["sh", "-c", NAT_UNREGISTERED], env={**os.environ, "W": work})
         if "alone" in row.windows.split():
             os.mkdir(f"{work}/alone")
             shutil.copy(self.kavro, f"{work}/alone")
@@ -132,14 +136,27 @@ class Wine:
             self.lab("exec", "gw", "ip", "addr", "add", "10.77.0.5/24", "dev", "br-lan")
             self.rogue = self.fake("gw", "--ssdp-from 10.77.0.5")
 
+    @staticmethod
+    def started():
+        """Wine as a run starts it: Wine finds its server through TMPDIR, so the row's own would start a second one."""
+        return ["env", *(["-u", "TMPDIR"] if "TMPDIR" not in os.environ else [f"TMPDIR={os.environ['TMPDIR']}"]), "wine"]
+
     def command(self, row, work):
-        # Wine finds its server through TMPDIR: with the row's own, Kavro.exe would get a second one.
-        tmpdir = ["-u", "TMPDIR"] if "TMPDIR" not in os.environ else [f"TMPDIR={os.environ['TMPDIR']}"]
-        return ["env", *tmpdir, "wine", f"{work}/alone/Kavro.exe" if "alone" in row.windows.split() else self.kavro]
+        return [*self.started(), f"{work}/alone/Kavro.exe" if "alone" in row.windows.split() else self.kavro]
+
+    def command_line(self, arguments, work):
+        """varneth typed in cmd in the programs' folder, where .COM comes before .EXE; cmd ends with the
+        status read after the program ran (delayed expansion, as Windows' cmd needs)."""
+        os.mkdir(f"{work}/program")
+        for program in PROGRAMS:
+            shutil.copy(os.path.join(self.bin, program), f"{work}/program")
+        return [*self.started(), "cmd", "/v:on", "/c",
+                f"cd /d {self.windows_path(f'{work}/program')} && varneth {' '.join(arguments)} & exit !ERRORLEVEL!"]
 
     def finish(self, row, work):
         """Undoes the row's preparations; what went wrong."""
-        problems = []
+        left = set(os.listdir(f"{work}/program")) - set(PROGRAMS) if row.cli is not None else set()
+        problems = [f"nothing left in the programs' folder: {left}"] if left else []
         if os.path.exists(f"{work}/registry"):
             self.restore(NAT)
         if self.rogue:
