@@ -914,6 +914,9 @@ class Linux:
     def __init__(self, kavro):
         self.kavro = kavro
 
+    def runs(self, row):
+        return "linux" in row.runs.split()
+
     def check(self, firewall):
         return lab("check", firewall)
 
@@ -949,7 +952,7 @@ def main():
     os.environ["KAVRO_LAB_POLKIT_ACTIONS"] = os.path.join(os.path.dirname(kavro), "..", "polkit",
                                                           "org.varneth.kavro.ufw-allow.policy")
     for port, row in enumerate(ROWS, start=18100):
-        if re.search(pattern, row.name) and RUNNER.name in row.runs.split():
+        if re.search(pattern, row.name) and RUNNER.runs(row):
             groups.setdefault(row.firewall, []).append((port, row))
     for firewall, rows in groups.items():
         status = RUNNER.check(firewall)

@@ -69,6 +69,12 @@ class Wine:
         self.local = os.path.join(os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine")), "drive_c/users",
                                   pwd.getpwuid(os.getuid()).pw_name, "AppData/Local/Varneth")
         os.environ.update(WINE_BIN=self.bin, STANDIN=f"{self.saved.name}/firewall.txt")
+        self.console = os.path.exists(f"{self.bin}/varneth.com")
+        if not self.console:
+            print("skip the command line's rows: varneth.com is built only with Qt for mingw-w64", flush=True)
+
+    def runs(self, row):
+        return "wine" in row.runs.split() and (row.cli is None or self.console)
 
     def lab(self, *args):
         return subprocess.run([self.lab_path, *args], capture_output=True, text=True)
