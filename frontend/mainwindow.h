@@ -1,6 +1,8 @@
 #ifndef VARNETH_MAINWINDOW_H
 #define VARNETH_MAINWINDOW_H
 
+#include "result_lines.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -48,11 +50,12 @@ private:
     void showOpenPorts();
 
     // Module bridge: one exchange is sendCommand, runModule, readResult.
-    QStringList exchange(QProcess &module, QStringList commandLines);
+    QStringList exchange(QProcess &module, QStringList commandLines,
+                         OddCharacters odd = OddCharacters::RefuseAnswer);
     bool sendCommand(QStringList commandLines);
     // True when the module ran to its own end: not missing, killed or still running.
     bool runModule(QProcess &module);
-    QStringList readResult();
+    QStringList readResult(OddCharacters odd);
 
     int firstIndex = 0;
     int lastIndex = -1;

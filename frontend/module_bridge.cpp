@@ -58,7 +58,7 @@ QString whyNoAnswer(const QProcess &module)
 
 } // namespace
 
-QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
+QStringList MainWindow::exchange(QProcess &module, QStringList commandLines, OddCharacters odd)
 {
     // A command file that was not written may still hold the previous command:
     // running the module on it would repeat that request.
@@ -76,7 +76,7 @@ QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
         showFatalError(QString::fromLatin1(readFailureText), whyNoAnswer(module));
         return {QString::fromLatin1(errorAnswer)};
     }
-    return readResult();
+    return readResult(odd);
 }
 
 bool MainWindow::sendCommand(QStringList commandLines)
@@ -99,13 +99,13 @@ bool MainWindow::runModule(QProcess &module)
     return module.waitForFinished(moduleTimeLimitMs) && module.exitStatus() == QProcess::NormalExit;
 }
 
-QStringList MainWindow::readResult()
+QStringList MainWindow::readResult(OddCharacters odd)
 {
     QFile file(QString::fromLatin1(resultFile));
     // Not in text mode: the reader tells a CR that ends no line from a line end.
     std::optional<QStringList> lines;
     if (openExchangeFile(file, QIODevice::ReadOnly))
-        lines = readResultLines(file);
+        lines = readResultLines(file, odd);
     if (!lines) {
         showFatalError(QString::fromLatin1(readFailureText),
                        QStringLiteral("The module left no answer in %1 that could be read. Try again; if it keeps "
