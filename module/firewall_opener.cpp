@@ -55,10 +55,18 @@ HRESULT OpenFirewallProfile(FirewallState& state)
     return hr;
 }
 
-bool IsFirewallOn(INetFwProfile* profile)
+HRESULT ReadFirewallEnabled(INetFwProfile* profile, bool& on)
 {
     VARIANT_BOOL enabled = VARIANT_FALSE;
-    return SUCCEEDED(profile->get_FirewallEnabled(&enabled)) && enabled != VARIANT_FALSE;
+    const HRESULT hr = profile->get_FirewallEnabled(&enabled);
+    on = SUCCEEDED(hr) && enabled != VARIANT_FALSE;
+    return hr;
+}
+
+bool IsFirewallOn(INetFwProfile* profile)
+{
+    bool on = false;
+    return SUCCEEDED(ReadFirewallEnabled(profile, on)) && on;
 }
 
 HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,

@@ -57,7 +57,7 @@ public:
             const std::optional<bool> held = FindOwnRuleOverIpv6(port, protocol, name);
             return !held ? Presence::Unknown : *held ? Presence::LetsIn : Presence::Missing;
         }
-        if (!Opened()) return Presence::Unknown;
+        if (!Opened() || !stateRead_) return Presence::Unknown;
         if (!firewall_.FirewallOn) return Presence::LetsIn;
         bool held = false;
         const HRESULT found = FindOwnFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name), held);
@@ -80,13 +80,14 @@ private:
             tried_ = true;
             if (SUCCEEDED(CoInitialize(nullptr)) && SUCCEEDED(OpenFirewallProfile(firewall_))) {
                 firewall_.ProfileObtained = true;
-                firewall_.FirewallOn = IsFirewallOn(firewall_.Profile.get());
+                stateRead_ = SUCCEEDED(ReadFirewallEnabled(firewall_.Profile.get(), firewall_.FirewallOn));
             }
         }
         return firewall_.ProfileObtained;
     }
 
     bool tried_ = false;
+    bool stateRead_ = false; // whether the firewall could tell if it is on
     FirewallState firewall_;
 };
 

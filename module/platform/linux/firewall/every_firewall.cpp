@@ -32,6 +32,14 @@ Status EveryFirewall::OpenProfile()
     return status;
 }
 
+Status EveryFirewall::StateRead() const
+{
+    if (!on_.empty()) return Status::Ok;
+    for (const NamedManager& each : managers_)
+        if (each.manager->StateRead() != Status::Ok) return each.manager->StateRead();
+    return Status::Ok;
+}
+
 // Every port a forward opens is looked up first: what keeps it closed over IPv6 is
 // noted then, for the forward's IPv6 side.
 Status EveryFirewall::FindOpenPort(int port, Protocol protocol, std::string& name)
