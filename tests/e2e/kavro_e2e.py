@@ -136,6 +136,18 @@ LISTED = (r"{protocol}\t{{port}}\t" + ESCAPED +
 KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within 2 hours if this machine stops renewing."
 TIMER = "$XDG_STATE_HOME/varneth/renew"
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
+# polkit's CheckAuthorization calls on the client's bus, watched from before the run into $W/bus.log.
+WATCH_POLKIT = ("(exec stdbuf -oL dbus-monitor --system \"type='method_call',member='CheckAuthorization'\" "
+                ">$W/bus.log 2>&1 </dev/null & echo $! >$W/monitor.pid); "
+                "for i in $(seq 100); do grep -q NameAcquired $W/bus.log && break; sleep 0.05; done; "
+                "grep -q NameAcquired $W/bus.log")
+# Shell: the flags of each CheckAuthorization Kavro sent itself (not firewalld, which always lets polkit
+# ask), one a line; the watch ended.
+KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --system --print-reply --dest=org.freedesktop.DBus "
+                      "/org/freedesktop/DBus org.freedesktop.DBus.GetNameOwner string:org.fedoraproject.FirewallD1 | "
+                      "sed -n 's/.*string \"\\(.*\\)\"/\\1/p'); awk -v firewalld=\"sender=$firewalld \" "
+                      "'/^method call/ { asked = /member=CheckAuthorization/ && !index($0, firewalld); flags = 0; next } "
+                      "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.log")
 
 # The client's own rules drop new IPv6 connections, and leave IPv4 alone.
 DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
@@ -420,6 +432,14 @@ ROWS = [
           headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
       for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
                                ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
+    # Run by a user polkit would ask a password of, with no agent: before, Kavro asked polkit with
+    # the user's say (flag 1, AllowUserInteraction) and called the entry gone while the port was open.
+    Row("renew: a user polkit asks a password of: no question asked, the firewalld entry unchecked, not gone",
+        "renew\r\n", ["0"], firewall="firewalld", user="nobody", seconds=3, held="TCP UDP", opened="tcp udp",
+        prepare="AS=; forward {port} TRUE TRUE; forwarded; chown -R nobody:nogroup $XDG_STATE_HOME; chmod 1777 $W/tmp",
+        setup=WATCH_POLKIT,
+        stderr='"HLMX {port} TCP" could not be checked', unsaid="is gone",
+        after=f"flags=$({KAVRO_POLKIT_FLAGS}) && [ -n \"$flags\" ] && ! echo \"$flags\" | grep -qvx 0"),
     Row("renew: the ufw rule it made over IPv6, deleted since: told, not made again", "renew\r\n", firewall="ufw",
         seconds=3, held="TCP UDP", opened="tcp udp udp6", pinholes="TCP UDP",
         prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "

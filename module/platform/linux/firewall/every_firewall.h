@@ -31,7 +31,7 @@ public:
     // Ok only when every manager that is on lets the port in; the first name any keeps.
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Each manager that does not let the port in yet is asked to, even after one
-    // failed; the first failure is the answer.
+    // failed; the first failure is the answer, AlreadyOpen when none added anything.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // Each manager that is on removes what it holds of ours; the first failure is the answer.
     Status ClosePort(int port, Protocol protocol) override;
