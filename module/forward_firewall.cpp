@@ -34,7 +34,14 @@ public:
         // A firewall switched off keeps its entries, to use them again once on: ours goes all the same.
         const HRESULT closed = CloseFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name));
         if (closed == S_OK) {
-            UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
+            // A wider rule that is not ours (an administrator's range of ports) may have let
+            // the port in before ours did, and still does.
+            bool open = false;
+            if (SUCCEEDED(IsPortOpen(firewall_.Profile.get(), port, Number(protocol), open)) && open)
+                UserLine("The firewall holds nothing of this tool's for " + subject + " now (\"" + name +
+                         "\"), but another rule still lets " + subject + " in; that rule is not this tool's and stays.");
+            else
+                UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
             return true;
         }
         if (closed == S_FALSE) {

@@ -411,16 +411,21 @@ ROWS = [
         stderr="NAT-PMP epoch shows it restarted", after="entries 2",
         prepare="forward {port} TRUE TRUE; forwarded; sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'"),
     *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
-          drop=drop, seconds=3, after="entries 0" + stays)
-      for name, gateway, firewall, drop, admin, stays in (
+          drop=drop, seconds=3, after="entries 0" + stays, stderr=says)
+      for name, gateway, firewall, drop, admin, stays, says in (
           # Switched off, ufw keeps its rules for when it is on again: ours goes all the same.
           ("ufw switched off since", "miniupnpd", "ufw", None, "; ufw disable >/dev/null",
-           " && ufw --force enable >/dev/null && ! ufw status | grep -q 'HLMX {port} '"),
-          ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", ""),
+           " && ufw --force enable >/dev/null && ! ufw status | grep -q 'HLMX {port} '", ""),
+          ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", "", ""),
           ("the administrator's ufw rule for the port stays", "miniupnpd", "ufw", None, "; ufw allow {port}/tcp >/dev/null",
-           " && ufw show added | grep -qx 'ufw allow {port}/tcp'"),
-          ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", ""),
-          ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", ""))],
+           " && ufw show added | grep -qx 'ufw allow {port}/tcp'", ""),
+          # Before, close said ours was removed, and left it behind the administrator's range.
+          ("an administrator's wider ufw rule decides first: ours goes, theirs stays and is told of", "miniupnpd", "ufw",
+           None, "; ufw insert 1 allow $(({port} - 10)):$(({port} + 10))/tcp >/dev/null",
+           " && ufw show added | grep -qx \"ufw allow $(({port} - 10)):$(({port} + 10))/tcp\" && "
+           "! ufw status | grep -q 'HLMX {port} '", "another rule still lets TCP {port} in"),
+          ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", "", ""),
+          ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", "", ""))],
     *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
           held="TCP UDP", stderr=says, seconds=3, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
           prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
