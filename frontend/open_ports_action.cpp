@@ -7,9 +7,10 @@
 
 void MainWindow::showOpenPorts()
 {
-    OpenPortsDialog dialog(*this, *ui->lblStatus, [this](QProcess &module, QStringList commandLines, OddCharacters odd) {
-        return exchange(module, std::move(commandLines), odd);
-    });
+    OpenPortsDialog dialog(*this, *ui->lblStatus,
+                           [this](QProcess &module, QStringList commandLines, OddCharacters odd) {
+                               return exchange(module, std::move(commandLines), odd);
+                           });
     // On the screen first, so it is there while the module lists; modal from the start.
     dialog.setModal(true);
     dialog.show();

@@ -39,7 +39,8 @@ public:
             bool open = false;
             if (SUCCEEDED(IsPortOpen(firewall_.Profile.get(), port, Number(protocol), open)) && open)
                 UserLine("The firewall holds nothing of this tool's for " + subject + " now (\"" + name +
-                         "\"), but another rule still lets " + subject + " in; that rule is not this tool's and stays.");
+                         "\"), but another rule still lets " + subject +
+                         " in; that rule is not this tool's and stays.");
             else
                 UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
             return true;

@@ -143,10 +143,11 @@ WATCH_POLKIT = ("(exec stdbuf -oL dbus-monitor --system \"type='method_call',mem
                 "grep -q NameAcquired $W/bus.log")
 # Shell: the flags of each CheckAuthorization Kavro sent itself (not firewalld, which always lets polkit
 # ask), one a line; the watch ended.
-KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --system --print-reply --dest=org.freedesktop.DBus "
-                      "/org/freedesktop/DBus org.freedesktop.DBus.GetNameOwner string:org.fedoraproject.FirewallD1 | "
-                      "sed -n 's/.*string \"\\(.*\\)\"/\\1/p'); awk -v firewalld=\"sender=$firewalld \" "
-                      "'/^method call/ { asked = /member=CheckAuthorization/ && !index($0, firewalld); flags = 0; next } "
+KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --system --print-reply "
+                      "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetNameOwner "
+                      "string:org.fedoraproject.FirewallD1 | sed -n 's/.*string \"\\(.*\\)\"/\\1/p'); "
+                      "awk -v firewalld=\"sender=$firewalld \" '/^method call/ { flags = 0; "
+                      "asked = /member=CheckAuthorization/ && !index($0, firewalld); next } "
                       "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.log")
 
 # The client's own rules drop new IPv6 connections, and leave IPv4 alone.
@@ -419,10 +420,11 @@ ROWS = [
           ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", "", ""),
           ("the administrator's ufw rule for the port stays", "miniupnpd", "ufw", None, "; ufw allow {port}/tcp >/dev/null",
            " && ufw show added | grep -qx 'ufw allow {port}/tcp'", ""),
-          # Before, close said ours was removed, and left it behind the administrator's range.
+          # Before, close said ours was removed, and left it behind the administrator's range (which
+          # ends at the row's port: the rows after it open ports of their own).
           ("an administrator's wider ufw rule decides first: ours goes, theirs stays and is told of", "miniupnpd", "ufw",
-           None, "; ufw insert 1 allow $(({port} - 10)):$(({port} + 10))/tcp >/dev/null",
-           " && ufw show added | grep -qx \"ufw allow $(({port} - 10)):$(({port} + 10))/tcp\" && "
+           None, "; ufw insert 1 allow $(({port} - 10)):{port}/tcp >/dev/null",
+           " && ufw delete allow $(({port} - 10)):{port}/tcp | grep -q '^Rule deleted' && "
            "! ufw status | grep -q 'HLMX {port} '", "another rule still lets TCP {port} in"),
           ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", "", ""),
           ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", "", ""))],

@@ -52,8 +52,8 @@ TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
         {"PCP, its link", Entry(8080, "PCP"), {"", at, link}, true},
         {"PCP, the neighbour table flushed", Entry(8080, "PCP"), {"", at, ""}, false},
         {"PCP, another link", Entry(8080, "PCP"), {"", at, "02:00:00:00:00:99"}, false},
-        {"PCP, recorded without its link", [] { auto f = Entry(8080, "PCP"); f.gateway.linkAddress.clear(); return f; }(),
-         {"", at, link}, false},
+        {"PCP, recorded without its link",
+         [] { auto f = Entry(8080, "PCP"); f.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
         {"NAT-PMP, another address", Entry(8080, "NAT-PMP"), {"", "10.0.0.1", link}, false},
     };
     for (const auto& row : rows) EXPECT_EQ(MadeOnDevice(row.entry, row.answered), row.made) << row.name;

@@ -199,7 +199,8 @@ Status FirewalldManager::OpenPort(int port, Protocol protocol, const std::wstrin
 {
     bool explained = false;
     const Status status = Open(port, protocol, explained);
-    if (status != Status::Ok && status != Status::AlreadyOpen && !explained) HeadlinePortNotOpened("firewalld", port, status == Status::TimedOut);
+    if (status != Status::Ok && status != Status::AlreadyOpen && !explained)
+        HeadlinePortNotOpened("firewalld", port, status == Status::TimedOut);
     return status;
 }
 

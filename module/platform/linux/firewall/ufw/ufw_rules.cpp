@@ -141,8 +141,9 @@ bool HoldsOwnRule(const std::vector<UfwRule>& rules, int port, Protocol protocol
 {
     const std::string& anyAddress = family == Family::Ipv6 ? kAnyIpv6 : kAnyIpv4;
     return std::any_of(rules.begin(), rules.end(), [&](const UfwRule& rule) {
-        return rule.action == "allow" && rule.protocol == ProtocolName(protocol) && rule.ports == std::to_string(port) &&
-               Covers(rule, port, protocol, anyAddress) && LetsIn(rule, anyAddress) && rule.comment == name;
+        return rule.action == "allow" && rule.protocol == ProtocolName(protocol) &&
+               rule.ports == std::to_string(port) && Covers(rule, port, protocol, anyAddress) &&
+               LetsIn(rule, anyAddress) && rule.comment == name;
     });
 }
 
