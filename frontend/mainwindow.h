@@ -49,13 +49,10 @@ private:
     // The open ports dialog, over the window.
     void showOpenPorts();
 
-    // Module bridge: one exchange is sendCommand, runModule, readResult.
-    QStringList exchange(QProcess &module, QStringList commandLines,
+    // One exchange with the module through the bridge; its failure shown in a box, and
+    // answered "ERROR".
+    QStringList exchange(QProcess &module, const QStringList &commandLines,
                          OddCharacters odd = OddCharacters::RefuseAnswer);
-    bool sendCommand(QStringList commandLines);
-    // True when the module ran to its own end: not missing, killed or still running.
-    bool runModule(QProcess &module);
-    QStringList readResult(OddCharacters odd);
 
     int firstIndex = 0;
     int lastIndex = -1;

@@ -2,7 +2,8 @@
 """End to end: the built Kavro run as the window runs it (no arguments, in a scratch directory
 holding kavro.cmd) on the client of tests/labs/lab, one table row a run: the gateway, firewall,
 user and command file, and what must follow (the result, the ports forwarded and let in,
-standard error, time, memory, nothing sent elsewhere, and for one row memcheck).
+standard error, time, memory, nothing sent elsewhere, and for one row memcheck). Rows with
+`cli` run the command line (Varneth beside Kavro, with arguments) instead.
 
     kavro_e2e.py KAVRO [ROW-PATTERN]   (KAVRO_LAB_PREFIX names the lab; exit 77: cannot run here)
 """
@@ -58,6 +59,9 @@ class Row:
     pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address; None: not looked at
     peer6: bool = None          # True: the WAN peer connects over IPv6 to the port, and not to the port after
                                 # it; False: to neither
+    cli: str = None             # the command line runs instead, with these arguments (`command` unused): Varneth
+                                # beside Kavro, without a display; its standard output stands for log.txt
+    status: int = 0             # the exit status
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
@@ -167,7 +171,7 @@ ULA_GONE = (f"ip addr del fd00:77::2/64 dev lan0; ip -6 route del 2001:db8:77::/
             f"ip addr add {CLIENT6}/64 dev lan0 nodad; ip -6 route replace default via 2001:db8:77::1")
 
 ROWS = [
-    *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none", seconds=5,
+    *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none",
           setup=f"{SECRET}; {plant}", after=f"{SECRET_KEPT} && [ -f $W/log.txt ] && [ ! -L $W/log.txt ]")
       for name, command, result, plant in (
           ("kavro.cmd links to a secret", "", ["1"], "rm $W/kavro.cmd; ln -s $W/away/secret $W/kavro.cmd"),
@@ -184,7 +188,7 @@ ROWS = [
     Row("TCP and UDP, and over IPv6, under memcheck: the WAN peer connects", FORWARD6, ["0"], held="TCP UDP",
         pinholes="TCP UDP", peer6=True, memcheck=True, seconds=30, headline=(KEPT, REACHABLE6),
         stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
-    Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}", seconds=2,
+    Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}",
         lan2=UPNPC_CLIENT2,
         stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
                f"({CLIENT2}:{{port}}).",
@@ -192,48 +196,48 @@ ROWS = [
                   "opened on the router for UDP only, not for TCP")),
     # Routers advertise their link-local address: asked there, from the global one.
     *[Row(f"IPv6 not asked{router}: no pinhole, only the offer", FORWARD, ["0"], "miniupnpd" + options, held="TCP UDP",
-          seconds=2, headline=IPV6_OFFER) for router, options in (("", ""), (", the IPv6 default router link-local", " link-local"))],
+          headline=IPV6_OFFER) for router, options in (("", ""), (", the IPv6 default router link-local", " link-local"))],
     Row("IPv6 asked, the IPv6 default router link-local: pinholes, the WAN peer connects", FORWARD6, ["0"],
-        "miniupnpd link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True, seconds=2,
+        "miniupnpd link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
         headline=("Port {port} is kept open", REACHABLE6)),
     Row("IPv6 instead, the IPv6 default router link-local: the gateway has no public IPv4 address", FORWARD6, None,
-        "miniupnpd cgnat link-local", pinholes="TCP UDP", peer6=True, seconds=2,
+        "miniupnpd cgnat link-local", pinholes="TCP UDP", peer6=True,
         headline=("The router has no Internet address", REACHABLE6, "Port {port} is kept open over IPv6: renewed every")),
     # Before, the box said reachable while the machine's own rules dropped the port over IPv6.
     Row("IPv6 asked, the machine's own nftables rules drop it over IPv6: not called reachable", FORWARD6, ["0"],
-        held="TCP UDP", pinholes="TCP UDP", peer6=False, seconds=2, setup=DROP_IPV6_INPUT, after="nft delete table ip6 own6",
+        held="TCP UDP", pinholes="TCP UDP", peer6=False, setup=DROP_IPV6_INPUT, after="nft delete table ip6 own6",
         headline=("keeps it closed there", "nftables: the chain ip6 own6 input drops {port}/tcp"),
         unsaid="Reachable over IPv6"),
     Row("IPv6 asked, UDP only", f"kavro\r\n{CLIENT}\r\n{{port}}\r\nFALSE\r\nTRUE\r\nTRUE\r\n", ["0"], held="UDP",
-        pinholes="UDP", seconds=2, headline=REACHABLE6),
-    Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP", seconds=2,
+        pinholes="UDP", headline=REACHABLE6),
+    Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP",
         setup=ONLY_ULA, after=ULA_GONE, headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
-        seconds=2, headline="The router could not be reached over IPv6, so port {port} was not opened there."),
-    Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP", seconds=2,
+        headline="The router could not be reached over IPv6, so port {port} was not opened there."),
+    Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP",
         headline=KEPT),
-    Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2,
+    Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP",
         stderr=("answered (PCP)", "for 2 hours (lease 7200 s)"), headline=KEPT),
     # Without UPnP, the IPv6 default router is asked through PCP: a MAP over IPv6 from the global address.
     Row("UPnP off, IPv6 asked: PCP over IPv6 at the link-local router, the WAN peer connects", FORWARD6, ["0"],
-        "miniupnpd natpmp no-upnp link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True, seconds=2,
+        "miniupnpd natpmp no-upnp link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
         stderr=("answered (PCP)", "over IPv6 to 2001:db8:77::2 for 2 hours"), headline=(KEPT, REACHABLE6)),
     # Its answers never arrive, as from a router too slow for the wait: what it opened is taken back.
     Row("UPnP off, IPv6 asked, PCP over IPv6 unanswered: one sentence, nothing left open", FORWARD6, ["0"],
-        "miniupnpd natpmp no-upnp", held="TCP UDP", seconds=2, setup=DROP_PCP6_ANSWERS, after="nft delete table ip6 pcp6",
+        "miniupnpd natpmp no-upnp", held="TCP UDP", setup=DROP_PCP6_ANSWERS, after="nft delete table ip6 pcp6",
         headline=(KEPT, "The router offers no way to open ports over IPv6")),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
-        held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"), seconds=2,
+        held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"),
         headline=KEPT),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
-        stderr="No Internet gateway answered", headline=NO_ROUTER, seconds=2),
+        stderr="No Internet gateway answered", headline=NO_ROUTER),
     Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
-        stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER, seconds=2),
-    Row("no default gateway", FORWARD, gateway="none", setup="ip route del default", seconds=2,
+        stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER),
+    Row("no default gateway", FORWARD, gateway="none", setup="ip route del default",
         after="ip route add default via 10.77.0.1", headline="This machine has no default gateway"),
-    Row("NAT-PMP: only to the address that asks", f"kavro\r\n{CLIENT2}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n", seconds=2,
+    Row("NAT-PMP: only to the address that asks", f"kavro\r\n{CLIENT2}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n",
         gateway="miniupnpd natpmp no-upnp", headline=f"only to the address this machine reaches it from, {CLIENT}."),
-    Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"], seconds=2,
+    Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"],
         headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
     *[Row(f"fake: {name}", more.pop("command", FORWARD), result, gateway, **more) for name, result, gateway, more in (
         ("no IPv6 firewall control, IPv6 asked", ["0"], "", {"command": FORWARD6, "asked": 2,
@@ -257,7 +261,7 @@ ROWS = [
             ("slow-add", "The router did not answer in time when asked for port {port}."),
             ("endless-description", "its UPnP service cannot be used"),
             ("hang-up-add", "The router's answer about port {port} could not be read."))],
-        ("a flood of answers from off the LAN", None, "--mode ssdp-flood", {"seconds": 2, "headline": NO_ROUTER}),
+        ("a flood of answers from off the LAN", None, "--mode ssdp-flood", {"headline": NO_ROUTER}),
         ("description elsewhere", None, f"--location http://{WAN_PEER}:5000/d.xml",
          {"outside": True, "headline": "its UPnP service cannot be used"}),
         ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c",
@@ -282,7 +286,7 @@ ROWS = [
               ("natpmp", "always", 9, None, "", "grants port {port} for only 1 second"),
               ("pcp", "at first", 1, ["0"], "TCP UDP", KEPT))],
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
-          for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 3),
+          for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 10),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     # ufw keeps a rule per family: ours over IPv6 is added once the router opened the pinholes.
@@ -328,7 +332,7 @@ ROWS = [
     # A user polkit would ask for a password, with no desktop agent to ask: before, pkexec
     # asked on the terminal until the run's deadline.
     *[Row(f"ufw: no password dialog, {name}", FORWARD, [NOT_OPENED], firewall="ufw", user="nobody", held="TCP UDP",
-          tty=tty, setup=setup, headline=(NO_DIALOG, finish), seconds=2)
+          tty=tty, setup=setup, headline=(NO_DIALOG, finish))
       for name, tty, setup, finish in (
           ("started from a terminal", True, "",
            "kavro-ufw-allow {port} tcp ipv4 'HLMX {port} TCP' and sudo "),
@@ -379,7 +383,7 @@ ROWS = [
         after=NFT_GONE),
     Row("own nftables rules, unreadable as a user", FORWARD, ["0"], user="nobody", held="TCP UDP",
         setup=NFT_INPUT.replace("ACCEPT", ""), headline="packet filter could not be checked", after=NFT_GONE),
-    *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says, seconds=3,
+    *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
           ("the gateway restarted without its mappings brings both back", "miniupnpd", "forget", UNCHECKED, "TCP UDP",
@@ -410,11 +414,11 @@ ROWS = [
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
     Row("renew: a NAT-PMP gateway whose epoch went back: every entry asked for at once", "renew\r\n", ["0"],
-        "miniupnpd natpmp no-upnp", drop="@th,64,8 2", held="TCP UDP", fresh=True, restart="forget", seconds=3,
+        "miniupnpd natpmp no-upnp", drop="@th,64,8 2", held="TCP UDP", fresh=True, restart="forget",
         stderr="NAT-PMP epoch shows it restarted", after="entries 2",
         prepare="forward {port} TRUE TRUE; forwarded; sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'"),
     *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
-          drop=drop, seconds=3, after="entries 0" + stays, stderr=says)
+          drop=drop, after="entries 0" + stays, stderr=says)
       for name, gateway, firewall, drop, admin, stays, says in (
           # Switched off, ufw keeps its rules for when it is on again: ours goes all the same.
           ("ufw switched off since", "miniupnpd", "ufw", None, "; ufw disable >/dev/null",
@@ -431,32 +435,32 @@ ROWS = [
           ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", "", ""),
           ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", "", ""))],
     *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
-          held="TCP UDP", stderr=says, seconds=3, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
+          held="TCP UDP", stderr=says, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
           prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
       for name, ago, says in (("before its half: not yet", "290", "nothing was due; the router last said it holds it less than a minute ago"),
                               ("at its half: renewed", "310", "renewed: held for 600 s"))],
     # renew only reads the firewall: an entry of ours deleted since is told, never made again.
     *[Row(f"renew: the {firewall} entry it made, deleted since: told, not made again", "renew\r\n", firewall=firewall,
-          seconds=3, held="TCP UDP", opened="udp", prepare="forward {port} TRUE TRUE; forwarded; " + delete,
+          held="TCP UDP", opened="udp", prepare="forward {port} TRUE TRUE; forwarded; " + delete,
           headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
       for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
                                ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
     # Run by a user polkit would ask a password of, with no agent: before, Kavro asked polkit with
     # the user's say (flag 1, AllowUserInteraction) and called the entry gone while the port was open.
     Row("renew: a user polkit asks a password of: no question asked, the firewalld entry unchecked, not gone",
-        "renew\r\n", ["0"], firewall="firewalld", user="nobody", seconds=3, held="TCP UDP", opened="tcp udp",
+        "renew\r\n", ["0"], firewall="firewalld", user="nobody", held="TCP UDP", opened="tcp udp",
         prepare="AS=; forward {port} TRUE TRUE; forwarded; chown -R nobody:nogroup $XDG_STATE_HOME; chmod 1777 $W/tmp",
         setup=WATCH_POLKIT,
         stderr='"HLMX {port} TCP" could not be checked', unsaid="is gone",
         after=f"flags=$({KAVRO_POLKIT_FLAGS}) && [ -n \"$flags\" ] && ! echo \"$flags\" | grep -qvx 0"),
     Row("renew: the ufw rule it made over IPv6, deleted since: told, not made again", "renew\r\n", firewall="ufw",
-        seconds=3, held="TCP UDP", opened="tcp udp udp6", pinholes="TCP UDP",
+        held="TCP UDP", opened="tcp udp udp6", pinholes="TCP UDP",
         prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "
                 "ufw delete allow from ::/0 to any port {port} proto tcp >/dev/null",
         headline='The firewall entry "HLMX {port} TCP" that let port {port} in over IPv6 is gone'),
     # Ours over IPv6 goes with the forward; an administrator's rule of either family stays.
     # These rows look at this machine's firewall alone, not at the gateway's pinholes.
-    *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, seconds=3, pinholes="",
+    *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, pinholes="",
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
           after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
       for name, user, admin, stays in (
@@ -470,13 +474,13 @@ ROWS = [
     # miniupnpd answers deleting what it lost in a restart with NO_RESOURCES: before, close failed
     # on every try and the next renewal opened the port again.
     Row("close: PCP, the gateway restarted since: closed all the same", CLOSE, ["0"], "miniupnpd natpmp no-upnp",
-        restart="forget", seconds=3, prepare="forward {port} TRUE TRUE; forwarded; sleep 3",
+        restart="forget", prepare="forward {port} TRUE TRUE; forwarded; sleep 3",
         stderr="The router restarted since", after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
         memcheck=True, seconds=30,
         prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; entries 3", after="entries 0"),
     Row("partly failed forward: the UDP mapping is recorded and closed, the second client's TCP stays", CLOSE, ["0"],
-        held=f"TCP@{CLIENT2}", seconds=3, lan2=UPNPC_CLIENT2, prepare="forward {port} TRUE TRUE; entries 1",
+        held=f"TCP@{CLIENT2}", lan2=UPNPC_CLIENT2, prepare="forward {port} TRUE TRUE; entries 1",
         stderr="Nothing is open for TCP {port}", after="entries 0"),
     Row("list: the partly failed forward's UDP mapping, not the second client's TCP", LIST, fresh=True,
         lan2=UPNPC_CLIENT2, prepare="forward {port} TRUE TRUE; entries 1", held=f"TCP@{CLIENT2} UDP",
@@ -494,7 +498,7 @@ ROWS = [
     # The timer's run, as its service makes it: in the folder of the user's state that the
     # record's writes keep, on its command file, unable to gain rights.
     Row("timer: its run brings a forgotten forward back; the last close takes its command file away", CLOSE, ["0"],
-        restart="forget", seconds=3,
+        restart="forget",
         prepare="forward {port} TRUE TRUE; forwarded; " + UNCHECKED + "; [ \"$(cat " + TIMER + "/kavro.cmd)\" = renew ]",
         setup="cd " + TIMER + " && setpriv --no-new-privs $K >/dev/null 2>&1 && [ \"$(cat log.txt)\" = 0 ] && "
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
@@ -507,21 +511,21 @@ ROWS = [
                   for protocol in ("TCP", "UDP")))),
     # Routers advertise a link-local address: renew and close ask there too, from the global address.
     Row("pinholes, link-local router: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
-        "miniupnpd link-local", fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP", seconds=3,
+        "miniupnpd link-local", fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP",
         stderr="it is opened again", prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED, after="entries 4"),
     Row("pinholes: half their lease passed, renewed in place", "renew\r\n", ["0"], held="TCP UDP", pinholes="TCP UDP",
-        seconds=3, prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
     # A gateway that lost a pinhole answers its id with 402, as renew knows.
     *[Row(f"pinholes{router}: closed with the forward's address and port{restarted}", CLOSE, ["0"],
-          "miniupnpd" + options, restart=restart, seconds=3, after="entries 0",
+          "miniupnpd" + options, restart=restart, after="entries 0",
           prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
                   "$XDG_STATE_HOME/varneth/forwards) = 2 ]")
       for router, options, restarted, restart in (
           (", link-local router", " link-local", "", None),
           ("", "", ", the gateway restarted without them", "forget"))],
     # PCP's pinholes: MAP over IPv6 again with their own nonce, to renew and (lifetime 0) to close.
-    *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True, seconds=3,
+    *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True,
           prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + edit, **more)
       for name, command, result, edit, more in (
           ("recorded beside the mappings and listed", LIST, None, "[ $(grep -c 'IPv6.how=PCP' $XDG_STATE_HOME/varneth/forwards) = 2 ]",
@@ -549,24 +553,47 @@ ROWS = [
         pinholes="TCP UDP", prepare="forward {port} TRUE TRUE '' TRUE; [ \"$(head -n 1 $W/log.txt)\" = 'Invalid IP' ]",
         listed=tuple(rf"{p}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
                      for p in ("TCP", "UDP"))),
-    Row("list: no router answered: one reason line", LIST, gateway="none", seconds=3, headline=NO_ROUTER_LIST),
-    Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", seconds=2, held="TCP UDP",
+    Row("list: no router answered: one reason line", LIST, gateway="none", headline=NO_ROUTER_LIST),
+    Row("renew: no default gateway: the reason, nothing forgotten", "renew\r\n", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded", setup="ip route del default",
         after="ip route add default via 10.77.0.1 && entries 2", headline="This machine has no default gateway now"),
     # The mappings stay on the gateway, now another program's as far as this machine knows.
-    Row("list: a damaged record is set aside and reported", LIST, fresh=True, held="TCP UDP", seconds=3,
+    Row("list: a damaged record is set aside and reported", LIST, fresh=True, held="TCP UDP",
         listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tno\tno\tno\tHLMX {{port}} {p}"
                      for p in ("TCP", "UDP")),
         prepare="forward {port} TRUE TRUE; forwarded; record 's/protocol=TCP/protocol=SCTP/'",
         after="grep -q 'line 3: the protocol' $XDG_STATE_HOME/varneth/forwards.damaged-*.reason",
         headline="The record of the ports this tool opened was damaged and has been set aside"),
-    Row("20 forwards at once: each recorded and listed", LIST, fresh=True, seconds=5,
+    Row("20 forwards at once: each recorded and listed", LIST, fresh=True,
         prepare="for i in $(seq 10 29); do mkdir $W/f$i; printf 'kavro\\r\\n%s\\r\\n%s\\r\\nTRUE\\r\\nFALSE\\r\\n' "
                 f"{CLIENT} 281$i >$W/f$i/kavro.cmd; (cd $W/f$i && $K >>$W/prepare.out 2>&1) & done; wait; "
                 # a burst of 20 searches at once may go unanswered within the search's second: those ask again
                 "for i in $(seq 10 29); do [ \"$(cat $W/f$i/log.txt)\" = 0 ] || (cd $W/f$i && $K >>$W/prepare.out 2>&1); "
                 "done; entries 20",
         listed=(rf"TCP\t281\d\d\t{ESCAPED}\t281\d\d\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\tno\tHLMX 281\d\d TCP",) * 20),
+    # The command line, as on a server without a desktop: the box's words on standard error.
+    Row("command line: forward", "", [], cli=f"forward {CLIENT} {{port}}", held="TCP UDP",
+        stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2"),
+    Row("command line: list, a table a person reads", "", cli="list", fresh=True, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        listed=("Protocol +Port +Address +How +Time left +Firewall entry +Made by",
+                *(rf"{p} +{{port}} +{ESCAPED} +UPnP +kept open +no +this tool" for p in ("TCP", "UDP")))),
+    Row("command line: list --tab, the module's fields", "", cli="list --tab", fresh=True, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"))),
+    Row("command line: close", "", [], cli=f"close {CLIENT} {{port}} --udp", held="TCP",
+        prepare="forward {port} TRUE TRUE; forwarded", stderr=f"Port {{port}} to {CLIENT} is closed (UDP).",
+        after="entries 1"),
+    Row("command line: close --all, all that is recorded, a pinhole too", "", [], cli="close --all",
+        prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; forward {other} TRUE FALSE '' TRUE; entries 5",
+        stderr="Every port this tool opened for you is closed.",
+        after="entries 0 && ! upnpc -u " + ROOT_DESC + " -l | grep -q 'HLMX {other}'"),
+    Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
+        after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+    Row("command line: addresses", "", [CLIENT], cli="addresses", gateway="none"),
+    Row("command line: no router, status 1", "", [], cli=f"forward {CLIENT} {{port}} --tcp", gateway="none", status=1,
+        stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
 ]
 
 
@@ -719,18 +746,23 @@ def run(row, kavro, port, work):
         return ["prepare"], open(f"{work}/prepare.out").read() if os.path.exists(f"{work}/prepare.out") else ""
     if row.restart is not None:
         lab("start-daemon", *row.gateway.split()[1:], *row.restart.split())
-    with open(f"{work}/kavro.cmd", "w", newline="") as command:
-        command.write(fill(row.command))
+    start = work if row.cli is None else f"{work}/start"
+    if row.cli is None:
+        with open(f"{work}/kavro.cmd", "w", newline="") as command:
+            command.write(fill(row.command))
+    else:
+        os.mkdir(start)
     if row.setup and not shell(row.setup):
         return ["set-up"], ""
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
-    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, kavro]
+    program = [kavro] if row.cli is None else [os.path.join(os.path.dirname(kavro), "Varneth"), *fill(row.cli).split()]
+    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, *program]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
-    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
+    process = subprocess.Popen([LAB, "exec", "lan", "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
                                 *row.env.replace("$W", work).split(), *kavro_run],
-                               cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               cwd=start, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                start_new_session=True)
     orphans = set()
     if row.signal:   # a stopped Kavro's children end by its deadline all the same
@@ -742,10 +774,10 @@ def run(row, kavro, port, work):
             orphans = in_client() - before - {str(process.pid), kavro_pid}
             os.kill(int(kavro_pid), signal.SIGKILL)
     try:
-        stderr = process.communicate(timeout=row.seconds + 20)[1]
+        stdout, stderr = process.communicate(timeout=row.seconds + 20)
     except subprocess.TimeoutExpired:   # a run that hangs is ended, with all it started
         os.killpg(process.pid, signal.SIGKILL)
-        stderr = process.communicate()[1]
+        stdout, stderr = process.communicate()
     seconds = time.monotonic() - started
     if row.tty:
         stderr = open(f"{work}/stderr").read() if os.path.exists(f"{work}/stderr") else ""
@@ -754,6 +786,8 @@ def run(row, kavro, port, work):
     # Bytes that are no UTF-8 stay apart from U+FFFD: each becomes a lone surrogate.
     result = (open(log, encoding="utf-8", errors="surrogateescape").read().splitlines()
               if os.path.isfile(log) and not os.path.islink(log) else None)
+    if row.cli is not None:   # the command line's folder of its own is gone; it wrote nothing where it started
+        result, cli_clean = stdout.splitlines(), not os.listdir(f"{work}/tmp") and not os.listdir(start)
     time.sleep(0.2)   # what the run started is gone by now, or never goes
     left = in_client() - before
     # list answers in the gateway's order: each line matches a pattern of its own.
@@ -762,7 +796,9 @@ def run(row, kavro, port, work):
         any(re.fullmatch(fill(pattern), line) for pattern in row.listed) for line in result)
     checks = [(row.result == result if row.result is not None or row.signal else result is not None and listed()
                if row.listed is not None else result and len(result) == 1 and result != ["0"],
-               f"result {row.listed or row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
+               f"result {row.listed or row.result or 'not 0'}"),
+              (row.signal or process.returncode == row.status, f"exit status {row.status}"),
+              (row.cli is None or cli_clean, "nothing left in TMPDIR or the start folder"),
               *[(fill(piece) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
               *[(fill(piece) in headlines(stderr), f"headline '{piece}'")
