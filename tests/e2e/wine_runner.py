@@ -175,8 +175,8 @@ class Wine:
             problems.append(f"log.txt's lines end in CR LF: {lines}")
         record = f"{self.local}/forwards"
         mappings = open(record).read().splitlines() if os.path.exists(record) else []
-        problems += [f"the gateway's link-layer address recorded: {line}" for line in mappings if line.startswith("mapping\t")
-                     and not re.search(r"\tgateway-link=([0-9a-f]{2}:){5}[0-9a-f]{2}(\t|$)", line)]
+        problems += [f"the gateway's link-layer address recorded: {line}" for line in mappings
+                     if line.startswith("mapping\t") and not re.search(r"\tgateway-link=([0-9a-f]{2}:){5}[0-9a-f]{2}(\t|$)", line)]
         return problems
 
     def opened(self, firewall, port, zone=""):
