@@ -174,7 +174,11 @@ int runInPrivateFolder(const Invocation &invocation)
         // Ended here at the latest, so a module past its wait never outlives its folder.
         QProcess module;
         const ModuleOutput output(module);
-        const ExchangeResult result = exchangeWithModule(module, moduleProgramName(), moduleCommand(invocation));
+        // A list is read line by line, odd characters replaced: each line it can be is a port,
+        // and nothing printed moves or hides the terminal's text.
+        const OddCharacters odd =
+            invocation.word == CommandWord::List ? OddCharacters::Replace : OddCharacters::RefuseAnswer;
+        const ExchangeResult result = exchangeWithModule(module, moduleProgramName(), moduleCommand(invocation), odd);
         if (result.failure)
             say(stderr, {result.failure->text, result.failure->why});
         else

@@ -37,9 +37,9 @@ MainWindow::~MainWindow()
     ui.reset();
 }
 
-QStringList MainWindow::exchange(QProcess &module, const QStringList &commandLines)
+QStringList MainWindow::exchange(QProcess &module, const QStringList &commandLines, OddCharacters odd)
 {
-    const ExchangeResult result = exchangeWithModule(module, moduleProgram, commandLines);
+    const ExchangeResult result = exchangeWithModule(module, moduleProgram, commandLines, odd);
     if (result.failure)
         showFatalError(result.failure->text, result.failure->why);
     return result.lines;

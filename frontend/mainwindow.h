@@ -1,6 +1,8 @@
 #ifndef VARNETH_MAINWINDOW_H
 #define VARNETH_MAINWINDOW_H
 
+#include "result_lines.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -49,7 +51,8 @@ private:
 
     // One exchange with the module through the bridge; its failure shown in a box, and
     // answered "ERROR".
-    QStringList exchange(QProcess &module, const QStringList &commandLines);
+    QStringList exchange(QProcess &module, const QStringList &commandLines,
+                         OddCharacters odd = OddCharacters::RefuseAnswer);
 
     int firstIndex = 0;
     int lastIndex = -1;

@@ -75,18 +75,19 @@ bool runModule(QProcess &module, const QString &program)
     return module.waitForFinished(moduleTimeLimitMs) && module.exitStatus() == QProcess::NormalExit;
 }
 
-std::optional<QStringList> readResult()
+std::optional<QStringList> readResult(OddCharacters odd)
 {
     QFile file(QString::fromLatin1(resultFile));
     // Not in text mode: the reader tells a CR that ends no line from a line end.
     if (!openExchangeFile(file, QIODevice::ReadOnly))
         return std::nullopt;
-    return readResultLines(file);
+    return readResultLines(file, odd);
 }
 
 } // namespace
 
-ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines)
+ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines,
+                                  OddCharacters odd)
 {
     // A command file that was not written may still hold the previous command:
     // running the module on it would repeat that request.
@@ -103,7 +104,7 @@ ExchangeResult exchangeWithModule(QProcess &module, const QString &program, cons
                           .arg(here()));
     if (!runModule(module, program))
         return failed(readFailureText, whyNoAnswer(module));
-    const std::optional<QStringList> lines = readResult();
+    const std::optional<QStringList> lines = readResult(odd);
     if (!lines)
         return failed(readFailureText,
                       QStringLiteral("The module left no answer in %1 that could be read. Try again; if it keeps "

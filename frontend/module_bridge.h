@@ -1,6 +1,8 @@
 #ifndef VARNETH_MODULE_BRIDGE_H
 #define VARNETH_MODULE_BRIDGE_H
 
+#include "result_lines.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,7 +32,9 @@ struct ExchangeResult {
 // the command line: the command file written, the module `program` beside this program
 // run in `module` for at most 10 seconds, the result file read. Only a module that ran to
 // its own end is taken at its word; an answer an earlier run left is never read.
-// `module` belongs to the caller, who reads the module's streams from it meanwhile.
-ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines);
+// `module` belongs to the caller, who reads the module's streams from it meanwhile. Odd
+// characters in the answer are taken as `odd` says.
+ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines,
+                                  OddCharacters odd = OddCharacters::RefuseAnswer);
 
 #endif

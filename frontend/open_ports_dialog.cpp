@@ -147,7 +147,7 @@ void OpenPortsDialog::refresh()
     status.setText(list() ? ready : readyAfterError);
 }
 
-OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const QString &busyText)
+OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const QString &busyText, OddCharacters odd)
 {
     // Ended on return at the latest, so a module past its wait never outlives the exchange.
     QProcess module;
@@ -155,7 +155,7 @@ OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const Q
     Answer answer;
     {
         const BusySign busy(status, busyText);
-        answer.lines = exchange(module, command);
+        answer.lines = exchange(module, command, odd);
     }
     answer.headlines = output.informativeText(false);
     answer.details = output.details();
@@ -164,7 +164,9 @@ OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const Q
 
 bool OpenPortsDialog::list()
 {
-    const Answer answer = run({QStringLiteral("list")}, QStringLiteral("Listing ports..."));
+    // Each line shown that can be read: another program's odd name for its mapping spoils
+    // no other row.
+    const Answer answer = run({QStringLiteral("list")}, QStringLiteral("Listing ports..."), OddCharacters::Replace);
     const PortList list = readPortList(answer.lines);
     if (list.failure) {
         ports.clear();
@@ -241,7 +243,7 @@ void OpenPortsDialog::closeSelected()
     const QList<OpenPort> selected = selectedPorts();
     if (selected.isEmpty() || !confirmClose(selected))
         return;
-    const Answer answer = run(closeCommand(selected), QStringLiteral("Closing ports..."));
+    const Answer answer = run(closeCommand(selected), QStringLiteral("Closing ports..."), OddCharacters::RefuseAnswer);
     const bool closed = answer.lines.value(0) == QLatin1String("0");
     if (!closed) {
         status.setText(readyAfterError);

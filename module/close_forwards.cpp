@@ -4,6 +4,7 @@
 #include "diagnostics.h"
 #include "forward_words.h"
 #include "lasting_forwards.h"
+#include "platform/printable_text.h"
 #include "text_lines.h"
 
 namespace {
@@ -147,7 +148,7 @@ private:
             return {};
         }
         if (!gateway_.Delete(held->forward, problem)) return problem;
-        UserLine(subject + " was made by another program (\"" + held->forward.description +
+        UserLine(subject + " was made by another program (\"" + PrintableText(held->forward.description) +
                  "\"), not by this tool; it was closed as asked.");
         return {};
     }

@@ -201,7 +201,8 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
 {
     ListedMapping ours{Entry(8080), 7000};
     ListedMapping another{Entry(8081, "UPnP", "UDP"), 0};
-    another.forward.description = "torrent\tclient";
+    // Named by another program as it likes, cut by the router inside a character: clean text.
+    another.forward.description = "torrent\tclient\x1b[8m\n\xe2\x80\xae" "Ger\xc3";
     RecordedForward pcp = Entry(9000, "PCP", "UDP");
     pcp.firewallEntry.clear();
     RecordedForward expired = Entry(9001, "PCP");
@@ -215,7 +216,8 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
                   kHere);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
-                         "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\ttorrent client",
+                         "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\t"
+                         "torrent client\uFFFD[8m \uFFFDGer\uFFFD",
                          "TCP\t8082\t192.168.1.5\t8082\tIPv4\tsystem\t3000\tyes\tyes\tyes\tHLMX 8082 TCP",
                          "UDP\t9000\t192.168.1.5\t9000\tIPv4\tPCP\t6600\tyes\tyes\tno\tHLMX 9000 UDP",
                          // The gateway does not list pinholes: the record does.
