@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "forward_record_store.h"
 #include "forward_report.h"
 #include "gateway/upnp/pinhole.h"
 #include "ipv6_forward.h"
@@ -14,6 +15,10 @@
 #include "varneth.h"
 
 namespace {
+
+// How long a forward waits for another run (a renewal, a close) to let go of the record:
+// the forward itself needs the rest of the run.
+constexpr std::chrono::seconds kRecordWait{3};
 
 // Read as wcstol reads it; a value past the 32-bit range is held at its edge, which
 // the platform then refuses like any other port outside 1-65535.
@@ -65,14 +70,29 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
         return;
     }
 
+    // The record first, held to the end: what the forward makes is then recorded, or
+    // taken back, never left where neither renew nor close finds it.
+    std::string problem;
+    std::optional<ForwardRecordStore> store =
+        ForwardRecordStore::Open(problem, Earlier(Clock::now() + kRecordWait, RunDeadline()));
+    if (!store) {
+        const std::string reason = "Port " + std::to_string(port) + " was not opened. " + problem;
+        Headline(reason);
+        writeResultText(reason);
+        return;
+    }
     const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
     // recorded with the mappings, whatever the IPv4 answer.
     ForwardOverIpv6(address, port, tcp, udp, ipv6);
-    const bool renewed = RecordForward(mapping.FirewallEntriesMade);
+    const ForwardRecording recording = RecordForward(*store, mapping.FirewallEntriesMade);
+    if (!recording.notKept.empty()) {
+        writeResultText(recording.notKept);
+        return;
+    }
     if (mapping.Lease)
-        ReportLasting(port, *mapping.Lease, renewed);
-    else if (renewed) // only pinholes were opened, and recorded
+        ReportLasting(port, *mapping.Lease, recording.recorded);
+    else if (recording.recorded) // only pinholes were opened, and recorded
         ReportLasting(port, gateway::kPinholeLeaseSeconds, true, " over IPv6");
     writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
 }

@@ -54,9 +54,14 @@ public:
     // address, PCP with the recorded nonce, NAT-PMP with lifetime 0.
     virtual bool Delete(const RecordedForward& forward, std::string& problem) = 0;
 
-    // Every mapping the gateway lists for one of `addresses`, made by whatever program;
-    // an empty list from a gateway that cannot list (PCP, NAT-PMP); nothing, with the
-    // reason in `problem`, when listing failed.
+    // The mapping the gateway holds at `port` for `protocol`, for whichever address and
+    // made by whatever program: nothing when it holds none or cannot be asked (PCP,
+    // NAT-PMP), or, with the reason in `problem`, when it did not answer.
+    virtual std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string& problem) = 0;
+
+    // Every mapping the gateway lists for one of `addresses`, made by whatever program,
+    // read until the run's deadline; an empty list from a gateway that cannot list (PCP,
+    // NAT-PMP); nothing, with the reason in `problem`, when listing failed.
     virtual std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>& addresses,
                                                            std::string& problem) = 0;
 };

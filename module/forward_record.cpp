@@ -69,6 +69,7 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     forward.pinholeId = fields["pinhole"];
     forward.forwardAddress = fields["for-address"];
     forward.description = fields["description"];
+    forward.closing = fields.count("closing") != 0;
     if (!IsOneOf(forward.protocol, {"TCP", "UDP"})) problem = "the protocol is not TCP or UDP";
     else if (!IsOneOf(forward.family, {"IPv4", "IPv6"})) problem = "the family is not IPv4 or IPv6";
     else if (!IsOneOf(forward.how, {"UPnP", "PCP", "NAT-PMP", "system"})) problem = "how it was made is unknown";
@@ -118,7 +119,7 @@ bool operator==(const RecordedForward& a, const RecordedForward& b)
     const auto fields = [](const RecordedForward& f) {
         return std::tie(f.protocol, f.externalPort, f.internalAddress, f.internalPort, f.family, f.how, f.gateway,
                         f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.checkedAt, f.epoch, f.firewallEntry,
-                        f.pinholeId, f.forwardAddress, f.description);
+                        f.pinholeId, f.forwardAddress, f.description, f.closing);
     };
     return fields(a) == fields(b);
 }
@@ -212,6 +213,7 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
             Field(line, "for-address", f.forwardAddress);
         }
         Field(line, "description", f.description);
+        if (f.closing) Field(line, "closing", "yes");
         text += line + "\n";
     }
     return text;

@@ -47,6 +47,7 @@ struct RecordedForward {
     std::string pinholeId;       // IPv6: the UniqueID the gateway gave the pinhole
     std::string forwardAddress;  // IPv6: the IPv4 address the forward was asked for
     std::string description;
+    bool closing = false;        // a close asked the router to let it go: never renewed again
 };
 
 bool operator==(const RecordedForward& a, const RecordedForward& b);

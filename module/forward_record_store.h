@@ -11,15 +11,18 @@
 
 class ForwardRecordStore {
 public:
-    // The record, locked until the store ends. A damaged record is set aside under
-    // another name with the reason beside it, and told; the store then starts empty.
-    // Nothing, with the reason in `problem` (a sentence), when no record can be kept.
-    static std::optional<ForwardRecordStore> Open(std::string& problem);
+    // The record, locked until the store ends; the lock is waited for until `until`. A
+    // damaged record is set aside under a name of its own with the reason beside it, and
+    // told; the store then starts empty. Nothing, with the reason in `problem` (a
+    // sentence), when no record can be kept, a record too large to be one included:
+    // that is left as it is.
+    static std::optional<ForwardRecordStore> Open(std::string& problem, Deadline until = RunDeadline());
 
     std::vector<RecordedForward> forwards;
 
-    // Writes the forwards back; false, told, when that failed. The renewal schedule
-    // follows what is left.
+    // Writes the forwards back; false when that failed, with a line for the developer:
+    // what it means for the user is the caller's to say. The renewal schedule follows
+    // what is written.
     bool Save();
 
 private:

@@ -54,7 +54,7 @@ std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
         return std::nullopt;
     }
     return Setting{std::move(*store), std::move(gateway),
-                   Surroundings{*identity, Narrow(addresses), static_cast<long long>(std::time(nullptr))}};
+                   Surroundings{*identity, Narrow(addresses), static_cast<long long>(std::time(nullptr)), RunDeadline()}};
 }
 
 void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
@@ -66,8 +66,13 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
     const auto firewall = OpenForwardFirewall();
-    const std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, *firewall, setting->here);
-    setting->store.Save();
+    std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, *firewall, setting->here);
+    if (!setting->store.Save()) {
+        const std::string problem = "The record of open ports could not be written, so what this renewal learnt is "
+                                    "not kept in it. Check that the home folder has space and is writable.";
+        Headline(problem);
+        if (reason.empty()) reason = problem;
+    }
     WriteOutcome(reason);
 }
 
@@ -104,35 +109,42 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     if (!setting) return;
     if (all) targets = RecordedTargets(setting->store.forwards);
     const auto firewall = OpenForwardFirewall();
-    const std::string reason =
-        CloseForwards(*targets, setting->store.forwards, *setting->gateway, *firewall, setting->here);
-    setting->store.Save();
-    WriteOutcome(reason);
+    ForwardRecordStore& store = setting->store;
+    WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, *firewall, setting->here,
+                               [&store] { return store.Save(); }));
 }
 
-bool RecordForward(const std::vector<std::wstring>& firewallEntriesMade)
+ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std::wstring>& firewallEntriesMade)
 {
     std::string problem;
     const auto gateway = OpenForwardGateway(problem);
-    if (!gateway) return false;
+    if (!gateway) return {};
     std::vector<RecordedForward> made = gateway->Made();
-    if (made.empty()) return false;
-    auto store = ForwardRecordStore::Open(problem);
-    if (!store) {
-        UserLine(problem);
-        Headline("The ports just opened could not be recorded, so they will not be renewed and close within " +
-                 std::to_string(kAskedLease / 3600) + " hours. " + problem);
-        return false;
-    }
+    if (made.empty()) return {};
     for (RecordedForward& forward : made) {
         const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
         // A pinhole's entry is the firewall's own rule over IPv6, where it keeps one per family.
-        const bool made = forward.family == "IPv6"
-                              ? OwnRuleOverIpv6(forward.externalPort, forward.protocol)
-                              : std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) !=
-                                    firewallEntriesMade.end();
-        if (made) forward.firewallEntry = NarrowToBytes(name);
-        Remember(store->forwards, forward);
+        const bool entryMade = forward.family == "IPv6"
+                                   ? OwnRuleOverIpv6(forward.externalPort, forward.protocol)
+                                   : std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) !=
+                                         firewallEntriesMade.end();
+        if (entryMade) forward.firewallEntry = NarrowToBytes(name);
+        Remember(store.forwards, forward);
     }
-    return store->Save();
+    if (store.Save()) return {true, {}};
+    // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
+    const auto firewall = OpenForwardFirewall();
+    const std::vector<RecordedForward> left = TakeBack(made, *gateway, *firewall);
+    std::string reason = "The ports just opened could not be recorded, so ";
+    if (left.empty()) {
+        reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";
+    } else {
+        std::string subjects;
+        for (const RecordedForward& f : left) subjects += (subjects.empty() ? "" : ", ") + Subject(f);
+        reason += "they will not be kept open, yet " + subjects + " could not be closed again. The router lets them "
+                  "go within " + std::to_string(kAskedLease / 3600) + " hours; to close them sooner, choose Open "
+                  "ports\u2026 (Ctrl+O) and close them there, or in the router's own settings.";
+    }
+    Headline(reason);
+    return {false, reason};
 }

@@ -1,28 +1,33 @@
 // renew, list and close, worked on the record with the gateway (and, for close, the
 // firewall) given. Each says one sentence per entry on standard error; renew and close
-// return the first reason of a failure, empty when all went well.
+// return the first reason of a failure (close: the one about them all, when there is
+// one), empty when all went well.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "forward_firewall.h"
 #include "forward_gateway.h"
+#include "platform/deadline.h"
 
 // How often renew asks the gateway whether it still holds an entry that is not yet due.
 inline constexpr long long kCheckInterval = 3600;
 
-// What this run sees of the machine: its gateway and its addresses, and the time now.
+// What this run sees of the machine: its gateway and its addresses, the time now, and
+// when its work must be over.
 struct Surroundings {
     GatewayIdentity gateway;
     std::vector<std::string> addresses;
     long long now = 0;
+    Deadline end = Deadline::max();
 };
 
 // Renews each entry on this gateway for an address this machine holds, when half its
 // lease has passed or the gateway no longer holds it, and tells of its firewall entry
-// when that is gone; the others are left as they are.
+// when that is gone; the others, and those a close let go, are left as they are.
 std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
                           const Surroundings& here);
 
@@ -51,7 +56,17 @@ bool ClosesAll(const std::vector<std::wstring>& commandLines);
 std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& forwards);
 
 // Deletes each target's mappings from the gateway, removes the firewall entries the
-// tool made for them, and drops them from the record. A mapping the record does not
-// hold is deleted only when the gateway holds it for the address asked.
+// tool made for them, and drops them from the record, until `here.end`: the targets
+// not reached by then are named. A mapping the record does not hold is deleted only
+// for an address of this machine's, when the gateway holds it for that address.
+// `save` writes `forwards` to the record: once with the entries about to go marked as
+// closing, before the gateway is asked (when that fails, nothing is closed), and once
+// after; when that fails, the reason names what the record still holds.
 std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
-                          ForwardGateway& gateway, ForwardFirewall& firewall, const Surroundings& here);
+                          ForwardGateway& gateway, ForwardFirewall& firewall, const Surroundings& here,
+                          const std::function<bool()>& save);
+
+// Takes back what a forward made and could not record: each entry deleted from the
+// gateway and its firewall entry removed. Returns those left, each told.
+std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, ForwardGateway& gateway,
+                                      ForwardFirewall& firewall);

@@ -2,19 +2,23 @@
 // of the object, so two runs at once each see the other's change.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/deadline.h"
+
 class RecordFile {
 public:
-    // Locks the record in `folder`; nothing when the lock was not had by the run's deadline.
-    static std::unique_ptr<RecordFile> Lock(const std::string& folder);
+    // Locks the record in `folder`; nothing when the lock was not had by `until`.
+    static std::unique_ptr<RecordFile> Lock(const std::string& folder, Deadline until);
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    enum class Kind { Missing, Regular, NotRegular, Unreadable };
+    // TooLarge: more than any record of ours, so not one; it is not read at all.
+    enum class Kind { Missing, Regular, NotRegular, Unreadable, TooLarge };
     struct Content {
         Kind kind = Kind::Missing;
         std::string text;
@@ -23,7 +27,8 @@ public:
     Content Read() const;
     // Through a new file renamed into place.
     bool Replace(const std::string& text) const;
-    // Renames whatever is at the record's path to `name` beside it.
+    // Renames whatever is at the record's path to `name` beside it; false, and nothing
+    // moved, when `name` is taken.
     bool MoveAside(const std::string& name) const;
     bool WriteBeside(const std::string& name, const std::string& text) const;
 
@@ -38,3 +43,5 @@ private:
 };
 
 inline constexpr const char* kRecordFileName = "forwards";
+// Far more than any record of ours (some ten thousand entries); a bigger file is not one.
+inline constexpr std::size_t kRecordLimit = 4 * 1024 * 1024;

@@ -8,11 +8,6 @@
 
 namespace {
 
-// Far more than any record of ours; a bigger file is not one.
-constexpr DWORD kRecordLimit = 4 * 1024 * 1024;
-// Inside the window's 10 s wait for the module, as every wait of a run.
-constexpr std::chrono::seconds kLockWait{8};
-
 struct FileHandle {
     HANDLE handle = INVALID_HANDLE_VALUE;
     explicit FileHandle(HANDLE h) : handle(h) {}
@@ -64,16 +59,15 @@ RecordFile::RecordFile(std::string folder, std::unique_ptr<Handle> handle)
 
 RecordFile::~RecordFile() = default;
 
-std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder)
+std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline until)
 {
     auto handle = std::unique_ptr<Handle>(new Handle{FileHandle(
         ::CreateFileW(WideFromUtf8(folder + "\\forwards.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))});
     if (!handle->lock) return nullptr;
-    const auto end = std::chrono::steady_clock::now() + kLockWait;
     OVERLAPPED whole{};
     while (!::LockFileEx(handle->lock.handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
-        if (std::chrono::steady_clock::now() >= end) return nullptr;
+        if (Clock::now() >= until) return nullptr;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
@@ -90,9 +84,12 @@ RecordFile::Content RecordFile::Read() const
                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!in) return {Kind::Unreadable, {}};
     if (::GetFileType(in.handle) != FILE_TYPE_DISK) return {Kind::NotRegular, {}};
-    std::string text(kRecordLimit, '\0');
+    // A byte past the limit tells a record cut short by the limit from one that ends there.
+    constexpr DWORD kMostRead = static_cast<DWORD>(kRecordLimit) + 1;
+    std::string text(kMostRead, '\0');
     DWORD read = 0;
-    if (!::ReadFile(in.handle, text.data(), kRecordLimit, &read, nullptr)) return {Kind::Unreadable, {}};
+    if (!::ReadFile(in.handle, text.data(), kMostRead, &read, nullptr)) return {Kind::Unreadable, {}};
+    if (read > kRecordLimit) return {Kind::TooLarge, {}};
     text.resize(read);
     return {Kind::Regular, std::move(text)};
 }
@@ -101,6 +98,7 @@ bool RecordFile::Replace(const std::string& text) const { return ReplaceStateFil
 
 bool RecordFile::MoveAside(const std::string& name) const
 {
+    // Without MOVEFILE_REPLACE_EXISTING a name that is taken stays as it is.
     return ::MoveFileExW(WideFromUtf8(Path()).c_str(), WideFromUtf8(folder_ + "\\" + name).c_str(), 0);
 }
 

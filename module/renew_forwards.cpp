@@ -104,6 +104,11 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
     };
     std::vector<RecordedForward*> notDue;
     for (RecordedForward& forward : forwards) {
+        if (forward.closing) {
+            UserLine(Subject(forward) + " was being closed when the record could last be written; it is not renewed "
+                     "and closes by itself once its lease ends. Close it again to close it now.");
+            continue;
+        }
         if (!SameGateway(forward.gateway, here.gateway)) {
             UserLine(Subject(forward) + " is on another router (" + forward.gateway.address + "); left alone.");
             continue;

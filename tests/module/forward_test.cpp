@@ -139,7 +139,8 @@ protected:
         return letters;
     }
     FakePlatform platform;
-    const ScratchFolder scratch;
+    // The record of forwards, which a forward holds from its start, in the scratch folder.
+    const ScratchStateHome scratch;
 };
 
 TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)

@@ -51,9 +51,16 @@ struct FakeGateway final : ForwardGateway {
         if (refuses[f.externalPort]) problem = "refused " + std::to_string(f.externalPort);
         return problem.empty();
     }
+    std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string&) override
+    {
+        calls.push_back("Read " + protocol + " " + std::to_string(port));
+        const auto held = std::find_if(listed.begin(), listed.end(), [&](const ListedMapping& m) {
+            return m.forward.externalPort == port && m.forward.protocol == protocol;
+        });
+        return held == listed.end() ? std::nullopt : std::optional<ListedMapping>(*held);
+    }
     std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>&, std::string&) override
     {
-        calls.push_back("List");
         return listed;
     }
 };
@@ -111,6 +118,8 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
          {{8080, H::NotHeld}}, {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"PinholeBesideAnAddressNoLongerHeld",
          [](RecordedForward& f) { f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {}, false},
+        // What a close let go on the router is never asked for again, though the record kept it.
+        {"BeingClosedNeverAskedAgain", [](RecordedForward& f) { f.closing = true; f.grantedAt = 0; }, {}, {}, false},
     };
     // The identity of the gateway is learnt without asking: its UDN is empty then.
     Surroundings here = kHere;
@@ -256,6 +265,13 @@ RecordedForward Elsewhere(RecordedForward f)
     return f;
 }
 
+RecordedForward For(RecordedForward f, const std::string& address)
+{
+    f.internalAddress = address;
+    return f;
+}
+
+// Every write of the record is a call too: "Save" and each entry, c when marked closing.
 TEST(Close, RemovesOnlyWhatTheToolMade)
 {
     const struct {
@@ -267,50 +283,88 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         std::vector<std::string> calls;
         std::vector<std::string> removed;  // firewall entries
         std::size_t left;                  // entries left in the record
-        bool all = false;                  // the targets are all the record holds, not 8080 TCP and UDP
+        std::vector<bool> saves = {};      // what each write answers; written when missing
+        std::string address = "192.168.1.5";
+        bool late = false;                 // the run's deadline has passed
+        bool all = false;                  // the targets are all the record holds, not the address's 8080 TCP and UDP
     } rows[] = {
         {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5"},
+         {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
         {"AFirewallEntryNotOfOurNamesStays", {Named(Entry(8080), "Game server")}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
-        {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "", {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
+         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
+        {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "",
+         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
         {"GatewayRefusesKeepsEverything", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {}, 1},
-        {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "", {"List", "Delete TCP 8080 192.168.1.5"}, {}, 0},
-        {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"List"}, {}, 0},
+         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {}, 1},
+        {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "",
+         {"Read TCP 8080", "Delete TCP 8080 192.168.1.5", "Read UDP 8080"}, {}, 0},
+        {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
+        // Our lease lapsed and another machine took the port: that mapping is theirs.
+        {"TheRouterHoldsThePortForAnotherAddress", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {}, "",
+         {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
+        {"AnotherMachinesMappingLeftAlone", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {},
+         "Port 8080 for 192.168.1.9 was left alone: that is not an address of this machine", {}, {}, 0, {},
+         "192.168.1.9"},
+        {"AnAddressNoLongerHeldClosedAsRecorded", {For(Entry(8080), "192.168.1.9"), For(Entry(8080, "UPnP", "UDP"), "192.168.1.9")},
+         {}, {}, "", {"Save cc", "Delete TCP 8080 192.168.1.9", "Delete UDP 8080 192.168.1.9", "Save "},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {}, "192.168.1.9"},
         {"OnAnotherRouterStays", {Elsewhere(Entry(8080))}, {}, {}, "Port 8080 was opened on another router.",
-         {"List"}, {}, 1},
+         {"Read UDP 8080"}, {}, 1},
         {"ThisRoutersEntryBeforeAnothersForTheSamePort", {Elsewhere(Entry(8080)), Entry(8080)}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
+         {"Save -c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
         // The UDP pinhole's own firewall rule over IPv6 goes with it; its IPv4 side made nothing of
         // ours, so the router is not asked for another's (behind carrier-grade NAT it could not list).
         {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Named(Pinhole(8080, "UDP"), "HLMX 8080 UDP")},
          {}, {}, "",
-         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2"},
+         {"Save ccc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2",
+          "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
         {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
-         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"}, {}, 2},
+         {"Save cc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save --"}, {},
+         2},
         {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},
-         {}, "", {"List"}, {}, 1},
+         {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 1},
+        // Marked as closing before the router is asked: written, or nothing is closed.
+        {"RecordNotWrittenNothingClosed", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {},
+         "The record of open ports could not be written, so nothing was closed.", {"Save cc"}, {}, 2, {false}},
+        // Written after, or the record says what it still holds, none of which is renewed again.
+        {"RecordNotWrittenAfterwardsSaysWhatItHolds", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {},
+         "The record of open ports could not be written once the router was asked, so it still lists TCP 8080 to "
+         "192.168.1.5 (UPnP) and UDP 8080 to 192.168.1.5 (UPnP); none of them is renewed again.",
+         {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {true, false}},
+        // Past the run's deadline nothing is asked, and what was not reached is named.
+        {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, "UPnP", "UDP"), 0}}, {},
+         "Time ran out before TCP 8080 to 192.168.1.5 and UDP 8080 to 192.168.1.5 could be closed; they stay open.",
+         {"Save c", "Save -"}, {}, 1, {}, "192.168.1.5", true},
         // A pinhole goes with its forward's address; what is on another router is told and stays.
         {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000))}, {}, {},
          "Port 7000 was opened on another router.",
-         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5"},
-         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 1, true},
+         {"Save ccc-", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
+          "Save -"},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 1, {}, "192.168.1.5", false, true},
     };
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
         const std::vector<CloseTarget> targets =
-            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{"192.168.1.5", 8080, {"TCP", "UDP"}}};
+            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{row.address, 8080, {"TCP", "UDP"}}};
         FakeGateway gateway;
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;
         FakeFirewall firewall;
-        const std::string reason = CloseForwards(targets, forwards, gateway, firewall, kHere);
+        Surroundings here = kHere;
+        if (row.late) here.end = Clock::now();
+        std::size_t saved = 0;
+        const auto save = [&] {
+            std::string marks;
+            for (const RecordedForward& f : forwards) marks += f.closing ? 'c' : '-';
+            gateway.calls.push_back("Save " + marks);
+            return saved < row.saves.size() ? row.saves[saved++] : true;
+        };
+        const std::string reason = CloseForwards(targets, forwards, gateway, firewall, here, save);
         EXPECT_EQ(reason.rfind(row.reason, 0), 0u) << row.name << ": " << reason;
         EXPECT_EQ(reason.empty(), row.reason.empty()) << row.name;
-        // A protocol the record does not hold is looked for in the gateway's list, asked for once.
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
         EXPECT_EQ(firewall.removed, row.removed) << row.name;
         EXPECT_EQ(forwards.size(), row.left) << row.name;
