@@ -2,7 +2,7 @@
 // ipconfig-shaped line per IPv4 address of every running, non-loopback interface.
 // The temporary directory may be shared by every user, so the capture goes into a
 // folder made for this run alone, removed again with it.
-#include "address_capture.h"
+#include "addresses/address_capture.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

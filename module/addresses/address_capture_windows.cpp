@@ -1,13 +1,13 @@
 // Windows: ipconfig writes the report; the shell's redirection makes the file. An
 // earlier run's capture is removed first, so only this run's report is ever read.
-#include "address_capture.h"
+#include "addresses/address_capture.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include "bounded_read.h"
+#include "platform/bounded_read.h"
 
 namespace {
 

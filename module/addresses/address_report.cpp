@@ -1,4 +1,4 @@
-#include "address_report.h"
+#include "addresses/address_report.h"
 
 std::vector<std::wstring> ParseAddressReport(const std::vector<std::wstring>& lines)
 {

@@ -1,7 +1,7 @@
-#include "internal_ips.h"
+#include "addresses/internal_ips.h"
 
-#include "address_capture.h"
-#include "address_report.h"
+#include "addresses/address_capture.h"
+#include "addresses/address_report.h"
 #include "text_lines.h"
 
 std::vector<std::wstring> GetInternalIPs()

@@ -1,10 +1,10 @@
-#include "module_run.h"
+#include "dispatch/module_run.h"
 
+#include "addresses/internal_ips.h"
 #include "diagnostics.h"
-#include "forward_command.h"
-#include "internal_ips.h"
-#include "lasting_commands.h"
-#include "result_file.h"
+#include "exchange/result_file.h"
+#include "forward/forward_command.h"
+#include "record/lasting_commands.h"
 
 int RunModule()
 {

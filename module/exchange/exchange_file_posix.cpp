@@ -1,4 +1,4 @@
-#include "exchange_file.h"
+#include "exchange/exchange_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
-#include "exchange_file.h"
+#include "exchange/exchange_file.h"
 
 #include <fstream>
 
-#include "bounded_read.h"
+#include "platform/bounded_read.h"
 
 std::optional<std::string> ReadExchangeFile(const char* name, std::size_t limit)
 {

@@ -1,6 +1,6 @@
-#include "result_file.h"
+#include "exchange/result_file.h"
 
-#include "exchange_file.h"
+#include "exchange/exchange_file.h"
 #include "text_lines.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "firewall_types.h"
+#include "firewall/firewall_types.h"
 
 namespace firewall {
 

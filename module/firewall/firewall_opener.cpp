@@ -1,4 +1,4 @@
-#include "firewall_opener.h"
+#include "firewall/firewall_opener.h"
 
 namespace {
 

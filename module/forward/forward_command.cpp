@@ -1,17 +1,17 @@
-#include "forward_command.h"
+#include "forward/forward_command.h"
 
 #include <climits>
 #include <cstdint>
 #include <cwchar>
 
 #include "diagnostics.h"
-#include "forward_report.h"
+#include "exchange/result_file.h"
+#include "forward/forward_report.h"
+#include "forward/ipv6_forward.h"
+#include "forward/varneth.h"
 #include "gateway/upnp/pinhole.h"
-#include "ipv6_forward.h"
-#include "lasting_commands.h"
-#include "result_file.h"
+#include "record/lasting_commands.h"
 #include "text_lines.h"
-#include "varneth.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "forward_report.h"
+#include "forward/forward_report.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "diagnostics.h"
-#include "mapping_lease.h"
+#include "gateway/mapping_lease.h"
 #include "text_lines.h"
 
 namespace {

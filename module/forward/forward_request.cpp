@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "firewall_opener.h"
-#include "forward_report.h"
-#include "varneth.h"
+#include "firewall/firewall_opener.h"
+#include "forward/forward_report.h"
+#include "forward/varneth.h"
 
 namespace {
 

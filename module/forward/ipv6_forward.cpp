@@ -1,4 +1,4 @@
-#include "ipv6_forward.h"
+#include "forward/ipv6_forward.h"
 
 #include <optional>
 #include <vector>

@@ -1,12 +1,12 @@
-#include "varneth.h"
+#include "forward/varneth.h"
 
 #include "diagnostics.h"
-#include "forward_report.h"
+#include "forward/forward_report.h"
 #include "platform/port_number.h"
 
 #ifdef _WIN32
 #include "gateway/gateway_classes.h"
-#include "system_nat_windows.h"
+#include "gateway/windows/system_nat_windows.h"
 #endif
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "forward_record.h"
+#include "record/forward_record.h"
 
 // A mapping as the gateway lists it, in the record's terms.
 struct ListedMapping {

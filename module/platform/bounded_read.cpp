@@ -1,4 +1,4 @@
-#include "bounded_read.h"
+#include "platform/bounded_read.h"
 
 std::optional<std::string> ReadAtMost(std::istream& in, std::size_t limit)
 {

@@ -1,4 +1,4 @@
-#include "state_folder.h"
+#include "platform/state_folder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,8 +2,8 @@
 #include <cwchar>
 
 #include "diagnostics.h"
-#include "forward_words.h"
-#include "lasting_forwards.h"
+#include "record/forward_words.h"
+#include "record/lasting_forwards.h"
 #include "text_lines.h"
 
 namespace {

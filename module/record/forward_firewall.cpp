@@ -1,8 +1,8 @@
-#include "forward_firewall.h"
+#include "record/forward_firewall.h"
 
 #include "diagnostics.h"
-#include "firewall_opener.h"
-#include "forward_report.h"
+#include "firewall/firewall_opener.h"
+#include "forward/forward_report.h"
 #include "platform/closed_over_ipv6.h"
 #include "text_lines.h"
 

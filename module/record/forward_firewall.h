@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "forward_record.h"
+#include "record/forward_record.h"
 
 // Each entry is the forward's `firewallEntry`, for its port, protocol and family: an
 // IPv6 entry is the rule a firewall that keeps one per family holds for that family.

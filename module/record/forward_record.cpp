@@ -1,4 +1,4 @@
-#include "forward_record.h"
+#include "record/forward_record.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,10 +1,10 @@
-#include "forward_record_store.h"
+#include "record/forward_record_store.h"
 
 #include <ctime>
 
 #include "diagnostics.h"
-#include "renewal_schedule.h"
-#include "state_folder.h"
+#include "platform/state_folder.h"
+#include "schedule/renewal_schedule.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "forward_record.h"
-#include "record_file.h"
+#include "record/forward_record.h"
+#include "record/record_file.h"
 
 class ForwardRecordStore {
 public:

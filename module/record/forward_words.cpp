@@ -1,4 +1,4 @@
-#include "forward_words.h"
+#include "record/forward_words.h"
 
 std::string Subject(const RecordedForward& forward)
 {

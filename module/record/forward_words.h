@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "forward_record.h"
+#include "record/forward_record.h"
 
 // "TCP 8080 to 192.168.1.5 (UPnP)"
 std::string Subject(const RecordedForward& forward);

@@ -1,4 +1,4 @@
-#include "lasting_commands.h"
+#include "record/lasting_commands.h"
 
 #include <algorithm>
 #include <iterator>
@@ -6,11 +6,11 @@
 #include <optional>
 
 #include "diagnostics.h"
-#include "forward_record_store.h"
-#include "forward_words.h"
-#include "lasting_forwards.h"
+#include "exchange/result_file.h"
 #include "platform/closed_over_ipv6.h"
-#include "result_file.h"
+#include "record/forward_record_store.h"
+#include "record/forward_words.h"
+#include "record/lasting_forwards.h"
 #include "text_lines.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "forward_firewall.h"
-#include "forward_gateway.h"
+#include "gateway/forward_gateway.h"
+#include "record/forward_firewall.h"
 
 // How often renew asks the gateway whether it still holds an entry that is not yet due.
 inline constexpr long long kCheckInterval = 3600;

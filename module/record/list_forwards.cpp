@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "lasting_forwards.h"
+#include "record/lasting_forwards.h"
 
 namespace {
 

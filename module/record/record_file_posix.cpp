@@ -1,4 +1,4 @@
-#include "record_file.h"
+#include "record/record_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,5 +1,5 @@
-#include "record_file.h"
-#include "replace_file_windows.h"
+#include "platform/replace_file_windows.h"
+#include "record/record_file.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "diagnostics.h"
-#include "forward_words.h"
-#include "lasting_forwards.h"
+#include "record/forward_words.h"
+#include "record/lasting_forwards.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "program_folder_windows.h"
+#include "schedule/program_folder_windows.h"
 
 namespace {
 

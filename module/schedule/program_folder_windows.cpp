@@ -1,4 +1,4 @@
-#include "program_folder_windows.h"
+#include "schedule/program_folder_windows.h"
 
 #include <windows.h>
 

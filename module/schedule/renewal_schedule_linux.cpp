@@ -2,7 +2,7 @@
 // $XDG_STATE_HOME/varneth/renew, and only while that folder holds its command file: so
 // here the command file is put in place while anything is recorded and taken away
 // when nothing is, and the timer's run is then skipped.
-#include "renewal_schedule.h"
+#include "schedule/renewal_schedule.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 #include "platform/posix/fd_io.h"
 #include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"
-#include "state_folder.h"
+#include "platform/state_folder.h"
 
 namespace {
 

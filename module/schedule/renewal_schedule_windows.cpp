@@ -1,16 +1,16 @@
 // The user's scheduled task runs KavroBackground.exe, which starts this program without
 // a console window, in %LOCALAPPDATA%\Varneth\renew, whose command file says "renew".
 // It is registered while anything is recorded and removed when nothing is.
-#include "renewal_schedule.h"
+#include "schedule/renewal_schedule.h"
 
 #include <windows.h>
 
 #include "diagnostics.h"
-#include "forward_report.h"
-#include "program_folder_windows.h"
-#include "renewal_task_windows.h"
-#include "replace_file_windows.h"
-#include "state_folder.h"
+#include "forward/forward_report.h"
+#include "platform/replace_file_windows.h"
+#include "platform/state_folder.h"
+#include "schedule/program_folder_windows.h"
+#include "schedule/renewal_task_windows.h"
 #include "text_lines.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "renewal_task_windows.h"
+#include "schedule/renewal_task_windows.h"
 
 #define SECURITY_WIN32
 #include <security.h>
@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "com/com_ptr.h"
-#include "renewal_task_xml.h"
+#include "schedule/renewal_task_xml.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "renewal_task_xml.h"
+#include "schedule/renewal_task_xml.h"
 
 #include <cwchar>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "fake_platform.h"
 
 #include "com/runtime/com_object.h"
-#include "mapping_lease.h"
+#include "gateway/mapping_lease.h"
 #include "text_lines.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "forward_record_store.h"
+#include "record/forward_record_store.h"
 #include "sample_forwards.h"
 #include "scratch_folder.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "com/com_ptr.h"
-#include "renewal_schedule.h"
-#include "renewal_task_windows.h"
+#include "schedule/renewal_schedule.h"
+#include "schedule/renewal_task_windows.h"
 #include "text_lines.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "every_firewall.h"
+#include "firewall/linux/every_firewall.h"
 
 #include <utility>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "firewall_manager.h"
+#include "firewall/firewall_manager.h"
 
 namespace firewall {
 

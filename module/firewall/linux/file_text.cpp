@@ -1,4 +1,4 @@
-#include "file_text.h"
+#include "firewall/linux/file_text.h"
 
 #include <fcntl.h>
 #include <unistd.h>

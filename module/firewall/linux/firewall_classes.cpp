@@ -1,11 +1,11 @@
-#include "firewall_classes.h"
+#include "firewall/linux/firewall_classes.h"
 
 #include <utility>
 
-#include "firewall_detection.h"
-#include "hand_out.h"
-#include "ipv6_opening.h"
-#include "net_fw_open_port.h"
+#include "firewall/linux/firewall_detection.h"
+#include "firewall/linux/hand_out.h"
+#include "firewall/linux/ipv6_opening.h"
+#include "firewall/linux/net_fw_open_port.h"
 #include "platform/closed_over_ipv6.h"
 
 void RegisterFirewallClasses()

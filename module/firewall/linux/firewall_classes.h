@@ -2,7 +2,7 @@
 // module's COM runtime.
 #pragma once
 
-#include "platform/linux/firewall/net_fw_mgr.h"
+#include "firewall/linux/net_fw_mgr.h"
 
 // With the machine's own firewall manager, looked up per profile.
 void RegisterFirewallClasses();

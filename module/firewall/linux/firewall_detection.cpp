@@ -1,4 +1,4 @@
-#include "firewall_detection.h"
+#include "firewall/linux/firewall_detection.h"
 
 #include <unistd.h>
 
@@ -6,15 +6,15 @@
 #include <utility>
 
 #include "diagnostics.h"
-#include "every_firewall.h"
-#include "firewall_headlines.h"
-#include "firewalld/firewalld_manager.h"
-#include "nftables/nft_filter.h"
-#include "polkit_check.h"
-#include "system_bus.h"
-#include "ufw/ufw_command.h"
-#include "ufw/ufw_helper.h"
-#include "ufw/ufw_manager.h"
+#include "firewall/linux/every_firewall.h"
+#include "firewall/linux/firewall_headlines.h"
+#include "firewall/linux/firewalld/firewalld_manager.h"
+#include "firewall/linux/nftables/nft_filter.h"
+#include "firewall/linux/polkit_check.h"
+#include "firewall/linux/system_bus.h"
+#include "firewall/linux/ufw/ufw_command.h"
+#include "firewall/linux/ufw/ufw_helper.h"
+#include "firewall/linux/ufw/ufw_manager.h"
 
 namespace firewall {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "firewall_manager.h"
+#include "firewall/firewall_manager.h"
 
 namespace firewall {
 

@@ -1,4 +1,4 @@
-#include "firewall_headlines.h"
+#include "firewall/linux/firewall_headlines.h"
 
 #include "diagnostics.h"
 

@@ -1,4 +1,4 @@
-#include "interface_name.h"
+#include "firewall/linux/interface_name.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

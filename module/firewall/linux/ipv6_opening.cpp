@@ -1,6 +1,6 @@
-#include "ipv6_opening.h"
+#include "firewall/linux/ipv6_opening.h"
 
-#include "firewall_detection.h"
+#include "firewall/linux/firewall_detection.h"
 #include "platform/closed_over_ipv6.h"
 #include "platform/utf8.h"
 

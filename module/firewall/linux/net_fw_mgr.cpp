@@ -1,8 +1,8 @@
-#include "net_fw_mgr.h"
+#include "firewall/linux/net_fw_mgr.h"
 
-#include "hand_out.h"
-#include "net_fw_profile.h"
-#include "status_hresult.h"
+#include "firewall/linux/hand_out.h"
+#include "firewall/linux/net_fw_profile.h"
+#include "firewall/linux/status_hresult.h"
 
 namespace firewall {
 

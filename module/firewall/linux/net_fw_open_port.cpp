@@ -1,4 +1,4 @@
-#include "net_fw_open_port.h"
+#include "firewall/linux/net_fw_open_port.h"
 
 #include <utility>
 

@@ -1,11 +1,11 @@
-#include "net_fw_open_ports.h"
+#include "firewall/linux/net_fw_open_ports.h"
 
 #include <string>
 
 #include "com/com_ptr.h"
-#include "hand_out.h"
-#include "net_fw_open_port.h"
-#include "status_hresult.h"
+#include "firewall/linux/hand_out.h"
+#include "firewall/linux/net_fw_open_port.h"
+#include "firewall/linux/status_hresult.h"
 #include "platform/utf8.h"
 
 namespace firewall {

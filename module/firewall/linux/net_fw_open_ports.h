@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "com/com_api.h"
-#include "firewall_manager.h"
+#include "firewall/firewall_manager.h"
 
 namespace firewall {
 

@@ -1,7 +1,7 @@
-#include "net_fw_profile.h"
+#include "firewall/linux/net_fw_profile.h"
 
-#include "hand_out.h"
-#include "net_fw_open_ports.h"
+#include "firewall/linux/hand_out.h"
+#include "firewall/linux/net_fw_open_ports.h"
 
 namespace firewall {
 

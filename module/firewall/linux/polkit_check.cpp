@@ -1,11 +1,11 @@
-#include "polkit_check.h"
+#include "firewall/linux/polkit_check.h"
 
 #include <unistd.h>
 
 #include <cstring>
 #include <string>
 
-#include "firewalld/firewalld_answer.h"
+#include "firewall/linux/firewalld/firewalld_answer.h"
 
 namespace firewall {
 namespace {

@@ -2,8 +2,8 @@
 // lets us change the firewall.
 #pragma once
 
-#include "firewall_types.h"
-#include "system_bus.h"
+#include "firewall/firewall_types.h"
+#include "firewall/linux/system_bus.h"
 #include "platform/deadline.h"
 
 namespace firewall {

@@ -1,4 +1,4 @@
-#include "process_runner.h"
+#include "firewall/linux/process_runner.h"
 
 #include "platform/posix/bounded_child.h"
 #include "platform/posix/unique_fd.h"

@@ -1,5 +1,5 @@
 #include "diagnostics.h"
-#include "firewall_types.h"
+#include "firewall/firewall_types.h"
 
 namespace firewall {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "com/com_api.h"
-#include "firewall_types.h"
+#include "firewall/firewall_types.h"
 
 namespace firewall {
 

@@ -1,4 +1,4 @@
-#include "system_bus.h"
+#include "firewall/linux/system_bus.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "firewall_types.h"
+#include "firewall/firewall_types.h"
 #include "platform/deadline.h"
 
 namespace firewall {

@@ -1,8 +1,8 @@
-#include "firewall_over_ipv6_windows.h"
+#include "firewall/windows/firewall_over_ipv6_windows.h"
 
-#include "firewall_opener.h"
-#include "forward_words.h"
+#include "firewall/firewall_opener.h"
 #include "platform/closed_over_ipv6.h"
+#include "record/forward_words.h"
 #include "text_lines.h"
 
 std::vector<std::string> OpenFirewallOverIpv6(int port, const std::vector<std::string>& protocols)

@@ -1,4 +1,4 @@
-#include "system_nat_windows.h"
+#include "gateway/windows/system_nat_windows.h"
 
 #include <array>
 #include <condition_variable>
@@ -11,7 +11,7 @@
 
 #include "com/com_ptr.h"
 #include "diagnostics.h"
-#include "forward_report.h"
+#include "forward/forward_report.h"
 #include "gateway/gateway_classes.h"
 #include "platform/deadline.h"
 #include "platform/left_behind.h"

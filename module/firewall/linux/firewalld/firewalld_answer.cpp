@@ -1,4 +1,4 @@
-#include "firewalld/firewalld_answer.h"
+#include "firewall/linux/firewalld/firewalld_answer.h"
 
 #include <cerrno>
 

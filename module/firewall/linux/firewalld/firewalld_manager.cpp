@@ -1,4 +1,4 @@
-#include "firewalld/firewalld_manager.h"
+#include "firewall/linux/firewalld/firewalld_manager.h"
 
 #include <unistd.h>
 
@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "diagnostics.h"
-#include "firewall_headlines.h"
-#include "firewalld/rich_rule.h"
-#include "interface_name.h"
+#include "firewall/linux/firewall_headlines.h"
+#include "firewall/linux/firewalld/rich_rule.h"
+#include "firewall/linux/interface_name.h"
 #include "platform/internal_client.h"
 
 namespace firewall {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "firewall_manager.h"
-#include "firewalld/firewalld_answer.h"
-#include "polkit_check.h"
-#include "system_bus.h"
+#include "firewall/firewall_manager.h"
+#include "firewall/linux/firewalld/firewalld_answer.h"
+#include "firewall/linux/polkit_check.h"
+#include "firewall/linux/system_bus.h"
 #include "platform/deadline.h"
 
 namespace firewall {

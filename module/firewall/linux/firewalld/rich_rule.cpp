@@ -1,4 +1,4 @@
-#include "firewalld/rich_rule.h"
+#include "firewall/linux/firewalld/rich_rule.h"
 
 #include <cstdlib>
 #include <map>

@@ -1,4 +1,4 @@
-#include "nftables/json_value.h"
+#include "firewall/linux/nftables/json_value.h"
 
 #include <cstdlib>
 #include <cstring>

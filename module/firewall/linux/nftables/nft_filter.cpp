@@ -1,4 +1,4 @@
-#include "nftables/nft_filter.h"
+#include "firewall/linux/nftables/nft_filter.h"
 
 #include <unistd.h>
 

@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "firewall_manager.h"
-#include "nftables/nft_ruleset.h"
-#include "process_runner.h"
+#include "firewall/firewall_manager.h"
+#include "firewall/linux/nftables/nft_ruleset.h"
+#include "firewall/linux/process_runner.h"
 
 namespace firewall {
 

@@ -1,4 +1,4 @@
-#include "nftables/nft_ruleset.h"
+#include "firewall/linux/nftables/nft_ruleset.h"
 
 #include <algorithm>
 

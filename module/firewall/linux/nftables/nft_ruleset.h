@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "firewall_types.h"
-#include "nftables/json_value.h"
+#include "firewall/firewall_types.h"
+#include "firewall/linux/nftables/json_value.h"
 
 namespace firewall {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "process_runner.h"
-#include "ufw/ufw_command.h"
-#include "ufw/ufw_helper.h"
-#include "ufw/ufw_manager.h"
+#include "firewall/linux/process_runner.h"
+#include "firewall/linux/ufw/ufw_command.h"
+#include "firewall/linux/ufw/ufw_helper.h"
+#include "firewall/linux/ufw/ufw_manager.h"
 
 namespace {
 

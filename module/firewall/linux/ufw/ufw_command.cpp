@@ -1,4 +1,4 @@
-#include "ufw/ufw_command.h"
+#include "firewall/linux/ufw/ufw_command.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "firewall_types.h"
-#include "process_runner.h"
-#include "ufw/ufw_outcome.h"
+#include "firewall/firewall_types.h"
+#include "firewall/linux/process_runner.h"
+#include "firewall/linux/ufw/ufw_outcome.h"
 
 namespace firewall {
 

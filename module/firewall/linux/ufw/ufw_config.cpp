@@ -1,4 +1,4 @@
-#include "ufw/ufw_config.h"
+#include "firewall/linux/ufw/ufw_config.h"
 
 #include <cctype>
 #include <sstream>

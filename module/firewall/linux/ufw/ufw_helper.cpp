@@ -1,7 +1,7 @@
-#include "ufw/ufw_helper.h"
+#include "firewall/linux/ufw/ufw_helper.h"
 
+#include "firewall/linux/ufw/ufw_command.h"
 #include "platform/utf8.h"
-#include "ufw/ufw_command.h"
 
 namespace firewall {
 namespace {

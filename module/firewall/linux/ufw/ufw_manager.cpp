@@ -1,4 +1,4 @@
-#include "ufw/ufw_manager.h"
+#include "firewall/linux/ufw/ufw_manager.h"
 
 #include <unistd.h>
 
@@ -7,10 +7,10 @@
 #include <utility>
 
 #include "diagnostics.h"
-#include "file_text.h"
-#include "ufw/ufw_command.h"
-#include "ufw/ufw_config.h"
-#include "ufw/ufw_helper.h"
+#include "firewall/linux/file_text.h"
+#include "firewall/linux/ufw/ufw_command.h"
+#include "firewall/linux/ufw/ufw_config.h"
+#include "firewall/linux/ufw/ufw_helper.h"
 
 namespace firewall {
 namespace {

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "firewall_manager.h"
-#include "process_runner.h"
-#include "ufw/ufw_outcome.h"
-#include "ufw/ufw_rules.h"
+#include "firewall/firewall_manager.h"
+#include "firewall/linux/process_runner.h"
+#include "firewall/linux/ufw/ufw_outcome.h"
+#include "firewall/linux/ufw/ufw_rules.h"
 
 namespace firewall {
 

@@ -1,4 +1,4 @@
-#include "ufw/ufw_outcome.h"
+#include "firewall/linux/ufw/ufw_outcome.h"
 
 #include <array>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "firewall_types.h"
+#include "firewall/firewall_types.h"
 
 namespace firewall {
 

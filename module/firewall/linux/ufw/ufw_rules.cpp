@@ -1,4 +1,4 @@
-#include "ufw/ufw_rules.h"
+#include "firewall/linux/ufw/ufw_rules.h"
 
 #include <cstdlib>
 #include <sstream>

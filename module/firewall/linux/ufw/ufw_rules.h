@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "firewall_types.h"
+#include "firewall/firewall_types.h"
 
 namespace firewall {
 
