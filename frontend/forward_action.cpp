@@ -4,29 +4,12 @@
 #include "message_box.h"
 #include "module_output.h"
 #include "open_ports_entry.h"
+#include "outcome_text.h"
 #include "protocol_flag.h"
 #include "ui_mainwindow.h"
 
 #include <QProcess>
 #include <QPushButton>
-
-namespace {
-
-// The module's headline when this machine has a global IPv6 address on the chosen
-// address's network; only then is opening the port over IPv6 offered.
-const QString ipv6Offered = QStringLiteral("This machine can also be reached over IPv6");
-
-// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address (as
-// behind DS-Lite), or no IPv4 gateway at all.
-bool ipv6GetsAround(const ModuleOutput &output)
-{
-    return output.saidHeadline(QStringLiteral("This network is behind carrier-grade NAT")) ||
-           output.saidHeadline(QStringLiteral("The router has no Internet address")) ||
-           output.saidHeadline(QStringLiteral("No router on this network answered")) ||
-           output.saidHeadline(QStringLiteral("This machine has no default gateway"));
-}
-
-} // namespace
 
 void MainWindow::on_btnForward_clicked()
 {
@@ -73,29 +56,16 @@ MainWindow::OutcomeChoice MainWindow::forwardOnce(bool overIpv6)
         const BusySign busy(*ui->lblStatus, QStringLiteral("Forwarding ports..."));
         answer = exchange(module, command);
     }
-    // An empty result counts as an error with no text.
-    const QString firstLine = answer.isEmpty() ? QString() : answer.first();
-    const bool succeeded = firstLine == QLatin1String("0");
-
-    if (succeeded) {
-        box.setText(QStringLiteral("Port forward success!"));
-        box.setIcon(QMessageBox::Information);
-        ui->lblStatus->setText(QStringLiteral("Ready"));
-    } else {
-        box.setText(QStringLiteral("Port forward error: \n") + firstLine);
-        box.setIcon(QMessageBox::Critical);
-        ui->lblStatus->setText(QStringLiteral("Ready (error ocurred)"));
-    }
-    const bool offerIpv6 = !overIpv6 && output.saidHeadline(ipv6Offered) && (succeeded || ipv6GetsAround(output));
-    // The offer's sentence goes with its button.
-    box.setInformativeText(output.informativeText(succeeded, offerIpv6 ? QString() : ipv6Offered));
+    const ForwardOutcome outcome = forwardOutcome(answer, output, overIpv6);
+    box.setText(outcome.text);
+    box.setIcon(outcome.succeeded ? QMessageBox::Information : QMessageBox::Critical);
+    ui->lblStatus->setText(outcome.succeeded ? QStringLiteral("Ready") : QStringLiteral("Ready (error ocurred)"));
+    box.setInformativeText(outcome.informative);
     box.setDetailedText(output.details());
     QPushButton *ok = box.addButton(QMessageBox::Ok);
     const QPushButton *openPorts = box.addButton(QString::fromUtf8(openPortsText), QMessageBox::ActionRole);
-    const QPushButton *ipv6 = nullptr;
-    if (offerIpv6)
-        ipv6 = box.addButton(succeeded ? QStringLiteral("Also open over IPv6") : QStringLiteral("Open over IPv6 instead"),
-                             QMessageBox::ActionRole);
+    const QPushButton *ipv6 =
+        outcome.ipv6Offer.isEmpty() ? nullptr : box.addButton(outcome.ipv6Offer, QMessageBox::ActionRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.exec();

@@ -3,6 +3,7 @@
 #include "enter_presses.h"
 #include "form_fonts.h"
 #include "message_box.h"
+#include "module_bridge.h"
 #include "open_ports_entry.h"
 #include "platform.h"
 #include "ui_mainwindow.h"
@@ -34,6 +35,14 @@ MainWindow::~MainWindow()
 {
     // The form object goes before the other members; its widgets belong to the window.
     ui.reset();
+}
+
+QStringList MainWindow::exchange(QProcess &module, const QStringList &commandLines, OddCharacters odd)
+{
+    const ExchangeResult result = exchangeWithModule(module, moduleProgram, commandLines, odd);
+    if (result.failure)
+        showFatalError(result.failure->text, result.failure->why);
+    return result.lines;
 }
 
 void MainWindow::on_lineEdit_2_textEdited(const QString &)

@@ -1,6 +1,8 @@
 #ifndef VARNETH_MAINWINDOW_H
 #define VARNETH_MAINWINDOW_H
 
+#include "result_lines.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -47,12 +49,10 @@ private:
     // The open ports dialog, over the window.
     void showOpenPorts();
 
-    // Module bridge: one exchange is sendCommand, runModule, readResult.
-    QStringList exchange(QProcess &module, QStringList commandLines);
-    bool sendCommand(QStringList commandLines);
-    // True when the module ran to its own end: not missing, killed or still running.
-    bool runModule(QProcess &module);
-    QStringList readResult();
+    // One exchange with the module through the bridge; its failure shown in a box, and
+    // answered "ERROR".
+    QStringList exchange(QProcess &module, const QStringList &commandLines,
+                         OddCharacters odd = OddCharacters::RefuseAnswer);
 
     int firstIndex = 0;
     int lastIndex = -1;

@@ -5,8 +5,6 @@
 #include <QLabel>
 
 const char *const applicationDisplayName = "Brask's Port Forwarding Tool";
-const char *const sendFailureText = "FATAL ERROR: Could not send command to internal port forwarding module.";
-const char *const readFailureText = "FATAL ERROR: Could not read internal port forwarding module.";
 
 namespace {
 

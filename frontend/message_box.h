@@ -7,10 +7,6 @@
 // The name every window of the program carries in its title bar.
 extern const char *const applicationDisplayName;
 
-// The first lines of the boxes that say an exchange with the module failed.
-extern const char *const sendFailureText;
-extern const char *const readFailureText;
-
 // A modal box of the window: titled with the program's name, its texts shown as plain
 // text, never as markup, and wide enough that a sentence of the informative text keeps
 // several words to a line.

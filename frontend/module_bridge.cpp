@@ -1,6 +1,5 @@
-#include "mainwindow.h"
+#include "module_bridge.h"
 
-#include "message_box.h"
 #include "platform.h"
 #include "result_lines.h"
 
@@ -10,8 +9,8 @@
 #include <QProcess>
 #include <QTextStream>
 
-#include <optional>
-#include <utility>
+const char *const sendFailureText = "FATAL ERROR: Could not send command to internal port forwarding module.";
+const char *const readFailureText = "FATAL ERROR: Could not read internal port forwarding module.";
 
 namespace {
 
@@ -19,6 +18,11 @@ const char *const commandFile = "kavro.cmd";
 const char *const resultFile = "log.txt";
 const char *const errorAnswer = "ERROR";
 constexpr int moduleTimeLimitMs = 10000;
+
+ExchangeResult failed(const char *text, const QString &why)
+{
+    return {{QString::fromLatin1(errorAnswer)}, ExchangeFailure{QString::fromLatin1(text), why}};
+}
 
 bool writeLines(const QString &fileName, const QStringList &lines)
 {
@@ -56,62 +60,55 @@ QString whyNoAnswer(const QProcess &module)
     return QStringLiteral("The module was stopped before it finished. Try again.");
 }
 
-} // namespace
-
-QStringList MainWindow::exchange(QProcess &module, QStringList commandLines)
+bool sendCommand(const QStringList &commandLines)
 {
-    // A command file that was not written may still hold the previous command:
-    // running the module on it would repeat that request.
-    if (!sendCommand(std::move(commandLines)))
-        return {QString::fromLatin1(errorAnswer)};
-    // A module that was killed or outlasted the wait may have left part of an answer,
-    // and a part can read as a whole one ("0" is the first byte of "0" CR LF).
-    if (!discardEarlierResult()) {
-        showFatalError(QString::fromLatin1(readFailureText),
-                       QStringLiteral("An earlier log.txt in %1 could not be removed. Remove it, then try again.")
-                           .arg(here()));
-        return {QString::fromLatin1(errorAnswer)};
-    }
-    if (!runModule(module)) {
-        showFatalError(QString::fromLatin1(readFailureText), whyNoAnswer(module));
-        return {QString::fromLatin1(errorAnswer)};
-    }
-    return readResult();
+    return writeLines(QString::fromLatin1(commandFile), commandLines);
 }
 
-bool MainWindow::sendCommand(QStringList commandLines)
-{
-    if (writeLines(QString::fromLatin1(commandFile), commandLines))
-        return true;
-    showFatalError(QString::fromLatin1(sendFailureText),
-                   QStringLiteral("The file kavro.cmd could not be written in %1. Make sure you may write there and "
-                                  "that no link or other file of that name is in the way, then try again.")
-                       .arg(here()));
-    return false;
-}
-
-bool MainWindow::runModule(QProcess &module)
+// True when the module ran to its own end: not missing, killed or still running.
+bool runModule(QProcess &module, const QString &program)
 {
     // Started by full path so the module beside this program is the one that runs;
     // it inherits our current directory, where the two files are.
-    module.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + moduleProgram,
-                 QStringList(), QIODevice::ReadWrite);
+    module.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + program, QStringList(),
+                 QIODevice::ReadWrite);
     return module.waitForFinished(moduleTimeLimitMs) && module.exitStatus() == QProcess::NormalExit;
 }
 
-QStringList MainWindow::readResult()
+std::optional<QStringList> readResult(OddCharacters odd)
 {
     QFile file(QString::fromLatin1(resultFile));
     // Not in text mode: the reader tells a CR that ends no line from a line end.
-    std::optional<QStringList> lines;
-    if (openExchangeFile(file, QIODevice::ReadOnly))
-        lines = readResultLines(file);
-    if (!lines) {
-        showFatalError(QString::fromLatin1(readFailureText),
-                       QStringLiteral("The module left no answer in %1 that could be read. Try again; if it keeps "
-                                      "happening, install the tool again.")
-                           .arg(here()));
-        return {QString::fromLatin1(errorAnswer)};
-    }
-    return *lines;
+    if (!openExchangeFile(file, QIODevice::ReadOnly))
+        return std::nullopt;
+    return readResultLines(file, odd);
+}
+
+} // namespace
+
+ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines,
+                                  OddCharacters odd)
+{
+    // A command file that was not written may still hold the previous command:
+    // running the module on it would repeat that request.
+    if (!sendCommand(commandLines))
+        return failed(sendFailureText,
+                      QStringLiteral("The file kavro.cmd could not be written in %1. Make sure you may write there "
+                                     "and that no link or other file of that name is in the way, then try again.")
+                          .arg(here()));
+    // A module that was killed or outlasted the wait may have left part of an answer,
+    // and a part can read as a whole one ("0" is the first byte of "0" CR LF).
+    if (!discardEarlierResult())
+        return failed(readFailureText,
+                      QStringLiteral("An earlier log.txt in %1 could not be removed. Remove it, then try again.")
+                          .arg(here()));
+    if (!runModule(module, program))
+        return failed(readFailureText, whyNoAnswer(module));
+    const std::optional<QStringList> lines = readResult(odd);
+    if (!lines)
+        return failed(readFailureText,
+                      QStringLiteral("The module left no answer in %1 that could be read. Try again; if it keeps "
+                                     "happening, install the tool again.")
+                          .arg(here()));
+    return {*lines, std::nullopt};
 }

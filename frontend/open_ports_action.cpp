@@ -3,13 +3,12 @@
 #include "open_ports_dialog.h"
 #include "ui_mainwindow.h"
 
-#include <utility>
-
 void MainWindow::showOpenPorts()
 {
-    OpenPortsDialog dialog(*this, *ui->lblStatus, [this](QProcess &module, QStringList commandLines) {
-        return exchange(module, std::move(commandLines));
-    });
+    OpenPortsDialog dialog(*this, *ui->lblStatus,
+                           [this](QProcess &module, QStringList commandLines, OddCharacters odd) {
+                               return exchange(module, commandLines, odd);
+                           });
     // On the screen first, so it is there while the module lists; modal from the start.
     dialog.setModal(true);
     dialog.show();

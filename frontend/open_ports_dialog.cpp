@@ -5,6 +5,7 @@
 #include "copy_rows.h"
 #include "message_box.h"
 #include "module_output.h"
+#include "outcome_text.h"
 #include "port_list.h"
 #include "port_words.h"
 
@@ -24,12 +25,8 @@ namespace {
 
 const QString ready = QStringLiteral("Ready");
 const QString readyAfterError = QStringLiteral("Ready (error ocurred)");
-const QString nothingOpen = QStringLiteral("This machine has no open ports through the gateway.");
 const QString notListed = QStringLiteral("The open ports could not be listed. Press Refresh to try again.");
 
-// The unread lines the dialog names; the rest it counts.
-constexpr int unreadLinesShown = 3;
-constexpr int unreadLineCharacters = 80;
 // The table shows this many rows before it scrolls.
 constexpr int rowsShown = 8;
 // Room for a title bar's icon and buttons.
@@ -38,8 +35,8 @@ constexpr int titleBarButtons = 120;
 // and shown whole as the cell's tip.
 constexpr int madeByCharacters = 25;
 
-const char *const headers[] = {"Protocol", "Port", "Address", "How", "Time left", "Firewall entry", "Made by"};
-constexpr int madeByColumn = std::size(headers) - 1;
+const QStringList headers = portColumnHeaders();
+const int madeByColumn = headers.size() - 1;
 
 // Whole rows, read-only, several at a time, copied as text; Tab leaves it for the buttons and the arrows
 // move inside it. Shown empty until there is a list, so it has the focus from the start.
@@ -48,10 +45,7 @@ void setUpTable(QTableWidget &table)
     table.setObjectName(QStringLiteral("portTable"));
     table.setAccessibleName(QStringLiteral("Open ports"));
     table.setAccessibleDescription(QStringLiteral("Ports this machine holds open on the gateway, sorted by port"));
-    QStringList headerTexts;
-    for (const char *header : headers)
-        headerTexts.append(QLatin1String(header));
-    table.setHorizontalHeaderLabels(headerTexts);
+    table.setHorizontalHeaderLabels(headers);
     table.verticalHeader()->hide();
     // The program's name takes what room is left, cut rather than scrolled sideways.
     table.horizontalHeader()->setSectionResizeMode(madeByColumn, QHeaderView::Stretch);
@@ -71,38 +65,6 @@ int titleRoom(const QWidget &dialog)
     bold.setBold(true);
     const QString title = dialog.windowTitle() + QStringLiteral(" \u2014 ") + QGuiApplication::applicationDisplayName();
     return QFontMetrics(bold).horizontalAdvance(title) + titleBarButtons;
-}
-
-QStringList rowTexts(const OpenPort &port)
-{
-    return {port.protocol,         QString::number(port.externalPort),
-            destinationText(port), howText(port),
-            timeLeftText(port),    port.firewallEntry ? QStringLiteral("yes") : QStringLiteral("no"),
-            madeByText(port)};
-}
-
-QString plural(int number, const char *one, const char *many)
-{
-    return QString::number(number) + QLatin1Char(' ') + QLatin1String(number == 1 ? one : many);
-}
-
-QString unreadText(const QStringList &unread)
-{
-    QStringList text{plural(unread.size(), "line", "lines") +
-                     QStringLiteral(" of the module's answer could not be read and %1 left out:")
-                         .arg(QLatin1String(unread.size() == 1 ? "is" : "are"))};
-    for (const QString &line : unread.mid(0, unreadLinesShown)) {
-        QString shown = line;
-        shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
-        text.append(
-            QLatin1Char('"') +
-            (shown.size() > unreadLineCharacters ? shown.left(unreadLineCharacters) + QStringLiteral("...") : shown) +
-            QLatin1Char('"'));
-    }
-    if (unread.size() > unreadLinesShown)
-        text.append(QStringLiteral("and %1 more.").arg(unread.size() - unreadLinesShown));
-    text.append(QStringLiteral("Press Refresh to try again; if it stays, install the tool again."));
-    return text.join(QLatin1Char('\n'));
 }
 
 QString subjects(const QList<OpenPort> &ports)
@@ -126,13 +88,7 @@ struct OpenPortsDialog::Answer {
     void showFailure(const QString &text) const
     {
         MessageBox box(QMessageBox::Critical, text);
-        QStringList reasons;
-        if (!lines.value(0).isEmpty())
-            reasons.append(lines.first());
-        for (const QString &headline : headlines.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            if (!reasons.contains(headline))
-                reasons.append(headline);
-        box.setInformativeText(reasons.join(QLatin1Char('\n')));
+        box.setInformativeText(failureReasons(lines, headlines));
         box.setDetailedText(details);
         box.exec();
     }
@@ -140,7 +96,7 @@ struct OpenPortsDialog::Answer {
 
 OpenPortsDialog::OpenPortsDialog(QWidget &window, QLabel &status, ModuleExchange exchange)
     : QDialog(&window), status(status), exchange(std::move(exchange)),
-      table(new QTableWidget(0, std::size(headers), this)),
+      table(new QTableWidget(0, headers.size(), this)),
       sentence(new QLabel(QStringLiteral("Listing the open ports..."), this)), unreadNote(new QLabel(this)),
       closeButton(new QPushButton(QStringLiteral("Close selected"), this))
 {
@@ -191,7 +147,7 @@ void OpenPortsDialog::refresh()
     status.setText(list() ? ready : readyAfterError);
 }
 
-OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const QString &busyText)
+OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const QString &busyText, OddCharacters odd)
 {
     // Ended on return at the latest, so a module past its wait never outlives the exchange.
     QProcess module;
@@ -199,7 +155,7 @@ OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const Q
     Answer answer;
     {
         const BusySign busy(status, busyText);
-        answer.lines = exchange(module, command);
+        answer.lines = exchange(module, command, odd);
     }
     answer.headlines = output.informativeText(false);
     answer.details = output.details();
@@ -208,7 +164,9 @@ OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const Q
 
 bool OpenPortsDialog::list()
 {
-    const Answer answer = run({QStringLiteral("list")}, QStringLiteral("Listing ports..."));
+    // Each line shown that can be read: another program's odd name for its mapping spoils
+    // no other row.
+    const Answer answer = run({QStringLiteral("list")}, QStringLiteral("Listing ports..."), OddCharacters::Replace);
     const PortList list = readPortList(answer.lines);
     if (list.failure) {
         ports.clear();
@@ -218,7 +176,7 @@ bool OpenPortsDialog::list()
         sentence->setText(notListed);
         sentence->show();
         status.setText(readyAfterError);
-        answer.showFailure(QStringLiteral("Could not list the open ports."));
+        answer.showFailure(QString::fromLatin1(listFailedText));
         return false;
     }
     showList(list);
@@ -231,7 +189,7 @@ void OpenPortsDialog::showList(const PortList &list)
     table->clearSelection();
     table->setRowCount(ports.size());
     for (int row = 0; row < ports.size(); ++row) {
-        const QStringList texts = rowTexts(ports[row]);
+        const QStringList texts = portColumns(ports[row]);
         for (int column = 0; column < texts.size(); ++column) {
             auto *item = new QTableWidgetItem(texts[column]);
             if (!ports[row].madeHere) {
@@ -262,9 +220,10 @@ void OpenPortsDialog::showList(const PortList &list)
     const bool nothing = ports.isEmpty() && list.unread.isEmpty();
     table->setVisible(!nothing);
     sentence->setVisible(nothing);
-    sentence->setText(nothing ? nothingOpen : QString());
+    sentence->setText(nothing ? QString::fromLatin1(nothingOpenText) : QString());
     unreadNote->setVisible(!list.unread.isEmpty());
-    unreadNote->setText(unreadText(list.unread));
+    unreadNote->setText(
+        unreadLinesText(list.unread, QStringLiteral("Press Refresh to try again; if it stays, install the tool again.")));
     closeButton->setEnabled(false);
 }
 
@@ -284,12 +243,11 @@ void OpenPortsDialog::closeSelected()
     const QList<OpenPort> selected = selectedPorts();
     if (selected.isEmpty() || !confirmClose(selected))
         return;
-    const Answer answer = run(closeCommand(selected), QStringLiteral("Closing ports..."));
+    const Answer answer = run(closeCommand(selected), QStringLiteral("Closing ports..."), OddCharacters::RefuseAnswer);
     const bool closed = answer.lines.value(0) == QLatin1String("0");
     if (!closed) {
         status.setText(readyAfterError);
-        answer.showFailure(selected.size() == 1 ? QStringLiteral("Could not close the port.")
-                                                : QStringLiteral("Could not close every selected port."));
+        answer.showFailure(closeFailedText(selected.size()));
     }
     const bool listed = list();
     status.setText(closed && listed ? ready : readyAfterError);
@@ -300,7 +258,7 @@ bool OpenPortsDialog::confirmClose(const QList<OpenPort> &selected)
     QList<OpenPort> others;
     std::copy_if(selected.begin(), selected.end(), std::back_inserter(others),
                  [](const OpenPort &port) { return !port.madeHere; });
-    const QString count = plural(selected.size(), "port", "ports");
+    const QString count = countOf(selected.size(), "port", "ports");
     if (others.isEmpty()) {
         MessageBox box(QMessageBox::Question, QStringLiteral("Close %1?").arg(count));
         box.setInformativeText(subjects(selected) +

@@ -2,6 +2,7 @@
 #define VARNETH_OPEN_PORTS_DIALOG_H
 
 #include "open_port.h"
+#include "result_lines.h"
 
 #include <QDialog>
 #include <QList>
@@ -15,8 +16,9 @@ class QPushButton;
 class QTableWidget;
 struct PortList;
 
-// The window's module bridge: one exchange, the module run in the given process.
-using ModuleExchange = std::function<QStringList(QProcess &module, QStringList commandLines)>;
+// The window's module bridge: one exchange, the module run in the given process, its
+// answer's odd characters taken as `odd` says.
+using ModuleExchange = std::function<QStringList(QProcess &module, QStringList commandLines, OddCharacters odd)>;
 
 // "Open ports": what this machine holds open on the gateway, from the module's "list",
 // sorted by port; another program's mappings are shown but marked. The selected ports
@@ -32,7 +34,7 @@ public:
 
 private:
     struct Answer;
-    Answer run(const QStringList &command, const QString &busyText);
+    Answer run(const QStringList &command, const QString &busyText, OddCharacters odd);
     bool list();
     void showList(const PortList &list);
     void closeSelected();

@@ -21,4 +21,8 @@ QString noExchangeDirectoryText();
 // Opening for writing creates the file or empties it.
 bool openExchangeFile(QFile &file, QIODevice::OpenMode mode);
 
+// Said before the command line changes the record of forwards as root: whose record
+// and renewal timer that is (root's, not the user's who ran sudo). Empty otherwise.
+QString whoseRecordText();
+
 #endif

@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include <QDir>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,4 +26,20 @@ bool openExchangeFile(QFile &file, QIODevice::OpenMode mode)
         return true;
     ::close(fd);
     return false;
+}
+
+QString whoseRecordText()
+{
+    if (::geteuid() != 0)
+        return QString();
+    // Where the module keeps the record: $XDG_STATE_HOME when absolute, else under $HOME.
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString folder = QDir::isAbsolutePath(state) ? state + QStringLiteral("/varneth")
+                                                       : qEnvironmentVariable("HOME") + QStringLiteral("/.local/state/varneth");
+    const QString user = qEnvironmentVariable("SUDO_USER");
+    const QString notFor = user.isEmpty() || user == QLatin1String("root")
+                               ? QString()
+                               : QStringLiteral(", not %1's: run it without sudo to keep ports open for %1").arg(user);
+    return QStringLiteral("Running as root: this changes root's record of open ports (%1) and root's renewal timer%2.")
+        .arg(folder, notFor);
 }

@@ -1,14 +1,5 @@
 #include "port_words.h"
 
-namespace {
-
-QString count(qint64 number, const char *unit, const char *units)
-{
-    return QString::number(number) + QLatin1Char(' ') + QLatin1String(number == 1 ? unit : units);
-}
-
-} // namespace
-
 QString destinationText(const OpenPort &port)
 {
     if (port.internalPort == port.externalPort)
@@ -32,7 +23,7 @@ QString timeLeftText(const OpenPort &port)
         return QStringLiteral("no end");
     constexpr qint64 minute = 60, hour = 60 * minute, day = 24 * hour;
     if (seconds >= day)
-        return count(seconds / day, "day", "days") + QLatin1Char(' ') + QString::number(seconds % day / hour) +
+        return countOf(seconds / day, "day", "days") + QLatin1Char(' ') + QString::number(seconds % day / hour) +
                QStringLiteral(" h");
     if (seconds >= hour)
         return QString::number(seconds / hour) + QStringLiteral(" h ") + QString::number(seconds % hour / minute) +
@@ -54,4 +45,24 @@ QString madeByText(const OpenPort &port)
     if (port.description.trimmed().isEmpty())
         return QStringLiteral("another program");
     return QStringLiteral("another program (\"%1\")").arg(port.description.trimmed());
+}
+
+QStringList portColumnHeaders()
+{
+    return {QStringLiteral("Protocol"),  QStringLiteral("Port"),           QStringLiteral("Address"),
+            QStringLiteral("How"),       QStringLiteral("Time left"),      QStringLiteral("Firewall entry"),
+            QStringLiteral("Made by")};
+}
+
+QStringList portColumns(const OpenPort &port)
+{
+    return {port.protocol,         QString::number(port.externalPort),
+            destinationText(port), howText(port),
+            timeLeftText(port),    port.firewallEntry ? QStringLiteral("yes") : QStringLiteral("no"),
+            madeByText(port)};
+}
+
+QString countOf(qint64 number, const char *one, const char *many)
+{
+    return QString::number(number) + QLatin1Char(' ') + QLatin1String(number == 1 ? one : many);
 }

@@ -4,6 +4,7 @@
 #include "open_port.h"
 
 #include <QString>
+#include <QStringList>
 
 // How the open ports table and its confirmations name a port and what is known of it.
 
@@ -23,5 +24,13 @@ QString howText(const OpenPort &port);
 
 // "this tool", or "another program" with the name that program gave the mapping.
 QString madeByText(const OpenPort &port);
+
+// A port as a row of the open ports table, under these headers: protocol, port, where to,
+// how, time left, whether the firewall has an entry of ours, made by.
+QStringList portColumnHeaders();
+QStringList portColumns(const OpenPort &port);
+
+// "1 port", "2 ports"
+QString countOf(qint64 number, const char *one, const char *many);
 
 #endif

@@ -18,6 +18,9 @@ public:
     virtual Status OpenProfile() = 0;
     // Valid after OpenProfile succeeded.
     virtual bool Enabled() const = 0;
+    // Ok when Enabled() says what the firewall does; else why that could not be read
+    // (AccessDenied: not with our rights), and Enabled() is false for want of better.
+    virtual Status StateRead() const { return Status::Ok; }
     // Whether its rules stay while it is off, to come back when it is switched on: the
     // tool's own are then removed all the same.
     virtual bool KeepsRulesWhileOff() const { return false; }

@@ -55,10 +55,18 @@ HRESULT OpenFirewallProfile(FirewallState& state)
     return hr;
 }
 
-bool IsFirewallOn(INetFwProfile* profile)
+HRESULT ReadFirewallEnabled(INetFwProfile* profile, bool& on)
 {
     VARIANT_BOOL enabled = VARIANT_FALSE;
-    return SUCCEEDED(profile->get_FirewallEnabled(&enabled)) && enabled != VARIANT_FALSE;
+    const HRESULT hr = profile->get_FirewallEnabled(&enabled);
+    on = SUCCEEDED(hr) && enabled != VARIANT_FALSE;
+    return hr;
+}
+
+bool IsFirewallOn(INetFwProfile* profile)
+{
+    bool on = false;
+    return SUCCEEDED(ReadFirewallEnabled(profile, on)) && on;
 }
 
 HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
@@ -92,21 +100,24 @@ HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_P
     ComPtr<INetFwOpenPorts> openPorts;
     HRESULT hr = Yielded(profile->get_GloballyOpenPorts(openPorts.put()), openPorts);
     if (FAILED(hr)) return hr;
+#ifndef _WIN32
+    // Our firewall classes remove only the tool's own entry, by its name (ufw) or by the
+    // record (firewalld, which keeps none), with the rights they have, wherever it stands:
+    // also behind a rule of another's that decides the port first, and is what the port's
+    // entry reads as.
+    static_cast<void>(name);
+    return openPorts->Remove(port, protocol);
+#else
     ComPtr<INetFwOpenPort> entry;
     hr = openPorts->Item(port, protocol, entry.put());
-#ifdef _WIN32
     // Windows' Remove goes by port alone: an entry whose name cannot be read stays.
     if (hr == E_ACCESSDENIED) return hr;
-#else
-    // Entries we may not read: our firewall classes check the name themselves, with the
-    // rights they have.
-    if (hr == E_ACCESSDENIED) return openPorts->Remove(port, protocol);
-#endif
     if (FAILED(hr) || !entry) return S_FALSE;
     Bstr entryName;
     if (FAILED(hr = entry->get_Name(entryName.put()))) return hr;
     if (!CarriesName(entryName.ToWide(), name)) return S_FALSE;
     return openPorts->Remove(port, protocol);
+#endif
 }
 
 HRESULT FindOwnFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,

@@ -15,6 +15,9 @@ struct FirewallState {
 // Fills state.Profile with the current profile; the status of the last step that ran.
 HRESULT OpenFirewallProfile(FirewallState& state);
 
+// Whether the firewall is on, in `on`: the status of reading FirewallEnabled.
+HRESULT ReadFirewallEnabled(INetFwProfile* profile, bool& on);
+
 // Only a successful read of a non-zero FirewallEnabled counts as on.
 bool IsFirewallOn(INetFwProfile* profile);
 
@@ -28,9 +31,9 @@ HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PR
 
 // Removes the globally open port's entry when it carries `name`: S_OK when removed,
 // S_FALSE when there is none of that name (another's entry stays), else the failure.
-// Remove goes by port and protocol alone, so the name is checked first; a manager that
-// keeps no names (firewalld) answers with an empty one, and one whose entries we may not
-// read (E_ACCESSDENIED) checks it itself on Remove; on Windows such an entry stays.
+// Windows' Remove goes by port and protocol alone, so the name is checked first, and an
+// entry whose name cannot be read (E_ACCESSDENIED) stays. Our own firewall classes
+// remove only the tool's entry themselves: S_OK once none of it is left.
 HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
                           const std::wstring& name);
 

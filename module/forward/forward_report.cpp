@@ -111,12 +111,15 @@ void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped)
              ProtocolName(mapped) + "; else fix the cause above and try again.");
 }
 
-void ReportFirewallProfile(HRESULT profileStatus, bool firewallOn)
+void ReportFirewallProfile(HRESULT profileStatus, HRESULT stateStatus, bool firewallOn)
 {
     if (FAILED(profileStatus)) {
         StatusLine("The firewall could not be read", profileStatus);
         UserLine("The firewall could not be read" + RightsHint(profileStatus) + ".");
     }
+    else if (FAILED(stateStatus))
+        UserLine("Whether the firewall lets ports in could not be checked" + RightsHint(stateStatus) +
+                 "; no port was let in there.");
     else if (firewallOn)
         UserLine("The firewall is on.");
     else

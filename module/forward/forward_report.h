@@ -29,7 +29,7 @@ std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring
 // One protocol mapped on the gateway, the other not.
 void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped);
 
-void ReportFirewallProfile(HRESULT profileStatus, bool firewallOn);
+void ReportFirewallProfile(HRESULT profileStatus, HRESULT stateStatus, bool firewallOn);
 void ReportFirewallPort(wchar_t protocol, std::int32_t port, HRESULT opened);
 void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 

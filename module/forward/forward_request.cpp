@@ -57,13 +57,14 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
 
     FirewallState firewall;
     const HRESULT profile = OpenFirewallProfile(firewall);
+    HRESULT state = S_OK;
     if (FAILED(profile)) {
         ErrorCode = kErrorNoFirewallProfile;
     } else {
         firewall.ProfileObtained = true;
-        firewall.FirewallOn = IsFirewallOn(firewall.Profile.get());
+        state = ReadFirewallEnabled(firewall.Profile.get(), firewall.FirewallOn);
     }
-    ReportFirewallProfile(profile, firewall.FirewallOn);
+    ReportFirewallProfile(profile, state, firewall.FirewallOn);
 
     // Each chosen protocol must be mapped and let in. A protocol the gateway did not
     // map is not let in either: an open port with nothing behind it on the gateway

@@ -32,8 +32,9 @@ public:
     // The mappings this run's forward made, as the record keeps them.
     virtual std::vector<RecordedForward> Made() const = 0;
 
-    // Whether `forward` was made on the device that answers now: the UDN is learnt only
-    // by asking, so this is asked only for an entry about to be renewed.
+    // Whether `forward` was made on the device that answers now: its UDN, and its
+    // link-layer address where the neighbour table held none yet, are learnt only by
+    // asking, so this is asked only for an entry about to be renewed or listed.
     virtual bool OnThisDevice(const RecordedForward& forward) = 0;
 
     enum class Holding { Held, NotHeld, CannotTell };

@@ -96,9 +96,12 @@ public:
 
     bool OnThisDevice(const RecordedForward& f) override
     {
-        // PCP and NAT-PMP devices have no UDN: their address and link-layer address tell.
-        if (!MadeThroughUpnp(f) || f.gateway.udn.empty() || !session_->Gateway()) return true;
-        return session_->Udn().empty() || session_->Udn() == f.gateway.udn;
+        // Asked only after the search, to which the router answers: the system's neighbour
+        // table holds its link-layer address then, though it may have held none before.
+        session_->HasGateway();
+        const auto address = session_->DefaultGateway();
+        if (!address) return false;
+        return MadeOnDevice(f, {session_->Udn(), ToString(*address), host::LinkAddressOf(*address)});
     }
 
     Holding Holds(const RecordedForward& f, std::string& problem) override

@@ -1,55 +1,11 @@
 #include "platform/utf8.h"
 
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-bool IsScalarValue(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
-
-void Append(std::string& out, char32_t c)
-{
-    if (!IsScalarValue(c)) c = kReplacement;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one sequence starting at `at` and moves past it.
-char32_t Next(std::string_view text, std::size_t& at)
-{
-    const auto lead = static_cast<unsigned char>(text[at++]);
-    if (lead < 0x80) return lead;
-    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-    if (extra < 0 || lead > 0xF4) return kReplacement;
-    constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    char32_t c = lead & (0x3F >> extra);
-    for (int i = 0; i < extra; ++i) {
-        if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return kReplacement;
-        c = c << 6 | (static_cast<unsigned char>(text[at++]) & 0x3F);
-    }
-    return c < kSmallest[extra] || !IsScalarValue(c) ? kReplacement : c;
-}
-
-} // namespace
-
 std::string Utf8FromWide(std::wstring_view text)
 {
     static_assert(sizeof(wchar_t) == 4, "wide texts hold whole code points here");
     std::string out;
     out.reserve(text.size());
-    for (const wchar_t c : text) Append(out, static_cast<char32_t>(c));
+    for (const wchar_t c : text) AppendUtf8(out, static_cast<char32_t>(c));
     return out;
 }
 
@@ -57,6 +13,6 @@ std::wstring WideFromUtf8(std::string_view text)
 {
     std::wstring out;
     out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) out += static_cast<wchar_t>(Next(text, at));
+    for (std::size_t at = 0; at < text.size();) out += static_cast<wchar_t>(NextCodePoint(text, at));
     return out;
 }

@@ -2,6 +2,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "platform/printable_text.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
 #include "text_lines.h"
@@ -9,7 +10,8 @@
 namespace {
 
 constexpr const char* kCloseUsage =
-    "The close command needs groups of four lines: address, port (1-65535), TCP flag, UDP flag, with a flag TRUE.";
+    "The close command needs groups of four lines: address, port (1-65535), TCP flag, UDP flag, with a flag TRUE; "
+    "or the single line all.";
 
 // Closes the target's mapping of one protocol; the reason when something of it is left.
 class Closer {
@@ -106,7 +108,7 @@ private:
             return {};
         }
         if (!gateway_.Delete(held->forward, problem)) return problem;
-        UserLine(subject + " was made by another program (\"" + held->forward.description +
+        UserLine(subject + " was made by another program (\"" + PrintableText(held->forward.description) +
                  "\"), not by this tool; it was closed as asked.");
         return {};
     }
@@ -142,6 +144,28 @@ std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::
     if (targets.empty() || targets.size() * 4 != count) {
         problem = kCloseUsage;
         return std::nullopt;
+    }
+    return targets;
+}
+
+bool ClosesAll(const std::vector<std::wstring>& commandLines)
+{
+    // The empty entry after the final line end is no line.
+    const std::size_t count = commandLines.size() - (commandLines.size() > 2 && commandLines.back().empty() ? 1 : 0);
+    return count == 2 && commandLines[1] == L"all";
+}
+
+std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& forwards)
+{
+    std::vector<CloseTarget> targets;
+    for (const RecordedForward& forward : forwards) {
+        const std::string& address = ForwardAddress(forward);
+        auto target = std::find_if(targets.begin(), targets.end(), [&](const CloseTarget& t) {
+            return t.address == address && t.port == forward.externalPort;
+        });
+        if (target == targets.end()) target = targets.insert(targets.end(), CloseTarget{address, forward.externalPort, {}});
+        if (std::find(target->protocols.begin(), target->protocols.end(), forward.protocol) == target->protocols.end())
+            target->protocols.push_back(forward.protocol);
     }
     return targets;
 }

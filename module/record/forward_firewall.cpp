@@ -34,7 +34,15 @@ public:
         // A firewall switched off keeps its entries, to use them again once on: ours goes all the same.
         const HRESULT closed = CloseFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name));
         if (closed == S_OK) {
-            UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
+            // A wider rule that is not ours (an administrator's range of ports) may have let
+            // the port in before ours did, and still does.
+            bool open = false;
+            if (SUCCEEDED(IsPortOpen(firewall_.Profile.get(), port, Number(protocol), open)) && open)
+                UserLine("The firewall holds nothing of this tool's for " + subject + " now (\"" + name +
+                         "\"), but another rule still lets " + subject +
+                         " in; that rule is not this tool's and stays.");
+            else
+                UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
             return true;
         }
         if (closed == S_FALSE) {
@@ -57,7 +65,7 @@ public:
             const std::optional<bool> held = FindOwnRuleOverIpv6(port, protocol, name);
             return !held ? Presence::Unknown : *held ? Presence::LetsIn : Presence::Missing;
         }
-        if (!Opened()) return Presence::Unknown;
+        if (!Opened() || !stateRead_) return Presence::Unknown;
         if (!firewall_.FirewallOn) return Presence::LetsIn;
         bool held = false;
         const HRESULT found = FindOwnFirewallPort(firewall_.Profile.get(), port, Number(protocol), WidenBytes(name), held);
@@ -80,13 +88,14 @@ private:
             tried_ = true;
             if (SUCCEEDED(CoInitialize(nullptr)) && SUCCEEDED(OpenFirewallProfile(firewall_))) {
                 firewall_.ProfileObtained = true;
-                firewall_.FirewallOn = IsFirewallOn(firewall_.Profile.get());
+                stateRead_ = SUCCEEDED(ReadFirewallEnabled(firewall_.Profile.get(), firewall_.FirewallOn));
             }
         }
         return firewall_.ProfileObtained;
     }
 
     bool tried_ = false;
+    bool stateRead_ = false; // whether the firewall could tell if it is on
     FirewallState firewall_;
 };
 

@@ -130,6 +130,15 @@ bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current
            agree(recorded.linkAddress, current.linkAddress);
 }
 
+bool MadeOnDevice(const RecordedForward& forward, const GatewayIdentity& answered)
+{
+    if (forward.gateway.address != answered.address) return false;
+    const std::string& udn = forward.gateway.udn;
+    if (MadeThroughUpnp(forward) && !udn.empty() && !answered.udn.empty()) return udn == answered.udn;
+    const std::string& link = forward.gateway.linkAddress;
+    return !link.empty() && link == answered.linkAddress;
+}
+
 bool MadeThroughUpnp(const RecordedForward& forward) { return forward.how == "UPnP" || forward.how == "system"; }
 
 const std::string& ForwardAddress(const RecordedForward& forward)

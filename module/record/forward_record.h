@@ -55,6 +55,11 @@ bool operator==(const RecordedForward& a, const RecordedForward& b);
 // both sides know them. Another network's router at the same address is not ours.
 bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current);
 
+// Whether `forward` was made on the device that answered at its address: told by the
+// UDN where both sides know one, else by the link-layer address, which both sides must
+// know (read once the device answered, when the system's neighbour table holds it).
+bool MadeOnDevice(const RecordedForward& forward, const GatewayIdentity& answered);
+
 // UPnP mappings, ours and those the system's NAT object made, live in the gateway's UPnP
 // service: our client reads, renews and deletes them there, and the gateway lists them.
 bool MadeThroughUpnp(const RecordedForward& forward);

@@ -93,14 +93,16 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
 
 void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses)
 {
+    const bool all = ClosesAll(commandLines);
     std::string problem;
-    const auto targets = ReadCloseTargets(commandLines, problem);
+    auto targets = all ? std::vector<CloseTarget>() : ReadCloseTargets(commandLines, problem);
     if (!targets) {
         Fail(problem);
         return;
     }
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
+    if (all) targets = RecordedTargets(setting->store.forwards);
     const auto firewall = OpenForwardFirewall();
     const std::string reason =
         CloseForwards(*targets, setting->store.forwards, *setting->gateway, *firewall, setting->here);

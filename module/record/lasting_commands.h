@@ -1,6 +1,7 @@
 // The command words that work on the record of forwards: "renew", "list" and "close".
 // Each writes its result file once: renew and close "0" or the first reason; list one
-// line per mapping this machine holds (none: an empty file), or one reason line.
+// line per mapping this machine holds (none: an empty file), or one reason line. close
+// takes groups of four lines, or "all" for everything the record holds.
 #pragma once
 
 #include <string>

@@ -43,6 +43,13 @@ struct CloseTarget {
 std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::wstring>& commandLines,
                                                          std::string& problem);
 
+// "close" followed by the single line "all": everything the record holds.
+bool ClosesAll(const std::vector<std::wstring>& commandLines);
+
+// A target for each address and port of the record, with each protocol recorded for it;
+// a pinhole goes by the address of the forward it was opened beside, and closes with it.
+std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& forwards);
+
 // Deletes each target's mappings from the gateway, removes the firewall entries the
 // tool made for them, and drops them from the record. A mapping the record does not
 // hold is deleted only when the gateway holds it for the address asked.

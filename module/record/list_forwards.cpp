@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "platform/printable_text.h"
 #include "record/lasting_forwards.h"
 
 namespace {
@@ -8,9 +9,10 @@ std::string YesNo(bool yes) { return yes ? "yes" : "no"; }
 
 std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
 {
-    std::string description = f.description;
-    std::replace(description.begin(), description.end(), '\t', ' ');
-    const std::vector<std::string> fields{f.protocol,
+    // Any program on the machine names its mappings as it likes, and the router may have cut
+    // the name inside a character; the router's words are its own. The window shows them,
+    // and a terminal may print them.
+    const std::vector<std::string> fields{PrintableText(f.protocol),
                                           std::to_string(f.externalPort),
                                           f.internalAddress,
                                           std::to_string(f.internalPort),
@@ -20,7 +22,7 @@ std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
                                           YesNo(recorded),
                                           YesNo(recorded),
                                           YesNo(recorded && !f.firewallEntry.empty()),
-                                          description};
+                                          PrintableText(f.description)};
     std::string line;
     for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
     return line;

@@ -2,7 +2,8 @@
 """End to end: the built Kavro run as the window runs it (no arguments, in a scratch directory
 holding kavro.cmd) on the client of tests/labs/lab, one table row a run: the gateway, firewall,
 user and command file, and what must follow (the result, the ports forwarded and let in,
-standard error, time, memory, nothing sent elsewhere, and for one row memcheck).
+standard error, time, memory, nothing sent elsewhere, and for one row memcheck). Rows with
+`cli` run the command line (Varneth beside Kavro, with arguments) instead.
 
     kavro_e2e.py KAVRO [ROW-PATTERN]   (KAVRO_LAB_PREFIX names the lab; exit 77: cannot run here)
 """
@@ -34,7 +35,7 @@ class Row:
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
     stderr: tuple = ()          # what standard error says, each piece somewhere
     headline: tuple = ()        # what its headline lines (">> ") say, each piece in one of them
-    unsaid: tuple = ()          # what none of its headline lines says
+    unsaid: tuple = ()          # what standard error never says, its headline lines included
     seconds: float = 10
     setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K), before the run
     after: str = ""             # shell there that must succeed afterwards
@@ -58,6 +59,9 @@ class Row:
     pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address; None: not looked at
     peer6: bool = None          # True: the WAN peer connects over IPv6 to the port, and not to the port after
                                 # it; False: to neither
+    cli: str = None             # the command line runs instead, with these arguments (`command` unused): Varneth
+                                # beside Kavro, without a display; its standard output stands for log.txt
+    status: int = 0             # the exit status
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
@@ -118,6 +122,11 @@ REJECT_TCP = "--add-rich-rule='rule family=ipv4 port port={port} protocol=tcp re
 NFT_INPUT = ("nft -f - <<EOF\ntable inet own { chain input { type filter hook input priority 0; policy drop; "
              "ct state established,related accept; iif lo accept; ip saddr 10.77.0.0/24 acceptACCEPT; }; }\nEOF")
 NFT_GONE = "nft delete table inet own"
+# The same but for the LAN's senders, with a blocklist of 6,000 addresses: nft -j prints 98 KB.
+NFT_BLOCKLIST = ("python3 -c \"print('table inet own { set block { type ipv4_addr; elements = { ' + ', '.join("
+                 "'10.%d.%d.%d' % (200 + i // 65536, i // 256 % 256, i % 256) for i in range(6000)) + ' }; }; "
+                 "chain input { type filter hook input priority 0; policy drop; ct state established,related accept; "
+                 "iif lo accept; ip saddr @block drop; ip saddr 10.77.0.0/24 accept; }; }')\" | nft -f -")
 DRIVER = "sudo firewall-cmd --zone=public --add-port={port}/tcp"
 CLOSE, LIST = f"close\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n", "list\r\n"
 # The record's entries: half their lease passed long ago; the hourly check due.
@@ -126,11 +135,26 @@ ROOT_DESC = "http://10.77.0.1:5000/rootDesc.xml"
 UPNPC_CLIENT2 = f"upnpc -u {ROOT_DESC} -a {CLIENT2} {{port}} {{port}} TCP >/dev/null"
 # One line of list's answer for the row's port, made here and kept open.
 ESCAPED = re.escape(CLIENT)
+# A character that shows as itself: no control or format character, no byte that is no UTF-8.
+PRINTABLE = r"[^\t\x00-\x1f\x7f-\x9f\u00ad\u200b-\u200f\u2028-\u202e\u2060-\u206f\ufeff\ud800-\udfff]"
 LISTED = (r"{protocol}\t{{port}}\t" + ESCAPED +
           r"\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\t{firewall}\tHLMX {{port}} {protocol}")
 KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within 2 hours if this machine stops renewing."
 TIMER = "$XDG_STATE_HOME/varneth/renew"
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
+# polkit's CheckAuthorization calls on the client's bus, watched from before the run into $W/bus.log.
+WATCH_POLKIT = ("(exec stdbuf -oL dbus-monitor --system \"type='method_call',member='CheckAuthorization'\" "
+                ">$W/bus.log 2>&1 </dev/null & echo $! >$W/monitor.pid); "
+                "for i in $(seq 100); do grep -q NameAcquired $W/bus.log && break; sleep 0.05; done; "
+                "grep -q NameAcquired $W/bus.log")
+# Shell: the flags of each CheckAuthorization Kavro sent itself (not firewalld, which always lets polkit
+# ask), one a line; the watch ended.
+KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --system --print-reply "
+                      "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetNameOwner "
+                      "string:org.fedoraproject.FirewallD1 | sed -n 's/.*string \"\\(.*\\)\"/\\1/p'); "
+                      "awk -v firewalld=\"sender=$firewalld \" '/^method call/ { flags = 0; "
+                      "asked = /member=CheckAuthorization/ && !index($0, firewalld); next } "
+                      "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.log")
 
 # The client's own rules drop new IPv6 connections, and leave IPv4 alone.
 DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
@@ -348,6 +372,12 @@ ROWS = [
     Row("own nftables rules drop the port", FORWARD, [NOT_OPENED], held="TCP UDP", setup=NFT_INPUT.replace("ACCEPT", ""),
         headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
         after=NFT_GONE),
+    # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
+    Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
+        [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
+        stderr="The nftables chain inet own input does not let {port}/tcp in",
+        headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
+        unsaid=('"elem"', '10.200.0.1"', "The firewall is off")),
     Row("own nftables rules accept the port", FORWARD, ["0"], held="TCP UDP",
         setup=NFT_INPUT.replace("ACCEPT", "; th dport { 1-1023, {port} } accept"), stderr="nftables rules let {port}/udp in",
         after=NFT_GONE),
@@ -369,6 +399,12 @@ ROWS = [
            "true"),
           ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
+          # Before any answer the neighbour table holds no link-layer address for the router:
+          # before, an unknown one counted as the same, and the entry was renewed here.
+          ("PCP entries of another router, the neighbour table flushed: not renewed on this one",
+           "miniupnpd natpmp no-upnp", None,
+           f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'; ip neigh flush all", "TCP UDP",
+           "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
           ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/internal-address={CLIENT}/internal-address=10.77.0.9/'", "",
            "an address this machine no longer has", "true"),
@@ -382,16 +418,22 @@ ROWS = [
         stderr="NAT-PMP epoch shows it restarted", after="entries 2",
         prepare="forward {port} TRUE TRUE; forwarded; sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'"),
     *[Row(f"close: {name}", CLOSE, ["0"], gateway, firewall=firewall, prepare="forward {port} TRUE TRUE; forwarded" + admin,
-          drop=drop, after="entries 0" + stays)
-      for name, gateway, firewall, drop, admin, stays in (
+          drop=drop, after="entries 0" + stays, stderr=says)
+      for name, gateway, firewall, drop, admin, stays, says in (
           # Switched off, ufw keeps its rules for when it is on again: ours goes all the same.
           ("ufw switched off since", "miniupnpd", "ufw", None, "; ufw disable >/dev/null",
-           " && ufw --force enable >/dev/null && ! ufw status | grep -q 'HLMX {port} '"),
-          ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", ""),
+           " && ufw --force enable >/dev/null && ! ufw status | grep -q 'HLMX {port} '", ""),
+          ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", "", ""),
           ("the administrator's ufw rule for the port stays", "miniupnpd", "ufw", None, "; ufw allow {port}/tcp >/dev/null",
-           " && ufw show added | grep -qx 'ufw allow {port}/tcp'"),
-          ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", ""),
-          ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", ""))],
+           " && ufw show added | grep -qx 'ufw allow {port}/tcp'", ""),
+          # Before, close said ours was removed, and left it behind the administrator's range (which
+          # ends at the row's port: the rows after it open ports of their own).
+          ("an administrator's wider ufw rule decides first: ours goes, theirs stays and is told of", "miniupnpd", "ufw",
+           None, "; ufw insert 1 allow $(({port} - 10)):{port}/tcp >/dev/null",
+           " && ufw delete allow $(({port} - 10)):{port}/tcp | grep -q '^Rule deleted' && "
+           "! ufw status | grep -q 'HLMX {port} '", "another rule still lets TCP {port} in"),
+          ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", "", ""),
+          ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", "", ""))],
     *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
           held="TCP UDP", stderr=says, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
           prepare="forward {port} TRUE TRUE; forwarded; record \"s/granted=[0-9]*/granted=$(($(date +%s) - " + ago + "))/\"")
@@ -403,6 +445,14 @@ ROWS = [
           headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
       for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
                                ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
+    # Run by a user polkit would ask a password of, with no agent: before, Kavro asked polkit with
+    # the user's say (flag 1, AllowUserInteraction) and called the entry gone while the port was open.
+    Row("renew: a user polkit asks a password of: no question asked, the firewalld entry unchecked, not gone",
+        "renew\r\n", ["0"], firewall="firewalld", user="nobody", held="TCP UDP", opened="tcp udp",
+        prepare="AS=; forward {port} TRUE TRUE; forwarded; chown -R nobody:nogroup $XDG_STATE_HOME; chmod 1777 $W/tmp",
+        setup=WATCH_POLKIT,
+        stderr='"HLMX {port} TCP" could not be checked', unsaid="is gone",
+        after=f"flags=$({KAVRO_POLKIT_FLAGS}) && [ -n \"$flags\" ] && ! echo \"$flags\" | grep -qvx 0"),
     Row("renew: the ufw rule it made over IPv6, deleted since: told, not made again", "renew\r\n", firewall="ufw",
         held="TCP UDP", opened="tcp udp udp6", pinholes="TCP UDP",
         prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "
@@ -435,12 +485,16 @@ ROWS = [
     Row("list: the partly failed forward's UDP mapping, not the second client's TCP", LIST, fresh=True,
         lan2=UPNPC_CLIENT2, prepare="forward {port} TRUE TRUE; entries 1", held=f"TCP@{CLIENT2} UDP",
         listed=(LISTED.format(protocol="UDP", firewall="no"),)),
-    Row("list: a forward and a mapping upnpc made for this machine, under memcheck", LIST, fresh=True, held="TCP",
-        memcheck=True, seconds=30,
-        prepare="forward {port} TRUE FALSE; forwarded; upnpc -u " + ROOT_DESC + " -a " + CLIENT +
+    # upnpc names its mapping with an override, an escape and a line break, and miniupnpd cuts
+    # the name at 64 bytes, inside the 26th "ä": before, each reached the answer as it was.
+    Row("list: a forward and a mapping upnpc made for this machine with an odd name, under memcheck", LIST,
+        fresh=True, held="TCP", memcheck=True, seconds=30,
+        prepare="forward {port} TRUE FALSE; forwarded; upnpc -u " + ROOT_DESC + " -e \"$(printf "
+                "'x\\342\\200\\256chat\\033[8m\\n'; python3 -c 'print(30 * chr(228), end=\"\")')\" -a " + CLIENT +
                 " {other} {other} UDP >/dev/null",
         listed=(LISTED.format(protocol="TCP", firewall="no"),
-                rf"UDP\t{{other}}\t{ESCAPED}\t{{other}}\tIPv4\tUPnP\t\d+\tno\tno\tno\t.*")),
+                rf"UDP\t{{other}}\t{ESCAPED}\t{{other}}\tIPv4\tUPnP\t\d+\tno\tno\tno\t"
+                rf"x\ufffdchat\ufffd\[8m (ä){{25}}{PRINTABLE}*")),
     # The timer's run, as its service makes it: in the folder of the user's state that the
     # record's writes keep, on its command file, unable to gain rights.
     Row("timer: its run brings a forgotten forward back; the last close takes its command file away", CLOSE, ["0"],
@@ -517,6 +571,29 @@ ROWS = [
                 "for i in $(seq 10 29); do [ \"$(cat $W/f$i/log.txt)\" = 0 ] || (cd $W/f$i && $K >>$W/prepare.out 2>&1); "
                 "done; entries 20",
         listed=(rf"TCP\t281\d\d\t{ESCAPED}\t281\d\d\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\tno\tHLMX 281\d\d TCP",) * 20),
+    # The command line, as on a server without a desktop: the box's words on standard error.
+    Row("command line: forward", "", [], cli=f"forward {CLIENT} {{port}}", held="TCP UDP",
+        stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2"),
+    Row("command line: list, a table a person reads", "", cli="list", fresh=True, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        listed=("Protocol +Port +Address +How +Time left +Firewall entry +Made by",
+                *(rf"{p} +{{port}} +{ESCAPED} +UPnP +kept open +no +this tool" for p in ("TCP", "UDP")))),
+    Row("command line: list --tab, the module's fields", "", cli="list --tab", fresh=True, held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"))),
+    Row("command line: close", "", [], cli=f"close {CLIENT} {{port}} --udp", held="TCP",
+        prepare="forward {port} TRUE TRUE; forwarded", stderr=f"Port {{port}} to {CLIENT} is closed (UDP).",
+        after="entries 1"),
+    Row("command line: close --all, all that is recorded, a pinhole too", "", [], cli="close --all",
+        prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; forward {other} TRUE FALSE '' TRUE; entries 5",
+        stderr="Every port this tool opened for you is closed.",
+        after="entries 0 && ! upnpc -u " + ROOT_DESC + " -l | grep -q 'HLMX {other}'"),
+    Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
+        prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
+        after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+    Row("command line: addresses", "", [CLIENT], cli="addresses", gateway="none"),
+    Row("command line: no router, status 1", "", [], cli=f"forward {CLIENT} {{port}} --tcp", gateway="none", status=1,
+        stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
 ]
 
 
@@ -669,18 +746,23 @@ def run(row, kavro, port, work):
         return ["prepare"], open(f"{work}/prepare.out").read() if os.path.exists(f"{work}/prepare.out") else ""
     if row.restart is not None:
         lab("start-daemon", *row.gateway.split()[1:], *row.restart.split())
-    with open(f"{work}/kavro.cmd", "w", newline="") as command:
-        command.write(fill(row.command))
+    start = work if row.cli is None else f"{work}/start"
+    if row.cli is None:
+        with open(f"{work}/kavro.cmd", "w", newline="") as command:
+            command.write(fill(row.command))
+    else:
+        os.mkdir(start)
     if row.setup and not shell(row.setup):
         return ["set-up"], ""
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
-    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, kavro]
+    program = [kavro] if row.cli is None else [os.path.join(os.path.dirname(kavro), "Varneth"), *fill(row.cli).split()]
+    kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, *program]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
-    process = subprocess.Popen([LAB, "exec", "lan", "env", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
+    process = subprocess.Popen([LAB, "exec", "lan", "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
                                 *row.env.replace("$W", work).split(), *kavro_run],
-                               cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               cwd=start, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                start_new_session=True)
     orphans = set()
     if row.signal:   # a stopped Kavro's children end by its deadline all the same
@@ -692,16 +774,20 @@ def run(row, kavro, port, work):
             orphans = in_client() - before - {str(process.pid), kavro_pid}
             os.kill(int(kavro_pid), signal.SIGKILL)
     try:
-        stderr = process.communicate(timeout=row.seconds + 20)[1]
+        stdout, stderr = process.communicate(timeout=row.seconds + 20)
     except subprocess.TimeoutExpired:   # a run that hangs is ended, with all it started
         os.killpg(process.pid, signal.SIGKILL)
-        stderr = process.communicate()[1]
+        stdout, stderr = process.communicate()
     seconds = time.monotonic() - started
     if row.tty:
         stderr = open(f"{work}/stderr").read() if os.path.exists(f"{work}/stderr") else ""
     memory = int(open(f"{work}/peak").read()) // 1024 if os.path.exists(f"{work}/peak") else 0
     log = f"{work}/log.txt"
-    result = open(log).read().splitlines() if os.path.isfile(log) and not os.path.islink(log) else None
+    # Bytes that are no UTF-8 stay apart from U+FFFD: each becomes a lone surrogate.
+    result = (open(log, encoding="utf-8", errors="surrogateescape").read().splitlines()
+              if os.path.isfile(log) and not os.path.islink(log) else None)
+    if row.cli is not None:   # the command line's folder of its own is gone; it wrote nothing where it started
+        result, cli_clean = stdout.splitlines(), not os.listdir(f"{work}/tmp") and not os.listdir(start)
     time.sleep(0.2)   # what the run started is gone by now, or never goes
     left = in_client() - before
     # list answers in the gateway's order: each line matches a pattern of its own.
@@ -710,12 +796,14 @@ def run(row, kavro, port, work):
         any(re.fullmatch(fill(pattern), line) for pattern in row.listed) for line in result)
     checks = [(row.result == result if row.result is not None or row.signal else result is not None and listed()
                if row.listed is not None else result and len(result) == 1 and result != ["0"],
-               f"result {row.listed or row.result or 'not 0'}"), (row.signal or process.returncode == 0, "exit status 0"),
+               f"result {row.listed or row.result or 'not 0'}"),
+              (row.signal or process.returncode == row.status, f"exit status {row.status}"),
+              (row.cli is None or cli_clean, "nothing left in TMPDIR or the start folder"),
               *[(fill(piece) in stderr, f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
               *[(fill(piece) in headlines(stderr), f"headline '{piece}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
-              *[(fill(piece) not in headlines(stderr), f"no headline '{piece}'")
+              *[(fill(piece) not in stderr, f"standard error without '{piece}'")
                 for piece in ((row.unsaid,) if isinstance(row.unsaid, str) else row.unsaid)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),

@@ -162,6 +162,21 @@ private slots:
                         {"TCP", "5000", "10.0.0.5", "PCP", "1 h 59 min", "yes", "this tool"},
                         {"UDP", "6000", "fd00::5 port 6001", "NAT-PMP", "7 days 0 h", "no", "this tool"}},
                        3, "", ""};
+        // Other programs name their mappings as they like, and routers cut names inside a
+        // character: each odd character is replaced, a line break leaves one line unread.
+        const auto named = [](const char *protocol, int port, const QByteArray &name) {
+            return entry(protocol, port, "UPnP\t0\tno\tno\tno\t" + name);
+        };
+        const auto theirs = [](const char *protocol, const char *port, const char *name) {
+            return QStringList{protocol, port, "10.0.0.5", "UPnP", "no end", "no",
+                               QStringLiteral("another program (\"%1\")").arg(QString::fromUtf8(name))};
+        };
+        QTest::newRow("odd names of other programs: every row")
+            << Listing{named("UDP", 3478, "chat\x1b[8m") + named("UDP", 3479, "game\nserver") +
+                           named("TCP", 3480, "\xe2\x80\xaePCT") + named("TCP", 3481, "Ger\xc3") + entry("TCP", 8080),
+                       {theirs("UDP", "3478", "chat\uFFFD[8m"), theirs("UDP", "3479", "game"),
+                        theirs("TCP", "3480", "\uFFFDPCT"), theirs("TCP", "3481", "Ger\uFFFD"), ours("TCP", "8080")},
+                       5, "", "1 line of the module's answer could not be read and is left out:\n\"server\""};
         QTest::newRow("nothing readable")
             << Listing{"a\tb\n\t\n", {}, 0, "", "2 lines of the module's answer could not be read and are left out"};
     }

@@ -1,12 +1,13 @@
 #!/bin/sh
 # Test-only stand-in for the module, driven through the folder $STANDIN_DIR. Each run
-# notes its process id, its directory and its command file in hex in "runs", copies
-# "answer" (when there is one) to log.txt and "errors" and "output" to its streams;
-# "answer.WORD" and the others so named instead when the command word is WORD.
+# notes its process id, its directory, its command file in hex and the directory's mode
+# in "runs", copies "answer" (when there is one) to log.txt and "errors" and "output" to
+# its streams; "answer.WORD" and the others so named instead when the command word is WORD.
 # STANDIN_TROUBLE=link leaves log.txt as a link to "answer" instead, =fifo as a FIFO
 # nobody writes; =slow answers after 1 s; =linger runs on for 15 s after answering;
 # =kill ends it by SIGKILL; with STANDIN_TROUBLE_FOR=WORD, only runs of that command word.
-printf '%s\t%s\t%s\n' $$ "$(pwd -P)" "$(od -An -v -tx1 kavro.cmd 2>/dev/null | tr -d ' \n')" >>"$STANDIN_DIR/runs"
+printf '%s\t%s\t%s\t%s\n' $$ "$(pwd -P)" "$(od -An -v -tx1 kavro.cmd 2>/dev/null | tr -d ' \n')" "$(stat -c %a .)" \
+  >>"$STANDIN_DIR/runs"
 word=$(head -n 1 kavro.cmd 2>/dev/null)
 pick() { if [ -e "$STANDIN_DIR/$1.$word" ]; then echo "$STANDIN_DIR/$1.$word"; else echo "$STANDIN_DIR/$1"; fi; }
 answer=$(pick answer) errors=$(pick errors) output=$(pick output)

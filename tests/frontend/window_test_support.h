@@ -59,6 +59,7 @@ struct ModuleRun {
     qint64 pid;
     QString directory;
     QByteArray commandFile;
+    QByteArray mode; // the directory's, in octal
 };
 
 // The test-only stand-in, installed as the module beside a program (standin_module.sh).
@@ -99,8 +100,9 @@ public:
         QList<ModuleRun> runs;
         for (const QByteArray &line : fileBytes(file("runs")).split('\n')) {
             const QList<QByteArray> fields = line.split('\t');
-            if (fields.size() == 3)
-                runs.append({fields[0].toLongLong(), QFile::decodeName(fields[1]), QByteArray::fromHex(fields[2])});
+            if (fields.size() == 4)
+                runs.append({fields[0].toLongLong(), QFile::decodeName(fields[1]), QByteArray::fromHex(fields[2]),
+                             fields[3]});
         }
         return runs;
     }

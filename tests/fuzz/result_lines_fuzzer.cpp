@@ -2,6 +2,7 @@
 // write to its directory) may leave there.
 #include <QBuffer>
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
 #include <cstdint>
@@ -16,6 +17,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(file.open(QIODevice::ReadOnly));
     const std::optional<QStringList> lines = readResultLines(file);
     if (size == 0) FUZZ_REQUIRE(lines && lines->isEmpty());
+    // Read for the list, an odd character spoils only itself: every line an answer has,
+    // none with a character that hides or reorders the text around it.
+    FUZZ_REQUIRE(file.seek(0));
+    const std::optional<QStringList> replaced = readResultLines(file, OddCharacters::Replace);
+    if (lines) FUZZ_REQUIRE(replaced && replaced->size() == lines->size());
+    const auto isOdd = [](uint c) {
+        const QChar::Category category = QChar::category(c);
+        return (category == QChar::Other_Control && c != '\t') || category == QChar::Other_Format ||
+               category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
+    };
+    for (const QString& line : replaced.value_or(QStringList())) {
+        const QVector<uint> characters = line.toUcs4();
+        FUZZ_REQUIRE(std::none_of(characters.begin(), characters.end(), isOdd));
+    }
     if (!lines) return 0;  // no answer of the module: the window says it could not read one
     FUZZ_REQUIRE(lines->size() <= std::min(maxResultLines, bytes.count('\n') + 1));
     // A tab stays: it separates the fields of a listed port.

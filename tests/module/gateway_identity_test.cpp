@@ -5,6 +5,7 @@
 #include "gateway/host/link_address.h"
 #include "gateway/upnp/device_on_link.h"
 #include "gateway/upnp/ssdp_response.h"
+#include "sample_forwards.h"
 #include "scratch_folder.h"
 
 namespace gateway {
@@ -32,6 +33,30 @@ TEST(GatewayIdentity, UdnFromTheSsdpAnswer)
     ASSERT_TRUE(answer);
     EXPECT_EQ(UdnOf(answer->usn), "uuid:5c1d0e2a-7b3f");
     EXPECT_EQ(UdnOf("uuid:only"), "uuid:only");
+}
+
+// The device that answered at the recorded address made the entry: by its UDN where both
+// know one, else by a link-layer address both know; one not known matches nothing.
+TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
+{
+    const std::string link = kHome.linkAddress, udn = kHome.udn, at = kHome.address;
+    const struct {
+        const char* name;
+        RecordedForward entry;
+        GatewayIdentity answered;
+        bool made;
+    } rows[] = {
+        {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
+        {"UPnP, another UDN", Entry(8080), {"uuid:cafe", at, link}, false},
+        {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
+        {"PCP, its link", Entry(8080, "PCP"), {"", at, link}, true},
+        {"PCP, the neighbour table flushed", Entry(8080, "PCP"), {"", at, ""}, false},
+        {"PCP, another link", Entry(8080, "PCP"), {"", at, "02:00:00:00:00:99"}, false},
+        {"PCP, recorded without its link",
+         [] { auto f = Entry(8080, "PCP"); f.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
+        {"NAT-PMP, another address", Entry(8080, "NAT-PMP"), {"", "10.0.0.1", link}, false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(MadeOnDevice(row.entry, row.answered), row.made) << row.name;
 }
 
 // Asked on the link by its UDN, only the device itself is taken: not another whose UDN

@@ -192,7 +192,8 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
 {
     ListedMapping ours{Entry(8080), 7000};
     ListedMapping another{Entry(8081, "UPnP", "UDP"), 0};
-    another.forward.description = "torrent\tclient";
+    // Named by another program as it likes, cut by the router inside a character: clean text.
+    another.forward.description = "torrent\tclient\x1b[8m\n\xe2\x80\xae" "Ger\xc3";
     RecordedForward pcp = Entry(9000, "PCP", "UDP");
     pcp.firewallEntry.clear();
     RecordedForward expired = Entry(9001, "PCP");
@@ -206,7 +207,8 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
                   kHere);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
-                         "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\ttorrent client",
+                         "UDP\t8081\t192.168.1.5\t8081\tIPv4\tUPnP\t0\tno\tno\tno\t"
+                         "torrent client\uFFFD[8m \uFFFDGer\uFFFD",
                          "TCP\t8082\t192.168.1.5\t8082\tIPv4\tsystem\t3000\tyes\tyes\tyes\tHLMX 8082 TCP",
                          "UDP\t9000\t192.168.1.5\t9000\tIPv4\tPCP\t6600\tyes\tyes\tno\tHLMX 9000 UDP",
                          // The gateway does not list pinholes: the record does.
@@ -220,6 +222,7 @@ TEST(CloseTargets, AreGroupsOfFourLines)
         const char* name;
         std::vector<std::wstring> lines;
         std::size_t targets;  // 0: refused
+        bool all = false;     // asks for everything the record holds
     } rows[] = {
         {"OneGroup", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L""}, 1},
         {"TwoGroups", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"TRUE", L"192.168.1.5", L"9000", L"FALSE", L"TRUE"}, 2},
@@ -229,12 +232,15 @@ TEST(CloseTargets, AreGroupsOfFourLines)
         {"PortOutOfRange", {L"close", L"192.168.1.5", L"70000", L"TRUE", L"FALSE"}, 0},
         {"PortWithText", {L"close", L"192.168.1.5", L"80x", L"TRUE", L"FALSE"}, 0},
         {"EmptyAddress", {L"close", L"", L"8080", L"TRUE", L"FALSE"}, 0},
+        {"All", {L"close", L"all", L""}, 0, true},
+        {"AllThenAGroup", {L"close", L"all", L"192.168.1.5", L"8080", L"TRUE", L"FALSE"}, 0},
     };
     for (const auto& row : rows) {
         std::string problem;
         const auto targets = ReadCloseTargets(row.lines, problem);
         EXPECT_EQ(targets ? targets->size() : 0u, row.targets) << row.name;
         EXPECT_EQ(problem.empty(), row.targets != 0) << row.name;
+        EXPECT_EQ(ClosesAll(row.lines), row.all) << row.name;
     }
 }
 
@@ -261,6 +267,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         std::vector<std::string> calls;
         std::vector<std::string> removed;  // firewall entries
         std::size_t left;                  // entries left in the record
+        bool all = false;                  // the targets are all the record holds, not 8080 TCP and UDP
     } rows[] = {
         {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
          {"Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5"},
@@ -286,10 +293,16 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"}, {}, 2},
         {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},
          {}, "", {"List"}, {}, 1},
+        // A pinhole goes with its forward's address; what is on another router is told and stays.
+        {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000))}, {}, {},
+         "Port 7000 was opened on another router.",
+         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5"},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 1, true},
     };
-    const std::vector<CloseTarget> targets{{"192.168.1.5", 8080, {"TCP", "UDP"}}};
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
+        const std::vector<CloseTarget> targets =
+            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{"192.168.1.5", 8080, {"TCP", "UDP"}}};
         FakeGateway gateway;
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "firewall/linux/nftables/json_value.h"
+#include "firewall/linux/nftables/nft_filter.h"
 #include "firewall/linux/nftables/nft_ruleset.h"
 
 namespace firewall {
@@ -136,6 +137,37 @@ TEST(NftRuleset, FiltersOnlyWithAnInputChainOfTheFamily)
     for (const char* broken : {"", "{}", R"({"nftables": {}})", "Error: Operation not permitted",
                                R"({"nftables": [{"rule": {"family": "ip", "table": "t", "chain": "none", "expr": []}}]})"})
         EXPECT_FALSE(NftRuleset::Read(broken)) << broken;
+}
+
+// Rules nft did not give whole are not known: never "off", and never repeated on
+// standard error, where the window shows them.
+TEST(NftFilter, RulesNotReadAreUncheckedAndNotRepeated)
+{
+    const std::string rules = LanOnly("");
+    const struct {
+        const char* name;
+        ProcessOutcome::End end;
+        int exitCode;
+        std::string output;
+        bool cut;
+    } rows[] = {
+        {"more than is read", ProcessOutcome::End::Exited, 0, rules.substr(0, rules.size() / 2), true},
+        {"no JSON", ProcessOutcome::End::Exited, 0, "table inet own {\n\tchain input {", false},
+        {"nft fails", ProcessOutcome::End::Exited, 1, "Error: cannot read\n" + rules, false},
+        {"no answer in time", ProcessOutcome::End::TimedOut, -1, rules.substr(0, 100), false},
+    };
+    for (const auto& row : rows) {
+        NftFilter filter([&row](auto&&...) { return ProcessOutcome{row.end, row.exitCode, 0, row.output, row.cut}; },
+                         RunDeadline());
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(filter.OpenProfile(), Status::Ok) << row.name;
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(filter.StateRead(), Status::Ok) << row.name;
+        EXPECT_FALSE(filter.Enabled()) << row.name;
+        EXPECT_NE(told.find("packet filter could not be checked"), std::string::npos) << row.name << ": " << told;
+        EXPECT_EQ(told.find("chain input"), std::string::npos) << row.name << ": " << told;
+        EXPECT_EQ(told.find("metainfo"), std::string::npos) << row.name << ": " << told;
+    }
 }
 
 } // namespace

@@ -271,6 +271,10 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
         // The forward's IPv4 entry: its family's rule alone; ours over IPv6 goes with its pinhole.
         {"root: ours over IPv4 goes, the IPv6 one stays", Step::Close, true, true, own4, own6, Status::Ok,
          {ufw + "delete allow from 0.0.0.0/0 to any port 8080 proto tcp"}},
+        // Left behind an administrator's wider rule, ours would let the port in once that is narrowed.
+        {"root: ours behind an administrator's wider allow goes, theirs stays", Step::Close, true, true,
+         Tuple("allow tcp 8000:9000 0.0.0.0/0 any 0.0.0.0/0 in") + own4, "", Status::Ok,
+         {ufw + "delete allow from 0.0.0.0/0 to any port 8080 proto tcp"}},
         {"user: unread rules are the helper's to check", Step::Close, false, false, "", "", Status::Ok,
          {pkexec + "delete 8080 tcp ipv4"}},
         // The pinhole's own entry: its family's rule alone.

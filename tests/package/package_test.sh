@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The .deb as a user gets it: built by CPack, checked by lintian and the desktop
 # validators, unpacked into a throw-away root and run from there: the installed Kavro's
-# getips, and the window started by its menu entry's Exec line as a user who may not
-# write the program directory, so it meets the module in a folder of its own; and the
-# renewal timer every user's manager starts, which systemd takes as it is.
+# getips, the command line on the PATH without a display, and the window started by its
+# menu entry's Exec line as a user who may not write the program directory, so it meets
+# the module in a folder of its own; and the renewal timer every user's manager starts,
+# which systemd takes as it is.
 #
 #   package_test.sh BUILD_DIR
 set -uo pipefail
@@ -19,7 +20,7 @@ cpack --config "$BUILD/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1
 deb=$(ls "$work"/out/*.deb)
 check "its dependencies come from dpkg-shlibdeps" bash -c "dpkg-deb -f '$deb' Depends | grep -q libqt5widgets5"
 if command -v lintian >/dev/null; then
-  check "lintian reports no errors" bash -c "! lintian --no-tag-display-limit '$deb' | grep '^E: '"
+  check "lintian reports no errors or warnings" bash -c "! lintian --tag-display-limit 0 '$deb' | grep -E '^[EW]: '"
 fi
 root=$work/root lib=$work/root/usr/lib/varneth
 dpkg-deb -x "$deb" "$root"
@@ -54,6 +55,13 @@ printf 'getips\r\n' >"$work/start/kavro.cmd"
 (cd "$work/start" && "${user[@]}" "$lib/Kavro")
 check "the installed Kavro lists the addresses" grep -qE '^[0-9]+(\.[0-9]+){3}' "$work/start/log.txt"
 rm "$work/start/kavro.cmd" "$work/start/log.txt"
+
+check "the command line's manual page is installed" test -s "$root/usr/share/man/man1/varneth.1.gz"
+mkdir -m 1777 "$work/tmp"
+(cd "$work/start" && env -i HOME=/nonexistent TMPDIR="$work/tmp" "${user[@]}" "$root/usr/bin/varneth" addresses \
+   >"$work/cli.out" 2>&1)
+check "the command line on the PATH lists the addresses, without a display" grep -qE '^[0-9]+(\.[0-9]+){3}$' "$work/cli.out"
+check "  and leaves nothing behind" test -z "$(find "$work/tmp" "$work/start" -mindepth 1)"
 
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/org.varneth.Varneth.desktop")
 (cd "$work/start" && exec env -i HOME=/nonexistent XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen \

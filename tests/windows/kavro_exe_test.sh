@@ -5,6 +5,7 @@
 #        kavro_exe_test.sh forward KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL STANDIN_FIREWALL_DLL
 #        kavro_exe_test.sh renewal_task KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE
 #        kavro_exe_test.sh lasting KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL RENEWAL_TASK_PROBE_EXE STANDIN_FIREWALL_DLL
+#        kavro_exe_test.sh console KAVRO_EXE LAB OBJDUMP HANGING_NAT_DLL VARNETH_COM VARNETH_EXE
 set -euo pipefail
 case_name=$1 KAVRO=$2 lab=$3 objdump=$4 hanging_nat=$5
 shift 5
@@ -295,6 +296,38 @@ IPv6 instead: the pinholes recorded with the firewall's entries made for them|cg
 close: the pinholes and their firewall entries|-||close 10.77.0.2 {q} TRUE TRUE|0|{q}:,[{q}]:||{p} 6 An administrator's entry|absent|The firewall no longer lets TCP {q} in
 ROWS
   "$lab" start-daemon >/dev/null
+}
+
+# The command line, varneth.com, typed as "varneth" in cmd in a folder that also holds
+# Varneth.exe: cmd finds the console program first and waits for it, as its exit status
+# shows (read with delayed expansion: cmd expands %ERRORLEVEL% when it reads the line,
+# before the program ran). Each row: the arguments; the status; what its output says (as
+# in the forward table); what the gateway then forwards of the port. {p} is a fresh port.
+console() {
+  in_lab
+  local program=$work/program p arguments status said held output
+  mkdir "$program"
+  cp "$KAVRO" "$(dirname "$KAVRO")/KavroBackground.exe" "$1" "$2" "$program"
+  p=$(fresh_port)
+  while IFS='|' read -r arguments status said held; do
+    [ -n "$arguments" ] || continue
+    # cmd ends with the status it echoed: echo leaves it as it was.
+    output=$(cd "$program" && env -u DISPLAY wine cmd /v:on /c "varneth ${arguments//\{p\}/$p} & echo status !ERRORLEVEL!" \
+               </dev/null 2>&1 | tr -d '\r') || true
+    printf '%s\n' "$output" >"$work/console.txt"
+    port=$p expect_said "varneth $arguments" "$work/console.txt" "$said"
+    [ "$(tail -n 1 "$work/console.txt")" = "status $status" ] || fail "varneth $arguments: not status $status: $output"
+    [ -z "$held" ] || expect_held "$p" "$held"
+    echo "ok: varneth $arguments"
+  done <<'ROWS'
+forward 10.77.0.2 {p}|0|Port forward success!;Reachable at 11.77.0.1:{port};Port {port} is kept open|TCP UDP
+list --tab|0|TCP	{port}	10.77.0.2	{port}	IPv4;UDP	{port}	10.77.0.2	{port}	IPv4|
+close 10.77.0.2 {p} --udp|0|Port {port} to 10.77.0.2 is closed (UDP).|TCP
+close --all|0|Every port this tool opened for you is closed.|-
+forward 10.77.0.2 0|2|The port must be a number from 1 to 65535.|
+ROWS
+  [ -z "$(ls "$program" | grep -vxiE 'kavro.exe|kavrobackground.exe|varneth.com|varneth.exe')" ] ||
+    fail "left in the program folder: $(ls "$program")"
 }
 
 "$case_name" "$@"

@@ -32,6 +32,14 @@ Status EveryFirewall::OpenProfile()
     return status;
 }
 
+Status EveryFirewall::StateRead() const
+{
+    if (!on_.empty()) return Status::Ok;
+    for (const NamedManager& each : managers_)
+        if (each.manager->StateRead() != Status::Ok) return each.manager->StateRead();
+    return Status::Ok;
+}
+
 // Every port a forward opens is looked up first: what keeps it closed over IPv6 is
 // noted then, for the forward's IPv6 side.
 Status EveryFirewall::FindOpenPort(int port, Protocol protocol, std::string& name)
@@ -48,27 +56,32 @@ Status EveryFirewall::FindOpenPort(int port, Protocol protocol, std::string& nam
     return Status::Ok;
 }
 
-// Each says what it keeps, read back from it: firewalld keeps no name, for one.
+// Each says what it keeps, read back from it: firewalld keeps no name, for one. Where
+// every one let the port in already (found so only once it could be read), nothing of
+// ours was added.
 Status EveryFirewall::OpenPort(int port, Protocol protocol, const std::wstring& name)
 {
     Status answer = Status::Ok;
+    bool added = false;
     for (NamedManager* each : on_) {
         std::string kept;
-        if (each->manager->FindOpenPort(port, protocol, kept) == Status::Ok) {
+        const bool open = each->manager->FindOpenPort(port, protocol, kept) == Status::Ok;
+        const Status status = open ? Status::AlreadyOpen : each->manager->OpenPort(port, protocol, name);
+        if (status == Status::AlreadyOpen) {
             UserLine(each->name + " already lets " + Subject(port, protocol) + " in.");
             continue;
         }
-        const Status status = each->manager->OpenPort(port, protocol, name);
         if (status != Status::Ok) {
             UserLine(each->name + " did not let " + Subject(port, protocol) + " in.");
             if (answer == Status::Ok) answer = status;
             continue;
         }
+        added = true;
         const bool named = each->manager->FindOpenPort(port, protocol, kept) == Status::Ok && !kept.empty();
         UserLine(each->name + " now lets " + Subject(port, protocol) + " in" +
                  (named ? ", as \"" + kept + "\"." : "."));
     }
-    return answer;
+    return answer == Status::Ok && !added ? Status::AlreadyOpen : answer;
 }
 
 std::string EveryFirewall::Ipv6Gap(int port, Protocol protocol)

@@ -26,10 +26,12 @@ public:
     // The first manager that fails decides: the profile is not had then.
     Status OpenProfile() override;
     bool Enabled() const override { return !on_.empty(); }
+    // Where none is on, the first that could not tell.
+    Status StateRead() const override;
     // Ok only when every manager that is on lets the port in; the first name any keeps.
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Each manager that does not let the port in yet is asked to, even after one
-    // failed; the first failure is the answer.
+    // failed; the first failure is the answer, AlreadyOpen when none added anything.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
     // Each manager that is on removes what it holds of ours; the first failure is the answer.
     Status ClosePort(int port, Protocol protocol) override;

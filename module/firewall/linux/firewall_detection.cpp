@@ -51,7 +51,7 @@ public:
         return Status::TimedOut;
     }
     bool Enabled() const override { return false; }
-    Status FindOpenPort(int, Protocol, std::string&) override { return Status::NotFound; }
+    Status FindOpenPort(int, Protocol, std::string&) override { return Status::TimedOut; }
     Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
     Status ClosePort(int, Protocol) override { return Status::Failed; }
     std::string Ipv6Gap(int, Protocol) override { return {}; }

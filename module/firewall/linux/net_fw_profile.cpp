@@ -2,6 +2,7 @@
 
 #include "firewall/linux/hand_out.h"
 #include "firewall/linux/net_fw_open_ports.h"
+#include "firewall/linux/status_hresult.h"
 
 namespace firewall {
 
@@ -9,7 +10,7 @@ HRESULT NetFwProfile::get_FirewallEnabled(VARIANT_BOOL* enabled)
 {
     if (enabled == nullptr) return E_POINTER;
     *enabled = manager_->Enabled() ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    return HresultFromStatus(manager_->StateRead());
 }
 
 HRESULT NetFwProfile::get_GloballyOpenPorts(INetFwOpenPorts** openPorts)

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <thread>
@@ -56,20 +57,22 @@ int StartError(int failure)
     return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
-// Reads until end of file or the deadline; false when the deadline came first.
-bool CollectOutput(int fd, Deadline deadline, std::string& output)
+// Reads until end of file or the deadline; false when the deadline came first. What goes
+// past kMaxOutput is read and dropped, so the program is never held up writing it.
+bool CollectOutput(int fd, Deadline deadline, std::string& output, bool& cut)
 {
-    char buffer[4096];
+    std::vector<char> buffer(64 * 1024);
     for (;;) {
         pollfd waiting{fd, POLLIN, 0};
         const int ready = ::poll(&waiting, 1, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return false;
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return true;
         const std::size_t room = kMaxOutput - output.size();
-        output.append(buffer, static_cast<std::size_t>(got) < room ? static_cast<std::size_t>(got) : room);
+        cut = cut || static_cast<std::size_t>(got) > room;
+        output.append(buffer.data(), std::min(static_cast<std::size_t>(got), room));
     }
 }
 
@@ -139,7 +142,8 @@ ProcessOutcome RunProcess(const std::vector<std::string>& argv, const std::vecto
         Reap(pid, status);
         return outcome;
     }
-    const bool finished = CollectOutput(readEnd.get(), deadline, outcome.output) && AwaitExit(pid, deadline, status);
+    const bool finished =
+        CollectOutput(readEnd.get(), deadline, outcome.output, outcome.cut) && AwaitExit(pid, deadline, status);
     // Whatever the program left in its group goes with it.
     ::kill(-pid, SIGKILL);
     if (!finished) {

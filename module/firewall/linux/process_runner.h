@@ -16,9 +16,12 @@ struct ProcessOutcome {
     int exitCode = -1;    // for Exited
     int startError = 0;   // errno for NotStarted
     std::string output;   // standard output and standard error, in order, at most kMaxOutput bytes
+    bool cut = false;     // the program wrote more: `output` is not all of it
 };
 
-constexpr std::size_t kMaxOutput = 64 * 1024;
+// Room for the largest ruleset nft prints that we read (a blocklist of half a million
+// addresses), while what we make of it stays within the module's memory.
+constexpr std::size_t kMaxOutput = 8 * 1024 * 1024;
 
 // argv[0] is the program's full path; `environment` is the child's whole environment.
 // The child runs in a session and process group of its own, without a controlling

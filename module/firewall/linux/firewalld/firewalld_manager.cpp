@@ -109,8 +109,6 @@ const char* const kFirewalldName = "org.fedoraproject.FirewallD1";
 FirewalldManager::FirewalldManager(std::shared_ptr<SystemBus> bus, Deadlines deadlines)
     : bus_(std::move(bus)), deadlines_(deadlines)
 {
-    // firewalld asks polkit before each change; a desktop's agent may then ask the user.
-    bus_->AllowInteractiveAuthorization();
 }
 
 FirewalldManager::~FirewalldManager()
@@ -147,6 +145,8 @@ Status FirewalldManager::OpenProfile()
 
 bool FirewalldManager::Authorized()
 {
+    // firewalld asks polkit before each change; a desktop's agent may then ask the user.
+    bus_->AllowInteractiveAuthorization();
     if (authorization_ == Authorization::NeedsPassword &&
         AskPolkit(*bus_, kConfigAction, Interaction::Allowed, deadlines_.run, authorization_) != Status::Ok) {
         authorization_ = Authorization::NotGiven;
@@ -172,42 +172,53 @@ Status FirewalldManager::PortZone(std::string& zone)
     return Status::Ok;
 }
 
-// Reading the port's state needs the rights a change needs.
+// Reading the port's state needs the rights a change needs, and firewalld would ask the
+// user for them: only a change asks (renew, which only reads, never does).
 Status FirewalldManager::FindOpenPort(int port, Protocol protocol, std::string& name)
 {
-    if (!Authorized()) return Status::NotFound;
+    if (authorization_ != Authorization::Yes) return Status::AccessDenied;
     std::string zone;
     Status status = PortZone(zone);
-    if (status != Status::Ok) return status;
-    BusReply reply;
-    status = Call({kFirewalldName, kPath, kZoneInterface, "queryPort"}, AlreadyDone::IsFailure, reply, "sss",
-                  zone.c_str(), std::to_string(port).c_str(), ProtocolName(protocol));
-    if (status != Status::Ok) return status;
     bool open = false;
-    if (!ReadBoolean(reply.message.get(), open)) return Unreadable("queryPort");
+    if (status == Status::Ok) status = QueryPort(zone, port, protocol, open);
+    if (status != Status::Ok) return status;
     name.clear();
     return open ? Status::Ok : Status::NotFound;
+}
+
+Status FirewalldManager::QueryPort(const std::string& zone, int port, Protocol protocol, bool& open)
+{
+    BusReply reply;
+    const Status status = Call({kFirewalldName, kPath, kZoneInterface, "queryPort"}, AlreadyDone::IsFailure, reply,
+                               "sss", zone.c_str(), std::to_string(port).c_str(), ProtocolName(protocol));
+    if (status != Status::Ok) return status;
+    return ReadBoolean(reply.message.get(), open) ? Status::Ok : Unreadable("queryPort");
 }
 
 Status FirewalldManager::OpenPort(int port, Protocol protocol, const std::wstring& /*name*/)
 {
     bool explained = false;
     const Status status = Open(port, protocol, explained);
-    if (status != Status::Ok && !explained) HeadlinePortNotOpened("firewalld", port, status == Status::TimedOut);
+    if (status != Status::Ok && status != Status::AlreadyOpen && !explained)
+        HeadlinePortNotOpened("firewalld", port, status == Status::TimedOut);
     return status;
 }
 
 // Open now, then in the zone's permanent configuration so it survives a reload or a
 // restart, unless a rule of the administrator refuses the port: adding it would not
-// get past that rule, and the rule stays as it is. Without a password given, the
-// commands that would do it are named at the end, for every port at once.
+// get past that rule, and the rule stays as it is; nor when the zone has the port open
+// already (an administrator's, which is not ours to record). The user is asked for the
+// password here, at the port the prompt names. Without a password given, the commands
+// that would do it are named at the end, for every port at once.
 Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
 {
     const std::string number = std::to_string(port);
     std::string zone;
     Status status = PortZone(zone);
+    if (status != Status::Ok) return status;
+    const bool authorized = Authorized();
     std::string refusing;
-    if (status == Status::Ok) status = RefusingRule(zone, port, protocol, refusing);
+    status = RefusingRule(zone, port, protocol, refusing);
     if (status != Status::Ok) return status;
     if (!refusing.empty()) {
         UserLine("firewalld's rule \"" + refusing + "\" in zone " + zone + " refuses " + number + "/" +
@@ -216,12 +227,15 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
         explained = true;
         return Status::Failed;
     }
-    if (!Authorized()) {
+    if (!authorized) {
         zone_ = zone;
         leftToUser_.push_back(number + "/" + ProtocolName(protocol));
         explained = true;
         return Status::AccessDenied;
     }
+    bool open = false;
+    status = QueryPort(zone, port, protocol, open);
+    if (status != Status::Ok || open) return status != Status::Ok ? status : Status::AlreadyOpen;
     BusReply reply;
     status = Call({kFirewalldName, kPath, kZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply, "sssi",
                   zone.c_str(), number.c_str(), ProtocolName(protocol), 0);

@@ -44,9 +44,11 @@ public:
 private:
     // `explained`: a headline says why the port was not let in.
     Status Open(int port, Protocol protocol, bool& explained);
-    // Asks the user through polkit, once, when a change needs a password.
+    // Asks the user through polkit, once, when a change needs a password: only ever
+    // before a change.
     bool Authorized();
     Status PortZone(std::string& zone);
+    Status QueryPort(const std::string& zone, int port, Protocol protocol, bool& open);
     // The rich rule of the zone, now or after a reload, or of a policy into this
     // machine from the zone, that rejects or drops the port; empty when none does.
     Status RefusingRule(const std::string& zone, int port, Protocol protocol, std::string& rule);

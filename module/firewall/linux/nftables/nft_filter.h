@@ -1,6 +1,6 @@
 // The machine's own nftables rules, when no firewall manager runs: read as root
 // through `nft -j list ruleset`, never changed. Rules that cannot be read leave the
-// firewall counted as off, with a headline that says it could not be checked.
+// firewall's state unread, with a headline that says it could not be checked.
 #pragma once
 
 #include <optional>
@@ -21,6 +21,7 @@ public:
     {
         return ruleset_ && (ruleset_->FiltersInput(IpFamily::Ipv4) || ruleset_->FiltersInput(IpFamily::Ipv6));
     }
+    Status StateRead() const override { return stateRead_; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
     // Says why the port is not let in: we add no rule to the administrator's own.
     Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
@@ -32,6 +33,7 @@ private:
     ProcessRunner runner_;
     Deadline deadline_;
     std::optional<NftRuleset> ruleset_;
+    Status stateRead_ = Status::Ok;
 };
 
 } // namespace firewall

@@ -1,35 +1,12 @@
 #include "firewall/linux/ufw/ufw_command.h"
 
-#include <algorithm>
 #include <cstring>
-#include <iterator>
 
+#include "platform/printable_text.h"
 #include "platform/utf8.h"
 
 namespace firewall {
 namespace {
-
-struct Range {
-    char32_t first, last;
-};
-
-// Unicode's control (Cc) and format (Cf) characters, which bidirectional overrides such
-// as U+202E belong to, the line and paragraph separators, and the surrogates no valid
-// text holds.
-constexpr Range kRefused[] = {
-    {0x0, 0x1F},         {0x7F, 0x9F},       {0xAD, 0xAD},       {0x600, 0x605},     {0x61C, 0x61C},
-    {0x6DD, 0x6DD},      {0x70F, 0x70F},     {0x890, 0x891},     {0x8E2, 0x8E2},     {0x180E, 0x180E},
-    {0x200B, 0x200F},    {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},   {0xD800, 0xDFFF},
-    {0xFEFF, 0xFEFF},    {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F},
-    {0x1BCA0, 0x1BCA3},  {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
-};
-
-bool IsRefused(wchar_t c)
-{
-    const auto code = static_cast<char32_t>(c);
-    return std::any_of(std::begin(kRefused), std::end(kRefused),
-                       [code](const Range& range) { return range.first <= code && code <= range.last; });
-}
 
 bool IsQuote(wchar_t c) { return c == L'\'' || c == L'"'; }
 
@@ -76,7 +53,7 @@ std::string CleanUfwName(const std::wstring& name)
 {
     std::wstring kept;
     for (const wchar_t c : name)
-        if (!IsRefused(c) && !IsQuote(c)) kept.push_back(c);
+        if (!IsHiddenCharacter(static_cast<char32_t>(c)) && !IsQuote(c)) kept.push_back(c);
     kept = Trimmed(kept);
     if (kept == L"in" || kept == L"out" || kept == L"log" || kept == L"log-all") return std::string();
     return Utf8FromWide(kept);

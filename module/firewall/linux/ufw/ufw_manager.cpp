@@ -146,16 +146,20 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
     // Rules we may not read are the helper's to check, as root.
     if (!RulesReadable()) return AskHelperToDelete(port, protocol, family);
     UfwDecision decision;
-    const Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
-                                               : ReadIpv6Decision(port, protocol, decision);
+    Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
+                                         : ReadIpv6Decision(port, protocol, decision);
+    std::vector<UfwRule> rules;
+    if (read == Status::Ok) read = ReadRules(family == Family::Ipv4 ? files_.rules : files_.rules6, rules);
     if (read != Status::Ok) return UfwOutcome::Failed;
     // ufw keeps one rule per port, protocol and family, under the last comment given:
-    // under our name it is ours. Any other rule stays; an IPv6 one is told of once.
-    if (decision.verdict != UfwVerdict::LetIn || decision.rule.comment != OwnRuleName(port, protocol)) {
-        if (decision.verdict != UfwVerdict::Undecided && decision.ipv6 == (family == Family::Ipv6))
-            UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
-        return UfwOutcome::Done;
-    }
+    // under our name it is ours. Any other rule stays; an IPv6 one is told of once. Ours
+    // goes even behind a wider rule that decides first (an administrator's range): left,
+    // it would let the port in again once that rule is narrowed.
+    const std::string ours = OwnRuleName(port, protocol);
+    if (decision.verdict != UfwVerdict::Undecided && decision.rule.comment != ours &&
+        decision.ipv6 == (family == Family::Ipv6))
+        UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
+    if (!HoldsOwnRule(rules, port, protocol, family, ours)) return UfwOutcome::Done;
     if (route_) return AskHelperToDelete(port, protocol, family);
     return Run(UfwDeleteCommand(port, protocol, family), "ufw delete");
 }

@@ -1,5 +1,6 @@
 #include "firewall/linux/ufw/ufw_rules.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -134,6 +135,17 @@ UfwDecision FirstDeciding(const std::vector<UfwRule>& rules, int port, Protocol 
 }
 
 } // namespace
+
+bool HoldsOwnRule(const std::vector<UfwRule>& rules, int port, Protocol protocol, Family family,
+                  const std::string& name)
+{
+    const std::string& anyAddress = family == Family::Ipv6 ? kAnyIpv6 : kAnyIpv4;
+    return std::any_of(rules.begin(), rules.end(), [&](const UfwRule& rule) {
+        return rule.action == "allow" && rule.protocol == ProtocolName(protocol) &&
+               rule.ports == std::to_string(port) && Covers(rule, port, protocol, anyAddress) &&
+               LetsIn(rule, anyAddress) && rule.comment == name;
+    });
+}
 
 UfwDecision DecideIpv6(const std::vector<UfwRule>& ipv6, int port, Protocol protocol)
 {

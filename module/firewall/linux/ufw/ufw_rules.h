@@ -45,6 +45,11 @@ UfwDecision DecidePort(const std::vector<UfwRule>& ipv4, const std::vector<UfwRu
 // refuses it, from anywhere.
 UfwDecision DecideIpv6(const std::vector<UfwRule>& ipv6, int port, Protocol protocol);
 
+// Whether the family's rules hold the rule the tool adds for the port, under `name`:
+// an allow of exactly that port and protocol from anywhere, wherever it stands.
+bool HoldsOwnRule(const std::vector<UfwRule>& rules, int port, Protocol protocol, Family family,
+                  const std::string& name);
+
 // "80", "80,443" or "6000:6007,8080" holds `port`; "any" holds every port.
 bool PortListHolds(const std::string& ports, int port);
 

@@ -1,0 +1,83 @@
+#include "outcome_text.h"
+
+#include "module_output.h"
+#include "port_words.h"
+
+const char *const listFailedText = "Could not list the open ports.";
+const char *const nothingOpenText = "This machine has no open ports through the gateway.";
+
+namespace {
+
+// The module's headline when this machine has a global IPv6 address on the chosen
+// address's network; only then is opening the port over IPv6 offered.
+const QString ipv6Offered = QStringLiteral("This machine can also be reached over IPv6");
+
+// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address (as
+// behind DS-Lite), or no IPv4 gateway at all.
+bool ipv6GetsAround(const ModuleOutput &output)
+{
+    return output.saidHeadline(QStringLiteral("This network is behind carrier-grade NAT")) ||
+           output.saidHeadline(QStringLiteral("The router has no Internet address")) ||
+           output.saidHeadline(QStringLiteral("No router on this network answered")) ||
+           output.saidHeadline(QStringLiteral("This machine has no default gateway"));
+}
+
+// The unread lines named; the rest counted.
+constexpr int unreadLinesShown = 3;
+constexpr int unreadLineCharacters = 80;
+
+} // namespace
+
+ForwardOutcome forwardOutcome(const QStringList &answer, const ModuleOutput &output, bool overIpv6)
+{
+    ForwardOutcome outcome;
+    // An empty result counts as an error with no text.
+    const QString firstLine = answer.isEmpty() ? QString() : answer.first();
+    outcome.succeeded = firstLine == QLatin1String("0");
+    outcome.text = outcome.succeeded ? QStringLiteral("Port forward success!")
+                                     : QStringLiteral("Port forward error: \n") + firstLine;
+    const bool offer =
+        !overIpv6 && output.saidHeadline(ipv6Offered) && (outcome.succeeded || ipv6GetsAround(output));
+    // The offer's sentence goes with its button.
+    outcome.informative = output.informativeText(outcome.succeeded, offer ? QString() : ipv6Offered);
+    if (offer)
+        outcome.ipv6Offer =
+            outcome.succeeded ? QStringLiteral("Also open over IPv6") : QStringLiteral("Open over IPv6 instead");
+    return outcome;
+}
+
+QString closeFailedText(int ports)
+{
+    return ports == 1 ? QStringLiteral("Could not close the port.")
+                      : QStringLiteral("Could not close every selected port.");
+}
+
+QString failureReasons(const QStringList &answer, const QString &headlines)
+{
+    QStringList reasons;
+    if (!answer.value(0).isEmpty())
+        reasons.append(answer.first());
+    for (const QString &headline : headlines.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!reasons.contains(headline))
+            reasons.append(headline);
+    return reasons.join(QLatin1Char('\n'));
+}
+
+QString unreadLinesText(const QStringList &unread, const QString &tryAgain)
+{
+    QStringList text{countOf(unread.size(), "line", "lines") +
+                     QStringLiteral(" of the module's answer could not be read and %1 left out:")
+                         .arg(QLatin1String(unread.size() == 1 ? "is" : "are"))};
+    for (const QString &line : unread.mid(0, unreadLinesShown)) {
+        QString shown = line;
+        shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        text.append(
+            QLatin1Char('"') +
+            (shown.size() > unreadLineCharacters ? shown.left(unreadLineCharacters) + QStringLiteral("...") : shown) +
+            QLatin1Char('"'));
+    }
+    if (unread.size() > unreadLinesShown)
+        text.append(QStringLiteral("and %1 more.").arg(unread.size() - unreadLinesShown));
+    text.append(tryAgain);
+    return text.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,260 @@
+// The command line ("varneth forward ...") beside the stand-in module, the real program
+// run without a display: it says what the window's box says for the same answer, checks
+// its arguments before anything is written, and meets the module in a private folder of
+// its own that is gone afterwards.
+
+#include "window_test_support.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+
+#include <unistd.h>
+
+namespace {
+
+const QByteArray reachable("Reachable at 11.77.0.1:5555");
+const QByteArray said = "UPnP gateway: 10.77.0.1\n" + reachable + "\n>> The gateway keeps port 5555 open for 7 days.\n";
+const QByteArray listed = "UDP\t3478\t10.0.0.5\t3478\tIPv4\tUPnP\t0\tno\tno\tno\tSkype\n"
+                          "TCP\t8080\t10.0.0.5\t8080\tIPv4\tPCP\t7199\tyes\tyes\tyes\tHLMX 8080 TCP\n";
+
+struct Ran {
+    int status;
+    QString out, err;
+};
+
+// What the window showed: the boxes' first lines and own sentences (and the details of
+// the last), or the open ports table's rows and sentence.
+struct Shown {
+    QStringList words;
+    QString details;
+    QStringList buttons;
+    QList<QStringList> rows;
+};
+
+struct Same {
+    QStringList arguments; // after "varneth"; the window is given the same by its form or dialog
+    QByteArray answer;
+    QByteArray errors;
+    int status;
+};
+
+struct Check {
+    QStringList arguments;
+    int status;
+    QByteArray sent; // the command file, blank-separated; empty: the module never ran
+    QString says;    // a piece of standard output or error
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Same)
+Q_DECLARE_METATYPE(Check)
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StandIn> standIn;
+    QTemporaryDir temporary;
+
+    // The program beside the stand-in, started without a display, as root naming a user of sudo.
+    Ran run(const QStringList &arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state"));
+        environment.insert(QStringLiteral("SUDO_USER"), QStringLiteral("alice"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth")), arguments);
+        if (!program.waitForFinished(30000))
+            qFatal("the command line did not end");
+        return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+                QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
+    }
+
+    // The window started, then the answer set for what it does next.
+    Shown forwardInWindow(const Same &row)
+    {
+        const auto window = startWindow(*standIn, "10.0.0.5\n", false);
+        standIn->answer(row.answer, row.errors);
+        const bool tcp = row.arguments.contains(QStringLiteral("--tcp"));
+        const bool udp = row.arguments.contains(QStringLiteral("--udp"));
+        child<QCheckBox>(*window, "chkTCP")->setChecked(tcp || !udp);
+        child<QCheckBox>(*window, "ChkUDP")->setChecked(udp || !tcp);
+        child<QLineEdit>(*window, "editip")->setText(row.arguments.value(1));
+        child<QLineEdit>(*window, "editport")->setText(row.arguments.value(2));
+        BoxCloser closer;
+        QTest::mouseClick(child<QPushButton>(*window, "btnForward"), Qt::LeftButton);
+        Shown shown;
+        for (const ShownBox &box : closer.boxes)
+            shown.words << box.text << box.informative;
+        if (!closer.boxes.isEmpty())
+            shown.details = closer.boxes.last().details, shown.buttons = closer.boxes.last().buttons;
+        return shown;
+    }
+
+    Shown listInWindow(const Same &row)
+    {
+        const auto window = startWindow(*standIn, "10.0.0.5\n");
+        standIn->answer(row.answer, row.errors);
+        Shown shown;
+        QString sentence;
+        DialogDriver driver([&](QDialog &dialog) {
+            const auto *table = child<QTableWidget>(dialog, "portTable");
+            for (int row = 0; row < table->rowCount(); ++row) {
+                shown.rows.append(QStringList());
+                for (int column = 0; column < table->columnCount(); ++column)
+                    shown.rows.last().append(table->item(row, column)->text());
+            }
+            sentence = child<QLabel>(dialog, "portsSentence")->text();
+        });
+        BoxCloser closer;
+        openPortsWithKeys(*window, driver);
+        for (const ShownBox &box : closer.boxes)
+            shown.words << box.text << box.informative;
+        // The dialog's own sentence, when no box said why it has no list.
+        if (closer.boxes.isEmpty())
+            shown.words << sentence;
+        return shown;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth"));
+        QFile::remove(program);
+        QVERIFY(QFile::copy(QStringLiteral(VARNETH_PROGRAM), program));
+    }
+
+    void init() { standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath()); }
+
+    // The same answer told by the box and by the command line: its first line and own
+    // sentences on standard error (run as root, after the one that says whose record it
+    // changes), the details with --verbose; the open ports table's rows on standard output.
+    void sameWordsAsTheBox_data()
+    {
+        QTest::addColumn<Same>("row");
+        const QByteArray refused(">> The router does not let port 5555 be opened (606 Action not authorized).\n");
+        const QByteArray offer(">> This machine can also be reached over IPv6: the port can be opened there too.\n");
+        QTest::newRow("success, with the details")
+            << Same{{"forward", "10.0.0.5", "5555", "--verbose"}, "0\r\n", said, 0};
+        QTest::newRow("a refusal with its headline")
+            << Same{{"forward", "10.0.0.5", "5555", "--tcp"}, "Invalid IP\r\n", "TCP 5555 refused\n" + refused, 1};
+        QTest::newRow("a failure, nothing said")
+            << Same{{"forward", "10.0.0.5", "5555"}, "Firewall initialized well, but failed to open ports on it.\n", "", 1};
+        QTest::newRow("success, IPv6 offered")
+            << Same{{"forward", "10.0.0.5", "5555", "--udp"}, "0\r\n", offer, 0};
+        QTest::newRow("list rows") << Same{{"list"}, listed, "", 0};
+        QTest::newRow("nothing open") << Same{{"list"}, "", "", 0};
+        QTest::newRow("list failed")
+            << Same{{"list"}, "No router answered.\n", ">> No router on this network answered.\n", 1};
+        // The window checks its form, the command line its arguments: neither runs the module.
+        QTest::newRow("a misuse") << Same{{"forward", "10.0.0.5", "0"}, "0\n", "", 2};
+    }
+
+    void sameWordsAsTheBox()
+    {
+        QFETCH(Same, row);
+        const bool forward = row.arguments.first() == QLatin1String("forward");
+        const Shown shown = forward ? forwardInWindow(row) : listInWindow(row);
+        const int windowRuns = standIn->runs().size();
+
+        const Ran ran = run(row.arguments);
+        QCOMPARE(ran.status, row.status);
+        QCOMPARE(standIn->runs().size(), windowRuns + (row.status == 2 ? 0 : 1));
+        if (row.status == 2) {
+            QCOMPARE(windowRuns, 1); // the start-up's alone
+            QVERIFY2(shown.words.first().startsWith(QLatin1String("Cannot forward port 0")), qPrintable(shown.words.first()));
+            return;
+        }
+        QStringList said = ran.err.split(QLatin1Char('\n'));
+        const bool root = ::geteuid() == 0;
+        if (forward && root)
+            QCOMPARE(said.takeFirst(), QStringLiteral("Running as root: this changes root's record of open ports "
+                                                      "(/state/varneth) and root's renewal timer, not alice's: run it "
+                                                      "without sudo to keep ports open for alice."));
+        QStringList words;
+        for (const QString &text : shown.words)
+            if (!text.isEmpty())
+                words << text.split(QLatin1Char('\n'));
+        QCOMPARE(said.mid(0, words.size()), words);
+        said = said.mid(words.size());
+        const QStringList offers = shown.buttons.filter(QStringLiteral("over IPv6"));
+        const QString offered = offers.value(0);
+        QCOMPARE(said.value(0), offered.isEmpty() ? QString() : offered + ": varneth forward 10.0.0.5 5555 --udp --ipv6");
+        const bool verbose = row.arguments.contains(QStringLiteral("--verbose"));
+        QCOMPARE(!shown.details.isEmpty() && ran.err.endsWith(QLatin1Char('\n') + shown.details), verbose);
+        QList<QStringList> table;
+        for (const QString &line : ran.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            table.append(line.split(QRegularExpression(QStringLiteral("  +"))));
+        QCOMPARE(table.mid(1), shown.rows);
+        const QStringList headers{"Protocol", "Port", "Address", "How", "Time left", "Firewall entry", "Made by"};
+        QCOMPARE(table.value(0), shown.rows.isEmpty() ? QStringList() : headers);
+    }
+
+    // Each row answered "0" (list: two ports): the status and the command file the module got, or none.
+    void argumentChecks_data()
+    {
+        QTest::addColumn<Check>("row");
+        QTest::newRow("forward, neither protocol: both")
+            << Check{{"forward", "10.0.0.5", "80"}, 0, "kavro 10.0.0.5 80 TRUE TRUE", ""};
+        QTest::newRow("forward, UDP, leading zeros")
+            << Check{{"forward", "10.0.0.5", "00080", "--udp"}, 0, "kavro 10.0.0.5 80 FALSE TRUE", ""};
+        QTest::newRow("--verbose first, TCP over IPv6 too")
+            << Check{{"--verbose", "forward", "192.168.1.20", "65535", "--tcp", "--ipv6"}, 0,
+                     "kavro 192.168.1.20 65535 TRUE FALSE TRUE", "Port forward success!"};
+        QTest::newRow("close, both") << Check{{"close", "10.0.0.5", "8080"}, 0, "close 10.0.0.5 8080 TRUE TRUE", ""};
+        QTest::newRow("close --all") << Check{{"close", "--all"}, 0, "close all", "Every port"};
+        QTest::newRow("list --tab: the module's lines") << Check{{"list", "--tab"}, 0, "list", listed};
+        QTest::newRow("renew") << Check{{"renew"}, 0, "renew", ""};
+        QTest::newRow("addresses") << Check{{"addresses"}, 0, "getips", "0"};
+        QTest::newRow("--help after a word") << Check{{"forward", "--help"}, 0, "", "Usage: varneth"};
+        QTest::newRow("--version") << Check{{"--version"}, 0, "", "varneth 1.0.0"};
+        const QString address("The address must be"), port("The port must be");
+        QTest::newRow("a line feed after the address") << Check{{"forward", "10.0.0.5\n", "80"}, 2, "", address};
+        QTest::newRow("a command in the port") << Check{{"forward", "10.0.0.5", "80\nrenew"}, 2, "", port};
+        QTest::newRow("256") << Check{{"forward", "10.0.0.256", "80"}, 2, "", address};
+        QTest::newRow("a leading zero in the address") << Check{{"forward", "10.0.0.05", "80"}, 2, "", address};
+        QTest::newRow("port 0") << Check{{"forward", "10.0.0.5", "0"}, 2, "", port};
+        QTest::newRow("port 65536") << Check{{"close", "10.0.0.5", "65536"}, 2, "", port};
+        QTest::newRow("port with a sign") << Check{{"forward", "10.0.0.5", "+80"}, 2, "", port};
+        QTest::newRow("no port") << Check{{"forward", "10.0.0.5"}, 2, "", "needs an address and a port"};
+        QTest::newRow("one operand too many") << Check{{"forward", "10.0.0.5", "80", "81"}, 2, "", "needs an address"};
+        QTest::newRow("a misspelt option") << Check{{"forward", "10.0.0.5", "80", "--tpc"}, 2, "", "takes only"};
+        QTest::newRow("--tab on forward") << Check{{"forward", "10.0.0.5", "80", "--tab"}, 2, "", "takes only"};
+        QTest::newRow("close --all with a port") << Check{{"close", "--all", "10.0.0.5", "80"}, 2, "", "--all"};
+        QTest::newRow("close --all --tcp") << Check{{"close", "--all", "--tcp"}, 2, "", "--all"};
+        QTest::newRow("renew with a word") << Check{{"renew", "now"}, 2, "", "takes no address"};
+        QTest::newRow("--verbose and no command") << Check{{"--verbose", "frob"}, 2, "", "must be a command"};
+    }
+
+    void argumentChecks()
+    {
+        QFETCH(Check, row);
+        standIn->answer("0\n");
+        standIn->answerTo("list", listed);
+        const Ran ran = run(row.arguments);
+        QCOMPARE(ran.status, row.status);
+        QVERIFY2((ran.out + ran.err).contains(row.says), qPrintable(ran.out + ran.err));
+        const QList<ModuleRun> runs = standIn->runs();
+        QCOMPARE(runs.size(), row.sent.isEmpty() ? 0 : 1);
+        if (runs.isEmpty())
+            return;
+        QCOMPARE(runs[0].commandFile, QByteArray(row.sent).replace(' ', '\n') + '\n');
+        // In a folder of this run's own, under TMPDIR, and gone afterwards.
+        QCOMPARE(QFileInfo(runs[0].directory).path(), QFileInfo(temporary.path()).canonicalFilePath());
+        QCOMPARE(runs[0].mode, QByteArray("700"));
+        QVERIFY(!QFileInfo::exists(runs[0].directory));
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "command_line_test.moc"
