@@ -3,12 +3,15 @@
 holding kavro.cmd) on the client of tests/labs/lab, one table row a run: the gateway, firewall,
 user and command file, and what must follow (the result, the ports forwarded and let in,
 standard error, time, memory, nothing sent elsewhere, and for one row memcheck). Rows with
-`cli` run the command line (Varneth beside Kavro, with arguments) instead.
+`cli` run the command line (Varneth beside Kavro, with arguments) instead. Given Kavro.exe, the
+rows whose `runs` names wine run under Wine (wine_runner.py).
 
     kavro_e2e.py KAVRO [ROW-PATTERN]   (KAVRO_LAB_PREFIX names the lab; exit 77: cannot run here)
 """
 import glob, ipaddress, os, re, shlex, signal, subprocess, sys, tempfile, time
 from dataclasses import dataclass
+
+import wine_runner as wine
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 LAB, FAKE = os.path.join(HERE, "../labs/lab"), os.path.join(HERE, "../labs/fake_gateway.py")
@@ -62,6 +65,12 @@ class Row:
     cli: str = None             # the command line runs instead, with these arguments (`command` unused): Varneth
                                 # beside Kavro, without a display; its standard output stands for log.txt
     status: int = 0             # the exit status
+    runs: str = "linux"         # where: Kavro on the lab's client (linux), Kavro.exe there under Wine (wine)
+    windows: str = ""           # under Wine, what wine_runner.py prepares for the row
+
+
+class WindowsSays(str):
+    """A piece of standard error that only Kavro.exe says."""
 
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
@@ -213,11 +222,12 @@ ROWS = [
     Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP",
         setup=ONLY_ULA, after=ULA_GONE, headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
-        headline="The router could not be reached over IPv6, so port {port} was not opened there."),
+        headline="The router could not be reached over IPv6, so port {port} was not opened there.", runs="linux wine"),
     Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP",
         headline=KEPT),
-    Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP",
-        stderr=("answered (PCP)", "for 2 hours (lease 7200 s)"), headline=KEPT),
+    Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", runs="linux wine",
+        stderr=("answered (PCP)", "for 2 hours (lease 7200 s)",
+                WindowsSays("NAT service was passed over (it found no UPnP Internet gateway)")), headline=KEPT),
     # Without UPnP, the IPv6 default router is asked through PCP: a MAP over IPv6 from the global address.
     Row("UPnP off, IPv6 asked: PCP over IPv6 at the link-local router, the WAN peer connects", FORWARD6, ["0"],
         "miniupnpd natpmp no-upnp link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
@@ -228,7 +238,7 @@ ROWS = [
         headline=(KEPT, "The router offers no way to open ports over IPv6")),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"),
-        headline=KEPT),
+        headline=KEPT, runs="linux wine"),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
         stderr="No Internet gateway answered", headline=NO_ROUTER),
     Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
@@ -238,7 +248,8 @@ ROWS = [
     Row("NAT-PMP: only to the address that asks", f"kavro\r\n{CLIENT2}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n",
         gateway="miniupnpd natpmp no-upnp", headline=f"only to the address this machine reaches it from, {CLIENT}."),
     Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"],
-        headline="Port 70000 cannot be opened: a port is a number from 1 to 65535."),
+        stderr="TCP 70000 was not asked for", headline="Port 70000 cannot be opened: a port is a number from 1 to 65535.",
+        runs="linux wine"),
     *[Row(f"fake: {name}", more.pop("command", FORWARD), result, gateway, **more) for name, result, gateway, more in (
         ("no IPv6 firewall control, IPv6 asked", ["0"], "", {"command": FORWARD6, "asked": 2,
          "headline": ("open until it restarts", "The router offers no way to open ports over IPv6")}),
@@ -288,6 +299,91 @@ ROWS = [
         *[(f"{name} in a gateway call", None, f"--mode {mode}", {"signal": how, "seconds": seconds})
           for name, how, mode, seconds in (("killed", signal.SIGKILL, "silent", 10),
                                            ("stopped", signal.SIGSTOP, "slow-add", 9.5))])],
+    # Kavro.exe under Wine (wine_runner.py): Windows' own NAT object first, its mapping read back by our client.
+    # Wine's object takes the longer the more mappings the gateway holds (past its 4 s at some 60): rows where it maps
+    # start afresh.
+    Row("no kavro.cmd: 1", "", ["1"], gateway="none", setup="rm $W/kavro.cmd", runs="linux wine"),
+    *[Row(f"getips{name}: the addresses as Wine's ipconfig lists them, loopback first{more}", command,
+          ["127.0.0.1", CLIENT], gateway="none", runs="wine", after=after) for name, more, command, after in (
+        ("", "; each program has its icon and runs with the caller's rights", GETIPS, wine.RESOURCES),
+        (" among more lines", "", GETIPS + f"kavro\r\n{CLIENT}\r\n", ""), (" without a line end", "", "getips", ""))],
+    *[Row(f"getips: {name}: ERROR, not an earlier capture's addresses", GETIPS, ["ERROR"], gateway="none", runs="wine",
+          env=env, setup=f"printf '   IPv4 address. . . : 6.6.6.6\\r\\n' >{wine.CAPTURE}{plant}",
+          after=f"rm -f {wine.CAPTURE}")
+      for name, env, plant in (("ipconfig does not start", "WINEDLLOVERRIDES=ipconfig.exe=d", ""),
+                               ("the capture left read-only", "", f"; chmod a-w {wine.CAPTURE}"))],
+    Row("system's NAT object maps, read back: recorded as its, the renewal task registered", FORWARD, ["0"],
+        firewall="standin", held="TCP UDP", opened="tcp udp", runs="wine", fresh=True,
+        stderr=("The gateway keeps TCP {port} for 7 days", "The gateway keeps UDP {port} for 7 days"),
+        headline=("Port {port} is kept open: renewed every", "closes by itself within 7 days", IPV6_OFFER),
+        after=wine.recorded("TCP {port} system", "UDP {port} system") + " && " + wine.TASK_REGISTERED),
+    # A second write of the record keeps the task as it is and puts its command file back.
+    Row("system's NAT object unregistered: our client maps, recorded beside the system's, the task kept",
+        f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n", ["0"], firewall="standin", held="TCP", opened="tcp",
+        runs="wine", fresh=True, setup=wine.NAT_UNREGISTERED,
+        prepare=f"forward {{other}} TRUE TRUE; forwarded; {wine.TASK} >$W/task; printf 'getips\\r\\n' >{TIMER}/kavro.cmd",
+        stderr=("passed over (it is not registered on this machine)",
+                "answered (UPnP IGD v2); its external address is 11.77.0.1"),
+        headline="Port {port} is kept open: renewed every hour",
+        after=wine.recorded("TCP {other} system", "UDP {other} system", "TCP {port} UPnP") +
+        f" && {wine.TASK} | cmp -s - $W/task && printf 'renew\\r\\n' | cmp -s - {TIMER}/kavro.cmd"),
+    Row("system's NAT object hangs: our client maps once its 4 s are over", FORWARD, ["0"], held="TCP UDP", runs="wine",
+        setup=wine.NAT_HANGING, stderr="passed over (it did not answer within 4 s)",
+        headline="Port {port} is kept open: renewed every hour"),
+    Row("a rogue gateway on the LAN: the system's NAT object maps there, not believed", FORWARD, ["0"],
+        "miniupnpd natpmp no-upnp", held="TCP UDP", runs="wine", windows="rogue",
+        stderr=("cannot be read back: the default gateway does not answer UPnP", "answered (PCP)"),
+        headline="is kept open: renewed every hour"),
+    Row("nothing answers", FORWARD, ["Invalid IP"], gateway="none", runs="wine", stderr="passed over", headline=NO_ROUTER),
+    Row("the gateway refuses port 6666", f"kavro\r\n{CLIENT}\r\n6666\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"], runs="wine",
+        stderr="The gateway refused TCP 6666", headline="port 6666"),
+    Row("IPv6 asked: pinholes recorded beside the system's mappings, the firewall's entries, the WAN peer connects",
+        FORWARD6, ["0"], firewall="standin", held="TCP UDP", pinholes="TCP UDP", opened="tcp udp", peer6=True, runs="wine",
+        fresh=True, stderr="The firewall now lets TCP {port} in", headline=("Port {port} is kept open", REACHABLE6),
+        unsaid=IPV6_OFFER,
+        after=wine.recorded("TCP {port} system", "UDP {port} system", "TCP {port} UPnP IPv6", "UDP {port} UPnP IPv6") +
+        " && " + wine.TASK_HELD),
+    Row("IPv6 instead: the gateway has no public IPv4 address, the pinholes recorded with the firewall's entries",
+        FORWARD6, ["Invalid IP"], "miniupnpd cgnat", firewall="standin", pinholes="TCP UDP", opened="tcp udp", peer6=True,
+        runs="wine", headline=("The router has no Internet address", REACHABLE6),
+        after=wine.recorded("TCP {port} UPnP IPv6", "UDP {port} UPnP IPv6") + " && " + wine.TASK_HELD),
+    Row("IPv6 asked, the firewall refuses the port: not called reachable over IPv6",
+        f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nFALSE\r\nTRUE\r\n", [NOT_OPENED], firewall="standin",
+        env="KAVRO_STANDIN_FIREWALL=C:\\missing\\firewall.txt", held="TCP", pinholes="TCP", runs="wine",
+        headline=("keeps it closed there", "(the firewall did not let TCP {port} in"), unsaid="Reachable over IPv6"),
+    Row("Kavro.exe without KavroBackground.exe beside it: told, no task",
+        f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n", ["0"], held="TCP", runs="wine", windows="alone", after=wine.TASK_GONE,
+        headline="Forwards made here will not be kept open: KavroBackground.exe is missing"),
+    # What the task runs brings back what the gateway forgot; list then shows it all, kept open and let in.
+    Row("the renewal task's run after the gateway forgot: mappings and pinholes back, listed", LIST, firewall="standin",
+        held="TCP UDP", pinholes="TCP UDP", opened="tcp udp", fresh=True, restart="forget", runs="wine",
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + wine.NAT_UNREGISTERED +
+                "; forward {other} TRUE FALSE; forwarded; " + UNCHECKED,
+        setup=f"{wine.TASK_RUN} && [ \"$(tr -d '\\r' <{TIMER}/log.txt)\" = 0 ]",
+        listed=(*(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tsystem\t\d+\tyes\tyes\tyes\tHLMX {{port}} {p}"
+                  for p in ("TCP", "UDP")),
+                rf"TCP\t{{other}}\t{ESCAPED}\t{{other}}\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\tyes\tHLMX {{other}} TCP",
+                *(rf"{p}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
+                  for p in ("TCP", "UDP"))),
+        after=wine.recorded("TCP {port} system", "UDP {port} system", "TCP {port} UPnP IPv6", "UDP {port} UPnP IPv6",
+                            "TCP {other} UPnP")),
+    Row("close the system's mapping: an entry of another name for the port stays, and the task while any is left", CLOSE,
+        ["0"], firewall="standin", runs="wine", fresh=True,
+        prepare="forward {port} TRUE TRUE; forwarded; forward {other} TRUE FALSE; forwarded; "
+                "sed -i 's/^{port} 6 .*/{port} 6 Game server/' $STANDIN",
+        stderr=("TCP {port} to 10.77.0.2 (system) closed", "The firewall no longer lets UDP {port} in",
+                'The firewall holds no entry "HLMX {port} TCP" for TCP {port}; any other entry stays.'),
+        after=wine.recorded("TCP {other} system") + " && grep -qx '{port} 6 Game server' $STANDIN && " + wine.TASK_HELD),
+    Row("close our client's mapping, the last: the renewal task removed",
+        f"close\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n", ["0"], runs="wine", prepare=wine.NAT_UNREGISTERED + "; forward {port} TRUE FALSE; forwarded; " + wine.TASK_HELD,
+        stderr="TCP {port} to 10.77.0.2 (UPnP) closed", after="entries 0 && " + wine.TASK_GONE),
+    *[Row(f"close: the pinholes{name} and their firewall entries", CLOSE, ["0"], gateway, firewall="standin", runs="wine",
+          fresh=True, prepare="forward {port} TRUE TRUE '' TRUE; " + made, stderr=says,
+          after="entries 0 && " + wine.TASK_GONE)
+      for name, gateway, made, says in (
+          (" with the forward", "miniupnpd", "forwarded", f"TCP {{port}} to {CLIENT6} (UPnP, IPv6 pinhole) closed"),
+          (" opened instead", "miniupnpd cgnat", "[ \"$(head -n 1 $W/log.txt | tr -d '\\r')\" = 'Invalid IP' ]",
+           "The firewall no longer lets TCP {port} in"))],
     Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     # ufw keeps a rule per family: ours over IPv6 is added once the router opened the pinholes.
     Row("ufw: IPv6 asked, our rule over IPv6 too", FORWARD6, ["0"], firewall="ufw", held="TCP UDP",
@@ -442,9 +538,11 @@ ROWS = [
     # renew only reads the firewall: an entry of ours deleted since is told, never made again.
     *[Row(f"renew: the {firewall} entry it made, deleted since: told, not made again", "renew\r\n", firewall=firewall,
           held="TCP UDP", opened="udp", prepare="forward {port} TRUE TRUE; forwarded; " + delete,
-          headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone')
-      for firewall, delete in (("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null"),
-                               ("firewalld", "firewall-cmd -q --remove-port={port}/tcp"))],
+          headline='The firewall entry "HLMX {port} TCP" that let port {port} in is gone', runs=runs)
+      for firewall, delete, runs in (
+          ("ufw", "ufw delete allow from 0.0.0.0/0 to any port {port} proto tcp >/dev/null", "linux"),
+          ("firewalld", "firewall-cmd -q --remove-port={port}/tcp", "linux"),
+          ("standin", "sed -i '/^{port} 6 /d' $STANDIN", "wine"))],
     # Run by a user polkit would ask a password of, with no agent: before, Kavro asked polkit with
     # the user's say (flag 1, AllowUserInteraction) and called the entry gone while the port was open.
     Row("renew: a user polkit asks a password of: no question asked, the firewalld entry unchecked, not gone",
@@ -571,22 +669,26 @@ ROWS = [
                 "for i in $(seq 10 29); do [ \"$(cat $W/f$i/log.txt)\" = 0 ] || (cd $W/f$i && $K >>$W/prepare.out 2>&1); "
                 "done; entries 20",
         listed=(rf"TCP\t281\d\d\t{ESCAPED}\t281\d\d\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\tno\tHLMX 281\d\d TCP",) * 20),
-    # The command line, as on a server without a desktop: the box's words on standard error.
+    # The command line, as on a server without a desktop: the box's words on standard error. Under Wine,
+    # varneth typed in cmd in the programs' folder: varneth.com, not Varneth.exe, waited for with its status;
+    # Windows' own NAT object unregistered there, so our client maps as on Linux.
     Row("command line: forward", "", [], cli=f"forward {CLIENT} {{port}}", held="TCP UDP",
-        stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2"),
+        stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2", runs="linux wine",
+        windows="unregistered"),
     Row("command line: list, a table a person reads", "", cli="list", fresh=True, held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded",
         listed=("Protocol +Port +Address +How +Time left +Firewall entry +Made by",
                 *(rf"{p} +{{port}} +{ESCAPED} +UPnP +kept open +no +this tool" for p in ("TCP", "UDP")))),
     Row("command line: list --tab, the module's fields", "", cli="list --tab", fresh=True, held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded",
-        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"))),
+        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no")),
+        runs="linux wine", windows="unregistered"),
     Row("command line: close", "", [], cli=f"close {CLIENT} {{port}} --udp", held="TCP",
         prepare="forward {port} TRUE TRUE; forwarded", stderr=f"Port {{port}} to {CLIENT} is closed (UDP).",
-        after="entries 1"),
+        after="entries 1", runs="linux wine", windows="unregistered"),
     Row("command line: close --all, all that is recorded, a pinhole too", "", [], cli="close --all",
         prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; forward {other} TRUE FALSE '' TRUE; entries 5",
-        stderr="Every port this tool opened for you is closed.",
+        stderr="Every port this tool opened for you is closed.", runs="linux wine", windows="unregistered",
         after="entries 0 && ! upnpc -u " + ROOT_DESC + " -l | grep -q 'HLMX {other}'"),
     Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
@@ -594,6 +696,8 @@ ROWS = [
     Row("command line: addresses", "", [CLIENT], cli="addresses", gateway="none"),
     Row("command line: no router, status 1", "", [], cli=f"forward {CLIENT} {{port}} --tcp", gateway="none", status=1,
         stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
+    Row("command line: a port of 0, status 2", "", [], cli=f"forward {CLIENT} 0", gateway="none", status=2,
+        stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
 ]
 
 
@@ -603,7 +707,8 @@ STATE = "XDG_STATE_HOME={work}/state"
 PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%b" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
            '"${5:+$5\\r\\n}" '
            '>$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
-           'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; forwarded() { [ "$(cat $W/log.txt)" = 0 ]; }; '
+           'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; '
+           'forwarded() { [ "$(tr -d "\\r" <$W/log.txt)" = 0 ]; }; '
            'entries() { [ "$(grep -c ^mapping $XDG_STATE_HOME/varneth/forwards)" = "$1" ]; }; ')
 
 
@@ -708,9 +813,15 @@ class Sprayer:
 
 
 def in_client():
-    """The processes in the client's network namespace."""
-    return set(subprocess.run(["ip", "netns", "pids", lab("ns", "lan").stdout.strip()], capture_output=True,
-                              text=True).stdout.split())
+    """The processes running in the client's network namespace, but the runner's own services (and `ip` itself,
+    when this runs there too)."""
+    def name(pid):
+        try:
+            return open(f"/proc/{pid}/comm").read().strip()
+        except OSError:
+            return ""
+    return {pid for pid in subprocess.run(["ip", "netns", "pids", lab("ns", "lan").stdout.strip()], capture_output=True,
+                                          text=True).stdout.split() if name(pid) not in ("", *RUNNER.services)}
 
 
 def memcheck_clean(work):
@@ -728,16 +839,17 @@ def headlines(stderr):
     return "\n".join(line[3:] for line in stderr.splitlines() if line.startswith(">> "))
 
 
-def run(row, kavro, port, work):
+def run(row, port, work):
     """Runs the row in work; returns what went wrong and what was seen."""
     fill = lambda text: text.replace("{port}", str(port)).replace("{other}", str(port + 5000))
     os.chmod(work, 0o777)    # a run as another user writes its log.txt here
     os.mkdir(f"{work}/tmp", 0o755)
     group = "nogroup" if row.user == "nobody" else row.user
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
-    shell = lambda script, role="lan": lab("exec", role, "env", f"W={work}", f"K={kavro}", STATE.format(work=work),
-                                           f"AS={' '.join(user)}",
-                                           "sh", "-ec", fill(script)).returncode == 0
+    kavro = RUNNER.command(row, work)
+    shell = lambda script, role="lan": subprocess.run(
+        [*RUNNER.on(role), "env", f"W={work}", f"K={' '.join(kavro)}", STATE.format(work=work), f"AS={' '.join(user)}",
+         "sh", "-ec", fill(script)], capture_output=True).returncode == 0
     if row.fresh:
         lab("start-daemon", *row.gateway.split()[1:], "forget")
     if row.lan2 and not shell(row.lan2, "lan2"):
@@ -755,12 +867,12 @@ def run(row, kavro, port, work):
     if row.setup and not shell(row.setup):
         return ["set-up"], ""
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
-    program = [kavro] if row.cli is None else [os.path.join(os.path.dirname(kavro), "Varneth"), *fill(row.cli).split()]
+    program = kavro if row.cli is None else RUNNER.command_line(fill(row.cli).split(), work)
     kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, *program]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
-    process = subprocess.Popen([LAB, "exec", "lan", "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
+    process = subprocess.Popen([*RUNNER.on("lan"), "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
                                 *row.env.replace("$W", work).split(), *kavro_run],
                                cwd=start, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                start_new_session=True)
@@ -800,7 +912,8 @@ def run(row, kavro, port, work):
               (row.signal or process.returncode == row.status, f"exit status {row.status}"),
               (row.cli is None or cli_clean, "nothing left in TMPDIR or the start folder"),
               *[(fill(piece) in stderr, f"standard error '{piece}'")
-                for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)],
+                for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)
+                if RUNNER.name == "wine" or not isinstance(piece, WindowsSays)],
               *[(fill(piece) in headlines(stderr), f"headline '{piece}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
               *[(fill(piece) not in stderr, f"standard error without '{piece}'")
@@ -818,7 +931,7 @@ def run(row, kavro, port, work):
     return [what for passed, what in checks if not passed], f"{result}, {seconds:.2f} s, {memory} MB, {stderr!r}"
 
 
-def check(row, kavro, port):
+def check(row, port):
     gateway = Fake(row.fake_on, row.gateway) if row.gateway.split()[:1] not in (["miniupnpd"], ["none"]) else None
     outside = Fake("wan", "") if row.outside else None
     if row.drop is not None:
@@ -827,17 +940,22 @@ def check(row, kavro, port):
     sprayer = Sprayer(port) if row.sprayed else None
     try:
         with tempfile.TemporaryDirectory(prefix="kavro-e2e.") as work:
-            problems, seen = run(row, kavro, port, work)
+            try:
+                RUNNER.start(row, work)
+                problems, seen = run(row, port, work)
+            finally:
+                problems_after = RUNNER.finish(row, work)
     finally:
         asked, sent_outside = [each.stop() if each else [] for each in (gateway, outside)]
         if sprayer:
             sprayer.stop()
         if row.drop is not None:
             lab("exec", "gw", "nft", "delete", "table", "inet", "drop_5351")
+    problems += problems_after
     holds = [word[6:] for word in asked if word.startswith("holds=")][-1:]
     checks = [((dict.fromkeys(filter(None, holds[0].split(",")), CLIENT) if holds else held(port)) ==
                {p.split("@")[0]: (p.split("@") + [CLIENT])[1] for p in row.held.split()}, f"held {row.held}"),
-              (opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
+              (RUNNER.opened(row.firewall, port, row.zone) == set(row.opened.split()), f"opened {row.opened}"),
               (row.asked is None or asked.count("AddPortMapping") == row.asked, f"{row.asked} asked"),
               (not sent_outside, "nothing sent outside the subnet"),
               (not sprayer or sprayer.reaches, "the forged answers reach the client's ports"),
@@ -849,22 +967,61 @@ def check(row, kavro, port):
     return not problems
 
 
+class Linux:
+    """The runner of the rows on Linux: Kavro on the lab's client, the lab brought up for each firewall."""
+    name, services = "linux", ()
+
+    def __init__(self, kavro):
+        self.kavro = kavro
+
+    def runs(self, row):
+        return "linux" in row.runs.split()
+
+    def check(self, firewall):
+        return lab("check", firewall)
+
+    def up(self, firewall):
+        return lab("up", firewall)
+
+    def down(self):
+        lab("down")
+
+    def command(self, row, work):
+        return [self.kavro]
+
+    def command_line(self, arguments, work):
+        return [os.path.join(os.path.dirname(self.kavro), "Varneth"), *arguments]
+
+    def on(self, role):
+        return [LAB, "exec", role]
+
+    def start(self, row, work):
+        pass
+
+    def finish(self, row, work):
+        return []
+
+    opened = staticmethod(opened)
+
+
 def main():
+    global RUNNER
     kavro, pattern, failures, skipped, groups = os.path.realpath(sys.argv[1]), (sys.argv[2:] or [""])[0], 0, 0, {}
+    RUNNER = wine.Wine(kavro, LAB, Fake) if kavro.endswith(".exe") else Linux(kavro)
     # The build's polkit action for the helper beside Kavro.
     os.environ["KAVRO_LAB_POLKIT_ACTIONS"] = os.path.join(os.path.dirname(kavro), "..", "polkit",
                                                           "org.varneth.kavro.ufw-allow.policy")
     for port, row in enumerate(ROWS, start=18100):
-        if re.search(pattern, row.name):
+        if re.search(pattern, row.name) and RUNNER.runs(row):
             groups.setdefault(row.firewall, []).append((port, row))
     for firewall, rows in groups.items():
-        status = lab("check", firewall)
+        status = RUNNER.check(firewall)
         if status.returncode != 0:
             print(f"skip the rows with firewall {firewall}: {status.stderr.strip()}", flush=True)
             skipped, failures = skipped + 1, failures + (status.returncode != 77)
             continue
         try:
-            up, daemon = lab("up", firewall), "miniupnpd"
+            up, daemon = RUNNER.up(firewall), "miniupnpd"
             if up.returncode != 0:
                 print(f"FAIL lab up {firewall}: {up.stderr}")
                 failures += 1
@@ -874,9 +1031,9 @@ def main():
                 if wanted != daemon:
                     lab("start-daemon", *wanted.split()[1:]) if wanted else lab("stop-daemon")
                     daemon = wanted
-                failures += not check(row, kavro, port)
+                failures += not check(row, port)
         finally:
-            lab("down")
+            RUNNER.down()
     print(f"{failures} failure(s)")
     return 1 if failures else 77 if skipped == len(groups) else 0
 

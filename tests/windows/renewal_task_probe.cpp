@@ -1,12 +1,10 @@
-// Drives the renewal schedule as the record does, and reads the scheduler back on its
-// own, for the Wine tests:
-//   renewal_task_probe follow 1|0   RenewalScheduleFollows(anything recorded)
-//   renewal_task_probe show         the registered task's XML, or "absent"
+// Reads the scheduler back on its own, for the Wine tests:
+//   renewal_task_probe show     the registered renewal task's XML, or "absent"
+//   renewal_task_probe delete   the task removed, as before anything was recorded
 #include <cstdio>
 #include <cstring>
 
 #include "com/com_ptr.h"
-#include "schedule/renewal_schedule.h"
 #include "schedule/renewal_task_windows.h"
 #include "text_lines.h"
 
@@ -42,11 +40,8 @@ int Show()
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "follow") == 0) {
-        RenewalScheduleFollows(std::strcmp(argv[2], "1") == 0);
-        return 0;
-    }
     if (argc == 2 && std::strcmp(argv[1], "show") == 0) return Show();
-    std::fputs("usage: renewal_task_probe follow 1|0 | show\n", stderr);
+    if (argc == 2 && std::strcmp(argv[1], "delete") == 0) return FAILED(DeleteRenewalTask().status);
+    std::fputs("usage: renewal_task_probe show|delete\n", stderr);
     return 2;
 }

@@ -1,0 +1,195 @@
+"""Kavro.exe under Wine as the runner of kavro_e2e.py's rows whose `runs` names wine: from ctest's
+windows preset, in the gateway lab's client namespace where scripts/test-windows started Wine's
+services, never anywhere else (Wine sends real multicast). Beside the table's own checks, a run's
+log.txt ends each line in CR LF, and each mapping recorded names the gateway's link-layer address
+(from Windows' neighbour table). Firewall "standin": our COM server (tests/windows/standin_firewall)
+under the firewall's classes, on, keeping its entries in $STANDIN as "PORT PROTOCOL-NUMBER NAME"
+lines; "none": Wine's own, which is off and keeps nothing. The record of forwards and the renewal
+task are the prefix's: a row starts without them, and $XDG_STATE_HOME/varneth is
+%LOCALAPPDATA%\\Varneth, so the rows' shell finds the record where Kavro keeps it on Linux.
+Row.windows: "rogue", a UPnP gateway at 10.77.0.5 that is not the default gateway, during the run;
+"alone", Kavro.exe run from a folder without KavroBackground.exe; "unregistered", Windows' own NAT
+object unregistered for the whole row. A row with `cli` types varneth in cmd in a folder of the
+programs, which it must leave as it was.
+"""
+import os, pwd, re, shutil, subprocess, tempfile
+
+NAT = r"HKCR\CLSID\{AE1E00AA-3FD5-403C-8A27-2BBDC30CD0E1}"
+FIREWALL = (r"HKCR\CLSID\{304CE942-6E39-40D8-943A-B913C40C9CD4}", r"HKCR\CLSID\{0CA545C6-37AD-4A6C-BF92-9F7610067EF5}")
+PROGRAMS = ("Kavro.exe", "KavroBackground.exe", "varneth.com", "Varneth.exe")
+# Wine's own processes, which start and end with its desktop as they please.
+SERVICES = {"wineserver", "wineserver64", "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe",
+            "svchost.exe", "rpcss.exe", "conhost.exe"}
+
+# Shell for the rows, on the client: $WINE_BIN is the programs' folder.
+SERVE = ("wine reg delete '{key}' /f >/dev/null 2>&1; wine reg add '{key}\\InprocServer32' /ve /d \"$(winepath -w {dll})\" "
+         "/f >/dev/null 2>&1 && wine reg add '{key}\\InprocServer32' /v ThreadingModel /d Both /f >/dev/null 2>&1")
+# Windows' own NAT object unregistered (creating it fails with 0x80040154), or served by one that
+# never hands out its collection; the runner puts the system's back after the row.
+NAT_UNREGISTERED = f"touch $W/registry; wine reg delete '{NAT}' /f >/dev/null 2>&1"
+NAT_HANGING = "touch $W/registry; " + SERVE.format(key=NAT, dll="$WINE_BIN/hanging_nat.dll")
+# The renewal task as the scheduler gives it back (ITaskFolder::GetTask), or "absent".
+TASK = "wine $WINE_BIN/renewal_task_probe.exe show | tr -d '\\r'"
+TASK_HELD, TASK_GONE = f"{TASK} | grep -q '^<'", f"[ \"$({TASK})\" = absent ]"
+# The task as registered, as much of it as Wine keeps (name, description and settings; not its
+# triggers, action and principal), and the command file it runs Kavro on.
+TASK_REGISTERED = " && ".join([f"{TASK} >$W/task", *(f"grep -qF '{piece}' $W/task" for piece in (
+    "<Description>Keeps the ports opened with the Port Forwarding Tool open on the router.</Description>",
+    "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>", "<StartWhenAvailable>true</StartWhenAvailable>",
+    "<ExecutionTimeLimit>PT1M</ExecutionTimeLimit>")),
+    "printf 'renew\\r\\n' | cmp -s - $XDG_STATE_HOME/varneth/renew/kavro.cmd"])
+# What the task runs, by hand: Wine never starts a task by itself.
+TASK_RUN = "(cd $XDG_STATE_HOME/varneth/renew && wine $WINE_BIN/KavroBackground.exe >/dev/null 2>&1)"
+CAPTURE = "$WINEPREFIX/drive_c/users/$(id -un)/Temp/ip_c.tmp"
+# Each program carries an icon group (resource type 14) and, where the loader looks (type 24,
+# number 1), a manifest that runs it with the caller's rights; Varneth.exe only where Qt was found.
+RESOURCES = ("for p in Kavro KavroBackground Varneth; do f=$WINE_BIN/$p.exe; [ -e $f ] || [ $p = Varneth ] || exit 1; "
+             "[ -e $f ] || continue; t=$($OBJDUMP -p $f | grep -A2 -E '^[0-9a-f]+   Entry: ID: 0x0000(0e|18),'); "
+             "echo \"$t\" | grep -q 'ID: 0x00000e,' && echo \"$t\" | grep -A2 'ID: 0x000018,' | "
+             "grep -q '     Entry: ID: 0x000001,' && grep -aq 'level=\"asInvoker\"' $f; done")
+
+
+def recorded(*entries):
+    """Shell: the record holds exactly these mappings, each "PROTOCOL PORT HOW" (PORT as "{port}";
+    "HOW IPv6" a pinhole)."""
+    def line(entry):
+        protocol, port, how, *family = entry.split()
+        return (f"grep -q 'protocol={protocol}\texternal-port={port}\t.*\tfamily={(family or ['IPv4'])[0]}\thow={how}\t' "
+                "$XDG_STATE_HOME/varneth/forwards")
+    return " && ".join([f"entries {len(entries)}", *map(line, entries)])
+
+
+class Wine:
+    name, services = "wine", SERVICES
+
+    def __init__(self, kavro, lab, fake):
+        self.kavro, self.lab_path, self.fake, self.rogue, self.firewall = kavro, lab, fake, None, "none"
+        self.bin = os.path.dirname(kavro)
+        self.saved = tempfile.TemporaryDirectory(prefix="kavro-wine.")   # the system's registrations, the stand-in's file
+        self.local = os.path.join(os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine")), "drive_c/users",
+                                  pwd.getpwuid(os.getuid()).pw_name, "AppData/Local/Varneth")
+        os.environ.update(WINE_BIN=self.bin, STANDIN=f"{self.saved.name}/firewall.txt")
+        self.console = os.path.exists(f"{self.bin}/varneth.com")
+        if not self.console:
+            print("skip the command line's rows: varneth.com is built only with Qt for mingw-w64", flush=True)
+
+    def runs(self, row):
+        return "wine" in row.runs.split() and (row.cli is None or self.console)
+
+    def lab(self, *args):
+        return subprocess.run([self.lab_path, *args], capture_output=True, text=True)
+
+    def on(self, role):
+        """Wine runs here, beside the services scripts/test-windows started: not in the lab's own view of the client."""
+        return [] if role == "lan" else [self.lab_path, "exec", role]
+
+    def wine(self, *args):
+        return subprocess.run(["wine", *args], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+
+    def check(self, firewall):
+        """Whether the rows can run here, as `lab check` answers."""
+        here = subprocess.run(["ip", "netns", "identify", str(os.getpid())], capture_output=True, text=True).stdout
+        if os.environ.get("KAVRO_WINE_NETNS") != os.readlink("/proc/self/ns/net"):
+            status = 1, "refusing to run Wine outside the namespace scripts/test-windows prepared; run the tests through it"
+        elif not shutil.which("wine"):
+            status = 77, "wine is not installed"
+        elif here.strip() != self.lab("ns", "lan").stdout.strip():
+            status = 77, "not in the gateway lab's client namespace"
+        else:
+            status = 0, ""
+        return subprocess.CompletedProcess([], status[0], "", status[1])
+
+    def up(self, firewall):
+        """The lab is scripts/test-windows's: only its daemon is started afresh, and the firewall's classes
+        are saved and, for "standin", served by ours."""
+        self.firewall = firewall
+        for key in (NAT, *FIREWALL):
+            if not os.path.exists(self.reg(key)):
+                self.wine("reg", "export", key, self.windows_path(self.reg(key)), "/y")
+        os.environ["KAVRO_STANDIN_FIREWALL"] = self.windows_path(os.environ["STANDIN"])
+        open(os.environ["STANDIN"], "w").close()
+        if firewall == "standin":
+            for key in FIREWALL:
+                subprocess.run(["sh", "-c", SERVE.format(key=key, dll="$WINE_BIN/standin_firewall.dll")])
+        return self.lab("start-daemon")
+
+    def down(self):
+        """The prefix and the lab left as they were found."""
+        if self.firewall == "standin":
+            for key in FIREWALL:
+                self.restore(key)
+        self.forget()
+        self.lab("start-daemon")
+
+    def forget(self):
+        """Nothing recorded, no renewal task."""
+        if os.path.exists(f"{self.local}/forwards"):
+            os.remove(f"{self.local}/forwards")
+            self.wine(f"{self.bin}/renewal_task_probe.exe", "delete")
+
+    def start(self, row, work):
+        """A row starts with nothing recorded, no renewal task, and its own Windows preparations."""
+        self.forget()
+        os.makedirs(self.local, exist_ok=True)
+        os.makedirs(f"{work}/state")
+        os.symlink(self.local, f"{work}/state/varneth")
+        if "unregistered" in row.windows.split():
+            subprocess.run(["sh", "-c", NAT_UNREGISTERED], env={**os.environ, "W": work})
+        if "alone" in row.windows.split():
+            os.mkdir(f"{work}/alone")
+            shutil.copy(self.kavro, f"{work}/alone")
+        if "rogue" in row.windows.split():
+            self.lab("exec", "gw", "ip", "addr", "add", "10.77.0.5/24", "dev", "br-lan")
+            self.rogue = self.fake("gw", "--ssdp-from 10.77.0.5")
+
+    @staticmethod
+    def started():
+        """Wine as a run starts it: Wine finds its server through TMPDIR, so the row's own would start a second one."""
+        return ["env", *(["-u", "TMPDIR"] if "TMPDIR" not in os.environ else [f"TMPDIR={os.environ['TMPDIR']}"]), "wine"]
+
+    def command(self, row, work):
+        return [*self.started(), f"{work}/alone/Kavro.exe" if "alone" in row.windows.split() else self.kavro]
+
+    def command_line(self, arguments, work):
+        """varneth typed in cmd in the programs' folder, where .COM comes before .EXE; cmd ends with the
+        status read after the program ran (delayed expansion, as Windows' cmd needs)."""
+        os.mkdir(f"{work}/program")
+        for program in PROGRAMS:
+            shutil.copy(os.path.join(self.bin, program), f"{work}/program")
+        return [*self.started(), "cmd", "/v:on", "/c",
+                f"cd /d {self.windows_path(f'{work}/program')} && varneth {' '.join(arguments)} & exit !ERRORLEVEL!"]
+
+    def finish(self, row, work):
+        """Undoes the row's preparations; what went wrong."""
+        left = set(os.listdir(f"{work}/program")) - set(PROGRAMS) if row.cli is not None else set()
+        problems = [f"nothing left in the programs' folder: {left}"] if left else []
+        if os.path.exists(f"{work}/registry"):
+            self.restore(NAT)
+        if self.rogue:
+            asked, self.rogue = self.rogue.stop(), None
+            self.lab("exec", "gw", "ip", "addr", "del", "10.77.0.5/24", "dev", "br-lan")
+            problems += [] if "AddPortMapping" in asked else ["the system's NAT object mapped at the rogue gateway"]
+        log = f"{work}/log.txt"
+        lines = open(log, "rb").read().split(b"\r\n") if os.path.isfile(log) and not os.path.islink(log) else [b""]
+        if lines[-1] or any(b"\n" in line or b"\r" in line for line in lines):
+            problems.append(f"log.txt's lines end in CR LF: {lines}")
+        record = f"{self.local}/forwards"
+        mappings = open(record).read().splitlines() if os.path.exists(record) else []
+        problems += [f"the gateway's link-layer address recorded: {line}" for line in mappings
+                     if line.startswith("mapping\t") and not re.search(r"\tgateway-link=([0-9a-f]{2}:){5}[0-9a-f]{2}(\t|$)", line)]
+        return problems
+
+    def opened(self, firewall, port, zone=""):
+        entries = open(os.environ["STANDIN"]).read().splitlines() if firewall == "standin" else []
+        return {p.lower() for p, number in (("TCP", 6), ("UDP", 17)) if f"{port} {number} HLMX {port} {p}" in entries}
+
+    def reg(self, key):
+        """Where the system's registration of the class is saved."""
+        return os.path.join(self.saved.name, key.rsplit("\\", 1)[1] + ".reg")
+
+    def restore(self, key):
+        self.wine("reg", "delete", key, "/f")
+        self.wine("reg", "import", self.windows_path(self.reg(key)))
+
+    def windows_path(self, path):
+        return subprocess.run(["winepath", "-w", path], capture_output=True, text=True).stdout.strip()
