@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "diagnostics.h"
-#include "forward_gateway.h"
+#include "gateway/forward_gateway.h"
 #include "gateway/gateway_classes.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "forward_record_store.h"
+#include "record/forward_record_store.h"
 #include "sample_forwards.h"
 #include "scratch_folder.h"
 

@@ -10,7 +10,7 @@
 #include "com/com_api.h"
 #include "diagnostics.h"
 #include "fake_platform.h"
-#include "forward_command.h"
+#include "forward/forward_command.h"
 #include "scratch_folder.h"
 
 namespace {

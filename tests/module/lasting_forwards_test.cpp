@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "lasting_forwards.h"
+#include "record/lasting_forwards.h"
 #include "sample_forwards.h"
 
 namespace {
