@@ -8,7 +8,7 @@
 namespace firewall {
 namespace {
 
-std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + ProtocolName(protocol); }
+std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + std::string(LowerName(protocol)); }
 
 } // namespace
 

@@ -18,7 +18,7 @@ FirewallManager* Manager()
     return manager.get();
 }
 
-Protocol ProtocolNamed(const std::string& name) { return name == "TCP" ? Protocol::Tcp : Protocol::Udp; }
+Protocol ProtocolNamed(const std::string& name) { return Parse<Protocol>(name).value_or(Protocol::Udp); }
 
 } // namespace
 
@@ -30,7 +30,7 @@ std::vector<std::string> LetInOverIpv6(int port, const std::vector<std::string>&
     std::vector<std::string> own;
     for (const std::string& name : protocols) {
         const Protocol protocol = ProtocolNamed(name);
-        const std::wstring rule = WideFromUtf8(OwnRuleName(port, protocol));
+        const std::wstring rule = WideFromUtf8(OwnEntryName(port, protocol));
         if (manager->OpenPortOverIpv6(port, protocol, rule) == Status::Ok) own.push_back(name);
         const std::string gap = manager->Ipv6Gap(port, protocol);
         if (!gap.empty()) NoteClosedOverIpv6(port, gap);

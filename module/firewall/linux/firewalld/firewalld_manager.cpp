@@ -188,9 +188,10 @@ Status FirewalldManager::FindOpenPort(int port, Protocol protocol, std::string& 
 
 Status FirewalldManager::QueryPort(const std::string& zone, int port, Protocol protocol, bool& open)
 {
+    const std::string protocolName(LowerName(protocol));
     BusReply reply;
     const Status status = Call({kFirewalldName, kPath, kZoneInterface, "queryPort"}, AlreadyDone::IsFailure, reply,
-                               "sss", zone.c_str(), std::to_string(port).c_str(), ProtocolName(protocol));
+                               "sss", zone.c_str(), std::to_string(port).c_str(), protocolName.c_str());
     if (status != Status::Ok) return status;
     return ReadBoolean(reply.message.get(), open) ? Status::Ok : Unreadable("queryPort");
 }
@@ -212,7 +213,7 @@ Status FirewalldManager::OpenPort(int port, Protocol protocol, const std::wstrin
 // that would do it are named at the end, for every port at once.
 Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
 {
-    const std::string number = std::to_string(port);
+    const std::string number = std::to_string(port), protocolName(LowerName(protocol));
     std::string zone;
     Status status = PortZone(zone);
     if (status != Status::Ok) return status;
@@ -222,14 +223,14 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
     if (status != Status::Ok) return status;
     if (!refusing.empty()) {
         UserLine("firewalld's rule \"" + refusing + "\" in zone " + zone + " refuses " + number + "/" +
-                 ProtocolName(protocol) + ": it stays, and the port was not let in.");
+                 protocolName + ": it stays, and the port was not let in.");
         HeadlinePortRefused("firewalld", port);
         explained = true;
         return Status::Failed;
     }
     if (!authorized) {
         zone_ = zone;
-        leftToUser_.push_back(number + "/" + ProtocolName(protocol));
+        leftToUser_.push_back(number + "/" + protocolName);
         explained = true;
         return Status::AccessDenied;
     }
@@ -238,7 +239,7 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
     if (status != Status::Ok || open) return status != Status::Ok ? status : Status::AlreadyOpen;
     BusReply reply;
     status = Call({kFirewalldName, kPath, kZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply, "sssi",
-                  zone.c_str(), number.c_str(), ProtocolName(protocol), 0);
+                  zone.c_str(), number.c_str(), protocolName.c_str(), 0);
     if (status != Status::Ok) return status;
     status = Call({kFirewalldName, kConfigPath, kConfigInterface, "getZoneByName"}, AlreadyDone::IsFailure, reply, "s",
                   zone.c_str());
@@ -246,7 +247,7 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
     if (status != Status::Ok) return status;
     if (!ReadString(reply, 'o', zonePath)) return Unreadable("getZoneByName");
     return Call({kFirewalldName, zonePath.c_str(), kConfigZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply,
-                "ss", number.c_str(), ProtocolName(protocol));
+                "ss", number.c_str(), protocolName.c_str());
 }
 
 // firewalld keeps no name: the record says the port is the tool's, and only our own
@@ -254,13 +255,13 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
 Status FirewalldManager::ClosePort(int port, Protocol protocol)
 {
     if (!Authorized()) return Status::AccessDenied;
-    const std::string number = std::to_string(port);
+    const std::string number = std::to_string(port), protocolName(LowerName(protocol));
     std::string zone;
     Status status = PortZone(zone);
     BusReply reply;
     if (status == Status::Ok)
         status = Call({kFirewalldName, kPath, kZoneInterface, "removePort"}, AlreadyDone::IsSuccess, reply, "sss",
-                      zone.c_str(), number.c_str(), ProtocolName(protocol));
+                      zone.c_str(), number.c_str(), protocolName.c_str());
     if (status == Status::Ok)
         status = Call({kFirewalldName, kConfigPath, kConfigInterface, "getZoneByName"}, AlreadyDone::IsFailure, reply,
                       "s", zone.c_str());
@@ -268,7 +269,7 @@ Status FirewalldManager::ClosePort(int port, Protocol protocol)
     if (status != Status::Ok) return status;
     if (!ReadString(reply, 'o', zonePath)) return Unreadable("getZoneByName");
     return Call({kFirewalldName, zonePath.c_str(), kConfigZoneInterface, "removePort"}, AlreadyDone::IsSuccess, reply,
-                "ss", number.c_str(), ProtocolName(protocol));
+                "ss", number.c_str(), protocolName.c_str());
 }
 
 // Reading the rules takes the rights a change takes. Without them the commands we

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kNftProgram = "/usr/sbin/nft";
 
-std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + ProtocolName(protocol); }
+std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + std::string(LowerName(protocol)); }
 
 // nft's own first line at most: the rules themselves are never repeated.
 std::string FirstLine(const std::string& output)
@@ -75,7 +75,7 @@ Status NftFilter::FindOpenPort(int port, Protocol protocol, std::string& name)
 // Unread rules have had their headline: nothing more is known of IPv6.
 std::string NftFilter::Ipv6Gap(int port, Protocol protocol)
 {
-    const std::string chain = ruleset_ ? ruleset_->DroppingChain(port, protocol, IpFamily::Ipv6) : std::string();
+    const std::string chain = ruleset_ ? ruleset_->DroppingChain(port, protocol, Family::Ipv6) : std::string();
     if (chain.empty()) return {};
     return "the chain " + chain + " drops " + Subject(port, protocol) + ": add a rule there that accepts it";
 }

@@ -19,7 +19,7 @@ public:
     // On when either family's inbound traffic is filtered.
     bool Enabled() const override
     {
-        return ruleset_ && (ruleset_->FiltersInput(IpFamily::Ipv4) || ruleset_->FiltersInput(IpFamily::Ipv6));
+        return ruleset_ && (ruleset_->FiltersInput(Family::Ipv4) || ruleset_->FiltersInput(Family::Ipv6));
     }
     Status StateRead() const override { return stateRead_; }
     Status FindOpenPort(int port, Protocol protocol, std::string& name) override;

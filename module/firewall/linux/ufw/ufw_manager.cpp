@@ -142,7 +142,7 @@ Status UfwManager::ClosePort(int port, Protocol protocol)
 
 UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
 {
-    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    const std::string subject = std::to_string(port) + "/" + std::string(LowerName(protocol));
     // Rules we may not read are the helper's to check, as root.
     if (!RulesReadable()) return AskHelperToDelete(port, protocol, family);
     UfwDecision decision;
@@ -155,7 +155,7 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
     // under our name it is ours. Any other rule stays; an IPv6 one is told of once. Ours
     // goes even behind a wider rule that decides first (an administrator's range): left,
     // it would let the port in again once that rule is narrowed.
-    const std::string ours = OwnRuleName(port, protocol);
+    const std::string ours = OwnEntryName(port, protocol);
     if (decision.verdict != UfwVerdict::Undecided && decision.rule.comment != ours &&
         decision.ipv6 == (family == Family::Ipv6))
         UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
@@ -167,7 +167,7 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
 std::string UfwManager::Ipv6Gap(int port, Protocol protocol)
 {
     if (!enabled_) return {};
-    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    const std::string subject = std::to_string(port) + "/" + std::string(LowerName(protocol));
     std::vector<UfwRule> ipv6;
     if (!RulesReadable() || ReadRules(files_.rules6, ipv6) != Status::Ok)
         return "its IPv6 rules for " + subject + " could not be read; to let it in, " +
@@ -198,7 +198,7 @@ std::optional<UfwOutcome> UfwManager::Decided(int port, Protocol protocol, Famil
     case UfwVerdict::Refused: break;
     }
     ReportProblem("ufw's rule " + Described(decision) +
-                  " stands: " + std::to_string(port) + "/" + ProtocolName(protocol) + " not opened");
+                  " stands: " + std::to_string(port) + "/" + std::string(LowerName(protocol)) + " not opened");
     return UfwOutcome::RuleStands;
 }
 
