@@ -1,6 +1,7 @@
-// What the firewall managers answer, independent of COM.
+// What the firewall managers answer, on every platform.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "terms.h"
@@ -15,6 +16,10 @@ enum class Status {
     TimedOut,      // the manager did not answer within our time
     Failed,
 };
+
+// The status word of the developers' line for each answer: the value Windows gives the
+// same failure, so that the line reads alike on every platform.
+std::uint32_t StatusCode(Status status);
 
 // One line on standard error; standard output carries the module's diagnostics only.
 void ReportProblem(const std::string& text);

@@ -4,20 +4,22 @@
 #include <optional>
 #include <vector>
 
+#include "diagnostics.h"
 #include "firewall/firewall_opener.h"
 #include "forward/forward_report.h"
 #include "forward/varneth.h"
+#include "text_lines.h"
 
 namespace {
 
 struct ProtocolPlan {
     wchar_t character;
     const wchar_t* suffix;
-    NET_FW_IP_PROTOCOL number;
+    Protocol protocol;
 };
 
-constexpr ProtocolPlan kTcp{L't', L" TCP", NET_FW_IP_PROTOCOL_TCP};
-constexpr ProtocolPlan kUdp{L'u', L" UDP", NET_FW_IP_PROTOCOL_UDP};
+constexpr ProtocolPlan kTcp{L't', L" TCP", Protocol::Tcp};
+constexpr ProtocolPlan kUdp{L'u', L" UDP", Protocol::Udp};
 
 std::vector<ProtocolPlan> PlansFor(std::int32_t protocolSelector)
 {
@@ -55,16 +57,11 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         return result;
     }
 
-    FirewallState firewall;
-    const HRESULT profile = OpenFirewallProfile(firewall);
-    HRESULT state = S_OK;
-    if (FAILED(profile)) {
-        ErrorCode = kErrorNoFirewallProfile;
-    } else {
-        firewall.ProfileObtained = true;
-        state = ReadFirewallEnabled(firewall.Profile.get(), firewall.FirewallOn);
-    }
-    ReportFirewallProfile(profile, state, firewall.FirewallOn);
+    FirewallState firewall{firewall_()};
+    const firewall::Status profile = OpenFirewallProfile(firewall);
+    if (!firewall.ProfileObtained) ErrorCode = kErrorNoFirewallProfile;
+    ReportFirewallProfile(profile, firewall.ProfileObtained ? firewall.Manager->StateRead() : firewall::Status::Ok,
+                          firewall.FirewallOn);
 
     // Each chosen protocol must be mapped and let in. A protocol the gateway did not
     // map is not let in either: an open port with nothing behind it on the gateway
@@ -74,6 +71,7 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     bool allOpen = true;
     std::string reachableAt;
     std::optional<long> lease = 0;
+    std::vector<firewall::Opening> openings;
     for (const ProtocolPlan& plan : plans) {
         const std::wstring name = DescriptionFor(description, port, plan);
         if (!MapPort(plan.character, port, port, internalAddress, name)) {
@@ -86,10 +84,11 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         reachableAt = ReportMapped(plan.character, port, internalAddress, Mapping.get());
         lease = Shorter(lease, MappingLease(Mapping.get()));
         if (!firewall.FirewallOn) continue;
-        const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
+        const firewall::Opening& opened = openings.emplace_back(OpenFirewallPort(
+            *firewall.Manager, {port, plan.protocol, Family::Ipv4, name, NarrowToBytes(internalAddress)}));
         ReportFirewallPort(plan.character, port, opened);
-        allOpen = allOpen && SUCCEEDED(opened);
-        if (opened == S_OK) FirewallEntriesMade.push_back(name);
+        allOpen = allOpen && (opened.status == firewall::Status::Ok || opened.status == firewall::Status::AlreadyOpen);
+        if (opened.status == firewall::Status::Ok) FirewallEntriesMade.push_back(name);
     }
     const bool handled = !plans.empty();
     result.Mapped = handled && notMapped.empty();
@@ -101,5 +100,6 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         if (!reachableAt.empty()) ReportReachable(reachableAt);
         Lease = lease;
     }
+    for (const std::string& headline : LeftToAdministrator(openings)) Headline(headline);
     return result;
 }

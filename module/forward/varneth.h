@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "com/com_ptr.h"
+#include "firewall/firewall_manager.h"
 
 struct ForwardResult {
     bool Mapped = false;
@@ -16,6 +17,9 @@ struct ForwardResult {
 
 class Varneth {
 public:
+    // The firewall the forward lets its ports in through: the machine's, unless told.
+    explicit Varneth(firewall::FirewallFactory firewall = firewall::OpenMachineFirewall);
+
     // Creates the NAT object and obtains the gateway's static mapping collection.
     bool Access();
     // Adds one enabled static mapping; 't' selects TCP, any other character UDP.
@@ -38,6 +42,9 @@ public:
     // After a request that mapped and let in every chosen protocol: the shortest lease
     // the gateway granted, when every mapping told it.
     std::optional<long> Lease;
+
+private:
+    firewall::FirewallFactory firewall_;
 };
 
 // Result codes a forward request leaves in ErrorCode.
