@@ -1,7 +1,7 @@
 #include "dispatch/module_run.h"
 
 #include "addresses/internal_ips.h"
-#include "diagnostics.h"
+#include "tell.h"
 #include "exchange/result_file.h"
 #include "forward/forward_command.h"
 #include "record/lasting_commands.h"

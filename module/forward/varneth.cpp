@@ -1,6 +1,6 @@
 #include "forward/varneth.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "forward/forward_report.h"
 #include "platform/port_number.h"
 

@@ -1,6 +1,6 @@
 #include "record/forward_firewall.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "firewall/firewall_opener.h"
 #include "forward/forward_report.h"
 #include "platform/closed_over_ipv6.h"

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <optional>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "exchange/result_file.h"
 #include "platform/closed_over_ipv6.h"
 #include "record/forward_record_store.h"

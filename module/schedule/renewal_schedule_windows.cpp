@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "forward/forward_report.h"
 #include "platform/replace_file_windows.h"
 #include "platform/state_folder.h"

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_helper.h"
 #include "firewall/linux/ufw/ufw_manager.h"

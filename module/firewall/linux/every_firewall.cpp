@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "platform/closed_over_ipv6.h"
 
 namespace firewall {
