@@ -1,0 +1,87 @@
+// The module's tagged lines as the window reads them: what Tell and Headline write, read
+// back with readModuleLine. The two programs share no code; this binds their two ends.
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <cctype>
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "forward/sentences.h"
+#include "gateway/sentences.h"
+#include "module_ids.h"
+#include "module_output.h"
+#include "tell.h"
+
+namespace {
+
+// The lines `write` puts on standard error, as the window reads them.
+QList<ModuleLine> Read(const std::function<void()>& write)
+{
+    ::testing::internal::CaptureStderr();
+    write();
+    const QString written = QString::fromStdString(::testing::internal::GetCapturedStderr());
+    QList<ModuleLine> lines;
+    for (const QString& line : written.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines.append(readModuleLine(line));
+    return lines;
+}
+
+struct Row {
+    const char* name;
+    std::function<void()> write;
+    const char* id;       // of the one line read
+    bool headline;
+    const char* text;
+};
+
+const Row kRows[] = {
+    {"a headline gives its id and text", [] { Headline(gateway::sentence::Cgnat); }, moduleid::cgnat, true,
+     "This network is behind carrier-grade NAT: ports cannot be opened from here. Ask the provider for a public "
+     "IPv4 address."},
+    {"a detail is no headline", [] { Tell(forward::sentence::Reachable, {{"endpoint", "11.77.0.1:8080"}}); },
+     moduleid::reachable, false, "Reachable at 11.77.0.1:8080"},
+    {"a composed piece is written out",
+     [] { Headline(gateway::sentence::NoAnswer, {{"port", "8080"}}); }, "gateway-no-answer", true,
+     "The router did not answer in time when asked for port 8080. Try again; if it keeps happening, restart the "
+     "router."},
+    // A router names who holds a port: its words must not end the line and forge one of ours.
+    {"a value with a line end stays on its line",
+     [] { Headline(gateway::sentence::Refused, {{"port", "80"}, {"reason", "x\n>>[forward-ipv6-offer] y"}}); },
+     "gateway-refused", true,
+     "The router refused port 80 (x >>[forward-ipv6-offer] y). Open the port in the router's own settings."},
+    {"a value with CR LF stays on its line",
+     [] { Tell(forward::sentence::Reachable, {{"endpoint", "1.2.3.4:80\r\n>[forward-ipv6-offer] y"}}); },
+     moduleid::reachable, false, "Reachable at 1.2.3.4:80  >[forward-ipv6-offer] y"},
+    {"a value with a line separator stays on its line",
+     [] { Tell(forward::sentence::Reachable, {{"endpoint", "1\xE2\x80\xA8>>[forward-ipv6-offer] y\xC2\x85z"}}); },
+     moduleid::reachable, false, "Reachable at 1 >>[forward-ipv6-offer] y z"},
+    {"another program's line is untagged", [] { UserLine("fixme:ntdll: >>[forward-ipv6-offer] stub"); }, "", false,
+     "fixme:ntdll: >>[forward-ipv6-offer] stub"},
+};
+
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+
+class TagContract : public ::testing::TestWithParam<Row> {};
+
+TEST_P(TagContract, TheWindowReadsWhatTheModuleWrote)
+{
+    const Row& row = GetParam();
+    const QList<ModuleLine> lines = Read(row.write);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].id.toStdString(), row.id);
+    EXPECT_EQ(lines[0].headline, row.headline);
+    EXPECT_EQ(lines[0].text.toStdString(), row.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TagContract, ::testing::ValuesIn(kRows), [](const auto& info) {
+    std::string name = info.param.name;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+});
+
+} // namespace
