@@ -1,5 +1,6 @@
 #include "forward/forward_command.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cwchar>
@@ -28,6 +29,16 @@ std::int32_t ReadPort(const std::wstring& line)
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<std::int32_t>(value);
+}
+
+// The firewall entries this forward added (not those that were there already), so that
+// only they are ever removed again.
+std::vector<std::wstring> EntriesMade(const ForwardOutcome& outcome)
+{
+    std::vector<std::wstring> made;
+    for (const PortOutcome& port : outcome.ports)
+        if (port.firewall.kind == FirewallStep::Kind::Opened) made.push_back(WidenBytes(port.firewall.entryName));
+    return made;
 }
 
 std::string ResultTextFor(std::int32_t errorCode)
@@ -81,18 +92,25 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
         writeResultText(reason);
         return;
     }
-    const ForwardResult outcome = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    const ForwardResult result = mapping.Forward(protocolSelector, port, address, L"AUTO");
+    const bool done = result.Mapped && result.FirewallOpen;
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
     // recorded with the mappings, whatever the IPv4 answer.
     ForwardOverIpv6(address, port, tcp, udp, ipv6);
-    const ForwardRecording recording = RecordForward(*store, mapping.FirewallEntriesMade);
+    const ForwardRecording recording = RecordForward(*store, EntriesMade(result.Outcome));
     if (!recording.notKept.empty()) {
         writeResultText(recording.notKept);
         return;
     }
-    if (mapping.Lease)
-        ReportLasting(port, *mapping.Lease, recording.recorded);
-    else if (recording.recorded) // only pinholes were opened, and recorded
+    // How long the port stays open is told only of a forward that opened every protocol;
+    // of the pinholes alone only where no IPv4 mapping was made.
+    const std::vector<PortOutcome>& ports = result.Outcome.ports;
+    const bool mappedAny =
+        std::any_of(ports.begin(), ports.end(), [](const PortOutcome& p) { return p.grant.has_value(); });
+    const std::optional<long long> lease = done ? ShortestLease(result.Outcome) : std::nullopt;
+    if (lease)
+        ReportLasting(port, *lease, recording.recorded);
+    else if (recording.recorded && !mappedAny)
         ReportLasting(port, gateway::kPinholeLeaseSeconds, true, " over IPv6");
-    writeResultText(outcome.Mapped && outcome.FirewallOpen ? "0" : ResultTextFor(mapping.ErrorCode));
+    writeResultText(done ? "0" : ResultTextFor(mapping.ErrorCode));
 }

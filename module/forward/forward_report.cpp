@@ -4,9 +4,9 @@
 #include <array>
 #include <utility>
 
+#include "forward/forward_outcome.h"
 #include "forward/sentences.h"
 #include "tell.h"
-#include "gateway/mapping_lease.h"
 #include "text_lines.h"
 
 namespace {
@@ -25,31 +25,24 @@ bool IsPlainIpv4Text(const std::string& text)
            std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
 }
 
-std::string ExternalAddress(IStaticPortMapping* mapping)
-{
-    Bstr address;
-    if (FAILED(mapping->get_ExternalIPAddress(address.put()))) return {};
-    return NarrowToBytes(address.ToWide());
-}
-
 // 604800 -> "7 days"; a lease read back is what is left, a second or two less than
 // granted, so 3599 s is still an hour.
-std::string Span(long seconds)
+std::string Span(long long seconds)
 {
-    constexpr std::array<std::pair<long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
+    constexpr std::array<std::pair<long long, const char*>, 3> units{{{86400, "day"}, {3600, "hour"}, {60, "minute"}}};
     for (const auto& [unit, name] : units)
         if (seconds + unit / 60 >= unit) {
-            const long count = (seconds + unit / 2) / unit;
+            const long long count = (seconds + unit / 2) / unit;
             return std::to_string(count) + " " + name + (count == 1 ? "" : "s");
         }
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
 // 604800 -> "for 7 days", 0 -> "until it restarts".
-std::string Lasting(long seconds) { return seconds == 0 ? "until it restarts" : "for " + Span(seconds); }
+std::string Lasting(long long seconds) { return seconds == 0 ? "until it restarts" : "for " + Span(seconds); }
 
 // "every hour", "every 30 minutes"
-std::string Every(long seconds)
+std::string Every(long long seconds)
 {
     const std::string span = Span(seconds);
     return "every " + (span.rfind("1 ", 0) == 0 ? span.substr(2) : span);
@@ -71,24 +64,26 @@ void ReportNotMapped(wchar_t protocol, std::int32_t port)
     UserLine(Subject(protocol, port) + " is not mapped on the gateway.");
 }
 
-std::optional<long> MappingLease(IStaticPortMapping* mapping)
+std::optional<long long> ShortestLease(const ForwardOutcome& outcome)
 {
-    ComPtr<IMappingLease> lease;
-    LONG seconds = -1;
-    if (FAILED(mapping->QueryInterface(IID_IMappingLease, lease.put_void())) || !lease ||
-        FAILED(lease->get_LeaseSeconds(&seconds)) || seconds < 0)
-        return std::nullopt;
-    return seconds;
+    std::optional<long long> shortest;
+    for (const PortOutcome& port : outcome.ports) {
+        if (port.family != Family::Ipv4 || !port.grant) continue;
+        const std::optional<long long>& lease = port.grant->lease;
+        if (!lease) return std::nullopt;
+        if (!shortest || *shortest == 0 || (*lease != 0 && *lease < *shortest)) shortest = *lease;
+    }
+    return shortest;
 }
 
 std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring& internalAddress,
-                         IStaticPortMapping* mapping)
+                         const gateway::Grant& grant)
 {
-    const std::string address = ExternalAddress(mapping);
+    const std::string& address = grant.externalAddress;
     const std::string endpoint = IsPlainIpv4Text(address) ? address + ":" + std::to_string(port) : std::string();
     UserLine(Subject(protocol, port) + " -> " + NarrowToBytes(internalAddress) + ":" + std::to_string(port) +
              " mapped on the gateway" + (endpoint.empty() ? "." : "; users on the Internet connect to " + endpoint + "."));
-    const auto lease = MappingLease(mapping);
+    const auto& lease = grant.lease;
     if (!lease)
         UserLine("The gateway did not say how long it keeps " + Subject(protocol, port) + ".");
     else
@@ -138,7 +133,7 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
 
 void ReportReachable(const std::string& endpoint) { Tell(forward::sentence::Reachable, {{"endpoint", endpoint}}); }
 
-void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed, const std::string& over)
+void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, const std::string& over)
 {
     // Kept open is promised only for what the record holds: nothing else is renewed.
     if (leaseSeconds == 0 || !renewed) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "com/com_ptr.h"
+#include "gateway/grant.h"
 
 // "TCP" or "UDP" for the protocol character of Varneth::Add.
 std::string ProtocolName(wchar_t protocol);
@@ -15,13 +16,10 @@ std::string ProtocolName(wchar_t protocol);
 void ReportPortOutOfRange(wchar_t protocol, std::int32_t port);
 void ReportNotMapped(wchar_t protocol, std::int32_t port);
 
-// How long the gateway keeps `mapping` in seconds (0: until it restarts), when it says.
-std::optional<long> MappingLease(IStaticPortMapping* mapping);
-
 // Reports the mapping the gateway holds and for how long; returns "address:port" to
-// share with users on the Internet, empty when the mapping does not tell a plain IPv4 address.
+// share with users on the Internet, empty when the grant holds no plain IPv4 address.
 std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring& internalAddress,
-                         IStaticPortMapping* mapping);
+                         const gateway::Grant& grant);
 // One protocol mapped on the gateway, the other not.
 void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped);
 
@@ -33,4 +31,4 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 void ReportReachable(const std::string& endpoint);
 // The success's headline: how long the gateway keeps the port, from the shortest lease,
 // and how often it is renewed; `over` names the family when only IPv6 got it (" over IPv6").
-void ReportLasting(std::int32_t port, long leaseSeconds, bool renewed, const std::string& over = {});
+void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, const std::string& over = {});

@@ -1,46 +1,76 @@
 // Varneth::Forward: one forward request, TCP then UDP as selected, each mapped on
 // the gateway and then let in through the firewall.
-#include <algorithm>
+#include <ctime>
 #include <optional>
 #include <vector>
 
 #include "firewall/firewall_opener.h"
 #include "forward/forward_report.h"
 #include "forward/varneth.h"
+#include "gateway/gateway_classes.h"
+#include "gateway/gateway_session.h"
+#include "gateway/mapping_lease.h"
+#include "text_lines.h"
 
 namespace {
 
 struct ProtocolPlan {
+    Protocol protocol;
     wchar_t character;
-    const wchar_t* suffix;
     NET_FW_IP_PROTOCOL number;
 };
 
-constexpr ProtocolPlan kTcp{L't', L" TCP", NET_FW_IP_PROTOCOL_TCP};
-constexpr ProtocolPlan kUdp{L'u', L" UDP", NET_FW_IP_PROTOCOL_UDP};
+constexpr ProtocolPlan kTcp{Protocol::Tcp, L't', NET_FW_IP_PROTOCOL_TCP};
+constexpr ProtocolPlan kUdp{Protocol::Udp, L'u', NET_FW_IP_PROTOCOL_UDP};
 
 std::vector<ProtocolPlan> PlansFor(std::int32_t protocolSelector)
 {
-    switch (protocolSelector) {
-    case 0: return {kTcp};
-    case 1: return {kUdp};
-    case 2: return {kTcp, kUdp};
-    default: return {};
-    }
-}
-
-// The shorter of two leases, 0 being none at all; nothing when either is unknown.
-std::optional<long> Shorter(std::optional<long> a, std::optional<long> b)
-{
-    if (!a || !b) return std::nullopt;
-    if (*a == 0 || *b == 0) return std::max(*a, *b);
-    return std::min(*a, *b);
+    std::vector<ProtocolPlan> plans;
+    for (const Protocol protocol : ProtocolsOf(protocolSelector)) plans.push_back(protocol == Protocol::Tcp ? kTcp : kUdp);
+    return plans;
 }
 
 std::wstring DescriptionFor(const std::wstring& description, std::int32_t port, const ProtocolPlan& plan)
 {
     if (description != L"AUTO") return description;
-    return L"HLMX " + std::to_wstring(port) + plan.suffix;
+    return WidenBytes(OwnEntryName(port, plan.protocol));
+}
+
+std::optional<long long> LeaseOf(IStaticPortMapping* mapping)
+{
+    ComPtr<IMappingLease> lease;
+    LONG seconds = -1;
+    if (FAILED(mapping->QueryInterface(IID_IMappingLease, lease.put_void())) || !lease ||
+        FAILED(lease->get_LeaseSeconds(&seconds)) || seconds < 0)
+        return std::nullopt;
+    return seconds;
+}
+
+// What the gateway granted for `protocol` at `port`: as our client noted it in the run's
+// session, or as another NAT object's mapping tells it (its external address and lease).
+gateway::Grant GrantMade(Protocol protocol, std::int32_t port, const std::wstring& internalAddress,
+                         IStaticPortMapping* mapping)
+{
+    const std::vector<gateway::Grant>& noted = gateway::RegisteredSession()->Grants();
+    for (auto grant = noted.rbegin(); grant != noted.rend(); ++grant)
+        if (grant->family == Family::Ipv4 && grant->protocol == protocol && grant->externalPort == port) return *grant;
+    gateway::Grant grant;
+    grant.protocol = protocol;
+    grant.externalPort = grant.internalPort = port;
+    grant.internalAddress = NarrowToBytes(internalAddress);
+    Bstr address;
+    if (SUCCEEDED(mapping->get_ExternalIPAddress(address.put()))) grant.externalAddress = NarrowToBytes(address.ToWide());
+    grant.lease = LeaseOf(mapping);
+    grant.grantedAt = static_cast<long long>(std::time(nullptr));
+    return grant;
+}
+
+FirewallStep FirewallStepOf(HRESULT opened, const std::wstring& name)
+{
+    if (opened == S_FALSE) return {FirewallStep::Kind::AlreadyOpen, firewall::Status::AlreadyOpen, {}};
+    if (SUCCEEDED(opened)) return {FirewallStep::Kind::Opened, firewall::Status::Ok, NarrowToBytes(name)};
+    return {FirewallStep::Kind::Refused,
+            opened == E_ACCESSDENIED ? firewall::Status::AccessDenied : firewall::Status::Failed, {}};
 }
 
 } // namespace
@@ -65,6 +95,12 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         state = ReadFirewallEnabled(firewall.Profile.get(), firewall.FirewallOn);
     }
     ReportFirewallProfile(profile, state, firewall.FirewallOn);
+    ForwardOutcome& outcome = result.Outcome;
+    outcome.profileObtained = firewall.ProfileObtained;
+    outcome.firewallOn = firewall.FirewallOn;
+    const FirewallStep::Kind notOn = !firewall.ProfileObtained ? FirewallStep::Kind::NotAsked
+                                   : FAILED(state)             ? FirewallStep::Kind::Unread
+                                                               : FirewallStep::Kind::Off;
 
     // Each chosen protocol must be mapped and let in. A protocol the gateway did not
     // map is not let in either: an open port with nothing behind it on the gateway
@@ -73,8 +109,9 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     std::vector<wchar_t> mapped, notMapped;
     bool allOpen = true;
     std::string reachableAt;
-    std::optional<long> lease = 0;
     for (const ProtocolPlan& plan : plans) {
+        PortOutcome& each = outcome.ports.emplace_back();
+        each.protocol = plan.protocol;
         const std::wstring name = DescriptionFor(description, port, plan);
         if (!MapPort(plan.character, port, port, internalAddress, name)) {
             notMapped.push_back(plan.character);
@@ -83,13 +120,16 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
             continue;
         }
         mapped.push_back(plan.character);
-        reachableAt = ReportMapped(plan.character, port, internalAddress, Mapping.get());
-        lease = Shorter(lease, MappingLease(Mapping.get()));
-        if (!firewall.FirewallOn) continue;
+        each.grant = GrantMade(plan.protocol, port, internalAddress, Mapping.get());
+        reachableAt = ReportMapped(plan.character, port, internalAddress, *each.grant);
+        if (!firewall.FirewallOn) {
+            each.firewall.kind = notOn;
+            continue;
+        }
         const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
         ReportFirewallPort(plan.character, port, opened);
         allOpen = allOpen && SUCCEEDED(opened);
-        if (opened == S_OK) FirewallEntriesMade.push_back(name);
+        each.firewall = FirewallStepOf(opened, name);
     }
     const bool handled = !plans.empty();
     result.Mapped = handled && notMapped.empty();
@@ -97,9 +137,6 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     if (!mapped.empty() && !notMapped.empty()) ReportPartlyMapped(port, mapped.front(), notMapped.front());
 
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
-    if (result.Mapped && result.FirewallOpen) {
-        if (!reachableAt.empty()) ReportReachable(reachableAt);
-        Lease = lease;
-    }
+    if (result.Mapped && result.FirewallOpen && !reachableAt.empty()) ReportReachable(reachableAt);
     return result;
 }

@@ -94,18 +94,18 @@ void ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::stri
 }
 
 // The UPnP firewall control's answer to AddPinhole, per protocol.
-void ReportPinholes(const PinholeAnswer& answer, const std::vector<std::string>& protocols, const gateway::Ipv6& own,
+void ReportPinholes(const PinholeAnswer& answer, const std::vector<Protocol>& protocols, const gateway::Ipv6& own,
                     std::int32_t port)
 {
     std::vector<PinholeOutcome> outcomes;
     for (std::size_t i = 0; i < protocols.size(); ++i)
-        outcomes.push_back({protocols[i], answer.codes[i] == 0 ? std::string() : gateway::UpnpErrorText(answer.codes[i])});
+        outcomes.push_back({std::string(Name(protocols[i])), answer.codes[i] == 0 ? std::string() : gateway::UpnpErrorText(answer.codes[i])});
     ReportPinholes(outcomes, "AddPinhole", own, port, At(own, port), gateway::kPinholeLeaseSeconds);
 }
 
 // PCP's answers to MAP, in the order of `protocols`; one not answered in time is refused.
 // Reachable where the router says: our own address, unless it translates IPv6 too.
-void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std::vector<std::string>& protocols,
+void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std::vector<Protocol>& protocols,
                     const gateway::Ipv6& own, std::int32_t port)
 {
     std::vector<PinholeOutcome> outcomes;
@@ -114,7 +114,7 @@ void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std:
         const bool answered = i < answers.size();
         const bool opened = answered && answers[i].result == gateway::pcp::kSuccess && answers[i].lifetime > 0;
         if (opened && !granted) granted = &answers[i];
-        outcomes.push_back({protocols[i], opened     ? std::string()
+        outcomes.push_back({std::string(Name(protocols[i])), opened     ? std::string()
                                           : answered ? "PCP " + gateway::pcp::ResultText(answers[i].result)
                                                      : "no PCP answer in time"});
     }
@@ -122,7 +122,7 @@ void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std:
     ReportPinholes(outcomes, "PCP MAP", own, port, reachable, granted ? granted->lifetime : 0);
 }
 
-void Report(const PinholeAnswer& answer, const std::vector<std::string>& protocols, const gateway::Ipv6& own,
+void Report(const PinholeAnswer& answer, const std::vector<Protocol>& protocols, const gateway::Ipv6& own,
             std::int32_t port)
 {
     switch (answer.stage) {
@@ -176,9 +176,9 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     if (!CanAsk(*router))
         return Say("This network's IPv6 router has a private (unique-local) address only, so it was not asked to "
                    "open port " + std::to_string(port) + "." + OpenInRouter(port));
-    std::vector<std::string> protocols;
-    if (tcp) protocols.push_back("TCP");
-    if (udp) protocols.push_back("UDP");
+    std::vector<Protocol> protocols;
+    if (tcp) protocols.push_back(Protocol::Tcp);
+    if (udp) protocols.push_back(Protocol::Udp);
     // A link-local router is reached through the interface that holds the IPv4 address.
     const gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own),
                                           gateway::host::ScopeToward(*router, *ipv4), port, protocols};

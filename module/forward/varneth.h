@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "com/com_ptr.h"
+#include "forward/forward_outcome.h"
 
 struct ForwardResult {
     bool Mapped = false;
     bool FirewallOpen = false;
+    ForwardOutcome Outcome;
 };
 
 class Varneth {
@@ -32,12 +34,6 @@ public:
     ComPtr<IStaticPortMappingCollection> Collection;
     ComPtr<IStaticPortMapping> Mapping;
     std::int32_t ErrorCode = 0;
-    // The firewall entries this request added (not those that were there already), so
-    // that only they are ever removed again.
-    std::vector<std::wstring> FirewallEntriesMade;
-    // After a request that mapped and let in every chosen protocol: the shortest lease
-    // the gateway granted, when every mapping told it.
-    std::optional<long> Lease;
 };
 
 // Result codes a forward request leaves in ErrorCode.

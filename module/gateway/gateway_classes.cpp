@@ -49,7 +49,11 @@ std::optional<gateway::PinholeAnswer> OpenGatewayPinholes(const gateway::Ipv6& r
         held.internalClient = request.internalClient;
         held.externalAddress = request.internalClient;
         held.leaseSeconds = gateway::kPinholeLeaseSeconds;
-        session.NoteGrant({held, "UPnP", {}, std::nullopt, answer.ids[i], request.forwardAddress});
+        gateway::Grant grant = gateway::GrantOf(held, Method::Upnp);
+        grant.family = Family::Ipv6;
+        grant.pinholeId = answer.ids[i];
+        grant.forwardAddress = request.forwardAddress;
+        session.NoteGrant(std::move(grant));
     }
     return answer;
 }
@@ -65,9 +69,9 @@ std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, c
     // A router without PCP over IPv6 refuses at once or stays silent: the first request
     // gets the LAN's round trip and little more, the next the call's time.
     const PortControlGateway* ipv4 = session.PortControl();
-    const auto firstWait = ipv4 && ipv4->Name() == "PCP" ? kPcpSpeakerWait : kPcpOverIpv6Wait;
+    const auto firstWait = ipv4 && ipv4->Speaks() == Method::Pcp ? kPcpSpeakerWait : kPcpOverIpv6Wait;
     std::vector<pcp::Answer> answers;
-    for (const std::string& protocol : request.protocols) {
+    for (const Protocol protocol : request.protocols) {
         pinhole.protocol = protocol;
         const Deadline end = answers.empty() ? Earlier(Clock::now() + firstWait, session.CallDeadline())
                                              : session.CallDeadline();
@@ -86,7 +90,12 @@ std::vector<gateway::pcp::Answer> OpenPcpPinholes(const gateway::Ipv6& router, c
         held.internalClient = request.internalClient;
         held.externalAddress = ToString(answer->externalAddress);
         held.leaseSeconds = static_cast<long>(answer->lifetime);
-        session.NoteGrant({held, "PCP", pcp::NonceText(pinhole.nonce), answer->epoch, {}, request.forwardAddress});
+        Grant grant = GrantOf(held, Method::Pcp);
+        grant.family = Family::Ipv6;
+        grant.nonce = pcp::NonceText(pinhole.nonce);
+        grant.epoch = answer->epoch;
+        grant.forwardAddress = request.forwardAddress;
+        session.NoteGrant(std::move(grant));
     }
     return answers;
 }

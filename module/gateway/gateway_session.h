@@ -9,6 +9,7 @@
 
 #include "platform/deadline.h"
 #include "gateway/gateway_settings.h"
+#include "gateway/grant.h"
 #include "gateway/upnp/igd_connection.h"
 #include "gateway/port_control_gateway.h"
 
@@ -44,15 +45,7 @@ public:
     const std::string& Udn() const { return udn_; }
     const GatewaySettings& Settings() const { return settings_; }
 
-    // A mapping the gateway granted in this run, for the record.
-    struct Grant {
-        HeldMapping held;
-        std::string how;   // "UPnP", "PCP", "NAT-PMP"
-        std::string nonce; // PCP's, in hex
-        std::optional<std::uint32_t> epoch; // PCP's or NAT-PMP's seconds since the gateway started
-        std::string pinholeId;      // an IPv6 pinhole's UniqueID; empty for an IPv4 mapping
-        std::string forwardAddress; // a pinhole's: the IPv4 address it was opened beside
-    };
+    // A mapping or pinhole the gateway granted in this run, for the record.
     void NoteGrant(Grant grant) { grants_.push_back(std::move(grant)); }
     const std::vector<Grant>& Grants() const { return grants_; }
 

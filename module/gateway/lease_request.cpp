@@ -10,7 +10,7 @@ int AddWithLease(const IgdConnection& gateway, const MappingRequest& request, De
 {
     const int refusal = gateway.AddPortMapping(request, static_cast<long>(kAskedLease), deadline);
     if (refusal != kOnlyPermanentLeasesSupported) return refusal;
-    UserLine("The gateway keeps " + request.protocol + " " + std::to_string(request.externalPort) +
+    UserLine("The gateway keeps " + std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort) +
              " only without an end (725 OnlyPermanentLeasesSupported): it stays open until it is closed or the "
              "router restarts.");
     return gateway.AddPortMapping(request, 0, deadline);

@@ -10,7 +10,7 @@ namespace {
 
 std::string Subject(const MappingRequest& request)
 {
-    return request.protocol + " " + std::to_string(request.externalPort) + " to " + request.internalClient + ":" +
+    return std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort) + " to " + request.internalClient + ":" +
            std::to_string(request.internalPort);
 }
 

@@ -30,7 +30,7 @@ struct PortGrant {
 class PortControlProtocol {
 public:
     virtual ~PortControlProtocol() = default;
-    virtual std::string Name() const = 0; // "PCP", "NAT-PMP"
+    virtual Method Speaks() const = 0; // PCP or NAT-PMP
     // The grant for `request` held for `lifetime` seconds (0 deletes it); nothing, with
     // the reason on standard error, when no answer came by the deadline.
     virtual std::optional<PortGrant> Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline) = 0;
@@ -60,7 +60,8 @@ public:
     // its headline.
     MappingOutcome Map(const MappingRequest& request, Deadline deadline) const;
 
-    std::string Name() const { return protocol_->Name(); }
+    Method Speaks() const { return protocol_->Speaks(); }
+    std::string Name() const { return std::string(::Name(Speaks())); }
     std::string NonceText() const { return protocol_->NonceText(); }
     bool UseNonce(const std::string& hex) const { return protocol_->UseNonce(hex); }
 

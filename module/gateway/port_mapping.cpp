@@ -1,5 +1,7 @@
 #include "gateway/port_mapping.h"
 
+#include <ctime>
+
 #include "gateway/ipv4_address.h"
 #include "platform/port_number.h"
 #include "platform/utf8.h"
@@ -18,14 +20,30 @@ ArgumentCheck CheckMappingArguments(LONG externalPort, BSTR protocol, LONG inter
 {
     if (!IsPortNumber(externalPort)) return Problem("external port " + std::to_string(externalPort) + " is not 1-65535");
     if (!IsPortNumber(internalPort)) return Problem("internal port " + std::to_string(internalPort) + " is not 1-65535");
-    MappingRequest request{externalPort, Text(protocol), internalPort, Text(internalClient), Text(description)};
-    if (request.protocol != "TCP" && request.protocol != "UDP")
-        return Problem("protocol '" + request.protocol + "' is neither TCP nor UDP");
+    const std::string protocolName = Text(protocol);
+    const auto parsed = Parse<Protocol>(protocolName);
+    if (!parsed) return Problem("protocol '" + protocolName + "' is neither TCP nor UDP");
+    MappingRequest request{externalPort, *parsed, internalPort, Text(internalClient), Text(description)};
     if (!ParseIpv4(request.internalClient))
         return Problem("internal client '" + request.internalClient + "' is not an IPv4 address");
     // The gateway library creates every mapping enabled.
     if (enabled == VARIANT_FALSE) return Problem("a disabled mapping cannot be made");
     return ArgumentCheck{std::move(request), {}};
+}
+
+Grant GrantOf(const HeldMapping& held, Method method)
+{
+    Grant grant;
+    grant.protocol = held.protocol;
+    grant.method = method;
+    grant.externalPort = held.externalPort;
+    grant.internalPort = held.internalPort;
+    grant.internalAddress = held.internalClient;
+    grant.externalAddress = held.externalAddress;
+    if (held.leaseSeconds >= 0) grant.lease = held.leaseSeconds;
+    grant.grantedAt = static_cast<long long>(std::time(nullptr));
+    grant.description = held.description;
+    return grant;
 }
 
 bool HoldsRequest(const HeldMapping& held, const MappingRequest& request)

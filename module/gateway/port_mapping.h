@@ -5,12 +5,14 @@
 #include <string>
 
 #include "com/com_api.h"
+#include "gateway/grant.h"
+#include "terms.h"
 
 namespace gateway {
 
 struct MappingRequest {
     int externalPort = 0;
-    std::string protocol; // "TCP" or "UDP"
+    Protocol protocol = Protocol::Tcp;
     int internalPort = 0;
     std::string internalClient;
     std::string description;
@@ -19,7 +21,7 @@ struct MappingRequest {
 struct HeldMapping {
     std::string externalAddress;
     int externalPort = 0;
-    std::string protocol;
+    Protocol protocol = Protocol::Tcp;
     int internalPort = 0;
     std::string internalClient;
     bool enabled = false;
@@ -36,6 +38,9 @@ struct ArgumentCheck {
 // ports 1-65535, "TCP" or "UDP", an IPv4 internal client, an enabled mapping.
 ArgumentCheck CheckMappingArguments(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
                                     VARIANT_BOOL enabled, BSTR description);
+
+// What the gateway holds, granted now through `method`.
+Grant GrantOf(const HeldMapping& held, Method method);
 
 // Whether what the gateway holds is the mapping we asked for, open and for our client.
 bool HoldsRequest(const HeldMapping& held, const MappingRequest& request);

@@ -36,9 +36,13 @@ void Fail(std::string& problem, const std::string& sentence)
     Headline(sentence);
 }
 
+// The record reads only "TCP" or "UDP".
+Protocol ProtocolOf(const std::string& name) { return Parse<Protocol>(name).value_or(Protocol::Udp); }
+Protocol ProtocolOf(const RecordedForward& f) { return ProtocolOf(f.protocol); }
+
 MappingRequest RequestFor(const RecordedForward& f)
 {
-    return MappingRequest{f.externalPort, f.protocol, f.internalPort, f.internalAddress, f.description};
+    return MappingRequest{f.externalPort, ProtocolOf(f), f.internalPort, f.internalAddress, f.description};
 }
 
 // Gateways answer an id they no longer know with NoSuchEntry, or (miniupnpd) Invalid Args.
@@ -72,23 +76,24 @@ public:
     {
         const auto address = session_->DefaultGateway();
         std::vector<RecordedForward> made;
-        for (const GatewaySession::Grant& grant : session_->Grants()) {
+        for (const Grant& grant : session_->Grants()) {
             RecordedForward f;
-            f.protocol = grant.held.protocol;
-            f.externalPort = grant.held.externalPort;
-            f.internalAddress = grant.held.internalClient;
-            f.internalPort = grant.held.internalPort;
-            f.family = grant.forwardAddress.empty() ? "IPv4" : "IPv6";
-            f.how = grant.how;
+            f.protocol = Name(grant.protocol);
+            f.externalPort = grant.externalPort;
+            f.internalAddress = grant.internalAddress;
+            f.internalPort = grant.internalPort;
+            f.family = Name(grant.family);
+            f.how = Name(grant.method);
             f.pinholeId = grant.pinholeId;
             f.forwardAddress = grant.forwardAddress;
-            f.gateway = {MadeThroughUpnp(f) ? session_->Udn() : std::string(),
+            f.gateway = {ThroughUpnp(grant.method) ? session_->Udn() : std::string(),
                          address ? ToString(*address) : std::string(), address ? host::LinkAddressOf(*address) : std::string()};
             f.nonce = grant.nonce;
             f.epoch = grant.epoch ? static_cast<long long>(*grant.epoch) : -1;
-            f.description = grant.held.description;
-            TakeGrant(f, grant.held, grant.held.externalAddress);
-            f.checkedAt = f.grantedAt;
+            f.description = grant.description;
+            f.externalAddress = grant.externalAddress;
+            f.lifetime = grant.lease && *grant.lease > 0 ? *grant.lease : 0;
+            f.grantedAt = f.checkedAt = grant.grantedAt;
             made.push_back(std::move(f));
         }
         return made;
@@ -112,7 +117,7 @@ public:
         if (!MadeThroughUpnp(f)) return Holding::CannotTell;
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return Holding::CannotTell;
-        const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.externalPort, ProtocolOf(f), session_->CallDeadline());
         if (back.code == kNoSuchEntryInArray) return Holding::NotHeld;
         if (back.code != 0) {
             DiagnosticLine("GetSpecificPortMappingEntry " + Named(f) + ": " + UpnpErrorText(back.code));
@@ -150,7 +155,7 @@ public:
                               ". Forward the port again, or open it in the router's own settings.");
             return false;
         }
-        const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.externalPort, ProtocolOf(f), session_->CallDeadline());
         if (back.code != 0 || !HoldsRequest(back.mapping, request)) {
             Fail(problem, "The router said yes to renewing " + Port(f) + ", but does not hold it. Forward the port again.");
             return false;
@@ -179,7 +184,7 @@ public:
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return false;
         // Only what the gateway holds for this address: the port may be another machine's now.
-        const MappingReadBack back = igd->ReadMapping(f.externalPort, f.protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.externalPort, ProtocolOf(f), session_->CallDeadline());
         if (back.code == kNoSuchEntryInArray || (back.code == 0 && back.mapping.internalClient != f.internalAddress)) {
             UserLine("The router no longer holds " + Named(f) +
                      (back.code == 0 ? " (it holds the port for " + back.mapping.internalClient + ", left as it is)"
@@ -187,7 +192,7 @@ public:
                      ".");
             return true;
         }
-        const int code = back.code != 0 ? back.code : igd->DeletePortMapping(f.externalPort, f.protocol,
+        const int code = back.code != 0 ? back.code : igd->DeletePortMapping(f.externalPort, ProtocolOf(f),
                                                                              session_->CallDeadline());
         if (code == 0 || code == kNoSuchEntryInArray) return true;
         DiagnosticLine("DeletePortMapping " + Named(f) + ": " + UpnpErrorText(code));
@@ -238,7 +243,7 @@ public:
         }
         const IgdConnection* igd = session_->Gateway();
         if (!igd) return std::nullopt; // PCP and NAT-PMP cannot be asked
-        const MappingReadBack back = igd->ReadMapping(port, protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(port, ProtocolOf(protocol), session_->CallDeadline());
         if (back.code == kNoSuchEntryInArray) return std::nullopt;
         if (back.code != 0) {
             DiagnosticLine("GetSpecificPortMappingEntry " + protocol + " " + std::to_string(port) + ": " +
@@ -255,7 +260,7 @@ private:
     {
         const auto address = session_->DefaultGateway();
         RecordedForward f;
-        f.protocol = held.protocol;
+        f.protocol = Name(held.protocol);
         f.externalPort = held.externalPort;
         f.internalAddress = held.internalClient;
         f.internalPort = held.internalPort;
@@ -284,7 +289,7 @@ private:
         const auto route = RouteFor(f, problem);
         if (!route) return std::nullopt;
         return PinholeWay{igd, route->router, {f.forwardAddress, f.internalAddress, route->scope, f.externalPort,
-                                               {f.protocol}}};
+                                               {ProtocolOf(f)}}};
     }
 
     std::optional<PinholeRoute> RouteFor(const RecordedForward& f, std::string& problem)
@@ -389,7 +394,7 @@ private:
         }
         const auto route = RouteFor(f, problem);
         if (!route) return std::nullopt;
-        const PcpPinhole pinhole{*route, *nonce, f.protocol, f.externalPort};
+        const PcpPinhole pinhole{*route, *nonce, ProtocolOf(f), f.externalPort};
         auto answer = MapPinhole(pinhole, lifetime, session_->CallDeadline());
         // Some routers forget whose a pinhole is once it was renewed, and refuse to delete
         // it; they still shorten it: asked for a second, it ends at their shortest lifetime.

@@ -25,7 +25,7 @@ HRESULT Give(Value value, Out* out)
 HRESULT StaticPortMapping::get_ExternalIPAddress(BSTR* address) { return Give(held_.externalAddress, address); }
 HRESULT StaticPortMapping::get_ExternalPort(LONG* port) { return Give(held_.externalPort, port); }
 HRESULT StaticPortMapping::get_InternalPort(LONG* port) { return Give(held_.internalPort, port); }
-HRESULT StaticPortMapping::get_Protocol(BSTR* protocol) { return Give(held_.protocol, protocol); }
+HRESULT StaticPortMapping::get_Protocol(BSTR* protocol) { return Give(std::string(Name(held_.protocol)), protocol); }
 HRESULT StaticPortMapping::get_InternalClient(BSTR* client) { return Give(held_.internalClient, client); }
 HRESULT StaticPortMapping::get_Enabled(VARIANT_BOOL* enabled)
 {

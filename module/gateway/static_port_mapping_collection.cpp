@@ -17,7 +17,7 @@ namespace {
 
 std::string Name(const MappingRequest& request)
 {
-    return std::to_string(request.externalPort) + "/" + request.protocol + " -> " + request.internalClient + ":" +
+    return std::to_string(request.externalPort) + "/" + std::string(Name(request.protocol)) + " -> " + request.internalClient + ":" +
            std::to_string(request.internalPort);
 }
 
@@ -28,7 +28,7 @@ std::string Name(const HeldMapping& held)
 
 std::string Subject(const MappingRequest& request)
 {
-    return request.protocol + " " + std::to_string(request.externalPort);
+    return std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort);
 }
 
 // Who holds the port, when the gateway tells.
@@ -112,7 +112,10 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     if (const PortControlGateway* portControl = session_->PortControl()) {
         const MappingOutcome outcome = portControl->Map(request, session_->CallDeadline());
         if (FAILED(outcome.status)) return outcome.status;
-        session_->NoteGrant({outcome.held, portControl->Name(), portControl->NonceText(), outcome.epoch, {}, {}});
+        Grant grant = GrantOf(outcome.held, portControl->Speaks());
+        grant.nonce = portControl->NonceText();
+        grant.epoch = outcome.epoch;
+        session_->NoteGrant(std::move(grant));
         return Hand(outcome.held, mapping);
     }
     const IgdConnection& gateway = *session_->Gateway();
@@ -121,7 +124,7 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
     if (refusal != 0) return Refuse(gateway, request, refusal, session_->CallDeadline());
     const MappingReadBack readBack = gateway.ReadMapping(request.externalPort, request.protocol, session_->CallDeadline());
     if (readBack.code != 0 || !HoldsRequest(readBack.mapping, request)) return ReadBackFailed(request, readBack);
-    session_->NoteGrant({readBack.mapping, "UPnP", {}, {}, {}, {}});
+    session_->NoteGrant(GrantOf(readBack.mapping, Method::Upnp));
     return Hand(readBack.mapping, mapping);
 }
 
@@ -154,7 +157,7 @@ HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol
         return E_FAIL;
     }
     // Recorded as the system's, and renewed through our client like our own.
-    session.NoteGrant({readBack.mapping, "system", {}, {}});
+    session.NoteGrant(GrantOf(readBack.mapping, Method::System));
     return Hand(readBack.mapping, mapping);
 }
 #endif

@@ -8,7 +8,7 @@ namespace gateway {
 
 std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline)
 {
-    const bool tcp = request.protocol == "TCP";
+    const bool tcp = request.protocol == Protocol::Tcp;
     NatPmpExchange exchange(gateway_, tcp ? natpmp::kMapTcp : natpmp::kMapUdp, [&](natpmp_t* handle) {
         // A deletion names no external port.
         return sendnewportmappingrequest(handle, tcp ? NATPMP_PROTOCOL_TCP : NATPMP_PROTOCOL_UDP,
@@ -17,7 +17,7 @@ std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std:
     });
     Await({&exchange}, deadline);
     if (!exchange.Reply()) {
-        UserLine("The gateway did not answer NAT-PMP's request for " + request.protocol + " " +
+        UserLine("The gateway did not answer NAT-PMP's request for " + std::string(Name(request.protocol)) + " " +
                    std::to_string(request.externalPort) + " in time.");
         return std::nullopt;
     }

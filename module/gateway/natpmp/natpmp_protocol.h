@@ -11,7 +11,7 @@ public:
     // `externalAddress`: what the gateway answered to the public address request.
     NatPmpProtocol(Ipv4 gatewayAddress, Ipv4 externalAddress) : gateway_(gatewayAddress), external_(externalAddress) {}
 
-    std::string Name() const override { return "NAT-PMP"; }
+    Method Speaks() const override { return Method::NatPmp; }
     std::optional<PortGrant> Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline) override;
 
 private:

@@ -11,7 +11,7 @@ std::optional<pcp::Answer> MapPinhole(const PcpPinhole& pinhole, std::uint32_t l
     if (!socket) return std::nullopt;
     const auto port = static_cast<std::uint16_t>(pinhole.port);
     const pcp::MapRequest map{pinhole.route.own, pinhole.nonce,
-                              pinhole.protocol == "TCP" ? pcp::kProtocolTcp : pcp::kProtocolUdp, port, port, lifetime};
+                              static_cast<std::uint8_t>(IpNumber(pinhole.protocol)), port, port, lifetime};
     return AskMap(std::move(socket), map, deadline);
 }
 

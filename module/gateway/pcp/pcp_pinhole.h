@@ -11,6 +11,7 @@
 #include "gateway/pcp/pcp_message.h"
 #include "gateway/pinhole_route.h"
 #include "platform/deadline.h"
+#include "terms.h"
 
 namespace gateway {
 
@@ -27,7 +28,7 @@ static_assert(kPcpSpeakerWait < kFirstResend);
 struct PcpPinhole {
     PinholeRoute route;      // the interface's IPv6 default router: no other device is asked
     pcp::Nonce nonce{};      // the same for renewing and closing
-    std::string protocol;    // "TCP", "UDP"
+    Protocol protocol = Protocol::Tcp;
     int port = 0;            // the internal port, and the external one suggested
 };
 

@@ -28,13 +28,13 @@ std::optional<PortGrant> PcpProtocol::Ask(const MappingRequest& request, std::ui
     if (!socket) return std::nullopt;
     const pcp::MapRequest map{pcp::Mapped(*client),
                               nonce_,
-                              request.protocol == "TCP" ? pcp::kProtocolTcp : pcp::kProtocolUdp,
+                              static_cast<std::uint8_t>(IpNumber(request.protocol)),
                               static_cast<std::uint16_t>(request.internalPort),
                               static_cast<std::uint16_t>(request.externalPort),
                               lifetime};
     const auto answer = AskMap(std::move(socket), map, deadline);
     if (!answer) {
-        UserLine("The gateway did not answer PCP's request for " + request.protocol + " " +
+        UserLine("The gateway did not answer PCP's request for " + std::string(Name(request.protocol)) + " " +
                    std::to_string(request.externalPort) + " in time.");
         return std::nullopt;
     }

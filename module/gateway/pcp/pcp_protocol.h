@@ -12,7 +12,7 @@ public:
     // One random nonce for the run's mappings, so that the run can delete what it made.
     explicit PcpProtocol(Ipv4 gatewayAddress);
 
-    std::string Name() const override { return "PCP"; }
+    Method Speaks() const override { return Method::Pcp; }
     std::optional<PortGrant> Ask(const MappingRequest& request, std::uint32_t lifetime, Deadline deadline) override;
     std::string NonceText() const override;
     bool UseNonce(const std::string& hex) override;

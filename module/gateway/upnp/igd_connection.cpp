@@ -196,19 +196,20 @@ int IgdConnection::AddPortMapping(const MappingRequest& request, long leaseSecon
             return UPNP_AddPortMapping(urls_.controlURL, data_.first.servicetype,
                                        std::to_string(request.externalPort).c_str(),
                                        std::to_string(request.internalPort).c_str(), request.internalClient.c_str(),
-                                       request.description.c_str(), request.protocol.c_str(), nullptr,
+                                       request.description.c_str(), std::string(Name(request.protocol)).c_str(), nullptr,
                                        std::to_string(leaseSeconds).c_str());
         },
         deadline);
     return code ? *code : kNoAnswerInTime;
 }
 
-int IgdConnection::DeletePortMapping(int externalPort, const std::string& protocol, Deadline deadline) const
+int IgdConnection::DeletePortMapping(int externalPort, Protocol protocol, Deadline deadline) const
 {
     const auto code = RunBoundedFor<int>(
-        [this, externalPort, &protocol] {
+        [this, externalPort, protocol] {
             return UPNP_DeletePortMapping(urls_.controlURL, data_.first.servicetype,
-                                          std::to_string(externalPort).c_str(), protocol.c_str(), nullptr);
+                                          std::to_string(externalPort).c_str(), std::string(Name(protocol)).c_str(),
+                                          nullptr);
         },
         deadline);
     return code ? *code : kNoAnswerInTime;
@@ -239,10 +240,12 @@ IgdConnection::Listing IgdConnection::ListMappings(Deadline end, std::chrono::mi
             listing.code = answer->code;
             return listing;
         }
+        const auto protocol = Parse<Protocol>(answer->protocol);
+        if (!protocol) continue;
         HeldMapping held;
         held.externalAddress = externalAddress_;
         held.externalPort = ToPort(answer->externalPort);
-        held.protocol = answer->protocol;
+        held.protocol = *protocol;
         held.internalPort = ToPort(answer->internalPort);
         held.internalClient = answer->internalClient;
         held.enabled = std::strcmp(answer->enabled, "1") == 0;
@@ -253,13 +256,14 @@ IgdConnection::Listing IgdConnection::ListMappings(Deadline end, std::chrono::mi
     return listing;
 }
 
-MappingReadBack IgdConnection::ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const
+MappingReadBack IgdConnection::ReadMapping(int externalPort, Protocol protocol, Deadline deadline) const
 {
     const auto answer = RunBoundedFor<EntryAnswer>(
         [this, externalPort, protocol] {
             EntryAnswer entry{};
             entry.code = UPNP_GetSpecificPortMappingEntry(
-                urls_.controlURL, data_.first.servicetype, std::to_string(externalPort).c_str(), protocol.c_str(),
+                urls_.controlURL, data_.first.servicetype, std::to_string(externalPort).c_str(),
+                std::string(Name(protocol)).c_str(),
                 nullptr, entry.internalClient, entry.internalPort, entry.description, entry.enabled,
                 entry.leaseDuration);
             return entry;

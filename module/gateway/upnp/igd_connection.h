@@ -46,12 +46,13 @@ public:
 
     // 0, or the gateway's refusal as a UPnP or library code. `leaseSeconds` 0: no end.
     int AddPortMapping(const MappingRequest& request, long leaseSeconds, Deadline deadline) const;
-    MappingReadBack ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const;
+    MappingReadBack ReadMapping(int externalPort, Protocol protocol, Deadline deadline) const;
     // 0, or the gateway's refusal.
-    int DeletePortMapping(int externalPort, const std::string& protocol, Deadline deadline) const;
+    int DeletePortMapping(int externalPort, Protocol protocol, Deadline deadline) const;
     // Every mapping the gateway lists, by index until it says there are no more, each
     // call over within `eachCall` and all of them by `end`; code 0 or why the list
-    // stopped early (kNoAnswerInTime once `end` came).
+    // stopped early (kNoAnswerInTime once `end` came). An entry of another protocol than
+    // TCP or UDP is none of ours to show or close, and is left out.
     struct Listing {
         int code = 0;
         std::vector<HeldMapping> mappings;

@@ -38,8 +38,6 @@ std::optional<std::string> DeviceUdn(const std::string& url)
     return UdnIn(std::string_view(body.get(), static_cast<std::size_t>(size)));
 }
 
-const char* ProtocolNumber(const std::string& protocol) { return protocol == "TCP" ? "6" : "17"; }
-
 int CodeOf(const std::optional<std::string>& answer) { return answer ? SoapCode(*answer) : kNoSoapAnswer; }
 
 // The service's calls, asked from `source` at `router`.
@@ -77,14 +75,14 @@ public:
     }
 
     // 0 with the pinhole's UniqueID in `id`, or the failure's code.
-    int AddPinhole(const PinholeRequest& request, const std::string& protocol, char (&id)[8]) const
+    int AddPinhole(const PinholeRequest& request, Protocol protocol, char (&id)[8]) const
     {
         // Any remote host and port: the pinhole is for whoever connects.
         const auto answer = Call("AddPinhole", {{"RemoteHost", ""},
                                                 {"RemotePort", "0"},
                                                 {"InternalClient", request.internalClient},
                                                 {"InternalPort", std::to_string(request.port)},
-                                                {"Protocol", ProtocolNumber(protocol)},
+                                                {"Protocol", std::to_string(IpNumber(protocol))},
                                                 {"LeaseTime", std::to_string(kPinholeLeaseSeconds)}});
         const int code = CodeOf(answer);
         if (code != 0) return code;

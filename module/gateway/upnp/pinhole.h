@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "terms.h"
+
 namespace gateway {
 
 // An open pinhole lasts this long unless renewed: never for good, since the gateway's
@@ -16,7 +18,7 @@ struct PinholeRequest {
     std::string internalClient;         // the machine's global IPv6 address
     std::uint32_t routerScope = 0;      // the interface index, for a link-local router
     int port = 0;
-    std::vector<std::string> protocols; // "TCP", "UDP"
+    std::vector<Protocol> protocols;
 };
 
 enum class PinholeStage {
