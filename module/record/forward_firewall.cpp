@@ -2,7 +2,6 @@
 
 #include "tell.h"
 #include "firewall/firewall_opener.h"
-#include "forward/forward_report.h"
 #include "platform/closed_over_ipv6.h"
 #include "text_lines.h"
 

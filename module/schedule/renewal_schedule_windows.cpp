@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include "tell.h"
-#include "forward/forward_report.h"
 #include "platform/replace_file_windows.h"
 #include "platform/state_folder.h"
 #include "schedule/program_folder_windows.h"

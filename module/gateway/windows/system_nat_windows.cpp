@@ -11,7 +11,6 @@
 
 #include "com/com_ptr.h"
 #include "tell.h"
-#include "forward/forward_report.h"
 #include "gateway/gateway_classes.h"
 #include "platform/deadline.h"
 #include "platform/left_behind.h"
