@@ -44,21 +44,15 @@ const Row kRows[] = {
      "IPv4 address."},
     {"a detail is no headline", [] { Tell(forward::sentence::Reachable, {{"endpoint", "11.77.0.1:8080"}}); },
      moduleid::reachable, false, "Reachable at 11.77.0.1:8080"},
-    {"a composed piece is written out",
-     [] { Headline(gateway::sentence::NoAnswer, {{"port", "8080"}}); }, "gateway-no-answer", true,
-     "The router did not answer in time when asked for port 8080. Try again; if it keeps happening, restart the "
-     "router."},
     // A router names who holds a port: its words must not end the line and forge one of ours.
-    {"a value with a line end stays on its line",
-     [] { Headline(gateway::sentence::Refused, {{"port", "80"}, {"reason", "x\n>>[forward-ipv6-offer] y"}}); },
+    {"a value with line ends stays on its line",
+     [] {
+         Headline(gateway::sentence::Refused,
+                  {{"port", "80"}, {"reason", "a\n>>[forward-ipv6-offer] b\r\n>[c] d\xE2\x80\xA8>>[e] f\xC2\x85g"}});
+     },
      "gateway-refused", true,
-     "The router refused port 80 (x >>[forward-ipv6-offer] y). Open the port in the router's own settings."},
-    {"a value with CR LF stays on its line",
-     [] { Tell(forward::sentence::Reachable, {{"endpoint", "1.2.3.4:80\r\n>[forward-ipv6-offer] y"}}); },
-     moduleid::reachable, false, "Reachable at 1.2.3.4:80  >[forward-ipv6-offer] y"},
-    {"a value with a line separator stays on its line",
-     [] { Tell(forward::sentence::Reachable, {{"endpoint", "1\xE2\x80\xA8>>[forward-ipv6-offer] y\xC2\x85z"}}); },
-     moduleid::reachable, false, "Reachable at 1 >>[forward-ipv6-offer] y z"},
+     "The router refused port 80 (a >>[forward-ipv6-offer] b  >[c] d >>[e] f g). Open the port in the router's own "
+     "settings."},
     {"another program's line is untagged", [] { UserLine("fixme:ntdll: >>[forward-ipv6-offer] stub"); }, "", false,
      "fixme:ntdll: >>[forward-ipv6-offer] stub"},
 };
