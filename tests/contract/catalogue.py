@@ -51,18 +51,6 @@ def read(module):
     return [entry for path, part in definitions(module) for entry in parse(path, part)]
 
 
-def expanded(entry, entries):
-    """The entry's text with each {@id} of its part composed in; values left as {name}."""
-    by_id = {e.id: e for e in entries if e.part == entry.part}
-    return FIELD.sub(lambda m: expanded(by_id[m[2]], entries) if m[1] and m[2] in by_id else m[0], entry.text)
-
-
-def pattern(entry, entries):
-    """A regular expression a line's whole text matches when it is this entry: each value as
-    any text (an empty one too)."""
-    return re.compile(".*?".join(map(re.escape, re.split(r"\{[^{}@]*\}", expanded(entry, entries)))), re.S)
-
-
 def told(stderr):
     """Each line of standard error as (mark, id, text): mark ">>" a headline, ">" a detail, ""
     an untagged line (id empty, text the whole line)."""
