@@ -5,10 +5,7 @@
 #include "dispatch/module_run.h"
 #include "platform/left_behind.h"
 
-#ifdef _WIN32
-#include "firewall/windows/firewall_over_ipv6_windows.h"
-#include "platform/closed_over_ipv6.h"
-#else
+#ifndef _WIN32
 #include "platform/platform_classes.h"
 #endif
 
@@ -22,9 +19,7 @@ int main(int argc, char*[])
     }
     // Every outcome leaves as a line of the result file, never as an exit status.
     try {
-#ifdef _WIN32
-        SetIpv6Rules({OpenFirewallOverIpv6, nullptr, nullptr});
-#else
+#ifndef _WIN32
         RegisterPlatformClasses();
 #endif
         RunModule();

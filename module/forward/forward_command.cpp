@@ -53,14 +53,14 @@ std::string ResultTextFor(std::int32_t errorCode)
 
 } // namespace
 
-void RunForwardCommand(const std::vector<std::wstring>& commandLines)
+void RunForwardCommand(const std::vector<std::wstring>& commandLines, const firewall::FirewallFactory& firewall)
 {
     // The window sends five lines, or six; a shorter command is not one of ours.
     if (commandLines.size() < 5) {
         writeResultText("Incomplete forward command");
         return;
     }
-    Varneth mapping;
+    Varneth mapping(firewall);
     const std::wstring& address = commandLines[1];
     const std::int32_t port = ReadPort(commandLines[2]);
     const bool tcp = commandLines[3] == L"TRUE";
@@ -96,8 +96,8 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines)
     const bool done = result.Mapped && result.FirewallOpen;
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
     // recorded with the mappings, whatever the IPv4 answer.
-    ForwardOverIpv6(address, port, tcp, udp, ipv6);
-    const ForwardRecording recording = RecordForward(*store, EntriesMade(result.Outcome));
+    const std::vector<std::wstring> madeOverIpv6 = ForwardOverIpv6(address, port, tcp, udp, ipv6, firewall);
+    const ForwardRecording recording = RecordForward(*store, EntriesMade(result.Outcome), madeOverIpv6);
     if (!recording.notKept.empty()) {
         writeResultText(recording.notKept);
         return;

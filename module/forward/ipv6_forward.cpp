@@ -8,7 +8,7 @@
 #include "gateway/gateway_classes.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/upnp/upnp_errors.h"
-#include "platform/closed_over_ipv6.h"
+#include "firewall/firewall_opener.h"
 #include "platform/port_number.h"
 #include "text_lines.h"
 
@@ -22,11 +22,13 @@ std::string OpenInRouter(std::int32_t port)
     return " Open port " + std::to_string(port) + " for IPv6 in the router's own settings.";
 }
 
-// One sentence to the user and as the headline: the IPv6 side's outcome.
-void Say(const std::string& sentence)
+// One sentence to the user and as the headline: the IPv6 side's outcome, where no
+// firewall entry was made.
+std::vector<std::wstring> Say(const std::string& sentence)
 {
     UserLine(sentence);
     Headline(sentence);
+    return {};
 }
 
 // A router the global address can ask: on the LAN's global prefix, or on the link (what
@@ -44,6 +46,13 @@ std::string At(const gateway::Ipv6& address, std::int32_t port)
     return "[" + gateway::ToString(address) + "]:" + std::to_string(port);
 }
 
+// The firewall the pinholes are let in through, and the IPv4 address of their forward,
+// whose interface's zone firewalld opens them in.
+struct Ipv6Firewall {
+    const firewall::FirewallFactory& manager;
+    std::string ipv4Address;
+};
+
 // One pinhole asked for: its protocol, and why it was not opened (empty when it was).
 struct PinholeOutcome {
     std::string protocol;
@@ -59,9 +68,11 @@ std::string Duration(std::uint32_t seconds)
 }
 
 // What the router said to each pinhole, asked by `call`; those it opened for `own` for
-// `lifetime` seconds are let in here too, reachable at `reachable`.
-void ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::string& call, const gateway::Ipv6& own,
-                    std::int32_t port, const std::string& reachable, std::uint32_t lifetime)
+// `lifetime` seconds are let in through `firewall` too, reachable at `reachable`. The
+// names of the firewall entries made for them.
+std::vector<std::wstring> ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::string& call,
+                                         const gateway::Ipv6& own, std::int32_t port, const std::string& reachable,
+                                         std::uint32_t lifetime, const Ipv6Firewall& firewall)
 {
     std::vector<std::string> opened;
     for (const PinholeOutcome& outcome : outcomes) {
@@ -76,37 +87,41 @@ void ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::stri
         Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" + outcome.refusal + ")." +
                  OpenInRouter(port));
     }
-    if (opened.empty()) return;
-    OpenOverIpv6(port, opened);
-    const std::vector<std::string> closed = ClosedOverIpv6(port);
-    if (!closed.empty()) {
+    if (opened.empty()) return {};
+    std::vector<Protocol> protocols;
+    for (const std::string& each : opened) protocols.push_back(Parse<Protocol>(each).value_or(Protocol::Udp));
+    FirewallOverIpv6 firewalled = OpenFirewallOverIpv6(firewall.manager, port, protocols, firewall.ipv4Address);
+    if (!firewalled.closed.empty()) {
         std::string why;
-        for (const std::string& each : closed) why += (why.empty() ? "" : "; ") + each;
+        for (const std::string& each : firewalled.closed) why += (why.empty() ? "" : "; ") + each;
         UserLine("This machine's firewall keeps port " + std::to_string(port) + " closed over IPv6: " + why + ".");
-        return Headline("The router opened port " + std::to_string(port) +
-                        " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
-                        "IPv6 yet (" + why + ").");
+        Headline("The router opened port " + std::to_string(port) +
+                 " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
+                 "IPv6 yet (" + why + ").");
+        return std::move(firewalled.entriesMade);
     }
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " + Duration(lifetime) +
              ", renewed until it is closed.");
     Headline("Reachable over IPv6 at " + reachable);
+    return std::move(firewalled.entriesMade);
 }
 
 // The UPnP firewall control's answer to AddPinhole, per protocol.
-void ReportPinholes(const PinholeAnswer& answer, const std::vector<Protocol>& protocols, const gateway::Ipv6& own,
-                    std::int32_t port)
+std::vector<std::wstring> ReportPinholes(const PinholeAnswer& answer, const std::vector<Protocol>& protocols,
+                                         const gateway::Ipv6& own, std::int32_t port, const Ipv6Firewall& firewall)
 {
     std::vector<PinholeOutcome> outcomes;
     for (std::size_t i = 0; i < protocols.size(); ++i)
         outcomes.push_back({std::string(Name(protocols[i])), answer.codes[i] == 0 ? std::string() : gateway::UpnpErrorText(answer.codes[i])});
-    ReportPinholes(outcomes, "AddPinhole", own, port, At(own, port), gateway::kPinholeLeaseSeconds);
+    return ReportPinholes(outcomes, "AddPinhole", own, port, At(own, port), gateway::kPinholeLeaseSeconds, firewall);
 }
 
 // PCP's answers to MAP, in the order of `protocols`; one not answered in time is refused.
 // Reachable where the router says: our own address, unless it translates IPv6 too.
-void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std::vector<Protocol>& protocols,
-                    const gateway::Ipv6& own, std::int32_t port)
+std::vector<std::wstring> ReportPinholes(const std::vector<gateway::pcp::Answer>& answers,
+                                         const std::vector<Protocol>& protocols, const gateway::Ipv6& own,
+                                         std::int32_t port, const Ipv6Firewall& firewall)
 {
     std::vector<PinholeOutcome> outcomes;
     const gateway::pcp::Answer* granted = nullptr;
@@ -119,11 +134,11 @@ void ReportPinholes(const std::vector<gateway::pcp::Answer>& answers, const std:
                                                      : "no PCP answer in time"});
     }
     const std::string reachable = granted ? At(granted->externalAddress, granted->externalPort) : std::string();
-    ReportPinholes(outcomes, "PCP MAP", own, port, reachable, granted ? granted->lifetime : 0);
+    return ReportPinholes(outcomes, "PCP MAP", own, port, reachable, granted ? granted->lifetime : 0, firewall);
 }
 
-void Report(const PinholeAnswer& answer, const std::vector<Protocol>& protocols, const gateway::Ipv6& own,
-            std::int32_t port)
+std::vector<std::wstring> Report(const PinholeAnswer& answer, const std::vector<Protocol>& protocols,
+                                 const gateway::Ipv6& own, std::int32_t port, const Ipv6Firewall& firewall)
 {
     switch (answer.stage) {
     case PinholeStage::NoService:
@@ -143,13 +158,15 @@ void Report(const PinholeAnswer& answer, const std::vector<Protocol>& protocols,
     case PinholeStage::NoPinholes:
         return Say("The router's IPv6 firewall lets no ports be opened from this network." + OpenInRouter(port));
     case PinholeStage::Asked:
-        return ReportPinholes(answer, protocols, own, port);
+        return ReportPinholes(answer, protocols, own, port, firewall);
     }
+    return {};
 }
 
 } // namespace
 
-void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp, bool asked)
+std::vector<std::wstring> ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp,
+                                          bool asked, const firewall::FirewallFactory& firewall)
 {
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
@@ -160,9 +177,9 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
         const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
         if ((router && CanAsk(*router)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4)))
             Headline(forward::sentence::Ipv6Offer);
-        return;
+        return {};
     }
-    if (!IsPortNumber(port) || (!tcp && !udp)) return; // the IPv4 side has said why
+    if (!IsPortNumber(port) || (!tcp && !udp)) return {}; // the IPv4 side has said why
     const std::string network = NarrowToBytes(ipv4Address) + "'s network";
     if (!own)
         return Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
@@ -183,10 +200,11 @@ void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tc
     const gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own),
                                           gateway::host::ScopeToward(*router, *ipv4), port, protocols};
     const auto answer = OpenGatewayPinholes(*router, request);
+    const Ipv6Firewall ipv6Firewall{firewall, request.forwardAddress};
     // The gateway's UPnP has no say on IPv6: its IPv6 router may still answer PCP there.
     if (!answer || answer->stage == PinholeStage::NoService) {
         const auto answers = OpenPcpPinholes(*router, request);
-        if (!answers.empty()) return ReportPinholes(answers, protocols, *own, port);
+        if (!answers.empty()) return ReportPinholes(answers, protocols, *own, port, ipv6Firewall);
     }
-    Report(answer ? *answer : PinholeAnswer{}, protocols, *own, port);
+    return Report(answer ? *answer : PinholeAnswer{}, protocols, *own, port, ipv6Firewall);
 }

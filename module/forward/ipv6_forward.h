@@ -4,7 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// When `asked`: opens `port` for TCP and/or UDP over IPv6 and says how that went, one
-// sentence for the outcome. When not: only tells (forward-ipv6-offer) whether it could be.
-void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp, bool asked);
+#include "firewall/firewall_manager.h"
+
+// When `asked`: opens `port` for TCP and/or UDP over IPv6, and lets it in there through
+// `firewall`, and says how that went, one sentence for the outcome; the names of the
+// firewall entries it made for IPv6. When not: only tells (forward-ipv6-offer) whether
+// it could be.
+std::vector<std::wstring> ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp,
+                                          bool asked, const firewall::FirewallFactory& firewall);

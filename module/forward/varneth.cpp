@@ -1,5 +1,7 @@
 #include "forward/varneth.h"
 
+#include <utility>
+
 #include "tell.h"
 #include "forward/forward_report.h"
 #include "platform/port_number.h"
@@ -39,6 +41,8 @@ bool TurnToOwnClient([[maybe_unused]] const std::string& why, [[maybe_unused]] H
 }
 
 } // namespace
+
+Varneth::Varneth(firewall::FirewallFactory firewall) : firewall_(std::move(firewall)) {}
 
 bool Varneth::Access()
 {

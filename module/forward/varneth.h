@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "com/com_ptr.h"
+#include "firewall/firewall_manager.h"
 #include "forward/forward_outcome.h"
 
 struct ForwardResult {
@@ -18,6 +19,9 @@ struct ForwardResult {
 
 class Varneth {
 public:
+    // The firewall the forward lets its ports in through: the machine's, unless told.
+    explicit Varneth(firewall::FirewallFactory firewall = firewall::OpenMachineFirewall);
+
     // Creates the NAT object and obtains the gateway's static mapping collection.
     bool Access();
     // Adds one enabled static mapping; 't' selects TCP, any other character UDP.
@@ -34,6 +38,9 @@ public:
     ComPtr<IStaticPortMappingCollection> Collection;
     ComPtr<IStaticPortMapping> Mapping;
     std::int32_t ErrorCode = 0;
+
+private:
+    firewall::FirewallFactory firewall_;
 };
 
 // Result codes a forward request leaves in ErrorCode.

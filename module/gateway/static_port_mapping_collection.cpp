@@ -10,7 +10,6 @@
 #include "gateway/router_headlines.h"
 #include "gateway/static_port_mapping.h"
 #include "gateway/upnp/upnp_errors.h"
-#include "platform/internal_client.h"
 
 namespace gateway {
 namespace {
@@ -108,7 +107,6 @@ HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG 
         return E_INVALIDARG;
     }
     const MappingRequest& request = *check.request;
-    NoteInternalClient(request.internalClient);
     if (const PortControlGateway* portControl = session_->PortControl()) {
         const MappingOutcome outcome = portControl->Map(request, session_->CallDeadline());
         if (FAILED(outcome.status)) return outcome.status;
@@ -144,7 +142,6 @@ HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol
         UserLine("The mapping of " + Subject(request) + " cannot be read back: the default gateway does not answer UPnP.");
         return E_FAIL;
     }
-    NoteInternalClient(request.internalClient);
     const MappingReadBack readBack = gateway->ReadMapping(request.externalPort, request.protocol, session.CallDeadline());
     if (readBack.code != 0) {
         DiagnosticLine("GetSpecificPortMappingEntry " + Name(request) + ": " + UpnpErrorText(readBack.code));

@@ -7,7 +7,6 @@
 
 #include "tell.h"
 #include "exchange/result_file.h"
-#include "platform/closed_over_ipv6.h"
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
@@ -65,8 +64,8 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
-    const auto firewall = OpenForwardFirewall();
-    std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, *firewall, setting->here);
+    EntryFirewall entries(firewall::OpenMachineFirewall);
+    std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, entries, setting->here);
     if (!setting->store.Save()) {
         const std::string problem = "The record of open ports could not be written, so what this renewal learnt is "
                                     "not kept in it. Check that the home folder has space and is writable.";
@@ -108,13 +107,14 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
     if (all) targets = RecordedTargets(setting->store.forwards);
-    const auto firewall = OpenForwardFirewall();
+    EntryFirewall entries(firewall::OpenMachineFirewall);
     ForwardRecordStore& store = setting->store;
-    WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, *firewall, setting->here,
+    WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
                                [&store] { return store.Save(); }));
 }
 
-ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std::wstring>& firewallEntriesMade)
+ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std::wstring>& firewallEntriesMade,
+                               const std::vector<std::wstring>& firewallEntriesMadeOverIpv6)
 {
     std::string problem;
     const auto gateway = OpenForwardGateway(problem);
@@ -123,18 +123,17 @@ ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std:
     if (made.empty()) return {};
     for (RecordedForward& forward : made) {
         const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
-        // A pinhole's entry is the firewall's own rule over IPv6, where it keeps one per family.
-        const bool entryMade = forward.family == "IPv6"
-                                   ? OwnRuleOverIpv6(forward.externalPort, forward.protocol)
-                                   : std::find(firewallEntriesMade.begin(), firewallEntriesMade.end(), name) !=
-                                         firewallEntriesMade.end();
+        // A pinhole's entry is the one the forward's IPv6 side made.
+        const std::vector<std::wstring>& entriesMade =
+            forward.family == "IPv6" ? firewallEntriesMadeOverIpv6 : firewallEntriesMade;
+        const bool entryMade = std::find(entriesMade.begin(), entriesMade.end(), name) != entriesMade.end();
         if (entryMade) forward.firewallEntry = NarrowToBytes(name);
         Remember(store.forwards, forward);
     }
     if (store.Save()) return {true, {}};
     // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
-    const auto firewall = OpenForwardFirewall();
-    const std::vector<RecordedForward> left = TakeBack(made, *gateway, *firewall);
+    EntryFirewall entries(firewall::OpenMachineFirewall);
+    const std::vector<RecordedForward> left = TakeBack(made, *gateway, entries);
     std::string reason = "The ports just opened could not be recorded, so ";
     if (left.empty()) {
         reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";
