@@ -46,7 +46,7 @@ std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
         return std::nullopt;
     }
     auto gateway = OpenForwardGateway(problem);
-    std::optional<GatewayIdentity> identity;
+    std::optional<gateway::Identity> identity;
     if (gateway) identity = gateway->Identity(problem);
     if (!identity) {
         Fail(problem);
@@ -122,10 +122,10 @@ ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std:
     std::vector<RecordedForward> made = gateway->Made();
     if (made.empty()) return {};
     for (RecordedForward& forward : made) {
-        const std::wstring name = WidenBytes(OwnEntryName(forward.externalPort, forward.protocol));
+        const std::wstring name = WidenBytes(OwnEntryName(forward.grant.externalPort, forward.grant.protocol));
         // A pinhole's entry is the one the forward's IPv6 side made.
         const std::vector<std::wstring>& entriesMade =
-            forward.family == "IPv6" ? firewallEntriesMadeOverIpv6 : firewallEntriesMade;
+            forward.grant.family == Family::Ipv6 ? firewallEntriesMadeOverIpv6 : firewallEntriesMade;
         const bool entryMade = std::find(entriesMade.begin(), entriesMade.end(), name) != entriesMade.end();
         if (entryMade) forward.firewallEntry = NarrowToBytes(name);
         Remember(store.forwards, forward);
