@@ -3,7 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "diagnostics.h"
+#include "forward/sentences.h"
+#include "tell.h"
 #include "gateway/gateway_classes.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/upnp/upnp_errors.h"
@@ -175,7 +176,7 @@ std::vector<std::wstring> ForwardOverIpv6(const std::wstring& ipv4Address, std::
         // does not wait for it.
         const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
         if ((router && CanAsk(*router)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4)))
-            Headline(kIpv6OfferHeadline);
+            Headline(forward::sentence::Ipv6Offer);
         return {};
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return {}; // the IPv4 side has said why

@@ -8,14 +8,9 @@
 
 #include "firewall/firewall_manager.h"
 
-// The headline that tells the window this machine has a global IPv6 address on the
-// chosen address's network, so that a forward there can be offered.
-inline constexpr const char* kIpv6OfferHeadline =
-    "This machine can also be reached over IPv6: the port can be opened there too.";
-
 // When `asked`: opens `port` for TCP and/or UDP over IPv6, and lets it in there through
 // `firewall`, and says how that went, one sentence for the outcome; the names of the
-// firewall entries it made for IPv6. When not: only tells (kIpv6OfferHeadline) whether
+// firewall entries it made for IPv6. When not: only tells (forward-ipv6-offer) whether
 // it could be.
 std::vector<std::wstring> ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp,
                                           bool asked, const firewall::FirewallFactory& firewall);

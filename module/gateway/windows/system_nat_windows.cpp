@@ -10,8 +10,7 @@
 #include <thread>
 
 #include "com/com_ptr.h"
-#include "diagnostics.h"
-#include "forward/forward_report.h"
+#include "tell.h"
 #include "gateway/gateway_classes.h"
 #include "platform/deadline.h"
 #include "platform/left_behind.h"
