@@ -4,12 +4,23 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "forward/forward_outcome.h"
+#include "gateway/gateway_session.h"
 
 // The headline that tells the window this machine has a global IPv6 address on the
 // chosen address's network, so that a forward there can be offered.
 inline constexpr const char* kIpv6OfferHeadline =
     "This machine can also be reached over IPv6: the port can be opened there too.";
 
-// When `asked`: opens `port` for TCP and/or UDP over IPv6 and says how that went, one
-// sentence for the outcome. When not: only tells (kIpv6OfferHeadline) whether it could be.
-void ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp, bool asked);
+struct Ipv6Result {
+    std::vector<PortOutcome> ports; // the pinholes opened, Family::Ipv6
+    bool offered = false;           // not asked, but it could be: the window offers it
+};
+
+// When `asked`: opens `port` for TCP and/or UDP over IPv6 through `session`'s gateway and
+// says how that went, one sentence for the outcome. When not: only tells
+// (kIpv6OfferHeadline) whether it could be.
+Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring& ipv4Address, std::int32_t port,
+                           bool tcp, bool udp, bool asked);

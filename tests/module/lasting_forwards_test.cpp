@@ -21,7 +21,6 @@ struct FakeGateway final : ForwardGateway {
     std::vector<std::string> calls;
 
     std::optional<GatewayIdentity> Identity(std::string&) override { return kHome; }
-    std::vector<RecordedForward> Made() const override { return {}; }
     bool OnThisDevice(const RecordedForward& f) override
     {
         calls.push_back("OnThisDevice " + std::to_string(f.externalPort));

@@ -1,0 +1,63 @@
+#include "forward/forward_recording.h"
+
+#include "diagnostics.h"
+#include "platform/closed_over_ipv6.h"
+#include "record/forward_words.h"
+#include "record/lasting_forwards.h"
+
+namespace {
+
+RecordedForward RecordOf(const PortOutcome& port)
+{
+    const gateway::Grant& grant = *port.grant;
+    RecordedForward f;
+    f.protocol = Name(grant.protocol);
+    f.externalPort = grant.externalPort;
+    f.internalAddress = grant.internalAddress;
+    f.internalPort = grant.internalPort;
+    f.family = Name(grant.family);
+    f.how = Name(grant.method);
+    f.gateway = {grant.gateway.udn, grant.gateway.address, grant.gateway.linkAddress};
+    f.nonce = grant.nonce;
+    f.externalAddress = grant.externalAddress;
+    f.lifetime = grant.lease && *grant.lease > 0 ? *grant.lease : 0;
+    f.grantedAt = f.checkedAt = grant.grantedAt;
+    f.epoch = grant.epoch ? static_cast<long long>(*grant.epoch) : -1;
+    f.pinholeId = grant.pinholeId;
+    f.forwardAddress = grant.forwardAddress;
+    f.description = grant.description;
+    // A pinhole's entry is the firewall's own rule over IPv6, where it keeps one per family.
+    const bool entryMade = grant.family == Family::Ipv6 ? OwnRuleOverIpv6(grant.externalPort, f.protocol)
+                                                        : port.firewall.kind == FirewallStep::Kind::Opened;
+    if (entryMade) f.firewallEntry = OwnEntryName(grant.externalPort, grant.protocol);
+    return f;
+}
+
+} // namespace
+
+Recording RecordForward(ForwardRecordStore& store, ForwardGateway& gateway, const ForwardOutcome& outcome,
+                        const Ipv6Result& ipv6)
+{
+    std::vector<RecordedForward> made;
+    for (const auto* ports : {&outcome.ports, &ipv6.ports})
+        for (const PortOutcome& port : *ports)
+            if (port.grant) made.push_back(RecordOf(port));
+    if (made.empty()) return {};
+    for (const RecordedForward& forward : made) Remember(store.forwards, forward);
+    if (store.Save()) return {true, {}};
+    // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
+    const auto firewall = OpenForwardFirewall();
+    const std::vector<RecordedForward> left = TakeBack(made, gateway, *firewall);
+    std::string reason = "The ports just opened could not be recorded, so ";
+    if (left.empty()) {
+        reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";
+    } else {
+        std::string subjects;
+        for (const RecordedForward& f : left) subjects += (subjects.empty() ? "" : ", ") + Subject(f);
+        reason += "they will not be kept open, yet " + subjects + " could not be closed again. The router lets them "
+                  "go within " + std::to_string(gateway::kAskedLease / 3600) + " hours; to close them sooner, choose "
+                  "Open ports\u2026 (Ctrl+O) and close them there, or in the router's own settings.";
+    }
+    Headline(reason);
+    return {false, reason};
+}

@@ -1,0 +1,20 @@
+// What Varneth stands on, given by the machine it runs on (varneth_platform_posix.cpp,
+// _windows.cpp) or by a test: the ways to the gateway's mappings, in order of preference,
+// and how the calling thread enters COM where the platform has it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "gateway/gateway_session.h"
+#include "gateway/nat_service.h"
+
+struct VarnethPlatform {
+    std::vector<std::unique_ptr<gateway::NatService>> nat;
+    std::function<bool()> enterApartment;
+};
+
+// This machine's: on Windows the system's NAT object, then our own client; elsewhere our
+// own client alone. Both refer to `session`, which outlives them.
+VarnethPlatform MachinePlatform(gateway::GatewaySession& session);
