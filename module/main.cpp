@@ -5,13 +5,6 @@
 #include "dispatch/module_run.h"
 #include "platform/left_behind.h"
 
-#ifdef _WIN32
-#include "firewall/windows/firewall_over_ipv6_windows.h"
-#include "platform/closed_over_ipv6.h"
-#else
-#include "platform/platform_classes.h"
-#endif
-
 int main(int argc, char*[])
 {
     // It takes no arguments. Given any, it only says how it is used: a kavro.cmd left
@@ -22,11 +15,6 @@ int main(int argc, char*[])
     }
     // Every outcome leaves as a line of the result file, never as an exit status.
     try {
-#ifdef _WIN32
-        SetIpv6Rules({OpenFirewallOverIpv6, nullptr, nullptr});
-#else
-        RegisterPlatformClasses();
-#endif
         RunModule();
     } catch (...) {
     }

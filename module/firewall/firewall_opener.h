@@ -1,44 +1,39 @@
-// Lets a port in through the local firewall's current profile.
+// Lets a port in through this machine's firewall, over whichever manager the platform
+// gives: the forward's profile, its ports, and the IPv6 side's own entries.
 #pragma once
 
-#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "com/com_ptr.h"
+#include "firewall/firewall_manager.h"
 
 struct FirewallState {
-    ComPtr<INetFwProfile> Profile;
+    std::unique_ptr<firewall::FirewallManager> Manager;
     bool ProfileObtained = false;
     bool FirewallOn = false;
 };
 
-// Fills state.Profile with the current profile; the status of the last step that ran.
-HRESULT OpenFirewallProfile(FirewallState& state);
+// Opens the profile of the manager the caller made; the status of that.
+firewall::Status OpenFirewallProfile(FirewallState& state);
 
-// Whether the firewall is on, in `on`: the status of reading FirewallEnabled.
-HRESULT ReadFirewallEnabled(INetFwProfile* profile, bool& on);
+// Only a firewall whose state could be read, and that is on, counts as on.
+bool IsFirewallOn(const firewall::FirewallManager& manager);
 
-// Only a successful read of a non-zero FirewallEnabled counts as on.
-bool IsFirewallOn(INetFwProfile* profile);
+// Lets the request's port in, unless an entry already does: then AlreadyOpen, and
+// nothing is added.
+firewall::Opening OpenFirewallPort(firewall::FirewallManager& manager, const firewall::PortRequest& request);
 
-// Whether an enabled entry of any name lets the port in: S_OK with `open`, else the failure.
-HRESULT IsPortOpen(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol, bool& open);
+// One headline per firewall manager that left ports to an administrator, naming what
+// to run for them all; none where every port could be asked for.
+std::vector<std::string> LeftToAdministrator(const std::vector<firewall::Opening>& openings);
 
-// Adds the port to the globally open ports under `name`, unless an enabled entry for
-// the port and protocol is there already: then S_FALSE, and nothing is added.
-HRESULT OpenFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
-                         const std::wstring& name);
-
-// Removes the globally open port's entry when it carries `name`: S_OK when removed,
-// S_FALSE when there is none of that name (another's entry stays), else the failure.
-// Windows' Remove goes by port and protocol alone, so the name is checked first, and an
-// entry whose name cannot be read (E_ACCESSDENIED) stays. Our own firewall classes
-// remove only the tool's entry themselves: S_OK once none of it is left.
-HRESULT CloseFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
-                          const std::wstring& name);
-
-// Whether the globally open port's entry under `name` is there and enabled, read only:
-// S_OK with `held` (false when there is no entry, another's or a disabled one), else
-// the failure (E_ACCESSDENIED where the entries cannot be read with our rights).
-HRESULT FindOwnFirewallPort(INetFwProfile* profile, std::int32_t port, NET_FW_IP_PROTOCOL protocol,
-                            const std::wstring& name, bool& held);
+// After the gateway opened `port` over IPv6 for `protocols`: the firewall's own IPv6
+// entries, where it keeps them apart, under the tool's names, through a manager made
+// and opened now.
+struct FirewallOverIpv6 {
+    std::vector<std::wstring> entriesMade;  // ours, to be recorded with the pinholes
+    std::vector<std::string> closed;        // what keeps the port closed over IPv6 all the same
+};
+FirewallOverIpv6 OpenFirewallOverIpv6(const firewall::FirewallFactory& firewall, int port,
+                                      const std::vector<Protocol>& protocols, const std::string& internalAddress);

@@ -1,7 +1,10 @@
-// What the firewall managers answer, independent of COM.
+// What the firewall managers answer, on every platform.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "terms.h"
 
 namespace firewall {
 
@@ -14,23 +17,9 @@ enum class Status {
     Failed,
 };
 
-enum class Protocol { Tcp, Udp };
-
-// "tcp" or "udp", the way both managers spell it.
-inline const char* ProtocolName(Protocol protocol) { return protocol == Protocol::Tcp ? "tcp" : "udp"; }
-
-// The address family a rule lets the port in for, where a manager keeps one rule each.
-enum class Family { Ipv4, Ipv6 };
-
-// "ipv4" or "ipv6", as the ufw helper takes it.
-inline const char* FamilyName(Family family) { return family == Family::Ipv4 ? "ipv4" : "ipv6"; }
-
-// The name Kavro's forwards give the entries they make: "HLMX 8080 TCP". A rule under
-// another name is someone else's and is never removed.
-inline std::string OwnRuleName(int port, Protocol protocol)
-{
-    return "HLMX " + std::to_string(port) + (protocol == Protocol::Tcp ? " TCP" : " UDP");
-}
+// The status word of the developers' line for each answer: the value Windows gives the
+// same failure, so that the line reads alike on every platform.
+std::uint32_t StatusCode(Status status);
 
 // One line on standard error; standard output carries the module's diagnostics only.
 void ReportProblem(const std::string& text);

@@ -84,12 +84,14 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const Plat
     // The gateway is searched for once, by the first step that asks it, and every step
     // after asks the same; it outlives all of them.
     gateway::GatewaySession session{gateway::GatewaySettings{}};
-    Varneth mapping(platformFor(session));
+    VarnethPlatform platform = platformFor(session);
+    const firewall::FirewallFactory firewall = platform.firewall;
+    Varneth mapping(std::move(platform));
     const ForwardResult result = mapping.Forward(protocolSelector, port, address, L"AUTO");
     const bool done = result.Mapped && result.FirewallOpen;
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
     // recorded with the mappings, whatever the IPv4 answer.
-    const Ipv6Result overIpv6 = ForwardOverIpv6(session, address, port, tcp, udp, ipv6);
+    const Ipv6Result overIpv6 = ForwardOverIpv6(session, address, port, tcp, udp, ipv6, firewall);
     const std::unique_ptr<ForwardGateway> entries = OpenForwardGateway(session);
     const Recording recording = RecordForward(*store, *entries, result.Outcome, overIpv6);
     if (!recording.notKept.empty()) {

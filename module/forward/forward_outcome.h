@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "firewall/firewall_types.h"
+#include "firewall/firewall_manager.h"
 #include "gateway/grant.h"
 #include "terms.h"
 
@@ -35,6 +35,7 @@ struct ForwardOutcome {
     std::vector<PortOutcome> ports; // TCP before UDP, IPv4 before IPv6
     bool profileObtained = false;
     bool firewallOn = false;
+    std::vector<firewall::Opening> openings; // what the firewall answered, port by port: what is left to an administrator
 };
 
 // The shortest lease of the IPv4 mappings granted, 0 being none at all; nothing when none

@@ -1,7 +1,7 @@
 #include "forward/forward_recording.h"
 
 #include "diagnostics.h"
-#include "platform/closed_over_ipv6.h"
+#include "record/entry_firewall.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
 
@@ -26,10 +26,9 @@ RecordedForward RecordOf(const PortOutcome& port)
     f.pinholeId = grant.pinholeId;
     f.forwardAddress = grant.forwardAddress;
     f.description = grant.description;
-    // A pinhole's entry is the firewall's own rule over IPv6, where it keeps one per family.
-    const bool entryMade = grant.family == Family::Ipv6 ? OwnRuleOverIpv6(grant.externalPort, f.protocol)
-                                                        : port.firewall.kind == FirewallStep::Kind::Opened;
-    if (entryMade) f.firewallEntry = OwnEntryName(grant.externalPort, grant.protocol);
+    // Only an entry this forward made is ours to remove; a pinhole's is the one its IPv6
+    // side made, where the firewall keeps one per family.
+    if (port.firewall.kind == FirewallStep::Kind::Opened) f.firewallEntry = port.firewall.entryName;
     return f;
 }
 
@@ -46,8 +45,8 @@ Recording RecordForward(ForwardRecordStore& store, ForwardGateway& gateway, cons
     for (const RecordedForward& forward : made) Remember(store.forwards, forward);
     if (store.Save()) return {true, {}};
     // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
-    const auto firewall = OpenForwardFirewall();
-    const std::vector<RecordedForward> left = TakeBack(made, gateway, *firewall);
+    EntryFirewall entries(firewall::OpenMachineFirewall);
+    const std::vector<RecordedForward> left = TakeBack(made, gateway, entries);
     std::string reason = "The ports just opened could not be recorded, so ";
     if (left.empty()) {
         reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";

@@ -13,9 +13,9 @@ namespace {
 
 std::string Subject(wchar_t protocol, std::int32_t port) { return ProtocolName(protocol) + " " + std::to_string(port); }
 
-std::string RightsHint(HRESULT status)
+std::string RightsHint(firewall::Status status)
 {
-    return status == E_ACCESSDENIED ? ": this needs administrator rights" : "";
+    return status == firewall::Status::AccessDenied ? ": this needs administrator rights" : "";
 }
 
 // Only digits and dots pass: the address ends up in a sentence the window parses.
@@ -106,14 +106,14 @@ void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped)
              ProtocolName(mapped) + "; else fix the cause above and try again.");
 }
 
-void ReportFirewallProfile(HRESULT profileStatus, HRESULT stateStatus, bool firewallOn)
+void ReportFirewallProfile(firewall::Status profile, firewall::Status state, bool firewallOn)
 {
-    if (FAILED(profileStatus)) {
-        StatusLine("The firewall could not be read", profileStatus);
-        UserLine("The firewall could not be read" + RightsHint(profileStatus) + ".");
+    if (profile != firewall::Status::Ok) {
+        StatusLine("The firewall could not be read", static_cast<HRESULT>(firewall::StatusCode(profile)));
+        UserLine("The firewall could not be read" + RightsHint(profile) + ".");
     }
-    else if (FAILED(stateStatus))
-        UserLine("Whether the firewall lets ports in could not be checked" + RightsHint(stateStatus) +
+    else if (state != firewall::Status::Ok)
+        UserLine("Whether the firewall lets ports in could not be checked" + RightsHint(state) +
                  "; no port was let in there.");
     else if (firewallOn)
         UserLine("The firewall is on.");
@@ -121,15 +121,15 @@ void ReportFirewallProfile(HRESULT profileStatus, HRESULT stateStatus, bool fire
         UserLine("The firewall is off: no port needs to be let in.");
 }
 
-void ReportFirewallPort(wchar_t protocol, std::int32_t port, HRESULT opened)
+void ReportFirewallPort(wchar_t protocol, std::int32_t port, const firewall::Opening& opened)
 {
-    if (opened == S_FALSE)
+    if (opened.status == firewall::Status::AlreadyOpen)
         UserLine("The firewall already lets " + Subject(protocol, port) + " in.");
-    else if (SUCCEEDED(opened))
+    else if (opened.status == firewall::Status::Ok)
         UserLine("The firewall now lets " + Subject(protocol, port) + " in.");
     else {
-        StatusLine("The firewall did not let " + Subject(protocol, port) + " in", opened);
-        UserLine("The firewall did not let " + Subject(protocol, port) + " in" + RightsHint(opened) + ".");
+        StatusLine("The firewall did not let " + Subject(protocol, port) + " in", static_cast<HRESULT>(opened.code));
+        UserLine("The firewall did not let " + Subject(protocol, port) + " in" + RightsHint(opened.status) + ".");
     }
 }
 

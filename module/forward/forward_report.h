@@ -8,6 +8,7 @@
 #include <string>
 
 #include "com/com_ptr.h"
+#include "firewall/firewall_manager.h"
 #include "gateway/grant.h"
 
 // "TCP" or "UDP" for the protocol character of Varneth::Add.
@@ -27,8 +28,8 @@ std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring
 // One protocol mapped on the gateway, the other not.
 void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped);
 
-void ReportFirewallProfile(HRESULT profileStatus, HRESULT stateStatus, bool firewallOn);
-void ReportFirewallPort(wchar_t protocol, std::int32_t port, HRESULT opened);
+void ReportFirewallProfile(firewall::Status profile, firewall::Status state, bool firewallOn);
+void ReportFirewallPort(wchar_t protocol, std::int32_t port, const firewall::Opening& opened);
 void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 
 // The one line the window reads for its success box: "Reachable at 11.77.0.1:8080".

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "diagnostics.h"
 #include "firewall/firewall_opener.h"
 #include "forward/forward_report.h"
 #include "forward/varneth.h"
@@ -13,11 +14,10 @@ namespace {
 struct ProtocolPlan {
     Protocol protocol;
     wchar_t character;
-    NET_FW_IP_PROTOCOL number;
 };
 
-constexpr ProtocolPlan kTcp{Protocol::Tcp, L't', NET_FW_IP_PROTOCOL_TCP};
-constexpr ProtocolPlan kUdp{Protocol::Udp, L'u', NET_FW_IP_PROTOCOL_UDP};
+constexpr ProtocolPlan kTcp{Protocol::Tcp, L't'};
+constexpr ProtocolPlan kUdp{Protocol::Udp, L'u'};
 
 std::vector<ProtocolPlan> PlansFor(std::int32_t protocolSelector)
 {
@@ -32,12 +32,13 @@ std::wstring DescriptionFor(const std::wstring& description, std::int32_t port, 
     return WidenBytes(OwnEntryName(port, plan.protocol));
 }
 
-FirewallStep FirewallStepOf(HRESULT opened, const std::wstring& name)
+FirewallStep FirewallStepOf(const firewall::Opening& opened, const std::wstring& name)
 {
-    if (opened == S_FALSE) return {FirewallStep::Kind::AlreadyOpen, firewall::Status::AlreadyOpen, {}};
-    if (SUCCEEDED(opened)) return {FirewallStep::Kind::Opened, firewall::Status::Ok, NarrowToBytes(name)};
-    return {FirewallStep::Kind::Refused,
-            opened == E_ACCESSDENIED ? firewall::Status::AccessDenied : firewall::Status::Failed, {}};
+    switch (opened.status) {
+    case firewall::Status::AlreadyOpen: return {FirewallStep::Kind::AlreadyOpen, opened.status, {}};
+    case firewall::Status::Ok: return {FirewallStep::Kind::Opened, opened.status, NarrowToBytes(name)};
+    default: return {FirewallStep::Kind::Refused, opened.status, {}};
+    }
 }
 
 } // namespace
@@ -52,21 +53,17 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
         return result;
     }
 
-    FirewallState firewall;
-    const HRESULT profile = OpenFirewallProfile(firewall);
-    HRESULT state = S_OK;
-    if (FAILED(profile)) {
-        ErrorCode = kErrorNoFirewallProfile;
-    } else {
-        firewall.ProfileObtained = true;
-        state = ReadFirewallEnabled(firewall.Profile.get(), firewall.FirewallOn);
-    }
+    FirewallState firewall{platform_.firewall()};
+    const firewall::Status profile = OpenFirewallProfile(firewall);
+    const firewall::Status state =
+        firewall.ProfileObtained ? firewall.Manager->StateRead() : firewall::Status::Ok;
+    if (!firewall.ProfileObtained) ErrorCode = kErrorNoFirewallProfile;
     ReportFirewallProfile(profile, state, firewall.FirewallOn);
     ForwardOutcome& outcome = result.Outcome;
     outcome.profileObtained = firewall.ProfileObtained;
     outcome.firewallOn = firewall.FirewallOn;
     const FirewallStep::Kind notOn = !firewall.ProfileObtained ? FirewallStep::Kind::NotAsked
-                                   : FAILED(state)             ? FirewallStep::Kind::Unread
+                                   : state != firewall::Status::Ok ? FirewallStep::Kind::Unread
                                                                : FirewallStep::Kind::Off;
 
     // Each chosen protocol must be mapped and let in. A protocol the gateway did not
@@ -93,9 +90,10 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
             each.firewall.kind = notOn;
             continue;
         }
-        const HRESULT opened = OpenFirewallPort(firewall.Profile.get(), port, plan.number, name);
+        const firewall::Opening& opened = outcome.openings.emplace_back(OpenFirewallPort(
+            *firewall.Manager, {port, plan.protocol, Family::Ipv4, name, NarrowToBytes(internalAddress)}));
         ReportFirewallPort(plan.character, port, opened);
-        allOpen = allOpen && SUCCEEDED(opened);
+        allOpen = allOpen && (opened.status == firewall::Status::Ok || opened.status == firewall::Status::AlreadyOpen);
         each.firewall = FirewallStepOf(opened, name);
     }
     const bool handled = !plans.empty();
@@ -105,5 +103,6 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
 
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
     if (result.Mapped && result.FirewallOpen && !reachableAt.empty()) ReportReachable(reachableAt);
+    for (const std::string& headline : LeftToAdministrator(outcome.openings)) Headline(headline);
     return result;
 }

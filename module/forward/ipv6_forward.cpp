@@ -1,5 +1,6 @@
 #include "forward/ipv6_forward.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -7,7 +8,7 @@
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/pinholes.h"
 #include "gateway/upnp/upnp_errors.h"
-#include "platform/closed_over_ipv6.h"
+#include "firewall/firewall_opener.h"
 #include "text_lines.h"
 
 namespace {
@@ -19,11 +20,13 @@ std::string OpenInRouter(std::int32_t port)
     return " Open port " + std::to_string(port) + " for IPv6 in the router's own settings.";
 }
 
-// One sentence to the user and as the headline: the IPv6 side's outcome.
-void Say(const std::string& sentence)
+// One sentence to the user and as the headline: the IPv6 side's outcome, where no
+// pinhole was opened.
+std::vector<std::wstring> Say(const std::string& sentence)
 {
     UserLine(sentence);
     Headline(sentence);
+    return {};
 }
 
 // A gateway the global address can ask: on the LAN's global prefix, or on the link (what
@@ -52,17 +55,26 @@ std::string Duration(std::uint32_t seconds)
     return std::to_string(count) + (hours ? " hour" : " minute") + (count == 1 ? "" : "s");
 }
 
+// The firewall the pinholes are let in through, and the IPv4 address of their forward,
+// whose interface's zone firewalld opens them in.
+struct Ipv6Firewall {
+    const firewall::FirewallFactory& manager;
+    std::string ipv4Address;
+};
+
 // What the gateway said to each pinhole, asked by `call`; those it opened for `own` are let
-// in here too.
-void ReportPinholes(const gateway::PinholeAnswers& answers, const std::string& call, const gateway::Ipv6& own,
-                    std::int32_t port)
+// in through `firewall` too. The names of the firewall entries made for them.
+std::vector<std::wstring> ReportPinholes(const gateway::PinholeAnswers& answers, const std::string& call,
+                                         const gateway::Ipv6& own, std::int32_t port, const Ipv6Firewall& firewall)
 {
     std::vector<std::string> opened;
+    std::vector<Protocol> protocols;
     const gateway::PinholeReply* first = nullptr;
     for (const gateway::PinholeReply& reply : answers.replies) {
         const std::string protocol(Name(reply.protocol));
         if (reply.grant) {
             opened.push_back(protocol);
+            protocols.push_back(reply.protocol);
             if (!first) first = &reply;
             continue;
         }
@@ -73,16 +85,16 @@ void ReportPinholes(const gateway::PinholeAnswers& answers, const std::string& c
         Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" + reply.refusal + ")." +
                  OpenInRouter(port));
     }
-    if (!first) return;
-    OpenOverIpv6(port, opened);
-    const std::vector<std::string> closed = ClosedOverIpv6(port);
-    if (!closed.empty()) {
+    if (!first) return {};
+    FirewallOverIpv6 firewalled = OpenFirewallOverIpv6(firewall.manager, port, protocols, firewall.ipv4Address);
+    if (!firewalled.closed.empty()) {
         std::string why;
-        for (const std::string& each : closed) why += (why.empty() ? "" : "; ") + each;
+        for (const std::string& each : firewalled.closed) why += (why.empty() ? "" : "; ") + each;
         UserLine("This machine's firewall keeps port " + std::to_string(port) + " closed over IPv6: " + why + ".");
-        return Headline("The router opened port " + std::to_string(port) +
-                        " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
-                        "IPv6 yet (" + why + ").");
+        Headline("The router opened port " + std::to_string(port) +
+                 " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
+                 "IPv6 yet (" + why + ").");
+        return std::move(firewalled.entriesMade);
     }
     // Reachable where the gateway says: our own address, unless it translates IPv6 too (PCP).
     const auto reachable = gateway::ParseIpv6(first->grant->externalAddress);
@@ -90,9 +102,11 @@ void ReportPinholes(const gateway::PinholeAnswers& answers, const std::string& c
              std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
              Duration(static_cast<std::uint32_t>(first->grant->lease.value_or(0))) + ", renewed until it is closed.");
     Headline("Reachable over IPv6 at " + (reachable ? At(*reachable, first->reachablePort) : std::string()));
+    return std::move(firewalled.entriesMade);
 }
 
-void Report(const gateway::PinholeAnswers& answers, const gateway::Ipv6& own, std::int32_t port)
+std::vector<std::wstring> Report(const gateway::PinholeAnswers& answers, const gateway::Ipv6& own, std::int32_t port,
+                                 const Ipv6Firewall& firewall)
 {
     switch (answers.stage) {
     case PinholeStage::NoService:
@@ -112,23 +126,30 @@ void Report(const gateway::PinholeAnswers& answers, const gateway::Ipv6& own, st
     case PinholeStage::NoPinholes:
         return Say("The router's IPv6 firewall lets no ports be opened from this network." + OpenInRouter(port));
     case PinholeStage::Asked:
-        return ReportPinholes(answers, "AddPinhole", own, port);
+        return ReportPinholes(answers, "AddPinhole", own, port, firewall);
     }
+    return {};
 }
 
-// The pinholes opened, as the forward's outcome over IPv6.
-std::vector<PortOutcome> PortsOf(const gateway::PinholeAnswers& answers)
+// The pinholes opened, as the forward's outcome over IPv6, each with the firewall entry
+// made for it, if any.
+std::vector<PortOutcome> PortsOf(const gateway::PinholeAnswers& answers, const std::vector<std::wstring>& entriesMade)
 {
     std::vector<PortOutcome> ports;
-    for (const gateway::PinholeReply& reply : answers.replies)
-        if (reply.grant) ports.push_back({reply.protocol, Family::Ipv6, reply.grant, {}});
+    for (const gateway::PinholeReply& reply : answers.replies) {
+        if (!reply.grant) continue;
+        PortOutcome& each = ports.emplace_back(PortOutcome{reply.protocol, Family::Ipv6, reply.grant, {}});
+        const std::string name = OwnEntryName(reply.grant->externalPort, reply.protocol);
+        if (std::find(entriesMade.begin(), entriesMade.end(), WidenBytes(name)) != entriesMade.end())
+            each.firewall = {FirewallStep::Kind::Opened, firewall::Status::Ok, name};
+    }
     return ports;
 }
 
 } // namespace
 
 Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring& ipv4Address, std::int32_t port,
-                           bool tcp, bool udp, bool asked)
+                           bool tcp, bool udp, bool asked, const firewall::FirewallFactory& firewall)
 {
     Ipv6Result result;
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
@@ -172,16 +193,15 @@ Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring&
     const gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own),
                                           gateway::host::ScopeToward(*ipv6Gateway, *ipv4), port, protocols};
     const auto upnp = gateway::OpenUpnpPinholes(session, *ipv6Gateway, request);
+    const Ipv6Firewall ipv6Firewall{firewall, request.forwardAddress};
     // The gateway's UPnP has no say on IPv6: its IPv6 side may still answer PCP there.
     if (!upnp || upnp->stage == PinholeStage::NoService) {
         if (const auto pcp = gateway::OpenPcpPinholes(session, *ipv6Gateway, request)) {
-            ReportPinholes(*pcp, "PCP MAP", *own, port);
-            result.ports = PortsOf(*pcp);
+            result.ports = PortsOf(*pcp, ReportPinholes(*pcp, "PCP MAP", *own, port, ipv6Firewall));
             return result;
         }
     }
     const gateway::PinholeAnswers answers = upnp ? *upnp : gateway::PinholeAnswers{};
-    Report(answers, *own, port);
-    result.ports = PortsOf(answers);
+    result.ports = PortsOf(answers, Report(answers, *own, port, ipv6Firewall));
     return result;
 }

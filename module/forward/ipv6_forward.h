@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "firewall/firewall_manager.h"
 #include "forward/forward_outcome.h"
 #include "gateway/gateway_session.h"
 
@@ -19,8 +20,8 @@ struct Ipv6Result {
     bool offered = false;           // not asked, but it could be: the window offers it
 };
 
-// When `asked`: opens `port` for TCP and/or UDP over IPv6 through `session`'s gateway and
-// says how that went, one sentence for the outcome. When not: only tells
-// (kIpv6OfferHeadline) whether it could be.
+// When `asked`: opens `port` for TCP and/or UDP over IPv6 through `session`'s gateway,
+// lets it in there through `firewall`, and says how that went, one sentence for the
+// outcome. When not: only tells (kIpv6OfferHeadline) whether it could be.
 Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring& ipv4Address, std::int32_t port,
-                           bool tcp, bool udp, bool asked);
+                           bool tcp, bool udp, bool asked, const firewall::FirewallFactory& firewall);

@@ -1,5 +1,7 @@
 #include "forward/varneth.h"
 
+#include <utility>
+
 #include "diagnostics.h"
 #include "forward/forward_report.h"
 #include "platform/utf8.h"

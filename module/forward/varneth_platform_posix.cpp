@@ -6,6 +6,7 @@ VarnethPlatform MachinePlatform(gateway::GatewaySession& session)
 {
     VarnethPlatform platform;
     platform.nat.push_back(gateway::OwnNatService(session));
+    platform.firewall = firewall::OpenMachineFirewall;
     platform.enterApartment = [] { return true; };
     return platform;
 }

@@ -13,6 +13,7 @@ VarnethPlatform MachinePlatform(gateway::GatewaySession& session)
     platform.nat.push_back(gateway::SystemNatService(
         gateway::SystemThread(), [&session](const gateway::MappingRequest& request) { return gateway::ReadBack(session, request); }));
     platform.nat.push_back(gateway::OwnNatService(session));
+    platform.firewall = firewall::OpenMachineFirewall;
     platform.enterApartment = [] { return SUCCEEDED(CoInitialize(nullptr)); };
     return platform;
 }

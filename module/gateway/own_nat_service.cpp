@@ -7,7 +7,6 @@
 #include "gateway/lease_request.h"
 #include "gateway/router_headlines.h"
 #include "gateway/upnp/upnp_errors.h"
-#include "platform/internal_client.h"
 
 namespace gateway {
 namespace {
@@ -101,7 +100,6 @@ public:
             Headline(headline::NothingAsked(problem));
             return Failed();
         }
-        NoteInternalClient(request.internalClient);
         if (const PortControlGateway* portControl = session_.PortControl()) {
             const MappingOutcome outcome = portControl->Map(request, session_.CallDeadline());
             if (!outcome.held) return Failed();
@@ -143,7 +141,6 @@ NatService::AddAnswer ReadBack(GatewaySession& session, const MappingRequest& re
         UserLine("The mapping of " + Subject(request) + " cannot be read back: the default gateway does not answer UPnP.");
         return Failed();
     }
-    NoteInternalClient(request.internalClient);
     const MappingReadBack readBack = gateway->ReadMapping(request.externalPort, request.protocol, session.CallDeadline());
     if (readBack.code != 0) {
         DiagnosticLine("GetSpecificPortMappingEntry " + Name(request) + ": " + UpnpErrorText(readBack.code));

@@ -42,7 +42,7 @@ bool Asks(const CloseTarget& target, const RecordedForward& f, const Surrounding
 }
 
 // Only an entry the tool made, under its own name; an administrator's rule stays.
-bool RemoveOwnFirewallEntry(const RecordedForward& forward, ForwardFirewall& firewall, std::string& problem)
+bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall, std::string& problem)
 {
     const std::string& name = forward.firewallEntry;
     if (name.empty()) return true;
@@ -56,7 +56,7 @@ bool RemoveOwnFirewallEntry(const RecordedForward& forward, ForwardFirewall& fir
 // Closes the target's mapping of one protocol; the reason when something of it is left.
 class Closer {
 public:
-    Closer(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
+    Closer(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, EntryFirewall& firewall,
            const Surroundings& here)
         : forwards_(forwards), gateway_(gateway), firewall_(firewall), here_(here)
     {
@@ -155,7 +155,7 @@ private:
 
     std::vector<RecordedForward>& forwards_;
     ForwardGateway& gateway_;
-    ForwardFirewall& firewall_;
+    EntryFirewall& firewall_;
     const Surroundings& here_;
 };
 
@@ -210,7 +210,7 @@ std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& for
 }
 
 std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
-                          ForwardGateway& gateway, ForwardFirewall& firewall, const Surroundings& here,
+                          ForwardGateway& gateway, EntryFirewall& firewall, const Surroundings& here,
                           const std::function<bool()>& save)
 {
     const auto asked = [&](const RecordedForward& f) {
@@ -270,7 +270,7 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
 }
 
 std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, ForwardGateway& gateway,
-                                      ForwardFirewall& firewall)
+                                      EntryFirewall& firewall)
 {
     std::vector<RecordedForward> left;
     for (const RecordedForward& f : made) {

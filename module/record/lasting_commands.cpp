@@ -7,7 +7,6 @@
 
 #include "diagnostics.h"
 #include "exchange/result_file.h"
-#include "platform/closed_over_ipv6.h"
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
@@ -66,8 +65,8 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
-    const auto firewall = OpenForwardFirewall();
-    std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, *firewall, setting->here);
+    EntryFirewall entries(firewall::OpenMachineFirewall);
+    std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, entries, setting->here);
     if (!setting->store.Save()) {
         const std::string problem = "The record of open ports could not be written, so what this renewal learnt is "
                                     "not kept in it. Check that the home folder has space and is writable.";
@@ -109,8 +108,8 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
     if (all) targets = RecordedTargets(setting->store.forwards);
-    const auto firewall = OpenForwardFirewall();
+    EntryFirewall entries(firewall::OpenMachineFirewall);
     ForwardRecordStore& store = setting->store;
-    WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, *firewall, setting->here,
+    WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
                                [&store] { return store.Save(); }));
 }

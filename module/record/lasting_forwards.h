@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "gateway/forward_gateway.h"
-#include "record/forward_firewall.h"
+#include "record/entry_firewall.h"
 #include "platform/deadline.h"
 
 // How often renew asks the gateway whether it still holds an entry that is not yet due.
@@ -28,7 +28,7 @@ struct Surroundings {
 // Renews each entry on this gateway for an address this machine holds, when half its
 // lease has passed or the gateway no longer holds it, and tells of its firewall entry
 // when that is gone; the others, and those a close let go, are left as they are.
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, EntryFirewall& firewall,
                           const Surroundings& here);
 
 // The result lines of list: tab-separated protocol, external port, internal address,
@@ -63,10 +63,10 @@ std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& for
 // closing, before the gateway is asked (when that fails, nothing is closed), and once
 // after; when that fails, the reason names what the record still holds.
 std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
-                          ForwardGateway& gateway, ForwardFirewall& firewall, const Surroundings& here,
+                          ForwardGateway& gateway, EntryFirewall& firewall, const Surroundings& here,
                           const std::function<bool()>& save);
 
 // Takes back what a forward made and could not record: each entry deleted from the
 // gateway and its firewall entry removed. Returns those left, each told.
 std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, ForwardGateway& gateway,
-                                      ForwardFirewall& firewall);
+                                      EntryFirewall& firewall);

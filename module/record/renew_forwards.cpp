@@ -72,17 +72,17 @@ std::string NothingDue(const RecordedForward& forward, long long now)
 
 // The firewall entry the forward made, read only: renew never asks for rights, so a
 // missing entry is told, not made again.
-std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& firewall)
+std::string CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall)
 {
     if (forward.firewallEntry.empty()) return {};
     const std::string port = std::to_string(forward.externalPort);
     switch (firewall.Find(forward)) {
-    case ForwardFirewall::Presence::LetsIn: return {};
-    case ForwardFirewall::Presence::Unknown:
+    case EntryFirewall::Presence::LetsIn: return {};
+    case EntryFirewall::Presence::Unknown:
         UserLine("The firewall entry \"" + forward.firewallEntry + "\" could not be checked without an administrator's "
                  "rights; it was left as it is.");
         return {};
-    case ForwardFirewall::Presence::Missing: break;
+    case EntryFirewall::Presence::Missing: break;
     }
     const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port + " in" +
                                 (forward.family == "IPv6" ? " over IPv6" : "") +
@@ -93,7 +93,7 @@ std::string CheckFirewallEntry(const RecordedForward& forward, ForwardFirewall& 
 
 } // namespace
 
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, ForwardFirewall& firewall,
+std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, EntryFirewall& firewall,
                           const Surroundings& here)
 {
     std::string firstReason;

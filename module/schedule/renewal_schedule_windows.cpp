@@ -3,8 +3,7 @@
 // It is registered while anything is recorded and removed when nothing is.
 #include "schedule/renewal_schedule.h"
 
-#include <windows.h>
-
+#include "com/com_api.h"
 #include "diagnostics.h"
 #include "forward/forward_report.h"
 #include "platform/replace_file_windows.h"

@@ -1,7 +1,7 @@
 // The NAT UPnP and firewall classes, faked in the module's COM runtime (the NAT object in
-// fake_windows_nat.cpp, the firewall in fake_windows_firewall.cpp): every call the
-// module makes is logged in order, and any call can be made to fail or to succeed
-// without handing out its reference.
+// fake_windows_nat.cpp, Windows Firewall in fake_windows_firewall.cpp): every call made
+// of them is logged in order, and any call can be made to fail or to succeed without
+// handing out its reference.
 #pragma once
 
 #include <map>
@@ -23,18 +23,11 @@ struct FakePlatform {
     std::set<std::pair<long, int>> openPorts;  // firewall entries: (port, protocol)
     std::vector<std::string> calls;            // e.g. "Add TCP 8080->10.0.0.5:8080 'HLMX 8080 TCP' 1"
 
-    void Register();  // for CLSID_UPnPNAT, CLSID_NetFwMgr and CLSID_NetFwOpenPort
     Outcome Log(const std::string& call);
 };
 
-void RegisterFakeNat(FakePlatform& platform);       // fake_windows_nat.cpp
-void RegisterFakeFirewall(FakePlatform& platform);  // fake_windows_firewall.cpp
-
-inline void FakePlatform::Register()
-{
-    RegisterFakeNat(*this);
-    RegisterFakeFirewall(*this);
-}
+void RegisterFakeNat(FakePlatform& platform);       // fake_windows_nat.cpp: CLSID_UPnPNAT
+void RegisterFakeFirewall(FakePlatform& platform);  // fake_windows_firewall.cpp: CLSID_NetFwMgr, CLSID_NetFwOpenPort
 
 inline Outcome FakePlatform::Log(const std::string& call)
 {

@@ -9,134 +9,127 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "fake_firewall.h"
+#include "firewall/firewall_opener.h"
 #include "firewall/linux/every_firewall.h"
-#include "platform/closed_over_ipv6.h"
 #include "firewall/linux/system_bus.h"
 #include "platform/posix/unique_fd.h"
 
 namespace firewall {
 namespace {
 
-// One firewall manager, scripted: on or off, the ports it lets in, what it answers.
-struct FakeManager final : FirewallManager {
-    bool on = true;
-    Status profile = Status::Ok;
+// One manager as EveryFirewall meets it: on or off, whether it lets port 80 in already,
+// what opening a port and its profile answer.
+struct Script {
+    bool on;
+    bool open = false;
     Status opening = Status::Ok;
-    std::string name;  // the name it keeps for a port
-    std::vector<int> open;
-    int opened = 0;
-    std::string gap;  // what keeps a port closed over IPv6, when on
-
-    Status OpenProfile() override { return profile; }
-    bool Enabled() const override { return on; }
-    Status FindOpenPort(int port, Protocol, std::string& kept) override
-    {
-        kept = name;
-        return std::find(open.begin(), open.end(), port) != open.end() ? Status::Ok : Status::NotFound;
-    }
-    Status OpenPort(int port, Protocol, const std::wstring&) override
-    {
-        ++opened;
-        if (opening == Status::Ok) open.push_back(port);
-        return opening;
-    }
-    std::string Ipv6Gap(int, Protocol) override { return gap; }
-    Status ClosePort(int port, Protocol) override
-    {
-        open.erase(std::remove(open.begin(), open.end(), port), open.end());
-        return Status::Ok;
-    }
+    Status profile = Status::Ok;
 };
 
-struct Case {
-    const char* name;
-    FakeManager first, second, fallback;
-    Status profile, found, opening;  // the answers of EveryFirewall
-    bool enabled;
-    int openedFirst, openedSecond, openedFallback;
+// Three fakes, two found on the machine and the fallback, each with its own log; the
+// second keeps a name for what it lets in, the first none.
+struct Managers {
+    explicit Managers(const Script (&scripts)[3])
+    {
+        FakeFirewall* fakes[] = {&first, &second, &fallback};
+        for (int i = 0; i < 3; ++i) {
+            fakes[i]->on = scripts[i].on;
+            fakes[i]->profile = scripts[i].profile;
+            if (scripts[i].open) fakes[i]->entries["TCP 80"] = i == 1 ? "HLMX 80 TCP" : "";
+            if (scripts[i].opening != Status::Ok) fakes[i]->answers["OpenPort"] = scripts[i].opening;
+        }
+    }
+    EveryFirewall Every()
+    {
+        std::vector<NamedManager> found;
+        found.push_back({"ufw", first.Manager()});
+        found.push_back({"firewalld", second.Manager()});
+        return EveryFirewall(std::move(found), [this] { return NamedManager{"nftables", fallback.Manager()}; });
+    }
+    int Opened(const FakeFirewall& fake) const
+    {
+        return int(std::count_if(fake.calls.begin(), fake.calls.end(),
+                                 [](const std::string& call) { return call.rfind("OpenPort", 0) == 0; }));
+    }
+    std::vector<std::string> calls[3];
+    FakeFirewall first{calls[0]}, second{calls[1]}, fallback{calls[2]};
 };
 
-FakeManager With(bool on, std::vector<int> open = {}, Status opening = Status::Ok, Status profile = Status::Ok)
-{
-    FakeManager manager;
-    manager.on = on;
-    manager.open = std::move(open);
-    manager.opening = opening;
-    manager.profile = profile;
-    return manager;
-}
+const PortRequest kPort80{80, Protocol::Tcp, Family::Ipv4, L"HLMX 80 TCP", "10.0.0.5"};
 
 TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
 {
     constexpr Status Ok = Status::Ok, NotFound = Status::NotFound, Failed = Status::Failed;
-    const Case cases[] = {
-        {"one has it already", With(true, {80}), With(true), With(true), Ok, NotFound, Ok, true, 0, 1, 0},
-        {"both have it", With(true, {80}), With(true, {80}), With(true), Ok, Ok, Ok, true, 0, 0, 0},
-        {"the first refuses, the second is still asked", With(true, {}, Failed), With(true), With(true), Ok, NotFound,
-         Failed, true, 1, 1, 0},
-        {"the second refuses", With(true), With(true, {}, Status::AccessDenied), With(true), Ok, NotFound,
-         Status::AccessDenied, true, 1, 1, 0},
-        {"one off: only the other", With(false), With(true), With(true), Ok, NotFound, Ok, true, 0, 1, 0},
-        {"none on: the fallback", With(false), With(false), With(true, {}, Failed), Ok, NotFound, Failed, true, 0, 0, 1},
-        {"none on, nor the fallback", With(false), With(false), With(false), Ok, NotFound, Ok, false, 0, 0, 0},
-        {"a profile not had", With(true, {}, Ok, Status::TimedOut), With(true), With(true), Status::TimedOut, NotFound,
-         Ok, false, 0, 0, 0},
+    const struct {
+        const char* name;
+        Script scripts[3];  // the first, the second, the fallback
+        Status profile, found, opening;  // the answers of EveryFirewall
+        bool enabled;
+        int opened[3];
+    } cases[] = {
+        {"one has it already", {{true, true}, {true}, {true}}, Ok, NotFound, Ok, true, {0, 1, 0}},
+        {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, Ok, true, {0, 0, 0}},
+        {"the first refuses, the second is still asked", {{true, false, Failed}, {true}, {true}}, Ok, NotFound, Failed,
+         true, {1, 1, 0}},
+        {"the second refuses", {{true}, {true, false, Status::AccessDenied}, {true}}, Ok, NotFound,
+         Status::AccessDenied, true, {1, 1, 0}},
+        {"one off: only the other", {{false}, {true}, {true}}, Ok, NotFound, Ok, true, {0, 1, 0}},
+        {"none on: the fallback", {{false}, {false}, {true, false, Failed}}, Ok, NotFound, Failed, true, {0, 0, 1}},
+        {"none on, nor the fallback", {{false}, {false}, {false}}, Ok, NotFound, Ok, false, {0, 0, 0}},
+        {"a profile not had", {{true, false, Ok, Status::TimedOut}, {true}, {true}}, Status::TimedOut, NotFound, Ok,
+         false, {0, 0, 0}},
     };
-    for (const Case& each : cases) {
-        auto first = std::make_unique<FakeManager>(each.first);
-        auto second = std::make_unique<FakeManager>(each.second);
-        second->name = "HLMX 80 TCP";  // the first keeps none
-        auto fallback = std::make_unique<FakeManager>(each.fallback);
-        FakeManager* seen[] = {first.get(), second.get(), fallback.get()};
-        std::vector<NamedManager> managers;
-        managers.push_back({"first", std::move(first)});
-        managers.push_back({"second", std::move(second)});
-        EveryFirewall every(std::move(managers), [&fallback] { return NamedManager{"fallback", std::move(fallback)}; });
-
-        std::string name;
+    for (const auto& each : cases) {
+        Managers managers(each.scripts);
+        EveryFirewall every = managers.Every();
         ASSERT_EQ(every.OpenProfile(), each.profile) << each.name;
         if (each.profile != Status::Ok) continue;
         EXPECT_EQ(every.Enabled(), each.enabled) << each.name;
         if (!each.enabled) continue;
-        EXPECT_EQ(every.FindOpenPort(80, Protocol::Tcp, name), each.found) << each.name;
+        const FirewallManager::Found found = every.FindOpenPort(kPort80);
+        EXPECT_EQ(found.status, each.found) << each.name;
         if (each.found == Status::Ok) {
-            EXPECT_EQ(name, "HLMX 80 TCP") << each.name << ": the name of the first that keeps one";
+            EXPECT_EQ(found.name, "HLMX 80 TCP") << each.name << ": the name of the first that keeps one";
             continue;
         }
-        EXPECT_EQ(every.OpenPort(80, Protocol::Tcp, L"HLMX 80 TCP"), each.opening) << each.name;
-        EXPECT_EQ(std::make_tuple(seen[0]->opened, seen[1]->opened, seen[2]->opened),
-                  std::make_tuple(each.openedFirst, each.openedSecond, each.openedFallback))
+        EXPECT_EQ(every.OpenPort(kPort80).status, each.opening) << each.name;
+        EXPECT_EQ(std::make_tuple(managers.Opened(managers.first), managers.Opened(managers.second),
+                                  managers.Opened(managers.fallback)),
+                  std::make_tuple(each.opened[0], each.opened[1], each.opened[2]))
             << each.name;
     }
 }
 
-// The port's lookup notes what keeps it closed over IPv6, named for each firewall that
-// is on; an off one has nothing to say.
-TEST(EveryFirewall, NotesWhatKeepsThePortClosedOverIpv6)
+// Once the gateway opened the pinholes: the firewall's own rule where it keeps one per
+// family, and what still keeps the port closed, named for each firewall that is on and
+// said once for both protocols.
+TEST(EveryFirewall, LetsInOverIpv6WhatThePinholesOpened)
 {
     const struct {
+        const char* name;
         bool firstOn, secondOn;
-        int port;
-        std::vector<std::string> noted;
+        Status profile, opening;  // the first's: ufw's, which keeps a rule per family
+        std::vector<std::wstring> made;
+        std::vector<std::string> closed;
     } cases[] = {
-        {true, true, 81, {"ufw: no rule; firewalld: a chain"}},
-        {false, true, 82, {"firewalld: a chain"}},
-        {false, false, 83, {}},
+        {"ours added", true, false, Status::Ok, Status::Ok, {L"HLMX 8080 TCP", L"HLMX 8080 UDP"}, {}},
+        {"each keeps it closed", true, true, Status::Ok, Status::AccessDenied, {}, {"ufw: no rule", "firewalld: a chain"}},
+        {"one off", false, true, Status::Ok, Status::Ok, {}, {"firewalld: a chain"}},
+        {"none on", false, false, Status::Ok, Status::Ok, {}, {}},
+        {"the firewall unread", true, true, Status::AccessDenied, Status::Ok, {},
+         {"the firewall could not be read; try again as a user who may read it"}},
     };
     for (const auto& each : cases) {
-        auto first = std::make_unique<FakeManager>(With(each.firstOn));
-        auto second = std::make_unique<FakeManager>(With(each.secondOn));
-        first->gap = "no rule";
-        second->gap = "a chain";
-        std::vector<NamedManager> managers;
-        managers.push_back({"ufw", std::move(first)});
-        managers.push_back({"firewalld", std::move(second)});
-        EveryFirewall every(std::move(managers), nullptr);
-        std::string name;
-        ASSERT_EQ(every.OpenProfile(), Status::Ok);
-        every.FindOpenPort(each.port, Protocol::Tcp, name);
-        every.FindOpenPort(each.port, Protocol::Tcp, name);  // noted once
-        EXPECT_EQ(ClosedOverIpv6(each.port), each.noted) << each.port;
+        Managers managers({{each.firstOn, false, each.opening, each.profile}, {each.secondOn}, {false}});
+        managers.first.familiesApart = true;
+        if (each.opening != Status::Ok) managers.first.gaps = {"no rule"};
+        managers.second.gaps = {"a chain"};
+        const FirewallOverIpv6 opened = OpenFirewallOverIpv6(
+            [&managers] { return std::make_unique<EveryFirewall>(managers.Every()); }, 8080,
+            {Protocol::Tcp, Protocol::Udp}, "10.0.0.5");
+        EXPECT_EQ(opened.entriesMade, each.made) << each.name;
+        EXPECT_EQ(opened.closed, each.closed) << each.name;
     }
 }
 

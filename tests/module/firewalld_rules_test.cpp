@@ -32,7 +32,7 @@ TEST(RichRule, RefusesOnlyThePortFromEverySender)
         {"", 18301, Protocol::Tcp, false},
     };
     for (const auto& [rule, port, protocol, refuses] : cases)
-        EXPECT_EQ(RichRuleRefuses(rule, port, protocol), refuses) << rule << " " << port << ProtocolName(protocol);
+        EXPECT_EQ(RichRuleRefuses(rule, port, protocol), refuses) << rule << " " << port << LowerName(protocol);
 }
 
 } // namespace

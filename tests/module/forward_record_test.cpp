@@ -103,6 +103,35 @@ TEST(Record, WhatIsWrittenReadsBackAndASameMappingReplacesItsEntry)
     EXPECT_EQ(reading.forwards[0], expected);
 }
 
+// A record as this version writes it, byte for byte: every kind of entry and field, read
+// and written back unchanged (the tab of a description was written as a blank).
+TEST(Record, WritesBackTheBytesItRead)
+{
+    const std::string home = "\tgateway-udn=uuid:home\tgateway-address=192.168.1.1\tgateway-link=02:00:00:00:00:01";
+    const std::string golden =
+        kHead + "# What Varneth opened for this user; Kavro's renew, list and close read it. One line per mapping.\n"
+        "mapping\tprotocol=TCP\texternal-port=8080\tinternal-address=192.168.1.5\tinternal-port=8080\tfamily=IPv4\thow=UPnP" +
+        home + "\texternal-address=11.77.0.1\tlifetime=7200\tgranted=1764999400\tchecked=1765000000"
+        "\tfirewall=HLMX 8080 TCP\tdescription=HLMX 8080 TCP with a tab\n"
+        "mapping\tprotocol=UDP\texternal-port=8080\tinternal-address=192.168.1.5\tinternal-port=8080\tfamily=IPv4"
+        "\thow=system" + home + "\texternal-address=11.77.0.1\tlifetime=0\tgranted=1765000000\tdescription=HLMX 8080 UDP\n"
+        "mapping\tprotocol=UDP\texternal-port=9000\tinternal-address=192.168.1.5\tinternal-port=9001\tfamily=IPv4\thow=PCP"
+        "\tgateway-address=192.168.1.1\tgateway-link=02:00:00:00:00:01\tnonce=00112233445566778899aabb"
+        "\texternal-address=11.77.0.1\tlifetime=7200\tgranted=1765000000\tepoch=86400\tfirewall=HLMX 9000 UDP\n"
+        "mapping\tprotocol=TCP\texternal-port=7000\tinternal-address=192.168.1.5\tinternal-port=7000\tfamily=IPv4"
+        "\thow=NAT-PMP\tgateway-address=192.168.1.1\tlifetime=3600\tgranted=1765000000\tepoch=0\tclosing=yes\n"
+        "mapping\tprotocol=TCP\texternal-port=8080\tinternal-address=2001:db8:77::2\tinternal-port=8080\tfamily=IPv6"
+        "\thow=UPnP" + home + "\texternal-address=2001:db8:77::2\tlifetime=7200\tgranted=1765000000"
+        "\tfirewall=HLMX 8080 TCP\tpinhole=7\tfor-address=192.168.1.5\n"
+        "mapping\tprotocol=UDP\texternal-port=8080\tinternal-address=2001:db8:77::2\tinternal-port=8080\tfamily=IPv6"
+        "\thow=PCP\tgateway-address=192.168.1.1\tnonce=ffeeddccbbaa998877665544\texternal-address=2001:db8:77::2"
+        "\tlifetime=7200\tgranted=1765000000\tepoch=12\tfor-address=192.168.1.5\n";
+    const RecordReading reading = ParseRecord(golden);
+    ASSERT_EQ(reading.damage, "");
+    EXPECT_EQ(reading.forwards.size(), 6u);
+    EXPECT_EQ(FormatRecord(reading.forwards), golden);
+}
+
 TEST(Store, TwentyWritersAtOnceLoseNoEntry)
 {
     const ScratchStateHome state;

@@ -1,7 +1,6 @@
 // The "kavro" command against the fake gateway and firewall: the result line, what was
 // mapped and let in, and the developers' lines of Varneth, for every way a call can go
-// wrong, and the headlines the forward itself writes; and after each, no COM object or
-// BSTR of the firewall's left alive.
+// wrong, and the headlines the forward itself writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "com/com_api.h"
 #include "diagnostics.h"
+#include "fake_firewall.h"
 #include "fake_gateway.h"
 #include "fake_platform.h"
 #include "forward/forward_command.h"
@@ -20,14 +20,13 @@ namespace {
 const std::string kOk = "0", kInvalid = "Invalid IP",
                   kAdmin = "Failed to initialize firewall. Try running with proper admin privileges.",
                   kNotOpened = "Firewall initialized well, but failed to open ports on it.";
-constexpr Outcome F = Outcome::Fails, Null = Outcome::LeavesNull;
+constexpr Outcome F = Outcome::Fails;
+using firewall::Status;
 
 std::vector<std::wstring> Command(const wchar_t* port, const wchar_t* tcp = L"TRUE", const wchar_t* udp = L"TRUE")
 {
     return {L"kavro", L"10.0.0.5", port, tcp, udp};
 }
-
-void TcpEntryThere(FakePlatform& platform) { platform.openPorts.insert({8080, NET_FW_IP_PROTOCOL_TCP}); }
 
 const std::string kKept = "Port 8080 is kept open: renewed every hour; it closes by itself within 2 hours if this machine "
                           "stops renewing.";
@@ -41,7 +40,7 @@ struct Row {
     std::vector<std::string> headlines;  // distinct, in order, as the window shows them
     std::map<std::string, Outcome> outcomes = {};
     std::vector<std::wstring> command = Command(L"8080");
-    void (*arrange)(FakePlatform&) = nullptr;
+    void (*arrange)(FakeFirewall&) = nullptr;
     std::map<Protocol, std::optional<long long>> leases = {{Protocol::Tcp, 7200}, {Protocol::Udp, 7200}};
     std::vector<std::string> varnethLines = {};  // Varneth's on standard output, in order
 };
@@ -67,7 +66,7 @@ const Row kRows[] = {
     {"incomplete", "Incomplete forward command", "", {}, {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE"}},
     {"no_protocol", "No protocol selected", "", {}, {}, Command(L"8080", L"FALSE", L"false")},
     {"com_fails", "Failed to initialize COM library. This should not happen", "", {}, {}, Command(L"8080"),
-     [](FakePlatform&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
+     [](FakeFirewall&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
     {"lease_0_until_restart", kOk, "FNTtNUu", {"The router keeps port 8080 open until it restarts."}, {}, Command(L"8080"),
      nullptr, {{Tcp, 0}, {Udp, 0}}},
     {"shorter_lease_of_two", kOk, "FNTtNUu", {"Port 8080 is kept open: renewed every 30 minutes; it closes by itself "
@@ -84,27 +83,19 @@ const Row kRows[] = {
     {"no_gateway", kInvalid, "FNN", {}, {{"OpenCollection", F}}, Command(L"8080"), nullptr, {},
      {"Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null",
       "Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"}},
-    {"tcp_not_let_in_udp_let_in", kNotOpened, "FNTtNUu", {}, {{"OpenPorts.Add TCP", F}}},
-    {"udp_not_let_in", kNotOpened, "FNTtNUu", {}, {{"OpenPorts.Add UDP", F}}},
-    {"tcp_refused_udp_not_let_in", kNotOpened, "FNTNUu", {kPartly}, {{"Add TCP", F}, {"OpenPorts.Add UDP", F}},
-     Command(L"8080"), nullptr, {}, {kAddFailed}},
-    {"firewall_off", kOk, "FNTNU", {kKept}, {{"get_FirewallEnabled", Null}}},
-    {"firewall_state_unread", kOk, "FNTNU", {kKept}, {{"get_FirewallEnabled", F}}},
-    {"entry_there", kOk, "FNTNUu", {kKept}, {}, Command(L"8080"), TcpEntryThere},
-    {"disabled_entry_there", kOk, "FNTtNUu", {kKept}, {{"get_Enabled", Null}}, Command(L"8080"), TcpEntryThere},
-    {"entry_state_unread", kNotOpened, "FNTNUu", {}, {{"get_Enabled", F}}, Command(L"8080"), TcpEntryThere},
-    {"create_manager_fails", kAdmin, "FNTNU", {}, {{"CoCreateInstance NetFwMgr", F}}},
-    {"policy_fails", kAdmin, "FNTNU", {}, {{"get_LocalPolicy", F}}},
-    {"policy_null", kAdmin, "FNTNU", {}, {{"get_LocalPolicy", Null}}},
-    {"profile_fails", kAdmin, "FNTNU", {}, {{"get_CurrentProfile", F}}},
-    {"open_ports_fails", kNotOpened, "FNTNU", {}, {{"get_GloballyOpenPorts", F}}},
-    {"lookup_fails", kOk, "FNTtNUu", {kKept}, {{"Item", F}}},
-    {"create_entry_fails", kNotOpened, "FNTNU", {}, {{"CoCreateInstance NetFwOpenPort", F}}},
-    {"create_entry_null", kNotOpened, "FNTNU", {}, {{"CoCreateInstance NetFwOpenPort", Null}}},
-    {"put_port_fails", kNotOpened, "FNTNU", {}, {{"put_Port", F}}},
-    {"put_protocol_fails", kNotOpened, "FNTNU", {}, {{"put_Protocol", F}}},
-    {"put_name_fails", kNotOpened, "FNTNU", {}, {{"put_Name", F}}},
-    {"add_entry_fails", kNotOpened, "FNTtNUu", {}, {{"OpenPorts.Add", F}}},
+    {"tcp_not_let_in_udp_let_in", kNotOpened, "FNTtNUu", {}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.answers = {{"OpenPort TCP", Status::Failed}}; }},
+    {"udp_not_let_in", kNotOpened, "FNTtNUu", {}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::AccessDenied}}; }},
+    {"tcp_refused_udp_not_let_in", kNotOpened, "FNTNUu", {kPartly}, {{"Add TCP", F}}, Command(L"8080"),
+     [](FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::TimedOut}}; }, {}, {kAddFailed}},
+    {"entry_there", kOk, "FNTtNUu", {kKept}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.answers = {{"OpenPort TCP", Status::AlreadyOpen}}; }},
+    {"firewall_off", kOk, "FNTNU", {kKept}, {}, Command(L"8080"), [](FakeFirewall& f) { f.on = false; }},
+    {"firewall_state_unread", kOk, "FNTNU", {kKept}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.state = Status::AccessDenied; }},
+    {"firewall_profile_refused", kAdmin, "FNTNU", {}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.profile = Status::AccessDenied; }},
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -115,35 +106,33 @@ protected:
     {
         std::filesystem::current_path(scratch.path);
         comrt::ResetRuntimeForTests();
-        platform.Register();
         gateway.asked = [this](const std::string& call) { return platform.Log(call) == Outcome::Works; };
     }
     void TearDown() override
     {
         std::filesystem::current_path(scratch.path.parent_path());
         comrt::ResetRuntimeForTests();
-        EXPECT_EQ(comrt::LiveObjectCount(), 0) << "COM objects left alive";
-        EXPECT_EQ(comrt::LiveStringCount(), 0) << "BSTRs left unfreed";
     }
-    // F: firewall manager made, N: the gateway's mappings reached; T/U: mapping asked, t/u:
-    // firewall entry added, each as the command says.
+    // F: firewall opened, N: the gateway's mappings reached; T/U: mapping asked, t/u:
+    // firewall asked to let it in, each as the command says.
     std::string Trace(const std::vector<std::wstring>& command) const
     {
         const std::string port = command.size() < 3 ? "" : std::to_string(std::wcstol(command[2].c_str(), nullptr, 10));
         std::string letters;
         for (const std::string& call : platform.calls) {
-            if (call == "CoCreateInstance NetFwMgr") letters += 'F';
+            if (call == "OpenFirewall") letters += 'F';
             if (call == "OpenCollection") letters += 'N';
             for (const std::string protocol : {"TCP", "UDP"}) {
                 const std::string name = " 'HLMX " + port + " " + protocol + "'";
                 if (call == "Add " + protocol + " " + port + "->10.0.0.5:" + port + name) letters += protocol[0];
-                if (call == "OpenPorts.Add " + protocol + " " + port + name) letters += char(std::tolower(protocol[0]));
+                if (call == "OpenPort " + protocol + " " + port + name) letters += char(std::tolower(protocol[0]));
             }
         }
         return letters;
     }
     FakePlatform platform;
     FakeGateway gateway;
+    FakeFirewall firewall{platform.calls};
     // The record of forwards, which a forward holds from its start, in the scratch folder.
     const ScratchStateHome scratch;
 };
@@ -153,12 +142,13 @@ TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)
     const Row& row = GetParam();
     platform.outcomes = row.outcomes;
     gateway.leases = row.leases;
-    if (row.arrange) row.arrange(platform);
+    if (row.arrange) row.arrange(firewall);
     ::testing::internal::CaptureStderr();
     ::testing::internal::CaptureStdout();
     RunForwardCommand(row.command, [this](gateway::GatewaySession&) {
         VarnethPlatform fake;
         fake.nat.push_back(std::make_unique<FakeGateway>(gateway));
+        fake.firewall = firewall.Factory();
         fake.enterApartment = [] { return SUCCEEDED(CoInitialize(nullptr)); };
         return fake;
     });

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "fake_firewall.h"
 #include "record/lasting_forwards.h"
 #include "sample_forwards.h"
 
@@ -64,19 +65,25 @@ struct FakeGateway final : ForwardGateway {
     }
 };
 
-struct FakeFirewall final : ForwardFirewall {
-    std::map<int, Presence> presence; // by port; LetsIn when missing
-    std::vector<std::string> removed;
-    Presence Find(const RecordedForward& f) override
+// The firewall, of ufw's kind (a rule per family): off, so that every entry lets its
+// port in, unless a test says otherwise.
+struct Firewall {
+    Firewall()
     {
-        const auto found = presence.find(f.externalPort);
-        return found == presence.end() ? Presence::LetsIn : found->second;
+        fake.on = false;
+        fake.familiesApart = true;
     }
-    bool Remove(const RecordedForward& f, std::string&) override
+    // The entries removed: "TCP 8080 'HLMX 8080 TCP'".
+    std::vector<std::string> Removed() const
     {
-        removed.push_back(f.protocol + " " + std::to_string(f.externalPort) + " '" + f.firewallEntry + "'");
-        return true;
+        std::vector<std::string> removed;
+        for (const std::string& call : calls)
+            if (call.rfind("ClosePort ", 0) == 0) removed.push_back(call.substr(10));
+        return removed;
     }
+    std::vector<std::string> calls;
+    FakeFirewall fake{calls};
+    EntryFirewall entries{fake.Factory()};
 };
 
 const Surroundings kHere{kHome, {"192.168.1.5"}, kNow};
@@ -128,8 +135,8 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
         row.change(forwards[0]);
         FakeGateway gateway;
         gateway.holding = row.holding;
-        FakeFirewall firewall;
-        EXPECT_EQ(RenewForwards(forwards, gateway, firewall, here), "") << row.name;
+        Firewall firewall;
+        EXPECT_EQ(RenewForwards(forwards, gateway, firewall.entries, here), "") << row.name;
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
         ASSERT_EQ(forwards.size(), 1u) << row.name;
         EXPECT_EQ(forwards[0].grantedAt == kNow, row.renewed) << row.name;
@@ -142,9 +149,9 @@ TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
     for (RecordedForward& f : forwards) f.grantedAt = 0;
     FakeGateway gateway;
     gateway.refuses = {{7000, true}, {8080, true}};
-    FakeFirewall firewall;
+    Firewall firewall;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(RenewForwards(forwards, gateway, firewall, kHere), "refused 7000");
+    EXPECT_EQ(RenewForwards(forwards, gateway, firewall.entries, kHere), "refused 7000");
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("refused 8080\n"), std::string::npos) << told;
     EXPECT_EQ(forwards.size(), 3u);
@@ -155,16 +162,16 @@ TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
 // for one that cannot be read without rights, and nothing asked of entries elsewhere.
 TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
 {
-    using P = ForwardFirewall::Presence;
     std::vector<RecordedForward> forwards{Entry(7000), Entry(8080), Entry(9000), Entry(9100), Entry(9200)};
     forwards[3].firewallEntry.clear();
     forwards[4].gateway.address = "10.0.0.1";
     FakeGateway gateway;
-    FakeFirewall firewall;
-    firewall.presence = {{7000, P::LetsIn}, {8080, P::Missing}, {9000, P::Unknown}, {9100, P::Missing},
-                         {9200, P::Missing}};
+    Firewall firewall;
+    firewall.fake.on = true;
+    firewall.fake.entries = {{"TCP 7000", "HLMX 7000 TCP"}};  // the others' are gone
+    firewall.fake.answers = {{"FindOwnPort TCP 9000", firewall::Status::AccessDenied}};
     ::testing::internal::CaptureStderr();
-    const std::string reason = RenewForwards(forwards, gateway, firewall, kHere);
+    const std::string reason = RenewForwards(forwards, gateway, firewall.entries, kHere);
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(reason, "The firewall entry \"HLMX 8080 TCP\" that let port 8080 in is gone, so the firewall may block "
                       "it. Forward the port again to open it.");
@@ -172,7 +179,7 @@ TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
     EXPECT_NE(told.find("\"HLMX 9000 TCP\" could not be checked"), std::string::npos) << told;
     for (const char* untouched : {"port 7000 in is gone", "port 9100 in is gone", "port 9200 in is gone"})
         EXPECT_EQ(told.find(untouched), std::string::npos) << untouched << " in " << told;
-    EXPECT_TRUE(firewall.removed.empty());
+    EXPECT_TRUE(firewall.Removed().empty());
     EXPECT_TRUE(gateway.calls.empty());
 }
 
@@ -187,8 +194,8 @@ TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
         std::vector<RecordedForward> renewed = forwards;
         FakeGateway gateway;
         gateway.restartShownBy = shownBy;
-        FakeFirewall firewall;
-        EXPECT_EQ(RenewForwards(renewed, gateway, firewall, kHere), "");
+        Firewall firewall;
+        EXPECT_EQ(RenewForwards(renewed, gateway, firewall.entries, kHere), "");
         const std::vector<std::string> asked{"OnThisDevice 8080", "Renew 8080", "OnThisDevice 7000", "Renew 7000"};
         EXPECT_EQ(gateway.calls, shownBy ? asked : std::vector<std::string>(asked.begin(), asked.begin() + 2))
             << "restart shown by " << shownBy;
@@ -318,7 +325,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {}, {}, "",
          {"Save ccc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2",
           "Save "},
-         {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 over IPv6 'HLMX 8080 UDP'"}, 0},
         {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
          {"Save cc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save --"}, {},
          2},
@@ -351,7 +358,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         FakeGateway gateway;
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;
-        FakeFirewall firewall;
+        Firewall firewall;
         Surroundings here = kHere;
         if (row.late) here.end = Clock::now();
         std::size_t saved = 0;
@@ -361,11 +368,11 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
             gateway.calls.push_back("Save " + marks);
             return saved < row.saves.size() ? row.saves[saved++] : true;
         };
-        const std::string reason = CloseForwards(targets, forwards, gateway, firewall, here, save);
+        const std::string reason = CloseForwards(targets, forwards, gateway, firewall.entries, here, save);
         EXPECT_EQ(reason.rfind(row.reason, 0), 0u) << row.name << ": " << reason;
         EXPECT_EQ(reason.empty(), row.reason.empty()) << row.name;
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
-        EXPECT_EQ(firewall.removed, row.removed) << row.name;
+        EXPECT_EQ(firewall.Removed(), row.removed) << row.name;
         EXPECT_EQ(forwards.size(), row.left) << row.name;
     }
 }

@@ -84,7 +84,7 @@ struct PortCase {
     int port;
     Protocol protocol;
     const char* dropping;  // "" when let in
-    IpFamily family = IpFamily::Ipv4;
+    Family family = Family::Ipv4;
 };
 
 TEST(NftRuleset, TellsWhichChainDropsThePort)
@@ -111,10 +111,10 @@ TEST(NftRuleset, TellsWhichChainDropsThePort)
         {"IPv6 alone is not ours", kIpv6Only, 18000, Protocol::Tcp, ""},
         // Over IPv6: ip6 and inet chains meet the packet, ip chains do not; a match of IPv4
         // senders meets no IPv6 packet.
-        {"an ip6 chain's policy", kIpv6Only, 18000, Protocol::Tcp, "ip6 t input", IpFamily::Ipv6},
-        {"an ip chain is of IPv4 alone", kJumpsAndSets, 9000, Protocol::Tcp, "", IpFamily::Ipv6},
-        {"an inet chain's policy, the LAN's IPv4 senders aside", LanOnly(""), 18000, Protocol::Tcp, "inet own input", IpFamily::Ipv6},
-        {"an inet chain's accept", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Tcp, "", IpFamily::Ipv6},
+        {"an ip6 chain's policy", kIpv6Only, 18000, Protocol::Tcp, "ip6 t input", Family::Ipv6},
+        {"an ip chain is of IPv4 alone", kJumpsAndSets, 9000, Protocol::Tcp, "", Family::Ipv6},
+        {"an inet chain's policy, the LAN's IPv4 senders aside", LanOnly(""), 18000, Protocol::Tcp, "inet own input", Family::Ipv6},
+        {"an inet chain's accept", LanOnly(Rule(R"({"match": {"op": "==", "left": {"payload": {"protocol": "tcp", "field": "dport"}}, "right": 18000}}, {"accept": null})")), 18000, Protocol::Tcp, "", Family::Ipv6},
     };
     for (const PortCase& each : cases) {
         const auto ruleset = NftRuleset::Read(each.ruleset);
@@ -132,7 +132,7 @@ TEST(NftRuleset, FiltersOnlyWithAnInputChainOfTheFamily)
     };
     for (const auto& [json, ipv4, ipv6] : cases) {
         EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(), ipv4) << json;
-        EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(IpFamily::Ipv6), ipv6) << json;
+        EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(Family::Ipv6), ipv6) << json;
     }
     for (const char* broken : {"", "{}", R"({"nftables": {}})", "Error: Operation not permitted",
                                R"({"nftables": [{"rule": {"family": "ip", "table": "t", "chain": "none", "expr": []}}]})"})

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "diagnostics.h"
+#include "firewall/firewall_opener.h"
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_helper.h"
 #include "firewall/linux/ufw/ufw_manager.h"
@@ -226,16 +227,15 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
-        Status status;
-        {
-            UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, c.answer), RunDeadline(),
-                           RouteFor(c.root));
-            ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
-            ::testing::internal::CaptureStderr();
-            status = ufw.OpenPort(8080, Protocol::Tcp, L"HLMX 8080 TCP");
-        } // what is left to an administrator is told as the manager ends
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, c.answer), RunDeadline(),
+                       RouteFor(c.root));
+        ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
+        ::testing::internal::CaptureStderr();
+        const Opening opening = ufw.OpenPort({8080, Protocol::Tcp, Family::Ipv4, L"HLMX 8080 TCP", ""});
+        // What is left to an administrator is told after the last port, as the forward does.
+        for (const std::string& headline : LeftToAdministrator({opening})) Headline(headline);
         const std::string stderrText = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(status, c.status) << c.name;
+        EXPECT_EQ(opening.status, c.status) << c.name;
         const std::vector<std::string> asked(ran.begin() + (c.root ? 1 : 0), ran.end());
         EXPECT_EQ(asked, c.ran.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ran}) << c.name;
         const std::string headlines = Headlines(stderrText);
@@ -297,11 +297,11 @@ TEST(Ufw, OurIpv6RuleIsAddedAndRemovedBesideTheIpv4One)
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
         ran.clear();
         ::testing::internal::CaptureStderr();
-        const Status status =
-            c.step == Step::Close           ? ufw.ClosePort(8080, Protocol::Tcp)
-            : c.step == Step::FindOverIpv6  ? ufw.FindOwnPortOverIpv6(8080, Protocol::Tcp, "HLMX 8080 TCP")
-            : c.step == Step::CloseOverIpv6 ? ufw.ClosePortOverIpv6(8080, Protocol::Tcp)
-                                            : ufw.OpenPortOverIpv6(8080, Protocol::Tcp, L"HLMX 8080 TCP");
+        const PortRequest request{8080, Protocol::Tcp, c.step == Step::Close ? Family::Ipv4 : Family::Ipv6,
+                                  L"HLMX 8080 TCP", ""};
+        const Status status = c.step == Step::FindOverIpv6 ? ufw.FindOwnPort(request)
+                              : c.step == Step::OpenOverIpv6 ? ufw.OpenPort(request).status
+                                                             : ufw.ClosePort(request);
         const std::string headlines = Headlines(::testing::internal::GetCapturedStderr());
         EXPECT_EQ(status, c.status) << c.name;
         EXPECT_EQ(ran, c.ran) << c.name;

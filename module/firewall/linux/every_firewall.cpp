@@ -1,14 +1,19 @@
 #include "firewall/linux/every_firewall.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "diagnostics.h"
-#include "platform/closed_over_ipv6.h"
 
 namespace firewall {
 namespace {
 
-std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + ProtocolName(protocol); }
+std::string Subject(const PortRequest& request)
+{
+    return std::to_string(request.port) + "/" + std::string(LowerName(request.protocol));
+}
+
+Opening Answer(Status status) { return {status, StatusCode(status), {}, {}}; }
 
 } // namespace
 
@@ -40,104 +45,98 @@ Status EveryFirewall::StateRead() const
     return Status::Ok;
 }
 
-// Every port a forward opens is looked up first: what keeps it closed over IPv6 is
-// noted then, for the forward's IPv6 side.
-Status EveryFirewall::FindOpenPort(int port, Protocol protocol, std::string& name)
+bool EveryFirewall::KeepsFamiliesApart() const
 {
-    name.clear();
-    const std::string gap = Ipv6Gap(port, protocol);
-    if (!gap.empty()) NoteClosedOverIpv6(port, gap);
+    return std::any_of(managers_.begin(), managers_.end(),
+                       [](const NamedManager& each) { return each.manager->KeepsFamiliesApart(); });
+}
+
+FirewallManager::Found EveryFirewall::FindOpenPort(const PortRequest& request)
+{
+    Found found{Status::Ok, {}};
     for (NamedManager* each : on_) {
-        std::string kept;
-        const Status status = each->manager->FindOpenPort(port, protocol, kept);
-        if (status != Status::Ok) return status;
-        if (name.empty()) name = kept;
+        const Found kept = each->manager->FindOpenPort(request);
+        if (kept.status != Status::Ok) return {kept.status, found.name};
+        if (found.name.empty()) found.name = kept.name;
     }
-    return Status::Ok;
+    return found;
+}
+
+Opening EveryFirewall::OpenPort(const PortRequest& request)
+{
+    return request.family == Family::Ipv4 ? OpenOverIpv4(request) : OpenOverIpv6(request);
 }
 
 // Each says what it keeps, read back from it: firewalld keeps no name, for one. Where
 // every one let the port in already (found so only once it could be read), nothing of
 // ours was added.
-Status EveryFirewall::OpenPort(int port, Protocol protocol, const std::wstring& name)
+Opening EveryFirewall::OpenOverIpv4(const PortRequest& request)
 {
-    Status answer = Status::Ok;
+    if (FindOpenPort(request).status == Status::Ok) return Answer(Status::AlreadyOpen);
+    Opening opening = Answer(Status::Ok);
     bool added = false;
     for (NamedManager* each : on_) {
-        std::string kept;
-        const bool open = each->manager->FindOpenPort(port, protocol, kept) == Status::Ok;
-        const Status status = open ? Status::AlreadyOpen : each->manager->OpenPort(port, protocol, name);
-        if (status == Status::AlreadyOpen) {
-            UserLine(each->name + " already lets " + Subject(port, protocol) + " in.");
+        const bool open = each->manager->FindOpenPort(request).status == Status::Ok;
+        Opening own = open ? Answer(Status::AlreadyOpen) : each->manager->OpenPort(request);
+        for (AdministratorStep& step : own.leftToAdministrator) opening.leftToAdministrator.push_back(std::move(step));
+        if (own.status == Status::AlreadyOpen) {
+            UserLine(each->name + " already lets " + Subject(request) + " in.");
             continue;
         }
-        if (status != Status::Ok) {
-            UserLine(each->name + " did not let " + Subject(port, protocol) + " in.");
-            if (answer == Status::Ok) answer = status;
+        if (own.status != Status::Ok) {
+            UserLine(each->name + " did not let " + Subject(request) + " in.");
+            if (opening.status == Status::Ok) opening.status = own.status;
             continue;
         }
         added = true;
-        const bool named = each->manager->FindOpenPort(port, protocol, kept) == Status::Ok && !kept.empty();
-        UserLine(each->name + " now lets " + Subject(port, protocol) + " in" +
-                 (named ? ", as \"" + kept + "\"." : "."));
+        const Found kept = each->manager->FindOpenPort(request);
+        const bool named = kept.status == Status::Ok && !kept.name.empty();
+        UserLine(each->name + " now lets " + Subject(request) + " in" + (named ? ", as \"" + kept.name + "\"." : "."));
     }
-    return answer == Status::Ok && !added ? Status::AlreadyOpen : answer;
+    if (opening.status == Status::Ok && !added) opening.status = Status::AlreadyOpen;
+    opening.code = StatusCode(opening.status);
+    return opening;
 }
 
-std::string EveryFirewall::Ipv6Gap(int port, Protocol protocol)
+Opening EveryFirewall::OpenOverIpv6(const PortRequest& request)
 {
-    std::string gaps;
+    Opening opening = Answer(Status::AlreadyOpen);
     for (NamedManager* each : on_) {
-        const std::string gap = each->manager->Ipv6Gap(port, protocol);
-        if (!gap.empty()) gaps += (gaps.empty() ? "" : "; ") + each->name + ": " + gap;
-    }
-    return gaps;
-}
-
-Status EveryFirewall::OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name)
-{
-    Status answer = Status::AlreadyOpen;
-    for (NamedManager* each : on_) {
-        if (each->manager->Ipv6Gap(port, protocol).empty()) continue;
-        const Status status = each->manager->OpenPortOverIpv6(port, protocol, name);
-        if (status == Status::Ok) {
-            UserLine(each->name + " now lets " + Subject(port, protocol) + " in over IPv6.");
-            answer = status;
-        } else if (answer == Status::AlreadyOpen) {
-            answer = status;
+        const Opening own = each->manager->OpenPort(request);
+        if (own.status == Status::Ok) {
+            UserLine(each->name + " now lets " + Subject(request) + " in over IPv6.");
+            opening.status = own.status;
+        } else if (opening.status == Status::AlreadyOpen) {
+            opening.status = own.status;
         }
+        for (const std::string& gap : own.closedOverIpv6) opening.closedOverIpv6.push_back(each->name + ": " + gap);
     }
-    return answer;
+    opening.code = StatusCode(opening.status);
+    return opening;
 }
 
-Status EveryFirewall::FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name)
+Status EveryFirewall::FindOwnPort(const PortRequest& request)
 {
+    if (request.family == Family::Ipv4) return FirewallManager::FindOwnPort(request);
     Status answer = Status::NotFound;
     for (NamedManager* each : on_) {
-        const Status status = each->manager->FindOwnPortOverIpv6(port, protocol, name);
+        if (!each->manager->KeepsFamiliesApart()) continue;
+        const Status status = each->manager->FindOwnPort(request);
         if (status == Status::Ok) return status;
         if (status != Status::NotFound) answer = status;
     }
     return answer;
 }
 
-Status EveryFirewall::ClosePort(int port, Protocol protocol)
-{
-    return EachCloses(&FirewallManager::ClosePort, port, protocol);
-}
-
-Status EveryFirewall::ClosePortOverIpv6(int port, Protocol protocol)
-{
-    return EachCloses(&FirewallManager::ClosePortOverIpv6, port, protocol);
-}
-
-Status EveryFirewall::EachCloses(Status (FirewallManager::*close)(int, Protocol), int port, Protocol protocol)
+Status EveryFirewall::ClosePort(const PortRequest& request)
 {
     Status answer = Status::Ok;
     for (NamedManager& each : managers_) {
         if (!each.manager->Enabled() && !each.manager->KeepsRulesWhileOff()) continue;
-        const Status status = (each.manager.get()->*close)(port, protocol);
-        if (status != Status::Ok) UserLine(each.name + " did not remove its entry for " + Subject(port, protocol) + ".");
+        if (request.family == Family::Ipv6 && !each.manager->KeepsFamiliesApart()) continue;
+        const Status status = each.manager->ClosePort(request);
+        if (status != Status::Ok)
+            UserLine(each.name + " did not remove its entry for " + Subject(request) + ".");
         if (answer == Status::Ok) answer = status;
     }
     return answer;

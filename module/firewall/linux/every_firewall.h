@@ -28,25 +28,25 @@ public:
     bool Enabled() const override { return !on_.empty(); }
     // Where none is on, the first that could not tell.
     Status StateRead() const override;
+    // Where any of them does (ufw): the others answer for both families.
+    bool KeepsFamiliesApart() const override;
     // Ok only when every manager that is on lets the port in; the first name any keeps.
-    Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
-    // Each manager that does not let the port in yet is asked to, even after one
+    Found FindOpenPort(const PortRequest& request) override;
+    // IPv4: each manager that does not let the port in yet is asked to, even after one
     // failed; the first failure is the answer, AlreadyOpen when none added anything.
-    Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
-    // Each manager that is on removes what it holds of ours; the first failure is the answer.
-    Status ClosePort(int port, Protocol protocol) override;
-    // The gaps of each that is on, each named for its firewall.
-    std::string Ipv6Gap(int port, Protocol protocol) override;
-    // Each manager that is on and keeps the port closed over IPv6 is asked to let it in:
-    // Ok when one added its rule, else the first failure, or AlreadyOpen.
-    Status OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name) override;
-    // Ok when a manager that is on holds it.
-    Status FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name) override;
-    // Each manager that is on removes it; the first failure is the answer.
-    Status ClosePortOverIpv6(int port, Protocol protocol) override;
+    // IPv6: each that is on and keeps the port closed there is asked to let it in: Ok
+    // when one added its rule, else the first failure, or AlreadyOpen; what still keeps
+    // it closed is named for each firewall.
+    Opening OpenPort(const PortRequest& request) override;
+    // IPv6: ours is looked for where a manager that is on keeps its own rule for it.
+    Status FindOwnPort(const PortRequest& request) override;
+    // Each manager that is on, or keeps its rules while off, removes what it holds of
+    // ours (IPv6: those that keep a rule per family); the first failure is the answer.
+    Status ClosePort(const PortRequest& request) override;
 
 private:
-    Status EachCloses(Status (FirewallManager::*close)(int, Protocol), int port, Protocol protocol);
+    Opening OpenOverIpv4(const PortRequest& request);
+    Opening OpenOverIpv6(const PortRequest& request);
 
     std::vector<NamedManager> managers_;
     Fallback whenNoneIsOn_;

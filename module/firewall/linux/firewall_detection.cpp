@@ -1,11 +1,12 @@
-#include "firewall/linux/firewall_detection.h"
-
+// Which firewall managers the machine runs: firewalld when it runs, ufw when installed,
+// or the machine's own nftables rules where none is on.
 #include <unistd.h>
 
 #include <filesystem>
 #include <utility>
 
 #include "diagnostics.h"
+#include "firewall/firewall_manager.h"
 #include "firewall/linux/every_firewall.h"
 #include "firewall/linux/firewall_headlines.h"
 #include "firewall/linux/firewalld/firewalld_manager.h"
@@ -51,15 +52,14 @@ public:
         return Status::TimedOut;
     }
     bool Enabled() const override { return false; }
-    Status FindOpenPort(int, Protocol, std::string&) override { return Status::TimedOut; }
-    Status OpenPort(int, Protocol, const std::wstring&) override { return Status::Failed; }
-    Status ClosePort(int, Protocol) override { return Status::Failed; }
-    std::string Ipv6Gap(int, Protocol) override { return {}; }
+    Found FindOpenPort(const PortRequest&) override { return {Status::TimedOut, {}}; }
+    Opening OpenPort(const PortRequest&) override { return {Status::Failed, StatusCode(Status::Failed), {}, {}}; }
+    Status ClosePort(const PortRequest&) override { return Status::Failed; }
 };
 
 } // namespace
 
-std::unique_ptr<FirewallManager> DetectFirewallManager()
+std::unique_ptr<FirewallManager> OpenMachineFirewall()
 {
     const Deadline run = RunDeadline();
     const Deadlines deadlines{Earlier(run, Clock::now() + kReadingTime), run};

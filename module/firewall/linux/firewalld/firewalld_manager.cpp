@@ -9,7 +9,6 @@
 #include "firewall/linux/firewall_headlines.h"
 #include "firewall/linux/firewalld/rich_rule.h"
 #include "firewall/linux/interface_name.h"
-#include "platform/internal_client.h"
 
 namespace firewall {
 namespace {
@@ -111,17 +110,11 @@ FirewalldManager::FirewalldManager(std::shared_ptr<SystemBus> bus, Deadlines dea
 {
 }
 
-FirewalldManager::~FirewalldManager()
+std::string FirewalldManager::WhyNoPassword() const
 {
-    if (leftToUser_.empty()) return;
-    std::string ports;
-    for (const std::string& each : leftToUser_) ports += " --add-port=" + each;
-    std::string why = "no password prompt could be shown here (no polkit authentication agent runs)";
-    if (authorization_ == Authorization::PromptClosed) why = "the password prompt was closed";
-    if (promptUnanswered_) why = "the password prompt got no answer in time";
-    Headline("Changing this machine's firewall (firewalld) needs an administrator's password, and " + why +
-             ". To let the port in, run: sudo firewall-cmd --zone=" + zone_ + ports +
-             " and sudo firewall-cmd --permanent --zone=" + zone_ + ports);
+    if (promptUnanswered_) return "the password prompt got no answer in time";
+    if (authorization_ == Authorization::PromptClosed) return "the password prompt was closed";
+    return "no password prompt could be shown here (no polkit authentication agent runs)";
 }
 
 // The zone is read, and whether we may change it: root may; polkit's no is known now,
@@ -157,10 +150,10 @@ bool FirewalldManager::Authorized()
 
 // A zone bound to a source address would take the traffic of its senders first; the
 // senders are unknown, so such zones are left as they are.
-Status FirewalldManager::PortZone(std::string& zone)
+Status FirewalldManager::PortZone(const std::string& internalAddress, std::string& zone)
 {
     zone = defaultZone_;
-    const std::string interface = InterfaceHolding(NotedInternalClient());
+    const std::string interface = InterfaceHolding(internalAddress);
     if (interface.empty()) return Status::Ok;
     BusReply reply;
     const Status status = Call({kFirewalldName, kPath, kZoneInterface, "getZoneOfInterface"}, AlreadyDone::IsFailure,
@@ -174,34 +167,39 @@ Status FirewalldManager::PortZone(std::string& zone)
 
 // Reading the port's state needs the rights a change needs, and firewalld would ask the
 // user for them: only a change asks (renew, which only reads, never does).
-Status FirewalldManager::FindOpenPort(int port, Protocol protocol, std::string& name)
+FirewallManager::Found FirewalldManager::FindOpenPort(const PortRequest& request)
 {
-    if (authorization_ != Authorization::Yes) return Status::AccessDenied;
+    if (authorization_ != Authorization::Yes) return {Status::AccessDenied, {}};
     std::string zone;
-    Status status = PortZone(zone);
+    Status status = PortZone(request.internalAddress, zone);
     bool open = false;
-    if (status == Status::Ok) status = QueryPort(zone, port, protocol, open);
-    if (status != Status::Ok) return status;
-    name.clear();
-    return open ? Status::Ok : Status::NotFound;
+    if (status == Status::Ok) status = QueryPort(zone, request.port, request.protocol, open);
+    if (status != Status::Ok) return {status, {}};
+    return {open ? Status::Ok : Status::NotFound, {}};
 }
 
 Status FirewalldManager::QueryPort(const std::string& zone, int port, Protocol protocol, bool& open)
 {
+    const std::string protocolName(LowerName(protocol));
     BusReply reply;
     const Status status = Call({kFirewalldName, kPath, kZoneInterface, "queryPort"}, AlreadyDone::IsFailure, reply,
-                               "sss", zone.c_str(), std::to_string(port).c_str(), ProtocolName(protocol));
+                               "sss", zone.c_str(), std::to_string(port).c_str(), protocolName.c_str());
     if (status != Status::Ok) return status;
     return ReadBoolean(reply.message.get(), open) ? Status::Ok : Unreadable("queryPort");
 }
 
-Status FirewalldManager::OpenPort(int port, Protocol protocol, const std::wstring& /*name*/)
+Opening FirewalldManager::OpenPort(const PortRequest& request)
 {
-    bool explained = false;
-    const Status status = Open(port, protocol, explained);
-    if (status != Status::Ok && status != Status::AlreadyOpen && !explained)
-        HeadlinePortNotOpened("firewalld", port, status == Status::TimedOut);
-    return status;
+    Opening opening;
+    opening.status = Status::AlreadyOpen;
+    if (request.family == Family::Ipv4) {
+        bool explained = false;
+        opening.status = Open(request, opening, explained);
+        if (opening.status != Status::Ok && opening.status != Status::AlreadyOpen && !explained)
+            HeadlinePortNotOpened("firewalld", request.port, opening.status == Status::TimedOut);
+    }
+    opening.code = StatusCode(opening.status);
+    return opening;
 }
 
 // Open now, then in the zone's permanent configuration so it survives a reload or a
@@ -210,11 +208,13 @@ Status FirewalldManager::OpenPort(int port, Protocol protocol, const std::wstrin
 // already (an administrator's, which is not ours to record). The user is asked for the
 // password here, at the port the prompt names. Without a password given, the commands
 // that would do it are named at the end, for every port at once.
-Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
+Status FirewalldManager::Open(const PortRequest& request, Opening& opening, bool& explained)
 {
-    const std::string number = std::to_string(port);
+    const int port = request.port;
+    const Protocol protocol = request.protocol;
+    const std::string number = std::to_string(port), protocolName(LowerName(protocol));
     std::string zone;
-    Status status = PortZone(zone);
+    Status status = PortZone(request.internalAddress, zone);
     if (status != Status::Ok) return status;
     const bool authorized = Authorized();
     std::string refusing;
@@ -222,14 +222,14 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
     if (status != Status::Ok) return status;
     if (!refusing.empty()) {
         UserLine("firewalld's rule \"" + refusing + "\" in zone " + zone + " refuses " + number + "/" +
-                 ProtocolName(protocol) + ": it stays, and the port was not let in.");
+                 protocolName + ": it stays, and the port was not let in.");
         HeadlinePortRefused("firewalld", port);
         explained = true;
         return Status::Failed;
     }
     if (!authorized) {
-        zone_ = zone;
-        leftToUser_.push_back(number + "/" + ProtocolName(protocol));
+        opening.leftToAdministrator.push_back(
+            {AdministratorStep::Firewall::Firewalld, number + "/" + protocolName, zone, WhyNoPassword()});
         explained = true;
         return Status::AccessDenied;
     }
@@ -238,7 +238,7 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
     if (status != Status::Ok || open) return status != Status::Ok ? status : Status::AlreadyOpen;
     BusReply reply;
     status = Call({kFirewalldName, kPath, kZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply, "sssi",
-                  zone.c_str(), number.c_str(), ProtocolName(protocol), 0);
+                  zone.c_str(), number.c_str(), protocolName.c_str(), 0);
     if (status != Status::Ok) return status;
     status = Call({kFirewalldName, kConfigPath, kConfigInterface, "getZoneByName"}, AlreadyDone::IsFailure, reply, "s",
                   zone.c_str());
@@ -246,21 +246,21 @@ Status FirewalldManager::Open(int port, Protocol protocol, bool& explained)
     if (status != Status::Ok) return status;
     if (!ReadString(reply, 'o', zonePath)) return Unreadable("getZoneByName");
     return Call({kFirewalldName, zonePath.c_str(), kConfigZoneInterface, "addPort"}, AlreadyDone::IsSuccess, reply,
-                "ss", number.c_str(), ProtocolName(protocol));
+                "ss", number.c_str(), protocolName.c_str());
 }
 
 // firewalld keeps no name: the record says the port is the tool's, and only our own
 // addPort is undone (a rich rule of the administrator's is another thing and stays).
-Status FirewalldManager::ClosePort(int port, Protocol protocol)
+Status FirewalldManager::ClosePort(const PortRequest& request)
 {
     if (!Authorized()) return Status::AccessDenied;
-    const std::string number = std::to_string(port);
+    const std::string number = std::to_string(request.port), protocolName(LowerName(request.protocol));
     std::string zone;
-    Status status = PortZone(zone);
+    Status status = PortZone(request.internalAddress, zone);
     BusReply reply;
     if (status == Status::Ok)
         status = Call({kFirewalldName, kPath, kZoneInterface, "removePort"}, AlreadyDone::IsSuccess, reply, "sss",
-                      zone.c_str(), number.c_str(), ProtocolName(protocol));
+                      zone.c_str(), number.c_str(), protocolName.c_str());
     if (status == Status::Ok)
         status = Call({kFirewalldName, kConfigPath, kConfigInterface, "getZoneByName"}, AlreadyDone::IsFailure, reply,
                       "s", zone.c_str());
@@ -268,7 +268,7 @@ Status FirewalldManager::ClosePort(int port, Protocol protocol)
     if (status != Status::Ok) return status;
     if (!ReadString(reply, 'o', zonePath)) return Unreadable("getZoneByName");
     return Call({kFirewalldName, zonePath.c_str(), kConfigZoneInterface, "removePort"}, AlreadyDone::IsSuccess, reply,
-                "ss", number.c_str(), ProtocolName(protocol));
+                "ss", number.c_str(), protocolName.c_str());
 }
 
 // Reading the rules takes the rights a change takes. Without them the commands we

@@ -1,7 +1,7 @@
 // firewalld over the system bus. A port is opened in the zone of the interface that
-// holds the mapping's internal client, where the gateway sends the traffic; the
-// default zone when that interface is bound to none, or no mapping was asked for.
-// firewalld keeps no name for an open port.
+// holds the request's internal address, where the gateway sends the traffic; the
+// default zone when that interface is bound to none. firewalld keeps no name for an
+// open port, and a port of a zone is of no family.
 #pragma once
 
 #include <memory>
@@ -27,27 +27,26 @@ struct Deadlines {
 class FirewalldManager final : public FirewallManager {
 public:
     FirewalldManager(std::shared_ptr<SystemBus> bus, Deadlines deadlines);
-    // Names the commands that let in what no password was given for.
-    ~FirewalldManager() override;
-    FirewalldManager(const FirewalldManager&) = delete;
-    FirewalldManager& operator=(const FirewalldManager&) = delete;
 
     Status OpenProfile() override;
     bool Enabled() const override { return true; }
-    Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
-    Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    Found FindOpenPort(const PortRequest& request) override;
+    // IPv4: lets the port in, or says why not; what no password was given for is left to
+    // an administrator, with the commands that do it. IPv6: what lets the port in over
+    // IPv4 lets it in there too.
+    Opening OpenPort(const PortRequest& request) override;
     // Removes the port from the zone now and from its permanent configuration.
-    Status ClosePort(int port, Protocol protocol) override;
-    // A zone's ports are of no family: what lets the port in lets it in over IPv6 too.
-    std::string Ipv6Gap(int, Protocol) override { return {}; }
+    Status ClosePort(const PortRequest& request) override;
 
 private:
-    // `explained`: a headline says why the port was not let in.
-    Status Open(int port, Protocol protocol, bool& explained);
+    // `explained`: a headline says why the port was not let in, or it is left to an administrator.
+    Status Open(const PortRequest& request, Opening& opening, bool& explained);
+    // Why no password could be asked for.
+    std::string WhyNoPassword() const;
     // Asks the user through polkit, once, when a change needs a password: only ever
     // before a change.
     bool Authorized();
-    Status PortZone(std::string& zone);
+    Status PortZone(const std::string& internalAddress, std::string& zone);
     Status QueryPort(const std::string& zone, int port, Protocol protocol, bool& open);
     // The rich rule of the zone, now or after a reload, or of a policy into this
     // machine from the zone, that rejects or drops the port; empty when none does.
@@ -63,9 +62,6 @@ private:
     std::string defaultZone_;
     Authorization authorization_ = Authorization::Yes;
     bool promptUnanswered_ = false;  // the question for the user got no answer in time
-    // What is left for the user to run, as "--zone=public --add-port=8080/tcp".
-    std::vector<std::string> leftToUser_;
-    std::string zone_;
 };
 
 // Whether firewalld holds its name on the bus.

@@ -79,7 +79,7 @@ bool RichRuleRefuses(const std::string& text, int port, Protocol protocol)
     for (const char* narrower : {"source", "source-port", "service", "icmp-block", "icmp-type", "masquerade",
                                  "forward-port", "tcp-mss-clamp"})
         if (has(narrower)) return false;
-    const std::string name = ProtocolName(protocol);
+    const std::string name(LowerName(protocol));
     if (has("port")) {
         const auto& attributes = elements.at("port");
         const auto number = attributes.find("port");

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kNftProgram = "/usr/sbin/nft";
 
-std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + ProtocolName(protocol); }
+std::string Subject(int port, Protocol protocol) { return std::to_string(port) + "/" + std::string(LowerName(protocol)); }
 
 // nft's own first line at most: the rules themselves are never repeated.
 std::string FirstLine(const std::string& output)
@@ -64,29 +64,34 @@ Status NftFilter::OpenProfile()
     return Status::Ok;
 }
 
-Status NftFilter::FindOpenPort(int port, Protocol protocol, std::string& name)
+FirewallManager::Found NftFilter::FindOpenPort(const PortRequest& request)
 {
-    name.clear();
-    if (!ruleset_->DroppingChain(port, protocol).empty()) return Status::NotFound;
-    UserLine("This machine's own nftables rules let " + Subject(port, protocol) + " in.");
-    return Status::Ok;
+    if (!ruleset_->DroppingChain(request.port, request.protocol, request.family).empty()) return {Status::NotFound, {}};
+    UserLine("This machine's own nftables rules let " + Subject(request.port, request.protocol) + " in.");
+    return {Status::Ok, {}};
 }
 
-// Unread rules have had their headline: nothing more is known of IPv6.
-std::string NftFilter::Ipv6Gap(int port, Protocol protocol)
+Opening NftFilter::OpenPort(const PortRequest& request)
 {
-    const std::string chain = ruleset_ ? ruleset_->DroppingChain(port, protocol, IpFamily::Ipv6) : std::string();
-    if (chain.empty()) return {};
-    return "the chain " + chain + " drops " + Subject(port, protocol) + ": add a rule there that accepts it";
-}
-
-Status NftFilter::OpenPort(int port, Protocol protocol, const std::wstring& /*name*/)
-{
-    UserLine("The nftables chain " + ruleset_->DroppingChain(port, protocol) + " does not let " +
-             Subject(port, protocol) + " in; we leave the machine's own rules as they are.");
-    Headline("This machine filters inbound traffic with its own nftables rules; the port was not let in there. "
-             "Add a rule that accepts port " + std::to_string(port) + ", or ask an administrator.");
-    return Status::Failed;
+    const int port = request.port;
+    const Protocol protocol = request.protocol;
+    Opening opening;
+    if (request.family == Family::Ipv6) {
+        // Unread rules have had their headline: nothing more is known of IPv6.
+        const std::string chain = ruleset_ ? ruleset_->DroppingChain(port, protocol, Family::Ipv6) : std::string();
+        if (!chain.empty())
+            opening.closedOverIpv6.push_back("the chain " + chain + " drops " + Subject(port, protocol) +
+                                             ": add a rule there that accepts it");
+        opening.status = Status::AlreadyOpen;
+    } else {
+        UserLine("The nftables chain " + ruleset_->DroppingChain(port, protocol) + " does not let " +
+                 Subject(port, protocol) + " in; we leave the machine's own rules as they are.");
+        Headline("This machine filters inbound traffic with its own nftables rules; the port was not let in there. "
+                 "Add a rule that accepts port " + std::to_string(port) + ", or ask an administrator.");
+        opening.status = Status::Failed;
+    }
+    opening.code = StatusCode(opening.status);
+    return opening;
 }
 
 } // namespace firewall

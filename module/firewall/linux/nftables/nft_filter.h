@@ -19,15 +19,15 @@ public:
     // On when either family's inbound traffic is filtered.
     bool Enabled() const override
     {
-        return ruleset_ && (ruleset_->FiltersInput(IpFamily::Ipv4) || ruleset_->FiltersInput(IpFamily::Ipv6));
+        return ruleset_ && (ruleset_->FiltersInput(Family::Ipv4) || ruleset_->FiltersInput(Family::Ipv6));
     }
     Status StateRead() const override { return stateRead_; }
-    Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
-    // Says why the port is not let in: we add no rule to the administrator's own.
-    Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
+    Found FindOpenPort(const PortRequest& request) override;
+    // Says why the port is not let in: we add no rule to the administrator's own. Over
+    // IPv6, the chain that drops it is what keeps it closed there.
+    Opening OpenPort(const PortRequest& request) override;
     // We add nothing here, so there is nothing of ours to remove.
-    Status ClosePort(int, Protocol) override { return Status::Ok; }
-    std::string Ipv6Gap(int port, Protocol protocol) override;
+    Status ClosePort(const PortRequest&) override { return Status::Ok; }
 
 private:
     ProcessRunner runner_;

@@ -70,7 +70,7 @@ Truth Not(Truth truth) { return truth == Truth::Unknown ? truth : truth == Truth
 // state (new); nothing for whatever else, a header of the other protocol included.
 std::optional<Field> PacketField(const JsonValue& left, int port, Protocol protocol)
 {
-    const std::string name = ProtocolName(protocol);
+    const std::string name(LowerName(protocol));
     if (const JsonValue* payload = left.Find("payload")) {
         const std::string header = Text(payload->Find("protocol"));
         const std::string field = Text(payload->Find("field"));
@@ -124,9 +124,9 @@ bool Passive(const std::string& key)
 }
 
 // An inet chain meets both families.
-bool IsInput(const std::string& family, const std::string& hook, IpFamily ip)
+bool IsInput(const std::string& family, const std::string& hook, Family ip)
 {
-    return hook == "input" && (family == (ip == IpFamily::Ipv4 ? "ip" : "ip6") || family == "inet");
+    return hook == "input" && (family == (ip == Family::Ipv4 ? "ip" : "ip6") || family == "inet");
 }
 
 } // namespace
@@ -172,14 +172,14 @@ const NftRuleset::Chain* NftRuleset::Find(const std::string& family, const std::
     return nullptr;
 }
 
-bool NftRuleset::FiltersInput(IpFamily ip) const
+bool NftRuleset::FiltersInput(Family ip) const
 {
     return std::any_of(chains_.begin(), chains_.end(),
                        [ip](const Chain& chain) { return IsInput(chain.family, chain.hook, ip); });
 }
 
 // Every input chain meets the packet, by priority; a drop in any one is final.
-std::string NftRuleset::DroppingChain(int port, Protocol protocol, IpFamily ip) const
+std::string NftRuleset::DroppingChain(int port, Protocol protocol, Family ip) const
 {
     for (const Chain& chain : chains_) {
         if (!IsInput(chain.family, chain.hook, ip)) continue;

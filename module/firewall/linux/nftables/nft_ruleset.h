@@ -13,20 +13,18 @@
 
 namespace firewall {
 
-enum class IpFamily { Ipv4, Ipv6 };
-
 class NftRuleset {
 public:
     // Nothing when `json` is not what nft prints.
     static std::optional<NftRuleset> Read(const std::string& json);
 
     // Whether a chain of the family's traffic hooks into input: the machine filters then.
-    bool FiltersInput(IpFamily ip = IpFamily::Ipv4) const;
+    bool FiltersInput(Family ip = Family::Ipv4) const;
 
     // Empty when every input chain accepts the port; else the chain ("inet filter
     // input") that drops it, by a rule or by its policy. A rule that might not meet
     // the packet (one for some senders, say) counts neither way.
-    std::string DroppingChain(int port, Protocol protocol, IpFamily ip = IpFamily::Ipv4) const;
+    std::string DroppingChain(int port, Protocol protocol, Family ip = Family::Ipv4) const;
 
 private:
     enum class Verdict { Accept, Drop, Continue };

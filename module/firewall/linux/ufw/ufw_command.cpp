@@ -62,7 +62,7 @@ std::string CleanUfwName(const std::wstring& name)
 std::vector<std::string> UfwAllowCommand(int port, Protocol protocol, const std::string& cleanName, Family family)
 {
     std::vector<std::string> command{kUfwProgram, "allow", "from", Anywhere(family), "to", "any", "port",
-                                     std::to_string(port), "proto", ProtocolName(protocol)};
+                                     std::to_string(port), "proto", std::string(LowerName(protocol))};
     if (!cleanName.empty()) {
         command.push_back("comment");
         command.push_back(cleanName);

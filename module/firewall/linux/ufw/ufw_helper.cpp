@@ -19,20 +19,6 @@ std::optional<int> PortArgument(const std::string& text)
     return port;
 }
 
-std::optional<Protocol> ProtocolArgument(const std::string& text)
-{
-    if (text == ProtocolName(Protocol::Tcp)) return Protocol::Tcp;
-    if (text == ProtocolName(Protocol::Udp)) return Protocol::Udp;
-    return std::nullopt;
-}
-
-std::optional<Family> FamilyArgument(const std::string& text)
-{
-    if (text == FamilyName(Family::Ipv4)) return Family::Ipv4;
-    if (text == FamilyName(Family::Ipv6)) return Family::Ipv6;
-    return std::nullopt;
-}
-
 bool CleanName(const std::string& name)
 {
     return !name.empty() && name.size() <= kMaxHelperNameBytes && CleanUfwName(WideFromUtf8(name)) == name;
@@ -57,7 +43,7 @@ const char* const kUfwHelperAction = "org.varneth.kavro.ufw-allow";
 std::vector<std::string> UfwHelperCommand(const std::string& helper, int port, Protocol protocol, Family family,
                                           const std::string& cleanName)
 {
-    std::vector<std::string> command{helper, std::to_string(port), ProtocolName(protocol), FamilyName(family)};
+    std::vector<std::string> command{helper, std::to_string(port), std::string(LowerName(protocol)), std::string(LowerName(family))};
     if (!cleanName.empty()) command.push_back(cleanName);
     return command;
 }
@@ -75,7 +61,7 @@ std::vector<std::string> PkexecUfwDeleteCommand(const std::string& helper, int p
                                                 Family family)
 {
     return {kPkexecProgram,         "--disable-internal-agent", helper, "delete", std::to_string(port),
-            ProtocolName(protocol), FamilyName(family)};
+            std::string(LowerName(protocol)), std::string(LowerName(family))};
 }
 
 std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>& arguments)
@@ -85,8 +71,8 @@ std::optional<HelperRequest> ReadHelperArguments(const std::vector<std::string>&
     // Only an allow takes a name.
     if (rest.size() != 3 && (remove || rest.size() != 4)) return std::nullopt;
     const std::optional<int> port = PortArgument(rest[0]);
-    const std::optional<Protocol> protocol = ProtocolArgument(rest[1]);
-    const std::optional<Family> family = FamilyArgument(rest[2]);
+    const std::optional<Protocol> protocol = ParseLower<Protocol>(rest[1]);
+    const std::optional<Family> family = ParseLower<Family>(rest[2]);
     const std::string name = rest.size() == 4 ? rest[3] : std::string();
     if (!port || !protocol || !family || (rest.size() == 4 && !CleanName(name))) return std::nullopt;
     return HelperRequest{remove, *port, *protocol, *family, WideFromUtf8(name)};

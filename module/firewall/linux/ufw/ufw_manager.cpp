@@ -11,6 +11,7 @@
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_config.h"
 #include "firewall/linux/ufw/ufw_helper.h"
+#include "platform/utf8.h"
 
 namespace firewall {
 namespace {
@@ -45,14 +46,6 @@ UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, 
 {
 }
 
-UfwManager::~UfwManager()
-{
-    if (leftToAdministrator_.empty()) return;
-    std::string commands;
-    for (const std::string& each : leftToAdministrator_) commands += (commands.empty() ? "" : " and ") + each;
-    TellOutcome(UfwOutcome::NoAgent, 0, commands);
-}
-
 Status UfwManager::OpenProfile()
 {
     std::string config;
@@ -60,7 +53,7 @@ Status UfwManager::OpenProfile()
     // ufw installed but never configured: it is not running.
     if (error == ENOENT) return Status::Ok;
     if (error != 0) {
-        TellOutcome(UfwOutcome::Unreadable, 0, "");
+        TellOutcome(UfwOutcome::Unreadable, 0);
         return FileStatus(error, files_.config);
     }
     configured_ = true;
@@ -72,7 +65,7 @@ Status UfwManager::OpenProfile()
     if (route_) {
         const Status allowed = route_->polkitAllows();
         if (allowed != Status::Ok)
-            TellOutcome(allowed == Status::AccessDenied ? UfwOutcome::NotAllowed : UfwOutcome::Unreadable, 0, "");
+            TellOutcome(allowed == Status::AccessDenied ? UfwOutcome::NotAllowed : UfwOutcome::Unreadable, 0);
         return allowed;
     }
     // Switched on, only root may change ufw, and ufw says so itself before it waits
@@ -80,31 +73,43 @@ Status UfwManager::OpenProfile()
     // has let us in, and it is opening the port that fails.
     const UfwOutcome status = Run({kUfwProgram, "status"}, "ufw status");
     if (status == UfwOutcome::Done || status == UfwOutcome::Busy) return Status::Ok;
-    TellOutcome(status == UfwOutcome::NotAllowed ? status : UfwOutcome::Unreadable, 0, "");
+    TellOutcome(status == UfwOutcome::NotAllowed ? status : UfwOutcome::Unreadable, 0);
     return StatusOf(status);
 }
 
-Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
+FirewallManager::Found UfwManager::FindOpenPort(const PortRequest& request)
 {
     // Rules we may not read are the helper's to check, as root: the caller cannot know.
-    if (!RulesReadable()) return Status::AccessDenied;
+    if (!RulesReadable()) return {Status::AccessDenied, {}};
     UfwDecision decision;
-    const Status status = ReadDecision(port, protocol, decision);
-    if (status != Status::Ok) return status;
-    if (decision.verdict != UfwVerdict::LetIn) return Status::NotFound;
-    name = decision.rule.comment;
-    return Status::Ok;
+    const Status status = ReadDecision(request.port, request.protocol, request.family, decision);
+    if (status != Status::Ok) return {status, {}};
+    if (decision.verdict != UfwVerdict::LetIn) return {Status::NotFound, {}};
+    return {Status::Ok, decision.rule.comment};
 }
 
-Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& name)
+// Over IPv6, why the rule was not added is the gap's to tell, once the pinhole is open.
+Opening UfwManager::OpenPort(const PortRequest& request)
 {
-    const std::string cleanName = CleanUfwName(name);
-    const UfwOutcome outcome = Open(port, protocol, cleanName);
-    if (outcome == UfwOutcome::NoAgent)
-        leftToAdministrator_.push_back(FinishCommand(port, protocol, cleanName));
-    else
-        TellOutcome(outcome, port, "");
-    return StatusOf(outcome);
+    const std::string cleanName = CleanUfwName(request.name);
+    Opening opening;
+    if (request.family == Family::Ipv6) {
+        const bool closed = !Ipv6Gap(request.port, request.protocol).empty();
+        opening.status = closed ? StatusOf(Open(request.port, request.protocol, cleanName, Family::Ipv6))
+                                : Status::AlreadyOpen;
+        if (std::string gap = Ipv6Gap(request.port, request.protocol); !gap.empty())
+            opening.closedOverIpv6.push_back(std::move(gap));
+    } else {
+        const UfwOutcome outcome = Open(request.port, request.protocol, cleanName);
+        if (outcome == UfwOutcome::NoAgent)
+            opening.leftToAdministrator.push_back({AdministratorStep::Firewall::Ufw,
+                                                   FinishCommand(request.port, request.protocol, cleanName), {}, {}});
+        else
+            TellOutcome(outcome, request.port);
+        opening.status = StatusOf(outcome);
+    }
+    opening.code = StatusCode(opening.status);
+    return opening;
 }
 
 UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& cleanName, Family family)
@@ -114,40 +119,31 @@ UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& clea
     return Run(UfwAllowCommand(port, protocol, cleanName, family), "ufw allow");
 }
 
-Status UfwManager::OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name)
-{
-    return StatusOf(Open(port, protocol, CleanUfwName(name), Family::Ipv6));
-}
-
-Status UfwManager::FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name)
+Status UfwManager::FindOwnPort(const PortRequest& request)
 {
     if (!RulesReadable()) return Status::AccessDenied;
     UfwDecision decision;
-    const Status status = ReadIpv6Decision(port, protocol, decision);
+    const Status status = ReadDecision(request.port, request.protocol, request.family, decision);
     if (status != Status::Ok) return status;
-    return decision.verdict == UfwVerdict::LetIn && decision.rule.comment == name ? Status::Ok : Status::NotFound;
-}
-
-Status UfwManager::ClosePortOverIpv6(int port, Protocol protocol)
-{
-    return StatusOf(Close(port, protocol, Family::Ipv6));
+    return decision.verdict == UfwVerdict::LetIn && decision.rule.comment == Utf8FromWide(request.name)
+               ? Status::Ok
+               : Status::NotFound;
 }
 
 // The caller says what a failure means for the forward it closes. Our rule over IPv6 is
 // recorded with its pinhole, and goes with it.
-Status UfwManager::ClosePort(int port, Protocol protocol)
+Status UfwManager::ClosePort(const PortRequest& request)
 {
-    return StatusOf(Close(port, protocol, Family::Ipv4));
+    return StatusOf(Close(request.port, request.protocol, request.family));
 }
 
 UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
 {
-    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    const std::string subject = std::to_string(port) + "/" + std::string(LowerName(protocol));
     // Rules we may not read are the helper's to check, as root.
     if (!RulesReadable()) return AskHelperToDelete(port, protocol, family);
     UfwDecision decision;
-    Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
-                                         : ReadIpv6Decision(port, protocol, decision);
+    Status read = ReadDecision(port, protocol, family, decision);
     std::vector<UfwRule> rules;
     if (read == Status::Ok) read = ReadRules(family == Family::Ipv4 ? files_.rules : files_.rules6, rules);
     if (read != Status::Ok) return UfwOutcome::Failed;
@@ -155,7 +151,7 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
     // under our name it is ours. Any other rule stays; an IPv6 one is told of once. Ours
     // goes even behind a wider rule that decides first (an administrator's range): left,
     // it would let the port in again once that rule is narrowed.
-    const std::string ours = OwnRuleName(port, protocol);
+    const std::string ours = OwnEntryName(port, protocol);
     if (decision.verdict != UfwVerdict::Undecided && decision.rule.comment != ours &&
         decision.ipv6 == (family == Family::Ipv6))
         UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
@@ -167,7 +163,7 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
 std::string UfwManager::Ipv6Gap(int port, Protocol protocol)
 {
     if (!enabled_) return {};
-    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    const std::string subject = std::to_string(port) + "/" + std::string(LowerName(protocol));
     std::vector<UfwRule> ipv6;
     if (!RulesReadable() || ReadRules(files_.rules6, ipv6) != Status::Ok)
         return "its IPv6 rules for " + subject + " could not be read; to let it in, " +
@@ -189,33 +185,24 @@ std::optional<UfwOutcome> UfwManager::Decided(int port, Protocol protocol, Famil
 {
     if (!RulesReadable()) return std::nullopt;
     UfwDecision decision;
-    const Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
-                                               : ReadIpv6Decision(port, protocol, decision);
-    if (read != Status::Ok) return UfwOutcome::Failed;
+    if (ReadDecision(port, protocol, family, decision) != Status::Ok) return UfwOutcome::Failed;
     switch (decision.verdict) {
     case UfwVerdict::Undecided: return std::nullopt;
     case UfwVerdict::LetIn: return UfwOutcome::AlreadyOpen;
     case UfwVerdict::Refused: break;
     }
     ReportProblem("ufw's rule " + Described(decision) +
-                  " stands: " + std::to_string(port) + "/" + ProtocolName(protocol) + " not opened");
+                  " stands: " + std::to_string(port) + "/" + std::string(LowerName(protocol)) + " not opened");
     return UfwOutcome::RuleStands;
 }
 
-Status UfwManager::ReadDecision(int port, Protocol protocol, UfwDecision& decision)
+Status UfwManager::ReadDecision(int port, Protocol protocol, Family family, UfwDecision& decision)
 {
     std::vector<UfwRule> ipv4, ipv6;
-    Status status = ReadRules(files_.rules, ipv4);
+    Status status = family == Family::Ipv4 ? ReadRules(files_.rules, ipv4) : Status::Ok;
     if (status == Status::Ok) status = ReadRules(files_.rules6, ipv6);
-    if (status == Status::Ok) decision = DecidePort(ipv4, ipv6, port, protocol);
-    return status;
-}
-
-Status UfwManager::ReadIpv6Decision(int port, Protocol protocol, UfwDecision& decision)
-{
-    std::vector<UfwRule> ipv6;
-    const Status status = ReadRules(files_.rules6, ipv6);
-    if (status == Status::Ok) decision = DecideIpv6(ipv6, port, protocol);
+    if (status == Status::Ok)
+        decision = family == Family::Ipv4 ? DecidePort(ipv4, ipv6, port, protocol) : DecideIpv6(ipv6, port, protocol);
     return status;
 }
 

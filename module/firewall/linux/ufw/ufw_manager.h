@@ -30,28 +30,24 @@ class UfwManager final : public FirewallManager {
 public:
     // Without a route, ufw is run as it is, as root.
     UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, std::optional<PkexecRoute> route = {});
-    // Tells, in one headline, what an administrator can run for the ports no password
-    // dialog could let in.
-    ~UfwManager() override;
 
     Status OpenProfile() override;
     bool Enabled() const override { return enabled_; }
     // ufw switched off keeps its rules files, read back when it is switched on.
     bool KeepsRulesWhileOff() const override { return configured_; }
-    Status FindOpenPort(int port, Protocol protocol, std::string& name) override;
-    // Opens the port and tells the user, in a headline, why it did not.
-    Status OpenPort(int port, Protocol protocol, const std::wstring& name) override;
-    // Deletes the IPv4 allow rule for the port only when it is under the tool's own name.
-    Status ClosePort(int port, Protocol protocol) override;
     // Each rule is of one family: only an allow in user6.rules, ours or an
     // administrator's, lets the port in over IPv6.
-    std::string Ipv6Gap(int port, Protocol protocol) override;
-    // Adds our rule to user6.rules, unless a rule there already decides the port; why
-    // not is the gap's to tell.
-    Status OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name) override;
+    bool KeepsFamiliesApart() const override { return true; }
+    Found FindOpenPort(const PortRequest& request) override;
+    // IPv4: opens the port and tells the user, in a headline, why it did not; what no
+    // password dialog could let in is left to an administrator, with the command that
+    // does it. IPv6: adds our rule to user6.rules unless a rule there already decides
+    // the port; what still keeps it closed there says why not.
+    Opening OpenPort(const PortRequest& request) override;
     // ufw keeps one rule per port, protocol and family, under the last comment given.
-    Status FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name) override;
-    Status ClosePortOverIpv6(int port, Protocol protocol) override;
+    Status FindOwnPort(const PortRequest& request) override;
+    // Deletes the family's allow rule for the port only when it is under the tool's own name.
+    Status ClosePort(const PortRequest& request) override;
 
     // Opens the port for the family, unless a rule already there decides it, and says
     // what came of it.
@@ -65,11 +61,13 @@ private:
     // The outcome when a rule already there decides the port, or nothing.
     std::optional<UfwOutcome> Decided(int port, Protocol protocol, Family family);
     // IPv4: the first rule of user.rules, else an IPv6 refusal; IPv6: user6.rules alone.
-    Status ReadDecision(int port, Protocol protocol, UfwDecision& decision);
-    Status ReadIpv6Decision(int port, Protocol protocol, UfwDecision& decision);
+    Status ReadDecision(int port, Protocol protocol, Family family, UfwDecision& decision);
     UfwOutcome Run(const std::vector<std::string>& command, const std::string& what);
     UfwOutcome AskHelper(int port, Protocol protocol, Family family, const std::string& cleanName);
     UfwOutcome AskHelperToDelete(int port, Protocol protocol, Family family);
+    // Empty when the port is let in over IPv6 as well, or ufw is off; else what keeps it
+    // closed there and what an administrator can do about it.
+    std::string Ipv6Gap(int port, Protocol protocol);
     // What an administrator can run to finish the job where no password dialog can.
     std::string FinishCommand(int port, Protocol protocol, const std::string& cleanName) const;
     bool Ready(const std::string& what) const;
@@ -80,8 +78,6 @@ private:
     std::optional<PkexecRoute> route_;
     bool enabled_ = false;
     bool configured_ = false;
-    // The commands that finish the job, one per port and protocol left to an administrator.
-    std::vector<std::string> leftToAdministrator_;
 };
 
 } // namespace firewall

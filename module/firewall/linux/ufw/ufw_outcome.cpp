@@ -45,11 +45,12 @@ UfwOutcome OutcomeOfHelperExit(int exitStatus)
     return kHelperExits[static_cast<std::size_t>(exitStatus)];
 }
 
-void TellOutcome(UfwOutcome outcome, int port, const std::string& finish)
+void TellOutcome(UfwOutcome outcome, int port)
 {
     switch (outcome) {
     case UfwOutcome::Done:
-    case UfwOutcome::AlreadyOpen: return;
+    case UfwOutcome::AlreadyOpen:
+    case UfwOutcome::NoAgent: return;
     case UfwOutcome::RuleStands:
         return Headline("A firewall rule of this machine's administrator blocks " + Port(port) +
                         ", and it stays as it is. Ask an administrator to let the port in, or choose another port.");
@@ -64,9 +65,6 @@ void TellOutcome(UfwOutcome outcome, int port, const std::string& finish)
                         " in; the details below say why. Ask an administrator to look at ufw.");
     case UfwOutcome::NotAllowed:
         return Headline("You are not allowed to change the firewall; ask an administrator.");
-    case UfwOutcome::NoAgent:
-        return Headline("No password dialog runs on this desktop to let you change the firewall. "
-                        "An administrator can finish the job with: " + finish);
     case UfwOutcome::Cancelled:
         return Headline("The password dialog was closed, so the firewall was not changed. "
                         "Press Forward again to let " + Port(port) + " in.");

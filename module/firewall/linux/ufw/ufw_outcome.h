@@ -29,9 +29,9 @@ int HelperExitStatus(UfwOutcome outcome);
 UfwOutcome OutcomeOfHelperExit(int exitStatus);
 
 // The headline for a failure: the port named, not the protocol, so that TCP and UDP
-// failing alike show one sentence. `finish` is the command an administrator can run
-// instead, for NoAgent; the port is 0 where none is asked for yet. Nothing for Opened
-// and AlreadyOpen.
-void TellOutcome(UfwOutcome outcome, int port, const std::string& finish);
+// failing alike show one sentence; the port is 0 where none is asked for yet. Nothing
+// for Done and AlreadyOpen, nor for NoAgent: what is left to an administrator is told
+// once, for every port.
+void TellOutcome(UfwOutcome outcome, int port);
 
 } // namespace firewall

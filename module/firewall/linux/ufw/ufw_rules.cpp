@@ -67,7 +67,7 @@ bool IsAction(const std::string& action, const std::string& word)
 // The rule meets traffic to the port for the protocol from anywhere in its family.
 bool Covers(const UfwRule& rule, int port, Protocol protocol, const std::string& anyAddress)
 {
-    return (rule.protocol == ProtocolName(protocol) || rule.protocol == "any") && PortListHolds(rule.ports, port) &&
+    return (rule.protocol == LowerName(protocol) || rule.protocol == "any") && PortListHolds(rule.ports, port) &&
            rule.from == anyAddress && rule.fromPorts == "any";
 }
 
@@ -141,7 +141,7 @@ bool HoldsOwnRule(const std::vector<UfwRule>& rules, int port, Protocol protocol
 {
     const std::string& anyAddress = family == Family::Ipv6 ? kAnyIpv6 : kAnyIpv4;
     return std::any_of(rules.begin(), rules.end(), [&](const UfwRule& rule) {
-        return rule.action == "allow" && rule.protocol == ProtocolName(protocol) &&
+        return rule.action == "allow" && rule.protocol == LowerName(protocol) &&
                rule.ports == std::to_string(port) && Covers(rule, port, protocol, anyAddress) &&
                LetsIn(rule, anyAddress) && rule.comment == name;
     });

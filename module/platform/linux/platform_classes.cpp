@@ -1,7 +1,0 @@
-#include "platform/platform_classes.h"
-#include "firewall/linux/firewall_classes.h"
-
-void RegisterPlatformClasses()
-{
-    RegisterFirewallClasses();
-}
