@@ -9,23 +9,7 @@ namespace {
 
 RecordedForward RecordOf(const PortOutcome& port)
 {
-    const gateway::Grant& grant = *port.grant;
-    RecordedForward f;
-    f.protocol = Name(grant.protocol);
-    f.externalPort = grant.externalPort;
-    f.internalAddress = grant.internalAddress;
-    f.internalPort = grant.internalPort;
-    f.family = Name(grant.family);
-    f.how = Name(grant.method);
-    f.gateway = {grant.gateway.udn, grant.gateway.address, grant.gateway.linkAddress};
-    f.nonce = grant.nonce;
-    f.externalAddress = grant.externalAddress;
-    f.lifetime = grant.lease && *grant.lease > 0 ? *grant.lease : 0;
-    f.grantedAt = f.checkedAt = grant.grantedAt;
-    f.epoch = grant.epoch ? static_cast<long long>(*grant.epoch) : -1;
-    f.pinholeId = grant.pinholeId;
-    f.forwardAddress = grant.forwardAddress;
-    f.description = grant.description;
+    RecordedForward f{*port.grant, port.grant->grantedAt, {}};
     // Only an entry this forward made is ours to remove; a pinhole's is the one its IPv6
     // side made, where the firewall keeps one per family.
     if (port.firewall.kind == FirewallStep::Kind::Opened) f.firewallEntry = port.firewall.entryName;

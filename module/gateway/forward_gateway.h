@@ -28,7 +28,7 @@ public:
     // asking (its address and link-layer address): renew sends nothing when nothing is
     // due. The calls below make sure the device's UDN is the one recorded before they
     // change anything. Nothing, with the reason in `problem`, when there is no gateway.
-    virtual std::optional<GatewayIdentity> Identity(std::string& problem) = 0;
+    virtual std::optional<gateway::Identity> Identity(std::string& problem) = 0;
 
     // Whether `forward` was made on the device that answers now: its UDN, and its
     // link-layer address where the neighbour table held none yet, are learnt only by
@@ -55,7 +55,7 @@ public:
     // The mapping the gateway holds at `port` for `protocol`, for whichever address and
     // made by whatever program: nothing when it holds none or cannot be asked (PCP,
     // NAT-PMP), or, with the reason in `problem`, when it did not answer.
-    virtual std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string& problem) = 0;
+    virtual std::optional<ListedMapping> Read(int port, Protocol protocol, std::string& problem) = 0;
 
     // Every mapping the gateway lists for one of `addresses`, made by whatever program,
     // read until the run's deadline; an empty list from a gateway that cannot list (PCP,

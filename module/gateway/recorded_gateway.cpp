@@ -22,11 +22,12 @@ namespace {
 
 std::string Named(const RecordedForward& f)
 {
-    return f.protocol + " " + std::to_string(f.externalPort) + " to " + f.internalAddress;
+    return std::string(Name(f.grant.protocol)) + " " + std::to_string(f.grant.externalPort) + " to " +
+           f.grant.internalAddress;
 }
 
 // A headline names the port, not the protocol: TCP and UDP failing alike show once.
-std::string Port(const RecordedForward& f) { return "port " + std::to_string(f.externalPort); }
+std::string Port(const RecordedForward& f) { return "port " + std::to_string(f.grant.externalPort); }
 
 // The reason, for the result, and as the headline.
 void Fail(std::string& problem, const std::string& sentence)
@@ -35,13 +36,10 @@ void Fail(std::string& problem, const std::string& sentence)
     Headline(sentence);
 }
 
-// The record reads only "TCP" or "UDP".
-Protocol ProtocolOf(const std::string& name) { return Parse<Protocol>(name).value_or(Protocol::Udp); }
-Protocol ProtocolOf(const RecordedForward& f) { return ProtocolOf(f.protocol); }
-
 MappingRequest RequestFor(const RecordedForward& f)
 {
-    return MappingRequest{f.externalPort, ProtocolOf(f), f.internalPort, f.internalAddress, f.description};
+    return MappingRequest{f.grant.externalPort, f.grant.protocol, f.grant.internalPort, f.grant.internalAddress,
+                          f.grant.description};
 }
 
 // Gateways answer an id they no longer know with NoSuchEntry, or (miniupnpd) Invalid Args.
@@ -51,16 +49,16 @@ long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
 void TakeGrant(RecordedForward& f, const HeldMapping& held, const std::string& externalAddress)
 {
-    f.lifetime = held.lease.value_or(0);
-    f.externalAddress = externalAddress;
-    f.grantedAt = Now();
+    f.grant.lease = held.lease.value_or(0);
+    f.grant.externalAddress = externalAddress;
+    f.grant.grantedAt = Now();
 }
 
 class RecordedGateway final : public ForwardGateway {
 public:
     explicit RecordedGateway(GatewaySession& session) : session_(session) {}
 
-    std::optional<GatewayIdentity> Identity(std::string& problem) override
+    std::optional<gateway::Identity> Identity(std::string& problem) override
     {
         const auto address = session_.DefaultGateway();
         if (!address) {
@@ -68,7 +66,7 @@ public:
                       "then try again.";
             return std::nullopt;
         }
-        return GatewayIdentity{{}, ToString(*address), host::LinkAddressOf(*address)};
+        return gateway::Identity{{}, ToString(*address), host::LinkAddressOf(*address)};
     }
 
     bool OnThisDevice(const RecordedForward& f) override
@@ -85,31 +83,32 @@ public:
     {
         // Gateways answer a pinhole check with 402 whether they hold it or not: the hourly
         // check is the renewal itself, which opens it again when lost.
-        if (f.family == "IPv6") return Holding::CannotTell;
-        if (!MadeThroughUpnp(f)) return Holding::CannotTell;
+        if (f.grant.family == Family::Ipv6) return Holding::CannotTell;
+        if (!ThroughUpnp(f.grant.method)) return Holding::CannotTell;
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return Holding::CannotTell;
-        const MappingReadBack back = igd->ReadMapping(f.externalPort, ProtocolOf(f), session_.CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (back.code == kNoSuchEntryInArray) return Holding::NotHeld;
         if (back.code != 0) {
             DiagnosticLine("GetSpecificPortMappingEntry " + Named(f) + ": " + UpnpErrorText(back.code));
             Fail(problem, "The router did not say whether it still holds " + Port(f) + ". Try again later.");
             return Holding::CannotTell;
         }
-        return back.mapping.internalClient == f.internalAddress && back.mapping.enabled ? Holding::Held
-                                                                                          : Holding::NotHeld;
+        return back.mapping.internalClient == f.grant.internalAddress && back.mapping.enabled ? Holding::Held
+                                                                                              : Holding::NotHeld;
     }
 
     bool Renew(RecordedForward& f, std::string& problem) override
     {
-        if (f.family == "IPv6" && f.how == "PCP") return RenewPcpPinhole(f, problem);
-        if (f.family == "IPv6") return RenewPinhole(f, problem);
-        if (!MadeThroughUpnp(f)) {
+        if (f.grant.family == Family::Ipv6 && f.grant.method == Method::Pcp) return RenewPcpPinhole(f, problem);
+        if (f.grant.family == Family::Ipv6) return RenewPinhole(f, problem);
+        if (!ThroughUpnp(f.grant.method)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
             const MappingOutcome outcome = portControl->Map(RequestFor(f), session_.CallDeadline());
             if (!outcome.held) { // its headline told why
-                problem = "The router did not renew " + Port(f) + " through " + f.how + ". Forward the port again.";
+                problem = "The router did not renew " + Port(f) + " through " + std::string(Name(f.grant.method)) +
+                          ". Forward the port again.";
                 return false;
             }
             NoteEpoch(f, outcome.epoch);
@@ -127,7 +126,7 @@ public:
                               ". Forward the port again, or open it in the router's own settings.");
             return false;
         }
-        const MappingReadBack back = igd->ReadMapping(f.externalPort, ProtocolOf(f), session_.CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (back.code != 0 || !HoldsRequest(back.mapping, request)) {
             Fail(problem, "The router said yes to renewing " + Port(f) + ", but does not hold it. Forward the port again.");
             return false;
@@ -140,32 +139,35 @@ public:
 
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
-        if (f.family == "IPv6" && f.how == "PCP") return MapPcpPinhole(f, 0, problem).has_value();
-        if (f.family == "IPv6") return DeletePinhole(f, problem);
-        if (!MadeThroughUpnp(f)) {
+        if (f.grant.family == Family::Ipv6 && f.grant.method == Method::Pcp)
+            return MapPcpPinhole(f, 0, problem).has_value();
+        if (f.grant.family == Family::Ipv6) return DeletePinhole(f, problem);
+        if (!ThroughUpnp(f.grant.method)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
             std::optional<std::uint32_t> epoch;
             if (portControl->Delete(RequestFor(f), session_.CallDeadline(), &epoch).empty() ||
                 LostInRestart(f, epoch))
                 return true;
-            Fail(problem, "The router did not close " + Port(f) + " through " + f.how +
+            Fail(problem, "The router did not close " + Port(f) + " through " + std::string(Name(f.grant.method)) +
                               ". Try again, or close it in the router's own settings.");
             return false;
         }
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return false;
         // Only what the gateway holds for this address: the port may be another machine's now.
-        const MappingReadBack back = igd->ReadMapping(f.externalPort, ProtocolOf(f), session_.CallDeadline());
-        if (back.code == kNoSuchEntryInArray || (back.code == 0 && back.mapping.internalClient != f.internalAddress)) {
+        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
+        if (back.code == kNoSuchEntryInArray ||
+            (back.code == 0 && back.mapping.internalClient != f.grant.internalAddress)) {
             UserLine("The router no longer holds " + Named(f) +
                      (back.code == 0 ? " (it holds the port for " + back.mapping.internalClient + ", left as it is)"
                                      : std::string()) +
                      ".");
             return true;
         }
-        const int code = back.code != 0 ? back.code : igd->DeletePortMapping(f.externalPort, ProtocolOf(f),
-                                                                             session_.CallDeadline());
+        const int code = back.code != 0
+                             ? back.code
+                             : igd->DeletePortMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (code == 0 || code == kNoSuchEntryInArray) return true;
         DiagnosticLine("DeletePortMapping " + Named(f) + ": " + UpnpErrorText(code));
         Fail(problem, "The router did not close " + Port(f) + (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
@@ -205,7 +207,7 @@ public:
         return listed;
     }
 
-    std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string& problem) override
+    std::optional<ListedMapping> Read(int port, Protocol protocol, std::string& problem) override
     {
         if (!session_.HasGateway()) {
             if (session_.PinholeGateway()) return std::nullopt; // no IPv4 port to hold
@@ -215,11 +217,11 @@ public:
         }
         const IgdConnection* igd = session_.Gateway();
         if (!igd) return std::nullopt; // PCP and NAT-PMP cannot be asked
-        const MappingReadBack back = igd->ReadMapping(port, ProtocolOf(protocol), session_.CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(port, protocol, session_.CallDeadline());
         if (back.code == kNoSuchEntryInArray) return std::nullopt;
         if (back.code != 0) {
-            DiagnosticLine("GetSpecificPortMappingEntry " + protocol + " " + std::to_string(port) + ": " +
-                           UpnpErrorText(back.code));
+            DiagnosticLine("GetSpecificPortMappingEntry " + std::string(Name(protocol)) + " " + std::to_string(port) +
+                           ": " + UpnpErrorText(back.code));
             Fail(problem, "The router did not say what it holds at port " + std::to_string(port) + ". Try again.");
             return std::nullopt;
         }
@@ -232,16 +234,14 @@ private:
     {
         const auto address = session_.DefaultGateway();
         RecordedForward f;
-        f.protocol = Name(held.protocol);
-        f.externalPort = held.externalPort;
-        f.internalAddress = held.internalClient;
-        f.internalPort = held.internalPort;
-        f.family = "IPv4";
-        f.how = "UPnP";
-        f.gateway = {session_.Udn(), address ? ToString(*address) : std::string(),
-                     address ? host::LinkAddressOf(*address) : std::string()};
-        f.externalAddress = held.externalAddress;
-        f.description = held.description;
+        f.grant.protocol = held.protocol;
+        f.grant.externalPort = held.externalPort;
+        f.grant.internalAddress = held.internalClient;
+        f.grant.internalPort = held.internalPort;
+        f.grant.gateway = {session_.Udn(), address ? ToString(*address) : std::string(),
+                           address ? host::LinkAddressOf(*address) : std::string()};
+        f.grant.externalAddress = held.externalAddress;
+        f.grant.description = held.description;
         return {f, held.lease.value_or(0)};
     }
 
@@ -260,19 +260,22 @@ private:
         if (!igd) return std::nullopt;
         const auto route = RouteFor(f, problem);
         if (!route) return std::nullopt;
-        return PinholeWay{igd, route->router, {f.forwardAddress, f.internalAddress, route->scope, f.externalPort,
-                                               {ProtocolOf(f)}}};
+        return PinholeWay{
+            igd,
+            route->router,
+            {f.grant.forwardAddress, f.grant.internalAddress, route->scope, f.grant.externalPort, {f.grant.protocol}}};
     }
 
     std::optional<PinholeRoute> RouteFor(const RecordedForward& f, std::string& problem)
     {
-        const auto ipv4 = ParseIpv4(f.forwardAddress);
+        const auto ipv4 = ParseIpv4(f.grant.forwardAddress);
         const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
-        const auto router = own && ToString(*own) == f.internalAddress ? session_.Ipv6Gateway(*ipv4, *own)
-                                                                       : std::nullopt;
+        const auto router =
+            own && ToString(*own) == f.grant.internalAddress ? session_.Ipv6Gateway(*ipv4, *own) : std::nullopt;
         if (!router || !(IsGlobalUnicast(*router) || IsLinkLocal(*router))) {
-            Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.internalAddress + ", which this machine "
-                          "can no longer reach its router from. Forward the port over IPv6 again.");
+            Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.grant.internalAddress +
+                              ", which this machine can no longer reach its router from. Forward the port over IPv6 "
+                              "again.");
             return std::nullopt;
         }
         return PinholeRoute{*router, host::ScopeToward(*router, *ipv4), *own};
@@ -282,7 +285,7 @@ private:
     bool PinholeRefused(const RecordedForward& f, const char* call, int code, const std::string& what,
                         std::string& problem)
     {
-        DiagnosticLine(std::string(call) + " " + Named(f) + " id " + f.pinholeId + ": " + UpnpErrorText(code));
+        DiagnosticLine(std::string(call) + " " + Named(f) + " id " + f.grant.pinholeId + ": " + UpnpErrorText(code));
         Fail(problem, "The router did not " + what + " the IPv6 pinhole for " + Port(f) +
                           (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
                           ". Try again later, or open it in the router's own settings.");
@@ -294,7 +297,7 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->UpdatePinhole(way->router, way->opened, f.pinholeId, session_.CallDeadline());
+        const int code = way->igd->UpdatePinhole(way->router, way->opened, f.grant.pinholeId, session_.CallDeadline());
         if (PinholeLost(code)) {
             UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
             const PinholeAnswer answer = way->igd->AddPinholes(way->router, way->opened, session_.CallDeadline());
@@ -302,12 +305,12 @@ private:
                 return PinholeRefused(f, "AddPinhole", answer.stage == PinholeStage::Asked ? answer.codes[0]
                                                                                           : answer.statusCode,
                                       "open again", problem);
-            f.pinholeId = answer.ids[0];
+            f.grant.pinholeId = answer.ids[0];
         } else if (code != 0) {
             return PinholeRefused(f, "UpdatePinhole", code, "renew", problem);
         }
-        f.lifetime = kPinholeLeaseSeconds;
-        f.grantedAt = Now();
+        f.grant.lease = kPinholeLeaseSeconds;
+        f.grant.grantedAt = Now();
         return true;
     }
 
@@ -315,7 +318,7 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->DeletePinhole(way->router, way->opened, f.pinholeId, session_.CallDeadline());
+        const int code = way->igd->DeletePinhole(way->router, way->opened, f.grant.pinholeId, session_.CallDeadline());
         if (PinholeLost(code)) UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + ".");
         return code == 0 || PinholeLost(code) || PinholeRefused(f, "DeletePinhole", code, "close", problem);
     }
@@ -324,15 +327,16 @@ private:
     const IgdConnection* Upnp(const RecordedForward& f, std::string& problem)
     {
         // A pinhole may be on a gateway whose IPv4 side offers no port mappings.
-        const IgdConnection* igd = f.family == "IPv6" ? session_.PinholeGateway() : session_.Gateway();
+        const IgdConnection* igd = f.grant.family == Family::Ipv6 ? session_.PinholeGateway() : session_.Gateway();
         if (!igd) {
             Fail(problem, "The router no longer answers UPnP, so " + Port(f) +
                               " could not be reached. Check that UPnP is on in the router's settings.");
             return nullptr;
         }
-        if (!f.gateway.udn.empty() && !session_.Udn().empty() && f.gateway.udn != session_.Udn()) {
-            Fail(problem, "Port " + std::to_string(f.externalPort) + " was opened on another router (another device "
-                          "answers at " + f.gateway.address + " now), so it was left alone. Close it on that network.");
+        if (!f.grant.gateway.udn.empty() && !session_.Udn().empty() && f.grant.gateway.udn != session_.Udn()) {
+            Fail(problem, "Port " + std::to_string(f.grant.externalPort) +
+                              " was opened on another router (another device answers at " + f.grant.gateway.address +
+                              " now), so it was left alone. Close it on that network.");
             return nullptr;
         }
         return igd;
@@ -341,15 +345,16 @@ private:
     std::unique_ptr<PortControlGateway> PortControlFor(const RecordedForward& f, std::string& problem) const
     {
         const auto address = session_.DefaultGateway();
-        if (f.how == "PCP" && address) {
+        if (f.grant.method == Method::Pcp && address) {
             auto protocol = std::make_unique<PcpProtocol>(*address);
-            if (protocol->UseNonce(f.nonce)) return std::make_unique<PortControlGateway>(*address, std::move(protocol));
+            if (protocol->UseNonce(f.grant.nonce))
+                return std::make_unique<PortControlGateway>(*address, std::move(protocol));
         }
-        const auto external = ParseIpv4(f.externalAddress);
-        if (f.how == "NAT-PMP" && address && external)
+        const auto external = ParseIpv4(f.grant.externalAddress);
+        if (f.grant.method == Method::NatPmp && address && external)
             return std::make_unique<PortControlGateway>(*address, std::make_unique<NatPmpProtocol>(*address, *external));
-        Fail(problem, "The record of " + Port(f) + " lacks what " + f.how + " needs to reach it again. Forward the port "
-                      "again.");
+        Fail(problem, "The record of " + Port(f) + " lacks what " + std::string(Name(f.grant.method)) +
+                          " needs to reach it again. Forward the port again.");
         return nullptr;
     }
 
@@ -358,7 +363,7 @@ private:
     // router's yes, or nothing with the reason told.
     std::optional<pcp::Answer> MapPcpPinhole(const RecordedForward& f, std::uint32_t lifetime, std::string& problem)
     {
-        const auto nonce = pcp::NonceFrom(f.nonce);
+        const auto nonce = pcp::NonceFrom(f.grant.nonce);
         if (!nonce) {
             Fail(problem, "The record of " + Port(f) + " lacks what PCP needs to reach it again. Forward the port "
                           "over IPv6 again.");
@@ -366,7 +371,7 @@ private:
         }
         const auto route = RouteFor(f, problem);
         if (!route) return std::nullopt;
-        const PcpPinhole pinhole{*route, *nonce, ProtocolOf(f), f.externalPort};
+        const PcpPinhole pinhole{*route, *nonce, f.grant.protocol, f.grant.externalPort};
         auto answer = MapPinhole(pinhole, lifetime, session_.CallDeadline());
         // Some routers forget whose a pinhole is once it was renewed, and refuse to delete
         // it; they still shorten it: asked for a second, it ends at their shortest lifetime.
@@ -394,17 +399,16 @@ private:
         const auto answer = MapPcpPinhole(f, kPinholeLeaseSeconds, problem);
         if (!answer) return false;
         NoteEpoch(f, answer->epoch);
-        f.lifetime = static_cast<long long>(answer->lifetime);
-        f.externalAddress = ToString(answer->externalAddress);
-        f.grantedAt = Now();
+        f.grant.lease = static_cast<long long>(answer->lifetime);
+        f.grant.externalAddress = ToString(answer->externalAddress);
+        f.grant.grantedAt = Now();
         return true;
     }
 
     // Whether the gateway's `epoch` now shows it restarted since `f` was granted.
     static bool ShowsRestart(const RecordedForward& f, std::uint32_t epoch)
     {
-        return f.epoch >= 0 &&
-               pcp::EpochShowsLostState(static_cast<std::uint32_t>(f.epoch), f.grantedAt, epoch, Now());
+        return f.grant.epoch && pcp::EpochShowsLostState(*f.grant.epoch, f.grant.grantedAt, epoch, Now());
     }
 
     // A gateway that restarted since the grant holds nothing of it, whatever it answers
@@ -421,10 +425,10 @@ private:
         if (!epoch) return;
         if (!restartSeen_ && ShowsRestart(f, *epoch)) {
             restartSeen_ = true;
-            UserLine("The router's " + f.how + " epoch shows it restarted since " + Port(f) + " was granted, losing "
-                     "its mappings; each on it is asked for again now.");
+            UserLine("The router's " + std::string(Name(f.grant.method)) + " epoch shows it restarted since " +
+                     Port(f) + " was granted, losing its mappings; each on it is asked for again now.");
         }
-        f.epoch = *epoch;
+        f.grant.epoch = epoch;
     }
 
     GatewaySession& session_;

@@ -29,16 +29,22 @@ std::string Listed(const std::vector<std::string>& names)
     return text;
 }
 
-bool Holds(const std::vector<std::string>& addresses, const std::string& address)
+template <class T> bool Holds(const std::vector<T>& values, const T& value)
 {
-    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+// "TCP 8080 to 192.168.1.5"
+std::string Named(const CloseTarget& target, Protocol protocol)
+{
+    return std::string(Name(protocol)) + " " + std::to_string(target.port) + " to " + target.address;
 }
 
 // Whether `target` asks to close `f` on this gateway: its mapping, or a pinhole beside it.
 bool Asks(const CloseTarget& target, const RecordedForward& f, const Surroundings& here)
 {
-    return f.externalPort == target.port && ForwardAddress(f) == target.address &&
-           Holds(target.protocols, f.protocol) && SameGateway(f.gateway, here.gateway);
+    return f.grant.externalPort == target.port && ForwardAddress(f) == target.address &&
+           Holds(target.protocols, f.grant.protocol) && SameGateway(f.grant.gateway, here.gateway);
 }
 
 // Only an entry the tool made, under its own name; an administrator's rule stays.
@@ -46,7 +52,7 @@ bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firew
 {
     const std::string& name = forward.firewallEntry;
     if (name.empty()) return true;
-    if (name != OwnEntryName(forward.externalPort, forward.protocol)) {
+    if (name != OwnEntryName(forward.grant.externalPort, forward.grant.protocol)) {
         UserLine("The firewall entry \"" + name + "\" is not one of this tool's names; it was left as it is.");
         return true;
     }
@@ -62,7 +68,7 @@ public:
     {
     }
 
-    std::string Close(const CloseTarget& target, const std::string& protocol)
+    std::string Close(const CloseTarget& target, Protocol protocol)
     {
         bool pinholesClosed = false;
         const std::string pinholeProblem = ClosePinholes(target, protocol, pinholesClosed);
@@ -78,12 +84,13 @@ private:
     }
 
     // The pinholes opened beside the forward of `target`: closed with it.
-    std::string ClosePinholes(const CloseTarget& target, const std::string& protocol, bool& closed)
+    std::string ClosePinholes(const CloseTarget& target, Protocol protocol, bool& closed)
     {
         std::string firstProblem;
         for (auto f = forwards_.begin(); f != forwards_.end();) {
-            const bool beside = f->family == "IPv6" && f->protocol == protocol && f->externalPort == target.port &&
-                                f->forwardAddress == target.address && SameGateway(f->gateway, here_.gateway);
+            const bool beside = f->grant.family == Family::Ipv6 && f->grant.protocol == protocol &&
+                                f->grant.externalPort == target.port && f->grant.forwardAddress == target.address &&
+                                SameGateway(f->grant.gateway, here_.gateway);
             std::string problem;
             if (!beside || !CloseEntry(*f, problem)) {
                 if (firstProblem.empty()) firstProblem = problem;
@@ -100,19 +107,20 @@ private:
     // `pinholesClosed`: the forward's pinholes went just now. Where no mapping of it is
     // recorded, its IPv4 side failed, and the router holds nothing more of it (behind
     // carrier-grade NAT it could not even be asked).
-    std::string CloseMapping(const CloseTarget& target, const std::string& protocol, bool pinholesClosed)
+    std::string CloseMapping(const CloseTarget& target, Protocol protocol, bool pinholesClosed)
     {
         const auto asked = [&](const RecordedForward& f) {
-            return f.protocol == protocol && f.externalPort == target.port && f.internalAddress == target.address;
+            return f.grant.protocol == protocol && f.grant.externalPort == target.port &&
+                   f.grant.internalAddress == target.address;
         };
         // The entry on this gateway first: the same port may be recorded on another network too.
         auto recorded = std::find_if(forwards_.begin(), forwards_.end(), [&](const RecordedForward& f) {
-            return asked(f) && SameGateway(f.gateway, here_.gateway);
+            return asked(f) && SameGateway(f.grant.gateway, here_.gateway);
         });
         if (recorded == forwards_.end()) recorded = std::find_if(forwards_.begin(), forwards_.end(), asked);
         if (recorded == forwards_.end()) return pinholesClosed ? std::string() : CloseUnrecorded(target, protocol);
-        if (!SameGateway(recorded->gateway, here_.gateway)) {
-            UserLine(Subject(*recorded) + " is on another router (" + recorded->gateway.address + ").");
+        if (!SameGateway(recorded->grant.gateway, here_.gateway)) {
+            UserLine(Subject(*recorded) + " is on another router (" + recorded->grant.gateway.address + ").");
             const std::string reason = "Port " + std::to_string(target.port) +
                                        " was opened on another router. Connect to that network to close it.";
             Headline(reason);
@@ -127,7 +135,7 @@ private:
 
     // Another program's mapping: deleted only for an address of this machine's, and only
     // when the gateway holds it for that address now.
-    std::string CloseUnrecorded(const CloseTarget& target, const std::string& protocol)
+    std::string CloseUnrecorded(const CloseTarget& target, Protocol protocol)
     {
         const std::string port = std::to_string(target.port);
         if (!Holds(here_.addresses, target.address)) {
@@ -139,16 +147,17 @@ private:
         std::string problem;
         const std::optional<ListedMapping> held = gateway_.Read(target.port, protocol, problem);
         if (!problem.empty()) return problem;
-        const std::string subject = protocol + " " + port + " to " + target.address;
-        if (!held || held->forward.internalAddress != target.address) {
-            UserLine("Nothing is open for " + subject +
-                     (held ? " (the router holds the port for " + held->forward.internalAddress + ", left as it is)"
-                           : std::string()) +
-                     ".");
+        const std::string subject = Named(target, protocol);
+        if (!held || held->forward.grant.internalAddress != target.address) {
+            UserLine(
+                "Nothing is open for " + subject +
+                (held ? " (the router holds the port for " + held->forward.grant.internalAddress + ", left as it is)"
+                      : std::string()) +
+                ".");
             return {};
         }
         if (!gateway_.Delete(held->forward, problem)) return problem;
-        UserLine(subject + " was made by another program (\"" + PrintableText(held->forward.description) +
+        UserLine(subject + " was made by another program (\"" + PrintableText(held->forward.grant.description) +
                  "\"), not by this tool; it was closed as asked.");
         return {};
     }
@@ -175,8 +184,8 @@ std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::
         wchar_t* end = nullptr;
         const long number = std::wcstol(port.c_str(), &end, 10);
         target.port = number >= 1 && number <= 65535 && end != port.c_str() && *end == L'\0' ? int(number) : 0;
-        if (commandLines[first + 2] == L"TRUE") target.protocols.push_back("TCP");
-        if (commandLines[first + 3] == L"TRUE") target.protocols.push_back("UDP");
+        if (commandLines[first + 2] == L"TRUE") target.protocols.push_back(Protocol::Tcp);
+        if (commandLines[first + 3] == L"TRUE") target.protocols.push_back(Protocol::Udp);
         if (target.address.empty() || target.port == 0 || target.protocols.empty()) break;
         targets.push_back(std::move(target));
     }
@@ -200,11 +209,11 @@ std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& for
     for (const RecordedForward& forward : forwards) {
         const std::string& address = ForwardAddress(forward);
         auto target = std::find_if(targets.begin(), targets.end(), [&](const CloseTarget& t) {
-            return t.address == address && t.port == forward.externalPort;
+            return t.address == address && t.port == forward.grant.externalPort;
         });
-        if (target == targets.end()) target = targets.insert(targets.end(), CloseTarget{address, forward.externalPort, {}});
-        if (std::find(target->protocols.begin(), target->protocols.end(), forward.protocol) == target->protocols.end())
-            target->protocols.push_back(forward.protocol);
+        if (target == targets.end())
+            target = targets.insert(targets.end(), CloseTarget{address, forward.grant.externalPort, {}});
+        if (!Holds(target->protocols, forward.grant.protocol)) target->protocols.push_back(forward.grant.protocol);
     }
     return targets;
 }
@@ -241,8 +250,8 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
     };
     std::vector<std::string> notReached;
     for (const CloseTarget& target : targets)
-        for (const std::string& protocol : target.protocols) {
-            const std::string subject = protocol + " " + std::to_string(target.port) + " to " + target.address;
+        for (Protocol protocol : target.protocols) {
+            const std::string subject = Named(target, protocol);
             if (Clock::now() < here.end) {
                 tell(closer.Close(target, protocol));
                 continue;

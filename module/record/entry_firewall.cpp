@@ -12,9 +12,8 @@ namespace {
 
 firewall::PortRequest Request(const RecordedForward& forward)
 {
-    return {forward.externalPort, Parse<Protocol>(forward.protocol).value_or(Protocol::Udp),
-            Parse<Family>(forward.family).value_or(Family::Ipv4), WidenBytes(forward.firewallEntry),
-            forward.internalAddress};
+    const gateway::Grant& g = forward.grant;
+    return {g.externalPort, g.protocol, g.family, WidenBytes(forward.firewallEntry), g.internalAddress};
 }
 
 } // namespace
@@ -24,7 +23,7 @@ EntryFirewall::EntryFirewall(firewall::FirewallFactory firewall) : factory_(std:
 bool EntryFirewall::OwnIpv6Rule(const RecordedForward& forward)
 {
     if (!firewall_.Manager) firewall_.Manager = factory_();
-    return forward.family == "IPv6" && firewall_.Manager && firewall_.Manager->KeepsFamiliesApart();
+    return forward.grant.family == Family::Ipv6 && firewall_.Manager && firewall_.Manager->KeepsFamiliesApart();
 }
 
 bool EntryFirewall::Opened()
@@ -39,9 +38,9 @@ bool EntryFirewall::Opened()
 
 bool EntryFirewall::Remove(const RecordedForward& forward, std::string& problem)
 {
-    const int port = forward.externalPort;
+    const int port = forward.grant.externalPort;
     const std::string& name = forward.firewallEntry;
-    const std::string subject = forward.protocol + " " + std::to_string(port);
+    const std::string subject = std::string(Name(forward.grant.protocol)) + " " + std::to_string(port);
     const firewall::PortRequest request = Request(forward);
     if (OwnIpv6Rule(forward)) {
         if (Opened() && firewall_.Manager->ClosePort(request) == Status::Ok) {

@@ -11,11 +11,6 @@ constexpr std::string_view kMappingKind = "mapping";
 
 using Fields = std::map<std::string, std::string, std::less<>>;
 
-bool IsOneOf(const std::string& value, std::initializer_list<std::string_view> allowed)
-{
-    return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
-}
-
 template <class Number> bool ReadNumber(const std::string& text, Number& number)
 {
     const char* end = text.data() + text.size();
@@ -49,6 +44,12 @@ std::optional<Fields> ReadFields(const std::vector<std::string_view>& parts, std
     return fields;
 }
 
+// A number that fits `number`'s type: a longer one is no number of ours.
+template <class Number> bool ReadField(Fields& fields, const char* name, Number& number)
+{
+    return ReadNumber(fields[name], number);
+}
+
 std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
 {
     for (const char* required : {"protocol", "external-port", "internal-address", "internal-port", "family", "how",
@@ -58,39 +59,47 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
             return std::nullopt;
         }
     RecordedForward forward;
-    forward.protocol = fields["protocol"];
-    forward.internalAddress = fields["internal-address"];
-    forward.family = fields["family"];
-    forward.how = fields["how"];
-    forward.gateway = {fields["gateway-udn"], fields["gateway-address"], fields["gateway-link"]};
-    forward.nonce = fields["nonce"];
-    forward.externalAddress = fields["external-address"];
+    gateway::Grant& g = forward.grant;
+    g.internalAddress = fields["internal-address"];
+    g.gateway = {fields["gateway-udn"], fields["gateway-address"], fields["gateway-link"]};
+    g.nonce = fields["nonce"];
+    g.externalAddress = fields["external-address"];
+    g.pinholeId = fields["pinhole"];
+    g.forwardAddress = fields["for-address"];
+    g.description = fields["description"];
     forward.firewallEntry = fields["firewall"];
-    forward.pinholeId = fields["pinhole"];
-    forward.forwardAddress = fields["for-address"];
-    forward.description = fields["description"];
     forward.closing = fields.count("closing") != 0;
-    if (!IsOneOf(forward.protocol, {"TCP", "UDP"})) problem = "the protocol is not TCP or UDP";
-    else if (!IsOneOf(forward.family, {"IPv4", "IPv6"})) problem = "the family is not IPv4 or IPv6";
-    else if (!IsOneOf(forward.how, {"UPnP", "PCP", "NAT-PMP", "system"})) problem = "how it was made is unknown";
-    else if (!ReadNumber(fields["external-port"], forward.externalPort) || forward.externalPort < 1 ||
-             forward.externalPort > 65535 || !ReadNumber(fields["internal-port"], forward.internalPort) ||
-             forward.internalPort < 1 || forward.internalPort > 65535)
+    const auto protocol = Parse<Protocol>(fields["protocol"]);
+    const auto family = Parse<Family>(fields["family"]);
+    const auto method = Parse<Method>(fields["how"]);
+    long long lease = 0;
+    std::uint32_t epoch = 0;
+    if (!protocol) problem = "the protocol is not TCP or UDP";
+    else if (!family) problem = "the family is not IPv4 or IPv6";
+    else if (!method) problem = "how it was made is unknown";
+    else if (!ReadField(fields, "external-port", g.externalPort) || !IsPortNumber(g.externalPort) ||
+             !ReadField(fields, "internal-port", g.internalPort) || !IsPortNumber(g.internalPort))
         problem = "a port is not a number from 1 to 65535";
-    else if (!ReadNumber(fields["lifetime"], forward.lifetime) || forward.lifetime < 0 ||
-             !ReadNumber(fields["granted"], forward.grantedAt))
+    else if (!ReadField(fields, "lifetime", lease) || lease < 0 || !ReadField(fields, "granted", g.grantedAt))
         problem = "the lifetime or the time it was granted is not a number";
-    else if (fields.count("checked") && !ReadNumber(fields["checked"], forward.checkedAt))
+    else if (fields.count("checked") && !ReadField(fields, "checked", forward.checkedAt))
         problem = "the time it was last checked is not a number";
-    else if (fields.count("epoch") && (!ReadNumber(fields["epoch"], forward.epoch) || forward.epoch < 0))
+    else if (fields.count("epoch") && !ReadField(fields, "epoch", epoch))
         problem = "the router's epoch is not a number";
-    else if (forward.internalAddress.empty()) problem = "the internal address is empty";
+    else if (g.internalAddress.empty()) problem = "the internal address is empty";
+    if (!problem.empty()) return std::nullopt;
+    g.protocol = *protocol;
+    g.family = *family;
+    g.method = *method;
+    g.lease = lease;
+    if (fields.count("epoch")) g.epoch = epoch;
     // A pinhole is reached again only by its id (PCP's: by its nonce), and found only by
     // its forward's address.
-    else if (forward.family == "IPv6" &&
-             ((forward.how == "PCP" ? forward.nonce : forward.pinholeId).empty() || forward.forwardAddress.empty()))
+    if (g.family == Family::Ipv6 &&
+        ((g.method == Method::Pcp ? g.nonce : g.pinholeId).empty() || g.forwardAddress.empty())) {
         problem = "a pinhole lacks its id or its forward's address";
-    if (!problem.empty()) return std::nullopt;
+        return std::nullopt;
+    }
     return forward;
 }
 
@@ -109,48 +118,40 @@ void Field(std::string& line, const char* name, const std::string& value)
 
 } // namespace
 
-bool operator==(const GatewayIdentity& a, const GatewayIdentity& b)
-{
-    return std::tie(a.udn, a.address, a.linkAddress) == std::tie(b.udn, b.address, b.linkAddress);
-}
-
 bool operator==(const RecordedForward& a, const RecordedForward& b)
 {
-    const auto fields = [](const RecordedForward& f) {
-        return std::tie(f.protocol, f.externalPort, f.internalAddress, f.internalPort, f.family, f.how, f.gateway,
-                        f.nonce, f.externalAddress, f.lifetime, f.grantedAt, f.checkedAt, f.epoch, f.firewallEntry,
-                        f.pinholeId, f.forwardAddress, f.description, f.closing);
-    };
-    return fields(a) == fields(b);
+    return std::tie(a.grant, a.checkedAt, a.firewallEntry, a.closing) ==
+           std::tie(b.grant, b.checkedAt, b.firewallEntry, b.closing);
 }
 
-bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current)
+bool SameGateway(const gateway::Identity& recorded, const gateway::Identity& current)
 {
     const auto agree = [](const std::string& a, const std::string& b) { return a.empty() || b.empty() || a == b; };
     return recorded.address == current.address && agree(recorded.udn, current.udn) &&
            agree(recorded.linkAddress, current.linkAddress);
 }
 
-bool MadeOnDevice(const RecordedForward& forward, const GatewayIdentity& answered)
+bool MadeOnDevice(const RecordedForward& forward, const gateway::Identity& answered)
 {
-    if (forward.gateway.address != answered.address) return false;
-    const std::string& udn = forward.gateway.udn;
-    if (MadeThroughUpnp(forward) && !udn.empty() && !answered.udn.empty()) return udn == answered.udn;
-    const std::string& link = forward.gateway.linkAddress;
-    return !link.empty() && link == answered.linkAddress;
+    const gateway::Identity& made = forward.grant.gateway;
+    if (made.address != answered.address) return false;
+    if (ThroughUpnp(forward.grant.method) && !made.udn.empty() && !answered.udn.empty())
+        return made.udn == answered.udn;
+    return !made.linkAddress.empty() && made.linkAddress == answered.linkAddress;
 }
 
-bool MadeThroughUpnp(const RecordedForward& forward) { return forward.how == "UPnP" || forward.how == "system"; }
+long long Lifetime(const RecordedForward& forward) { return std::max(forward.grant.lease.value_or(0), 0LL); }
 
 const std::string& ForwardAddress(const RecordedForward& forward)
 {
-    return forward.family == "IPv6" ? forward.forwardAddress : forward.internalAddress;
+    return forward.grant.family == Family::Ipv6 ? forward.grant.forwardAddress : forward.grant.internalAddress;
 }
 
 bool SameMapping(const RecordedForward& a, const RecordedForward& b)
 {
-    return a.protocol == b.protocol && a.externalPort == b.externalPort && a.family == b.family &&
-           a.internalAddress == b.internalAddress && a.gateway == b.gateway;
+    const gateway::Grant &x = a.grant, &y = b.grant;
+    return std::tie(x.protocol, x.externalPort, x.family, x.internalAddress, x.gateway) ==
+           std::tie(y.protocol, y.externalPort, y.family, y.internalAddress, y.gateway);
 }
 
 RecordReading ParseRecord(std::string_view text)
@@ -190,30 +191,31 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
 {
     std::string text = std::string(kRecordHeader) + "\n";
     text += "# What Varneth opened for this user; Kavro's renew, list and close read it. One line per mapping.\n";
-    for (const RecordedForward& f : forwards) {
+    for (const RecordedForward& forward : forwards) {
+        const gateway::Grant& g = forward.grant;
         std::string line(kMappingKind);
-        Field(line, "protocol", f.protocol);
-        Field(line, "external-port", std::to_string(f.externalPort));
-        Field(line, "internal-address", f.internalAddress);
-        Field(line, "internal-port", std::to_string(f.internalPort));
-        Field(line, "family", f.family);
-        Field(line, "how", f.how);
-        Field(line, "gateway-udn", f.gateway.udn);
-        Field(line, "gateway-address", f.gateway.address);
-        Field(line, "gateway-link", f.gateway.linkAddress);
-        Field(line, "nonce", f.nonce);
-        Field(line, "external-address", f.externalAddress);
-        Field(line, "lifetime", std::to_string(f.lifetime));
-        Field(line, "granted", std::to_string(f.grantedAt));
-        if (f.checkedAt != 0) Field(line, "checked", std::to_string(f.checkedAt));
-        if (f.epoch >= 0) Field(line, "epoch", std::to_string(f.epoch));
-        Field(line, "firewall", f.firewallEntry);
-        if (f.family == "IPv6") {
-            Field(line, "pinhole", f.pinholeId);
-            Field(line, "for-address", f.forwardAddress);
+        Field(line, "protocol", std::string(Name(g.protocol)));
+        Field(line, "external-port", std::to_string(g.externalPort));
+        Field(line, "internal-address", g.internalAddress);
+        Field(line, "internal-port", std::to_string(g.internalPort));
+        Field(line, "family", std::string(Name(g.family)));
+        Field(line, "how", std::string(Name(g.method)));
+        Field(line, "gateway-udn", g.gateway.udn);
+        Field(line, "gateway-address", g.gateway.address);
+        Field(line, "gateway-link", g.gateway.linkAddress);
+        Field(line, "nonce", g.nonce);
+        Field(line, "external-address", g.externalAddress);
+        Field(line, "lifetime", std::to_string(Lifetime(forward)));
+        Field(line, "granted", std::to_string(g.grantedAt));
+        if (forward.checkedAt != 0) Field(line, "checked", std::to_string(forward.checkedAt));
+        if (g.epoch) Field(line, "epoch", std::to_string(*g.epoch));
+        Field(line, "firewall", forward.firewallEntry);
+        if (g.family == Family::Ipv6) {
+            Field(line, "pinhole", g.pinholeId);
+            Field(line, "for-address", g.forwardAddress);
         }
-        Field(line, "description", f.description);
-        if (f.closing) Field(line, "closing", "yes");
+        Field(line, "description", g.description);
+        if (forward.closing) Field(line, "closing", "yes");
         text += line + "\n";
     }
     return text;

@@ -13,57 +13,37 @@
 #include <string_view>
 #include <vector>
 
+#include "gateway/grant.h"
+
 inline constexpr const char* kRecordHeader = "varneth forwards 1";
 
 // The lease our client asks for, renewed at its half: a forward nobody renews any more
 // closes by itself within two hours.
 inline constexpr long long kAskedLease = 7200;
 
-// The gateway a mapping lives on, as far as it told: its UPnP device UDN, its address
-// and its link-layer address. A mapping is renewed only on the same gateway.
-struct GatewayIdentity {
-    std::string udn;
-    std::string address;
-    std::string linkAddress;
-};
-
-bool operator==(const GatewayIdentity& a, const GatewayIdentity& b);
-
+// One entry of the record: what the gateway granted, when it last said it holds it, and
+// the firewall entry this tool made for it. A grant whose lease was not told is kept
+// as 0, no end, as it always was.
 struct RecordedForward {
-    std::string protocol;        // "TCP" or "UDP"
-    int externalPort = 0;
-    std::string internalAddress;
-    int internalPort = 0;
-    std::string family;          // "IPv4" or "IPv6"
-    std::string how;             // "UPnP", "PCP", "NAT-PMP" or "system" (Windows' own NAT object)
-    GatewayIdentity gateway;
-    std::string nonce;           // PCP's mapping nonce, 24 hex digits
-    std::string externalAddress;
-    long long lifetime = 0;      // seconds granted; 0: no end
-    long long grantedAt = 0;     // when, in seconds since 1970
+    gateway::Grant grant;
     long long checkedAt = 0;     // when the gateway last said it holds it
-    long long epoch = -1;        // PCP's or NAT-PMP's epoch with the grant; -1: none told
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
-    std::string pinholeId;       // IPv6: the UniqueID the gateway gave the pinhole
-    std::string forwardAddress;  // IPv6: the IPv4 address the forward was asked for
-    std::string description;
-    bool closing = false;        // a close asked the router to let it go: never renewed again
+    bool closing = false;        // a close asked the gateway to let it go: never renewed again
 };
 
 bool operator==(const RecordedForward& a, const RecordedForward& b);
 
 // The same gateway: the same address, and the same UDN and link-layer address where
 // both sides know them. Another network's router at the same address is not ours.
-bool SameGateway(const GatewayIdentity& recorded, const GatewayIdentity& current);
+bool SameGateway(const gateway::Identity& recorded, const gateway::Identity& current);
 
 // Whether `forward` was made on the device that answered at its address: told by the
 // UDN where both sides know one, else by the link-layer address, which both sides must
 // know (read once the device answered, when the system's neighbour table holds it).
-bool MadeOnDevice(const RecordedForward& forward, const GatewayIdentity& answered);
+bool MadeOnDevice(const RecordedForward& forward, const gateway::Identity& answered);
 
-// UPnP mappings, ours and those the system's NAT object made, live in the gateway's UPnP
-// service: our client reads, renews and deletes them there, and the gateway lists them.
-bool MadeThroughUpnp(const RecordedForward& forward);
+// The seconds the gateway granted, as the record keeps them: 0, no end (or none told).
+long long Lifetime(const RecordedForward& forward);
 
 // The address of this machine the entry belongs to: a pinhole belongs to the IPv4
 // forward it was opened beside, found, closed and renewed with it.

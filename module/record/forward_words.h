@@ -10,6 +10,3 @@ std::string Subject(const RecordedForward& forward);
 
 // "held for 7200 s", "held until the router restarts"
 std::string LeaseWords(long long lifetime);
-
-// The name our forwards give their mappings and firewall entries: "HLMX 8080 TCP".
-std::string OwnEntryName(int port, const std::string& protocol);

@@ -48,7 +48,7 @@ std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
     }
     auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
     auto gateway = OpenForwardGateway(*session);
-    const std::optional<GatewayIdentity> identity = gateway->Identity(problem);
+    const std::optional<gateway::Identity> identity = gateway->Identity(problem);
     if (!identity) {
         Fail(problem);
         return std::nullopt;

@@ -19,7 +19,7 @@ inline constexpr long long kCheckInterval = 3600;
 // What this run sees of the machine: its gateway and its addresses, the time now, and
 // when its work must be over.
 struct Surroundings {
-    GatewayIdentity gateway;
+    gateway::Identity gateway;
     std::vector<std::string> addresses;
     long long now = 0;
     Deadline end = Deadline::max();
@@ -40,7 +40,7 @@ std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
 struct CloseTarget {
     std::string address;
     int port = 0;
-    std::vector<std::string> protocols; // "TCP", "UDP"
+    std::vector<Protocol> protocols;
 };
 
 // The groups of four lines after "close": address, port, TCP flag, UDP flag. Nothing,

@@ -12,17 +12,17 @@ std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
     // Any program on the machine names its mappings as it likes, and the router may have cut
     // the name inside a character; the router's words are its own. The window shows them,
     // and a terminal may print them.
-    const std::vector<std::string> fields{PrintableText(f.protocol),
-                                          std::to_string(f.externalPort),
-                                          f.internalAddress,
-                                          std::to_string(f.internalPort),
-                                          f.family,
-                                          f.how,
+    const std::vector<std::string> fields{std::string(Name(f.grant.protocol)),
+                                          std::to_string(f.grant.externalPort),
+                                          f.grant.internalAddress,
+                                          std::to_string(f.grant.internalPort),
+                                          std::string(Name(f.grant.family)),
+                                          std::string(Name(f.grant.method)),
                                           std::to_string(secondsLeft),
                                           YesNo(recorded),
                                           YesNo(recorded),
                                           YesNo(recorded && !f.firewallEntry.empty()),
-                                          PrintableText(f.description)};
+                                          PrintableText(f.grant.description)};
     std::string line;
     for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
     return line;
@@ -45,7 +45,7 @@ std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
         const RecordedForward* recorded = Recorded(forwards, mapping.forward);
         RecordedForward shown = mapping.forward;
         if (recorded) {
-            shown.how = recorded->how; // the gateway cannot tell ours from the system's object's
+            shown.grant.method = recorded->grant.method; // the gateway cannot tell ours from the system's object's
             shown.firewallEntry = recorded->firewallEntry;
         }
         lines.push_back(Line(shown, mapping.secondsLeft, recorded != nullptr));
@@ -53,13 +53,14 @@ std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
     // PCP and NAT-PMP cannot list, nor can UPnP list pinholes: the record's entries on
     // this gateway, for this machine's addresses, while their lease lasts.
     for (const RecordedForward& f : forwards) {
-        const long long end = f.grantedAt + f.lifetime;
-        const bool alive = f.lifetime == 0 || end > here.now;
+        const long long end = f.grant.grantedAt + Lifetime(f);
+        const bool alive = Lifetime(f) == 0 || end > here.now;
         const std::string& address = ForwardAddress(f);
-        if ((MadeThroughUpnp(f) && f.family == "IPv4") || !SameGateway(f.gateway, here.gateway) || !alive ||
+        if ((ThroughUpnp(f.grant.method) && f.grant.family == Family::Ipv4) ||
+            !SameGateway(f.grant.gateway, here.gateway) || !alive ||
             std::find(here.addresses.begin(), here.addresses.end(), address) == here.addresses.end())
             continue;
-        lines.push_back(Line(f, f.lifetime == 0 ? 0 : end - here.now, true));
+        lines.push_back(Line(f, Lifetime(f) == 0 ? 0 : end - here.now, true));
     }
     return lines;
 }

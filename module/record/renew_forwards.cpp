@@ -8,7 +8,7 @@ namespace {
 
 bool HalfLeasePassed(const RecordedForward& forward, long long now)
 {
-    return forward.lifetime > 0 && now >= forward.grantedAt + forward.lifetime / 2;
+    return Lifetime(forward) > 0 && now >= forward.grant.grantedAt + Lifetime(forward) / 2;
 }
 
 bool Holds(const std::vector<std::string>& addresses, const std::string& address)
@@ -50,11 +50,12 @@ std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, co
     if (atOnce || NeedsAsking(forward, gateway, here, problem)) {
         if (gateway.Renew(forward, problem)) {
             forward.checkedAt = here.now;
-            UserLine(Subject(forward) + " renewed: " + LeaseWords(forward.lifetime) + ".");
+            UserLine(Subject(forward) + " renewed: " + LeaseWords(Lifetime(forward)) + ".");
             return {};
         }
         if (problem.empty()) {
-            problem = "The router did not renew port " + std::to_string(forward.externalPort) + ". Try again later.";
+            problem =
+                "The router did not renew port " + std::to_string(forward.grant.externalPort) + ". Try again later.";
             Headline(problem);
         }
     }
@@ -65,7 +66,7 @@ std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, co
 // Not asked about now: what was last known of it, and when.
 std::string NothingDue(const RecordedForward& forward, long long now)
 {
-    const long long minutes = std::max(0LL, now - std::max(forward.checkedAt, forward.grantedAt)) / 60;
+    const long long minutes = std::max(0LL, now - std::max(forward.checkedAt, forward.grant.grantedAt)) / 60;
     return Subject(forward) + ": nothing was due; the router last said it holds it " +
            (minutes == 0 ? std::string("less than a minute") : std::to_string(minutes) + " min") + " ago.";
 }
@@ -75,7 +76,7 @@ std::string NothingDue(const RecordedForward& forward, long long now)
 std::string CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall)
 {
     if (forward.firewallEntry.empty()) return {};
-    const std::string port = std::to_string(forward.externalPort);
+    const std::string port = std::to_string(forward.grant.externalPort);
     switch (firewall.Find(forward)) {
     case EntryFirewall::Presence::LetsIn: return {};
     case EntryFirewall::Presence::Unknown:
@@ -85,7 +86,7 @@ std::string CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& fi
     case EntryFirewall::Presence::Missing: break;
     }
     const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port + " in" +
-                                (forward.family == "IPv6" ? " over IPv6" : "") +
+                                (forward.grant.family == Family::Ipv6 ? " over IPv6" : "") +
                                 " is gone, so the firewall may block it. Forward the port again to open it.";
     Headline(problem);
     return problem;
@@ -109,8 +110,8 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
                      "and closes by itself once its lease ends. Close it again to close it now.");
             continue;
         }
-        if (!SameGateway(forward.gateway, here.gateway)) {
-            UserLine(Subject(forward) + " is on another router (" + forward.gateway.address + "); left alone.");
+        if (!SameGateway(forward.grant.gateway, here.gateway)) {
+            UserLine(Subject(forward) + " is on another router (" + forward.grant.gateway.address + "); left alone.");
             continue;
         }
         if (!Holds(here.addresses, ForwardAddress(forward))) {

@@ -65,12 +65,12 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
 }
 
 // Every field set, written and read back.
-RecordedForward Sample(int port, const std::string& protocol = "TCP")
+RecordedForward Sample(int port, Protocol protocol = Protocol::Tcp)
 {
-    RecordedForward f = Entry(port, "UPnP", protocol);
-    f.externalAddress = "11.77.0.1";
-    f.epoch = 86400;
-    f.description += "\twith a tab";
+    RecordedForward f = Entry(port, Method::Upnp, protocol);
+    f.grant.externalAddress = "11.77.0.1";
+    f.grant.epoch = 86400;
+    f.grant.description += "\twith a tab";
     return f;
 }
 
@@ -78,28 +78,28 @@ TEST(Record, WhatIsWrittenReadsBackAndASameMappingReplacesItsEntry)
 {
     std::vector<RecordedForward> forwards;
     Remember(forwards, Sample(8080));
-    Remember(forwards, Sample(8080, "UDP"));
+    Remember(forwards, Sample(8080, Protocol::Udp));
     RecordedForward again = Sample(8080);
-    again.grantedAt += 3600;
+    again.grant.grantedAt += 3600;
     again.firewallEntry.clear(); // the firewall let it in already: through our first entry
     Remember(forwards, again);
     // The pinhole beside the same port is an entry of its own, with its id and its forward.
     RecordedForward pinhole = Pinhole(8080);
-    pinhole.description = "HLMX 8080 TCP\twith a tab";
+    pinhole.grant.description = "HLMX 8080 TCP\twith a tab";
     Remember(forwards, pinhole);
     ASSERT_EQ(forwards.size(), 3u);
-    EXPECT_EQ(forwards[0].grantedAt, again.grantedAt);
+    EXPECT_EQ(forwards[0].grant.grantedAt, again.grant.grantedAt);
     EXPECT_EQ(forwards[0].firewallEntry, "HLMX 8080 TCP");
 
     const RecordReading reading = ParseRecord(FormatRecord(forwards));
     ASSERT_EQ(reading.damage, "");
     ASSERT_EQ(reading.forwards.size(), 3u);
-    pinhole.description = "HLMX 8080 TCP with a tab";
+    pinhole.grant.description = "HLMX 8080 TCP with a tab";
     EXPECT_EQ(reading.forwards[2], pinhole);
     // The tab in the description cannot split the line: it comes back as a blank.
-    EXPECT_EQ(reading.forwards[1].description, "HLMX 8080 UDP with a tab");
+    EXPECT_EQ(reading.forwards[1].grant.description, "HLMX 8080 UDP with a tab");
     RecordedForward expected = forwards[0];
-    expected.description = "HLMX 8080 TCP with a tab";
+    expected.grant.description = "HLMX 8080 TCP with a tab";
     EXPECT_EQ(reading.forwards[0], expected);
 }
 

@@ -43,18 +43,18 @@ TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
     const struct {
         const char* name;
         RecordedForward entry;
-        GatewayIdentity answered;
+        gateway::Identity answered;
         bool made;
     } rows[] = {
         {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
         {"UPnP, another UDN", Entry(8080), {"uuid:cafe", at, link}, false},
         {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
-        {"PCP, its link", Entry(8080, "PCP"), {"", at, link}, true},
-        {"PCP, the neighbour table flushed", Entry(8080, "PCP"), {"", at, ""}, false},
-        {"PCP, another link", Entry(8080, "PCP"), {"", at, "02:00:00:00:00:99"}, false},
+        {"PCP, its link", Entry(8080, Method::Pcp), {"", at, link}, true},
+        {"PCP, the neighbour table flushed", Entry(8080, Method::Pcp), {"", at, ""}, false},
+        {"PCP, another link", Entry(8080, Method::Pcp), {"", at, "02:00:00:00:00:99"}, false},
         {"PCP, recorded without its link",
-         [] { auto f = Entry(8080, "PCP"); f.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
-        {"NAT-PMP, another address", Entry(8080, "NAT-PMP"), {"", "10.0.0.1", link}, false},
+         [] { auto f = Entry(8080, Method::Pcp); f.grant.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
+        {"NAT-PMP, another address", Entry(8080, Method::NatPmp), {"", "10.0.0.1", link}, false},
     };
     for (const auto& row : rows) EXPECT_EQ(MadeOnDevice(row.entry, row.answered), row.made) << row.name;
 }

@@ -21,41 +21,41 @@ struct FakeGateway final : ForwardGateway {
     std::vector<ListedMapping> listed;
     std::vector<std::string> calls;
 
-    std::optional<GatewayIdentity> Identity(std::string&) override { return kHome; }
+    std::optional<gateway::Identity> Identity(std::string&) override { return kHome; }
     bool OnThisDevice(const RecordedForward& f) override
     {
-        calls.push_back("OnThisDevice " + std::to_string(f.externalPort));
-        return f.gateway.udn == udn;
+        calls.push_back("OnThisDevice " + std::to_string(f.grant.externalPort));
+        return f.grant.gateway.udn == udn;
     }
     Holding Holds(const RecordedForward& f, std::string&) override
     {
-        calls.push_back("Holds " + std::to_string(f.externalPort));
-        const auto held = holding.find(f.externalPort);
+        calls.push_back("Holds " + std::to_string(f.grant.externalPort));
+        const auto held = holding.find(f.grant.externalPort);
         return held == holding.end() ? Holding::CannotTell : held->second;
     }
     bool Renew(RecordedForward& f, std::string& problem) override
     {
-        calls.push_back("Renew " + std::to_string(f.externalPort));
-        if (refuses[f.externalPort]) {
-            problem = "refused " + std::to_string(f.externalPort);
+        calls.push_back("Renew " + std::to_string(f.grant.externalPort));
+        if (refuses[f.grant.externalPort]) {
+            problem = "refused " + std::to_string(f.grant.externalPort);
             return false;
         }
-        f.grantedAt = kNow;
-        restartSeen = restartSeen || f.externalPort == restartShownBy;
+        f.grant.grantedAt = kNow;
+        restartSeen = restartSeen || f.grant.externalPort == restartShownBy;
         return true;
     }
     bool RestartSeen() const override { return restartSeen; }
     bool Delete(const RecordedForward& f, std::string& problem) override
     {
-        calls.push_back("Delete " + f.protocol + " " + std::to_string(f.externalPort) + " " + f.internalAddress);
-        if (refuses[f.externalPort]) problem = "refused " + std::to_string(f.externalPort);
+        calls.push_back("Delete " + std::string(Name(f.grant.protocol)) + " " + std::to_string(f.grant.externalPort) + " " + f.grant.internalAddress);
+        if (refuses[f.grant.externalPort]) problem = "refused " + std::to_string(f.grant.externalPort);
         return problem.empty();
     }
-    std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string&) override
+    std::optional<ListedMapping> Read(int port, Protocol protocol, std::string&) override
     {
-        calls.push_back("Read " + protocol + " " + std::to_string(port));
+        calls.push_back("Read " + std::string(Name(protocol)) + " " + std::to_string(port));
         const auto held = std::find_if(listed.begin(), listed.end(), [&](const ListedMapping& m) {
-            return m.forward.externalPort == port && m.forward.protocol == protocol;
+            return m.forward.grant.externalPort == port && m.forward.grant.protocol == protocol;
         });
         return held == listed.end() ? std::nullopt : std::optional<ListedMapping>(*held);
     }
@@ -103,29 +103,29 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
          {"OnThisDevice 8080", "Holds 8080"}, false},
         {"HourlyCheckFindsItGone", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::NotHeld}},
          {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
-        {"HalfTheLeasePassed", [](RecordedForward& f) { f.grantedAt = kNow - 3600; }, {},
+        {"HalfTheLeasePassed", [](RecordedForward& f) { f.grant.grantedAt = kNow - 3600; }, {},
          {"OnThisDevice 8080", "Renew 8080"}, true},
-        {"NotBeforeHalf", [](RecordedForward& f) { f.grantedAt = kNow - 3599; }, {}, {}, false},
-        {"ShorterGrantAtItsHalf", [](RecordedForward& f) { f.lifetime = 600; f.grantedAt = kNow - 300; }, {},
+        {"NotBeforeHalf", [](RecordedForward& f) { f.grant.grantedAt = kNow - 3599; }, {}, {}, false},
+        {"ShorterGrantAtItsHalf", [](RecordedForward& f) { f.grant.lease = 600; f.grant.grantedAt = kNow - 300; }, {},
          {"OnThisDevice 8080", "Renew 8080"}, true},
-        {"PcpCannotTellSoAsksAgainHourly", [](RecordedForward& f) { f.how = "PCP"; f.checkedAt = kNow - 3600; }, {},
+        {"PcpCannotTellSoAsksAgainHourly", [](RecordedForward& f) { f.grant.method = Method::Pcp; f.checkedAt = kNow - 3600; }, {},
          {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
-        {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.lifetime = 0; f.grantedAt = 0; f.checkedAt = kNow - 7200; },
+        {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.grant.lease = 0; f.grant.grantedAt = 0; f.checkedAt = kNow - 7200; },
          {{8080, H::Held}}, {"OnThisDevice 8080", "Holds 8080"}, false},
         {"AnotherGatewayAtTheSameAddress",
-         [](RecordedForward& f) { f.gateway.linkAddress = "02:00:00:00:00:99"; f.grantedAt = 0; }, {}, {}, false},
-        {"AnotherDeviceAtTheSameAddressAndLink", [](RecordedForward& f) { f.gateway.udn = "uuid:cafe"; f.grantedAt = 0; },
+         [](RecordedForward& f) { f.grant.gateway.linkAddress = "02:00:00:00:00:99"; f.grant.grantedAt = 0; }, {}, {}, false},
+        {"AnotherDeviceAtTheSameAddressAndLink", [](RecordedForward& f) { f.grant.gateway.udn = "uuid:cafe"; f.grant.grantedAt = 0; },
          {}, {"OnThisDevice 8080"}, false},
-        {"AnAddressNoLongerHeld", [](RecordedForward& f) { f.internalAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {},
+        {"AnAddressNoLongerHeld", [](RecordedForward& f) { f.grant.internalAddress = "192.168.1.9"; f.grant.grantedAt = 0; }, {}, {},
          false},
-        {"PinholeDueBesideAForwardAddressHeld", [](RecordedForward& f) { f = Pinhole(8080); f.grantedAt = kNow - 3600; },
+        {"PinholeDueBesideAForwardAddressHeld", [](RecordedForward& f) { f = Pinhole(8080); f.grant.grantedAt = kNow - 3600; },
          {}, {"OnThisDevice 8080", "Renew 8080"}, true},
         {"PinholeFoundGone", [](RecordedForward& f) { f = Pinhole(8080); f.checkedAt = kNow - 3600; },
          {{8080, H::NotHeld}}, {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"PinholeBesideAnAddressNoLongerHeld",
-         [](RecordedForward& f) { f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {}, false},
+         [](RecordedForward& f) { f = Pinhole(8080); f.grant.forwardAddress = "192.168.1.9"; f.grant.grantedAt = 0; }, {}, {}, false},
         // What a close let go on the router is never asked for again, though the record kept it.
-        {"BeingClosedNeverAskedAgain", [](RecordedForward& f) { f.closing = true; f.grantedAt = 0; }, {}, {}, false},
+        {"BeingClosedNeverAskedAgain", [](RecordedForward& f) { f.closing = true; f.grant.grantedAt = 0; }, {}, {}, false},
     };
     // The identity of the gateway is learnt without asking: its UDN is empty then.
     Surroundings here = kHere;
@@ -139,14 +139,14 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
         EXPECT_EQ(RenewForwards(forwards, gateway, firewall.entries, here), "") << row.name;
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
         ASSERT_EQ(forwards.size(), 1u) << row.name;
-        EXPECT_EQ(forwards[0].grantedAt == kNow, row.renewed) << row.name;
+        EXPECT_EQ(forwards[0].grant.grantedAt == kNow, row.renewed) << row.name;
     }
 }
 
 TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
 {
     std::vector<RecordedForward> forwards{Entry(7000), Entry(8080), Entry(9000)};
-    for (RecordedForward& f : forwards) f.grantedAt = 0;
+    for (RecordedForward& f : forwards) f.grant.grantedAt = 0;
     FakeGateway gateway;
     gateway.refuses = {{7000, true}, {8080, true}};
     Firewall firewall;
@@ -155,7 +155,7 @@ TEST(RenewFailure, GivesTheFirstReasonAndGoesOnWithTheRest)
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("refused 8080\n"), std::string::npos) << told;
     EXPECT_EQ(forwards.size(), 3u);
-    EXPECT_EQ(forwards[2].grantedAt, kNow);
+    EXPECT_EQ(forwards[2].grant.grantedAt, kNow);
 }
 
 // The firewall entry is only read: one sentence for an entry that is gone, a plain line
@@ -164,7 +164,7 @@ TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
 {
     std::vector<RecordedForward> forwards{Entry(7000), Entry(8080), Entry(9000), Entry(9100), Entry(9200)};
     forwards[3].firewallEntry.clear();
-    forwards[4].gateway.address = "10.0.0.1";
+    forwards[4].grant.gateway.address = "10.0.0.1";
     FakeGateway gateway;
     Firewall firewall;
     firewall.fake.on = true;
@@ -187,9 +187,9 @@ TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
 // those not due included; another gateway's entries stay as they are.
 TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
 {
-    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080, "PCP"), Entry(9000)};
-    forwards[1].grantedAt = kNow - 3600;
-    forwards[2].gateway.address = "10.0.0.1";
+    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080, Method::Pcp), Entry(9000)};
+    forwards[1].grant.grantedAt = kNow - 3600;
+    forwards[2].grant.gateway.address = "10.0.0.1";
     for (const int shownBy : {0, 8080}) {
         std::vector<RecordedForward> renewed = forwards;
         FakeGateway gateway;
@@ -199,26 +199,26 @@ TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
         const std::vector<std::string> asked{"OnThisDevice 8080", "Renew 8080", "OnThisDevice 7000", "Renew 7000"};
         EXPECT_EQ(gateway.calls, shownBy ? asked : std::vector<std::string>(asked.begin(), asked.begin() + 2))
             << "restart shown by " << shownBy;
-        EXPECT_EQ(renewed[2].grantedAt, forwards[2].grantedAt);
+        EXPECT_EQ(renewed[2].grant.grantedAt, forwards[2].grant.grantedAt);
     }
 }
 
 TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
 {
     ListedMapping ours{Entry(8080), 7000};
-    ListedMapping another{Entry(8081, "UPnP", "UDP"), 0};
+    ListedMapping another{Entry(8081, Method::Upnp, Protocol::Udp), 0};
     // Named by another program as it likes, cut by the router inside a character: clean text.
-    another.forward.description = "torrent\tclient\x1b[8m\n\xe2\x80\xae" "Ger\xc3";
-    RecordedForward pcp = Entry(9000, "PCP", "UDP");
+    another.forward.grant.description = "torrent\tclient\x1b[8m\n\xe2\x80\xae" "Ger\xc3";
+    RecordedForward pcp = Entry(9000, Method::Pcp, Protocol::Udp);
     pcp.firewallEntry.clear();
-    RecordedForward expired = Entry(9001, "PCP");
-    expired.grantedAt = kNow - kAskedLease;
-    RecordedForward elsewhere = Entry(9002, "NAT-PMP");
-    elsewhere.gateway.address = "10.0.0.1";
+    RecordedForward expired = Entry(9001, Method::Pcp);
+    expired.grant.grantedAt = kNow - kAskedLease;
+    RecordedForward elsewhere = Entry(9002, Method::NatPmp);
+    elsewhere.grant.gateway.address = "10.0.0.1";
     // The gateway lists the system's object's mappings as UPnP ones; the record tells.
     ListedMapping system{Entry(8082), 3000};
     const std::vector<std::string> lines =
-        ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, "system"), Pinhole(8080)},
+        ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, Method::System), Pinhole(8080)},
                   kHere);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "TCP\t8080\t192.168.1.5\t8080\tIPv4\tUPnP\t7000\tyes\tyes\tyes\tHLMX 8080 TCP",
@@ -267,13 +267,13 @@ RecordedForward Named(RecordedForward f, const std::string& firewall)
 
 RecordedForward Elsewhere(RecordedForward f)
 {
-    f.gateway = {"uuid:cafe", "192.168.1.1", "02:00:00:00:00:99"};
+    f.grant.gateway = {"uuid:cafe", "192.168.1.1", "02:00:00:00:00:99"};
     return f;
 }
 
 RecordedForward For(RecordedForward f, const std::string& address)
 {
-    f.internalAddress = address;
+    f.grant.internalAddress = address;
     return f;
 }
 
@@ -294,7 +294,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         bool late = false;                 // the run's deadline has passed
         bool all = false;                  // the targets are all the record holds, not the address's 8080 TCP and UDP
     } rows[] = {
-        {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
+        {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, Method::Upnp, Protocol::Udp)}, {}, {}, "",
          {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
         {"AFirewallEntryNotOfOurNamesStays", {Named(Entry(8080), "Game server")}, {}, {}, "",
@@ -312,7 +312,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         {"AnotherMachinesMappingLeftAlone", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {},
          "Port 8080 for 192.168.1.9 was left alone: that is not an address of this machine", {}, {}, 0, {},
          "192.168.1.9"},
-        {"AnAddressNoLongerHeldClosedAsRecorded", {For(Entry(8080), "192.168.1.9"), For(Entry(8080, "UPnP", "UDP"), "192.168.1.9")},
+        {"AnAddressNoLongerHeldClosedAsRecorded", {For(Entry(8080), "192.168.1.9"), For(Entry(8080, Method::Upnp, Protocol::Udp), "192.168.1.9")},
          {}, {}, "", {"Save cc", "Delete TCP 8080 192.168.1.9", "Delete UDP 8080 192.168.1.9", "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {}, "192.168.1.9"},
         {"OnAnotherRouterStays", {Elsewhere(Entry(8080))}, {}, {}, "Port 8080 was opened on another router.",
@@ -321,7 +321,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {"Save -c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
         // The UDP pinhole's own firewall rule over IPv6 goes with it; its IPv4 side made nothing of
         // ours, so the router is not asked for another's (behind carrier-grade NAT it could not list).
-        {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Named(Pinhole(8080, "UDP"), "HLMX 8080 UDP")},
+        {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Named(Pinhole(8080, Protocol::Udp), "HLMX 8080 UDP")},
          {}, {}, "",
          {"Save ccc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2",
           "Save "},
@@ -329,23 +329,23 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
          {"Save cc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save --"}, {},
          2},
-        {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},
+        {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.grant.forwardAddress = "192.168.1.9"; return f; }()}, {},
          {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 1},
         // Marked as closing before the router is asked: written, or nothing is closed.
-        {"RecordNotWrittenNothingClosed", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {},
+        {"RecordNotWrittenNothingClosed", {Entry(8080), Entry(8080, Method::Upnp, Protocol::Udp)}, {}, {},
          "The record of open ports could not be written, so nothing was closed.", {"Save cc"}, {}, 2, {false}},
         // Written after, or the record says what it still holds, none of which is renewed again.
-        {"RecordNotWrittenAfterwardsSaysWhatItHolds", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {},
+        {"RecordNotWrittenAfterwardsSaysWhatItHolds", {Entry(8080), Entry(8080, Method::Upnp, Protocol::Udp)}, {}, {},
          "The record of open ports could not be written once the router was asked, so it still lists TCP 8080 to "
          "192.168.1.5 (UPnP) and UDP 8080 to 192.168.1.5 (UPnP); none of them is renewed again.",
          {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {true, false}},
         // Past the run's deadline nothing is asked, and what was not reached is named.
-        {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, "UPnP", "UDP"), 0}}, {},
+        {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, Method::Upnp, Protocol::Udp), 0}}, {},
          "Time ran out before TCP 8080 to 192.168.1.5 and UDP 8080 to 192.168.1.5 could be closed; they stay open.",
          {"Save c", "Save -"}, {}, 1, {}, "192.168.1.5", true},
         // A pinhole goes with its forward's address; what is on another router is told and stays.
-        {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000))}, {}, {},
+        {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, Method::Pcp, Protocol::Udp), Elsewhere(Entry(7000))}, {}, {},
          "Port 7000 was opened on another router.",
          {"Save ccc-", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
           "Save -"},
@@ -354,7 +354,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
         const std::vector<CloseTarget> targets =
-            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{row.address, 8080, {"TCP", "UDP"}}};
+            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{row.address, 8080, {Protocol::Tcp, Protocol::Udp}}};
         FakeGateway gateway;
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;

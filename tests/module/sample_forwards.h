@@ -7,31 +7,31 @@
 #include "record/forward_record.h"
 
 constexpr long long kNow = 1765000000;
-const GatewayIdentity kHome{"uuid:home", "192.168.1.1", "02:00:00:00:00:01"};
+const gateway::Identity kHome{"uuid:home", "192.168.1.1", "02:00:00:00:00:01"};
 
-inline RecordedForward Entry(int port, const std::string& how = "UPnP", const std::string& protocol = "TCP")
+inline RecordedForward Entry(int port, Method how = Method::Upnp, Protocol protocol = Protocol::Tcp)
 {
     RecordedForward f;
-    f.protocol = protocol;
-    f.externalPort = f.internalPort = port;
-    f.internalAddress = "192.168.1.5";
-    f.family = "IPv4";
-    f.how = how;
-    f.gateway = kHome;
-    f.lifetime = kAskedLease;
-    f.grantedAt = f.checkedAt = kNow - 600;
-    f.firewallEntry = f.description = "HLMX " + std::to_string(port) + " " + protocol;
+    gateway::Grant& g = f.grant;
+    g.protocol = protocol;
+    g.method = how;
+    g.externalPort = g.internalPort = port;
+    g.internalAddress = "192.168.1.5";
+    g.gateway = kHome;
+    g.lease = kAskedLease;
+    g.grantedAt = f.checkedAt = kNow - 600;
+    f.firewallEntry = g.description = OwnEntryName(port, protocol);
     return f;
 }
 
-inline RecordedForward Pinhole(int port, const std::string& protocol = "TCP")
+inline RecordedForward Pinhole(int port, Protocol protocol = Protocol::Tcp)
 {
-    RecordedForward f = Entry(port, "UPnP", protocol);
-    f.family = "IPv6";
-    f.internalAddress = f.externalAddress = "2001:db8:77::2";
-    f.pinholeId = "7";
-    f.forwardAddress = "192.168.1.5";
+    RecordedForward f = Entry(port, Method::Upnp, protocol);
+    f.grant.family = Family::Ipv6;
+    f.grant.internalAddress = f.grant.externalAddress = "2001:db8:77::2";
+    f.grant.pinholeId = "7";
+    f.grant.forwardAddress = "192.168.1.5";
     f.firewallEntry.clear();
-    f.description.clear();
+    f.grant.description.clear();
     return f;
 }
