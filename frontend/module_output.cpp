@@ -1,5 +1,7 @@
 #include "module_output.h"
 
+#include "module_ids.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -9,7 +11,8 @@
 
 namespace {
 
-const QString headlineMarker = QStringLiteral(">> ");
+// A headline written before the module's sentences carried ids.
+const QString untaggedHeadline = QStringLiteral(">> ");
 const QString cutNote = QStringLiteral("[more output not shown]");
 const QString developerHeading = QStringLiteral("For developers:");
 
@@ -41,36 +44,48 @@ QStringList plainLines(const QByteArray &bytes)
     return lines;
 }
 
-bool isReachableLine(const QString &line)
+QList<ModuleLine> moduleLines(const QByteArray &bytes)
 {
-    static const QRegularExpression reachable(QStringLiteral("^Reachable at \\d{1,3}(\\.\\d{1,3}){3}:\\d{1,5}$"));
-    return reachable.match(line).hasMatch();
+    QList<ModuleLine> lines;
+    for (const QString &line : plainLines(bytes))
+        lines.append(readModuleLine(line));
+    return lines;
 }
 
-// The box's words split from the rest of standard error: the first distinct headlines,
-// and every other line with the headlines beyond those.
+// The box's words split from the rest of standard error: the first distinct headlines
+// (with their ids), and every other line with the headlines beyond those.
 struct SortedErrors {
-    QStringList headlines;
-    QStringList others;
+    QList<ModuleLine> headlines;
+    QList<ModuleLine> others;
 };
 
-SortedErrors sortErrors(const QStringList &lines)
+bool sameText(const QList<ModuleLine> &lines, const QString &text)
+{
+    return std::any_of(lines.cbegin(), lines.cend(), [&text](const ModuleLine &line) { return line.text == text; });
+}
+
+SortedErrors sortErrors(const QList<ModuleLine> &lines)
 {
     SortedErrors sorted;
-    for (const QString &line : lines) {
-        if (!line.startsWith(headlineMarker)) {
+    for (const ModuleLine &line : lines) {
+        if (!line.headline)
             sorted.others.append(line);
+        else if (sameText(sorted.headlines, line.text))
             continue;
-        }
-        const QString headline = line.mid(headlineMarker.size());
-        if (sorted.headlines.contains(headline))
-            continue;
-        if (sorted.headlines.size() < maxHeadlines)
-            sorted.headlines.append(headline);
+        else if (sorted.headlines.size() < maxHeadlines)
+            sorted.headlines.append(line);
         else
-            sorted.others.append(headline);
+            sorted.others.append(line);
     }
     return sorted;
+}
+
+QStringList textsOf(const QList<ModuleLine> &lines)
+{
+    QStringList texts;
+    for (const ModuleLine &line : lines)
+        texts.append(line.text);
+    return texts;
 }
 
 QString joinedLines(QStringList lines, bool cut)
@@ -82,6 +97,17 @@ QString joinedLines(QStringList lines, bool cut)
 
 } // namespace
 
+ModuleLine readModuleLine(const QString &line)
+{
+    static const QRegularExpression tagged(QStringLiteral("^(>>?)\\[([a-z0-9]+(?:-[a-z0-9]+)*)\\] (.*)$"));
+    const QRegularExpressionMatch match = tagged.match(line);
+    if (match.hasMatch())
+        return {match.captured(2), match.capturedLength(1) == 2, match.captured(3)};
+    if (line.startsWith(untaggedHeadline))
+        return {QString(), true, line.mid(untaggedHeadline.size())};
+    return {QString(), false, line};
+}
+
 ModuleOutput::ModuleOutput(QProcess &module)
 {
     connect(&module, &QProcess::readyReadStandardError, this,
@@ -90,24 +116,25 @@ ModuleOutput::ModuleOutput(QProcess &module)
             [this, &module] { keepBounded(output, outputCut, module.readAllStandardOutput()); });
 }
 
-QString ModuleOutput::informativeText(bool succeeded, const QString &leftOut) const
+QString ModuleOutput::informativeText(bool succeeded, const char *leftOut) const
 {
-    const SortedErrors sorted = sortErrors(plainLines(errors));
+    const SortedErrors sorted = sortErrors(moduleLines(errors));
     QStringList shown;
     if (succeeded) {
-        const auto reachable = std::find_if(sorted.others.cbegin(), sorted.others.cend(), isReachableLine);
+        const auto reachable = std::find_if(sorted.others.cbegin(), sorted.others.cend(),
+                                            [](const ModuleLine &line) { return line.id == moduleid::reachable; });
         if (reachable != sorted.others.cend())
-            shown.append(*reachable);
+            shown.append(reachable->text);
     }
-    for (const QString &headline : sorted.headlines)
-        if (!shown.contains(headline) && (leftOut.isEmpty() || !headline.startsWith(leftOut)))
-            shown.append(headline);
+    for (const ModuleLine &headline : sorted.headlines)
+        if (!shown.contains(headline.text) && (leftOut == nullptr || headline.id != QLatin1String(leftOut)))
+            shown.append(headline.text);
     return shown.join(QLatin1Char('\n'));
 }
 
 QString ModuleOutput::details() const
 {
-    const QString people = joinedLines(sortErrors(plainLines(errors)).others, errorsCut);
+    const QString people = joinedLines(textsOf(sortErrors(moduleLines(errors)).others), errorsCut);
     const QString developers = joinedLines(plainLines(output), outputCut);
     if (developers.isEmpty())
         return people;
@@ -115,10 +142,9 @@ QString ModuleOutput::details() const
            developers;
 }
 
-bool ModuleOutput::saidHeadline(const QString &start) const
+bool ModuleOutput::said(const char *id) const
 {
-    for (const QString &line : plainLines(errors))
-        if (line.startsWith(headlineMarker + start))
-            return true;
-    return false;
+    const QList<ModuleLine> lines = moduleLines(errors);
+    return std::any_of(lines.cbegin(), lines.cend(),
+                       [id](const ModuleLine &line) { return line.id == QLatin1String(id); });
 }

@@ -14,23 +14,33 @@ constexpr int maxModuleOutputBytes = 16384;
 // The most headline lines the outcome box shows itself.
 constexpr int maxHeadlines = 3;
 
-// What the module writes on its standard error (sentences for people, its headline
-// lines marked ">> ") and on its standard output (developer diagnostics), caught while
-// it runs. All of it is plain text: control characters other than line ends removed.
+// One line of the module's standard error. The module tags each sentence with its id:
+// ">>[id] text" is a headline, which the outcome box shows itself; ">[id] text" a
+// detail. Any other line (another program's) is an untagged detail, shown as it is.
+struct ModuleLine {
+    QString id; // empty: untagged
+    bool headline = false;
+    QString text; // what a person reads: the line without its tag
+};
+ModuleLine readModuleLine(const QString &line);
+
+// What the module writes on its standard error (its sentences, tagged) and on its
+// standard output (developer diagnostics), caught while it runs. All of it is plain
+// text: control characters other than line ends removed.
 class ModuleOutput : public QObject
 {
 public:
     explicit ModuleOutput(QProcess &module);
 
     // The outcome box's own words: on success the "Reachable at" line, then the
-    // headlines but those beginning with `leftOut` (when given); on failure the
-    // headlines alike. Each distinct line once, in order.
-    QString informativeText(bool succeeded, const QString &leftOut = QString()) const;
+    // headlines but the one with the id `leftOut` (when given); on failure the headlines
+    // alike. Each distinct line once, in order.
+    QString informativeText(bool succeeded, const char *leftOut = nullptr) const;
     // Everything else: the sentences for people, then under a heading the developer
     // lines, each with a note where the stream was cut.
     QString details() const;
-    // Whether one of the headline lines begins with `start`.
-    bool saidHeadline(const QString &start) const;
+    // Whether the module wrote a sentence with this id (module_ids.h).
+    bool said(const char *id) const;
 
 private:
     QByteArray errors;

@@ -1,5 +1,6 @@
 #include "outcome_text.h"
 
+#include "module_ids.h"
 #include "module_output.h"
 #include "port_words.h"
 
@@ -8,18 +9,10 @@ const char *const nothingOpenText = "This machine has no open ports through the 
 
 namespace {
 
-// The module's headline when this machine has a global IPv6 address on the chosen
-// address's network; only then is opening the port over IPv6 offered.
-const QString ipv6Offered = QStringLiteral("This machine can also be reached over IPv6");
-
-// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address (as
-// behind DS-Lite), or no IPv4 gateway at all.
 bool ipv6GetsAround(const ModuleOutput &output)
 {
-    return output.saidHeadline(QStringLiteral("This network is behind carrier-grade NAT")) ||
-           output.saidHeadline(QStringLiteral("The router has no Internet address")) ||
-           output.saidHeadline(QStringLiteral("No router on this network answered")) ||
-           output.saidHeadline(QStringLiteral("This machine has no default gateway"));
+    return output.said(moduleid::cgnat) || output.said(moduleid::noInternetAddress) ||
+           output.said(moduleid::noneAnswered) || output.said(moduleid::noDefaultGateway);
 }
 
 // The unread lines named; the rest counted.
@@ -37,9 +30,9 @@ ForwardOutcome forwardOutcome(const QStringList &answer, const ModuleOutput &out
     outcome.text = outcome.succeeded ? QStringLiteral("Port forward success!")
                                      : QStringLiteral("Port forward error: \n") + firstLine;
     const bool offer =
-        !overIpv6 && output.saidHeadline(ipv6Offered) && (outcome.succeeded || ipv6GetsAround(output));
+        !overIpv6 && output.said(moduleid::ipv6Offer) && (outcome.succeeded || ipv6GetsAround(output));
     // The offer's sentence goes with its button.
-    outcome.informative = output.informativeText(outcome.succeeded, offer ? QString() : ipv6Offered);
+    outcome.informative = output.informativeText(outcome.succeeded, offer ? nullptr : moduleid::ipv6Offer);
     if (offer)
         outcome.ipv6Offer =
             outcome.succeeded ? QStringLiteral("Also open over IPv6") : QStringLiteral("Open over IPv6 instead");

@@ -1,7 +1,8 @@
 #include "dispatch/module_run.h"
 
 #include "addresses/internal_ips.h"
-#include "diagnostics.h"
+#include "dispatch/sentences.h"
+#include "tell.h"
 #include "exchange/result_file.h"
 #include "forward/forward_command.h"
 #include "record/lasting_commands.h"
@@ -29,8 +30,4 @@ int RunModule()
     return 0;
 }
 
-void PrintUsage()
-{
-    UserLine("usage: Kavro, with no arguments: carries out the command in kavro.cmd of the current folder "
-             "and writes the answer to log.txt there.");
-}
+void PrintUsage() { Tell(dispatch::sentence::Usage); }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "exchange/result_file.h"
 #include "forward/forward_recording.h"
 #include "forward/forward_report.h"

@@ -1,6 +1,6 @@
 #include "forward/forward_recording.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "record/entry_firewall.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
 
-#include "diagnostics.h"
 #include "forward/forward_outcome.h"
+#include "forward/sentences.h"
+#include "tell.h"
 #include "text_lines.h"
 
 namespace {
@@ -51,13 +51,6 @@ std::string Every(long long seconds)
 } // namespace
 
 std::string ProtocolName(wchar_t protocol) { return protocol == L't' ? "TCP" : "UDP"; }
-
-void StatusLine(const std::string& what, HRESULT status)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, " (status 0x%08X)", static_cast<unsigned>(status));
-    DiagnosticLine(what + text);
-}
 
 void ReportPortOutOfRange(wchar_t protocol, std::int32_t port)
 {
@@ -138,7 +131,7 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
     UserLine(Subject(protocol, port) + " is not let in through the firewall, since the gateway did not map it.");
 }
 
-void ReportReachable(const std::string& endpoint) { UserLine("Reachable at " + endpoint); }
+void ReportReachable(const std::string& endpoint) { Tell(forward::sentence::Reachable, {{"endpoint", endpoint}}); }
 
 void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, const std::string& over)
 {

@@ -14,10 +14,6 @@
 // "TCP" or "UDP" for the protocol character of Varneth::Add.
 std::string ProtocolName(wchar_t protocol);
 
-// "what (status 0x80070005)" on standard output: a status is for developers, the
-// sentence for people keeps to words.
-void StatusLine(const std::string& what, HRESULT status);
-
 void ReportPortOutOfRange(wchar_t protocol, std::int32_t port);
 void ReportNotMapped(wchar_t protocol, std::int32_t port);
 
@@ -32,7 +28,7 @@ void ReportFirewallProfile(firewall::Status profile, firewall::Status state, boo
 void ReportFirewallPort(wchar_t protocol, std::int32_t port, const firewall::Opening& opened);
 void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 
-// The one line the window reads for its success box: "Reachable at 11.77.0.1:8080".
+// The line the window shows first in its success box: "Reachable at 11.77.0.1:8080".
 void ReportReachable(const std::string& endpoint);
 // The success's headline: how long the gateway keeps the port, from the shortest lease,
 // and how often it is renewed; `over` names the family when only IPv6 got it (" over IPv6").

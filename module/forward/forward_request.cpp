@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "firewall/firewall_opener.h"
 #include "forward/forward_report.h"
 #include "forward/varneth.h"

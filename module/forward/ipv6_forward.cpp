@@ -4,7 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "diagnostics.h"
+#include "forward/sentences.h"
+#include "tell.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/pinholes.h"
 #include "gateway/upnp/upnp_errors.h"
@@ -160,7 +161,7 @@ Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring&
         // does not wait for it.
         const auto ipv6Gateway = own ? gateway::host::ReadIpv6DefaultGateway(*ipv4) : std::nullopt;
         result.offered = (ipv6Gateway && CanAsk(*ipv6Gateway)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4));
-        if (result.offered) Headline(kIpv6OfferHeadline);
+        if (result.offered) Headline(forward::sentence::Ipv6Offer);
         return result;
     }
     if (!IsPortNumber(port) || (!tcp && !udp)) return result; // the IPv4 side has said why

@@ -10,11 +10,6 @@
 #include "forward/forward_outcome.h"
 #include "gateway/gateway_session.h"
 
-// The headline that tells the window this machine has a global IPv6 address on the
-// chosen address's network, so that a forward there can be offered.
-inline constexpr const char* kIpv6OfferHeadline =
-    "This machine can also be reached over IPv6: the port can be opened there too.";
-
 struct Ipv6Result {
     std::vector<PortOutcome> ports; // the pinholes opened, Family::Ipv6
     bool offered = false;           // not asked, but it could be: the window offers it
@@ -22,6 +17,6 @@ struct Ipv6Result {
 
 // When `asked`: opens `port` for TCP and/or UDP over IPv6 through `session`'s gateway,
 // lets it in there through `firewall`, and says how that went, one sentence for the
-// outcome. When not: only tells (kIpv6OfferHeadline) whether it could be.
+// outcome. When not: only tells (forward-ipv6-offer) whether it could be.
 Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring& ipv4Address, std::int32_t port,
                            bool tcp, bool udp, bool asked, const firewall::FirewallFactory& firewall);

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "forward/forward_report.h"
 #include "platform/utf8.h"
 

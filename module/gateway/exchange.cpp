@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics.h"
+#include "tell.h"
 
 namespace gateway {
 

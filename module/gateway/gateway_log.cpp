@@ -1,6 +1,6 @@
 #include "gateway/gateway_log.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 
 namespace gateway {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/host/link_address.h"
 #include "gateway/host/socket.h"
@@ -67,7 +67,7 @@ void GatewaySession::Search()
     if (routerToAsk) probe.emplace(*plan.defaultGateway);
     const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
     const SearchFindings found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
-    std::string why;
+    std::optional<Told> why;
     if (found.gateway) {
         udn_ = found.gatewayUdn;
         IgdOpening opened = IgdConnection::Open(*found.gateway, CallDeadline());
@@ -81,14 +81,14 @@ void GatewaySession::Search()
     if (probe) {
         portControl_ = probe->Choose(searchEnd);
         if (portControl_) return;
-        if (why.empty()) why = probe->Headline();
+        if (!why) why = probe->Headline();
     }
     if (found.elsewhere)
         UserLine(ToString(*found.elsewhere) + " offers UPnP but is not this network's gateway: not used.");
     if (!found.gateway)
         UserLine("No Internet gateway answered a UPnP search within " + Seconds(settings_.searchTime) + " s" +
                  (plan.defaultGateway ? "." : " (this machine has no default route)."));
-    Headline(!why.empty() ? why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
+    Headline(why ? *why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
 }
 
 std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.readDefaultGateway(); }

@@ -1,6 +1,6 @@
 #include "gateway/lease_request.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/upnp/upnp_errors.h"
 
 namespace gateway {

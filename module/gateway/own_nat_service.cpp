@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/gateway_log.h"
 #include "gateway/lease_request.h"
 #include "gateway/router_headlines.h"
@@ -40,7 +40,7 @@ std::optional<HeldMapping> Holder(const IgdConnection& gateway, const MappingReq
     return std::move(held.mapping);
 }
 
-std::string RefusalHeadline(int port, int code, const std::optional<HeldMapping>& holder)
+Told RefusalHeadline(int port, int code, const std::optional<HeldMapping>& holder)
 {
     if (code == kConflictInMappingEntry) return headline::HeldByAnother(port, holder ? holder->internalClient : "");
     if (code == kActionNotAuthorized) return headline::NotAuthorized(port, UpnpErrorText(code));

@@ -1,6 +1,6 @@
 #include "gateway/port_control_gateway.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/exchange.h"
 #include "gateway/reserved_address.h"
 #include "gateway/router_headlines.h"
@@ -23,7 +23,7 @@ constexpr int kNotAuthorized = 2;
 // gateway holds is deleted again.
 struct GrantProblem {
     std::string detail;
-    std::string headline;
+    Told headline;
     bool deleteAgain = false;
 };
 

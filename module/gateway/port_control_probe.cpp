@@ -1,6 +1,6 @@
 #include "gateway/port_control_probe.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/gateway_verdict.h"
 #include "gateway/natpmp/natpmp_answer.h"
 #include "gateway/natpmp/natpmp_protocol.h"
@@ -69,7 +69,7 @@ void PortControlProbe::ReportRefusals() const
                    " through NAT-PMP (carrier-grade NAT or another router): the Internet cannot reach its ports.");
 }
 
-std::string PortControlProbe::Headline() const
+std::optional<Told> PortControlProbe::Headline() const
 {
     if (natpmp_.Reply() && natpmp_.Reply()->resultcode == 0)
         return headline::BehindAnotherNat(PublicAddress(*natpmp_.Reply()));
@@ -77,7 +77,7 @@ std::string PortControlProbe::Headline() const
         return headline::PortControlRefused("PCP " + pcp::ResultText(pcp_.Reply()->result));
     if (natpmp_.Reply())
         return headline::PortControlRefused("NAT-PMP " + natpmp::ResultText(natpmp_.Reply()->resultcode));
-    return {};
+    return std::nullopt;
 }
 
 } // namespace gateway

@@ -5,10 +5,12 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "gateway/natpmp/natpmp_exchange.h"
 #include "gateway/pcp/pcp_exchange.h"
 #include "gateway/port_control_gateway.h"
+#include "tell.h"
 
 namespace gateway {
 
@@ -30,8 +32,8 @@ public:
     // NAT-PMP with a reachable external address; null, with the reason on standard
     // error, when neither can.
     std::unique_ptr<PortControlGateway> Choose(Deadline deadline);
-    // When Choose gave nothing: why, as a headline for the user; empty when neither answered.
-    std::string Headline() const;
+    // When Choose gave nothing: why, as a headline for the user; none when neither answered.
+    std::optional<Told> Headline() const;
 
 private:
     bool PcpAnswered() const;

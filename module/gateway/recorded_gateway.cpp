@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/forward_gateway.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"

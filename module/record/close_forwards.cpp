@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "platform/printable_text.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"

@@ -2,8 +2,7 @@
 
 #include <utility>
 
-#include "diagnostics.h"
-#include "forward/forward_report.h"
+#include "tell.h"
 #include "text_lines.h"
 
 using firewall::Status;
@@ -74,7 +73,7 @@ bool EntryFirewall::Remove(const RecordedForward& forward, std::string& problem)
         UserLine("The firewall holds no entry \"" + name + "\" for " + subject + "; any other entry stays.");
         return true;
     }
-    StatusLine("The firewall entry \"" + name + "\" was not removed", static_cast<HRESULT>(firewall::StatusCode(closed)));
+    StatusLine("The firewall entry \"" + name + "\" was not removed", firewall::StatusCode(closed));
     problem = "The firewall entry for port " + std::to_string(port) + " could not be removed" +
               (closed == Status::AccessDenied ? ": this needs an administrator." : ".") +
               " Remove it in the firewall's settings, or try again.";
@@ -95,7 +94,6 @@ EntryFirewall::Presence EntryFirewall::Find(const RecordedForward& forward)
     if (!firewall_.FirewallOn) return Presence::LetsIn;
     const Status found = firewall_.Manager->FindOwnPort(request);
     if (found == Status::Ok || found == Status::NotFound) return found == Status::Ok ? Presence::LetsIn : Presence::Missing;
-    StatusLine("The firewall entry \"" + forward.firewallEntry + "\" was not read",
-               static_cast<HRESULT>(firewall::StatusCode(found)));
+    StatusLine("The firewall entry \"" + forward.firewallEntry + "\" was not read", firewall::StatusCode(found));
     return Presence::Unknown;
 }

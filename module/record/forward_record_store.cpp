@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "platform/state_folder.h"
 #include "schedule/renewal_schedule.h"
 

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <optional>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "exchange/result_file.h"
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
 

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "platform/posix/fd_io.h"
 #include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"

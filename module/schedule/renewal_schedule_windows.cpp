@@ -4,8 +4,7 @@
 #include "schedule/renewal_schedule.h"
 
 #include "com/com_api.h"
-#include "diagnostics.h"
-#include "forward/forward_report.h"
+#include "tell.h"
 #include "platform/replace_file_windows.h"
 #include "platform/state_folder.h"
 #include "schedule/program_folder_windows.h"

@@ -14,6 +14,8 @@ from dataclasses import dataclass
 import wine_runner as wine
 
 HERE = os.path.dirname(os.path.realpath(__file__))
+sys.path.insert(0, os.path.join(HERE, "../contract"))
+import catalogue
 LAB, FAKE = os.path.join(HERE, "../labs/lab"), os.path.join(HERE, "../labs/fake_gateway.py")
 CLIENT, CLIENT2, WAN_PEER = "10.77.0.2", "10.77.0.3", "10.78.0.2"
 CLIENT6 = "2001:db8:77::2"
@@ -36,9 +38,10 @@ class Row:
     user: str = "root"
     held: str = ""              # protocols the gateway forwards to the client (PROTOCOL@ADDRESS: elsewhere) after
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
-    stderr: tuple = ()          # what standard error says, each piece somewhere
-    headline: tuple = ()        # what its headline lines (">> ") say, each piece in one of them
+    stderr: tuple = ()          # what standard error says (its lines as people read them), each piece somewhere
+    headline: tuple = ()        # what its headline lines (">>[id] ") say, each piece in one of them
     unsaid: tuple = ()          # what standard error never says, its headline lines included
+    ids: tuple = ()             # the ids its tagged lines carry, each in one
     seconds: float = 10
     setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K), before the run
     after: str = ""             # shell there that must succeed afterwards
@@ -221,13 +224,14 @@ ROWS = [
                   "opened on the router for UDP only, not for TCP")),
     # Routers advertise their link-local address: asked there, from the global one.
     *[Row(f"IPv6 not asked{router}: no pinhole, only the offer", FORWARD, ["0"], "miniupnpd" + options, held="TCP UDP",
-          headline=IPV6_OFFER) for router, options in (("", ""), (", the IPv6 default router link-local", " link-local"))],
+          headline=IPV6_OFFER, ids="forward-ipv6-offer") for router, options in (("", ""), (", the IPv6 default router link-local", " link-local"))],
     Row("IPv6 asked, the IPv6 default router link-local: pinholes, the WAN peer connects", FORWARD6, ["0"],
         "miniupnpd link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
         headline=("Port {port} is kept open", REACHABLE6)),
     Row("IPv6 instead, the IPv6 default router link-local: the gateway has no public IPv4 address", FORWARD6, None,
         "miniupnpd cgnat link-local", pinholes="TCP UDP", peer6=True,
-        headline=("The router has no Internet address", REACHABLE6, "Port {port} is kept open over IPv6: renewed every")),
+        headline=("The router has no Internet address", REACHABLE6, "Port {port} is kept open over IPv6: renewed every"),
+        ids="gateway-no-internet-address"),
     # Before, the box said reachable while the machine's own rules dropped the port over IPv6.
     Row("IPv6 asked, the machine's own nftables rules drop it over IPv6: not called reachable", FORWARD6, ["0"],
         held="TCP UDP", pinholes="TCP UDP", peer6=False, setup=DROP_IPV6_INPUT, after="nft delete table ip6 own6",
@@ -240,7 +244,7 @@ ROWS = [
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
         headline="The router could not be reached over IPv6, so port {port} was not opened there.", runs="linux wine"),
     Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP",
-        headline=KEPT),
+        headline=KEPT, ids="forward-reachable"),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", runs="linux wine",
         stderr=("answered (PCP)", "for 2 hours (lease 7200 s)",
                 WindowsSays("NAT service was passed over (it found no UPnP Internet gateway)")), headline=KEPT),
@@ -256,11 +260,12 @@ ROWS = [
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"),
         headline=KEPT, runs="linux wine"),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
-        stderr="No Internet gateway answered", headline=NO_ROUTER),
+        stderr="No Internet gateway answered", headline=NO_ROUTER, ids="gateway-none-answered"),
     Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
         stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER),
     Row("no default gateway", FORWARD, gateway="none", setup="ip route del default",
-        after="ip route add default via 10.77.0.1", headline="This machine has no default gateway"),
+        after="ip route add default via 10.77.0.1", headline="This machine has no default gateway",
+        ids="gateway-no-default-gateway"),
     Row("NAT-PMP: only to the address that asks", f"kavro\r\n{CLIENT2}\r\n{{port}}\r\nTRUE\r\nFALSE\r\n",
         gateway="miniupnpd natpmp no-upnp", headline=f"only to the address this machine reaches it from, {CLIENT}."),
     Row("port out of range", f"kavro\r\n{CLIENT}\r\n70000\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"],
@@ -296,7 +301,8 @@ ROWS = [
         ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0, "headline": NO_ROUTER}),
         ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan", "headline": NO_ROUTER}),
         *[(f"{protocol or 'UPnP'} behind carrier-grade NAT", None, f"--external 100.64.0.1 {protocol and '--port-control ' + protocol}",
-           {"headline": "This network is behind carrier-grade NAT", "held": ""}) for protocol in ("", "pcp", "natpmp")],
+           {"headline": "This network is behind carrier-grade NAT", "held": "", "ids": "gateway-cgnat"})
+          for protocol in ("", "pcp", "natpmp")],
         *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says, "headline": heads})
           for protocol, answer, says, heads in (
               ("pcp", "wrong-nonce", "did not answer", "did not answer in time when asked for port {port}"),
@@ -892,8 +898,15 @@ def memcheck_clean(work):
             and all("ERROR SUMMARY: 0 errors" in text or ran_another(text) for text in logs.values()))
 
 
+def said(stderr):
+    """Standard error as people read it: each line without its tag."""
+    return "".join(text + "\n" for _, _, text in catalogue.told(stderr))
+
+
 def headlines(stderr):
-    return "\n".join(line[3:] for line in stderr.splitlines() if line.startswith(">> "))
+    """The headlines' texts, one a line; a ">> text" line too, from a part not telling from its catalogue yet."""
+    return "\n".join(text if mark else text[3:] for mark, _, text in catalogue.told(stderr)
+                     if mark == ">>" or (not mark and text.startswith(">> ")))
 
 
 def run(row, port, work):
@@ -968,13 +981,15 @@ def run(row, port, work):
                f"result {row.listed or row.result or 'not 0'}"),
               (row.signal or process.returncode == row.status, f"exit status {row.status}"),
               (row.cli is None or cli_clean, "nothing left in TMPDIR or the start folder"),
-              *[(fill(piece) in stderr, f"standard error '{piece}'")
+              *[(fill(piece) in said(stderr), f"standard error '{piece}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)
                 if RUNNER.name == "wine" or not isinstance(piece, WindowsSays)],
               *[(fill(piece) in headlines(stderr), f"headline '{piece}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
-              *[(fill(piece) not in stderr, f"standard error without '{piece}'")
+              *[(fill(piece) not in said(stderr), f"standard error without '{piece}'")
                 for piece in ((row.unsaid,) if isinstance(row.unsaid, str) else row.unsaid)],
+              *[(id in {id for _, id, _ in catalogue.told(stderr)}, f"a line tagged {id}")
+                for id in ((row.ids,) if isinstance(row.ids, str) else row.ids)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),
               (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),

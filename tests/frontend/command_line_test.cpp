@@ -17,7 +17,8 @@
 namespace {
 
 const QByteArray reachable("Reachable at 11.77.0.1:5555");
-const QByteArray said = "UPnP gateway: 10.77.0.1\n" + reachable + "\n>> The gateway keeps port 5555 open for 7 days.\n";
+const QByteArray said =
+    "UPnP gateway: 10.77.0.1\n>[forward-reachable] " + reachable + "\n>>[forward-kept] The gateway keeps port 5555 open for 7 days.\n";
 const QByteArray listed = "UDP\t3478\t10.0.0.5\t3478\tIPv4\tUPnP\t0\tno\tno\tno\tSkype\n"
                           "TCP\t8080\t10.0.0.5\t8080\tIPv4\tPCP\t7199\tyes\tyes\tyes\tHLMX 8080 TCP\n";
 
@@ -142,12 +143,13 @@ private slots:
     void sameWordsAsTheBox_data()
     {
         QTest::addColumn<Same>("row");
-        const QByteArray refused(">> The router does not let port 5555 be opened (606 Action not authorized).\n");
-        const QByteArray offer(">> This machine can also be reached over IPv6: the port can be opened there too.\n");
+        const QByteArray refused(">>[gateway-not-authorized] The router does not let port 5555 be opened (606).\n");
+        const QByteArray offer(">>[forward-ipv6-offer] This machine can also be reached over IPv6: the port can be "
+                               "opened there too.\n");
         QTest::newRow("success, with the details")
             << Same{{"forward", "10.0.0.5", "5555", "--verbose"}, "0\r\n", said, 0};
         QTest::newRow("a refusal with its headline")
-            << Same{{"forward", "10.0.0.5", "5555", "--tcp"}, "Invalid IP\r\n", "TCP 5555 refused\n" + refused, 1};
+            << Same{{"forward", "10.0.0.5", "5555", "--tcp"}, "Invalid IP\r\n", ">[x] TCP 5555 refused\n" + refused, 1};
         QTest::newRow("a failure, nothing said")
             << Same{{"forward", "10.0.0.5", "5555"}, "Firewall initialized well, but failed to open ports on it.\n", "", 1};
         QTest::newRow("success, IPv6 offered")
@@ -155,7 +157,7 @@ private slots:
         QTest::newRow("list rows") << Same{{"list"}, listed, "", 0};
         QTest::newRow("nothing open") << Same{{"list"}, "", "", 0};
         QTest::newRow("list failed")
-            << Same{{"list"}, "No router answered.\n", ">> No router on this network answered.\n", 1};
+            << Same{{"list"}, "No router answered.\n", ">>[gateway-none-answered] No router on this network answered.\n", 1};
         // The window checks its form, the command line its arguments: neither runs the module.
         QTest::newRow("a misuse") << Same{{"forward", "10.0.0.5", "0"}, "0\n", "", 2};
     }

@@ -325,11 +325,11 @@ private slots:
         const QByteArray refused("The router does not let port 8080 be closed.");
         const QString unread("FATAL ERROR: Could not read internal port forwarding module.");
         const QString cannotList("Could not list the open ports."), cannotClose("Could not close the port.");
-        QTest::newRow("list refused") << Failure{"list", noRouter + '\n', "", ">> " + noRouter + "\nAsked 10.0.0.1\n",
+        QTest::newRow("list refused") << Failure{"list", noRouter + '\n', "", ">>[gateway-none-answered] " + noRouter + "\n>[x] Asked 10.0.0.1\n",
                                                  {cannotList}, noRouter, "Asked 10.0.0.1"};
         QTest::newRow("list by a module killed after a whole answer")
             << Failure{"list", entry("TCP", 8080), "kill", "", {unread, cannotList}, "ERROR", ""};
-        QTest::newRow("close refused") << Failure{"close", refused + '\n', "", ">> " + refused + "\nTCP 8080: 714\n",
+        QTest::newRow("close refused") << Failure{"close", refused + '\n', "", ">>[record-refused] " + refused + "\n>[x] TCP 8080: 714\n",
                                                   {"Close 1 port?", cannotClose}, refused, "TCP 8080: 714"};
         QTest::newRow("close by a module killed after a whole 0")
             << Failure{"close", "0\n", "kill", "", {"Close 1 port?", unread, cannotClose}, "ERROR", ""};
@@ -366,7 +366,7 @@ private slots:
         QVERIFY(reason.titleFits && reason.textFits);
         QCOMPARE(reason.informative, row.informative);
         QVERIFY2(reason.details.contains(row.detail), qPrintable(reason.details));
-        QVERIFY(!reason.details.contains(QStringLiteral(">> ")));
+        QVERIFY(!reason.details.contains(QStringLiteral(">")));
         QCOMPARE(failed.status, QStringLiteral("Ready (error ocurred)"));
         // A failed list shows nothing stale; a failed close lists again.
         QCOMPARE(failed.sentence, listing ? notListed : QString());

@@ -175,7 +175,8 @@ private slots:
                                      error + "ERROR"};
         const QByteArray firewall("Failed to initialize firewall. Try running with proper admin privileges.");
         const QByteArray kept("The gateway keeps port 5555 open for 7 days.");
-        const QByteArray said = "UPnP gateway: 10.77.0.1\n" + reachable.toLatin1() + "\n>> " + kept + '\n';
+        const QByteArray said =
+            "UPnP gateway: 10.77.0.1\n>[forward-reachable] " + reachable.toLatin1() + "\n>>[forward-kept] " + kept + '\n';
         const QString shared = reachable + '\n' + kept;
         const QByteArray refused("The router does not let port 6666 be opened (606 Action not authorized). "
                                  "Try another port, or open it in the router's own settings.");
@@ -185,15 +186,15 @@ private slots:
         QTest::newRow("success, nothing said") << Outcome{"0\r\n", "", "", {success}, "", 1};
         QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", said, {success}, shared, 1};
         QTest::newRow("refused twice, told once")
-            << Outcome{"Invalid IP\r\n", "", ">> " + refused + "\nTCP 6666 refused\n>> " + refused + "\r\n",
+            << Outcome{"Invalid IP\r\n", "", ">>[gateway-not-authorized] " + refused + "\n>[x] TCP 6666 refused\n>> " + refused + "\r\n",
                        {error + "Invalid IP"}, refused, 1};
         QTest::newRow("no address to share on error")
-            << Outcome{firewall + "\r\n", "", reachable.toLatin1() + "\n>> " + denied + '\n', {error + firewall},
+            << Outcome{firewall + "\r\n", "", ">[forward-reachable] " + reachable.toLatin1() + "\n>>[firewall-denied] " + denied + '\n', {error + firewall},
                        denied, 1};
         QTest::newRow("a marker inside a line")
-            << Outcome{"Invalid IP\n", "", "TCP >> UDP\n >> indented\n", {error + "Invalid IP"}, "", 1};
+            << Outcome{"Invalid IP\n", "", "TCP >>[a] UDP\n >> indented\n>>[A] upper\n>>[a]no blank\n", {error + "Invalid IP"}, "", 1};
         QTest::newRow("headline as markup")
-            << Outcome{"Invalid IP\n", "", ">> <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
+            << Outcome{"Invalid IP\n", "", ">>[gateway-refused] <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
         QTest::newRow("zero with a blank") << Outcome{"0 \n", "", said, {error + "0 "}, kept, 1};
         QTest::newRow("empty result") << Outcome{"", "", "", {error}, "", 1};
         QTest::newRow("a long first line and nothing said")
@@ -257,19 +258,26 @@ private slots:
     void ipv6Offer_data()
     {
         QTest::addColumn<Ipv6Offer>("row");
-        const QByteArray offer(">> This machine can also be reached over IPv6: the port can be opened there too.\n");
-        const QByteArray cgnat(">> This network is behind carrier-grade NAT: ports cannot be opened from here.\n");
-        const QByteArray noRouter(">> No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.\n");
-        const QByteArray refused(">> The router does not let port 5555 be opened (606 Action not authorized).\n");
-        const QByteArray said("This machine can also be reached over IPv6\n"); // not as a headline
+        const QByteArray offer(">>[forward-ipv6-offer] This machine can also be reached over IPv6: the port can be opened "
+                               "there too.\n");
+        const QByteArray cgnat(">>[gateway-cgnat] This network is behind carrier-grade NAT: ports cannot be opened from here.\n");
+        const QByteArray noRouter(">>[gateway-none-answered] No router on this network answered.\n");
+        const QByteArray refused(">>[gateway-not-authorized] The router does not let port 5555 be opened (606).\n");
+        const QByteArray said("This machine can also be reached over IPv6: the port can be opened there too.\n"); // no id
         const QString also("Also open over IPv6"), instead("Open over IPv6 instead");
         QTest::newRow("success, offered") << Ipv6Offer{"0\r\n", offer, also};
         QTest::newRow("success, not offered") << Ipv6Offer{"0\r\n", "", ""};
-        QTest::newRow("success, said but no headline") << Ipv6Offer{"0\r\n", said, ""};
+        QTest::newRow("success, the words without their id") << Ipv6Offer{"0\r\n", said, ""};
         QTest::newRow("carrier-grade NAT, offered") << Ipv6Offer{"Invalid IP\r\n", cgnat + offer, instead};
+        QTest::newRow("carrier-grade NAT, offered, reworded")
+            << Ipv6Offer{"Invalid IP\r\n", ">>[gateway-cgnat] Your provider shares one address among many homes.\n" + offer,
+                         instead};
         QTest::newRow("no router, offered") << Ipv6Offer{"Invalid IP\r\n", noRouter + offer, instead};
         QTest::newRow("no IPv4 Internet address, offered")
-            << Ipv6Offer{"Invalid IP\r\n", ">> The router has no Internet address: it is not connected.\n" + offer, instead};
+            << Ipv6Offer{"Invalid IP\r\n", ">>[gateway-no-internet-address] The router has no Internet address.\n" + offer,
+                         instead};
+        QTest::newRow("no default gateway, offered")
+            << Ipv6Offer{"Invalid IP\r\n", ">>[gateway-no-default-gateway] No default gateway.\n" + offer, instead};
         QTest::newRow("carrier-grade NAT, no IPv6 address") << Ipv6Offer{"Invalid IP\r\n", cgnat, ""};
         QTest::newRow("refused, which IPv6 does not get around") << Ipv6Offer{"Invalid IP\r\n", refused + offer, ""};
     }
@@ -307,7 +315,7 @@ private slots:
     void details()
     {
         const auto window = start("10.0.0.5\n");
-        const QByteArray lines("<b>x</b>\n>> a\n>> b\n>> c\n>> d\n>> a\nReachable at 1.2.3.4:80\x1b[31m\a\r\n");
+        const QByteArray lines("<b>x</b>\n>>[t-a] a\n>>[t-b] b\n>> c\n>>[t-d] d\n>>[t-e] a\n>[t] Reachable at 1.2.3.4:80\x1b[31m\a\r\n");
         standIn->answer("0\n", lines + QByteArray(1 << 20, 'e'), QByteArray(1 << 20, 'o'));
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QCOMPARE(boxes.size(), 1);
@@ -315,7 +323,7 @@ private slots:
         QCOMPARE(boxes[0].details, "<b>x</b>\nd\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') +
                                        cut + "\nFor developers:\n" + QString(16384, 'o') + cut);
         QCOMPARE(boxes[0].format, Qt::PlainText);
-        // The escape sequence left in makes that line no address to share.
+        // Those words without the id of the address to share are no address to share.
         QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nc"));
     }
 

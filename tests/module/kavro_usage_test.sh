@@ -14,7 +14,7 @@ for arguments in --help -h kavro '' 'getips extra'; do
   "$kavro" ${arguments:-""} >out 2>err || status=$?
   fail() { echo "Kavro '$arguments': $1" >&2; exit 1; }
   [ "$status" -eq 2 ] || fail "exit status $status, not 2"
-  [ "$(wc -l <err)" -eq 1 ] && grep -q '^usage: Kavro' err || fail "standard error: $(cat err)"
+  [ "$(wc -l <err)" -eq 1 ] && grep -q '^>\[dispatch-usage\] usage: Kavro' err || fail "standard error: $(cat err)"
   [ ! -s out ] || fail "standard output: $(cat out)"
   [ ! -e log.txt ] || fail "log.txt was written"
   [ "$(cat kavro.cmd)" = getips ] || fail "kavro.cmd changed"

@@ -2,7 +2,7 @@
 // recorded, taken away when nothing is, and never written through a link.
 #include <gtest/gtest.h>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "schedule/renewal_schedule.h"
 #include "scratch_folder.h"
 

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "diagnostics.h"
 #include "firewall/firewall_opener.h"
+#include "tell.h"
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_helper.h"
 #include "firewall/linux/ufw/ufw_manager.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 
 namespace firewall {
 namespace {

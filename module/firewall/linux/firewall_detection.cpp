@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "diagnostics.h"
 #include "firewall/firewall_manager.h"
+#include "tell.h"
 #include "firewall/linux/every_firewall.h"
 #include "firewall/linux/firewall_headlines.h"
 #include "firewall/linux/firewalld/firewalld_manager.h"

@@ -1,6 +1,6 @@
 #include "firewall/linux/firewall_headlines.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 
 namespace firewall {
 

@@ -1,4 +1,4 @@
-#include "diagnostics.h"
+#include "tell.h"
 #include "firewall/firewall_types.h"
 
 namespace firewall {

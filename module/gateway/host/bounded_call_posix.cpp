@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <fstream>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/gateway_log.h"
 #include "platform/posix/bounded_child.h"
 #include "platform/posix/unique_fd.h"

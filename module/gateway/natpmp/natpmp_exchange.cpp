@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/natpmp/natpmp_answer.h"
 
 namespace gateway {

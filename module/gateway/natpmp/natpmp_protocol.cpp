@@ -1,6 +1,6 @@
 #include "gateway/natpmp/natpmp_protocol.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/natpmp/natpmp_answer.h"
 #include "gateway/natpmp/natpmp_exchange.h"
 

@@ -1,6 +1,6 @@
 #include "gateway/pcp/pcp_protocol.h"
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/host/random.h"
 #include "gateway/pcp/pcp_exchange.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "gateway/host/bounded_call.h"
-#include "diagnostics.h"
+#include "tell.h"
 #include "gateway/gateway_log.h"
 #include "gateway/gateway_verdict.h"
 #include "gateway/router_headlines.h"
@@ -157,7 +157,7 @@ std::string HostOf(const std::string& location)
 IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
 {
     const auto answer = RunBoundedFor<ValidityAnswer>([location] { return AskValidity(location); }, deadline);
-    const auto fails = [](const std::string& detail, std::string headline) {
+    const auto fails = [](const std::string& detail, Told headline) {
         GatewayLog(detail);
         return IgdOpening{nullptr, std::move(headline), nullptr};
     };
@@ -179,7 +179,8 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
     }
     UserLine("The gateway " + HostOf(location) + " answered (UPnP IGD v" + IgdVersion(answer->data) +
              "); its external address is " + externalAddress + ".");
-    return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), {}, nullptr};
+    return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), std::nullopt,
+                      nullptr};
 }
 
 IgdConnection::IgdConnection(const IGDdatas& data, const std::string& location, std::string externalAddress)

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "gateway/ipv6_address.h"
 #include "gateway/port_mapping.h"
 #include "gateway/upnp/pinhole.h"
+#include "tell.h"
 
 namespace gateway {
 
@@ -20,7 +22,7 @@ class IgdConnection;
 
 struct IgdOpening {
     std::unique_ptr<IgdConnection> connection;
-    std::string headline; // when there is none: why, for the user
+    std::optional<Told> headline; // when there is none: why, for the user
     // When there is none only because the device cannot give out IPv4 ports the Internet
     // reaches (no public IPv4 address): the device, whose IPv6 firewall may still open.
     std::unique_ptr<IgdConnection> ipv6Only;

@@ -1,40 +1,33 @@
 #include "gateway/upnp/upnp_errors.h"
 
+#include <miniupnpc/upnperrors.h>
+
 #include <array>
+#include <string_view>
 #include <utility>
 
 namespace gateway {
 namespace {
 
-constexpr std::array<std::pair<int, const char*>, 31> kCodes{{
+// The codes miniupnpc does not name, or names otherwise than we do: its own (it
+// prefixes them "Miniupnpc"), the HTTP-level ones, the range 600-605 it leaves unnamed,
+// and those the connection service means otherwise than the pinhole service (703, 704).
+constexpr std::array<std::pair<int, const char*>, 18> kOwnNames{{
     {kNoAnswerInTime, "no answer in time"},
     {-5, "out of memory"},
     {-4, "invalid response"},
     {-3, "HTTP error"},
     {-2, "invalid arguments"},
     {-1, "unknown error"},
-    {401, "Invalid Action"},
-    {402, "Invalid Args"},
     {404, "Invalid Var"},
-    {501, "Action Failed"},
     {600, "Argument Value Invalid"},
     {601, "Argument Value Out of Range"},
     {602, "Optional Action Not Implemented"},
     {603, "Out of Memory"},
     {604, "Human Intervention Required"},
     {605, "String Argument Too Long"},
-    {606, "Action not authorized"},
     {703, "InactiveConnectionStateRequired"},
     {704, "ConnectionSetupFailed"},
-    {713, "SpecifiedArrayIndexInvalid"},
-    {714, "NoSuchEntryInArray"},
-    {715, "WildCardNotPermittedInSrcIP"},
-    {716, "WildCardNotPermittedInExtPort"},
-    {718, "ConflictInMappingEntry"},
-    {724, "SamePortValuesRequired"},
-    {725, "OnlyPermanentLeasesSupported"},
-    {726, "RemoteHostOnlySupportsWildcard"},
-    {727, "ExternalPortOnlySupportsWildcard"},
     {728, "NoPortMapsAvailable"},
     {729, "ConflictWithOtherMechanisms"},
     {732, "WildCardNotPermittedInIntPort"},
@@ -53,8 +46,10 @@ constexpr std::array<std::pair<int, const char*>, 6> kMeanings{{
 
 std::string UpnpErrorText(int code)
 {
-    for (const auto& [known, name] : kCodes)
+    for (const auto& [known, name] : kOwnNames)
         if (known == code) return std::to_string(code) + " " + name;
+    const char* name = strupnperror(code);
+    if (name != nullptr && std::string_view(name) != "UnknownError") return std::to_string(code) + " " + name;
     return std::to_string(code) + " (unknown code)";
 }
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "firewall/linux/firewall_headlines.h"
 #include "firewall/linux/firewalld/rich_rule.h"
 #include "firewall/linux/interface_name.h"

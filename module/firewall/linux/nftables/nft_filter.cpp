@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "platform/printable_text.h"
 
 namespace firewall {

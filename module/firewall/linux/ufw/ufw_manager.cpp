@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "diagnostics.h"
+#include "tell.h"
 #include "firewall/linux/file_text.h"
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_config.h"

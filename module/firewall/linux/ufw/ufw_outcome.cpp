@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "diagnostics.h"
+#include "tell.h"
 
 namespace firewall {
 namespace {

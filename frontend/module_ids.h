@@ -1,0 +1,23 @@
+#ifndef VARNETH_MODULE_IDS_H
+#define VARNETH_MODULE_IDS_H
+
+// The ids of the module's sentences that the window and the command line act on. Each is
+// a sentence of the module's catalogue (its sentences.def files): tests/contract checks
+// that the module can write every one of them.
+namespace moduleid {
+
+// "Reachable at 11.77.0.1:8080": the first line of a success box.
+constexpr char reachable[] = "forward-reachable";
+// The port can be opened over IPv6 too: the box offers the button, and leaves this
+// sentence to it.
+constexpr char ipv6Offer[] = "forward-ipv6-offer";
+// The failures of the IPv4 forward that IPv6 gets around: no public IPv4 address (as
+// behind DS-Lite), or no IPv4 gateway at all.
+constexpr char cgnat[] = "gateway-cgnat";
+constexpr char noInternetAddress[] = "gateway-no-internet-address";
+constexpr char noneAnswered[] = "gateway-none-answered";
+constexpr char noDefaultGateway[] = "gateway-no-default-gateway";
+
+} // namespace moduleid
+
+#endif

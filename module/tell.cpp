@@ -1,0 +1,77 @@
+#include "tell.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "platform/printable_text.h"
+
+namespace {
+
+void Compose(const Sentence& sentence, Values values, std::string& text)
+{
+    const std::string_view words = sentence.text;
+    for (std::size_t at = 0; at < words.size();) {
+        const std::size_t open = words.find('{', at);
+        const std::size_t close = open == std::string_view::npos ? open : words.find('}', open);
+        if (close == std::string_view::npos) {
+            text.append(words.substr(at));
+            break;
+        }
+        text.append(words.substr(at, open - at));
+        const std::string_view name = words.substr(open + 1, close - open - 1);
+        at = close + 1;
+        if (name.substr(0, 1) == "@") {
+            const Sentence* piece = sentence.part ? sentence.part(name.substr(1)) : nullptr;
+            if (piece) {
+                Compose(*piece, values, text);
+                continue;
+            }
+        } else {
+            bool filled = false;
+            for (const auto& [key, value] : values)
+                if (key == name && !filled) {
+                    text.append(PrintableText(value));
+                    filled = true;
+                }
+            if (filled) continue;
+        }
+        // Left as written: the catalogue's test names what it lacks.
+        text.append(words.substr(open, close + 1 - open));
+    }
+}
+
+std::string_view Write(std::string_view tag, const Told& told)
+{
+    std::cerr << tag << '[' << told.id << "] " << told.text << std::endl;
+    return told.id;
+}
+
+} // namespace
+
+Told Compose(const Sentence& sentence, Values values)
+{
+    Told told{sentence.id, {}};
+    Compose(sentence, values, told.text);
+    return told;
+}
+
+std::string_view Tell(const Told& told) { return Write(">", told); }
+
+std::string_view Tell(const Sentence& sentence, Values values) { return Tell(Compose(sentence, values)); }
+
+std::string_view Headline(const Told& told) { return Write(">>", told); }
+
+std::string_view Headline(const Sentence& sentence, Values values) { return Headline(Compose(sentence, values)); }
+
+void DiagnosticLine(const std::string& line) { std::cout << line << std::endl; }
+
+void StatusLine(const std::string& what, std::uint32_t status)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, " (status 0x%08X)", static_cast<unsigned>(status));
+    DiagnosticLine(what + text);
+}
+
+void UserLine(const std::string& sentence) { std::cerr << sentence << std::endl; }
+
+void Headline(const std::string& sentence) { std::cerr << kHeadlineMarker << sentence << std::endl; }

@@ -1,0 +1,59 @@
+"""The module's sentence catalogue, read from its parts' sentences.def files: one reader for
+the contract test and the end-to-end table (and for documents checked against it).
+
+An entry is SENTENCE(Symbol, "id", "text" ...) or PART(...), the text one or more C string
+literals; {name} in a text is a value, {@id} another entry of the same part."""
+import os, re
+from dataclasses import dataclass
+
+ID = re.compile(r"[a-z0-9]+(?:-[a-z0-9]+)*")
+ENTRY = re.compile(r'^(SENTENCE|PART)\s*\(\s*(\w+)\s*,\s*"([^"\\]*)"\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\)', re.M)
+LITERAL = re.compile(r'"((?:[^"\\]|\\.)*)"')
+FIELD = re.compile(r"\{(@?)([^{}]*)\}")
+# A line of standard error: ">>[id] text" (a headline) or ">[id] text" (a detail).
+TAGGED = re.compile(r"^(>>?)\[(" + ID.pattern + r")\] (.*)$")
+
+
+@dataclass(frozen=True)
+class Entry:
+    part: str       # the folder under module/ whose sentences.def holds it
+    kind: str       # SENTENCE or PART
+    symbol: str
+    id: str
+    text: str
+    where: str      # file:line
+
+
+def text_of(path):
+    with open(path, encoding="utf-8") as file:
+        return file.read()
+
+
+def unescape(literal):
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "t": "\t"}.get(m[1], m[1]), literal)
+
+
+def parse(path, part):
+    code = re.sub(r"(?m)^\s*//[^\n]*", "", text_of(path))
+    return [Entry(part, m[1], m[2], m[3], "".join(unescape(l) for l in LITERAL.findall(m[4])),
+                  f"{path}:{code.count(chr(10), 0, m.start()) + 1}") for m in ENTRY.finditer(code)]
+
+
+def definitions(module):
+    """Every sentences.def under `module`, with its part's name."""
+    for folder, _, files in sorted(os.walk(module)):
+        if "sentences.def" in files:
+            yield os.path.join(folder, "sentences.def"), os.path.relpath(folder, module).split(os.sep)[0]
+
+
+def read(module):
+    """Every entry of the module's catalogue, in the order written."""
+    return [entry for path, part in definitions(module) for entry in parse(path, part)]
+
+
+def told(stderr):
+    """Each line of standard error as (mark, id, text): mark ">>" a headline, ">" a detail, ""
+    an untagged line (id empty, text the whole line)."""
+    for line in stderr.splitlines():
+        m = TAGGED.match(line)
+        yield (m[1], m[2], m[3]) if m else ("", "", line)
