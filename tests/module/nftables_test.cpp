@@ -1,45 +1,29 @@
-// The JSON reader and what the machine's own nftables rules, as `nft -j list ruleset`
+// What the machine's own nftables rules, as `nft -j list ruleset`
 // prints them (captured from nft 1.0.6), do with a packet to one of our ports.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "firewall/linux/nftables/json_value.h"
 #include "firewall/linux/nftables/nft_filter.h"
 #include "firewall/linux/nftables/nft_ruleset.h"
 
 namespace firewall {
 namespace {
 
-TEST(Json, ReadsWhatNftPrintsAndNothingElse)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {R"({"a": [1, -2.5e3, "x", true, false, null, {}, []]})", true},
-        {R"("\"\\\/\b\f\n\r\t\u00e9\ud83d\ude00")", true},
-        {" [ ] ", true}, {"0", true},
-        {"", false}, {"[1,]", false}, {"{\"a\" 1}", false}, {"[1 2]", false}, {"01", false}, {"1.", false},
-        {"-", false}, {"tru", false}, {"\"open", false}, {"\"\\x\"", false}, {"\"\\ud83d\"", false},
-        {"\"\\ude00\"", false}, {"\"a\nb\"", false}, {"[] []", false}, {"{\"a\": }", false},
-    };
-    for (const auto& [text, valid] : cases) EXPECT_EQ(ParseJson(text).has_value(), valid) << text;
-
-    const auto value = ParseJson(R"({"k": [1, "\u00e9\ud83d\ude00", {"n": null}]})");
-    ASSERT_TRUE(value);
-    const JsonValue* list = value->Find("k");
-    ASSERT_TRUE(list != nullptr && list->Is(JsonValue::Kind::Array) && list->items.size() == 3);
-    EXPECT_EQ(list->items[0].number, 1);
-    EXPECT_EQ(list->items[1].text, "\xc3\xa9\xf0\x9f\x98\x80");
-    EXPECT_TRUE(list->items[2].Find("n")->Is(JsonValue::Kind::Null));
-    EXPECT_EQ(value->Find("missing"), nullptr);
-}
-
-TEST(Json, RefusesNestingDeeperThanItReads)
-{
-    EXPECT_TRUE(ParseJson(std::string(60, '[') + std::string(60, ']')));
-    EXPECT_FALSE(ParseJson(std::string(100000, '[') + std::string(100000, ']')));
-}
-
 constexpr const char* kHead = R"({"nftables": [{"metainfo": {"version": "1.0.6", "json_schema_version": 1}})";
+
+// Only the JSON nft prints: no other text, and nothing nested past what nft nests.
+TEST(NftRuleset, ReadsOnlyWhatNftPrints)
+{
+    const auto nested = [](std::size_t depth) {
+        return R"({"nftables": [)" + std::string(depth, '[') + std::string(depth, ']') + "]}";
+    };
+    const std::pair<std::string, bool> cases[] = {
+        {std::string(kHead) + "]}", true}, {nested(60), true},   {nested(100000), false}, {"", false},
+        {R"({"nftables": [1,]})", false},  {R"({"nftables": 1})", false}, {R"({"tables": []})", false},
+    };
+    for (const auto& [text, read] : cases) EXPECT_EQ(NftRuleset::Read(text).has_value(), read) << text.substr(0, 40);
+}
 
 // Inbound dropped (or accepted) but for the LAN's own senders, loopback and replies, then `rules`.
 std::string LanOnly(const std::string& rules, const std::string& policy = "drop")

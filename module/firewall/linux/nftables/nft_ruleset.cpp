@@ -5,16 +5,39 @@
 namespace firewall {
 namespace {
 
+using json = nlohmann::json;
+
 // Jumps deeper than this are not followed (nft itself allows 16).
 constexpr int kMaxJumps = 16;
+// nft nests a rule a few levels deep; text nesting deeper is not nft's.
+constexpr std::size_t kMaxDepth = 64;
 
 enum class Truth { Yes, No, Unknown };
 
-using Sets = std::map<std::string, JsonValue>;
+using Sets = std::map<std::string, json>;
 
-std::string Text(const JsonValue* value)
+// The member `key` of an object; nullptr when there is none or `value` is no object.
+const json* Member(const json& value, const char* key)
 {
-    return value != nullptr && value->Is(JsonValue::Kind::String) ? value->text : "";
+    if (!value.is_object()) return nullptr;
+    const auto found = value.find(key);
+    return found == value.end() ? nullptr : &*found;
+}
+
+std::string Text(const json* value) { return value != nullptr && value->is_string() ? value->get<std::string>() : ""; }
+
+// The whole of `text` as one value; nothing when it is no JSON or nests too deep.
+std::optional<json> Parse(const std::string& text)
+{
+    bool tooDeep = false;
+    const auto depthGuard = [&tooDeep](int depth, json::parse_event_t event, json&) {
+        const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+        if (opens && static_cast<std::size_t>(depth) > kMaxDepth) tooDeep = true;
+        return !tooDeep;
+    };
+    json document = json::parse(text, depthGuard, /*allow_exceptions=*/false);
+    if (tooDeep || document.is_discarded()) return std::nullopt;
+    return document;
 }
 
 std::string SetKey(const std::string& family, const std::string& table, const std::string& name)
@@ -29,38 +52,39 @@ struct Field {
     std::string word;
 };
 
-bool Equal(const Field& field, const JsonValue& value)
+bool Equal(const Field& field, const json& value)
 {
-    if (field.numeric) return value.Is(JsonValue::Kind::Number) && value.number == field.number;
-    return value.Is(JsonValue::Kind::String) && value.text == field.word;
+    if (field.numeric) return value.is_number() && value.get<double>() == field.number;
+    return value.is_string() && value.get<std::string>() == field.word;
 }
 
 // Whether `right` (a value, a range, an anonymous or named set, or a list of flags)
 // holds the field; Unknown for what we cannot read.
-Truth Holds(const Field& field, const JsonValue& right, const Sets& sets, const std::string& where)
+Truth Holds(const Field& field, const json& right, const Sets& sets, const std::string& where)
 {
-    if (right.Is(JsonValue::Kind::String) && !right.text.empty() && right.text[0] == '@') {
-        const auto set = sets.find(where + " " + right.text.substr(1));
+    const std::string text = Text(&right);
+    if (!text.empty() && text[0] == '@') {
+        const auto set = sets.find(where + " " + text.substr(1));
         return set == sets.end() ? Truth::Unknown : Holds(field, set->second, sets, where);
     }
-    if (right.Is(JsonValue::Kind::Array)) {
+    if (right.is_array()) {
         bool unknown = false;
-        for (const JsonValue& item : right.items) {
+        for (const json& item : right) {
             const Truth truth = Holds(field, item, sets, where);
             if (truth == Truth::Yes) return Truth::Yes;
             unknown = unknown || truth == Truth::Unknown;
         }
         return unknown ? Truth::Unknown : Truth::No;
     }
-    if (const JsonValue* set = right.Find("set")) return Holds(field, *set, sets, where);
-    if (const JsonValue* range = right.Find("range")) {
-        if (!field.numeric || range->items.size() != 2 || !range->items[0].Is(JsonValue::Kind::Number) ||
-            !range->items[1].Is(JsonValue::Kind::Number))
+    if (const json* set = Member(right, "set")) return Holds(field, *set, sets, where);
+    if (const json* range = Member(right, "range")) {
+        if (!field.numeric || !range->is_array() || range->size() != 2 || !(*range)[0].is_number() ||
+            !(*range)[1].is_number())
             return Truth::Unknown;
-        const bool inside = range->items[0].number <= field.number && field.number <= range->items[1].number;
+        const bool inside = (*range)[0].get<double>() <= field.number && field.number <= (*range)[1].get<double>();
         return inside ? Truth::Yes : Truth::No;
     }
-    if (right.Is(JsonValue::Kind::Object)) return Truth::Unknown;  // a prefix, a concatenation, ...
+    if (right.is_object()) return Truth::Unknown;  // a prefix, a concatenation, ...
     return Equal(field, right) ? Truth::Yes : Truth::No;
 }
 
@@ -68,40 +92,40 @@ Truth Not(Truth truth) { return truth == Truth::Unknown ? truth : truth == Truth
 
 // The packet's value of what a match looks at: its port, its protocol, its conntrack
 // state (new); nothing for whatever else, a header of the other protocol included.
-std::optional<Field> PacketField(const JsonValue& left, int port, Protocol protocol)
+std::optional<Field> PacketField(const json& left, int port, Protocol protocol)
 {
     const std::string name(LowerName(protocol));
-    if (const JsonValue* payload = left.Find("payload")) {
-        const std::string header = Text(payload->Find("protocol"));
-        const std::string field = Text(payload->Find("field"));
+    if (const json* payload = Member(left, "payload")) {
+        const std::string header = Text(Member(*payload, "protocol"));
+        const std::string field = Text(Member(*payload, "field"));
         if (field == "dport" && (header == "th" || header == name)) return Field{true, double(port), ""};
         if (header == "ip" && field == "protocol") return Field{false, 0, name};
         return std::nullopt;
     }
-    if (const JsonValue* meta = left.Find("meta")) {
-        const std::string key = Text(meta->Find("key"));
+    if (const json* meta = Member(left, "meta")) {
+        const std::string key = Text(Member(*meta, "key"));
         if (key == "l4proto") return Field{false, 0, name};
         if (key == "nfproto") return Field{false, 0, "ipv4"};
         return std::nullopt;
     }
-    if (const JsonValue* ct = left.Find("ct"); ct != nullptr && Text(ct->Find("key")) == "state")
+    if (const json* ct = Member(left, "ct"); ct != nullptr && Text(Member(*ct, "key")) == "state")
         return Field{false, 0, "new"};
     return std::nullopt;
 }
 
 // Traffic from the Internet comes in on an interface other than loopback.
-Truth InterfaceMatch(const JsonValue& left, const std::string& op, const JsonValue& right)
+Truth InterfaceMatch(const json& left, const std::string& op, const json& right)
 {
-    const JsonValue* meta = left.Find("meta");
-    const std::string key = meta != nullptr ? Text(meta->Find("key")) : "";
+    const json* meta = Member(left, "meta");
+    const std::string key = meta != nullptr ? Text(Member(*meta, "key")) : "";
     return (key == "iif" || key == "iifname") && op == "!=" && Text(&right) == "lo" ? Truth::Yes : Truth::Unknown;
 }
 
-Truth Match(const JsonValue& match, int port, Protocol protocol, const Sets& sets, const std::string& where)
+Truth Match(const json& match, int port, Protocol protocol, const Sets& sets, const std::string& where)
 {
-    const JsonValue* left = match.Find("left");
-    const JsonValue* right = match.Find("right");
-    const std::string op = Text(match.Find("op"));
+    const json* left = Member(match, "left");
+    const json* right = Member(match, "right");
+    const std::string op = Text(Member(match, "op"));
     if (left == nullptr || right == nullptr) return Truth::Unknown;
     const std::optional<Field> field = PacketField(*left, port, protocol);
     if (!field) return InterfaceMatch(*left, op, *right);
@@ -131,31 +155,31 @@ bool IsInput(const std::string& family, const std::string& hook, Family ip)
 
 } // namespace
 
-std::optional<NftRuleset> NftRuleset::Read(const std::string& json)
+std::optional<NftRuleset> NftRuleset::Read(const std::string& text)
 {
-    const std::optional<JsonValue> document = ParseJson(json);
-    const JsonValue* items = document ? document->Find("nftables") : nullptr;
-    if (items == nullptr || !items->Is(JsonValue::Kind::Array)) return std::nullopt;
+    const std::optional<json> document = Parse(text);
+    const json* items = document ? Member(*document, "nftables") : nullptr;
+    if (items == nullptr || !items->is_array()) return std::nullopt;
     NftRuleset ruleset;
-    for (const JsonValue& item : items->items) {
-        if (const JsonValue* chain = item.Find("chain")) {
-            const JsonValue* priority = chain->Find("prio");
-            ruleset.chains_.push_back(Chain{Text(chain->Find("family")), Text(chain->Find("table")),
-                                            Text(chain->Find("name")), Text(chain->Find("hook")),
-                                            Text(chain->Find("policy")),
-                                            priority != nullptr ? int(priority->number) : 0, {}});
-        } else if (const JsonValue* rule = item.Find("rule")) {
-            const JsonValue* expr = rule->Find("expr");
+    for (const json& item : *items) {
+        if (const json* chain = Member(item, "chain")) {
+            const json* priority = Member(*chain, "prio");
+            ruleset.chains_.push_back(Chain{Text(Member(*chain, "family")), Text(Member(*chain, "table")),
+                                            Text(Member(*chain, "name")), Text(Member(*chain, "hook")),
+                                            Text(Member(*chain, "policy")),
+                                            priority != nullptr && priority->is_number() ? priority->get<int>() : 0,
+                                            {}});
+        } else if (const json* rule = Member(item, "rule")) {
+            const json* expr = Member(*rule, "expr");
             const auto owner = std::find_if(ruleset.chains_.begin(), ruleset.chains_.end(), [rule](const Chain& chain) {
-                return chain.family == Text(rule->Find("family")) && chain.table == Text(rule->Find("table")) &&
-                       chain.name == Text(rule->Find("chain"));
+                return chain.family == Text(Member(*rule, "family")) && chain.table == Text(Member(*rule, "table")) &&
+                       chain.name == Text(Member(*rule, "chain"));
             });
-            if (owner == ruleset.chains_.end() || expr == nullptr || !expr->Is(JsonValue::Kind::Array))
-                return std::nullopt;
+            if (owner == ruleset.chains_.end() || expr == nullptr || !expr->is_array()) return std::nullopt;
             owner->rules.push_back(*expr);
-        } else if (const JsonValue* set = item.Find("set")) {
-            if (const JsonValue* elements = set->Find("elem"))
-                ruleset.sets_[SetKey(Text(set->Find("family")), Text(set->Find("table")), Text(set->Find("name")))] =
+        } else if (const json* set = Member(item, "set")) {
+            if (const json* elements = Member(*set, "elem"))
+                ruleset.sets_[SetKey(Text(Member(*set, "family")), Text(Member(*set, "table")), Text(Member(*set, "name")))] =
                     *elements;
         }
     }
@@ -193,15 +217,16 @@ std::string NftRuleset::DroppingChain(int port, Protocol protocol, Family ip) co
 NftRuleset::Verdict NftRuleset::Judge(const Chain& chain, int port, Protocol protocol, int depth) const
 {
     const std::string where = chain.family + " " + chain.table;
-    for (const JsonValue& rule : chain.rules) {
+    for (const json& rule : chain.rules) {
         Truth met = Truth::Yes;
         Statement statement;
-        for (const JsonValue& expression : rule.items) {
-            if (expression.members.size() != 1) {
+        for (const json& expression : rule) {
+            if (!expression.is_object() || expression.size() != 1) {
                 met = Truth::Unknown;
                 continue;
             }
-            const auto& [key, value] = expression.members.front();
+            const std::string& key = expression.begin().key();
+            const json& value = expression.begin().value();
             if (key == "match") {
                 const Truth truth = Match(value, port, protocol, sets_, where);
                 if (truth == Truth::No) met = Truth::No;
@@ -212,7 +237,7 @@ NftRuleset::Verdict NftRuleset::Judge(const Chain& chain, int port, Protocol pro
                 statement.kind = Statement::Kind::Drop;
             } else if (key == "jump" || key == "goto") {
                 statement.kind = key == "jump" ? Statement::Kind::Jump : Statement::Kind::Goto;
-                statement.target = Text(value.Find("target"));
+                statement.target = Text(Member(value, "target"));
             } else if (key == "return") {
                 statement.kind = Statement::Kind::Return;
             } else if (!Passive(key)) {

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "firewall/firewall_types.h"
-#include "firewall/linux/nftables/json_value.h"
 
 namespace firewall {
 
 class NftRuleset {
 public:
-    // Nothing when `json` is not what nft prints.
-    static std::optional<NftRuleset> Read(const std::string& json);
+    // Nothing when `text` is not what nft prints.
+    static std::optional<NftRuleset> Read(const std::string& text);
 
     // Whether a chain of the family's traffic hooks into input: the machine filters then.
     bool FiltersInput(Family ip = Family::Ipv4) const;
@@ -32,14 +33,14 @@ private:
     struct Chain {
         std::string family, table, name, hook, policy;
         int priority = 0;
-        std::vector<JsonValue> rules;  // each rule's "expr"
+        std::vector<nlohmann::json> rules;  // each rule's "expr"
     };
 
     Verdict Judge(const Chain& chain, int port, Protocol protocol, int depth) const;
     const Chain* Find(const std::string& family, const std::string& table, const std::string& name) const;
 
     std::vector<Chain> chains_;
-    std::map<std::string, JsonValue> sets_;  // "family table name" -> its "elem"
+    std::map<std::string, nlohmann::json> sets_;  // "family table name" -> its "elem"
 };
 
 } // namespace firewall
