@@ -1,5 +1,6 @@
 #include "tell.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -27,13 +28,11 @@ void Compose(const Sentence& sentence, Values values, std::string& text)
                 continue;
             }
         } else {
-            bool filled = false;
-            for (const auto& [key, value] : values)
-                if (key == name && !filled) {
-                    text.append(PrintableText(value));
-                    filled = true;
-                }
-            if (filled) continue;
+            const auto value = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == name; });
+            if (value != values.end()) {
+                text.append(PrintableText(value->second));
+                continue;
+            }
         }
         // Left as written: the catalogue's test names what it lacks.
         text.append(words.substr(open, close + 1 - open));

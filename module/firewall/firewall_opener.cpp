@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "firewall/sentences.h"
 #include "text_lines.h"
 
 using firewall::AdministratorStep;
@@ -27,29 +28,26 @@ firewall::Opening OpenFirewallPort(firewall::FirewallManager& manager, const fir
 
 namespace {
 
-std::string Firewalld(const std::vector<const AdministratorStep*>& steps)
+Told Firewalld(const std::vector<const AdministratorStep*>& steps)
 {
     const AdministratorStep& last = *steps.back();
     std::string ports;
     for (const AdministratorStep* each : steps) ports += " --add-port=" + each->what;
-    return "Changing this machine's firewall (firewalld) needs an administrator's password, and " + last.why +
-           ". To let the port in, run: sudo firewall-cmd --zone=" + last.zone + ports +
-           " and sudo firewall-cmd --permanent --zone=" + last.zone + ports;
+    return Compose(firewall::sentence::FirewalldNeedsPassword, {{"why", last.why}, {"zone", last.zone}, {"ports", ports}});
 }
 
-std::string Ufw(const std::vector<const AdministratorStep*>& steps)
+Told Ufw(const std::vector<const AdministratorStep*>& steps)
 {
     std::string commands;
     for (const AdministratorStep* each : steps) commands += (commands.empty() ? "" : " and ") + each->what;
-    return "No password dialog runs on this desktop to let you change the firewall. An administrator can finish the "
-           "job with: " + commands;
+    return Compose(firewall::sentence::NoPasswordDialog, {{"commands", commands}});
 }
 
 } // namespace
 
-std::vector<std::string> LeftToAdministrator(const std::vector<firewall::Opening>& openings)
+std::vector<Told> LeftToAdministrator(const std::vector<firewall::Opening>& openings)
 {
-    std::vector<std::string> headlines;
+    std::vector<Told> headlines;
     for (const auto& [kind, headline] : {std::pair{AdministratorStep::Firewall::Firewalld, Firewalld},
                                          std::pair{AdministratorStep::Firewall::Ufw, Ufw}}) {
         std::vector<const AdministratorStep*> steps;

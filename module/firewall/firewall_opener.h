@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "firewall/firewall_manager.h"
+#include "tell.h"
 
 struct FirewallState {
     std::unique_ptr<firewall::FirewallManager> Manager;
@@ -26,7 +27,7 @@ firewall::Opening OpenFirewallPort(firewall::FirewallManager& manager, const fir
 
 // One headline per firewall manager that left ports to an administrator, naming what
 // to run for them all; none where every port could be asked for.
-std::vector<std::string> LeftToAdministrator(const std::vector<firewall::Opening>& openings);
+std::vector<Told> LeftToAdministrator(const std::vector<firewall::Opening>& openings);
 
 // After the gateway opened `port` over IPv6 for `protocols`: the firewall's own IPv6
 // entries, where it keeps them apart, under the tool's names, through a manager made

@@ -103,6 +103,6 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
 
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
     if (result.Mapped && result.FirewallOpen && !reachableAt.empty()) ReportReachable(reachableAt);
-    for (const std::string& headline : LeftToAdministrator(outcome.openings)) Headline(headline);
+    for (const Told& headline : LeftToAdministrator(outcome.openings)) Headline(headline);
     return result;
 }

@@ -10,11 +10,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tell.h"
 #include "platform/posix/fd_io.h"
 #include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/state_folder.h"
+#include "schedule/sentences.h"
 
 namespace {
 
@@ -40,6 +40,5 @@ void RenewalScheduleFollows(bool anythingRecorded)
         return;
     }
     if (folder && (HoldsRenewCommand(*folder) || ReplaceFile(*folder, kCommandFile, kRenewCommand))) return;
-    Headline("Forwards made here will not be kept open: the folder varneth/renew in ~/.local/state (or in "
-             "$XDG_STATE_HOME) could not be set up. Make it a folder of your own, then forward again.");
+    Headline(schedule::sentence::FolderNotSetUp);
 }

@@ -4,27 +4,21 @@
 #include "schedule/renewal_schedule.h"
 
 #include "com/com_api.h"
-#include "tell.h"
 #include "platform/replace_file_windows.h"
 #include "platform/state_folder.h"
 #include "schedule/program_folder_windows.h"
 #include "schedule/renewal_task_windows.h"
+#include "schedule/sentences.h"
 #include "text_lines.h"
 
 namespace {
-
-void TellNotKeptOpen(const std::string& why, const std::string& next)
-{
-    Headline("Forwards made here will not be kept open: " + why + ". " + next);
-}
 
 void StopRenewing()
 {
     const TaskStatus deleted = DeleteRenewalTask();
     if (SUCCEEDED(deleted.status)) return;
     StatusLine(std::string("RenewalScheduleFollows ") + deleted.step + " failed", deleted.status);
-    Headline("The task that renews forwards stays in Task Scheduler, though nothing is left to renew. Remove \"" +
-             NarrowToBytes(RenewalTaskName()) + "\" there.");
+    Headline(schedule::sentence::TaskStays, {{"task", NarrowToBytes(RenewalTaskName())}});
 }
 
 } // namespace
@@ -37,19 +31,17 @@ void RenewalScheduleFollows(bool anythingRecorded)
     }
     const std::wstring launcher = ProgramFolder() + L"KavroBackground.exe";
     if (GetFileAttributesW(launcher.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        TellNotKeptOpen("KavroBackground.exe is missing beside Kavro.exe", "Install both programs together, then forward again");
+        Headline(schedule::sentence::LauncherMissing);
         return;
     }
     const auto folder = StateFolder("renew");
     if (!folder || !ReplaceStateFile(*folder, "kavro.cmd", "renew\r\n")) {
-        TellNotKeptOpen("the folder Varneth\\renew in your local application data could not be set up",
-                        "Make it a folder of your own, then forward again");
+        Headline(schedule::sentence::AppDataNotSetUp);
         return;
     }
     const TaskStatus registered = EnsureRenewalTask(launcher, WideFromUtf8(*folder));
     if (FAILED(registered.status)) {
         StatusLine(std::string("RenewalScheduleFollows ") + registered.step + " failed", registered.status);
-        TellNotKeptOpen("Task Scheduler did not take the task that renews them",
-                        "Make sure the Task Scheduler service runs, then forward again");
+        Headline(schedule::sentence::TaskNotTaken);
     }
 }

@@ -63,7 +63,7 @@ TEST(RenewalSchedule, KeepsTheCommandFileInStep)
         if (!linked && !row.commandFileAfter) {
             EXPECT_FALSE(fs::exists(commandFile)) << row.name << ": the timer would still run";
         }
-        EXPECT_EQ(told.rfind(kHeadlineMarker, 0) == 0, row.headline) << row.name << ": " << told;
+        EXPECT_EQ(told.rfind(">>[schedule-folder-not-set-up] ", 0) == 0, row.headline) << row.name << ": " << told;
         // Nothing reached through a link.
         EXPECT_EQ(Contents(elsewhere / "kavro.cmd"), elsewhereBefore) << row.name;
         EXPECT_FALSE(fs::exists(elsewhere / "target")) << row.name;

@@ -150,13 +150,13 @@ ProcessOutcome Exited(int code, std::string output = "")
     return outcome;
 }
 
-// The marked lines of standard error, marker removed.
+// The headlines of standard error (">>[id] text"), each as its text.
 std::string Headlines(const std::string& stderrText)
 {
     std::istringstream lines(stderrText);
     std::string line, headlines;
     while (std::getline(lines, line))
-        if (line.rfind(kHeadlineMarker, 0) == 0) headlines += line.substr(std::string(kHeadlineMarker).size()) + "\n";
+        if (line.rfind(">>[", 0) == 0) headlines += line.substr(line.find("] ") + 2) + "\n";
     return headlines;
 }
 
@@ -233,7 +233,7 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         ::testing::internal::CaptureStderr();
         const Opening opening = ufw.OpenPort({8080, Protocol::Tcp, Family::Ipv4, L"HLMX 8080 TCP", ""});
         // What is left to an administrator is told after the last port, as the forward does.
-        for (const std::string& headline : LeftToAdministrator({opening})) Headline(headline);
+        for (const Told& headline : LeftToAdministrator({opening})) Headline(headline);
         const std::string stderrText = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(opening.status, c.status) << c.name;
         const std::vector<std::string> asked(ran.begin() + (c.root ? 1 : 0), ran.end());
@@ -326,7 +326,7 @@ TEST(Ufw, PolkitsAnswerIsTheHeadlineBeforeAnyPort)
                        PkexecRoute{kHelper, [&c] { return c.polkit; }});
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(ufw.OpenProfile(), c.polkit);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string(kHeadlineMarker) + c.headline + "\n");
+        EXPECT_EQ(Headlines(::testing::internal::GetCapturedStderr()), c.headline + "\n");
     }
 }
 

@@ -69,7 +69,9 @@ TEST(WindowsFirewall, LetsEachPortInThroughTheCurrentProfile)
                     opened.push_back(OpenFirewallPort(*firewall.Manager, {8080, protocol, Family::Ipv4, name, ""}).status);
             }
         }
-        if (row.on) EXPECT_EQ(opened, (std::vector<Status>{row.tcp, row.udp})) << row.name;
+        if (row.on) {
+            EXPECT_EQ(opened, (std::vector<Status>{row.tcp, row.udp})) << row.name;
+        }
         std::string added;
         for (const char* protocol : {"TCP", "UDP"})
             for (const std::string& call : platform.calls)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "tell.h"
+#include "firewall/sentences.h"
 
 namespace firewall {
 namespace {
@@ -80,18 +80,21 @@ Opening EveryFirewall::OpenOverIpv4(const PortRequest& request)
         Opening own = open ? Answer(Status::AlreadyOpen) : each->manager->OpenPort(request);
         for (AdministratorStep& step : own.leftToAdministrator) opening.leftToAdministrator.push_back(std::move(step));
         if (own.status == Status::AlreadyOpen) {
-            UserLine(each->name + " already lets " + Subject(request) + " in.");
+            Tell(sentence::AlreadyLetsIn, {{"manager", each->name}, {"subject", Subject(request)}});
             continue;
         }
         if (own.status != Status::Ok) {
-            UserLine(each->name + " did not let " + Subject(request) + " in.");
+            Tell(sentence::DidNotLetIn, {{"manager", each->name}, {"subject", Subject(request)}});
             if (opening.status == Status::Ok) opening.status = own.status;
             continue;
         }
         added = true;
         const Found kept = each->manager->FindOpenPort(request);
         const bool named = kept.status == Status::Ok && !kept.name.empty();
-        UserLine(each->name + " now lets " + Subject(request) + " in" + (named ? ", as \"" + kept.name + "\"." : "."));
+        if (named)
+            Tell(sentence::NowLetsInAs, {{"manager", each->name}, {"subject", Subject(request)}, {"name", kept.name}});
+        else
+            Tell(sentence::NowLetsIn, {{"manager", each->name}, {"subject", Subject(request)}});
     }
     if (opening.status == Status::Ok && !added) opening.status = Status::AlreadyOpen;
     opening.code = StatusCode(opening.status);
@@ -104,7 +107,7 @@ Opening EveryFirewall::OpenOverIpv6(const PortRequest& request)
     for (NamedManager* each : on_) {
         const Opening own = each->manager->OpenPort(request);
         if (own.status == Status::Ok) {
-            UserLine(each->name + " now lets " + Subject(request) + " in over IPv6.");
+            Tell(sentence::NowLetsInOverIpv6, {{"manager", each->name}, {"subject", Subject(request)}});
             opening.status = own.status;
         } else if (opening.status == Status::AlreadyOpen) {
             opening.status = own.status;
@@ -136,7 +139,7 @@ Status EveryFirewall::ClosePort(const PortRequest& request)
         if (request.family == Family::Ipv6 && !each.manager->KeepsFamiliesApart()) continue;
         const Status status = each.manager->ClosePort(request);
         if (status != Status::Ok)
-            UserLine(each.name + " did not remove its entry for " + Subject(request) + ".");
+            Tell(sentence::EntryNotRemoved, {{"manager", each.name}, {"subject", Subject(request)}});
         if (answer == Status::Ok) answer = status;
     }
     return answer;

@@ -6,9 +6,7 @@
 #include <utility>
 
 #include "firewall/firewall_manager.h"
-#include "tell.h"
 #include "firewall/linux/every_firewall.h"
-#include "firewall/linux/firewall_headlines.h"
 #include "firewall/linux/firewalld/firewalld_manager.h"
 #include "firewall/linux/nftables/nft_filter.h"
 #include "firewall/linux/polkit_check.h"
@@ -16,6 +14,7 @@
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_helper.h"
 #include "firewall/linux/ufw/ufw_manager.h"
+#include "firewall/sentences.h"
 
 namespace firewall {
 namespace {
@@ -48,7 +47,7 @@ class UnansweredFirewall final : public FirewallManager {
 public:
     Status OpenProfile() override
     {
-        HeadlineNoAnswer();
+        Headline(sentence::NoAnswer);
         return Status::TimedOut;
     }
     bool Enabled() const override { return false; }
@@ -72,15 +71,15 @@ std::unique_ptr<FirewallManager> OpenMachineFirewall()
 
     std::vector<NamedManager> managers;
     if (firewalld) {
-        UserLine("firewalld runs here.");
+        Tell(sentence::FirewalldRuns);
         managers.push_back({"firewalld", std::make_unique<FirewalldManager>(bus, deadlines)});
     }
     if (::access(kUfwProgram, X_OK) == 0) {
-        UserLine("ufw is installed here.");
+        Tell(sentence::UfwInstalled);
         managers.push_back({"ufw", std::make_unique<UfwManager>(UfwFiles{}, RunProcess, run, UfwRouteFor(bus, run))});
     }
     return std::make_unique<EveryFirewall>(std::move(managers), [deadlines] {
-        UserLine("Neither firewalld nor ufw is on here; the machine's own nftables rules are looked at.");
+        Tell(sentence::OwnRulesLooked);
         return NamedManager{"nftables", std::make_unique<NftFilter>(RunProcess, deadlines.reading)};
     });
 }

@@ -1,11 +1,11 @@
-#include "tell.h"
 #include "firewall/firewall_types.h"
+#include "firewall/sentences.h"
 
 namespace firewall {
 
 void ReportProblem(const std::string& text)
 {
-    UserLine("firewall: " + text);
+    Tell(sentence::Problem, {{"problem", text}});
 }
 
 } // namespace firewall

@@ -5,10 +5,9 @@
 #include <cstring>
 #include <utility>
 
-#include "tell.h"
-#include "firewall/linux/firewall_headlines.h"
 #include "firewall/linux/firewalld/rich_rule.h"
 #include "firewall/linux/interface_name.h"
+#include "firewall/sentences.h"
 
 namespace firewall {
 namespace {
@@ -128,11 +127,11 @@ Status FirewalldManager::OpenProfile()
     if (status == Status::Ok && ::geteuid() != 0)
         status = AskPolkit(*bus_, kConfigAction, Interaction::None, deadlines_.reading, authorization_);
     reading_ = false;
-    if (status == Status::TimedOut) HeadlineNoAnswer();
+    if (status == Status::TimedOut) Headline(sentence::NoAnswer);
     if (status != Status::Ok) return status;
     if (authorization_ != Authorization::No) return Status::Ok;
     ReportProblem(std::string("polkit does not let this user do ") + kConfigAction);
-    HeadlineNotAllowed();
+    Headline(sentence::NotAllowed);
     return Status::AccessDenied;
 }
 
@@ -196,7 +195,8 @@ Opening FirewalldManager::OpenPort(const PortRequest& request)
         bool explained = false;
         opening.status = Open(request, opening, explained);
         if (opening.status != Status::Ok && opening.status != Status::AlreadyOpen && !explained)
-            HeadlinePortNotOpened("firewalld", request.port, opening.status == Status::TimedOut);
+            Headline(opening.status == Status::TimedOut ? sentence::PortNoAnswer : sentence::PortNotOpened,
+                     {{"manager", "firewalld"}, {"port", std::to_string(request.port)}});
     }
     opening.code = StatusCode(opening.status);
     return opening;
@@ -221,9 +221,9 @@ Status FirewalldManager::Open(const PortRequest& request, Opening& opening, bool
     status = RefusingRule(zone, port, protocol, refusing);
     if (status != Status::Ok) return status;
     if (!refusing.empty()) {
-        UserLine("firewalld's rule \"" + refusing + "\" in zone " + zone + " refuses " + number + "/" +
-                 protocolName + ": it stays, and the port was not let in.");
-        HeadlinePortRefused("firewalld", port);
+        Tell(sentence::FirewalldRuleRefuses,
+             {{"rule", refusing}, {"zone", zone}, {"port", number}, {"protocol", protocolName}});
+        Headline(sentence::PortRefused, {{"manager", "firewalld"}, {"port", number}});
         explained = true;
         return Status::Failed;
     }

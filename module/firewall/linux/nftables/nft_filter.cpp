@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "tell.h"
+#include "firewall/sentences.h"
 #include "platform/printable_text.h"
 
 namespace firewall {
@@ -54,20 +54,18 @@ Status NftFilter::OpenProfile()
         stateRead_ = !root                                          ? Status::AccessDenied
                      : outcome.end == ProcessOutcome::End::TimedOut ? Status::TimedOut
                                                                     : Status::Failed;
-        UserLine("The machine's own nftables rules could not be read: " +
-                 (root ? Outcome(outcome) : std::string("that takes an administrator")) + ".");
-        Headline("This machine's own packet filter could not be checked; if it filters inbound traffic, the port "
-                 "must be let in there too.");
+        Tell(sentence::NftUnread, {{"why", root ? Outcome(outcome) : std::string("that takes an administrator")}});
+        Headline(sentence::NftUnchecked);
         return Status::Ok;
     }
-    if (Enabled()) UserLine("This machine filters inbound traffic with its own nftables rules.");
+    if (Enabled()) Tell(sentence::NftFilters);
     return Status::Ok;
 }
 
 FirewallManager::Found NftFilter::FindOpenPort(const PortRequest& request)
 {
     if (!ruleset_->DroppingChain(request.port, request.protocol, request.family).empty()) return {Status::NotFound, {}};
-    UserLine("This machine's own nftables rules let " + Subject(request.port, request.protocol) + " in.");
+    Tell(sentence::NftLetsIn, {{"subject", Subject(request.port, request.protocol)}});
     return {Status::Ok, {}};
 }
 
@@ -84,10 +82,9 @@ Opening NftFilter::OpenPort(const PortRequest& request)
                                              ": add a rule there that accepts it");
         opening.status = Status::AlreadyOpen;
     } else {
-        UserLine("The nftables chain " + ruleset_->DroppingChain(port, protocol) + " does not let " +
-                 Subject(port, protocol) + " in; we leave the machine's own rules as they are.");
-        Headline("This machine filters inbound traffic with its own nftables rules; the port was not let in there. "
-                 "Add a rule that accepts port " + std::to_string(port) + ", or ask an administrator.");
+        Tell(sentence::NftChainDrops,
+             {{"chain", ruleset_->DroppingChain(port, protocol)}, {"subject", Subject(port, protocol)}});
+        Headline(sentence::NftNotLetIn, {{"port", std::to_string(port)}});
         opening.status = Status::Failed;
     }
     opening.code = StatusCode(opening.status);

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <utility>
 
-#include "tell.h"
 #include "firewall/linux/file_text.h"
 #include "firewall/linux/ufw/ufw_command.h"
 #include "firewall/linux/ufw/ufw_config.h"
 #include "firewall/linux/ufw/ufw_helper.h"
+#include "firewall/sentences.h"
 #include "platform/utf8.h"
 
 namespace firewall {
@@ -154,7 +154,7 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
     const std::string ours = OwnEntryName(port, protocol);
     if (decision.verdict != UfwVerdict::Undecided && decision.rule.comment != ours &&
         decision.ipv6 == (family == Family::Ipv6))
-        UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
+        Tell(sentence::UfwRuleNotOurs, {{"rule", Described(decision)}, {"subject", subject}});
     if (!HoldsOwnRule(rules, port, protocol, family, ours)) return UfwOutcome::Done;
     if (route_) return AskHelperToDelete(port, protocol, family);
     return Run(UfwDeleteCommand(port, protocol, family), "ufw delete");

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "tell.h"
+#include "firewall/sentences.h"
 
 namespace firewall {
 namespace {
@@ -52,22 +52,23 @@ void TellOutcome(UfwOutcome outcome, int port)
     case UfwOutcome::AlreadyOpen:
     case UfwOutcome::NoAgent: return;
     case UfwOutcome::RuleStands:
-        return Headline("A firewall rule of this machine's administrator blocks " + Port(port) +
-                        ", and it stays as it is. Ask an administrator to let the port in, or choose another port.");
+        Headline(sentence::UfwRuleStands, {{"subject", Port(port)}});
+        return;
     case UfwOutcome::Busy:
-        return Headline("Time ran out before the firewall (ufw) let " + Port(port) +
-                        " in; another program may have been changing it. Try again in a moment.");
+        Headline(sentence::UfwBusy, {{"subject", Port(port)}});
+        return;
     case UfwOutcome::Unreadable:
-        return Headline("The firewall (ufw) could not be read; the details below say why. "
-                        "Ask an administrator to look at ufw.");
+        Headline(sentence::UfwUnreadable);
+        return;
     case UfwOutcome::Failed:
-        return Headline("The firewall (ufw) did not let " + Port(port) +
-                        " in; the details below say why. Ask an administrator to look at ufw.");
+        Headline(sentence::UfwFailed, {{"subject", Port(port)}});
+        return;
     case UfwOutcome::NotAllowed:
-        return Headline("You are not allowed to change the firewall; ask an administrator.");
+        Headline(sentence::NotAllowed);
+        return;
     case UfwOutcome::Cancelled:
-        return Headline("The password dialog was closed, so the firewall was not changed. "
-                        "Press Forward again to let " + Port(port) + " in.");
+        Headline(sentence::UfwCancelled, {{"subject", Port(port)}});
+        return;
     }
 }
 
