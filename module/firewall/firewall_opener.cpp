@@ -33,7 +33,8 @@ Told Firewalld(const std::vector<const AdministratorStep*>& steps)
     const AdministratorStep& last = *steps.back();
     std::string ports;
     for (const AdministratorStep* each : steps) ports += " --add-port=" + each->what;
-    return Compose(firewall::sentence::FirewalldNeedsPassword, {{"why", last.why}, {"zone", last.zone}, {"ports", ports}});
+    return Compose(firewall::sentence::FirewalldNeedsPassword,
+                   {{"why", last.why}, {"zone", last.zone}, {"ports", ports}});
 }
 
 Told Ufw(const std::vector<const AdministratorStep*>& steps)

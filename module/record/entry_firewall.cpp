@@ -2,10 +2,11 @@
 
 #include <utility>
 
-#include "tell.h"
+#include "record/sentences.h"
 #include "text_lines.h"
 
 using firewall::Status;
+namespace sentence = record::sentence;
 
 namespace {
 
@@ -13,6 +14,14 @@ firewall::PortRequest Request(const RecordedForward& forward)
 {
     const gateway::Grant& g = forward.grant;
     return {g.externalPort, g.protocol, g.family, WidenBytes(forward.firewallEntry), g.internalAddress};
+}
+
+// Why an entry stays, told as the headline; the reason close gives.
+std::string Refusal(const Sentence& sentence, Values values)
+{
+    const Told told = Compose(sentence, values);
+    Headline(told);
+    return told.text;
 }
 
 } // namespace
@@ -43,18 +52,14 @@ bool EntryFirewall::Remove(const RecordedForward& forward, std::string& problem)
     const firewall::PortRequest request = Request(forward);
     if (OwnIpv6Rule(forward)) {
         if (Opened() && firewall_.Manager->ClosePort(request) == Status::Ok) {
-            UserLine("The firewall's entry \"" + name + "\" for " + subject + " over IPv6 is gone.");
+            Tell(sentence::EntryGoneOverIpv6, {{"name", name}, {"subject", subject}});
             return true;
         }
-        problem = "The firewall entry for port " + std::to_string(port) + " over IPv6 could not be removed. "
-                  "Remove it in the firewall's settings, or try again.";
-        Headline(problem);
+        problem = Refusal(sentence::EntryNotRemovedOverIpv6, {{"port", std::to_string(port)}});
         return false;
     }
     if (!Opened()) {
-        problem = "The firewall could not be read, so its entry for port " + std::to_string(port) +
-                  " stays. Try again as a user who may change the firewall.";
-        Headline(problem);
+        problem = Refusal(sentence::FirewallUnread, {{"port", std::to_string(port)}});
         return false;
     }
     // A firewall switched off keeps its entries, to use them again once on: ours goes all the same.
@@ -63,21 +68,19 @@ bool EntryFirewall::Remove(const RecordedForward& forward, std::string& problem)
         // A wider rule that is not ours (an administrator's range of ports) may have let
         // the port in before ours did, and still does.
         if (firewall_.Manager->FindOpenPort(request).status == Status::Ok)
-            UserLine("The firewall holds nothing of this tool's for " + subject + " now (\"" + name +
-                     "\"), but another rule still lets " + subject + " in; that rule is not this tool's and stays.");
+            Tell(sentence::AnotherRuleLetsIn, {{"subject", subject}, {"name", name}});
         else
-            UserLine("The firewall no longer lets " + subject + " in (\"" + name + "\" removed).");
+            Tell(sentence::EntryRemoved, {{"subject", subject}, {"name", name}});
         return true;
     }
     if (closed == Status::NotFound) {
-        UserLine("The firewall holds no entry \"" + name + "\" for " + subject + "; any other entry stays.");
+        Tell(sentence::NoSuchEntry, {{"name", name}, {"subject", subject}});
         return true;
     }
     StatusLine("The firewall entry \"" + name + "\" was not removed", firewall::StatusCode(closed));
-    problem = "The firewall entry for port " + std::to_string(port) + " could not be removed" +
-              (closed == Status::AccessDenied ? ": this needs an administrator." : ".") +
-              " Remove it in the firewall's settings, or try again.";
-    Headline(problem);
+    const Sentence& why =
+        closed == Status::AccessDenied ? sentence::EntryNotRemovedAdministrator : sentence::EntryNotRemoved;
+    problem = Refusal(why, {{"port", std::to_string(port)}});
     return false;
 }
 

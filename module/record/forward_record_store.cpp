@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "tell.h"
 #include "platform/state_folder.h"
+#include "record/sentences.h"
 #include "schedule/renewal_schedule.h"
 
 namespace {
@@ -14,16 +14,15 @@ namespace {
 bool SetAside(const RecordFile& file, const std::string& reason)
 {
     const std::string stamp = std::string(kRecordFileName) + ".damaged-" + std::to_string(std::time(nullptr));
-    UserLine("The record of open ports " + file.Path() + " is damaged: " + reason + ".");
+    Tell(record::sentence::Damaged, {{"path", file.Path()}, {"reason", reason}});
     std::string name = stamp;
     for (int another = 2; !file.MoveAside(name); ++another) {
         if (another > 100) return false;
         name = stamp + "-" + std::to_string(another);
     }
     file.WriteBeside(name + ".reason", "Set aside by Kavro: " + reason + ".\n");
-    UserLine("It was set aside as " + name + " beside it.");
-    Headline("The record of the ports this tool opened was damaged and has been set aside. Ports it held stay open "
-             "on the router until their time runs out; close them there if they must close sooner.");
+    Tell(record::sentence::SetAsideAs, {{"name", name}});
+    Headline(record::sentence::SetAside);
     return true;
 }
 
@@ -77,7 +76,7 @@ bool ForwardRecordStore::Save()
     const bool saved = file_->Replace(FormatRecord(forwards));
     if (!saved) {
         // The record as it stands is the one the schedule already follows.
-        UserLine("The record of open ports " + file_->Path() + " could not be written.");
+        Tell(record::sentence::NotWritten, {{"path", file_->Path()}});
         return false;
     }
     RenewalScheduleFollows(!forwards.empty());

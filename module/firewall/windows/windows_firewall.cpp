@@ -85,16 +85,15 @@ public:
     // An entry whose name cannot be read (E_ACCESSDENIED) cannot tell.
     Status FindOwnPort(const PortRequest& request) override
     {
-        ComPtr<INetFwOpenPorts> openPorts;
-        HRESULT hr = Yielded(profile_->get_GloballyOpenPorts(openPorts.put()), openPorts);
-        if (FAILED(hr)) return StatusOf(hr);
-        ComPtr<INetFwOpenPort> entry;
-        hr = openPorts->Item(request.port, Number(request.protocol), entry.put());
-        if (hr == kNoEntry || (SUCCEEDED(hr) && !entry)) return Status::NotFound;
-        if (FAILED(hr)) return StatusOf(hr);
+        const Lookup found = LookUp(request);
+        if (!found.listed) return StatusOf(found.status);
+        if (found.status == kNoEntry || (SUCCEEDED(found.status) && !found.entry)) return Status::NotFound;
+        if (FAILED(found.status)) return StatusOf(found.status);
         Bstr name;
         VARIANT_BOOL enabled = VARIANT_FALSE;
-        if (FAILED(hr = entry->get_Name(name.put())) || FAILED(hr = entry->get_Enabled(&enabled))) return StatusOf(hr);
+        HRESULT hr = S_OK;
+        if (FAILED(hr = found.entry->get_Name(name.put())) || FAILED(hr = found.entry->get_Enabled(&enabled)))
+            return StatusOf(hr);
         return name.ToWide() == request.name && enabled != VARIANT_FALSE ? Status::Ok : Status::NotFound;
     }
 
@@ -102,31 +101,44 @@ public:
     // entry whose name cannot be read (E_ACCESSDENIED) stays.
     Status ClosePort(const PortRequest& request) override
     {
-        ComPtr<INetFwOpenPorts> openPorts;
-        HRESULT hr = Yielded(profile_->get_GloballyOpenPorts(openPorts.put()), openPorts);
-        if (FAILED(hr)) return StatusOf(hr);
-        ComPtr<INetFwOpenPort> entry;
-        hr = openPorts->Item(request.port, Number(request.protocol), entry.put());
-        if (hr == E_ACCESSDENIED) return Status::AccessDenied;
-        if (FAILED(hr) || !entry) return Status::NotFound;
+        const Lookup found = LookUp(request);
+        if (!found.listed) return StatusOf(found.status);
+        if (found.status == E_ACCESSDENIED) return Status::AccessDenied;
+        if (FAILED(found.status) || !found.entry) return Status::NotFound;
         Bstr name;
-        if (FAILED(hr = entry->get_Name(name.put()))) return StatusOf(hr);
+        if (const HRESULT hr = found.entry->get_Name(name.put()); FAILED(hr)) return StatusOf(hr);
         if (name.ToWide() != request.name) return Status::NotFound;
-        return StatusOf(openPorts->Remove(request.port, Number(request.protocol)));
+        return StatusOf(found.openPorts->Remove(request.port, Number(request.protocol)));
     }
 
 private:
+    // The profile's open ports and, in them, the entry for the request's port and
+    // protocol: `listed` false with why the open ports could not be read, else the
+    // lookup's answer (the entry may be null all the same).
+    struct Lookup {
+        bool listed = false;
+        HRESULT status = E_FAIL;
+        ComPtr<INetFwOpenPorts> openPorts;
+        ComPtr<INetFwOpenPort> entry;
+    };
+    Lookup LookUp(const PortRequest& request)
+    {
+        Lookup found;
+        found.status = Yielded(profile_->get_GloballyOpenPorts(found.openPorts.put()), found.openPorts);
+        found.listed = SUCCEEDED(found.status);
+        if (found.listed) found.status = found.openPorts->Item(request.port, Number(request.protocol), found.entry.put());
+        return found;
+    }
+
     HRESULT IsPortOpen(const PortRequest& request, bool& open)
     {
         open = false;
-        ComPtr<INetFwOpenPorts> openPorts;
-        HRESULT hr = Yielded(profile_->get_GloballyOpenPorts(openPorts.put()), openPorts);
-        if (FAILED(hr)) return hr;
-        ComPtr<INetFwOpenPort> entry;
+        const Lookup found = LookUp(request);
+        if (!found.listed) return found.status;
         // A failed lookup just means the port is not open yet.
-        if (FAILED(openPorts->Item(request.port, Number(request.protocol), entry.put())) || !entry) return S_OK;
+        if (FAILED(found.status) || !found.entry) return S_OK;
         VARIANT_BOOL enabled = VARIANT_FALSE;
-        hr = entry->get_Enabled(&enabled);
+        const HRESULT hr = found.entry->get_Enabled(&enabled);
         if (SUCCEEDED(hr)) open = enabled != VARIANT_FALSE;
         return hr;
     }

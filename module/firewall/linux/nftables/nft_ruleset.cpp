@@ -179,8 +179,8 @@ std::optional<NftRuleset> NftRuleset::Read(const std::string& text)
             owner->rules.push_back(*expr);
         } else if (const json* set = Member(item, "set")) {
             if (const json* elements = Member(*set, "elem"))
-                ruleset.sets_[SetKey(Text(Member(*set, "family")), Text(Member(*set, "table")), Text(Member(*set, "name")))] =
-                    *elements;
+                ruleset.sets_[SetKey(Text(Member(*set, "family")), Text(Member(*set, "table")),
+                                     Text(Member(*set, "name")))] = *elements;
         }
     }
     std::stable_sort(ruleset.chains_.begin(), ruleset.chains_.end(),
