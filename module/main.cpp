@@ -5,10 +5,6 @@
 #include "dispatch/module_run.h"
 #include "platform/left_behind.h"
 
-#ifndef _WIN32
-#include "platform/platform_classes.h"
-#endif
-
 int main(int argc, char*[])
 {
     // It takes no arguments. Given any, it only says how it is used: a kavro.cmd left
@@ -19,9 +15,6 @@ int main(int argc, char*[])
     }
     // Every outcome leaves as a line of the result file, never as an exit status.
     try {
-#ifndef _WIN32
-        RegisterPlatformClasses();
-#endif
         RunModule();
     } catch (...) {
     }

@@ -7,12 +7,12 @@
 
 #include "tell.h"
 #include "exchange/result_file.h"
+#include "forward/forward_recording.h"
 #include "forward/forward_report.h"
 #include "forward/ipv6_forward.h"
 #include "forward/varneth.h"
-#include "record/forward_record_store.h"
 #include "gateway/upnp/pinhole.h"
-#include "record/lasting_commands.h"
+#include "record/forward_record_store.h"
 #include "text_lines.h"
 
 namespace {
@@ -31,16 +31,6 @@ std::int32_t ReadPort(const std::wstring& line)
     return static_cast<std::int32_t>(value);
 }
 
-// The firewall entries this forward added (not those that were there already), so that
-// only they are ever removed again.
-std::vector<std::wstring> EntriesMade(const ForwardOutcome& outcome)
-{
-    std::vector<std::wstring> made;
-    for (const PortOutcome& port : outcome.ports)
-        if (port.firewall.kind == FirewallStep::Kind::Opened) made.push_back(WidenBytes(port.firewall.entryName));
-    return made;
-}
-
 std::string ResultTextFor(std::int32_t errorCode)
 {
     switch (errorCode) {
@@ -53,14 +43,13 @@ std::string ResultTextFor(std::int32_t errorCode)
 
 } // namespace
 
-void RunForwardCommand(const std::vector<std::wstring>& commandLines, const firewall::FirewallFactory& firewall)
+void RunForwardCommand(const std::vector<std::wstring>& commandLines, const PlatformFor& platformFor)
 {
     // The window sends five lines, or six; a shorter command is not one of ours.
     if (commandLines.size() < 5) {
         writeResultText("Incomplete forward command");
         return;
     }
-    Varneth mapping(firewall);
     const std::wstring& address = commandLines[1];
     const std::int32_t port = ReadPort(commandLines[2]);
     const bool tcp = commandLines[3] == L"TRUE";
@@ -92,12 +81,19 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const fire
         writeResultText(reason);
         return;
     }
+    // The gateway is searched for once, by the first step that asks it, and every step
+    // after asks the same; it outlives all of them.
+    gateway::GatewaySession session{gateway::GatewaySettings{}};
+    VarnethPlatform platform = platformFor(session);
+    const firewall::FirewallFactory firewall = platform.firewall;
+    Varneth mapping(std::move(platform));
     const ForwardResult result = mapping.Forward(protocolSelector, port, address, L"AUTO");
     const bool done = result.Mapped && result.FirewallOpen;
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
     // recorded with the mappings, whatever the IPv4 answer.
-    const std::vector<std::wstring> madeOverIpv6 = ForwardOverIpv6(address, port, tcp, udp, ipv6, firewall);
-    const ForwardRecording recording = RecordForward(*store, EntriesMade(result.Outcome), madeOverIpv6);
+    const Ipv6Result overIpv6 = ForwardOverIpv6(session, address, port, tcp, udp, ipv6, firewall);
+    const std::unique_ptr<ForwardGateway> entries = OpenForwardGateway(session);
+    const Recording recording = RecordForward(*store, *entries, result.Outcome, overIpv6);
     if (!recording.notKept.empty()) {
         writeResultText(recording.notKept);
         return;

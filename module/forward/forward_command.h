@@ -1,12 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "firewall/firewall_manager.h"
+#include "forward/varneth_platform.h"
+
+// What Varneth stands on, over the run's gateway session: the machine's, or a test's.
+using PlatformFor = std::function<VarnethPlatform(gateway::GatewaySession&)>;
 
 // The "kavro" command: lines "kavro", address, port, TCP flag, UDP flag. Writes
-// "0" or the reason of the failure as the one line of the result file. Ports are let
-// in through `firewall`: the machine's, unless told.
-void RunForwardCommand(const std::vector<std::wstring>& commandLines,
-                       const firewall::FirewallFactory& firewall = firewall::OpenMachineFirewall);
+// "0" or the reason of the failure as the one line of the result file.
+void RunForwardCommand(const std::vector<std::wstring>& commandLines, const PlatformFor& platformFor = MachinePlatform);

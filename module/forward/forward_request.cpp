@@ -1,6 +1,5 @@
 // Varneth::Forward: one forward request, TCP then UDP as selected, each mapped on
 // the gateway and then let in through the firewall.
-#include <ctime>
 #include <optional>
 #include <vector>
 
@@ -8,9 +7,6 @@
 #include "firewall/firewall_opener.h"
 #include "forward/forward_report.h"
 #include "forward/varneth.h"
-#include "gateway/gateway_classes.h"
-#include "gateway/gateway_session.h"
-#include "gateway/mapping_lease.h"
 #include "text_lines.h"
 
 namespace {
@@ -36,35 +32,6 @@ std::wstring DescriptionFor(const std::wstring& description, std::int32_t port, 
     return WidenBytes(OwnEntryName(port, plan.protocol));
 }
 
-std::optional<long long> LeaseOf(IStaticPortMapping* mapping)
-{
-    ComPtr<IMappingLease> lease;
-    LONG seconds = -1;
-    if (FAILED(mapping->QueryInterface(IID_IMappingLease, lease.put_void())) || !lease ||
-        FAILED(lease->get_LeaseSeconds(&seconds)) || seconds < 0)
-        return std::nullopt;
-    return seconds;
-}
-
-// What the gateway granted for `protocol` at `port`: as our client noted it in the run's
-// session, or as another NAT object's mapping tells it (its external address and lease).
-gateway::Grant GrantMade(Protocol protocol, std::int32_t port, const std::wstring& internalAddress,
-                         IStaticPortMapping* mapping)
-{
-    const std::vector<gateway::Grant>& noted = gateway::RegisteredSession()->Grants();
-    for (auto grant = noted.rbegin(); grant != noted.rend(); ++grant)
-        if (grant->family == Family::Ipv4 && grant->protocol == protocol && grant->externalPort == port) return *grant;
-    gateway::Grant grant;
-    grant.protocol = protocol;
-    grant.externalPort = grant.internalPort = port;
-    grant.internalAddress = NarrowToBytes(internalAddress);
-    Bstr address;
-    if (SUCCEEDED(mapping->get_ExternalIPAddress(address.put()))) grant.externalAddress = NarrowToBytes(address.ToWide());
-    grant.lease = LeaseOf(mapping);
-    grant.grantedAt = static_cast<long long>(std::time(nullptr));
-    return grant;
-}
-
 FirewallStep FirewallStepOf(const firewall::Opening& opened, const std::wstring& name)
 {
     switch (opened.status) {
@@ -81,12 +48,12 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
 {
     if (internalAddress.empty()) ErrorCode = kErrorEmptyAddress;
     ForwardResult result;
-    if (FAILED(CoInitialize(nullptr))) {
+    if (!platform_.enterApartment()) {
         ErrorCode = kErrorComInit;
         return result;
     }
 
-    FirewallState firewall{firewall_()};
+    FirewallState firewall{platform_.firewall()};
     const firewall::Status profile = OpenFirewallProfile(firewall);
     const firewall::Status state =
         firewall.ProfileObtained ? firewall.Manager->StateRead() : firewall::Status::Ok;
@@ -117,7 +84,7 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
             continue;
         }
         mapped.push_back(plan.character);
-        each.grant = GrantMade(plan.protocol, port, internalAddress, Mapping.get());
+        each.grant = Mapping->grant;
         reachableAt = ReportMapped(plan.character, port, internalAddress, *each.grant);
         if (!firewall.FirewallOn) {
             each.firewall.kind = notOn;

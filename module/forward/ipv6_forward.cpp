@@ -1,20 +1,19 @@
 #include "forward/ipv6_forward.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "forward/sentences.h"
 #include "tell.h"
-#include "gateway/gateway_classes.h"
 #include "gateway/host/ipv6_interface.h"
+#include "gateway/pinholes.h"
 #include "gateway/upnp/upnp_errors.h"
 #include "firewall/firewall_opener.h"
-#include "platform/port_number.h"
 #include "text_lines.h"
 
 namespace {
 
-using gateway::PinholeAnswer;
 using gateway::PinholeStage;
 
 std::string OpenInRouter(std::int32_t port)
@@ -23,7 +22,7 @@ std::string OpenInRouter(std::int32_t port)
 }
 
 // One sentence to the user and as the headline: the IPv6 side's outcome, where no
-// firewall entry was made.
+// pinhole was opened.
 std::vector<std::wstring> Say(const std::string& sentence)
 {
     UserLine(sentence);
@@ -31,9 +30,12 @@ std::vector<std::wstring> Say(const std::string& sentence)
     return {};
 }
 
-// A router the global address can ask: on the LAN's global prefix, or on the link (what
-// routers advertise), where it is asked from the global address all the same.
-bool CanAsk(const gateway::Ipv6& router) { return gateway::IsGlobalUnicast(router) || gateway::IsLinkLocal(router); }
+// A gateway the global address can ask: on the LAN's global prefix, or on the link (what
+// gateways advertise), where it is asked from the global address all the same.
+bool CanAsk(const gateway::Ipv6& ipv6Gateway)
+{
+    return gateway::IsGlobalUnicast(ipv6Gateway) || gateway::IsLinkLocal(ipv6Gateway);
+}
 
 std::string NotReached(std::int32_t port)
 {
@@ -46,19 +48,6 @@ std::string At(const gateway::Ipv6& address, std::int32_t port)
     return "[" + gateway::ToString(address) + "]:" + std::to_string(port);
 }
 
-// The firewall the pinholes are let in through, and the IPv4 address of their forward,
-// whose interface's zone firewalld opens them in.
-struct Ipv6Firewall {
-    const firewall::FirewallFactory& manager;
-    std::string ipv4Address;
-};
-
-// One pinhole asked for: its protocol, and why it was not opened (empty when it was).
-struct PinholeOutcome {
-    std::string protocol;
-    std::string refusal;
-};
-
 // "2 hours", "5 minutes": how long a pinhole lasts unless renewed.
 std::string Duration(std::uint32_t seconds)
 {
@@ -67,29 +56,37 @@ std::string Duration(std::uint32_t seconds)
     return std::to_string(count) + (hours ? " hour" : " minute") + (count == 1 ? "" : "s");
 }
 
-// What the router said to each pinhole, asked by `call`; those it opened for `own` for
-// `lifetime` seconds are let in through `firewall` too, reachable at `reachable`. The
-// names of the firewall entries made for them.
-std::vector<std::wstring> ReportPinholes(const std::vector<PinholeOutcome>& outcomes, const std::string& call,
-                                         const gateway::Ipv6& own, std::int32_t port, const std::string& reachable,
-                                         std::uint32_t lifetime, const Ipv6Firewall& firewall)
+// The firewall the pinholes are let in through, and the IPv4 address of their forward,
+// whose interface's zone firewalld opens them in.
+struct Ipv6Firewall {
+    const firewall::FirewallFactory& manager;
+    std::string ipv4Address;
+};
+
+// What the gateway said to each pinhole, asked by `call`; those it opened for `own` are let
+// in through `firewall` too. The names of the firewall entries made for them.
+std::vector<std::wstring> ReportPinholes(const gateway::PinholeAnswers& answers, const std::string& call,
+                                         const gateway::Ipv6& own, std::int32_t port, const Ipv6Firewall& firewall)
 {
     std::vector<std::string> opened;
-    for (const PinholeOutcome& outcome : outcomes) {
-        if (outcome.refusal.empty()) {
-            opened.push_back(outcome.protocol);
+    std::vector<Protocol> protocols;
+    const gateway::PinholeReply* first = nullptr;
+    for (const gateway::PinholeReply& reply : answers.replies) {
+        const std::string protocol(Name(reply.protocol));
+        if (reply.grant) {
+            opened.push_back(protocol);
+            protocols.push_back(reply.protocol);
+            if (!first) first = &reply;
             continue;
         }
-        DiagnosticLine(call + " " + outcome.protocol + " " + At(own, port) + ": " + outcome.refusal);
-        UserLine("The router refused the IPv6 pinhole for " + outcome.protocol + " " + std::to_string(port) + ": " +
-                 outcome.refusal + ".");
+        DiagnosticLine(call + " " + protocol + " " + At(own, port) + ": " + reply.refusal);
+        UserLine("The router refused the IPv6 pinhole for " + protocol + " " + std::to_string(port) + ": " +
+                 reply.refusal + ".");
         // Both protocols refused for one cause write the same line, shown once.
-        Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" + outcome.refusal + ")." +
+        Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" + reply.refusal + ")." +
                  OpenInRouter(port));
     }
-    if (opened.empty()) return {};
-    std::vector<Protocol> protocols;
-    for (const std::string& each : opened) protocols.push_back(Parse<Protocol>(each).value_or(Protocol::Udp));
+    if (!first) return {};
     FirewallOverIpv6 firewalled = OpenFirewallOverIpv6(firewall.manager, port, protocols, firewall.ipv4Address);
     if (!firewalled.closed.empty()) {
         std::string why;
@@ -100,47 +97,19 @@ std::vector<std::wstring> ReportPinholes(const std::vector<PinholeOutcome>& outc
                  "IPv6 yet (" + why + ").");
         return std::move(firewalled.entriesMade);
     }
+    // Reachable where the gateway says: our own address, unless it translates IPv6 too (PCP).
+    const auto reachable = gateway::ParseIpv6(first->grant->externalAddress);
     UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
-             std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " + Duration(lifetime) +
-             ", renewed until it is closed.");
-    Headline("Reachable over IPv6 at " + reachable);
+             std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
+             Duration(static_cast<std::uint32_t>(first->grant->lease.value_or(0))) + ", renewed until it is closed.");
+    Headline("Reachable over IPv6 at " + (reachable ? At(*reachable, first->reachablePort) : std::string()));
     return std::move(firewalled.entriesMade);
 }
 
-// The UPnP firewall control's answer to AddPinhole, per protocol.
-std::vector<std::wstring> ReportPinholes(const PinholeAnswer& answer, const std::vector<Protocol>& protocols,
-                                         const gateway::Ipv6& own, std::int32_t port, const Ipv6Firewall& firewall)
+std::vector<std::wstring> Report(const gateway::PinholeAnswers& answers, const gateway::Ipv6& own, std::int32_t port,
+                                 const Ipv6Firewall& firewall)
 {
-    std::vector<PinholeOutcome> outcomes;
-    for (std::size_t i = 0; i < protocols.size(); ++i)
-        outcomes.push_back({std::string(Name(protocols[i])), answer.codes[i] == 0 ? std::string() : gateway::UpnpErrorText(answer.codes[i])});
-    return ReportPinholes(outcomes, "AddPinhole", own, port, At(own, port), gateway::kPinholeLeaseSeconds, firewall);
-}
-
-// PCP's answers to MAP, in the order of `protocols`; one not answered in time is refused.
-// Reachable where the router says: our own address, unless it translates IPv6 too.
-std::vector<std::wstring> ReportPinholes(const std::vector<gateway::pcp::Answer>& answers,
-                                         const std::vector<Protocol>& protocols, const gateway::Ipv6& own,
-                                         std::int32_t port, const Ipv6Firewall& firewall)
-{
-    std::vector<PinholeOutcome> outcomes;
-    const gateway::pcp::Answer* granted = nullptr;
-    for (std::size_t i = 0; i < protocols.size(); ++i) {
-        const bool answered = i < answers.size();
-        const bool opened = answered && answers[i].result == gateway::pcp::kSuccess && answers[i].lifetime > 0;
-        if (opened && !granted) granted = &answers[i];
-        outcomes.push_back({std::string(Name(protocols[i])), opened     ? std::string()
-                                          : answered ? "PCP " + gateway::pcp::ResultText(answers[i].result)
-                                                     : "no PCP answer in time"});
-    }
-    const std::string reachable = granted ? At(granted->externalAddress, granted->externalPort) : std::string();
-    return ReportPinholes(outcomes, "PCP MAP", own, port, reachable, granted ? granted->lifetime : 0, firewall);
-}
-
-std::vector<std::wstring> Report(const PinholeAnswer& answer, const std::vector<Protocol>& protocols,
-                                 const gateway::Ipv6& own, std::int32_t port, const Ipv6Firewall& firewall)
-{
-    switch (answer.stage) {
+    switch (answers.stage) {
     case PinholeStage::NoService:
         return Say("The router offers no way to open ports over IPv6 (no IPv6 firewall control, no PCP)." +
                    OpenInRouter(port));
@@ -150,7 +119,7 @@ std::vector<std::wstring> Report(const PinholeAnswer& answer, const std::vector<
         return Say("This network's IPv6 router is another device than its Internet gateway, so it was not asked "
                    "to open port " + std::to_string(port) + "." + OpenInRouter(port));
     case PinholeStage::NoStatus:
-        DiagnosticLine("GetFirewallStatus: " + gateway::UpnpErrorText(answer.statusCode));
+        DiagnosticLine("GetFirewallStatus: " + gateway::UpnpErrorText(answers.statusCode));
         return Say("The router did not tell about its IPv6 firewall, so port " + std::to_string(port) +
                    " was not opened over IPv6. Try again in a moment.");
     case PinholeStage::FirewallOff:
@@ -158,53 +127,82 @@ std::vector<std::wstring> Report(const PinholeAnswer& answer, const std::vector<
     case PinholeStage::NoPinholes:
         return Say("The router's IPv6 firewall lets no ports be opened from this network." + OpenInRouter(port));
     case PinholeStage::Asked:
-        return ReportPinholes(answer, protocols, own, port, firewall);
+        return ReportPinholes(answers, "AddPinhole", own, port, firewall);
     }
     return {};
 }
 
+// The pinholes opened, as the forward's outcome over IPv6, each with the firewall entry
+// made for it, if any.
+std::vector<PortOutcome> PortsOf(const gateway::PinholeAnswers& answers, const std::vector<std::wstring>& entriesMade)
+{
+    std::vector<PortOutcome> ports;
+    for (const gateway::PinholeReply& reply : answers.replies) {
+        if (!reply.grant) continue;
+        PortOutcome& each = ports.emplace_back(PortOutcome{reply.protocol, Family::Ipv6, reply.grant, {}});
+        const std::string name = OwnEntryName(reply.grant->externalPort, reply.protocol);
+        if (std::find(entriesMade.begin(), entriesMade.end(), WidenBytes(name)) != entriesMade.end())
+            each.firewall = {FirewallStep::Kind::Opened, firewall::Status::Ok, name};
+    }
+    return ports;
+}
+
 } // namespace
 
-std::vector<std::wstring> ForwardOverIpv6(const std::wstring& ipv4Address, std::int32_t port, bool tcp, bool udp,
-                                          bool asked, const firewall::FirewallFactory& firewall)
+Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring& ipv4Address, std::int32_t port,
+                           bool tcp, bool udp, bool asked, const firewall::FirewallFactory& firewall)
 {
+    Ipv6Result result;
     const auto ipv4 = gateway::ParseIpv4(NarrowToBytes(ipv4Address));
     const std::optional<gateway::Ipv6> own = ipv4 ? gateway::host::ReadGlobalIpv6(*ipv4) : std::nullopt;
     if (!asked) {
         // Offered only where a pinhole can be asked for. Where the system shows no IPv6
         // routes, the gateway is searched for on the link only once asked: an IPv4 forward
         // does not wait for it.
-        const auto router = own ? gateway::host::ReadIpv6DefaultRouter(*ipv4) : std::nullopt;
-        if ((router && CanAsk(*router)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4)))
-            Headline(forward::sentence::Ipv6Offer);
-        return {};
+        const auto ipv6Gateway = own ? gateway::host::ReadIpv6DefaultGateway(*ipv4) : std::nullopt;
+        result.offered = (ipv6Gateway && CanAsk(*ipv6Gateway)) || (own && !gateway::host::Ipv6RoutesShown(*ipv4));
+        if (result.offered) Headline(forward::sentence::Ipv6Offer);
+        return result;
     }
-    if (!IsPortNumber(port) || (!tcp && !udp)) return {}; // the IPv4 side has said why
+    if (!IsPortNumber(port) || (!tcp && !udp)) return result; // the IPv4 side has said why
     const std::string network = NarrowToBytes(ipv4Address) + "'s network";
-    if (!own)
-        return Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
-                   " cannot be opened over IPv6.");
+    if (!own) {
+        Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
+            " cannot be opened over IPv6.");
+        return result;
+    }
     DiagnosticLine("ipv6 " + gateway::ToString(*own));
-    const auto router = Ipv6RouterToAsk(*ipv4, *own);
-    if (!router && !gateway::host::Ipv6RoutesShown(*ipv4)) return Say(NotReached(port));
-    if (!router)
-        return Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +
-                   " cannot be opened over IPv6.");
-    if (!CanAsk(*router))
-        return Say("This network's IPv6 router has a private (unique-local) address only, so it was not asked to "
-                   "open port " + std::to_string(port) + "." + OpenInRouter(port));
+    const auto ipv6Gateway = session.Ipv6Gateway(*ipv4, *own);
+    if (!ipv6Gateway && !gateway::host::Ipv6RoutesShown(*ipv4)) {
+        Say(NotReached(port));
+        return result;
+    }
+    if (!ipv6Gateway) {
+        Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +
+            " cannot be opened over IPv6.");
+        return result;
+    }
+    if (!CanAsk(*ipv6Gateway)) {
+        Say("This network's IPv6 router has a private (unique-local) address only, so it was not asked to "
+            "open port " + std::to_string(port) + "." + OpenInRouter(port));
+        return result;
+    }
     std::vector<Protocol> protocols;
     if (tcp) protocols.push_back(Protocol::Tcp);
     if (udp) protocols.push_back(Protocol::Udp);
-    // A link-local router is reached through the interface that holds the IPv4 address.
+    // A link-local gateway is reached through the interface that holds the IPv4 address.
     const gateway::PinholeRequest request{NarrowToBytes(ipv4Address), gateway::ToString(*own),
-                                          gateway::host::ScopeToward(*router, *ipv4), port, protocols};
-    const auto answer = OpenGatewayPinholes(*router, request);
+                                          gateway::host::ScopeToward(*ipv6Gateway, *ipv4), port, protocols};
+    const auto upnp = gateway::OpenUpnpPinholes(session, *ipv6Gateway, request);
     const Ipv6Firewall ipv6Firewall{firewall, request.forwardAddress};
-    // The gateway's UPnP has no say on IPv6: its IPv6 router may still answer PCP there.
-    if (!answer || answer->stage == PinholeStage::NoService) {
-        const auto answers = OpenPcpPinholes(*router, request);
-        if (!answers.empty()) return ReportPinholes(answers, protocols, *own, port, ipv6Firewall);
+    // The gateway's UPnP has no say on IPv6: its IPv6 side may still answer PCP there.
+    if (!upnp || upnp->stage == PinholeStage::NoService) {
+        if (const auto pcp = gateway::OpenPcpPinholes(session, *ipv6Gateway, request)) {
+            result.ports = PortsOf(*pcp, ReportPinholes(*pcp, "PCP MAP", *own, port, ipv6Firewall));
+            return result;
+        }
     }
-    return Report(answer ? *answer : PinholeAnswer{}, protocols, *own, port, ipv6Firewall);
+    const gateway::PinholeAnswers answers = upnp ? *upnp : gateway::PinholeAnswers{};
+    result.ports = PortsOf(answers, Report(answers, *own, port, ipv6Firewall));
+    return result;
 }

@@ -1,15 +1,14 @@
-// The mapping class: adds static port mappings on the gateway through the NAT
-// UPnP service, and carries out one forward request.
+// The mapping class: adds static port mappings on the gateway through the NAT service it
+// stands on, and carries out one forward request.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "com/com_ptr.h"
-#include "firewall/firewall_manager.h"
 #include "forward/forward_outcome.h"
+#include "forward/varneth_platform.h"
 
 struct ForwardResult {
     bool Mapped = false;
@@ -19,10 +18,9 @@ struct ForwardResult {
 
 class Varneth {
 public:
-    // The firewall the forward lets its ports in through: the machine's, unless told.
-    explicit Varneth(firewall::FirewallFactory firewall = firewall::OpenMachineFirewall);
+    explicit Varneth(VarnethPlatform platform) : platform_(std::move(platform)) {}
 
-    // Creates the NAT object and obtains the gateway's static mapping collection.
+    // Reaches the NAT service and the gateway's static mapping collection.
     bool Access();
     // Adds one enabled static mapping; 't' selects TCP, any other character UDP.
     bool Add(wchar_t protocol, std::int32_t externalPort, std::int32_t internalPort,
@@ -33,14 +31,19 @@ public:
     ForwardResult Forward(std::int32_t protocolSelector, std::int32_t port, const std::wstring& internalAddress,
                           const std::wstring& description);
 
-    // Declared in this order so they are given back Mapping, Collection, Nat.
-    ComPtr<IUPnPNAT> Nat;
-    ComPtr<IStaticPortMappingCollection> Collection;
-    ComPtr<IStaticPortMapping> Mapping;
+    // Where the NAT UPnP references stood: the service asked now, whether it gave its
+    // collection, and what the last Add answered (its grant when it made the mapping).
+    gateway::NatService* Nat = nullptr;
+    bool Collection = false;
+    std::optional<gateway::NatService::AddAnswer> Mapping;
     std::int32_t ErrorCode = 0;
 
 private:
-    firewall::FirewallFactory firewall_;
+    // Turns to the next service, saying why once; false when there is none or no reason.
+    bool PassOver(const std::optional<gateway::PassOver>& why);
+
+    VarnethPlatform platform_;
+    std::size_t service_ = 0; // only ever moves on
 };
 
 // Result codes a forward request leaves in ErrorCode.

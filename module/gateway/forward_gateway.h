@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gateway/gateway_session.h"
 #include "record/forward_record.h"
 
 // A mapping as the gateway lists it, in the record's terms.
@@ -28,9 +29,6 @@ public:
     // due. The calls below make sure the device's UDN is the one recorded before they
     // change anything. Nothing, with the reason in `problem`, when there is no gateway.
     virtual std::optional<gateway::Identity> Identity(std::string& problem) = 0;
-
-    // The mappings this run's forward made, as the record keeps them.
-    virtual std::vector<RecordedForward> Made() const = 0;
 
     // Whether `forward` was made on the device that answers now: its UDN, and its
     // link-layer address where the neighbour table held none yet, are learnt only by
@@ -66,6 +64,5 @@ public:
                                                            std::string& problem) = 0;
 };
 
-// Our client for the default gateway, over by the run's deadline; nothing, with the
-// reason in `problem`, where there is none.
-std::unique_ptr<ForwardGateway> OpenForwardGateway(std::string& problem);
+// Our client for `session`'s gateway, over by the run's deadline.
+std::unique_ptr<ForwardGateway> OpenForwardGateway(gateway::GatewaySession& session);

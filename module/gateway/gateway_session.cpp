@@ -4,6 +4,7 @@
 
 #include "tell.h"
 #include "gateway/host/ipv6_interface.h"
+#include "gateway/host/link_address.h"
 #include "gateway/host/socket.h"
 #include "gateway/router_headlines.h"
 #include "gateway/gateway_search.h"
@@ -92,9 +93,23 @@ void GatewaySession::Search()
 
 std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.readDefaultGateway(); }
 
-std::optional<Ipv6> GatewaySession::Ipv6Router(Ipv4 interfaceAddress, const Ipv6& own)
+gateway::Identity GatewaySession::Identity() const
 {
-    const auto router = host::ReadIpv6DefaultRouter(interfaceAddress);
+    const auto address = DefaultGateway();
+    if (!address) return {};
+    return {udn_, ToString(*address), host::LinkAddressOf(*address)};
+}
+
+Grant GatewaySession::Stamped(Grant grant) const
+{
+    grant.gateway = Identity();
+    if (!ThroughUpnp(grant.method)) grant.gateway.udn.clear();
+    return grant;
+}
+
+std::optional<Ipv6> GatewaySession::Ipv6Gateway(Ipv4 interfaceAddress, const Ipv6& own)
+{
+    const auto router = host::ReadIpv6DefaultGateway(interfaceAddress);
     if (router || host::Ipv6RoutesShown(interfaceAddress)) return router;
     const IgdConnection* gateway = PinholeGateway();
     if (gateway == nullptr || !gateway->OffersPinholes()) return std::nullopt;

@@ -1,11 +1,11 @@
-// The gateway of one module run: searched for and checked once, shared by every NAT
-// object of the run, and over by the run's deadline.
+// The gateway of one module run: searched for and checked once, shared by everything the
+// command asks of it, and over by the run's deadline. The command that makes it keeps it
+// longer than anything that refers to it.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/deadline.h"
 #include "gateway/gateway_settings.h"
@@ -34,7 +34,7 @@ public:
     // The router to ask for pinholes for `own`, the global address beside
     // `interfaceAddress`: the IPv6 default route's; where the system shows no IPv6
     // routes at all, the UPnP gateway device's address as it answers on the link.
-    std::optional<Ipv6> Ipv6Router(Ipv4 interfaceAddress, const Ipv6& own);
+    std::optional<Ipv6> Ipv6Gateway(Ipv4 interfaceAddress, const Ipv6& own);
 
     // When the next single call to the gateway must be over.
     Deadline CallDeadline() const;
@@ -45,9 +45,12 @@ public:
     const std::string& Udn() const { return udn_; }
     const GatewaySettings& Settings() const { return settings_; }
 
-    // A mapping or pinhole the gateway granted in this run, for the record.
-    void NoteGrant(Grant grant) { grants_.push_back(std::move(grant)); }
-    const std::vector<Grant>& Grants() const { return grants_; }
+    // The default gateway as the run knows it: its address, its link-layer address (in the
+    // neighbour table once it answered) and its UPnP device's UDN. Empty without a default route.
+    gateway::Identity Identity() const;
+    // `grant`, made on this gateway now: stamped with its identity, the UDN only where the
+    // gateway's UPnP service holds it.
+    Grant Stamped(Grant grant) const;
 
 private:
     void Search();
@@ -58,7 +61,6 @@ private:
     std::unique_ptr<IgdConnection> ipv6Only_;
     std::unique_ptr<PortControlGateway> portControl_;
     std::string udn_;
-    std::vector<Grant> grants_;
 };
 
 } // namespace gateway

@@ -11,6 +11,10 @@
 
 namespace gateway {
 
+// The lease our client asks for, renewed at its half: a forward nobody renews any more
+// closes by itself within two hours.
+inline constexpr long long kAskedLease = 7200;
+
 // The gateway an entry lives on, as far as it told: its UPnP device UDN, its address and
 // its link-layer address. An entry is renewed only on the same gateway.
 struct Identity {

@@ -2,7 +2,6 @@
 
 #include "tell.h"
 #include "gateway/upnp/upnp_errors.h"
-#include "record/forward_record.h"
 
 namespace gateway {
 

@@ -14,7 +14,7 @@ std::string Subject(const MappingRequest& request)
            std::to_string(request.internalPort);
 }
 
-MappingOutcome Failed() { return MappingOutcome{E_FAIL, {}, {}}; }
+MappingOutcome Failed() { return {}; }
 
 // The result code of a refusal for want of permission, in PCP and NAT-PMP alike.
 constexpr int kNotAuthorized = 2;
@@ -86,8 +86,8 @@ MappingOutcome PortControlGateway::Map(const MappingRequest& request, Deadline d
         return Failed();
     }
     HeldMapping held{ToString(*grant->externalAddress), grant->externalPort, request.protocol, grant->internalPort,
-                     request.internalClient, true, request.description, static_cast<long>(grant->lifetime)};
-    return MappingOutcome{S_OK, std::move(held), grant->epoch};
+                     request.internalClient, true, request.description, static_cast<long long>(grant->lifetime)};
+    return MappingOutcome{std::move(held), grant->epoch};
 }
 
 // PCP and NAT-PMP map only to the address a request comes from.

@@ -8,11 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "com/com_api.h"
 #include "gateway/ipv4_address.h"
 #include "gateway/port_mapping.h"
 #include "platform/deadline.h"
-#include "record/forward_record.h"
 
 namespace gateway {
 
@@ -42,8 +40,7 @@ public:
 };
 
 struct MappingOutcome {
-    HRESULT status = E_FAIL;
-    HeldMapping held; // when the status is S_OK
+    std::optional<HeldMapping> held; // nothing when it was not granted
     std::optional<std::uint32_t> epoch; // the gateway's seconds since its start, with the grant
 };
 

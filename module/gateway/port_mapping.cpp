@@ -3,32 +3,18 @@
 #include <ctime>
 
 #include "gateway/ipv4_address.h"
-#include "platform/port_number.h"
-#include "platform/utf8.h"
 
 namespace gateway {
-namespace {
 
-std::string Text(BSTR text) { return text == nullptr ? std::string() : Utf8FromWide(std::wstring_view(text, SysStringLen(text))); }
-
-ArgumentCheck Problem(std::string problem) { return ArgumentCheck{std::nullopt, std::move(problem)}; }
-
-} // namespace
-
-ArgumentCheck CheckMappingArguments(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
-                                    VARIANT_BOOL enabled, BSTR description)
+std::string MappingProblem(const MappingRequest& request)
 {
-    if (!IsPortNumber(externalPort)) return Problem("external port " + std::to_string(externalPort) + " is not 1-65535");
-    if (!IsPortNumber(internalPort)) return Problem("internal port " + std::to_string(internalPort) + " is not 1-65535");
-    const std::string protocolName = Text(protocol);
-    const auto parsed = Parse<Protocol>(protocolName);
-    if (!parsed) return Problem("protocol '" + protocolName + "' is neither TCP nor UDP");
-    MappingRequest request{externalPort, *parsed, internalPort, Text(internalClient), Text(description)};
+    if (!IsPortNumber(request.externalPort))
+        return "external port " + std::to_string(request.externalPort) + " is not 1-65535";
+    if (!IsPortNumber(request.internalPort))
+        return "internal port " + std::to_string(request.internalPort) + " is not 1-65535";
     if (!ParseIpv4(request.internalClient))
-        return Problem("internal client '" + request.internalClient + "' is not an IPv4 address");
-    // The gateway library creates every mapping enabled.
-    if (enabled == VARIANT_FALSE) return Problem("a disabled mapping cannot be made");
-    return ArgumentCheck{std::move(request), {}};
+        return "internal client '" + request.internalClient + "' is not an IPv4 address";
+    return {};
 }
 
 Grant GrantOf(const HeldMapping& held, Method method)
@@ -40,7 +26,7 @@ Grant GrantOf(const HeldMapping& held, Method method)
     grant.internalPort = held.internalPort;
     grant.internalAddress = held.internalClient;
     grant.externalAddress = held.externalAddress;
-    if (held.leaseSeconds >= 0) grant.lease = held.leaseSeconds;
+    grant.lease = held.lease;
     grant.grantedAt = static_cast<long long>(std::time(nullptr));
     grant.description = held.description;
     return grant;

@@ -1,10 +1,9 @@
-// A port mapping as asked for and as the gateway holds it, in the gateway library's terms.
+// A port mapping as asked for and as the gateway holds it.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "com/com_api.h"
 #include "gateway/grant.h"
 #include "terms.h"
 
@@ -26,18 +25,12 @@ struct HeldMapping {
     std::string internalClient;
     bool enabled = false;
     std::string description;
-    long leaseSeconds = -1; // 0: no end; -1: the gateway did not say
+    std::optional<long long> lease; // seconds; 0: no end; nothing: the gateway did not say
 };
 
-struct ArgumentCheck {
-    std::optional<MappingRequest> request;
-    std::string problem; // why there is no request
-};
-
-// The arguments of IStaticPortMappingCollection::Add, checked before anything is sent:
-// ports 1-65535, "TCP" or "UDP", an IPv4 internal client, an enabled mapping.
-ArgumentCheck CheckMappingArguments(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
-                                    VARIANT_BOOL enabled, BSTR description);
+// Why `request` is not sent at all: a port outside 1-65535, or an internal client that is
+// not an IPv4 address. Empty when it can be sent.
+std::string MappingProblem(const MappingRequest& request);
 
 // What the gateway holds, granted now through `method`.
 Grant GrantOf(const HeldMapping& held, Method method);

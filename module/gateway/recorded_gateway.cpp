@@ -5,7 +5,6 @@
 
 #include "tell.h"
 #include "gateway/forward_gateway.h"
-#include "gateway/gateway_classes.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"
 #include "gateway/ipv4_address.h"
@@ -50,18 +49,18 @@ long long Now() { return static_cast<long long>(std::time(nullptr)); }
 
 void TakeGrant(RecordedForward& f, const HeldMapping& held, const std::string& externalAddress)
 {
-    f.grant.lease = held.leaseSeconds > 0 ? held.leaseSeconds : 0;
+    f.grant.lease = held.lease.value_or(0);
     f.grant.externalAddress = externalAddress;
     f.grant.grantedAt = Now();
 }
 
 class RecordedGateway final : public ForwardGateway {
 public:
-    explicit RecordedGateway(std::shared_ptr<GatewaySession> session) : session_(std::move(session)) {}
+    explicit RecordedGateway(GatewaySession& session) : session_(session) {}
 
     std::optional<gateway::Identity> Identity(std::string& problem) override
     {
-        const auto address = session_->DefaultGateway();
+        const auto address = session_.DefaultGateway();
         if (!address) {
             problem = "This machine has no default gateway now, so no router can be asked. Connect to the network, "
                       "then try again.";
@@ -70,28 +69,14 @@ public:
         return gateway::Identity{{}, ToString(*address), host::LinkAddressOf(*address)};
     }
 
-    std::vector<RecordedForward> Made() const override
-    {
-        const auto address = session_->DefaultGateway();
-        std::vector<RecordedForward> made;
-        for (const Grant& grant : session_->Grants()) {
-            RecordedForward f{grant, grant.grantedAt, {}};
-            f.grant.gateway = {ThroughUpnp(grant.method) ? session_->Udn() : std::string(),
-                               address ? ToString(*address) : std::string(),
-                               address ? host::LinkAddressOf(*address) : std::string()};
-            made.push_back(std::move(f));
-        }
-        return made;
-    }
-
     bool OnThisDevice(const RecordedForward& f) override
     {
         // Asked only after the search, to which the router answers: the system's neighbour
         // table holds its link-layer address then, though it may have held none before.
-        session_->HasGateway();
-        const auto address = session_->DefaultGateway();
+        session_.HasGateway();
+        const auto address = session_.DefaultGateway();
         if (!address) return false;
-        return MadeOnDevice(f, {session_->Udn(), ToString(*address), host::LinkAddressOf(*address)});
+        return MadeOnDevice(f, {session_.Udn(), ToString(*address), host::LinkAddressOf(*address)});
     }
 
     Holding Holds(const RecordedForward& f, std::string& problem) override
@@ -102,7 +87,7 @@ public:
         if (!ThroughUpnp(f.grant.method)) return Holding::CannotTell;
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return Holding::CannotTell;
-        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (back.code == kNoSuchEntryInArray) return Holding::NotHeld;
         if (back.code != 0) {
             DiagnosticLine("GetSpecificPortMappingEntry " + Named(f) + ": " + UpnpErrorText(back.code));
@@ -120,20 +105,20 @@ public:
         if (!ThroughUpnp(f.grant.method)) {
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
-            const MappingOutcome outcome = portControl->Map(RequestFor(f), session_->CallDeadline());
-            if (FAILED(outcome.status)) { // its headline told why
+            const MappingOutcome outcome = portControl->Map(RequestFor(f), session_.CallDeadline());
+            if (!outcome.held) { // its headline told why
                 problem = "The router did not renew " + Port(f) + " through " + std::string(Name(f.grant.method)) +
                           ". Forward the port again.";
                 return false;
             }
             NoteEpoch(f, outcome.epoch);
-            TakeGrant(f, outcome.held, outcome.held.externalAddress);
+            TakeGrant(f, *outcome.held, outcome.held->externalAddress);
             return true;
         }
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return false;
         const MappingRequest request = RequestFor(f);
-        const int refusal = AddWithLease(*igd, request, session_->CallDeadline());
+        const int refusal = AddWithLease(*igd, request, session_.CallDeadline());
         if (refusal != 0) {
             DiagnosticLine("AddPortMapping " + Named(f) + ": " + UpnpErrorText(refusal));
             Fail(problem, "The router did not renew " + Port(f) +
@@ -141,7 +126,7 @@ public:
                               ". Forward the port again, or open it in the router's own settings.");
             return false;
         }
-        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (back.code != 0 || !HoldsRequest(back.mapping, request)) {
             Fail(problem, "The router said yes to renewing " + Port(f) + ", but does not hold it. Forward the port again.");
             return false;
@@ -161,7 +146,7 @@ public:
             const auto portControl = PortControlFor(f, problem);
             if (!portControl) return false;
             std::optional<std::uint32_t> epoch;
-            if (portControl->Delete(RequestFor(f), session_->CallDeadline(), &epoch).empty() ||
+            if (portControl->Delete(RequestFor(f), session_.CallDeadline(), &epoch).empty() ||
                 LostInRestart(f, epoch))
                 return true;
             Fail(problem, "The router did not close " + Port(f) + " through " + std::string(Name(f.grant.method)) +
@@ -171,7 +156,7 @@ public:
         const IgdConnection* igd = Upnp(f, problem);
         if (!igd) return false;
         // Only what the gateway holds for this address: the port may be another machine's now.
-        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (back.code == kNoSuchEntryInArray ||
             (back.code == 0 && back.mapping.internalClient != f.grant.internalAddress)) {
             UserLine("The router no longer holds " + Named(f) +
@@ -182,7 +167,7 @@ public:
         }
         const int code = back.code != 0
                              ? back.code
-                             : igd->DeletePortMapping(f.grant.externalPort, f.grant.protocol, session_->CallDeadline());
+                             : igd->DeletePortMapping(f.grant.externalPort, f.grant.protocol, session_.CallDeadline());
         if (code == 0 || code == kNoSuchEntryInArray) return true;
         DiagnosticLine("DeletePortMapping " + Named(f) + ": " + UpnpErrorText(code));
         Fail(problem, "The router did not close " + Port(f) + (code > 0 ? " (" + UpnpErrorText(code) + ")" : std::string()) +
@@ -193,19 +178,19 @@ public:
     std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>& addresses,
                                                    std::string& problem) override
     {
-        if (!session_->HasGateway()) {
+        if (!session_.HasGateway()) {
             // A gateway with no public IPv4 address maps no IPv4 port, yet holds the
             // pinholes opened instead: the record tells.
-            if (session_->PinholeGateway()) return std::vector<ListedMapping>{};
+            if (session_.PinholeGateway()) return std::vector<ListedMapping>{};
             problem = "No router on this network answered, so its open ports cannot be listed. Turn on UPnP or "
                       "NAT-PMP in the router's settings.";
             return std::nullopt;
         }
         std::vector<ListedMapping> listed;
-        const IgdConnection* igd = session_->Gateway();
+        const IgdConnection* igd = session_.Gateway();
         if (!igd) return listed; // PCP and NAT-PMP cannot list: the record tells
         // A slow router's long list takes what is left of the run, each call its own share.
-        const GatewaySettings& settings = session_->Settings();
+        const GatewaySettings& settings = session_.Settings();
         const IgdConnection::Listing listing = igd->ListMappings(settings.end, settings.callTime);
         if (listing.code != 0) {
             DiagnosticLine("GetGenericPortMappingEntry after " + std::to_string(listing.mappings.size()) +
@@ -224,15 +209,15 @@ public:
 
     std::optional<ListedMapping> Read(int port, Protocol protocol, std::string& problem) override
     {
-        if (!session_->HasGateway()) {
-            if (session_->PinholeGateway()) return std::nullopt; // no IPv4 port to hold
+        if (!session_.HasGateway()) {
+            if (session_.PinholeGateway()) return std::nullopt; // no IPv4 port to hold
             problem = "No router on this network answered, so port " + std::to_string(port) + " could not be closed. "
                       "Turn on UPnP or NAT-PMP in the router's settings.";
             return std::nullopt;
         }
-        const IgdConnection* igd = session_->Gateway();
+        const IgdConnection* igd = session_.Gateway();
         if (!igd) return std::nullopt; // PCP and NAT-PMP cannot be asked
-        const MappingReadBack back = igd->ReadMapping(port, protocol, session_->CallDeadline());
+        const MappingReadBack back = igd->ReadMapping(port, protocol, session_.CallDeadline());
         if (back.code == kNoSuchEntryInArray) return std::nullopt;
         if (back.code != 0) {
             DiagnosticLine("GetSpecificPortMappingEntry " + std::string(Name(protocol)) + " " + std::to_string(port) +
@@ -247,17 +232,17 @@ private:
     // A UPnP mapping the gateway holds, as the record would keep it.
     ListedMapping Listed(const HeldMapping& held) const
     {
-        const auto address = session_->DefaultGateway();
+        const auto address = session_.DefaultGateway();
         RecordedForward f;
         f.grant.protocol = held.protocol;
         f.grant.externalPort = held.externalPort;
         f.grant.internalAddress = held.internalClient;
         f.grant.internalPort = held.internalPort;
-        f.grant.gateway = {session_->Udn(), address ? ToString(*address) : std::string(),
+        f.grant.gateway = {session_.Udn(), address ? ToString(*address) : std::string(),
                            address ? host::LinkAddressOf(*address) : std::string()};
         f.grant.externalAddress = held.externalAddress;
         f.grant.description = held.description;
-        return {f, held.leaseSeconds > 0 ? held.leaseSeconds : 0};
+        return {f, held.lease.value_or(0)};
     }
 
     // A pinhole is reached as it was opened: at the IPv6 router of its forward's network
@@ -286,7 +271,7 @@ private:
         const auto ipv4 = ParseIpv4(f.grant.forwardAddress);
         const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
         const auto router =
-            own && ToString(*own) == f.grant.internalAddress ? session_->Ipv6Router(*ipv4, *own) : std::nullopt;
+            own && ToString(*own) == f.grant.internalAddress ? session_.Ipv6Gateway(*ipv4, *own) : std::nullopt;
         if (!router || !(IsGlobalUnicast(*router) || IsLinkLocal(*router))) {
             Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.grant.internalAddress +
                               ", which this machine can no longer reach its router from. Forward the port over IPv6 "
@@ -312,10 +297,10 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->UpdatePinhole(way->router, way->opened, f.grant.pinholeId, session_->CallDeadline());
+        const int code = way->igd->UpdatePinhole(way->router, way->opened, f.grant.pinholeId, session_.CallDeadline());
         if (PinholeLost(code)) {
             UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
-            const PinholeAnswer answer = way->igd->AddPinholes(way->router, way->opened, session_->CallDeadline());
+            const PinholeAnswer answer = way->igd->AddPinholes(way->router, way->opened, session_.CallDeadline());
             if (answer.stage != PinholeStage::Asked || answer.codes[0] != 0)
                 return PinholeRefused(f, "AddPinhole", answer.stage == PinholeStage::Asked ? answer.codes[0]
                                                                                           : answer.statusCode,
@@ -333,7 +318,7 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->DeletePinhole(way->router, way->opened, f.grant.pinholeId, session_->CallDeadline());
+        const int code = way->igd->DeletePinhole(way->router, way->opened, f.grant.pinholeId, session_.CallDeadline());
         if (PinholeLost(code)) UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + ".");
         return code == 0 || PinholeLost(code) || PinholeRefused(f, "DeletePinhole", code, "close", problem);
     }
@@ -342,13 +327,13 @@ private:
     const IgdConnection* Upnp(const RecordedForward& f, std::string& problem)
     {
         // A pinhole may be on a gateway whose IPv4 side offers no port mappings.
-        const IgdConnection* igd = f.grant.family == Family::Ipv6 ? session_->PinholeGateway() : session_->Gateway();
+        const IgdConnection* igd = f.grant.family == Family::Ipv6 ? session_.PinholeGateway() : session_.Gateway();
         if (!igd) {
             Fail(problem, "The router no longer answers UPnP, so " + Port(f) +
                               " could not be reached. Check that UPnP is on in the router's settings.");
             return nullptr;
         }
-        if (!f.grant.gateway.udn.empty() && !session_->Udn().empty() && f.grant.gateway.udn != session_->Udn()) {
+        if (!f.grant.gateway.udn.empty() && !session_.Udn().empty() && f.grant.gateway.udn != session_.Udn()) {
             Fail(problem, "Port " + std::to_string(f.grant.externalPort) +
                               " was opened on another router (another device answers at " + f.grant.gateway.address +
                               " now), so it was left alone. Close it on that network.");
@@ -359,7 +344,7 @@ private:
 
     std::unique_ptr<PortControlGateway> PortControlFor(const RecordedForward& f, std::string& problem) const
     {
-        const auto address = session_->DefaultGateway();
+        const auto address = session_.DefaultGateway();
         if (f.grant.method == Method::Pcp && address) {
             auto protocol = std::make_unique<PcpProtocol>(*address);
             if (protocol->UseNonce(f.grant.nonce))
@@ -387,11 +372,11 @@ private:
         const auto route = RouteFor(f, problem);
         if (!route) return std::nullopt;
         const PcpPinhole pinhole{*route, *nonce, f.grant.protocol, f.grant.externalPort};
-        auto answer = MapPinhole(pinhole, lifetime, session_->CallDeadline());
+        auto answer = MapPinhole(pinhole, lifetime, session_.CallDeadline());
         // Some routers forget whose a pinhole is once it was renewed, and refuse to delete
         // it; they still shorten it: asked for a second, it ends at their shortest lifetime.
         if (lifetime == 0 && answer && answer->result == pcp::kNotAuthorized) {
-            answer = MapPinhole(pinhole, 1, session_->CallDeadline());
+            answer = MapPinhole(pinhole, 1, session_.CallDeadline());
             if (answer && answer->result == pcp::kSuccess) {
                 UserLine("The router would not delete the IPv6 pinhole for " + Named(f) + " (PCP " +
                          pcp::ResultText(pcp::kNotAuthorized) + "); it ends by itself in " +
@@ -446,19 +431,14 @@ private:
         f.grant.epoch = epoch;
     }
 
-    std::shared_ptr<GatewaySession> session_;
+    GatewaySession& session_;
     bool restartSeen_ = false;
 };
 
 } // namespace
 } // namespace gateway
 
-std::unique_ptr<ForwardGateway> OpenForwardGateway(std::string& problem)
+std::unique_ptr<ForwardGateway> OpenForwardGateway(gateway::GatewaySession& session)
 {
-    auto session = gateway::RegisteredSession();
-    if (!session) {
-        problem = "This machine's port forwarding service could not be started. Restart the machine, then try again.";
-        return nullptr;
-    }
-    return std::make_unique<gateway::RecordedGateway>(std::move(session));
+    return std::make_unique<gateway::RecordedGateway>(session);
 }

@@ -33,6 +33,7 @@ std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
 // The record, the gateway and what this run sees; nothing when one is missing, told.
 struct Setting {
     ForwardRecordStore store;
+    std::unique_ptr<gateway::GatewaySession> session; // outlives the client that refers to it
     std::unique_ptr<ForwardGateway> gateway;
     Surroundings here;
 };
@@ -45,14 +46,14 @@ std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
         Fail(problem);
         return std::nullopt;
     }
-    auto gateway = OpenForwardGateway(problem);
-    std::optional<gateway::Identity> identity;
-    if (gateway) identity = gateway->Identity(problem);
+    auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
+    auto gateway = OpenForwardGateway(*session);
+    const std::optional<gateway::Identity> identity = gateway->Identity(problem);
     if (!identity) {
         Fail(problem);
         return std::nullopt;
     }
-    return Setting{std::move(*store), std::move(gateway),
+    return Setting{std::move(*store), std::move(session), std::move(gateway),
                    Surroundings{*identity, Narrow(addresses), static_cast<long long>(std::time(nullptr)), RunDeadline()}};
 }
 
@@ -111,39 +112,4 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     ForwardRecordStore& store = setting->store;
     WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
                                [&store] { return store.Save(); }));
-}
-
-ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std::wstring>& firewallEntriesMade,
-                               const std::vector<std::wstring>& firewallEntriesMadeOverIpv6)
-{
-    std::string problem;
-    const auto gateway = OpenForwardGateway(problem);
-    if (!gateway) return {};
-    std::vector<RecordedForward> made = gateway->Made();
-    if (made.empty()) return {};
-    for (RecordedForward& forward : made) {
-        const std::wstring name = WidenBytes(OwnEntryName(forward.grant.externalPort, forward.grant.protocol));
-        // A pinhole's entry is the one the forward's IPv6 side made.
-        const std::vector<std::wstring>& entriesMade =
-            forward.grant.family == Family::Ipv6 ? firewallEntriesMadeOverIpv6 : firewallEntriesMade;
-        const bool entryMade = std::find(entriesMade.begin(), entriesMade.end(), name) != entriesMade.end();
-        if (entryMade) forward.firewallEntry = NarrowToBytes(name);
-        Remember(store.forwards, forward);
-    }
-    if (store.Save()) return {true, {}};
-    // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
-    EntryFirewall entries(firewall::OpenMachineFirewall);
-    const std::vector<RecordedForward> left = TakeBack(made, *gateway, entries);
-    std::string reason = "The ports just opened could not be recorded, so ";
-    if (left.empty()) {
-        reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";
-    } else {
-        std::string subjects;
-        for (const RecordedForward& f : left) subjects += (subjects.empty() ? "" : ", ") + Subject(f);
-        reason += "they will not be kept open, yet " + subjects + " could not be closed again. The router lets them "
-                  "go within " + std::to_string(kAskedLease / 3600) + " hours; to close them sooner, choose Open "
-                  "ports\u2026 (Ctrl+O) and close them there, or in the router's own settings.";
-    }
-    Headline(reason);
-    return {false, reason};
 }

@@ -12,14 +12,3 @@
 void RunRenewCommand(const std::vector<std::wstring>& addresses);
 void RunListCommand(const std::vector<std::wstring>& addresses);
 void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses);
-
-// After a forward: records what the gateway made (and the firewall entries named in
-// `firewallEntriesMade`, those over IPv6 with the pinholes), whatever the forward's
-// answer, in `store`, held since before the forward. What could not be recorded is
-// taken back, and told.
-struct ForwardRecording {
-    bool recorded = false; // in the record now, and so renewed
-    std::string notKept;   // why what was made is not kept open; empty when it is, or nothing was made
-};
-ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std::wstring>& firewallEntriesMade,
-                               const std::vector<std::wstring>& firewallEntriesMadeOverIpv6);

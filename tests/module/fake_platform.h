@@ -21,7 +21,6 @@ struct FakePlatform {
     // Keyed by the start of a call's log line: "get_LocalPolicy", "Add UDP", "OpenPorts.Add UDP".
     std::map<std::string, Outcome> outcomes;
     std::set<std::pair<long, int>> openPorts;  // firewall entries: (port, protocol)
-    std::map<std::string, long> leases = {{"TCP", 604800}, {"UDP", 604800}};  // what a mapping tells, by protocol
     std::vector<std::string> calls;            // e.g. "Add TCP 8080->10.0.0.5:8080 'HLMX 8080 TCP' 1"
 
     Outcome Log(const std::string& call);

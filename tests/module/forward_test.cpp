@@ -1,6 +1,6 @@
-// The "kavro" command against the fake gateway classes and firewall: the result line and
-// what was mapped and let in, for every way a platform call can go wrong, and the
-// headlines the forward itself writes; and after each, no COM object or BSTR left alive.
+// The "kavro" command against the fake gateway and firewall: the result line, what was
+// mapped and let in, and the developers' lines of Varneth, for every way a call can go
+// wrong, and the headlines the forward itself writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,17 +9,18 @@
 
 #include "com/com_api.h"
 #include "fake_firewall.h"
-#include "tell.h"
+#include "fake_gateway.h"
 #include "fake_platform.h"
 #include "forward/forward_command.h"
 #include "scratch_folder.h"
+#include "tell.h"
 
 namespace {
 
 const std::string kOk = "0", kInvalid = "Invalid IP",
                   kAdmin = "Failed to initialize firewall. Try running with proper admin privileges.",
                   kNotOpened = "Firewall initialized well, but failed to open ports on it.";
-constexpr Outcome F = Outcome::Fails, Null = Outcome::LeavesNull;
+constexpr Outcome F = Outcome::Fails;
 using firewall::Status;
 
 std::vector<std::wstring> Command(const wchar_t* port, const wchar_t* tcp = L"TRUE", const wchar_t* udp = L"TRUE")
@@ -27,7 +28,8 @@ std::vector<std::wstring> Command(const wchar_t* port, const wchar_t* tcp = L"TR
     return {L"kavro", L"10.0.0.5", port, tcp, udp};
 }
 
-const std::string kWeek = "The router keeps port 8080 open for 7 days.";
+const std::string kKept = "Port 8080 is kept open: renewed every hour; it closes by itself within 2 hours if this machine "
+                          "stops renewing.";
 const std::string kPartly = "Port 8080 was opened on the router for UDP only, not for TCP. If the program needs only UDP, "
                             "tick only UDP; else fix the cause above and try again.";
 
@@ -38,63 +40,62 @@ struct Row {
     std::vector<std::string> headlines;  // distinct, in order, as the window shows them
     std::map<std::string, Outcome> outcomes = {};
     std::vector<std::wstring> command = Command(L"8080");
-    void (*arrange)(FakePlatform&, FakeFirewall&) = nullptr;
-    std::map<std::string, long> leases = {{"TCP", 604800}, {"UDP", 604800}};  // what each mapping tells
+    void (*arrange)(FakeFirewall&) = nullptr;
+    std::map<Protocol, std::optional<long long>> leases = {{Protocol::Tcp, 7200}, {Protocol::Udp, 7200}};
+    std::vector<std::string> varnethLines = {};  // Varneth's on standard output, in order
 };
 
-// Nothing here goes through our own gateway client, so nothing is recorded: the router's
-// lease is told, no renewal promised.
+constexpr auto Tcp = Protocol::Tcp, Udp = Protocol::Udp;
+const std::string kAddFailed = "Varneth::Add Collection->Add failed";
+
 std::string OutOfRange(const char* port)
 {
     return "Port " + std::string(port) + " cannot be opened: a port is a number from 1 to 65535. Choose a port in that range.";
 }
-const std::string kNoService = "This machine's port forwarding service could not be started. Restart the machine, then try again.";
 
 const Row kRows[] = {
-    {"both", kOk, "FNTtNUu", {kWeek}},
-    {"tcp_then_a_blank_line", kOk, "FNTt", {kWeek}, {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"FALSE", L""}},
-    {"only_exact_TRUE", kOk, "FNUu", {kWeek}, {}, Command(L"8080", L"true")},
-    {"port_read_like_wcstol", kOk, "FNTt", {"The router keeps port 80 open for 7 days."}, {}, Command(L"  80abc", L"TRUE", L"FALSE")},
-    {"port_0", kInvalid, "F", {OutOfRange("0")}, {}, Command(L"0")},
-    {"port_65536", kInvalid, "F", {OutOfRange("65536")}, {}, Command(L"65536")},
-    {"port_past_32_bits", kInvalid, "F", {OutOfRange("2147483647")}, {}, Command(L"4294975376")},  // 2^32 + 8080, held at the edge
+    {"both", kOk, "FNTtNUu", {kKept}},
+    {"tcp_then_a_blank_line", kOk, "FNTt", {kKept}, {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"FALSE", L""}},
+    {"only_exact_TRUE", kOk, "FNUu", {kKept}, {}, Command(L"8080", L"true")},
+    {"port_read_like_wcstol", kOk, "FNTt", {"Port 80 is kept open: renewed every hour; it closes by itself within 2 hours "
+     "if this machine stops renewing."}, {}, Command(L"  80abc", L"TRUE", L"FALSE")},
+    {"port_0", kInvalid, "F", {OutOfRange("0")}, {}, Command(L"0"), nullptr, {}, {kAddFailed, kAddFailed}},
+    {"port_65536", kInvalid, "F", {OutOfRange("65536")}, {}, Command(L"65536"), nullptr, {}, {kAddFailed, kAddFailed}},
+    {"port_past_32_bits", kInvalid, "F", {OutOfRange("2147483647")}, {}, Command(L"4294975376"), nullptr, {},  // 2^32 + 8080, held at the edge
+     {kAddFailed, kAddFailed}},
     {"incomplete", "Incomplete forward command", "", {}, {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE"}},
     {"no_protocol", "No protocol selected", "", {}, {}, Command(L"8080", L"FALSE", L"false")},
     {"com_fails", "Failed to initialize COM library. This should not happen", "", {}, {}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
-    {"for_2_hours", kOk, "FNTtNUu", {"The router keeps port 8080 open for 2 hours."}, {}, Command(L"8080"), nullptr,
-     {{"TCP", 7200}, {"UDP", 7199}}},
+     [](FakeFirewall&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
     {"lease_0_until_restart", kOk, "FNTtNUu", {"The router keeps port 8080 open until it restarts."}, {}, Command(L"8080"),
-     nullptr, {{"TCP", 0}, {"UDP", 0}}},
-    {"shorter_lease_of_two", kOk, "FNTtNUu", {"The router keeps port 8080 open for 1 hour."}, {}, Command(L"8080"), nullptr,
-     {{"TCP", 0}, {"UDP", 3599}}},
-    {"only_the_asked_protocol", kOk, "FNUu", {"The router keeps port 8080 open for 2 minutes."}, {}, Command(L"8080", L"FALSE"),
-     nullptr, {{"TCP", 30}, {"UDP", 119}}},
-    {"lease_untold", kOk, "FNTtNUu", {}, {{"get_LeaseSeconds", F}}},
-    {"tcp_refused_udp_made", kInvalid, "FNTNUu", {kPartly}, {{"Add TCP", F}}},
+     nullptr, {{Tcp, 0}, {Udp, 0}}},
+    {"shorter_lease_of_two", kOk, "FNTtNUu", {"Port 8080 is kept open: renewed every 30 minutes; it closes by itself "
+     "within 1 hour if this machine stops renewing."}, {}, Command(L"8080"), nullptr, {{Tcp, 0}, {Udp, 3599}}},
+    {"only_the_asked_protocol", kOk, "FNUu", {"Port 8080 is kept open: renewed every minute; it closes by itself within "
+     "2 minutes if this machine stops renewing."}, {}, Command(L"8080", L"FALSE"), nullptr, {{Tcp, 30}, {Udp, 119}}},
+    {"lease_untold", kOk, "FNTtNUu", {}, {}, Command(L"8080"), nullptr, {{Tcp, std::nullopt}, {Udp, 7200}}},
+    {"tcp_refused_udp_made", kInvalid, "FNTNUu", {kPartly}, {{"Add TCP", F}}, Command(L"8080"), nullptr, {}, {kAddFailed}},
     {"udp_refused_tcp_made", kInvalid, "FNTtNU",
      {"Port 8080 was opened on the router for TCP only, not for UDP. If the program needs only TCP, tick only TCP; else fix "
       "the cause above and try again."},
-     {{"Add UDP", F}}},
+     {{"Add UDP", F}}, Command(L"8080"), nullptr, {}, {kAddFailed}},
+    {"both_refused", kInvalid, "FNTNU", {}, {{"Add ", F}}, Command(L"8080"), nullptr, {}, {kAddFailed, kAddFailed}},
+    {"no_gateway", kInvalid, "FNN", {}, {{"OpenCollection", F}}, Command(L"8080"), nullptr, {},
+     {"Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null",
+      "Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"}},
     {"tcp_not_let_in_udp_let_in", kNotOpened, "FNTtNUu", {}, {}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall& f) { f.answers = {{"OpenPort TCP", Status::Failed}}; }},
+     [](FakeFirewall& f) { f.answers = {{"OpenPort TCP", Status::Failed}}; }},
     {"udp_not_let_in", kNotOpened, "FNTtNUu", {}, {}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::AccessDenied}}; }},
+     [](FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::AccessDenied}}; }},
     {"tcp_refused_udp_not_let_in", kNotOpened, "FNTNUu", {kPartly}, {{"Add TCP", F}}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::TimedOut}}; }},
-    {"entry_there", kOk, "FNTtNUu", {kWeek}, {}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall& f) { f.answers = {{"OpenPort TCP", Status::AlreadyOpen}}; }},
-    {"firewall_off", kOk, "FNTNU", {kWeek}, {}, Command(L"8080"), [](FakePlatform&, FakeFirewall& f) { f.on = false; }},
-    {"firewall_state_unread", kOk, "FNTNU", {kWeek}, {}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall& f) { f.state = Status::AccessDenied; }},
+     [](FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::TimedOut}}; }, {}, {kAddFailed}},
+    {"entry_there", kOk, "FNTtNUu", {kKept}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.answers = {{"OpenPort TCP", Status::AlreadyOpen}}; }},
+    {"firewall_off", kOk, "FNTNU", {kKept}, {}, Command(L"8080"), [](FakeFirewall& f) { f.on = false; }},
+    {"firewall_state_unread", kOk, "FNTNU", {kKept}, {}, Command(L"8080"),
+     [](FakeFirewall& f) { f.state = Status::AccessDenied; }},
     {"firewall_profile_refused", kAdmin, "FNTNU", {}, {}, Command(L"8080"),
-     [](FakePlatform&, FakeFirewall& f) { f.profile = Status::AccessDenied; }},
-    {"create_nat_fails", kInvalid, "FNN", {kNoService}, {{"CoCreateInstance UPnPNAT", F}}},
-    {"create_nat_null", kInvalid, "FNN", {kNoService}, {{"CoCreateInstance UPnPNAT", Null}}},
-    {"collection_fails", kInvalid, "FNN", {kNoService}, {{"get_StaticPortMappingCollection", F}}},
-    {"collection_null", kInvalid, "FNN", {}, {{"get_StaticPortMappingCollection", Null}}},
-    {"add_mapping_fails", kInvalid, "FNTNU", {}, {{"Add ", F}}},
-    {"add_mapping_null", kInvalid, "FNTNU", {}, {{"Add ", Null}}},
+     [](FakeFirewall& f) { f.profile = Status::AccessDenied; }},
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -105,33 +106,32 @@ protected:
     {
         std::filesystem::current_path(scratch.path);
         comrt::ResetRuntimeForTests();
-        RegisterFakeNat(platform);
+        gateway.asked = [this](const std::string& call) { return platform.Log(call) == Outcome::Works; };
     }
     void TearDown() override
     {
         std::filesystem::current_path(scratch.path.parent_path());
         comrt::ResetRuntimeForTests();
-        EXPECT_EQ(comrt::LiveObjectCount(), 0) << "COM objects left alive";
-        EXPECT_EQ(comrt::LiveStringCount(), 0) << "BSTRs left unfreed";
     }
-    // F: firewall opened, N: NAT object made; T/U: mapping asked, t/u: firewall asked to
-    // let it in, each as the command says.
+    // F: firewall opened, N: the gateway's mappings reached; T/U: mapping asked, t/u:
+    // firewall asked to let it in, each as the command says.
     std::string Trace(const std::vector<std::wstring>& command) const
     {
         const std::string port = command.size() < 3 ? "" : std::to_string(std::wcstol(command[2].c_str(), nullptr, 10));
         std::string letters;
         for (const std::string& call : platform.calls) {
             if (call == "OpenFirewall") letters += 'F';
-            if (call == "CoCreateInstance UPnPNAT") letters += 'N';
+            if (call == "OpenCollection") letters += 'N';
             for (const std::string protocol : {"TCP", "UDP"}) {
                 const std::string name = " 'HLMX " + port + " " + protocol + "'";
-                if (call == "Add " + protocol + " " + port + "->10.0.0.5:" + port + name + " 1") letters += protocol[0];
+                if (call == "Add " + protocol + " " + port + "->10.0.0.5:" + port + name) letters += protocol[0];
                 if (call == "OpenPort " + protocol + " " + port + name) letters += char(std::tolower(protocol[0]));
             }
         }
         return letters;
     }
     FakePlatform platform;
+    FakeGateway gateway;
     FakeFirewall firewall{platform.calls};
     // The record of forwards, which a forward holds from its start, in the scratch folder.
     const ScratchStateHome scratch;
@@ -141,11 +141,23 @@ TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)
 {
     const Row& row = GetParam();
     platform.outcomes = row.outcomes;
-    platform.leases = row.leases;
-    if (row.arrange) row.arrange(platform, firewall);
+    gateway.leases = row.leases;
+    if (row.arrange) row.arrange(firewall);
     ::testing::internal::CaptureStderr();
-    RunForwardCommand(row.command, firewall.Factory());
+    ::testing::internal::CaptureStdout();
+    RunForwardCommand(row.command, [this](gateway::GatewaySession&) {
+        VarnethPlatform fake;
+        fake.nat.push_back(std::make_unique<FakeGateway>(gateway));
+        fake.firewall = firewall.Factory();
+        fake.enterApartment = [] { return SUCCEEDED(CoInitialize(nullptr)); };
+        return fake;
+    });
+    std::istringstream stdoutText(::testing::internal::GetCapturedStdout());
     std::istringstream stderrText(::testing::internal::GetCapturedStderr());
+    std::vector<std::string> varnethLines;
+    for (std::string line; std::getline(stdoutText, line);)
+        if (line.rfind("Varneth::", 0) == 0) varnethLines.push_back(line);
+    EXPECT_EQ(varnethLines, row.varnethLines);
     EXPECT_EQ(Contents("log.txt"), row.result + "\n");
     EXPECT_EQ(Trace(row.command), row.trace);
     std::vector<std::string> headlines;

@@ -22,7 +22,6 @@ struct FakeGateway final : ForwardGateway {
     std::vector<std::string> calls;
 
     std::optional<gateway::Identity> Identity(std::string&) override { return kHome; }
-    std::vector<RecordedForward> Made() const override { return {}; }
     bool OnThisDevice(const RecordedForward& f) override
     {
         calls.push_back("OnThisDevice " + std::to_string(f.grant.externalPort));

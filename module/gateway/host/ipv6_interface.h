@@ -18,7 +18,7 @@ namespace gateway::host {
 std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress);
 
 // The next hop of the IPv6 default route through that interface with the lowest metric.
-std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress);
+std::optional<Ipv6> ReadIpv6DefaultGateway(Ipv4 interfaceAddress);
 
 // Whether the system shows that interface's IPv6 routes at all: every interface with
 // IPv6 has one for its own link, but Wine shows none.

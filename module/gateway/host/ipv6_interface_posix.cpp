@@ -110,7 +110,7 @@ std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress)
     return ChooseGlobalIpv6(InterfaceAddressesFromTable(table, interface));
 }
 
-std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress)
+std::optional<Ipv6> ReadIpv6DefaultGateway(Ipv4 interfaceAddress)
 {
     const std::string interface = InterfaceHolding(interfaceAddress);
     std::ifstream table("/proc/net/ipv6_route");

@@ -62,7 +62,7 @@ std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress)
     return ChooseGlobalIpv6(candidates);
 }
 
-std::optional<Ipv6> ReadIpv6DefaultRouter(Ipv4 interfaceAddress)
+std::optional<Ipv6> ReadIpv6DefaultGateway(Ipv4 interfaceAddress)
 {
     const AdapterList adapters = ReadAdapters(AF_UNSPEC);
     const IP_ADAPTER_ADDRESSES* adapter = AdapterHolding(adapters, interfaceAddress);

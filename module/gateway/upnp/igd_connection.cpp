@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -129,12 +130,13 @@ int ToPort(const char* text)
     return end != text && *end == '\0' && value >= 0 && value <= 65535 ? static_cast<int>(value) : -1;
 }
 
-// The lease in seconds; -1 when the gateway gave none we can read.
-long ToLease(const char* text)
+// The lease in seconds; nothing when the gateway gave none we can read.
+std::optional<long long> ToLease(const char* text)
 {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= 0 && value <= INT32_MAX ? value : -1;
+    if (end == text || *end != '\0' || value < 0 || value > INT32_MAX) return std::nullopt;
+    return value;
 }
 
 // IGD v2 gateways offer version 2 of the connection service; version 1 gateways only 1.
@@ -250,7 +252,7 @@ IgdConnection::Listing IgdConnection::ListMappings(Deadline end, std::chrono::mi
         held.internalClient = answer->internalClient;
         held.enabled = std::strcmp(answer->enabled, "1") == 0;
         held.description = answer->description;
-        held.leaseSeconds = ToLease(answer->leaseDuration);
+        held.lease = ToLease(answer->leaseDuration);
         listing.mappings.push_back(std::move(held));
     }
     return listing;
@@ -279,7 +281,7 @@ MappingReadBack IgdConnection::ReadMapping(int externalPort, Protocol protocol, 
     result.mapping.internalClient = answer->internalClient;
     result.mapping.enabled = std::strcmp(answer->enabled, "1") == 0;
     result.mapping.description = answer->description;
-    result.mapping.leaseSeconds = ToLease(answer->leaseDuration);
+    result.mapping.lease = ToLease(answer->leaseDuration);
     return result;
 }
 

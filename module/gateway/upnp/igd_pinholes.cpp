@@ -126,7 +126,7 @@ std::optional<FirewallControl> ControlAt(const IGDdatas& data, const UPNPUrls& u
     const auto source = ParseIpv6(request.internalClient);
     if (!description || !control || !source) return std::nullopt;
     // The device serves its description and its control on the same port.
-    return FirewallControl(*source, Ipv6Endpoint{router, request.routerScope, description->first},
+    return FirewallControl(*source, Ipv6Endpoint{router, request.gatewayScope, description->first},
                            description->second, control->second, data.IPv6FC.servicetype);
 }
 

@@ -16,7 +16,7 @@ constexpr int kPinholeLeaseSeconds = 7200;
 struct PinholeRequest {
     std::string forwardAddress;         // the IPv4 address of the forward it goes beside
     std::string internalClient;         // the machine's global IPv6 address
-    std::uint32_t routerScope = 0;      // the interface index, for a link-local router
+    std::uint32_t gatewayScope = 0;      // the interface index, for a link-local router
     int port = 0;
     std::vector<Protocol> protocols;
 };

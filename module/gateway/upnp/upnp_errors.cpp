@@ -42,9 +42,6 @@ constexpr std::array<std::pair<int, const char*>, 6> kMeanings{{
     {501, ", the gateway could not carry it out"},
 }};
 
-constexpr std::uint32_t kActionErrorBase = 0x80040300u;
-constexpr std::uint32_t kWin32ErrorTimeout = 1460;
-
 } // namespace
 
 std::string UpnpErrorText(int code)
@@ -61,13 +58,6 @@ std::string UpnpRefusalMeaning(int code)
     for (const auto& [known, meaning] : kMeanings)
         if (known == code) return meaning;
     return {};
-}
-
-HRESULT HresultFromUpnpError(int code)
-{
-    if (code == kNoAnswerInTime) return HRESULT_FROM_WIN32(kWin32ErrorTimeout);
-    if (code >= 600 && code <= 899) return static_cast<HRESULT>(kActionErrorBase + static_cast<std::uint32_t>(code - 600));
-    return E_FAIL;
 }
 
 } // namespace gateway

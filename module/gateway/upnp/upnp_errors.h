@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "com/com_api.h"
-
 namespace gateway {
 
 // Our own code for a gateway that did not answer before the deadline; the library's
@@ -25,9 +23,5 @@ std::string UpnpErrorText(int code);
 // What a refusal means for the user, as a clause (", another device holds this
 // port"); empty when the code's name says enough.
 std::string UpnpRefusalMeaning(int code);
-
-// UPnP action errors 600-899 map into the range Windows uses for them
-// (0x80040300 + code - 600); a timeout and everything else have statuses of their own.
-HRESULT HresultFromUpnpError(int code);
 
 } // namespace gateway

@@ -1,23 +1,22 @@
-#include "gateway/static_port_mapping_collection.h"
+#include "gateway/own_nat_service.h"
 
-#include <new>
 #include <utility>
 
 #include "tell.h"
-
 #include "gateway/gateway_log.h"
 #include "gateway/lease_request.h"
 #include "gateway/router_headlines.h"
-#include "gateway/static_port_mapping.h"
 #include "gateway/upnp/upnp_errors.h"
 
 namespace gateway {
 namespace {
 
+using AddAnswer = NatService::AddAnswer;
+
 std::string Name(const MappingRequest& request)
 {
-    return std::to_string(request.externalPort) + "/" + std::string(Name(request.protocol)) + " -> " + request.internalClient + ":" +
-           std::to_string(request.internalPort);
+    return std::to_string(request.externalPort) + "/" + std::string(::Name(request.protocol)) + " -> " +
+           request.internalClient + ":" + std::to_string(request.internalPort);
 }
 
 std::string Name(const HeldMapping& held)
@@ -27,8 +26,11 @@ std::string Name(const HeldMapping& held)
 
 std::string Subject(const MappingRequest& request)
 {
-    return std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort);
+    return std::string(::Name(request.protocol)) + " " + std::to_string(request.externalPort);
 }
+
+AddAnswer Made(Grant grant) { return {NatService::Adding::Made, std::move(grant), std::nullopt}; }
+AddAnswer Failed() { return {}; }
 
 // Who holds the port, when the gateway tells.
 std::optional<HeldMapping> Holder(const IgdConnection& gateway, const MappingRequest& request, Deadline deadline)
@@ -47,7 +49,7 @@ Told RefusalHeadline(int port, int code, const std::optional<HeldMapping>& holde
 
 // Why the gateway did not make the mapping, in words; a code of the library's or our
 // own only for developers.
-HRESULT Refuse(const IgdConnection& gateway, const MappingRequest& request, int code, Deadline deadline)
+void TellRefusal(const IgdConnection& gateway, const MappingRequest& request, int code, Deadline deadline)
 {
     DiagnosticLine("AddPortMapping " + Name(request) + ": " + UpnpErrorText(code));
     const int port = request.externalPort;
@@ -63,11 +65,10 @@ HRESULT Refuse(const IgdConnection& gateway, const MappingRequest& request, int 
                  (holder ? " (" + Name(*holder) + ")" : "") + ".");
         Headline(RefusalHeadline(port, code, holder));
     }
-    return HresultFromUpnpError(code);
 }
 
 // A gateway may say yes and hold nothing, or hold the port for someone else.
-HRESULT ReadBackFailed(const MappingRequest& request, const MappingReadBack& readBack)
+void TellNotHeld(const MappingRequest& request, const MappingReadBack& readBack)
 {
     const int port = request.externalPort;
     if (readBack.code != 0) {
@@ -75,88 +76,84 @@ HRESULT ReadBackFailed(const MappingRequest& request, const MappingReadBack& rea
         GatewayLog("AddPortMapping " + Name(request) + " said yes, but reading it back failed" +
                    (readBack.code > 0 ? ": " + UpnpErrorText(readBack.code) : std::string()));
         Headline(readBack.code == kNoAnswerInTime ? headline::NoAnswer(port) : headline::NotHeld(port));
-        return E_FAIL;
+        return;
     }
     GatewayLog("AddPortMapping " + Name(request) + " said yes, but the gateway holds the port for " +
                Name(readBack.mapping));
     const std::string& holder = readBack.mapping.internalClient;
     Headline(holder != request.internalClient ? headline::HeldByAnother(port, holder) : headline::NotHeld(port));
-    return E_FAIL;
 }
 
-HRESULT Hand(const HeldMapping& held, IStaticPortMapping** mapping)
-{
-    auto* made = new (std::nothrow) StaticPortMapping(held);
-    if (made == nullptr) return E_OUTOFMEMORY;
-    *mapping = made;
-    return S_OK;
-}
+class OwnNat final : public NatService {
+public:
+    explicit OwnNat(GatewaySession& session) : session_(session) {}
+
+    AccessAnswer OpenCollection() override
+    {
+        return {session_.HasGateway() ? Access::Ok : Access::NoCollection, std::nullopt};
+    }
+
+    AddAnswer Add(const MappingRequest& request) override
+    {
+        if (const std::string problem = MappingProblem(request); !problem.empty()) {
+            GatewayLog("nothing sent: " + problem);
+            Headline(headline::NothingAsked(problem));
+            return Failed();
+        }
+        if (const PortControlGateway* portControl = session_.PortControl()) {
+            const MappingOutcome outcome = portControl->Map(request, session_.CallDeadline());
+            if (!outcome.held) return Failed();
+            Grant grant = GrantOf(*outcome.held, portControl->Speaks());
+            grant.nonce = portControl->NonceText();
+            grant.epoch = outcome.epoch;
+            return Made(session_.Stamped(std::move(grant)));
+        }
+        const IgdConnection* gateway = session_.Gateway();
+        if (gateway == nullptr) return Failed();
+        const int refusal = AddWithLease(*gateway, request, session_.CallDeadline());
+        if (refusal != 0) {
+            TellRefusal(*gateway, request, refusal, session_.CallDeadline());
+            return Failed();
+        }
+        const MappingReadBack readBack =
+            gateway->ReadMapping(request.externalPort, request.protocol, session_.CallDeadline());
+        if (readBack.code != 0 || !HoldsRequest(readBack.mapping, request)) {
+            TellNotHeld(request, readBack);
+            return Failed();
+        }
+        return Made(session_.Stamped(GrantOf(readBack.mapping, Method::Upnp)));
+    }
+
+private:
+    GatewaySession& session_;
+};
 
 } // namespace
 
-HRESULT StaticPortMappingCollection::Add(LONG externalPort, BSTR protocol, LONG internalPort, BSTR internalClient,
-                                         VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)
-{
-    if (mapping == nullptr) return E_POINTER;
-    *mapping = nullptr;
-    const ArgumentCheck check =
-        CheckMappingArguments(externalPort, protocol, internalPort, internalClient, enabled, description);
-    if (!check.request) {
-        GatewayLog("nothing sent: " + check.problem);
-        Headline(headline::NothingAsked(check.problem));
-        return E_INVALIDARG;
-    }
-    const MappingRequest& request = *check.request;
-    if (const PortControlGateway* portControl = session_->PortControl()) {
-        const MappingOutcome outcome = portControl->Map(request, session_->CallDeadline());
-        if (FAILED(outcome.status)) return outcome.status;
-        Grant grant = GrantOf(outcome.held, portControl->Speaks());
-        grant.nonce = portControl->NonceText();
-        grant.epoch = outcome.epoch;
-        session_->NoteGrant(std::move(grant));
-        return Hand(outcome.held, mapping);
-    }
-    const IgdConnection& gateway = *session_->Gateway();
+std::unique_ptr<NatService> OwnNatService(GatewaySession& session) { return std::make_unique<OwnNat>(session); }
 
-    const int refusal = AddWithLease(gateway, request, session_->CallDeadline());
-    if (refusal != 0) return Refuse(gateway, request, refusal, session_->CallDeadline());
-    const MappingReadBack readBack = gateway.ReadMapping(request.externalPort, request.protocol, session_->CallDeadline());
-    if (readBack.code != 0 || !HoldsRequest(readBack.mapping, request)) return ReadBackFailed(request, readBack);
-    session_->NoteGrant(GrantOf(readBack.mapping, Method::Upnp));
-    return Hand(readBack.mapping, mapping);
-}
-
-#ifdef _WIN32
-HRESULT ConfirmMapping(GatewaySession& session, LONG externalPort, BSTR protocol, LONG internalPort,
-                       BSTR internalClient, VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping)
+NatService::AddAnswer ReadBack(GatewaySession& session, const MappingRequest& request)
 {
-    if (mapping == nullptr) return E_POINTER;
-    *mapping = nullptr;
-    const ArgumentCheck check =
-        CheckMappingArguments(externalPort, protocol, internalPort, internalClient, enabled, description);
-    if (!check.request) return E_INVALIDARG;
-    const MappingRequest& request = *check.request;
+    if (!MappingProblem(request).empty()) return Failed();
     // No headline here: our own client maps the port next, and tells its outcome.
     const IgdConnection* gateway = session.Gateway();
     if (gateway == nullptr) {
         UserLine("The mapping of " + Subject(request) + " cannot be read back: the default gateway does not answer UPnP.");
-        return E_FAIL;
+        return Failed();
     }
     const MappingReadBack readBack = gateway->ReadMapping(request.externalPort, request.protocol, session.CallDeadline());
     if (readBack.code != 0) {
         DiagnosticLine("GetSpecificPortMappingEntry " + Name(request) + ": " + UpnpErrorText(readBack.code));
         UserLine("The default gateway did not confirm " + Subject(request) + ", which Windows' NAT service reported mapped.");
-        return E_FAIL;
+        return Failed();
     }
     if (!HoldsRequest(readBack.mapping, request)) {
         UserLine("The default gateway holds " + Subject(request) + " for " + Name(readBack.mapping) +
                  ", not as Windows' NAT service reported.");
-        return E_FAIL;
+        return Failed();
     }
     // Recorded as the system's, and renewed through our client like our own.
-    session.NoteGrant(GrantOf(readBack.mapping, Method::System));
-    return Hand(readBack.mapping, mapping);
+    return Made(session.Stamped(GrantOf(readBack.mapping, Method::System)));
 }
-#endif
 
 } // namespace gateway

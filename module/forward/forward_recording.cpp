@@ -1,0 +1,46 @@
+#include "forward/forward_recording.h"
+
+#include "tell.h"
+#include "record/entry_firewall.h"
+#include "record/forward_words.h"
+#include "record/lasting_forwards.h"
+
+namespace {
+
+RecordedForward RecordOf(const PortOutcome& port)
+{
+    RecordedForward f{*port.grant, port.grant->grantedAt, {}};
+    // Only an entry this forward made is ours to remove; a pinhole's is the one its IPv6
+    // side made, where the firewall keeps one per family.
+    if (port.firewall.kind == FirewallStep::Kind::Opened) f.firewallEntry = port.firewall.entryName;
+    return f;
+}
+
+} // namespace
+
+Recording RecordForward(ForwardRecordStore& store, ForwardGateway& gateway, const ForwardOutcome& outcome,
+                        const Ipv6Result& ipv6)
+{
+    std::vector<RecordedForward> made;
+    for (const auto* ports : {&outcome.ports, &ipv6.ports})
+        for (const PortOutcome& port : *ports)
+            if (port.grant) made.push_back(RecordOf(port));
+    if (made.empty()) return {};
+    for (const RecordedForward& forward : made) Remember(store.forwards, forward);
+    if (store.Save()) return {true, {}};
+    // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
+    EntryFirewall entries(firewall::OpenMachineFirewall);
+    const std::vector<RecordedForward> left = TakeBack(made, gateway, entries);
+    std::string reason = "The ports just opened could not be recorded, so ";
+    if (left.empty()) {
+        reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";
+    } else {
+        std::string subjects;
+        for (const RecordedForward& f : left) subjects += (subjects.empty() ? "" : ", ") + Subject(f);
+        reason += "they will not be kept open, yet " + subjects + " could not be closed again. The router lets them "
+                  "go within " + std::to_string(gateway::kAskedLease / 3600) + " hours; to close them sooner, choose "
+                  "Open ports\u2026 (Ctrl+O) and close them there, or in the router's own settings.";
+    }
+    Headline(reason);
+    return {false, reason};
+}

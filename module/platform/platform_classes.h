@@ -1,5 +1,0 @@
-#pragma once
-
-// Registers our own gateway classes with the COM runtime, where the operating system
-// has no COM of its own.
-void RegisterPlatformClasses();
