@@ -2,6 +2,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "forward_report.h"
 #include "forward_words.h"
 #include "lasting_forwards.h"
 #include "platform/printable_text.h"
@@ -39,7 +40,7 @@ private:
             const bool beside = f->family == "IPv6" && f->protocol == protocol && f->externalPort == target.port &&
                                 f->forwardAddress == target.address && SameGateway(f->gateway, here_.gateway);
             std::string problem;
-            if (!beside || !gateway_.Delete(*f, problem) || !RemoveOwnFirewallEntry(*f, problem)) {
+            if (!beside || !RemoveOwnFirewallEntry(*f, problem) || !gateway_.Delete(*f, problem)) {
                 if (firstProblem.empty()) firstProblem = problem;
                 ++f;
                 continue;
@@ -73,15 +74,17 @@ private:
             return reason;
         }
         std::string problem;
-        if (!gateway_.Delete(*recorded, problem)) return problem;
         if (!RemoveOwnFirewallEntry(*recorded, problem)) return problem;
+        if (!gateway_.Delete(*recorded, problem)) return problem;
         UserLine(Subject(*recorded) + " closed.");
         forwards_.erase(recorded);
         return {};
     }
 
-    // Only an entry the tool made, under its own name; an administrator's rule stays.
-    bool RemoveOwnFirewallEntry(const RecordedForward& forward, std::string& problem)
+    // Only an entry the tool made, under its own name; an administrator's rule stays. Before
+    // the router's mapping: an entry that needs an administrator keeps the mapping open and
+    // recorded with it, and an entry removed is no longer recorded, whatever the router says.
+    bool RemoveOwnFirewallEntry(RecordedForward& forward, std::string& problem)
     {
         const std::string& name = forward.firewallEntry;
         if (name.empty()) return true;
@@ -89,7 +92,9 @@ private:
             UserLine("The firewall entry \"" + name + "\" is not one of this tool's names; it was left as it is.");
             return true;
         }
-        return firewall_.Remove(forward, problem);
+        if (!firewall_.Remove(forward, problem)) return false;
+        forward.firewallEntry.clear();
+        return true;
     }
 
     // Another program's mapping: deleted only when the gateway holds it for the address asked.
@@ -183,4 +188,22 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
             if (firstReason.empty()) firstReason = problem;
         }
     return firstReason;
+}
+
+std::vector<std::string> LeftOpenLines(const std::vector<RecordedForward>& forwards, long long now)
+{
+    std::vector<std::string> lines;
+    for (const RecordedForward& forward : forwards) {
+        const std::string where = Subject(forward) + " on the router " + forward.gateway.address;
+        const long long left = forward.grantedAt + forward.lifetime - now;
+        lines.push_back(forward.lifetime == 0 ? where + " stays open until the router restarts, or until it is closed "
+                                                        "in the router's settings."
+                        : left > 0 ? where + " stays open for about " + Span(static_cast<long>(left)) +
+                                         " more, then closes by itself."
+                                   : where + " has closed by itself by now: its time ran out.");
+        if (forward.firewallEntry == OwnEntryName(forward.externalPort, forward.protocol))
+            lines.push_back("The firewall entry \"" + forward.firewallEntry + "\" stays; an administrator removes it with: " +
+                            FirewallEntryRemoval(forward));
+    }
+    return lines;
 }

@@ -55,3 +55,8 @@ std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& for
 // hold is deleted only when the gateway holds it for the address asked.
 std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
                           ForwardGateway& gateway, ForwardFirewall& firewall, const Surroundings& here);
+
+// What the record still holds after a close, for a person to close by hand: a sentence
+// for each mapping and pinhole (on which router, and how long its lease still runs at
+// `now`) and for each firewall entry the tool made (how to remove it).
+std::vector<std::string> LeftOpenLines(const std::vector<RecordedForward>& forwards, long long now);

@@ -60,16 +60,18 @@ struct FakeGateway final : ForwardGateway {
 
 struct FakeFirewall final : ForwardFirewall {
     std::map<int, Presence> presence; // by port; LetsIn when missing
-    std::vector<std::string> removed;
+    std::map<int, bool> refuses;      // Remove fails for these ports, as without an administrator
+    std::vector<std::string> removed; // every Remove asked for
     Presence Find(const RecordedForward& f) override
     {
         const auto found = presence.find(f.externalPort);
         return found == presence.end() ? Presence::LetsIn : found->second;
     }
-    bool Remove(const RecordedForward& f, std::string&) override
+    bool Remove(const RecordedForward& f, std::string& problem) override
     {
         removed.push_back(f.protocol + " " + std::to_string(f.externalPort) + " '" + f.firewallEntry + "'");
-        return true;
+        if (refuses[f.externalPort]) problem = "administrator " + std::to_string(f.externalPort);
+        return problem.empty();
     }
 };
 
@@ -256,6 +258,26 @@ RecordedForward Elsewhere(RecordedForward f)
     return f;
 }
 
+RecordedForward Lasting(RecordedForward f, long long lifetime)
+{
+    f.lifetime = lifetime;
+    return f;
+}
+
+// What is left, as LeftOpenLines tells it.
+std::string Left(const std::string& subject, const std::string& how)
+{
+    return subject + " on the router 192.168.1.1 " + how;
+}
+const std::string kTwoHoursLeft = "stays open for about 2 hours more, then closes by itself.";
+std::string EntryLeft(int port)
+{
+    const std::string p = std::to_string(port);
+    return "The firewall entry \"HLMX " + p + " TCP\" stays; an administrator removes it with: sudo ufw delete allow "
+           "from 0.0.0.0/0 to any port " + p + " proto tcp (ufw), or sudo firewall-cmd --remove-port=" + p +
+           "/tcp, then the same with --permanent (firewalld)";
+}
+
 TEST(Close, RemovesOnlyWhatTheToolMade)
 {
     const struct {
@@ -268,6 +290,8 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         std::vector<std::string> removed;  // firewall entries
         std::size_t left;                  // entries left in the record
         bool all = false;                  // the targets are all the record holds, not 8080 TCP and UDP
+        std::map<int, bool> firewallRefuses = {};
+        std::vector<std::string> leftOpen = {}; // what is told of the entries left
     } rows[] = {
         {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
          {"Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5"},
@@ -275,29 +299,45 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         {"AFirewallEntryNotOfOurNamesStays", {Named(Entry(8080), "Game server")}, {}, {}, "",
          {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
         {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "", {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
-        {"GatewayRefusesKeepsEverything", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {}, 1},
+        // The firewall entry goes first, and is no longer recorded: the mapping stays, renewed.
+        {"GatewayRefusesKeepsTheMapping", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
+         {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1, false, {},
+         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft)}},
+        // Before, the router's mapping was deleted first, and renew opened it again.
+        {"FirewallEntryNeedsAnAdministratorKeepsTheMappingOpen", {Entry(8080)}, {}, {}, "administrator 8080", {"List"},
+         {"TCP 8080 'HLMX 8080 TCP'"}, 1, false, {{8080, true}},
+         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080)}},
         {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "", {"List", "Delete TCP 8080 192.168.1.5"}, {}, 0},
         {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"List"}, {}, 0},
         {"OnAnotherRouterStays", {Elsewhere(Entry(8080))}, {}, {}, "Port 8080 was opened on another router.",
-         {"List"}, {}, 1},
+         {"List"}, {}, 1, false, {}, {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080)}},
         {"ThisRoutersEntryBeforeAnothersForTheSamePort", {Elsewhere(Entry(8080)), Entry(8080)}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
+         {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1, false, {},
+         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080)}},
         // The UDP pinhole's own firewall rule over IPv6 goes with it; its IPv4 side made nothing of
         // ours, so the router is not asked for another's (behind carrier-grade NAT it could not list).
         {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Named(Pinhole(8080, "UDP"), "HLMX 8080 UDP")},
          {}, {}, "",
          {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2"},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
-        {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
-         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"}, {}, 2},
+        {"RefusedKeepsPinholeAndForward", {Entry(8080), Named(Pinhole(8080), "HLMX 8080 TCP")}, {}, {{8080, true}},
+         "refused 8080", {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"},
+         {"TCP 8080 'HLMX 8080 TCP'", "TCP 8080 'HLMX 8080 TCP'"}, 2, false,
+         {}, {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft),
+              Left("TCP 8080 to 2001:db8:77::2 (UPnP, IPv6 pinhole)", kTwoHoursLeft)}},
         {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},
-         {}, "", {"List"}, {}, 1},
+         {}, "", {"List"}, {}, 1, false, {}, {Left("TCP 8080 to 2001:db8:77::2 (UPnP, IPv6 pinhole)", kTwoHoursLeft)}},
         // A pinhole goes with its forward's address; what is on another router is told and stays.
-        {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000))}, {}, {},
-         "Port 7000 was opened on another router.",
+        {"AllOfTheRecord",
+         {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000)),
+          Elsewhere(Lasting(Entry(7001), 0)), Elsewhere(Lasting(Entry(7002), 600))},
+         {}, {}, "Port 7000 was opened on another router.",
          {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5"},
-         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 1, true},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 3, true, {},
+         {Left("TCP 7000 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(7000),
+          Left("TCP 7001 to 192.168.1.5 (UPnP)", "stays open until the router restarts, or until it is closed in the "
+                                                 "router's settings."), EntryLeft(7001),
+          Left("TCP 7002 to 192.168.1.5 (UPnP)", "has closed by itself by now: its time ran out."), EntryLeft(7002)}},
     };
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
@@ -307,6 +347,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;
         FakeFirewall firewall;
+        firewall.refuses = row.firewallRefuses;
         const std::string reason = CloseForwards(targets, forwards, gateway, firewall, kHere);
         EXPECT_EQ(reason.rfind(row.reason, 0), 0u) << row.name << ": " << reason;
         EXPECT_EQ(reason.empty(), row.reason.empty()) << row.name;
@@ -314,6 +355,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
         EXPECT_EQ(firewall.removed, row.removed) << row.name;
         EXPECT_EQ(forwards.size(), row.left) << row.name;
+        EXPECT_EQ(LeftOpenLines(forwards, kNow), row.leftOpen) << row.name;
     }
 }
 
