@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "module_run.h"
+#include "dispatch/module_run.h"
 #include "platform/left_behind.h"
 
 #ifdef _WIN32
-#include "firewall_over_ipv6_windows.h"
+#include "firewall/windows/firewall_over_ipv6_windows.h"
 #include "platform/closed_over_ipv6.h"
 #else
 #include "platform/platform_classes.h"

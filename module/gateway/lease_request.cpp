@@ -1,8 +1,8 @@
 #include "gateway/lease_request.h"
 
 #include "diagnostics.h"
-#include "forward_record.h"
 #include "gateway/upnp/upnp_errors.h"
+#include "record/forward_record.h"
 
 namespace gateway {
 

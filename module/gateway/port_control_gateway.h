@@ -9,10 +9,10 @@
 #include <string>
 
 #include "com/com_api.h"
-#include "forward_record.h"
 #include "gateway/ipv4_address.h"
 #include "gateway/port_mapping.h"
 #include "platform/deadline.h"
+#include "record/forward_record.h"
 
 namespace gateway {
 

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "diagnostics.h"
-#include "forward_gateway.h"
+#include "gateway/forward_gateway.h"
 #include "gateway/gateway_classes.h"
 #include "gateway/gateway_session.h"
 #include "gateway/lease_request.h"
@@ -210,33 +210,64 @@ public:
         std::vector<ListedMapping> listed;
         const IgdConnection* igd = session_->Gateway();
         if (!igd) return listed; // PCP and NAT-PMP cannot list: the record tells
-        const IgdConnection::Listing listing = igd->ListMappings(session_->CallDeadline());
+        // A slow router's long list takes what is left of the run, each call its own share.
+        const GatewaySettings& settings = session_->Settings();
+        const IgdConnection::Listing listing = igd->ListMappings(settings.end, settings.callTime);
         if (listing.code != 0) {
-            DiagnosticLine("GetGenericPortMappingEntry: " + UpnpErrorText(listing.code));
-            problem = "The router did not list its open ports. Try again.";
+            DiagnosticLine("GetGenericPortMappingEntry after " + std::to_string(listing.mappings.size()) +
+                           " entries: " + UpnpErrorText(listing.code));
+            problem = Clock::now() >= settings.end
+                          ? "The router did not list all its open ports in time (" +
+                                std::to_string(listing.mappings.size()) + " listed). Try again."
+                          : "The router did not list its open ports. Try again.";
             return std::nullopt;
         }
-        const auto address = session_->DefaultGateway();
-        const GatewayIdentity identity{session_->Udn(), address ? ToString(*address) : std::string(),
-                                       address ? host::LinkAddressOf(*address) : std::string()};
-        for (const HeldMapping& held : listing.mappings) {
-            if (std::find(addresses.begin(), addresses.end(), held.internalClient) == addresses.end()) continue;
-            RecordedForward f;
-            f.protocol = held.protocol;
-            f.externalPort = held.externalPort;
-            f.internalAddress = held.internalClient;
-            f.internalPort = held.internalPort;
-            f.family = "IPv4";
-            f.how = "UPnP";
-            f.gateway = identity;
-            f.externalAddress = held.externalAddress;
-            f.description = held.description;
-            listed.push_back({f, held.leaseSeconds > 0 ? held.leaseSeconds : 0});
-        }
+        for (const HeldMapping& held : listing.mappings)
+            if (std::find(addresses.begin(), addresses.end(), held.internalClient) != addresses.end())
+                listed.push_back(Listed(held));
         return listed;
     }
 
+    std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string& problem) override
+    {
+        if (!session_->HasGateway()) {
+            if (session_->PinholeGateway()) return std::nullopt; // no IPv4 port to hold
+            problem = "No router on this network answered, so port " + std::to_string(port) + " could not be closed. "
+                      "Turn on UPnP or NAT-PMP in the router's settings.";
+            return std::nullopt;
+        }
+        const IgdConnection* igd = session_->Gateway();
+        if (!igd) return std::nullopt; // PCP and NAT-PMP cannot be asked
+        const MappingReadBack back = igd->ReadMapping(port, protocol, session_->CallDeadline());
+        if (back.code == kNoSuchEntryInArray) return std::nullopt;
+        if (back.code != 0) {
+            DiagnosticLine("GetSpecificPortMappingEntry " + protocol + " " + std::to_string(port) + ": " +
+                           UpnpErrorText(back.code));
+            Fail(problem, "The router did not say what it holds at port " + std::to_string(port) + ". Try again.");
+            return std::nullopt;
+        }
+        return Listed(back.mapping);
+    }
+
 private:
+    // A UPnP mapping the gateway holds, as the record would keep it.
+    ListedMapping Listed(const HeldMapping& held) const
+    {
+        const auto address = session_->DefaultGateway();
+        RecordedForward f;
+        f.protocol = held.protocol;
+        f.externalPort = held.externalPort;
+        f.internalAddress = held.internalClient;
+        f.internalPort = held.internalPort;
+        f.family = "IPv4";
+        f.how = "UPnP";
+        f.gateway = {session_->Udn(), address ? ToString(*address) : std::string(),
+                     address ? host::LinkAddressOf(*address) : std::string()};
+        f.externalAddress = held.externalAddress;
+        f.description = held.description;
+        return {f, held.leaseSeconds > 0 ? held.leaseSeconds : 0};
+    }
+
     // A pinhole is reached as it was opened: at the IPv6 router of its forward's network
     // (a link-local one through the interface holding the forward's IPv4 address), from
     // the global address it is for.

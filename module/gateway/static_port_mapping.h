@@ -3,7 +3,7 @@
 #pragma once
 
 #include "com/com_api.h"
-#include "mapping_lease.h"
+#include "gateway/mapping_lease.h"
 #include "gateway/port_mapping.h"
 
 namespace gateway {

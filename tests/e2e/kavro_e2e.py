@@ -150,6 +150,22 @@ LISTED = (r"{protocol}\t{{port}}\t" + ESCAPED +
           r"\t{{port}}\tIPv4\tUPnP\t7[12]\d\d\tyes\tyes\t{firewall}\tHLMX {{port}} {protocol}")
 KEPT = "Port {port} is kept open: renewed every hour; it closes by itself within 2 hours if this machine stops renewing."
 TIMER = "$XDG_STATE_HOME/varneth/renew"
+# The folder of the record on a file system with no space left, what it held kept.
+FULL_STATE = ("mkdir -p $XDG_STATE_HOME/varneth/renew && cp -a $XDG_STATE_HOME/varneth $W/kept && "
+              "mount -t tmpfs -o size=64k tmpfs $XDG_STATE_HOME/varneth && cp -a $W/kept/. $XDG_STATE_HOME/varneth/ && "
+              "(head -c 1M /dev/zero >$XDG_STATE_HOME/varneth/fill 2>/dev/null || true)")
+FULL_STATE_GONE = "umount $XDG_STATE_HOME/varneth"
+# Another run of Kavro holds the record's lock from before the run to 12 s.
+HOLD_RECORD = ("mkdir -p $XDG_STATE_HOME/varneth; (exec python3 -c 'import fcntl, os, time; "
+               "lock = open(\"'$XDG_STATE_HOME'/varneth/forwards.lock\", \"a\"); fcntl.flock(lock, fcntl.LOCK_EX); "
+               "open(\"'$W'/holder.pid\", \"w\").write(str(os.getpid())); time.sleep(12)' >/dev/null 2>&1 </dev/null &); "
+               "while [ ! -s $W/holder.pid ]; do sleep 0.05; done")
+# Groups of close, TCP only: (address, port) each.
+close_groups = lambda groups: "close\r\n" + "".join(f"{address}\r\n{port}\r\nTRUE\r\nFALSE\r\n" for address, port in groups)
+# A second address of the client's, on its LAN.
+CLIENT_B = "10.77.0.4"
+# What the fake gateway still holds for TCP, as upnpc lists it.
+FAKE_HOLDS = "upnpc -u " + ROOT_DESC + " -l 2>/dev/null | grep -c ' TCP ' | grep -qx "
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
 # polkit's CheckAuthorization calls on the client's bus, watched from before the run into $W/bus.log.
 WATCH_POLKIT = ("(exec stdbuf -oL dbus-monitor --system \"type='method_call',member='CheckAuthorization'\" "
@@ -641,6 +657,47 @@ ROWS = [
           ("closed after a renewal", CLOSE, ["0"], DUE + "; echo renew >$W/kavro.cmd; (cd $W && $K >>$W/prepare.out 2>&1)",
            {"pinholes": None, "stderr": "it ends by itself in 120 s", "after": "entries 0"}))],
     Row("list: nothing open is an empty answer", LIST, [], fresh=True),
+    # Before, listing had one call's 3 s: a slow router's long list ended in "did not list", and
+    # so did closing another program's mapping, which listed first.
+    *[Row(f"a router 50 ms late on each call, 60 mappings of another program's: {name}", command, result,
+          "--slow-mappings 0.05 --held-for 10.77.0.2:28100:60", **more) for name, command, result, more in (
+        ("list shows every one", LIST, None,
+         {"listed": (rf"TCP\t281\d\d\t{ESCAPED}\t281\d\d\tIPv4\tUPnP\t0\tno\tno\tno\tchat 281\d\d",) * 60}),
+        ("close the last one", close_groups([(CLIENT, 28159)]), ["0"],
+         {"stderr": "TCP 28159 to 10.77.0.2 was made by another program", "after": FAKE_HOLDS + "59"}))],
+    # Before, the first address's list served every group: the second address's were said to hold nothing.
+    Row("close: 20 groups on two addresses, the router 50 ms late on each call: every one closed",
+        close_groups([(CLIENT, 28000 + i) for i in range(10)] + [(CLIENT_B, 28010 + i) for i in range(10)]), ["0"],
+        f"--slow-mappings 0.05 --held-for {CLIENT}:28000:10 --held-for {CLIENT_B}:28010:10",
+        setup=f"ip addr add {CLIENT_B}/24 dev lan0", after=f"ip addr del {CLIENT_B}/24 dev lan0 && {FAKE_HOLDS}0"),
+    # Before, each group listed again after the deadline: 2,000 groups took 19 s.
+    Row("close: 2,000 groups while the router stalls: over by the deadline, those not reached named",
+        close_groups([(CLIENT, 20000 + i) for i in range(2000)]), None, "--slow-mappings 4",
+        headline=("Time ran out before TCP 200", "could be closed; they stay open. Close again.")),
+    # Before, only the router's secure mode kept close from deleting another machine's mapping. A port
+    # recorded as ours that the router now holds for another machine is that machine's too.
+    *[Row(f"close, the router's secure mode off: {name}", close_groups([(address, "{port}")]), result,
+          "miniupnpd secure-off", held=f"TCP@{CLIENT2}", **more) for name, address, result, more in (
+        ("another machine's mapping left alone", CLIENT2, None,
+         {"lan2": UPNPC_CLIENT2, "headline": f"Port {{port}} for {CLIENT2} was left alone"}),
+        ("a recorded port the router now holds for another machine left to it", CLIENT, ["0"],
+         {"prepare": f"forward {{port}} TRUE FALSE; forwarded; upnpc -u {ROOT_DESC} -d {{port}} TCP >/dev/null; "
+                     f"upnpc -u {ROOT_DESC} -a {CLIENT2} {{port}} {{port}} TCP >/dev/null",
+          "stderr": f"it holds the port for {CLIENT2}, left as it is", "after": "entries 0"}))],
+    # Before, close answered "0" with the mappings gone and the record holding them, and renew
+    # then opened them again; renew itself answered "0" with what it renewed unrecorded.
+    *[Row(f"the record's folder full: {name}", command, None, held="TCP UDP", headline=says,
+          prepare="forward {port} TRUE TRUE; forwarded; " + edit + FULL_STATE,
+          after=f"(entries 2 && ! grep -q closing $XDG_STATE_HOME/varneth/forwards) && r=0 || r=1; {FULL_STATE_GONE}; [ $r = 0 ]")
+      for name, command, edit, says in (
+          ("close closes nothing and says so", CLOSE, "", "The record of open ports could not be written, so nothing was closed"),
+          ("renew does not answer 0", "renew\r\n", DUE + "; ",
+           "The record of open ports could not be written, so what this renewal learnt is not kept"))],
+    # Before, the forward answered "0" and left its ufw rule and mappings unrecorded: close could not find the rule.
+    Row("forward with ufw, the record's folder full: what it made taken back, not 0", FORWARD, None, firewall="ufw",
+        setup=FULL_STATE, after=FULL_STATE_GONE, headline="The ports just opened could not be recorded, so they were closed again"),
+    Row("forward with ufw while another run holds the record: nothing opened", FORWARD, None, firewall="ufw",
+        setup=HOLD_RECORD, after="kill $(cat $W/holder.pid)", headline="Port {port} was not opened. The record of open ports"),
     # It lists the IPv4 mappings it holds as another's; before, our pinholes on the first showed as held there.
     Row("list: another device at the router's address: our pinholes on the first not shown", LIST, fresh=True,
         restart="other-device", prepare="forward {port} TRUE TRUE '' TRUE; forwarded", held="TCP UDP",
@@ -733,26 +790,24 @@ ROWS = [
         listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tsystem\t\d+\tyes\tyes\tyes\tHLMX {{port}} {p}"
                      for p in ("TCP", "UDP")),
         after=wine.uninstalled("/PURGE", "$LOCAL/Tools/Ports") + " && [ ! -e $LOCAL/Varneth ]"),
-    # Nothing of the tool's can be closed by the uninstaller: the router is gone, and TCP's firewall entry needs an
-    # administrator. close names what it left open (TCP's mapping is kept with its entry, UDP's entry goes); the
-    # uninstaller keeps that in a file beside the record, and keeps the record, /PURGE or not.
-    Row("setup: the router stopped, a firewall entry locked: the programs go, the record and still-open.txt stay",
+    # The router gone when the tool is removed: close --all lists what it left open (each mapping, each firewall
+    # entry), the uninstaller keeps that in a file beside the record, and keeps the record, /PURGE or not.
+    Row("setup: the router stopped before uninstalling: the programs go, the record and still-open.txt stay",
         "", cli="close --all", status=1, firewall="standin", fresh=True, runs="wine", windows="installed",
-        env="KAVRO_STANDIN_FIREWALL_LOCKED=6", prepare="forward {port} TRUE TRUE; forwarded", setup="$LAB stop-daemon",
-        held="TCP UDP", opened="tcp", stderr=("Could not close every port this tool opened for you.",
-                                              "The firewall entry for port {port} could not be removed: this needs an administrator."),
-        listed=(*(rf"{p} {{port}} to {ESCAPED} \(system\) on the router 10\.77\.0\.1 stays open for about 7 days more, "
-                  r"then closes by itself\." for p in ("TCP", "UDP")),
-                r'The firewall entry "HLMX {port} TCP" stays; an administrator removes it with: netsh advfirewall firewall '
-                r'delete rule name="HLMX {port} TCP"'),
+        prepare="forward {port} TRUE TRUE; forwarded", setup="$LAB stop-daemon", held="TCP UDP", opened="tcp udp",
+        stderr="Could not close every port this tool opened for you.",
+        listed=(*(rf"{p} {{port}} to {ESCAPED} \(system\) on the router 10\.77\.0\.1: the router keeps it open for at "
+                  r"most about 7 days more, then closes it by itself\." for p in ("TCP", "UDP")),
+                *(rf'The firewall entry "HLMX {{port}} {p}" stays; an administrator removes it with: netsh advfirewall '
+                  rf'firewall delete rule name="HLMX {{port}} {p}"' for p in ("TCP", "UDP"))),
         # The router back for the rows after.
         after="ok=0; " + " && ".join([
-            wine.uninstalled("/PURGE", env="KAVRO_STANDIN_FIREWALL_LOCKED=6"), "entries 2", "cd $LOCAL/Varneth",
+            wine.uninstalled("/PURGE"), "entries 2", "cd $LOCAL/Varneth",
             "[ \"$(ls | tr '\\n' ' ')\" = 'forwards forwards.lock still-open.txt ' ]",
             "grep -q 'could not close everything it opened' still-open.txt",
             "sed -n 4p still-open.txt | grep -q '^Could not close every port this tool opened for you'",
-            "[ $(grep -c 'stays open for about 7 days more' still-open.txt) = 2 ]",
-            "grep -qF 'netsh advfirewall firewall delete rule name=\"HLMX {port} TCP\"' still-open.txt"]) +
+            "[ $(grep -c 'keeps it open for at most about 7 days more' still-open.txt) = 2 ]",
+            "[ $(grep -c 'netsh advfirewall firewall delete rule name=\"HLMX {port} [TU][CD]P\"' still-open.txt) = 2 ]"]) +
         " || ok=1; $LAB start-daemon >/dev/null; [ $ok = 0 ]"),
 ]
 

@@ -65,10 +65,10 @@ def installed(folder="$INSTALLED"):
                             ("UninstallString", f"REG_SZ    \\\"{at}\\Uninstall.exe\\\""), ("EstimatedSize", "REG_DWORD    0x")))])
 
 
-def uninstalled(options, folder="$INSTALLED", env=""):
+def uninstalled(options, folder="$INSTALLED"):
     """Shell: the uninstaller run as Windows runs it, a copy of it from elsewhere told its folder (it returns once done),
     silently with `options`; then nothing of the setup's is left: no programs, shortcut, entry or renewal task."""
-    return (f"cp \"{folder}/Uninstall.exe\" $W/un.exe && {env} timeout 120 wine $W/un.exe /S {options} "
+    return (f"cp \"{folder}/Uninstall.exe\" $W/un.exe && timeout 120 wine $W/un.exe /S {options} "
             f"\"_?=$(winepath -w \"{folder}\")\" >/dev/null 2>&1 && [ ! -e \"{folder}\" ] && [ ! -e {LINK} ] && "
             f"! wine reg query '{ENTRY}' >/dev/null 2>&1 && {TASK_GONE}")
 # Each program carries an icon group (resource type 14) and, where the loader looks (type 24,

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "address_report.h"
+#include "addresses/address_report.h"
 #include "fuzz_check.h"
 #include "text_lines.h"
 

@@ -7,12 +7,13 @@ byte every half second); endless-description; not-held (says yes, holds nothing)
 held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
 hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a
 multicast search with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
-PortMapping action. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
+PortMapping action; --slow-mappings: seconds more before each PortMapping action alone. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
 every request. --external: the
 external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
 wrong-nonce (PCP), wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that
 maps nothing); --short-grants N: the first N grants of each protocol last 1 s; --max-lifetime:
-the longest PCP or NAT-PMP grant. After each
+the longest PCP or NAT-PMP grant; --held-for ADDRESS:PORT:COUNT: TCP mappings another program
+made, from PORT on, held from the start (listed, read and deleted as any other). After each
 mapping request it prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
@@ -55,6 +56,17 @@ def soap(action, arguments):
         held = MAPPINGS.get(key)
     answers = {"GetStatusInfo": dict(NewConnectionStatus="Connected", NewLastConnectionError="ERROR_NONE", NewUptime="1000"),
                "GetExternalIPAddress": dict(NewExternalIPAddress=ARGS.external), "AddPortMapping": {}}
+    if action == "GetGenericPortMappingEntry":
+        with LOCK:
+            listed = list(MAPPINGS.values())
+        index = int(arguments.get("NewPortMappingIndex", -1))
+        if not 0 <= index < len(listed):
+            return "500 Internal Server Error", ENVELOPE.format(FAULT.format(713))
+        answers[action] = {**listed[index], "NewEnabled": "1", "NewLeaseDuration": "0"}
+    if action == "DeletePortMapping" and held:
+        with LOCK:
+            del MAPPINGS[key]
+        answers[action] = {}
     if held and action == "GetSpecificPortMappingEntry":
         answers[action] = {**held, "NewEnabled": "1", "NewLeaseDuration": "0"}
         if ARGS.mode == "held-for-other":
@@ -92,7 +104,7 @@ class Http(BaseHTTPRequestHandler):
         if action == "AddPortMapping" and ARGS.mode == "hang-up-add":
             self.close_connection = True
             return
-        time.sleep(ARGS.delay * ("PortMapping" in action))
+        time.sleep((ARGS.delay + ARGS.slow_mappings) * ("PortMapping" in action))
         status, answer = soap(action, dict(re.findall(r"<(New\w+)>([^<]*)</\1>", body)))
         self.reply(status, answer.encode(), slow=action == "AddPortMapping" and ARGS.mode == "slow-add")
 
@@ -196,11 +208,18 @@ def main():
     parser.add_argument("--map-answer", default="good",
                         choices=("good", "wrong-nonce", "wrong-opcode", "other-port", "lifetime-zero"))
     parser.add_argument("--delay", type=float, default=0)
+    parser.add_argument("--slow-mappings", type=float, default=0)
     parser.add_argument("--refuse", type=int)
     parser.add_argument("--external", default="11.77.0.1")
     parser.add_argument("--short-grants", type=int, default=0)
     parser.add_argument("--max-lifetime", type=int, default=86400)
+    parser.add_argument("--held-for", action="append", default=[])
     ARGS = parser.parse_args()
+    for held in ARGS.held_for:
+        address, first, count = held.split(":")
+        for port in map(str, range(int(first), int(first) + int(count))):
+            MAPPINGS[("TCP", port)] = dict(NewRemoteHost="", NewExternalPort=port, NewProtocol="TCP", NewInternalPort=port,
+                                          NewInternalClient=address, NewPortMappingDescription=f"chat {port}")
     ARGS.location = ARGS.location or f"http://{ARGS.ssdp_from or ARGS.address}:5000/rootDesc.xml"
     server = ThreadingHTTPServer(("", 5000), Http)
     if not ARGS.port_control:

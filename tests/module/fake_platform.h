@@ -1,4 +1,5 @@
-// The NAT UPnP and firewall classes, faked in the module's COM runtime: every call the
+// The NAT UPnP and firewall classes, faked in the module's COM runtime (the NAT object in
+// fake_windows_nat.cpp, the firewall in fake_windows_firewall.cpp): every call the
 // module makes is logged in order, and any call can be made to fail or to succeed
 // without handing out its reference.
 #pragma once
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "com/com_api.h"
+#include "com/runtime/com_object.h"
+#include "text_lines.h"
 
 // LeavesNull: S_OK with nothing handed out (no reference, false); a put just works.
 enum class Outcome { Works, Fails, LeavesNull };
@@ -24,3 +27,58 @@ struct FakePlatform {
     void Register();  // for CLSID_UPnPNAT, CLSID_NetFwMgr and CLSID_NetFwOpenPort
     Outcome Log(const std::string& call);
 };
+
+void RegisterFakeNat(FakePlatform& platform);       // fake_windows_nat.cpp
+void RegisterFakeFirewall(FakePlatform& platform);  // fake_windows_firewall.cpp
+
+inline void FakePlatform::Register()
+{
+    RegisterFakeNat(*this);
+    RegisterFakeFirewall(*this);
+}
+
+inline Outcome FakePlatform::Log(const std::string& call)
+{
+    calls.push_back(call);
+    for (const auto& [start, outcome] : outcomes)
+        if (call.rfind(start, 0) == 0) return outcome;
+    return Outcome::Works;
+}
+
+// What both fakes answer with.
+namespace fake_com {
+
+inline HRESULT StatusOf(Outcome outcome) { return outcome == Outcome::Fails ? E_FAIL : S_OK; }
+
+// Hands out another reference to `self` when the call works.
+template <class T>
+HRESULT HandOut(Outcome outcome, T* self, T** out)
+{
+    *out = outcome == Outcome::Works ? self : nullptr;
+    if (*out != nullptr) self->AddRef();
+    return StatusOf(outcome);
+}
+
+inline HRESULT Answer(Outcome outcome, VARIANT_BOOL* yes)
+{
+    *yes = outcome == Outcome::Works ? VARIANT_TRUE : VARIANT_FALSE;
+    return StatusOf(outcome);
+}
+
+inline std::string Text(BSTR text) { return NarrowToBytes(text == nullptr ? L"" : std::wstring(text, SysStringLen(text))); }
+
+template <class Made, class Interface>
+comrt::ClassFactory Factory(FakePlatform& platform, const std::string& name)
+{
+    return [&platform, name](REFIID iid, void** object) -> HRESULT {
+        *object = nullptr;
+        const Outcome outcome = platform.Log("CoCreateInstance " + name);
+        if (outcome != Outcome::Works) return outcome == Outcome::Fails ? REGDB_E_CLASSNOTREG : S_OK;
+        Interface* made = new Made(platform);
+        const HRESULT hr = made->QueryInterface(iid, object);
+        made->Release();
+        return hr;
+    };
+}
+
+} // namespace fake_com

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "every_firewall.h"
+#include "firewall/linux/every_firewall.h"
 #include "platform/closed_over_ipv6.h"
-#include "system_bus.h"
+#include "firewall/linux/system_bus.h"
 #include "platform/posix/unique_fd.h"
 
 namespace firewall {

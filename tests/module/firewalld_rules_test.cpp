@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-#include "firewalld/rich_rule.h"
+#include "firewall/linux/firewalld/rich_rule.h"
 
 namespace firewall {
 namespace {

@@ -7,8 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 
-#include "forward_record_store.h"
+#include "record/forward_record_store.h"
 #include "sample_forwards.h"
 #include "scratch_folder.h"
 
@@ -131,8 +132,8 @@ TEST(Store, TwentyWritersAtOnceLoseNoEntry)
     EXPECT_EQ(Contents(state.Varneth() / "renew" / "kavro.cmd"), "renew\n");
 }
 
-// Never followed nor emptied: set aside with its reason beside it, and a new record
-// written in its place.
+// Never followed nor emptied: set aside with its reason beside it, never over a copy set
+// aside before (in the same second too), and a new record written in its place.
 TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
 {
     using Path = const std::filesystem::path&;
@@ -145,6 +146,12 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
         const ScratchStateHome state;
         std::filesystem::create_directories(state.Varneth());
         plant(state.Varneth() / "forwards");
+        const long long now = std::time(nullptr);
+        std::vector<std::filesystem::path> earlier;
+        for (long long second = now - 1; second <= now + 2; ++second) {
+            earlier.push_back(state.Varneth() / ("forwards.damaged-" + std::to_string(second)));
+            std::ofstream(earlier.back()) << "set aside earlier\n";
+        }
         std::string problem;
         {
             auto store = ForwardRecordStore::Open(problem);
@@ -152,6 +159,10 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
             EXPECT_TRUE(store->forwards.empty()) << name;
             Remember(store->forwards, Sample(8080));
             ASSERT_TRUE(store->Save()) << name;
+        }
+        for (const auto& copy : earlier) {
+            EXPECT_EQ(Contents(copy), "set aside earlier\n") << name;
+            std::filesystem::remove(copy);
         }
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(state.Varneth()))
@@ -168,6 +179,24 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
         ASSERT_TRUE(store) << name << ": " << problem;
         EXPECT_EQ(store->forwards.size(), 1u) << name;
     }
+}
+
+// A record past its bound is no record of ours: never read cut short at the bound, where
+// the entries beyond it would be lost with the next write, and left as it is.
+TEST(Store, ARecordPastItsBoundIsNeitherReadNorChanged)
+{
+    const ScratchStateHome state;
+    std::filesystem::create_directories(state.Varneth());
+    std::string text = kHead + kLine + "\n";
+    const std::string comment = "# " + std::string(98, 'x') + "\n";
+    while (text.size() + comment.size() + 2 <= kRecordLimit) text += comment;
+    text += "#" + std::string(kRecordLimit - text.size() - 2, 'x') + "\n"; // a line end right at the bound
+    text += Bent("=8080", "=9090") + "\n";
+    std::ofstream(state.Varneth() / "forwards", std::ios::binary) << text;
+    std::string problem;
+    EXPECT_FALSE(ForwardRecordStore::Open(problem));
+    EXPECT_NE(problem.find("is larger than 4 MB"), std::string::npos) << problem;
+    EXPECT_EQ(Contents(state.Varneth() / "forwards"), text);
 }
 
 } // namespace

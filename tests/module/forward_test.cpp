@@ -10,7 +10,7 @@
 #include "com/com_api.h"
 #include "diagnostics.h"
 #include "fake_platform.h"
-#include "forward_command.h"
+#include "forward/forward_command.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -139,7 +139,8 @@ protected:
         return letters;
     }
     FakePlatform platform;
-    const ScratchFolder scratch;
+    // The record of forwards, which a forward holds from its start, in the scratch folder.
+    const ScratchStateHome scratch;
 };
 
 TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "lasting_forwards.h"
+#include "record/lasting_forwards.h"
 #include "sample_forwards.h"
 
 namespace {
@@ -51,27 +51,32 @@ struct FakeGateway final : ForwardGateway {
         if (refuses[f.externalPort]) problem = "refused " + std::to_string(f.externalPort);
         return problem.empty();
     }
+    std::optional<ListedMapping> Read(int port, const std::string& protocol, std::string&) override
+    {
+        calls.push_back("Read " + protocol + " " + std::to_string(port));
+        const auto held = std::find_if(listed.begin(), listed.end(), [&](const ListedMapping& m) {
+            return m.forward.externalPort == port && m.forward.protocol == protocol;
+        });
+        return held == listed.end() ? std::nullopt : std::optional<ListedMapping>(*held);
+    }
     std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>&, std::string&) override
     {
-        calls.push_back("List");
         return listed;
     }
 };
 
 struct FakeFirewall final : ForwardFirewall {
     std::map<int, Presence> presence; // by port; LetsIn when missing
-    std::map<int, bool> refuses;      // Remove fails for these ports, as without an administrator
-    std::vector<std::string> removed; // every Remove asked for
+    std::vector<std::string> removed;
     Presence Find(const RecordedForward& f) override
     {
         const auto found = presence.find(f.externalPort);
         return found == presence.end() ? Presence::LetsIn : found->second;
     }
-    bool Remove(const RecordedForward& f, std::string& problem) override
+    bool Remove(const RecordedForward& f, std::string&) override
     {
         removed.push_back(f.protocol + " " + std::to_string(f.externalPort) + " '" + f.firewallEntry + "'");
-        if (refuses[f.externalPort]) problem = "administrator " + std::to_string(f.externalPort);
-        return problem.empty();
+        return true;
     }
 };
 
@@ -113,6 +118,8 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
          {{8080, H::NotHeld}}, {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"PinholeBesideAnAddressNoLongerHeld",
          [](RecordedForward& f) { f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; f.grantedAt = 0; }, {}, {}, false},
+        // What a close let go on the router is never asked for again, though the record kept it.
+        {"BeingClosedNeverAskedAgain", [](RecordedForward& f) { f.closing = true; f.grantedAt = 0; }, {}, {}, false},
     };
     // The identity of the gateway is learnt without asking: its UDN is empty then.
     Surroundings here = kHere;
@@ -258,18 +265,25 @@ RecordedForward Elsewhere(RecordedForward f)
     return f;
 }
 
+RecordedForward For(RecordedForward f, const std::string& address)
+{
+    f.internalAddress = address;
+    return f;
+}
+
+// Every write of the record is a call too: "Save" and each entry, c when marked closing.
 RecordedForward Lasting(RecordedForward f, long long lifetime)
 {
     f.lifetime = lifetime;
     return f;
 }
 
-// What is left, as LeftOpenLines tells it.
+// What is left as LeftOpenLines tells it: the forward on the home router, and its firewall entry.
 std::string Left(const std::string& subject, const std::string& how)
 {
-    return subject + " on the router 192.168.1.1 " + how;
+    return subject + " on the router 192.168.1.1: " + how;
 }
-const std::string kTwoHoursLeft = "stays open for about 2 hours more, then closes by itself.";
+const std::string kTwoHoursLeft = "the router keeps it open for at most about 2 hours more, then closes it by itself.";
 std::string EntryLeft(int port)
 {
     const std::string p = std::to_string(port);
@@ -289,73 +303,105 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         std::vector<std::string> calls;
         std::vector<std::string> removed;  // firewall entries
         std::size_t left;                  // entries left in the record
-        bool all = false;                  // the targets are all the record holds, not 8080 TCP and UDP
-        std::map<int, bool> firewallRefuses = {};
-        std::vector<std::string> leftOpen = {}; // what is told of the entries left
+        std::vector<bool> saves = {};      // what each write answers; written when missing
+        std::string address = "192.168.1.5";
+        bool late = false;                 // the run's deadline has passed
+        bool all = false;                  // the targets are all the record holds, not the address's 8080 TCP and UDP
+        std::vector<std::string> leftOpen = {}; // what is told of the entries left, where given
     } rows[] = {
         {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5"},
+         {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
         {"AFirewallEntryNotOfOurNamesStays", {Named(Entry(8080), "Game server")}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
-        {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "", {"Delete TCP 8080 192.168.1.5", "List"}, {}, 0},
-        // The firewall entry goes first, and is no longer recorded: the mapping stays, renewed.
-        {"GatewayRefusesKeepsTheMapping", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1, false, {},
-         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft)}},
-        // Before, the router's mapping was deleted first, and renew opened it again.
-        {"FirewallEntryNeedsAnAdministratorKeepsTheMappingOpen", {Entry(8080)}, {}, {}, "administrator 8080", {"List"},
-         {"TCP 8080 'HLMX 8080 TCP'"}, 1, false, {{8080, true}},
-         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080)}},
-        {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "", {"List", "Delete TCP 8080 192.168.1.5"}, {}, 0},
-        {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"List"}, {}, 0},
+         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
+        {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "",
+         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
+        {"GatewayRefusesKeepsEverything", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
+         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {}, 1},
+        {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "",
+         {"Read TCP 8080", "Delete TCP 8080 192.168.1.5", "Read UDP 8080"}, {}, 0},
+        {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
+        // Our lease lapsed and another machine took the port: that mapping is theirs.
+        {"TheRouterHoldsThePortForAnotherAddress", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {}, "",
+         {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
+        {"AnotherMachinesMappingLeftAlone", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {},
+         "Port 8080 for 192.168.1.9 was left alone: that is not an address of this machine", {}, {}, 0, {},
+         "192.168.1.9"},
+        {"AnAddressNoLongerHeldClosedAsRecorded", {For(Entry(8080), "192.168.1.9"), For(Entry(8080, "UPnP", "UDP"), "192.168.1.9")},
+         {}, {}, "", {"Save cc", "Delete TCP 8080 192.168.1.9", "Delete UDP 8080 192.168.1.9", "Save "},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {}, "192.168.1.9"},
         {"OnAnotherRouterStays", {Elsewhere(Entry(8080))}, {}, {}, "Port 8080 was opened on another router.",
-         {"List"}, {}, 1, false, {}, {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080)}},
+         {"Read UDP 8080"}, {}, 1},
         {"ThisRoutersEntryBeforeAnothersForTheSamePort", {Elsewhere(Entry(8080)), Entry(8080)}, {}, {}, "",
-         {"Delete TCP 8080 192.168.1.5", "List"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1, false, {},
-         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080)}},
+         {"Save -c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {"TCP 8080 'HLMX 8080 TCP'"}, 1},
         // The UDP pinhole's own firewall rule over IPv6 goes with it; its IPv4 side made nothing of
         // ours, so the router is not asked for another's (behind carrier-grade NAT it could not list).
         {"PinholesBesideTheForwardCloseWithIt", {Entry(8080), Pinhole(8080), Named(Pinhole(8080, "UDP"), "HLMX 8080 UDP")},
          {}, {}, "",
-         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2"},
+         {"Save ccc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 2001:db8:77::2",
+          "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0},
-        {"RefusedKeepsPinholeAndForward", {Entry(8080), Named(Pinhole(8080), "HLMX 8080 TCP")}, {}, {{8080, true}},
-         "refused 8080", {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "List"},
-         {"TCP 8080 'HLMX 8080 TCP'", "TCP 8080 'HLMX 8080 TCP'"}, 2, false,
-         {}, {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft),
-              Left("TCP 8080 to 2001:db8:77::2 (UPnP, IPv6 pinhole)", kTwoHoursLeft)}},
+        {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
+         {"Save cc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save --"}, {},
+         2, {}, "192.168.1.5", false, false,
+         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080),
+          Left("TCP 8080 to 2001:db8:77::2 (UPnP, IPv6 pinhole)", kTwoHoursLeft)}},
         {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.forwardAddress = "192.168.1.9"; return f; }()}, {},
-         {}, "", {"List"}, {}, 1, false, {}, {Left("TCP 8080 to 2001:db8:77::2 (UPnP, IPv6 pinhole)", kTwoHoursLeft)}},
+         {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 1},
+        // Marked as closing before the router is asked: written, or nothing is closed.
+        {"RecordNotWrittenNothingClosed", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {},
+         "The record of open ports could not be written, so nothing was closed.", {"Save cc"}, {}, 2, {false}},
+        // Written after, or the record says what it still holds, none of which is renewed again.
+        {"RecordNotWrittenAfterwardsSaysWhatItHolds", {Entry(8080), Entry(8080, "UPnP", "UDP")}, {}, {},
+         "The record of open ports could not be written once the router was asked, so it still lists TCP 8080 to "
+         "192.168.1.5 (UPnP) and UDP 8080 to 192.168.1.5 (UPnP); none of them is renewed again.",
+         {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {true, false}},
+        // Past the run's deadline nothing is asked, and what was not reached is named.
+        {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, "UPnP", "UDP"), 0}}, {},
+         "Time ran out before TCP 8080 to 192.168.1.5 and UDP 8080 to 192.168.1.5 could be closed; they stay open.",
+         {"Save c", "Save -"}, {}, 1, {}, "192.168.1.5", true},
         // A pinhole goes with its forward's address; what is on another router is told and stays.
+        // What stays is told with the time its router still keeps it: some, none left, or no end.
         {"AllOfTheRecord",
-         {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000)),
-          Elsewhere(Lasting(Entry(7001), 0)), Elsewhere(Lasting(Entry(7002), 600))},
+         {Entry(8080), Pinhole(8080), Entry(9000, "PCP", "UDP"), Elsewhere(Entry(7000)), Elsewhere(Lasting(Entry(7001), 0)),
+          Elsewhere(Lasting(Entry(7002), 600))},
          {}, {}, "Port 7000 was opened on another router.",
-         {"Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5"},
-         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 3, true, {},
+         {"Save ccc---", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
+          "Save ---"},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 3, {}, "192.168.1.5", false, true,
          {Left("TCP 7000 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(7000),
-          Left("TCP 7001 to 192.168.1.5 (UPnP)", "stays open until the router restarts, or until it is closed in the "
-                                                 "router's settings."), EntryLeft(7001),
-          Left("TCP 7002 to 192.168.1.5 (UPnP)", "has closed by itself by now: its time ran out."), EntryLeft(7002)}},
+          Left("TCP 7001 to 192.168.1.5 (UPnP)",
+               "the router keeps it open until it restarts, unless it is closed in the router's settings."),
+          EntryLeft(7001), Left("TCP 7002 to 192.168.1.5 (UPnP)", "its time ran out, so the router has closed it by now."),
+          EntryLeft(7002)}},
     };
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
         const std::vector<CloseTarget> targets =
-            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{"192.168.1.5", 8080, {"TCP", "UDP"}}};
+            row.all ? RecordedTargets(forwards) : std::vector<CloseTarget>{{row.address, 8080, {"TCP", "UDP"}}};
         FakeGateway gateway;
         gateway.listed = row.listed;
         gateway.refuses = row.refuses;
         FakeFirewall firewall;
-        firewall.refuses = row.firewallRefuses;
-        const std::string reason = CloseForwards(targets, forwards, gateway, firewall, kHere);
+        Surroundings here = kHere;
+        if (row.late) here.end = Clock::now();
+        std::size_t saved = 0;
+        const auto save = [&] {
+            std::string marks;
+            for (const RecordedForward& f : forwards) marks += f.closing ? 'c' : '-';
+            gateway.calls.push_back("Save " + marks);
+            return saved < row.saves.size() ? row.saves[saved++] : true;
+        };
+        const std::string reason = CloseForwards(targets, forwards, gateway, firewall, here, save);
         EXPECT_EQ(reason.rfind(row.reason, 0), 0u) << row.name << ": " << reason;
         EXPECT_EQ(reason.empty(), row.reason.empty()) << row.name;
-        // A protocol the record does not hold is looked for in the gateway's list, asked for once.
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
         EXPECT_EQ(firewall.removed, row.removed) << row.name;
         EXPECT_EQ(forwards.size(), row.left) << row.name;
-        EXPECT_EQ(LeftOpenLines(forwards, kNow), row.leftOpen) << row.name;
+        if (!row.leftOpen.empty()) {
+            EXPECT_EQ(LeftOpenLines(forwards, kNow), row.leftOpen) << row.name;
+        }
     }
 }
 

@@ -4,9 +4,9 @@
 
 #include <tuple>
 
-#include "nftables/json_value.h"
-#include "nftables/nft_filter.h"
-#include "nftables/nft_ruleset.h"
+#include "firewall/linux/nftables/json_value.h"
+#include "firewall/linux/nftables/nft_filter.h"
+#include "firewall/linux/nftables/nft_ruleset.h"
 
 namespace firewall {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "diagnostics.h"
-#include "renewal_schedule.h"
+#include "schedule/renewal_schedule.h"
 #include "scratch_folder.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "renewal_task_xml.h"
+#include "schedule/renewal_task_xml.h"
 
 namespace {
 

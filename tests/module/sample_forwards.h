@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "forward_record.h"
+#include "record/forward_record.h"
 
 constexpr long long kNow = 1765000000;
 const GatewayIdentity kHome{"uuid:home", "192.168.1.1", "02:00:00:00:00:01"};

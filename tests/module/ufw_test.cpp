@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "diagnostics.h"
+#include "firewall/linux/ufw/ufw_command.h"
+#include "firewall/linux/ufw/ufw_helper.h"
+#include "firewall/linux/ufw/ufw_manager.h"
+#include "firewall/linux/ufw/ufw_rules.h"
 #include "scratch_folder.h"
-#include "ufw/ufw_command.h"
-#include "ufw/ufw_helper.h"
-#include "ufw/ufw_manager.h"
-#include "ufw/ufw_rules.h"
 
 namespace firewall {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "com/com_ptr.h"
-#include "renewal_task_windows.h"
+#include "schedule/renewal_task_windows.h"
 #include "text_lines.h"
 
 namespace {

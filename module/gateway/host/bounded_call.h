@@ -18,7 +18,7 @@
 namespace gateway {
 
 // The bytes `work` returned in the child, or nothing when the child did not finish by
-// `deadline` (or could not be started).
+// `deadline` (or could not be started; none is once `deadline` has passed).
 std::optional<std::string> RunBounded(const std::function<std::string()>& work, Deadline deadline);
 
 // The same for a plain struct, copied back byte for byte.

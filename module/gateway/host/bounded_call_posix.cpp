@@ -97,6 +97,7 @@ bool EndedCleanly(int status)
 
 std::optional<std::string> RunBounded(const std::function<std::string()>& work, Deadline deadline)
 {
+    if (Clock::now() >= deadline) return std::nullopt;
     std::array<int, 2> ends{};
     if (pipe2(ends.data(), O_CLOEXEC) != 0) {
         GatewayLog("cannot make a pipe for a gateway call");

@@ -26,6 +26,7 @@ struct Handover {
 
 std::optional<std::string> RunBounded(const std::function<std::string()>& work, Deadline deadline)
 {
+    if (Clock::now() >= deadline) return std::nullopt;
     auto handover = std::make_shared<Handover>();
     try {
         // The worker keeps its own copy of the work and a share of the handover.

@@ -213,7 +213,7 @@ int IgdConnection::DeletePortMapping(int externalPort, const std::string& protoc
     return code ? *code : kNoAnswerInTime;
 }
 
-IgdConnection::Listing IgdConnection::ListMappings(Deadline deadline) const
+IgdConnection::Listing IgdConnection::ListMappings(Deadline end, std::chrono::milliseconds eachCall) const
 {
     // A gateway holds a few dozen at most; past this it is not answering sensibly.
     constexpr int kMostEntries = 1024;
@@ -228,7 +228,7 @@ IgdConnection::Listing IgdConnection::ListMappings(Deadline deadline) const
                     entry.remoteHost, entry.leaseDuration);
                 return entry;
             },
-            deadline);
+            Earlier(Clock::now() + eachCall, end));
         if (!answer) {
             listing.code = kNoAnswerInTime;
             return listing;

@@ -4,6 +4,7 @@
 
 #include <miniupnpc/miniupnpc.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,13 +47,14 @@ public:
     MappingReadBack ReadMapping(int externalPort, const std::string& protocol, Deadline deadline) const;
     // 0, or the gateway's refusal.
     int DeletePortMapping(int externalPort, const std::string& protocol, Deadline deadline) const;
-    // Every mapping the gateway lists, by index until it says there are no more; code 0
-    // or why the list stopped early.
+    // Every mapping the gateway lists, by index until it says there are no more, each
+    // call over within `eachCall` and all of them by `end`; code 0 or why the list
+    // stopped early (kNoAnswerInTime once `end` came).
     struct Listing {
         int code = 0;
         std::vector<HeldMapping> mappings;
     };
-    Listing ListMappings(Deadline deadline) const;
+    Listing ListMappings(Deadline end, std::chrono::milliseconds eachCall) const;
 
     const std::string& ExternalAddress() const { return externalAddress_; }
 

@@ -1,6 +1,6 @@
 #include "platform/platform_classes.h"
 #include "gateway/gateway_classes.h"
-#include "platform/linux/firewall/firewall_classes.h"
+#include "firewall/linux/firewall_classes.h"
 
 void RegisterPlatformClasses()
 {

@@ -2,9 +2,7 @@
 // and keeps no ports): an in-process COM server that, registered under the firewall's
 // classes, is on and keeps its globally open ports as "PORT PROTOCOL NAME" lines in the
 // file named by KAVRO_STANDIN_FIREWALL. As Windows' own, Remove goes by port and
-// protocol alone, whatever the entry's name; entries of the protocol number in
-// KAVRO_STANDIN_FIREWALL_LOCKED it refuses to remove, as Windows refuses a user who is
-// no administrator.
+// protocol alone, whatever the entry's name.
 #include <windows.h>
 #include <netfw.h>
 
@@ -123,8 +121,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Remove(LONG port, NET_FW_IP_PROTOCOL protocol) override
     {
-        const char* locked = std::getenv("KAVRO_STANDIN_FIREWALL_LOCKED");
-        if (locked != nullptr && std::to_string(protocol) == locked) return E_ACCESSDENIED;
         std::vector<Entry> kept;
         for (const Entry& entry : ReadEntries())
             if (entry.port != port || entry.protocol != protocol) kept.push_back(entry);

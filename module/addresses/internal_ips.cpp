@@ -1,0 +1,12 @@
+#include "addresses/internal_ips.h"
+
+#include "addresses/address_capture.h"
+#include "addresses/address_report.h"
+#include "text_lines.h"
+
+std::vector<std::wstring> GetInternalIPs()
+{
+    const std::optional<std::string> report = CaptureAddressReport();
+    if (!report) return {L"ERROR"};
+    return ParseAddressReport(SplitLines(*report));
+}

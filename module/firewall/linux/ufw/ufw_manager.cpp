@@ -1,0 +1,260 @@
+#include "firewall/linux/ufw/ufw_manager.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "diagnostics.h"
+#include "firewall/linux/file_text.h"
+#include "firewall/linux/ufw/ufw_command.h"
+#include "firewall/linux/ufw/ufw_config.h"
+#include "firewall/linux/ufw/ufw_helper.h"
+
+namespace firewall {
+namespace {
+
+Status FileStatus(int error, const std::string& path)
+{
+    ReportProblem("cannot read " + path + ": " + std::strerror(error));
+    return error == EACCES || error == EPERM ? Status::AccessDenied : Status::Failed;
+}
+
+// The rules of one file; a missing file holds none yet.
+Status ReadRules(const std::string& path, std::vector<UfwRule>& rules)
+{
+    std::string text;
+    const int error = ReadFileText(path, text);
+    if (error != 0 && error != ENOENT) return FileStatus(error, path);
+    rules = ParseUfwRules(text);
+    return Status::Ok;
+}
+
+std::string Described(const UfwDecision& decision)
+{
+    const UfwRule& rule = decision.rule;
+    return "\"" + rule.action + " " + rule.ports + "/" + rule.protocol + " from " + rule.from + "\"" +
+           (decision.ipv6 ? " (IPv6)" : "");
+}
+
+} // namespace
+
+UfwManager::UfwManager(UfwFiles files, ProcessRunner runner, Deadline deadline, std::optional<PkexecRoute> route)
+    : files_(std::move(files)), runner_(std::move(runner)), deadline_(deadline), route_(std::move(route))
+{
+}
+
+UfwManager::~UfwManager()
+{
+    if (leftToAdministrator_.empty()) return;
+    std::string commands;
+    for (const std::string& each : leftToAdministrator_) commands += (commands.empty() ? "" : " and ") + each;
+    TellOutcome(UfwOutcome::NoAgent, 0, commands);
+}
+
+Status UfwManager::OpenProfile()
+{
+    std::string config;
+    const int error = ReadFileText(files_.config, config);
+    // ufw installed but never configured: it is not running.
+    if (error == ENOENT) return Status::Ok;
+    if (error != 0) {
+        TellOutcome(UfwOutcome::Unreadable, 0, "");
+        return FileStatus(error, files_.config);
+    }
+    configured_ = true;
+    enabled_ = UfwConfigEnabled(config);
+    // Switched off, ufw has nothing for us to change.
+    if (!enabled_) return Status::Ok;
+    // polkit's no is known now; a question for the user waits for the port, which its
+    // message names.
+    if (route_) {
+        const Status allowed = route_->polkitAllows();
+        if (allowed != Status::Ok)
+            TellOutcome(allowed == Status::AccessDenied ? UfwOutcome::NotAllowed : UfwOutcome::Unreadable, 0, "");
+        return allowed;
+    }
+    // Switched on, only root may change ufw, and ufw says so itself before it waits
+    // for its lock: one still waiting when time runs out (another ufw holds the lock)
+    // has let us in, and it is opening the port that fails.
+    const UfwOutcome status = Run({kUfwProgram, "status"}, "ufw status");
+    if (status == UfwOutcome::Done || status == UfwOutcome::Busy) return Status::Ok;
+    TellOutcome(status == UfwOutcome::NotAllowed ? status : UfwOutcome::Unreadable, 0, "");
+    return StatusOf(status);
+}
+
+Status UfwManager::FindOpenPort(int port, Protocol protocol, std::string& name)
+{
+    // Rules we may not read are the helper's to check, as root: the caller cannot know.
+    if (!RulesReadable()) return Status::AccessDenied;
+    UfwDecision decision;
+    const Status status = ReadDecision(port, protocol, decision);
+    if (status != Status::Ok) return status;
+    if (decision.verdict != UfwVerdict::LetIn) return Status::NotFound;
+    name = decision.rule.comment;
+    return Status::Ok;
+}
+
+Status UfwManager::OpenPort(int port, Protocol protocol, const std::wstring& name)
+{
+    const std::string cleanName = CleanUfwName(name);
+    const UfwOutcome outcome = Open(port, protocol, cleanName);
+    if (outcome == UfwOutcome::NoAgent)
+        leftToAdministrator_.push_back(FinishCommand(port, protocol, cleanName));
+    else
+        TellOutcome(outcome, port, "");
+    return StatusOf(outcome);
+}
+
+UfwOutcome UfwManager::Open(int port, Protocol protocol, const std::string& cleanName, Family family)
+{
+    if (const std::optional<UfwOutcome> decided = Decided(port, protocol, family)) return *decided;
+    if (route_) return AskHelper(port, protocol, family, cleanName);
+    return Run(UfwAllowCommand(port, protocol, cleanName, family), "ufw allow");
+}
+
+Status UfwManager::OpenPortOverIpv6(int port, Protocol protocol, const std::wstring& name)
+{
+    return StatusOf(Open(port, protocol, CleanUfwName(name), Family::Ipv6));
+}
+
+Status UfwManager::FindOwnPortOverIpv6(int port, Protocol protocol, const std::string& name)
+{
+    if (!RulesReadable()) return Status::AccessDenied;
+    UfwDecision decision;
+    const Status status = ReadIpv6Decision(port, protocol, decision);
+    if (status != Status::Ok) return status;
+    return decision.verdict == UfwVerdict::LetIn && decision.rule.comment == name ? Status::Ok : Status::NotFound;
+}
+
+Status UfwManager::ClosePortOverIpv6(int port, Protocol protocol)
+{
+    return StatusOf(Close(port, protocol, Family::Ipv6));
+}
+
+// The caller says what a failure means for the forward it closes. Our rule over IPv6 is
+// recorded with its pinhole, and goes with it.
+Status UfwManager::ClosePort(int port, Protocol protocol)
+{
+    return StatusOf(Close(port, protocol, Family::Ipv4));
+}
+
+UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
+{
+    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    // Rules we may not read are the helper's to check, as root.
+    if (!RulesReadable()) return AskHelperToDelete(port, protocol, family);
+    UfwDecision decision;
+    Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
+                                         : ReadIpv6Decision(port, protocol, decision);
+    std::vector<UfwRule> rules;
+    if (read == Status::Ok) read = ReadRules(family == Family::Ipv4 ? files_.rules : files_.rules6, rules);
+    if (read != Status::Ok) return UfwOutcome::Failed;
+    // ufw keeps one rule per port, protocol and family, under the last comment given:
+    // under our name it is ours. Any other rule stays; an IPv6 one is told of once. Ours
+    // goes even behind a wider rule that decides first (an administrator's range): left,
+    // it would let the port in again once that rule is narrowed.
+    const std::string ours = OwnRuleName(port, protocol);
+    if (decision.verdict != UfwVerdict::Undecided && decision.rule.comment != ours &&
+        decision.ipv6 == (family == Family::Ipv6))
+        UserLine("ufw's rule " + Described(decision) + " for " + subject + " is not this tool's; it stays.");
+    if (!HoldsOwnRule(rules, port, protocol, family, ours)) return UfwOutcome::Done;
+    if (route_) return AskHelperToDelete(port, protocol, family);
+    return Run(UfwDeleteCommand(port, protocol, family), "ufw delete");
+}
+
+std::string UfwManager::Ipv6Gap(int port, Protocol protocol)
+{
+    if (!enabled_) return {};
+    const std::string subject = std::to_string(port) + "/" + ProtocolName(protocol);
+    std::vector<UfwRule> ipv6;
+    if (!RulesReadable() || ReadRules(files_.rules6, ipv6) != Status::Ok)
+        return "its IPv6 rules for " + subject + " could not be read; to let it in, " +
+               SudoLine(UfwAllowIpv6Command(port, protocol));
+    switch (DecideIpv6(ipv6, port, protocol).verdict) {
+    case UfwVerdict::LetIn: return {};
+    case UfwVerdict::Refused: return "an administrator's rule refuses " + subject + " over IPv6, and stays";
+    case UfwVerdict::Undecided: break;
+    }
+    return "no rule lets " + subject + " in over IPv6; to let it in, " + SudoLine(UfwAllowIpv6Command(port, protocol));
+}
+
+bool UfwManager::RulesReadable() const
+{
+    return !route_ || (::access(files_.rules.c_str(), R_OK) == 0 && ::access(files_.rules6.c_str(), R_OK) == 0);
+}
+
+std::optional<UfwOutcome> UfwManager::Decided(int port, Protocol protocol, Family family)
+{
+    if (!RulesReadable()) return std::nullopt;
+    UfwDecision decision;
+    const Status read = family == Family::Ipv4 ? ReadDecision(port, protocol, decision)
+                                               : ReadIpv6Decision(port, protocol, decision);
+    if (read != Status::Ok) return UfwOutcome::Failed;
+    switch (decision.verdict) {
+    case UfwVerdict::Undecided: return std::nullopt;
+    case UfwVerdict::LetIn: return UfwOutcome::AlreadyOpen;
+    case UfwVerdict::Refused: break;
+    }
+    ReportProblem("ufw's rule " + Described(decision) +
+                  " stands: " + std::to_string(port) + "/" + ProtocolName(protocol) + " not opened");
+    return UfwOutcome::RuleStands;
+}
+
+Status UfwManager::ReadDecision(int port, Protocol protocol, UfwDecision& decision)
+{
+    std::vector<UfwRule> ipv4, ipv6;
+    Status status = ReadRules(files_.rules, ipv4);
+    if (status == Status::Ok) status = ReadRules(files_.rules6, ipv6);
+    if (status == Status::Ok) decision = DecidePort(ipv4, ipv6, port, protocol);
+    return status;
+}
+
+Status UfwManager::ReadIpv6Decision(int port, Protocol protocol, UfwDecision& decision)
+{
+    std::vector<UfwRule> ipv6;
+    const Status status = ReadRules(files_.rules6, ipv6);
+    if (status == Status::Ok) decision = DecideIpv6(ipv6, port, protocol);
+    return status;
+}
+
+UfwOutcome UfwManager::Run(const std::vector<std::string>& command, const std::string& what)
+{
+    if (!Ready(what)) return UfwOutcome::Busy;
+    return UfwRunOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+}
+
+UfwOutcome UfwManager::AskHelper(int port, Protocol protocol, Family family, const std::string& cleanName)
+{
+    const std::string what = std::string("pkexec ") + kUfwHelperName;
+    if (!Ready(what)) return UfwOutcome::Busy;
+    const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, family, cleanName);
+    return PkexecOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+}
+
+UfwOutcome UfwManager::AskHelperToDelete(int port, Protocol protocol, Family family)
+{
+    const std::string what = std::string("pkexec ") + kUfwHelperName + " delete";
+    if (!Ready(what)) return UfwOutcome::Busy;
+    return PkexecOutcome(
+        runner_(PkexecUfwDeleteCommand(route_->helper, port, protocol, family), UfwEnvironment(), deadline_), what);
+}
+
+std::string UfwManager::FinishCommand(int port, Protocol protocol, const std::string& cleanName) const
+{
+    // ufw's own command only where we have seen that no rule decides the port; the
+    // helper checks the rules itself, as root.
+    if (route_ && !RulesReadable())
+        return SudoLine(UfwHelperCommand(route_->helper, port, protocol, Family::Ipv4, cleanName));
+    return SudoLine(UfwAllowCommand(port, protocol, cleanName));
+}
+
+bool UfwManager::Ready(const std::string& what) const
+{
+    if (MillisecondsLeft(deadline_) > 0) return true;
+    ReportProblem(what + ": no time left");
+    return false;
+}
+
+} // namespace firewall

@@ -1,0 +1,25 @@
+// The command words that work on the record of forwards: "renew", "list" and "close".
+// Each writes its result file once: renew and close "0" or the first reason; list one
+// line per mapping this machine holds (none: an empty file), or one reason line. close
+// takes groups of four lines, or "all" for everything the record holds; "all" follows
+// its reason with a line for each mapping and firewall entry the record still holds.
+// renew keeps the schedule following the record even when no router answers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "record/forward_record_store.h"
+
+void RunRenewCommand(const std::vector<std::wstring>& addresses);
+void RunListCommand(const std::vector<std::wstring>& addresses);
+void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses);
+
+// After a forward: records what the gateway made (and the firewall entries named in
+// `firewallEntriesMade`), whatever the forward's answer, in `store`, held since before
+// the forward. What could not be recorded is taken back, and told.
+struct ForwardRecording {
+    bool recorded = false; // in the record now, and so renewed
+    std::string notKept;   // why what was made is not kept open; empty when it is, or nothing was made
+};
+ForwardRecording RecordForward(ForwardRecordStore& store, const std::vector<std::wstring>& firewallEntriesMade);

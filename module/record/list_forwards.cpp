@@ -1,0 +1,65 @@
+#include <algorithm>
+
+#include "platform/printable_text.h"
+#include "record/lasting_forwards.h"
+
+namespace {
+
+std::string YesNo(bool yes) { return yes ? "yes" : "no"; }
+
+std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
+{
+    // Any program on the machine names its mappings as it likes, and the router may have cut
+    // the name inside a character; the router's words are its own. The window shows them,
+    // and a terminal may print them.
+    const std::vector<std::string> fields{PrintableText(f.protocol),
+                                          std::to_string(f.externalPort),
+                                          f.internalAddress,
+                                          std::to_string(f.internalPort),
+                                          f.family,
+                                          f.how,
+                                          std::to_string(secondsLeft),
+                                          YesNo(recorded),
+                                          YesNo(recorded),
+                                          YesNo(recorded && !f.firewallEntry.empty()),
+                                          PrintableText(f.description)};
+    std::string line;
+    for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
+    return line;
+}
+
+const RecordedForward* Recorded(const std::vector<RecordedForward>& forwards, const RecordedForward& mapping)
+{
+    const auto found = std::find_if(forwards.begin(), forwards.end(),
+                                    [&](const RecordedForward& held) { return SameMapping(held, mapping); });
+    return found == forwards.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
+                                   const std::vector<RecordedForward>& forwards, const Surroundings& here)
+{
+    std::vector<std::string> lines;
+    for (const ListedMapping& mapping : listed) {
+        const RecordedForward* recorded = Recorded(forwards, mapping.forward);
+        RecordedForward shown = mapping.forward;
+        if (recorded) {
+            shown.how = recorded->how; // the gateway cannot tell ours from the system's object's
+            shown.firewallEntry = recorded->firewallEntry;
+        }
+        lines.push_back(Line(shown, mapping.secondsLeft, recorded != nullptr));
+    }
+    // PCP and NAT-PMP cannot list, nor can UPnP list pinholes: the record's entries on
+    // this gateway, for this machine's addresses, while their lease lasts.
+    for (const RecordedForward& f : forwards) {
+        const long long end = f.grantedAt + f.lifetime;
+        const bool alive = f.lifetime == 0 || end > here.now;
+        const std::string& address = ForwardAddress(f);
+        if ((MadeThroughUpnp(f) && f.family == "IPv4") || !SameGateway(f.gateway, here.gateway) || !alive ||
+            std::find(here.addresses.begin(), here.addresses.end(), address) == here.addresses.end())
+            continue;
+        lines.push_back(Line(f, f.lifetime == 0 ? 0 : end - here.now, true));
+    }
+    return lines;
+}
