@@ -507,7 +507,7 @@ ROWS = [
            "renewed: held for 7200 s", "true"),
           # Only TCP's hourly check is due; the answer's epoch shows the restart, so UDP comes back too.
           ("a PCP gateway whose epoch went back: every entry asked for at once", "miniupnpd natpmp no-upnp", "forget",
-           "sleep 4; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'", "TCP UDP", "epoch shows it restarted",
+           "sleep 6; record '/protocol=TCP/s/checked=[0-9]*/checked=1000/'", "TCP UDP", "epoch shows it restarted",
            "true"),
           ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
@@ -588,7 +588,7 @@ ROWS = [
     # miniupnpd answers deleting what it lost in a restart with NO_RESOURCES: before, close failed
     # on every try and the next renewal opened the port again.
     Row("close: PCP, the gateway restarted since: closed all the same", CLOSE, ["0"], "miniupnpd natpmp no-upnp",
-        restart="forget", prepare="forward {port} TRUE TRUE; forwarded; sleep 3",
+        restart="forget", prepare="forward {port} TRUE TRUE; forwarded; sleep 6",
         stderr="The router restarted since", after="entries 0"),
     Row("close: two groups in one run, under memcheck", CLOSE + f"{CLIENT}\r\n{{other}}\r\nFALSE\r\nTRUE\r\n", ["0"],
         memcheck=True, seconds=30,
