@@ -70,6 +70,53 @@ VIAddVersionKey "LegalCopyright" "Varneth developers"
   ${Loop}
 !macroend
 
+; $R1: the first program of FOLDER that runs, or "". Windows lets no one write to a program
+; that runs, so a program that cannot be opened for writing runs.
+!macro FindRunningProgram FOLDER
+  StrCpy $R1 ""
+  !insertmacro IfProgramRuns "${FOLDER}" Kavro.exe
+  !insertmacro IfProgramRuns "${FOLDER}" KavroBackground.exe
+  !insertmacro IfProgramRuns "${FOLDER}" varneth.com
+  !insertmacro IfProgramRuns "${FOLDER}" Varneth.exe
+!macroend
+!macro IfProgramRuns FOLDER PROGRAM
+  ${If} $R1 == ""
+  ${AndIf} ${FileExists} "${FOLDER}\${PROGRAM}"
+    ClearErrors
+    FileOpen $R2 "${FOLDER}\${PROGRAM}" a
+    ${If} ${Errors}
+      StrCpy $R1 "${PROGRAM}"
+    ${Else}
+      FileClose $R2
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Kavro at work in FOLDER (a forward from the command line, a renewal): its programs can be
+; neither replaced nor removed. A run ends by its deadline, within 10 s; one still running
+; after 20 s hangs, and only the user can end it. A silent run ends with status 2 then.
+!macro WaitForProgramsEnded FOLDER
+  ${Do}
+    ${For} $R3 1 100
+      !insertmacro FindRunningProgram "${FOLDER}"
+      ${If} $R1 == ""
+        ${Break}
+      ${EndIf}
+      Sleep 200
+    ${Next}
+    ${If} $R1 == ""
+      ${ExitDo}
+    ${EndIf}
+    ${If} ${Silent}
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R1, a part of the ${NAME}, is still running and does not end. End it in Task Manager (on the Details tab), then press Retry; or press Cancel to stop, and nothing is changed." IDRETRY +3
+    SetErrorLevel 2
+    Quit
+  ${Loop}
+!macroend
+
 ; The programs and what the window and the module leave beside them.
 !macro RemovePrograms FOLDER
   Delete "${FOLDER}\Varneth.exe"
@@ -86,6 +133,11 @@ VIAddVersionKey "LegalCopyright" "Varneth developers"
 
 Function .onInit
   !insertmacro WaitForWindowClosed
+  !insertmacro WaitForProgramsEnded "$INSTDIR"
+  ReadRegStr $0 HKCU "${ENTRY}" "InstallLocation"
+  ${If} $0 != ""
+    !insertmacro WaitForProgramsEnded "$0"
+  ${EndIf}
 FunctionEnd
 
 Section
@@ -128,6 +180,7 @@ SectionEnd
 
 Function un.onInit
   !insertmacro WaitForWindowClosed
+  !insertmacro WaitForProgramsEnded "$INSTDIR"
 FunctionEnd
 
 ; The renewal task goes: it would start programs that are gone. Its name is the module's,
@@ -196,6 +249,8 @@ Section Uninstall
     ; What close could not close it keeps renewing, with the task registered again.
     Call un.DeleteRenewalTask
   ${EndIf}
+  ; A renewal that began before the task went may still be ending.
+  !insertmacro WaitForProgramsEnded "$INSTDIR"
   Delete "${RECORD}\renew\kavro.cmd"
   Delete "${RECORD}\renew\log.txt"
   RMDir "${RECORD}\renew"
@@ -219,7 +274,7 @@ Section Uninstall
         RMDir /r "${RECORD}"
       ${EndIf}
     ${Else}
-      MessageBox MB_YESNO|MB_ICONQUESTION "Every port the ${NAME} opened is closed. Delete its record of them too (${RECORD})?" IDNO +2
+      MessageBox MB_YESNO|MB_ICONQUESTION "Every port the ${NAME} opened is closed. Its folder ${RECORD} now holds only an empty record of them. Delete that folder too?" IDNO +2
       RMDir /r "${RECORD}"
     ${EndIf}
   ${EndIf}
