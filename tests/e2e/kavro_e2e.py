@@ -155,9 +155,11 @@ FULL_STATE = ("mkdir -p $XDG_STATE_HOME/varneth/renew && cp -a $XDG_STATE_HOME/v
               "mount -t tmpfs -o size=64k tmpfs $XDG_STATE_HOME/varneth && cp -a $W/kept/. $XDG_STATE_HOME/varneth/ && "
               "(head -c 1M /dev/zero >$XDG_STATE_HOME/varneth/fill 2>/dev/null || true)")
 FULL_STATE_GONE = "umount $XDG_STATE_HOME/varneth"
-# Another run of Kavro holds the record's lock from before the run to 12 s.
+# Another run of Kavro holds the record's lock from before the run to 12 s: as Kavro takes it on Linux
+# (flock) and as Wine keeps Kavro.exe's (LockFileEx of its first byte, a POSIX lock).
 HOLD_RECORD = ("mkdir -p $XDG_STATE_HOME/varneth; (exec python3 -c 'import fcntl, os, time; "
                "lock = open(\"'$XDG_STATE_HOME'/varneth/forwards.lock\", \"a\"); fcntl.flock(lock, fcntl.LOCK_EX); "
+               "fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0); "
                "open(\"'$W'/holder.pid\", \"w\").write(str(os.getpid())); time.sleep(12)' >/dev/null 2>&1 </dev/null &); "
                "while [ ! -s $W/holder.pid ]; do sleep 0.05; done")
 # Groups of close, TCP only: (address, port) each.
@@ -763,22 +765,24 @@ ROWS = [
         stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
     # The setup as Windows users run it, silently, in a prefix of the row's own: the command line of the copy
     # it installed, Windows' own NAT object mapping, the stand-in firewall letting the ports in. The uninstaller
-    # runs last, closing through that command line all the record holds; the router and the firewall then
-    # hold nothing of the row's port.
-    Row("setup: installed for this user; a forward from there; the uninstaller closes all it opened, and only that",
+    # runs last, while a renewal holds the record past close's own wait: it waits for the renewal, then closes
+    # through that command line all the record holds; the router and the firewall then hold nothing of the port.
+    Row("setup: installed for this user; a forward from there; the uninstaller waits for a renewal, then closes all "
+        "it opened, and only that",
         "", [], cli=f"forward {CLIENT} {{port}}", firewall="standin", fresh=True, runs="wine", windows="installed",
         prepare=f"upnpc -u {ROOT_DESC} -e Game -a {CLIENT} {{other}} {{other}} UDP >/dev/null",
         stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", "Port {port} is kept open: renewed every"),
         after=" && ".join([
             wine.installed(), wine.TASK_REGISTERED, "entries 2", "[ $(grep -c ' HLMX {port} ' $STANDIN) = 2 ]",
             f"upnpc -u {ROOT_DESC} -l >$W/held", f"[ $(grep -cE \"(TCP|UDP) +{{port}}->{CLIENT}:{{port}} +'HLMX \" $W/held) = 2 ]",
-            wine.uninstalled("/PURGE"), "[ ! -e $LOCAL/Varneth ]", f"upnpc -u {ROOT_DESC} -l >$W/left",
+            HOLD_RECORD, wine.uninstalled("/PURGE"), "[ ! -e $LOCAL/Varneth ]", f"upnpc -u {ROOT_DESC} -l >$W/left",
             "! grep -q HLMX $W/left", f"grep -qE \"UDP +{{other}}->{CLIENT}:{{other}} +'Game'\" $W/left"])),
     # A second copy of the setup over the first, then a third into another folder while this machine has no
     # router: the first copy's folder goes, the record stays, and each registers the task again from its folder.
     # Wine keeps no task's action to read back: the task is taken away before each, so only the setup can have
-    # registered it, from the only copy left.
-    Row("setup: installed again, then into another folder: the record kept, the task registered from there",
+    # registered it, from the only copy left. Uninstalled silently without /PURGE, the emptied record stays.
+    Row("setup: installed again, then into another folder: the record kept, the task registered from there; "
+        "/S alone keeps the emptied record",
         "", cli="list --tab", firewall="standin", fresh=True, runs="wine", windows="installed",
         prepare="forward {port} TRUE TRUE; forwarded",
         setup=" && ".join([wine.TASK_DELETED, wine.SETUP_AGAIN.format(""), wine.installed(), wine.TASK_HELD,
@@ -789,7 +793,7 @@ ROWS = [
                            wine.TASK_HELD]),
         listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tsystem\t\d+\tyes\tyes\tyes\tHLMX {{port}} {p}"
                      for p in ("TCP", "UDP")),
-        after=wine.uninstalled("/PURGE", "$LOCAL/Tools/Ports") + " && [ ! -e $LOCAL/Varneth ]"),
+        after=wine.uninstalled("", "$LOCAL/Tools/Ports") + " && entries 0"),
     # The router gone when the tool is removed: close --all lists what it left open (each mapping, each firewall
     # entry), the uninstaller keeps that in a file beside the record, and keeps the record, /PURGE or not.
     Row("setup: the router stopped before uninstalling: the programs go, the record and still-open.txt stay",

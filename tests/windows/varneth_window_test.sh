@@ -146,11 +146,19 @@ open_ports_lists_the_forward() {
   stop_window
 }
 
+# uninstall_refused WHILE: the uninstaller, run silently as Windows runs it, ends with status 2 and removes nothing.
+uninstall_refused() {
+  local status=0
+  wine "$work/un.exe" /S "_?=$(winepath -w "$program")" </dev/null >>"$work/setup.txt" 2>&1 || status=$?
+  [ "$status" = 2 ] && [ -e "$program/Varneth.exe" ] && [ -e "$program/Kavro.exe" ] ||
+    fail "the uninstaller ended with status $status while $1"
+}
+
 # The setup beside the programs, run silently in the test's prefix: the window of the copy it installed shows,
 # at its fixed size, once the address exchange (in that copy's folder) is done; the uninstaller refuses while
-# it is open (status 2, nothing removed) and removes everything once it is closed.
+# it is open, and while that copy's Kavro.exe hangs (stopped), and removes everything once neither runs.
 installed_by_the_setup() {
-  local setup link entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varneth' size status=0
+  local setup link entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varneth' size kavro_pid
   setup=$(ls "$(dirname "$VARNETH")"/../varneth-*-setup.exe 2>/dev/null) || skip "no setup (makensis) beside the programs"
   program=$(winepath -u 'C:\users\'"$(id -un)"'\AppData\Local\Programs\Varneth')
   link="$(winepath -u 'C:\users\'"$(id -un)"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs')/Port Forwarding Tool.lnk"
@@ -164,9 +172,17 @@ installed_by_the_setup() {
   start_folder_untouched
   [ "$(tr -d '\r' <"$program/log.txt" | head -n 1)" = 127.0.0.1 ] || fail "no address exchange in the installed folder"
   cp "$program/Uninstall.exe" "$work/un.exe"
-  wine "$work/un.exe" /S "_?=$(winepath -w "$program")" </dev/null >>"$work/setup.txt" 2>&1 || status=$?
-  [ "$status" = 2 ] && [ -e "$program/Varneth.exe" ] || fail "the uninstaller ended with status $status while the window was open"
+  uninstall_refused "the window was open"
   stop_window
+  (cd "$work" && exec wine "$program/Kavro.exe" >/dev/null 2>&1 </dev/null) &
+  kavro_pid=$!
+  cleanup_steps+=("kill -KILL $kavro_pid 2>/dev/null")
+  # Stopped once Wine has loaded it, before it can end.
+  for _ in $(seq 1000); do grep -q Kavro.exe "/proc/$kavro_pid/maps" 2>/dev/null && break; sleep 0.01; done
+  kill -STOP "$kavro_pid"
+  uninstall_refused "Kavro.exe ran"
+  kill -KILL "$kavro_pid"
+  wait "$kavro_pid" 2>/dev/null || true
   wine "$work/un.exe" /S "_?=$(winepath -w "$program")" </dev/null >>"$work/setup.txt" 2>&1 ||
     fail "the uninstaller ended with status $?"
   [ ! -e "$program" ] && [ ! -e "$link" ] && ! wine reg query "$entry" >/dev/null 2>&1 ||
