@@ -271,7 +271,6 @@ RecordedForward For(RecordedForward f, const std::string& address)
     return f;
 }
 
-// Every write of the record is a call too: "Save" and each entry, c when marked closing.
 RecordedForward Lasting(RecordedForward f, long long lifetime)
 {
     f.lifetime = lifetime;
@@ -292,6 +291,7 @@ std::string EntryLeft(int port)
            "/tcp, then the same with --permanent (firewalld)";
 }
 
+// Every write of the record is a call too: "Save" and each entry, c when marked closing.
 TEST(Close, RemovesOnlyWhatTheToolMade)
 {
     const struct {
