@@ -111,7 +111,7 @@ VIAddVersionKey "LegalCopyright" "Varneth developers"
       SetErrorLevel 2
       Quit
     ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R1, a part of the ${NAME}, is still running and does not end. End it in Task Manager (on the Details tab), then press Retry; or press Cancel to stop, and nothing is changed." IDRETRY +3
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R1, a part of the ${NAME}, is still running and does not end. End it in Task Manager (on the Details tab), then press Retry, or press Cancel to stop." IDRETRY +3
     SetErrorLevel 2
     Quit
   ${Loop}
