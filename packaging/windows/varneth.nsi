@@ -240,9 +240,8 @@ Section Uninstall
         FileWrite $1 $3
       ${Loop}
       FileClose $2
-      FileWrite $1 "$\r$\nThis folder keeps the tool's record of them (forwards). To close them once the router answers$\r$\n"
-      FileWrite $1 "again (on this network, with UPnP on), install the tool again and uninstall it, or run$\r$\n"
-      FileWrite $1 "$\"varneth close --all$\" in its folder. Otherwise delete this folder once their time has run out.$\r$\n"
+      ; A paragraph a line: Notepad wraps them to its width.
+      FileWrite $1 "$\r$\nThis folder keeps the tool's record of them (forwards). To close them once the router answers again (on this network, with UPnP on), install the tool again and uninstall it, or run $\"varneth close --all$\" in its folder. Otherwise delete this folder once their time has run out.$\r$\n"
       FileClose $1
     ${EndIf}
     Delete "$R8"
