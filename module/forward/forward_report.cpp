@@ -32,6 +32,8 @@ std::string ExternalAddress(IStaticPortMapping* mapping)
     return NarrowToBytes(address.ToWide());
 }
 
+} // namespace
+
 // 604800 -> "7 days"; a lease read back is what is left, a second or two less than
 // granted, so 3599 s is still an hour.
 std::string Span(long seconds)
@@ -44,6 +46,8 @@ std::string Span(long seconds)
         }
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
+
+namespace {
 
 // 604800 -> "for 7 days", 0 -> "until it restarts".
 std::string Lasting(long seconds) { return seconds == 0 ? "until it restarts" : "for " + Span(seconds); }

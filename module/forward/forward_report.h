@@ -9,6 +9,9 @@
 
 #include "com/com_ptr.h"
 
+// 604800 -> "7 days": seconds in their largest unit, rounded.
+std::string Span(long seconds);
+
 // "TCP" or "UDP" for the protocol character of Varneth::Add.
 std::string ProtocolName(wchar_t protocol);
 

@@ -2,6 +2,7 @@
 #include <cwchar>
 
 #include "diagnostics.h"
+#include "forward/forward_report.h"
 #include "platform/printable_text.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
@@ -286,4 +287,23 @@ std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, 
         left.push_back(f);
     }
     return left;
+}
+
+std::vector<std::string> LeftOpenLines(const std::vector<RecordedForward>& forwards, long long now)
+{
+    std::vector<std::string> lines;
+    for (const RecordedForward& forward : forwards) {
+        // "At most": a mapping the router let go before its firewall entry failed is recorded still.
+        const std::string where = Subject(forward) + " on the router " + forward.gateway.address;
+        const long long left = forward.grantedAt + forward.lifetime - now;
+        lines.push_back(forward.lifetime == 0 ? where + ": the router keeps it open until it restarts, unless it is "
+                                                        "closed in the router's settings."
+                        : left > 0 ? where + ": the router keeps it open for at most about " +
+                                         Span(static_cast<long>(left)) + " more, then closes it by itself."
+                                   : where + ": its time ran out, so the router has closed it by now.");
+        if (forward.firewallEntry == OwnEntryName(forward.externalPort, forward.protocol))
+            lines.push_back("The firewall entry \"" + forward.firewallEntry + "\" stays; an administrator removes it with: " +
+                            FirewallEntryRemoval(forward));
+    }
+    return lines;
 }

@@ -13,3 +13,7 @@ std::string LeaseWords(long long lifetime);
 
 // The name our forwards give their mappings and firewall entries: "HLMX 8080 TCP".
 std::string OwnEntryName(int port, const std::string& protocol);
+
+// How an administrator removes the firewall entry the tool made for `forward`, where the
+// tool could not: a command for this system's firewall.
+std::string FirewallEntryRemoval(const RecordedForward& forward);
