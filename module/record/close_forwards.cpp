@@ -1,13 +1,22 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "tell.h"
-#include "platform/printable_text.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
+#include "record/sentences.h"
 #include "text_lines.h"
 
+namespace sentence = record::sentence;
+
 namespace {
+
+// Why something stays open, told as the headline; close's reason.
+std::string Reason(const Sentence& sentence, Values values)
+{
+    const Told told = Compose(sentence, values);
+    Headline(told);
+    return told.text;
+}
 
 constexpr const char* kCloseUsage =
     "The close command needs groups of four lines: address, port (1-65535), TCP flag, UDP flag, with a flag TRUE; "
@@ -53,7 +62,7 @@ bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firew
     const std::string& name = forward.firewallEntry;
     if (name.empty()) return true;
     if (name != OwnEntryName(forward.grant.externalPort, forward.grant.protocol)) {
-        UserLine("The firewall entry \"" + name + "\" is not one of this tool's names; it was left as it is.");
+        Tell(sentence::NotOurName, {{"name", name}});
         return true;
     }
     return firewall.Remove(forward, problem);
@@ -97,7 +106,7 @@ private:
                 ++f;
                 continue;
             }
-            UserLine(Subject(*f) + " closed.");
+            Tell(sentence::Closed, {{"subject", Subject(*f)}});
             f = forwards_.erase(f);
             closed = true;
         }
@@ -120,15 +129,13 @@ private:
         if (recorded == forwards_.end()) recorded = std::find_if(forwards_.begin(), forwards_.end(), asked);
         if (recorded == forwards_.end()) return pinholesClosed ? std::string() : CloseUnrecorded(target, protocol);
         if (!SameGateway(recorded->grant.gateway, here_.gateway)) {
-            UserLine(Subject(*recorded) + " is on another router (" + recorded->grant.gateway.address + ").");
-            const std::string reason = "Port " + std::to_string(target.port) +
-                                       " was opened on another router. Connect to that network to close it.";
-            Headline(reason);
-            return reason;
+            Tell(sentence::CloseElsewhere,
+                 {{"subject", Subject(*recorded)}, {"address", recorded->grant.gateway.address}});
+            return Reason(sentence::OpenedElsewhere, {{"port", std::to_string(target.port)}});
         }
         std::string problem;
         if (!CloseEntry(*recorded, problem)) return problem;
-        UserLine(Subject(*recorded) + " closed.");
+        Tell(sentence::Closed, {{"subject", Subject(*recorded)}});
         forwards_.erase(recorded);
         return {};
     }
@@ -137,28 +144,23 @@ private:
     // when the gateway holds it for that address now.
     std::string CloseUnrecorded(const CloseTarget& target, Protocol protocol)
     {
-        const std::string port = std::to_string(target.port);
-        if (!Holds(here_.addresses, target.address)) {
-            const std::string reason = "Port " + port + " for " + target.address + " was left alone: that is not an "
-                                       "address of this machine, and this tool did not open the port for it.";
-            Headline(reason);
-            return reason;
-        }
+        if (!Holds(here_.addresses, target.address))
+            return Reason(sentence::NotThisMachines,
+                          {{"port", std::to_string(target.port)}, {"address", target.address}});
         std::string problem;
         const std::optional<ListedMapping> held = gateway_.Read(target.port, protocol, problem);
         if (!problem.empty()) return problem;
         const std::string subject = Named(target, protocol);
         if (!held || held->forward.grant.internalAddress != target.address) {
-            UserLine(
-                "Nothing is open for " + subject +
-                (held ? " (the router holds the port for " + held->forward.grant.internalAddress + ", left as it is)"
-                      : std::string()) +
-                ".");
+            if (held)
+                Tell(sentence::NothingOpenHeldElsewhere,
+                     {{"subject", subject}, {"holder", held->forward.grant.internalAddress}});
+            else
+                Tell(sentence::NothingOpen, {{"subject", subject}});
             return {};
         }
         if (!gateway_.Delete(held->forward, problem)) return problem;
-        UserLine(subject + " was made by another program (\"" + PrintableText(held->forward.grant.description) +
-                 "\"), not by this tool; it was closed as asked.");
+        Tell(sentence::MadeByAnother, {{"subject", subject}, {"description", held->forward.grant.description}});
         return {};
     }
 
@@ -235,10 +237,7 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
         }
     if (!marked.empty() && !save()) {
         for (RecordedForward& f : forwards) f.closing = f.closing && !asked(f);
-        const std::string reason = "The record of open ports could not be written, so nothing was closed. Check that "
-                                   "the home folder has space and is writable, then close again.";
-        Headline(reason);
-        return reason;
+        return Reason(sentence::NothingClosed, {});
     }
 
     Closer closer(forwards, gateway, firewall, here);
@@ -256,25 +255,23 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
                 tell(closer.Close(target, protocol));
                 continue;
             }
-            UserLine("Not closed, as time ran out first: " + subject + ".");
+            Tell(sentence::NotReached, {{"subject", subject}});
             notReached.push_back(subject);
         }
     // Each reason that follows covers more than one group's: it is the answer.
-    const auto tellFirst = [&](const std::string& reason) {
+    const auto tellFirst = [&](const Told& reason) {
         Headline(reason);
-        UserLine(reason);
-        firstReason = reason;
+        Tell(reason);
+        firstReason = reason.text;
     };
     if (!notReached.empty())
-        tellFirst("Time ran out before " + Listed(notReached) + " could be closed; " +
-                  (notReached.size() == 1 ? "it stays" : "they stay") + " open. Close again.");
+        tellFirst(Compose(notReached.size() == 1 ? sentence::TimeRanOutOne : sentence::TimeRanOutMany,
+                          {{"listed", Listed(notReached)}}));
 
     // What is still recorded was not closed after all: renewed as before.
     for (RecordedForward& f : forwards) f.closing = f.closing && !asked(f);
     if (!marked.empty() && !save())
-        tellFirst("The record of open ports could not be written once the router was asked, so it still lists " +
-                  Listed(marked) + "; none of them is renewed again. Check that the home folder has space and is "
-                  "writable, then close again.");
+        tellFirst(Compose(sentence::StillListed, {{"listed", Listed(marked)}}));
     return firstReason;
 }
 
@@ -288,10 +285,10 @@ std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, 
         const bool deleted = gateway.Delete(f, problem);
         const bool removed = RemoveOwnFirewallEntry(f, firewall, problem);
         if (deleted && removed) {
-            UserLine(Subject(f) + " closed again.");
+            Tell(sentence::ClosedAgain, {{"subject", Subject(f)}});
             continue;
         }
-        UserLine(Subject(f) + " is still open: " + problem);
+        Tell(sentence::StillOpen, {{"subject", Subject(f)}, {"problem", problem}});
         left.push_back(f);
     }
     return left;

@@ -1,5 +1,7 @@
 #include "record/forward_words.h"
 
+#include "record/sentences.h"
+
 std::string Subject(const RecordedForward& forward)
 {
     const gateway::Grant& g = forward.grant;
@@ -9,5 +11,7 @@ std::string Subject(const RecordedForward& forward)
 
 std::string LeaseWords(long long lifetime)
 {
-    return lifetime == 0 ? "held until the router restarts" : "held for " + std::to_string(lifetime) + " s";
+    namespace sentence = record::sentence;
+    return lifetime == 0 ? Compose(sentence::HeldUntilRestart).text
+                         : Compose(sentence::HeldFor, {{"seconds", std::to_string(lifetime)}}).text;
 }

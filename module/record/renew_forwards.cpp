@@ -1,10 +1,20 @@
 #include <algorithm>
 
-#include "tell.h"
+#include "record/sentences.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
 
+namespace sentence = record::sentence;
+
 namespace {
+
+// Why an entry is not held after renew, told as the headline; renew's reason.
+std::string Reason(const Sentence& sentence, Values values)
+{
+    const Told told = Compose(sentence, values);
+    Headline(told);
+    return told.text;
+}
 
 bool HalfLeasePassed(const RecordedForward& forward, long long now)
 {
@@ -26,7 +36,7 @@ bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surrou
         forward.checkedAt = here.now;
         return false;
     case ForwardGateway::Holding::NotHeld:
-        UserLine(Subject(forward) + " is no longer held by the router; asked for again.");
+        Tell(sentence::NoLongerHeld, {{"subject", Subject(forward)}});
         return true;
     case ForwardGateway::Holding::CannotTell: return problem.empty();
     }
@@ -43,32 +53,30 @@ bool Due(const RecordedForward& forward, long long now)
 std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, bool atOnce)
 {
     if (!gateway.OnThisDevice(forward)) {
-        UserLine(Subject(forward) + " was made on another router at the same address; left alone.");
+        Tell(sentence::MadeOnAnotherDevice, {{"subject", Subject(forward)}});
         return {};
     }
     std::string problem;
     if (atOnce || NeedsAsking(forward, gateway, here, problem)) {
         if (gateway.Renew(forward, problem)) {
             forward.checkedAt = here.now;
-            UserLine(Subject(forward) + " renewed: " + LeaseWords(Lifetime(forward)) + ".");
+            Tell(sentence::Renewed, {{"subject", Subject(forward)}, {"lease", LeaseWords(Lifetime(forward))}});
             return {};
         }
-        if (problem.empty()) {
-            problem =
-                "The router did not renew port " + std::to_string(forward.grant.externalPort) + ". Try again later.";
-            Headline(problem);
-        }
+        if (problem.empty())
+            problem = Reason(sentence::NotRenewed, {{"port", std::to_string(forward.grant.externalPort)}});
     }
-    if (problem.empty()) UserLine(Subject(forward) + " is held; nothing was due.");
+    if (problem.empty()) Tell(sentence::HeldNothingDue, {{"subject", Subject(forward)}});
     return problem;
 }
 
 // Not asked about now: what was last known of it, and when.
-std::string NothingDue(const RecordedForward& forward, long long now)
+Told NothingDue(const RecordedForward& forward, long long now)
 {
     const long long minutes = std::max(0LL, now - std::max(forward.checkedAt, forward.grant.grantedAt)) / 60;
-    return Subject(forward) + ": nothing was due; the router last said it holds it " +
-           (minutes == 0 ? std::string("less than a minute") : std::to_string(minutes) + " min") + " ago.";
+    const std::string ago = minutes == 0 ? Compose(sentence::LessThanAMinute).text
+                                         : Compose(sentence::Minutes, {{"count", std::to_string(minutes)}}).text;
+    return Compose(sentence::NothingDue, {{"subject", Subject(forward)}, {"ago", ago}});
 }
 
 // The firewall entry the forward made, read only: renew never asks for rights, so a
@@ -80,16 +88,12 @@ std::string CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& fi
     switch (firewall.Find(forward)) {
     case EntryFirewall::Presence::LetsIn: return {};
     case EntryFirewall::Presence::Unknown:
-        UserLine("The firewall entry \"" + forward.firewallEntry + "\" could not be checked without an administrator's "
-                 "rights; it was left as it is.");
+        Tell(sentence::EntryUnchecked, {{"name", forward.firewallEntry}});
         return {};
     case EntryFirewall::Presence::Missing: break;
     }
-    const std::string problem = "The firewall entry \"" + forward.firewallEntry + "\" that let port " + port + " in" +
-                                (forward.grant.family == Family::Ipv6 ? " over IPv6" : "") +
-                                " is gone, so the firewall may block it. Forward the port again to open it.";
-    Headline(problem);
-    return problem;
+    return Reason(forward.grant.family == Family::Ipv6 ? sentence::EntryGoneIpv6 : sentence::EntryGone,
+                  {{"name", forward.firewallEntry}, {"port", port}});
 }
 
 } // namespace
@@ -106,17 +110,16 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
     std::vector<RecordedForward*> notDue;
     for (RecordedForward& forward : forwards) {
         if (forward.closing) {
-            UserLine(Subject(forward) + " was being closed when the record could last be written; it is not renewed "
-                     "and closes by itself once its lease ends. Close it again to close it now.");
+            Tell(sentence::BeingClosed, {{"subject", Subject(forward)}});
             continue;
         }
         if (!SameGateway(forward.grant.gateway, here.gateway)) {
-            UserLine(Subject(forward) + " is on another router (" + forward.grant.gateway.address + "); left alone.");
+            Tell(sentence::OnAnotherRouter,
+                 {{"subject", Subject(forward)}, {"address", forward.grant.gateway.address}});
             continue;
         }
         if (!Holds(here.addresses, ForwardAddress(forward))) {
-            UserLine(Subject(forward) + " is for " + ForwardAddress(forward) +
-                     ", an address this machine no longer has; left alone.");
+            Tell(sentence::AddressGone, {{"subject", Subject(forward)}, {"address", ForwardAddress(forward)}});
             continue;
         }
         // With nothing due, nothing is sent, unless an answer shows the gateway restarted.
@@ -129,7 +132,7 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
     }
     for (RecordedForward* forward : notDue) {
         if (gateway.RestartSeen()) tell(RenewOnGateway(*forward, gateway, here, true));
-        else UserLine(NothingDue(*forward, here.now));
+        else Tell(NothingDue(*forward, here.now));
     }
     return firstReason;
 }

@@ -175,7 +175,7 @@ TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(reason, "The firewall entry \"HLMX 8080 TCP\" that let port 8080 in is gone, so the firewall may block "
                       "it. Forward the port again to open it.");
-    EXPECT_NE(told.find(">> " + reason + "\n"), std::string::npos) << told;
+    EXPECT_NE(told.find(">>[record-entry-gone] " + reason + "\n"), std::string::npos) << told;
     EXPECT_NE(told.find("\"HLMX 9000 TCP\" could not be checked"), std::string::npos) << told;
     for (const char* untouched : {"port 7000 in is gone", "port 9100 in is gone", "port 9200 in is gone"})
         EXPECT_EQ(told.find(untouched), std::string::npos) << untouched << " in " << told;
