@@ -144,7 +144,7 @@ void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, cons
         Headline("The router keeps port " + std::to_string(port) + " open" + over + " " + Lasting(leaseSeconds) + ".");
         return;
     }
-    // Renewed at half the lease, so a lease cut short by a router restart is mended in time.
+    // Renewed at half the lease, so a lease cut short by a gateway restart is mended in time.
     Headline("Port " + std::to_string(port) + " is kept open" + over + ": renewed " + Every(leaseSeconds / 2) +
              "; it closes by itself within " + Span(leaseSeconds) + " if this machine stops renewing.");
 }

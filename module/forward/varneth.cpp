@@ -4,15 +4,13 @@
 
 #include "tell.h"
 #include "forward/forward_report.h"
+#include "forward/sentences.h"
 #include "platform/utf8.h"
 
 namespace {
 
 using Reach = gateway::NatService::Access;
 using Adding = gateway::NatService::Adding;
-
-constexpr const char* kServiceHeadline =
-    "This machine's port forwarding service could not be started. Restart the machine, then try again.";
 
 // The developers' line for each step of reaching the mappings, as the NAT UPnP calls name them.
 const char* AccessLine(Reach step)
@@ -35,8 +33,7 @@ bool Varneth::PassOver(const std::optional<gateway::PassOver>& why)
     if (!why || service_ + 1 >= platform_.nat.size()) return false;
     ++service_;
     StatusLine("PassOverSystemNat", why->status);
-    UserLine("Windows' own NAT service was passed over (" + why->reason +
-             "); this program's own UPnP, PCP and NAT-PMP client maps the port instead.");
+    Tell(forward::sentence::SystemNatPassedOver, {{"reason", why->reason}});
     return true;
 }
 
@@ -53,13 +50,13 @@ bool Varneth::Access()
     if (answer.step == Reach::NoCollection) {
         // What the service answers when no gateway on the LAN speaks UPnP; our own client
         // has told why in a headline.
-        UserLine("No usable Internet gateway was found.");
+        Tell(forward::sentence::NoUsableGateway);
         return PassOver(answer.passOver) && Access();
     }
-    UserLine(answer.step == Reach::CollectionFailed ? "The NAT UPnP service gave no port mappings."
-                                                     : "The NAT UPnP service could not be started.");
+    Tell(answer.step == Reach::CollectionFailed ? forward::sentence::NatGaveNoMappings
+                                                 : forward::sentence::NatNotStarted);
     if (PassOver(answer.passOver)) return Access();
-    Headline(kServiceHeadline);
+    Headline(forward::sentence::ServiceNotStarted);
     return false;
 }
 
@@ -75,10 +72,10 @@ bool Varneth::Add(wchar_t protocol, std::int32_t externalPort, std::int32_t inte
     // Access then provides.
     if (Mapping->step == Adding::Failed) {
         DiagnosticLine("Varneth::Add Collection->Add failed");
-        UserLine("The gateway did not make the mapping.");
+        Tell(forward::sentence::MappingNotMade);
     } else {
         DiagnosticLine("Varneth::Add Collection->Add succeeded, but left Mapping null");
-        UserLine("The gateway made the mapping, but handed none back.");
+        Tell(forward::sentence::MappingNotHandedBack);
     }
     return PassOver(Mapping->passOver) && Access() && Add(protocol, externalPort, internalPort, internalClient, description);
 }

@@ -57,11 +57,11 @@ host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4>
         [&](host::SocketHandle socket) { return host::Connect(socket, gatewayAddress, kPortControlPort); });
 }
 
-host::UniqueSocket ConnectToPortControl(const Ipv6& router, std::uint32_t scope, const Ipv6& from)
+host::UniqueSocket ConnectToPortControl(const Ipv6& ipv6Gateway, std::uint32_t scope, const Ipv6& from)
 {
     return ConnectedSocket(
         host::Family::Ipv6, ToString(from), [&](host::SocketHandle socket) { return host::Bind(socket, from, 0); },
-        ToString(router), [&](host::SocketHandle socket) { return host::Connect(socket, router, scope, kPortControlPort); });
+        ToString(ipv6Gateway), [&](host::SocketHandle socket) { return host::Connect(socket, ipv6Gateway, scope, kPortControlPort); });
 }
 
 std::optional<Ipv4> SourceAddressToward(Ipv4 gatewayAddress)

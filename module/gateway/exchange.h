@@ -58,9 +58,9 @@ private:
 // arrive, sending from `from` when given; closed, with the reason on standard error,
 // when that cannot be done.
 host::UniqueSocket ConnectToPortControl(Ipv4 gatewayAddress, std::optional<Ipv4> from);
-// The same toward an IPv6 router (`scope`: its interface, for a link-local address),
+// The same toward an IPv6 gateway (`scope`: its interface, for a link-local address),
 // sending from `from`.
-host::UniqueSocket ConnectToPortControl(const Ipv6& router, std::uint32_t scope, const Ipv6& from);
+host::UniqueSocket ConnectToPortControl(const Ipv6& ipv6Gateway, std::uint32_t scope, const Ipv6& from);
 
 // The address of this machine that a datagram to `gatewayAddress` goes out from.
 std::optional<Ipv4> SourceAddressToward(Ipv4 gatewayAddress);

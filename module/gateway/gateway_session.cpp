@@ -109,8 +109,8 @@ Grant GatewaySession::Stamped(Grant grant) const
 
 std::optional<Ipv6> GatewaySession::Ipv6Gateway(Ipv4 interfaceAddress, const Ipv6& own)
 {
-    const auto router = host::ReadIpv6DefaultGateway(interfaceAddress);
-    if (router || host::Ipv6RoutesShown(interfaceAddress)) return router;
+    const auto ipv6Gateway = host::ReadIpv6DefaultGateway(interfaceAddress);
+    if (ipv6Gateway || host::Ipv6RoutesShown(interfaceAddress)) return ipv6Gateway;
     const IgdConnection* gateway = PinholeGateway();
     if (gateway == nullptr || !gateway->OffersPinholes()) return std::nullopt;
     // A device answers the group's search within a second (MX).

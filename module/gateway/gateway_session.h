@@ -31,7 +31,7 @@ public:
     // the default gateway's that could not (no public IPv4 address); null when neither.
     const IgdConnection* PinholeGateway();
 
-    // The router to ask for pinholes for `own`, the global address beside
+    // The gateway to ask for pinholes for `own`, the global address beside
     // `interfaceAddress`: the IPv6 default route's; where the system shows no IPv6
     // routes at all, the UPnP gateway device's address as it answers on the link.
     std::optional<Ipv6> Ipv6Gateway(Ipv4 interfaceAddress, const Ipv6& own);

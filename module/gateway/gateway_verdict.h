@@ -9,7 +9,7 @@ enum class GatewayVerdict {
     Usable,
     NotConnected,
     NoExternalAddress,
-    ReservedExternalAddress, // behind another NAT: carrier-grade, or a second router
+    ReservedExternalAddress, // behind another NAT: carrier-grade, or a second gateway
 };
 
 GatewayVerdict JudgeGateway(bool connected, const std::string& externalAddress);

@@ -6,6 +6,7 @@
 #include "gateway/gateway_log.h"
 #include "gateway/lease_request.h"
 #include "gateway/router_headlines.h"
+#include "gateway/sentences.h"
 #include "gateway/upnp/upnp_errors.h"
 
 namespace gateway {
@@ -54,15 +55,16 @@ void TellRefusal(const IgdConnection& gateway, const MappingRequest& request, in
     DiagnosticLine("AddPortMapping " + Name(request) + ": " + UpnpErrorText(code));
     const int port = request.externalPort;
     if (code == kNoAnswerInTime) {
-        UserLine("The gateway did not answer in time when asked for " + Subject(request) + ".");
+        Tell(sentence::NoAnswerWhenAsked, {{"subject", Subject(request)}});
         Headline(headline::NoAnswer(port));
     } else if (code < 0) {
-        UserLine("The gateway's answer when asked for " + Subject(request) + " could not be read.");
+        Tell(sentence::AnswerUnreadableWhenAsked, {{"subject", Subject(request)}});
         Headline(headline::AnswerUnreadable(port));
     } else {
         const auto holder = code == kConflictInMappingEntry ? Holder(gateway, request, deadline) : std::nullopt;
-        UserLine("The gateway refused " + Subject(request) + ": " + UpnpErrorText(code) + UpnpRefusalMeaning(code) +
-                 (holder ? " (" + Name(*holder) + ")" : "") + ".");
+        Tell(sentence::RefusedMapping, {{"subject", Subject(request)},
+                                        {"reason", UpnpErrorText(code) + UpnpRefusalMeaning(code)},
+                                        {"holder", holder ? " (" + Name(*holder) + ")" : ""}});
         Headline(RefusalHeadline(port, code, holder));
     }
 }
@@ -138,18 +140,17 @@ NatService::AddAnswer ReadBack(GatewaySession& session, const MappingRequest& re
     // No headline here: our own client maps the port next, and tells its outcome.
     const IgdConnection* gateway = session.Gateway();
     if (gateway == nullptr) {
-        UserLine("The mapping of " + Subject(request) + " cannot be read back: the default gateway does not answer UPnP.");
+        Tell(sentence::NotReadBack, {{"subject", Subject(request)}});
         return Failed();
     }
     const MappingReadBack readBack = gateway->ReadMapping(request.externalPort, request.protocol, session.CallDeadline());
     if (readBack.code != 0) {
         DiagnosticLine("GetSpecificPortMappingEntry " + Name(request) + ": " + UpnpErrorText(readBack.code));
-        UserLine("The default gateway did not confirm " + Subject(request) + ", which Windows' NAT service reported mapped.");
+        Tell(sentence::SystemMappingNotConfirmed, {{"subject", Subject(request)}});
         return Failed();
     }
     if (!HoldsRequest(readBack.mapping, request)) {
-        UserLine("The default gateway holds " + Subject(request) + " for " + Name(readBack.mapping) +
-                 ", not as Windows' NAT service reported.");
+        Tell(sentence::SystemMappingHeldOtherwise, {{"subject", Subject(request)}, {"holder", Name(readBack.mapping)}});
         return Failed();
     }
     // Recorded as the system's, and renewed through our client like our own.

@@ -1,4 +1,4 @@
-// Where a pinhole is asked for: the router, reached as it was when the pinhole opened.
+// Where a pinhole is asked for: the gateway, reached as it was when the pinhole opened.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,8 @@
 namespace gateway {
 
 struct PinholeRoute {
-    Ipv6 router;             // the IPv6 default router of the forward's network: no other device
-    std::uint32_t scope = 0; // the interface holding the forward's IPv4 address, for a link-local router
+    Ipv6 gateway;            // the IPv6 default gateway of the forward's network: no other device
+    std::uint32_t scope = 0; // the interface holding the forward's IPv4 address, for a link-local gateway
     Ipv6 own;                // the global address the pinhole is for, and the request's source
 };
 

@@ -71,7 +71,7 @@ public:
 
     bool OnThisDevice(const RecordedForward& f) override
     {
-        // Asked only after the search, to which the router answers: the system's neighbour
+        // Asked only after the search, to which the gateway answers: the system's neighbour
         // table holds its link-layer address then, though it may have held none before.
         session_.HasGateway();
         const auto address = session_.DefaultGateway();
@@ -189,7 +189,7 @@ public:
         std::vector<ListedMapping> listed;
         const IgdConnection* igd = session_.Gateway();
         if (!igd) return listed; // PCP and NAT-PMP cannot list: the record tells
-        // A slow router's long list takes what is left of the run, each call its own share.
+        // A slow gateway's long list takes what is left of the run, each call its own share.
         const GatewaySettings& settings = session_.Settings();
         const IgdConnection::Listing listing = igd->ListMappings(settings.end, settings.callTime);
         if (listing.code != 0) {
@@ -245,12 +245,12 @@ private:
         return {f, held.lease.value_or(0)};
     }
 
-    // A pinhole is reached as it was opened: at the IPv6 router of its forward's network
+    // A pinhole is reached as it was opened: at the IPv6 gateway of its forward's network
     // (a link-local one through the interface holding the forward's IPv4 address), from
     // the global address it is for.
     struct PinholeWay {
         const IgdConnection* igd = nullptr;
-        Ipv6 router{};
+        Ipv6 gateway{};
         PinholeRequest opened;
     };
 
@@ -262,7 +262,7 @@ private:
         if (!route) return std::nullopt;
         return PinholeWay{
             igd,
-            route->router,
+            route->gateway,
             {f.grant.forwardAddress, f.grant.internalAddress, route->scope, f.grant.externalPort, {f.grant.protocol}}};
     }
 
@@ -270,15 +270,15 @@ private:
     {
         const auto ipv4 = ParseIpv4(f.grant.forwardAddress);
         const auto own = ipv4 ? host::ReadGlobalIpv6(*ipv4) : std::nullopt;
-        const auto router =
+        const auto ipv6Gateway =
             own && ToString(*own) == f.grant.internalAddress ? session_.Ipv6Gateway(*ipv4, *own) : std::nullopt;
-        if (!router || !(IsGlobalUnicast(*router) || IsLinkLocal(*router))) {
+        if (!ipv6Gateway || !(IsGlobalUnicast(*ipv6Gateway) || IsLinkLocal(*ipv6Gateway))) {
             Fail(problem, "The IPv6 pinhole for " + Port(f) + " is for " + f.grant.internalAddress +
                               ", which this machine can no longer reach its router from. Forward the port over IPv6 "
                               "again.");
             return std::nullopt;
         }
-        return PinholeRoute{*router, host::ScopeToward(*router, *ipv4), *own};
+        return PinholeRoute{*ipv6Gateway, host::ScopeToward(*ipv6Gateway, *ipv4), *own};
     }
 
     // The pinhole's refusal, told; false.
@@ -297,10 +297,10 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->UpdatePinhole(way->router, way->opened, f.grant.pinholeId, session_.CallDeadline());
+        const int code = way->igd->UpdatePinhole(way->gateway, way->opened, f.grant.pinholeId, session_.CallDeadline());
         if (PinholeLost(code)) {
             UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + "; it is opened again.");
-            const PinholeAnswer answer = way->igd->AddPinholes(way->router, way->opened, session_.CallDeadline());
+            const PinholeAnswer answer = way->igd->AddPinholes(way->gateway, way->opened, session_.CallDeadline());
             if (answer.stage != PinholeStage::Asked || answer.codes[0] != 0)
                 return PinholeRefused(f, "AddPinhole", answer.stage == PinholeStage::Asked ? answer.codes[0]
                                                                                           : answer.statusCode,
@@ -318,7 +318,7 @@ private:
     {
         const auto way = PinholeWayFor(f, problem);
         if (!way) return false;
-        const int code = way->igd->DeletePinhole(way->router, way->opened, f.grant.pinholeId, session_.CallDeadline());
+        const int code = way->igd->DeletePinhole(way->gateway, way->opened, f.grant.pinholeId, session_.CallDeadline());
         if (PinholeLost(code)) UserLine("The router no longer has the IPv6 pinhole for " + Named(f) + ".");
         return code == 0 || PinholeLost(code) || PinholeRefused(f, "DeletePinhole", code, "close", problem);
     }
@@ -359,8 +359,8 @@ private:
     }
 
     // A PCP pinhole's MAP again, with its nonce, for `lifetime` seconds (0 closes it), at
-    // the IPv6 default router of its forward's network, from the address it is for; the
-    // router's yes, or nothing with the reason told.
+    // the IPv6 default gateway of its forward's network, from the address it is for; the
+    // gateway's yes, or nothing with the reason told.
     std::optional<pcp::Answer> MapPcpPinhole(const RecordedForward& f, std::uint32_t lifetime, std::string& problem)
     {
         const auto nonce = pcp::NonceFrom(f.grant.nonce);
@@ -373,7 +373,7 @@ private:
         if (!route) return std::nullopt;
         const PcpPinhole pinhole{*route, *nonce, f.grant.protocol, f.grant.externalPort};
         auto answer = MapPinhole(pinhole, lifetime, session_.CallDeadline());
-        // Some routers forget whose a pinhole is once it was renewed, and refuse to delete
+        // Some gateways forget whose a pinhole is once it was renewed, and refuse to delete
         // it; they still shorten it: asked for a second, it ends at their shortest lifetime.
         if (lifetime == 0 && answer && answer->result == pcp::kNotAuthorized) {
             answer = MapPinhole(pinhole, 1, session_.CallDeadline());

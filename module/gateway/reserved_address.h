@@ -1,5 +1,5 @@
 // Addresses that nothing on the Internet can reach: a gateway reporting one of them as
-// its external address sits behind another NAT (carrier-grade NAT, a second router).
+// its external address sits behind another NAT (carrier-grade NAT, a second gateway).
 #pragma once
 
 #include "gateway/ipv4_address.h"

@@ -1,5 +1,5 @@
 // The headlines of the gateway's failures, composed from the gateway's catalogue
-// (sentences.def): what went wrong with the router and what to do next.
+// (sentences.def): what went wrong with the gateway and what to do next.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +19,13 @@ Told UpnpUnusable();
 Told NotConnected();
 // `reason`: the protocol's refusal, "PCP 2 NOT_AUTHORIZED".
 Told PortControlRefused(const std::string& reason);
-// The router's Internet address is one the Internet cannot reach, or it has none.
+// The gateway's Internet address is one the Internet cannot reach, or it has none.
 Told BehindAnotherNat(std::optional<Ipv4> externalAddress);
 
-// Asking for one port; `reason` is the router's code and name: "606 Action not authorized".
+// Asking for one port; `reason` is the gateway's code and name: "606 Action not authorized".
 Told NotAuthorized(int port, const std::string& reason);
 Told Refused(int port, const std::string& reason);
-// `holder`: who holds it, when the router tells ("10.77.0.3"); else empty.
+// `holder`: who holds it, when the gateway tells ("10.77.0.3"); else empty.
 Told HeldByAnother(int port, const std::string& holder);
 Told OfferedAnother(int port, int offered);
 Told NotHeld(int port);

@@ -186,7 +186,7 @@ TEST_P(SystemNat, PassesOverOnceAndSaysWhy)
     if (!row.passedOver.empty()) {
         EXPECT_NE(stderrText.find(told), std::string::npos) << stderrText;
     }
-    const std::string noService = ">> This machine's port forwarding service could not be started";
+    const std::string noService = ">>[forward-service-not-started] This machine's port forwarding service could not be started";
     EXPECT_EQ(stderrText.find(noService) != std::string::npos, row.alone) << stderrText;
 }
 

@@ -1,5 +1,5 @@
 // The IPv6 side of the interface that holds the chosen IPv4 address: its global
-// address, and the router its IPv6 default route goes through.
+// address, and the gateway its IPv6 default route goes through.
 #pragma once
 
 #include <cstdint>
@@ -27,17 +27,17 @@ bool Ipv6RoutesShown(Ipv4 interfaceAddress);
 // That interface's index: the scope of a link-local address on it; 0 when none holds it.
 std::uint32_t ReadInterfaceIndex(Ipv4 interfaceAddress);
 
-// The scope `router` needs, reached through that interface: its index for a link-local
-// router, 0 for a global one.
-inline std::uint32_t ScopeToward(const Ipv6& router, Ipv4 interfaceAddress)
+// The scope `ipv6Gateway` needs, reached through that interface: its index for a
+// link-local gateway, 0 for a global one.
+inline std::uint32_t ScopeToward(const Ipv6& ipv6Gateway, Ipv4 interfaceAddress)
 {
-    return IsLinkLocal(router) ? ReadInterfaceIndex(interfaceAddress) : 0;
+    return IsLinkLocal(ipv6Gateway) ? ReadInterfaceIndex(interfaceAddress) : 0;
 }
 
 #ifndef _WIN32
 // The addresses of `interface` in a table in the layout of /proc/net/if_inet6.
 std::vector<Ipv6Candidate> InterfaceAddressesFromTable(std::istream& table, const std::string& interface);
-// The default router of `interface` in a table in the layout of /proc/net/ipv6_route.
+// The default gateway of `interface` in a table in the layout of /proc/net/ipv6_route.
 std::optional<Ipv6> DefaultRouterFromTable(std::istream& table, const std::string& interface);
 #endif
 

@@ -78,7 +78,7 @@ std::vector<Ipv6Candidate> InterfaceAddressesFromTable(std::istream& table, cons
 
 std::optional<Ipv6> DefaultRouterFromTable(std::istream& table, const std::string& interface)
 {
-    std::optional<Ipv6> router;
+    std::optional<Ipv6> ipv6Gateway;
     unsigned long lowest = 0;
     std::string line;
     while (std::getline(table, line)) {
@@ -94,12 +94,12 @@ std::optional<Ipv6> DefaultRouterFromTable(std::istream& table, const std::strin
         if (!dest || !via || !length || !metric || !flags || *dest != Ipv6{} || *length != 0 || *via == Ipv6{})
             continue;
         if ((*flags & (kRouteUp | kRouteGateway)) != (kRouteUp | kRouteGateway)) continue;
-        if (!router || *metric < lowest) {
-            router = via;
+        if (!ipv6Gateway || *metric < lowest) {
+            ipv6Gateway = via;
             lowest = *metric;
         }
     }
-    return router;
+    return ipv6Gateway;
 }
 
 std::optional<Ipv6> ReadGlobalIpv6(Ipv4 interfaceAddress)

@@ -68,15 +68,15 @@ std::optional<Ipv6> ReadIpv6DefaultGateway(Ipv4 interfaceAddress)
     const IP_ADAPTER_ADDRESSES* adapter = AdapterHolding(adapters, interfaceAddress);
     if (adapter == nullptr) return std::nullopt;
     // Routes of one interface share its metric: theirs alone decides between them.
-    std::optional<Ipv6> router;
+    std::optional<Ipv6> ipv6Gateway;
     ULONG lowest = 0;
     ForEachIpv6Route(*adapter, [&](const MIB_IPFORWARD_ROW2& route) {
         const Ipv6 via = AddressOf6(reinterpret_cast<const SOCKADDR*>(&route.NextHop.Ipv6));
-        if (route.DestinationPrefix.PrefixLength != 0 || via == Ipv6{} || (router && route.Metric >= lowest)) return;
-        router = via;
+        if (route.DestinationPrefix.PrefixLength != 0 || via == Ipv6{} || (ipv6Gateway && route.Metric >= lowest)) return;
+        ipv6Gateway = via;
         lowest = route.Metric;
     });
-    return router;
+    return ipv6Gateway;
 }
 
 bool Ipv6RoutesShown(Ipv4 interfaceAddress)

@@ -1,5 +1,5 @@
 // The link-layer address of a host on the LAN, from the system's neighbour table: part
-// of a gateway's identity, so another network's router at the same address is told apart.
+// of a gateway's identity, so another network's gateway at the same address is told apart.
 // Only read, never asked for on the network.
 #pragma once
 

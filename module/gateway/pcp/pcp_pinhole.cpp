@@ -7,7 +7,7 @@ namespace gateway {
 
 std::optional<pcp::Answer> MapPinhole(const PcpPinhole& pinhole, std::uint32_t lifetime, Deadline deadline)
 {
-    host::UniqueSocket socket = ConnectToPortControl(pinhole.route.router, pinhole.route.scope, pinhole.route.own);
+    host::UniqueSocket socket = ConnectToPortControl(pinhole.route.gateway, pinhole.route.scope, pinhole.route.own);
     if (!socket) return std::nullopt;
     const auto port = static_cast<std::uint16_t>(pinhole.port);
     const pcp::MapRequest map{pinhole.route.own, pinhole.nonce,

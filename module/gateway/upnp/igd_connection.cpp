@@ -62,7 +62,7 @@ bool ControlledAt(const UPNPUrls& urls, const std::string& location)
     return control && control == UrlHost(location);
 }
 
-// A router may list both a WANPPPConnection and a WANIPConnection, only one of them
+// A gateway may list both a WANPPPConnection and a WANIPConnection, only one of them
 // in use: try the second when the first is not connected, as UPNP_GetValidIGD does.
 // UPNP_GetValidIGD itself is not used since it calls the control URL before it can be checked.
 bool ConnectedService(UrlsOwner& owner, IGDdatas& data, const std::string& location)

@@ -65,16 +65,16 @@ public:
     bool OffersPinholes() const { return data_.IPv6FC.controlurl[0] != '\0' && urls_.controlURL_6FC != nullptr; }
 
     // Opens `request`'s pinholes through the device's IPv6 firewall control service,
-    // asked at `router`, its address on the LAN's IPv6 side, once that address has been
+    // asked at `ipv6Gateway`, its address on the LAN's IPv6 side, once that address has been
     // shown to be this same device (upnp/igd_pinholes.cpp).
-    PinholeAnswer AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const;
+    PinholeAnswer AddPinholes(const Ipv6& ipv6Gateway, const PinholeRequest& request, Deadline deadline) const;
 
     // The pinhole `opened` made, by the id the gateway gave it, asked as it was opened:
     // 0, kNoSuchPinhole, or another refusal as a UPnP or library code (kNotThisDevice
-    // when `router` is another device, or does not answer).
-    int UpdatePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+    // when `ipv6Gateway` is another device, or does not answer).
+    int UpdatePinhole(const Ipv6& ipv6Gateway, const PinholeRequest& opened, const std::string& uniqueId,
                       Deadline deadline) const;
-    int DeletePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+    int DeletePinhole(const Ipv6& ipv6Gateway, const PinholeRequest& opened, const std::string& uniqueId,
                       Deadline deadline) const;
 
 private:

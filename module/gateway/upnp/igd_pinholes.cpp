@@ -1,6 +1,6 @@
 // Pinholes through the gateway's WANIPv6FirewallControl service. The service gives a
 // pinhole only to the address that asks for it (a request over IPv4 gets 606), so it is
-// asked over IPv6, at the router's IPv6 address (link-local, as routers advertise, or
+// asked over IPv6, at the gateway's IPv6 address (link-local, as gateways advertise, or
 // global), from the machine's global address; and only once the device there has shown
 // the same UDN as the IPv4 gateway: a pinhole on another device opens nothing and trusts
 // a stranger. The control URL's path is the one the IPv4 description gave.
@@ -40,21 +40,21 @@ std::optional<std::string> DeviceUdn(const std::string& url)
 
 int CodeOf(const std::optional<std::string>& answer) { return answer ? SoapCode(*answer) : kNoSoapAnswer; }
 
-// The service's calls, asked from `source` at `router`.
+// The service's calls, asked from `source` at `ipv6Gateway`.
 class FirewallControl {
 public:
-    FirewallControl(const Ipv6& source, const Ipv6Endpoint& router, std::string descriptionPath, std::string path,
+    FirewallControl(const Ipv6& source, const Ipv6Endpoint& ipv6Gateway, std::string descriptionPath, std::string path,
                     std::string serviceType)
-        : source_(source), router_(router), descriptionPath_(std::move(descriptionPath)), path_(std::move(path)),
+        : source_(source), gateway_(ipv6Gateway), descriptionPath_(std::move(descriptionPath)), path_(std::move(path)),
           serviceType_(std::move(serviceType))
     {
     }
 
-    // NoStatus when the device at the router is the IPv4 gateway at `location` (its
+    // NoStatus when the device at the IPv6 gateway's address is the IPv4 gateway at `location` (its
     // status not asked yet); else why it is not asked.
     PinholeStage Reached(const std::string& location) const
     {
-        const auto answer = ExchangeOverIpv6(source_, router_, HttpGetRequest(router_, descriptionPath_));
+        const auto answer = ExchangeOverIpv6(source_, gateway_, HttpGetRequest(gateway_, descriptionPath_));
         const auto udn = answer && SoapCode(*answer) == 0 ? UdnIn(*answer) : std::nullopt;
         return !udn ? PinholeStage::NoDescription
              : udn != DeviceUdn(location) ? PinholeStage::OtherDevice
@@ -109,28 +109,28 @@ private:
     std::optional<std::string> Call(const std::string& action,
                                     const std::vector<std::pair<std::string, std::string>>& arguments) const
     {
-        return ExchangeOverIpv6(source_, router_, SoapRequest(router_, path_, serviceType_, action, arguments));
+        return ExchangeOverIpv6(source_, gateway_, SoapRequest(gateway_, path_, serviceType_, action, arguments));
     }
 
     Ipv6 source_;
-    Ipv6Endpoint router_;
+    Ipv6Endpoint gateway_;
     std::string descriptionPath_, path_, serviceType_;
 };
 
-// The service of the device described at `location`, asked at `router` from the global
+// The service of the device described at `location`, asked at `ipv6Gateway` from the global
 // address `request` is for; nothing when its URLs or that address do not read.
 std::optional<FirewallControl> ControlAt(const IGDdatas& data, const UPNPUrls& urls, const std::string& location,
-                                         const Ipv6& router, const PinholeRequest& request)
+                                         const Ipv6& ipv6Gateway, const PinholeRequest& request)
 {
     const auto description = PortAndPath(location), control = PortAndPath(urls.controlURL_6FC);
     const auto source = ParseIpv6(request.internalClient);
     if (!description || !control || !source) return std::nullopt;
     // The device serves its description and its control on the same port.
-    return FirewallControl(*source, Ipv6Endpoint{router, request.gatewayScope, description->first},
+    return FirewallControl(*source, Ipv6Endpoint{ipv6Gateway, request.gatewayScope, description->first},
                            description->second, control->second, data.IPv6FC.servicetype);
 }
 
-// `call`'s code once the device at the router has shown the gateway's UDN;
+// `call`'s code once the device at the IPv6 gateway's address has shown the gateway's UDN;
 // kNotThisDevice when it did not.
 int OnThisDevice(const std::optional<FirewallControl>& firewall, const std::string& location, Deadline deadline,
                  const std::function<int(const FirewallControl&)>& call)
@@ -146,10 +146,10 @@ int OnThisDevice(const std::optional<FirewallControl>& firewall, const std::stri
 
 } // namespace
 
-PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeRequest& request, Deadline deadline) const
+PinholeAnswer IgdConnection::AddPinholes(const Ipv6& ipv6Gateway, const PinholeRequest& request, Deadline deadline) const
 {
     if (!OffersPinholes()) return PinholeAnswer{};
-    const auto firewall = ControlAt(data_, urls_, location_, router, request);
+    const auto firewall = ControlAt(data_, urls_, location_, ipv6Gateway, request);
     PinholeAnswer unreachable{};
     unreachable.stage = PinholeStage::NoDescription;
     if (!firewall) return unreachable;
@@ -178,19 +178,19 @@ PinholeAnswer IgdConnection::AddPinholes(const Ipv6& router, const PinholeReques
     return late;
 }
 
-int IgdConnection::UpdatePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+int IgdConnection::UpdatePinhole(const Ipv6& ipv6Gateway, const PinholeRequest& opened, const std::string& uniqueId,
                                  Deadline deadline) const
 {
     if (!OffersPinholes()) return kNotThisDevice;
-    return OnThisDevice(ControlAt(data_, urls_, location_, router, opened), location_, deadline,
+    return OnThisDevice(ControlAt(data_, urls_, location_, ipv6Gateway, opened), location_, deadline,
                         [uniqueId](const FirewallControl& firewall) { return firewall.UpdatePinhole(uniqueId); });
 }
 
-int IgdConnection::DeletePinhole(const Ipv6& router, const PinholeRequest& opened, const std::string& uniqueId,
+int IgdConnection::DeletePinhole(const Ipv6& ipv6Gateway, const PinholeRequest& opened, const std::string& uniqueId,
                                  Deadline deadline) const
 {
     if (!OffersPinholes()) return kNotThisDevice;
-    return OnThisDevice(ControlAt(data_, urls_, location_, router, opened), location_, deadline,
+    return OnThisDevice(ControlAt(data_, urls_, location_, ipv6Gateway, opened), location_, deadline,
                         [uniqueId](const FirewallControl& firewall) { return firewall.DeletePinhole(uniqueId); });
 }
 

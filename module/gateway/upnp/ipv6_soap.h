@@ -1,6 +1,6 @@
 // The two calls of the IPv6 firewall control service, asked over IPv6 from the
 // machine's global address. libminiupnpc lets the system choose the source, and towards
-// a link-local router (what routers advertise) the system chooses the link-local one,
+// a link-local gateway (what gateways advertise) the system chooses the link-local one,
 // for which the gateway refuses a pinhole; so these calls have a client of their own.
 #pragma once
 

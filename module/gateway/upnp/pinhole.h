@@ -16,7 +16,7 @@ constexpr int kPinholeLeaseSeconds = 7200;
 struct PinholeRequest {
     std::string forwardAddress;         // the IPv4 address of the forward it goes beside
     std::string internalClient;         // the machine's global IPv6 address
-    std::uint32_t gatewayScope = 0;      // the interface index, for a link-local router
+    std::uint32_t gatewayScope = 0;      // the interface index, for a link-local gateway
     int port = 0;
     std::vector<Protocol> protocols;
 };
@@ -24,7 +24,7 @@ struct PinholeRequest {
 enum class PinholeStage {
     NoService,      // the device offers no IPv6 firewall control
     NoDescription,  // not reached over IPv6, or no description there
-    OtherDevice,    // the IPv6 router is another device than the IPv4 gateway
+    OtherDevice,    // the IPv6 gateway is another device than the IPv4 gateway
     NoStatus,       // GetFirewallStatus failed
     FirewallOff,    // the IPv6 firewall lets everything in: nothing to open
     NoPinholes,     // the firewall is on and lets no pinholes be opened
@@ -46,7 +46,7 @@ struct PinholeAnswer {
 // gateways (miniupnpd among them) answer an id they no longer know with 402 Invalid Args.
 constexpr int kNoSuchPinhole = 704;
 constexpr int kUnknownPinholeId = 402;
-// Ours: the device at the router's IPv6 address is not the gateway the pinhole is on.
+// Ours: the device at the IPv6 gateway's address is not the gateway the pinhole is on.
 constexpr int kNotThisDevice = -9001;
 
 } // namespace gateway
