@@ -162,6 +162,11 @@ HOLD_RECORD = ("mkdir -p $XDG_STATE_HOME/varneth; (exec python3 -c 'import fcntl
                "fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0); "
                "open(\"'$W'/holder.pid\", \"w\").write(str(os.getpid())); time.sleep(12)' >/dev/null 2>&1 </dev/null &); "
                "while [ ! -s $W/holder.pid ]; do sleep 0.05; done")
+# What the client sends over TCP and UDP but to itself, counted from before the run; NOTHING_SENT: none, the count gone.
+COUNT_SENT = ("nft 'add table inet sent; add chain inet sent out { type filter hook output priority 0; }; "
+              "add rule inet sent out oif != lo meta l4proto { tcp, udp } counter'")
+NOTHING_SENT = ("sent=$(nft list chain inet sent out); nft delete table inet sent; "
+                "echo \"$sent\" | grep -q 'counter packets 0 bytes 0'")
 # Groups of close, TCP only: (address, port) each.
 close_groups = lambda groups: "close\r\n" + "".join(f"{address}\r\n{port}\r\nTRUE\r\nFALSE\r\n" for address, port in groups)
 # A second address of the client's, on its LAN.
@@ -527,6 +532,13 @@ ROWS = [
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
+    # Before, it looked for a router and made the record's folder all the same.
+    *[Row(f"renew with no record: {name}: nothing on the wire, no folder made", "renew\r\n", ["0"], prepare=prepare,
+          held=held, setup=COUNT_SENT, after=f"{NOTHING_SENT} && {after}")
+      for name, prepare, held, after in (
+          ("none ever", "", "", "[ ! -e $XDG_STATE_HOME ]"),
+          ("its last entry gone", "forward {port} TRUE TRUE; forwarded; record '/^mapping/d'; rm -r " + TIMER, "TCP UDP",
+           f"[ ! -e {TIMER} ]"))],
     Row("renew: a NAT-PMP gateway whose epoch went back: every entry asked for at once", "renew\r\n", ["0"],
         "miniupnpd natpmp no-upnp", drop="@th,64,8 2", held="TCP UDP", fresh=True, restart="forget",
         stderr="NAT-PMP epoch shows it restarted", after="entries 2",
