@@ -85,9 +85,9 @@ void LingerWhileRecorded()
     }
     if (!folder || !ReplaceFile(*folder, kMarker, "Lingering turned on by Kavro; turned off when no port is left open.\n"))
         UserLine("This tool could not note that it turned lingering on, so it leaves it on when the last port closes.");
-    Headline("So that ports stay open without a login, lingering was turned on for your account: your user services "
-             "now start at boot. It goes off when the last port is closed; to turn it off sooner: loginctl "
-             "disable-linger.");
+    Headline("Ports stay open without a login now: lingering was turned on for your account, so its user services "
+             "start at boot. It goes off when the last port is closed; to turn it off sooner, run: loginctl "
+             "disable-linger");
 }
 
 void StopLingeringWeStarted()

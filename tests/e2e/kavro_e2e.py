@@ -552,7 +552,7 @@ ROWS = [
           setup=setup, headline=headline, after=marker if calls is None else f'[ "$({LINGER_CALLS})" = "{calls}" ] && {marker}')
       for name, command, prepare, setup, held, headline, calls, marker in (
           ("the first forward recorded turns it on, noted beside the record", FORWARD, "", logind(), "TCP UDP",
-           ("lingering was turned on for your account", "loginctl disable-linger"), "SetUserLinger 0 true false;",
+           ("lingering was turned on for your account, so its user services start at boot", "run: loginctl disable-linger"), "SetUserLinger 0 true false;",
            f"[ -e {MARKER} ] && ! grep -qi linger $XDG_STATE_HOME/varneth/forwards"),
           ("the last close turns it off again", CLOSE, logind() + "; forward {port} TRUE TRUE; forwarded", "", "", (),
            "SetUserLinger 0 true false;SetUserLinger 0 false false;", f"[ ! -e {MARKER} ]"),
