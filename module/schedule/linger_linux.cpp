@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "diagnostics.h"
-#include "firewall/linux/firewalld/firewalld_answer.h"
 #include "firewall/linux/system_bus.h"
 #include "platform/posix/replace_file.h"
 #include "platform/state_folder.h"
