@@ -169,7 +169,8 @@ NOTHING_SENT = ("sent=$(nft list chain inet sent out); nft delete table inet sen
                 "echo \"$sent\" | grep -q 'counter packets 0 bytes 0'")
 # A stand-in logind on the client's bus until LINGER_CALLS, which gives its SetUserLinger calls, ";" after each.
 logind = lambda lingering="": ("(exec /usr/bin/python3 " + os.path.join(HERE, "../labs/logind_standin.py") +
-                               f" --log $W/linger.log {lingering} >$W/logind.out 2>&1 </dev/null & echo $! >$W/logind.pid); "
+                               f" --log $W/linger.log {lingering} >$W/logind.out 2>&1 </dev/null & "
+                               "echo $! >$W/logind.pid); "
                                "for i in $(seq 100); do grep -q ready $W/logind.out && break; sleep 0.05; done; "
                                "grep -q ready $W/logind.out")
 LINGER_CALLS = "kill $(cat $W/logind.pid); touch $W/linger.log; tr '\\n' ';' <$W/linger.log"
@@ -540,7 +541,7 @@ ROWS = [
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
-    # Before, it looked for a router and made the record's folder all the same.
+    # Before, it made the record's folder all the same.
     *[Row(f"renew with no record: {name}: nothing on the wire, no folder made", "renew\r\n", ["0"], prepare=prepare,
           held=held, setup=COUNT_SENT, after=f"{NOTHING_SENT} && {after}")
       for name, prepare, held, after in (
@@ -549,10 +550,12 @@ ROWS = [
            f"[ ! -e {TIMER} ]"))],
     # logind stands in on the client's bus (its effect at boot cannot be shown here).
     *[Row(f"lingering: {name}", command, ["0"], firewall="ufw", held=held, opened=held.lower(), prepare=prepare,
-          setup=setup, headline=headline, after=marker if calls is None else f'[ "$({LINGER_CALLS})" = "{calls}" ] && {marker}')
+          setup=setup, headline=headline,
+          after=marker if calls is None else f'[ "$({LINGER_CALLS})" = "{calls}" ] && {marker}')
       for name, command, prepare, setup, held, headline, calls, marker in (
           ("the first forward recorded turns it on, noted beside the record", FORWARD, "", logind(), "TCP UDP",
-           ("lingering was turned on for your account, so its user services start at boot", "run: loginctl disable-linger"), "SetUserLinger 0 true false;",
+           ("lingering was turned on for your account, so its user services start at boot",
+            "run: loginctl disable-linger"), "SetUserLinger 0 true false;",
            f"[ -e {MARKER} ] && ! grep -qi linger $XDG_STATE_HOME/varneth/forwards"),
           ("the last close turns it off again", CLOSE, logind() + "; forward {port} TRUE TRUE; forwarded", "", "", (),
            "SetUserLinger 0 true false;SetUserLinger 0 false false;", f"[ ! -e {MARKER} ]"),
