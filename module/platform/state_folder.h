@@ -9,3 +9,7 @@
 // only when missing; nothing when there is no home for it or a part of the path is not
 // a real folder.
 std::optional<std::string> StateFolder(const std::string& sub = {});
+
+// Whether nothing is at the folder's path yet: nothing was ever kept there. False when
+// there is no home for it, or something is there.
+bool StateFolderMissing();

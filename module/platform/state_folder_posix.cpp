@@ -24,7 +24,22 @@ bool MakeFolder(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// Where the folder is: $XDG_STATE_HOME/varneth, else ~/.local/state/varneth.
+std::optional<std::string> FolderPath()
+{
+    if (const auto state = AbsoluteFrom("XDG_STATE_HOME")) return *state + "/varneth";
+    if (const auto home = AbsoluteFrom("HOME")) return *home + "/.local/state/varneth";
+    return std::nullopt;
+}
+
 } // namespace
+
+bool StateFolderMissing()
+{
+    const auto folder = FolderPath();
+    struct stat info {};
+    return folder && ::lstat(folder->c_str(), &info) != 0 && errno == ENOENT;
+}
 
 std::optional<std::string> StateFolder(const std::string& sub)
 {

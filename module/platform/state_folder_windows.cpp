@@ -28,6 +28,16 @@ bool MakeFolder(const std::wstring& path)
 
 } // namespace
 
+bool StateFolderMissing()
+{
+    const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+    if (local == nullptr || local[0] == L'\0') return false;
+    const std::wstring folder = std::wstring(local) + L"\\Varneth";
+    if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 std::optional<std::string> StateFolder(const std::string& sub)
 {
     const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");

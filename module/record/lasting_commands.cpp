@@ -7,6 +7,7 @@
 
 #include "tell.h"
 #include "exchange/result_file.h"
+#include "platform/state_folder.h"
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
@@ -46,6 +47,22 @@ struct Setting {
     std::string problem;
 };
 
+// The gateway, with what this run sees, beside `store`.
+Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresses)
+{
+    std::string problem;
+    auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
+    auto gateway = OpenForwardGateway(*session);
+    const std::optional<gateway::Identity> identity = gateway->Identity(problem);
+    if (!identity) gateway.reset();
+    return Setting{std::move(store), std::move(session), std::move(gateway),
+                   Surroundings{identity.value_or(gateway::Identity{}), Narrow(addresses),
+                                static_cast<long long>(std::time(nullptr)), RunDeadline()},
+                   identity ? std::string() : problem};
+}
+
+void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
+
 // Nothing when no record can be kept, told.
 std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
 {
@@ -55,24 +72,20 @@ std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
         Fail(problem);
         return std::nullopt;
     }
-    auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
-    auto gateway = OpenForwardGateway(*session);
-    const std::optional<gateway::Identity> identity = gateway->Identity(problem);
-    if (!identity) gateway.reset();
-    return Setting{std::move(*store), std::move(session), std::move(gateway),
-                   Surroundings{identity.value_or(gateway::Identity{}), Narrow(addresses),
-                                static_cast<long long>(std::time(nullptr)), RunDeadline()},
-                   identity ? std::string() : problem};
+    return Meet(std::move(*store), addresses);
 }
-
-void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
 
 } // namespace
 
 void RunRenewCommand(const std::vector<std::wstring>& addresses)
 {
-    std::optional<Setting> setting = Prepare(addresses);
-    if (!setting) return;
+    // Nothing recorded, nothing to renew: no router is looked for, no folder made.
+    if (StateFolderMissing()) return WriteOutcome({});
+    std::string problem;
+    auto store = ForwardRecordStore::Open(problem);
+    if (!store) return Fail(problem);
+    if (store->forwards.empty()) return WriteOutcome({});
+    std::optional<Setting> setting = Meet(std::move(*store), addresses);
     if (!setting->gateway) {
         // Saved all the same: the schedule follows this program, as when it was installed
         // in another folder and the old one is gone.

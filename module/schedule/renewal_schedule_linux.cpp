@@ -1,7 +1,8 @@
 // The package's systemd user timer runs the module every few minutes in
 // $XDG_STATE_HOME/varneth/renew, and only while that folder holds its command file: so
 // here the command file is put in place while anything is recorded and taken away
-// when nothing is, and the timer's run is then skipped.
+// when nothing is, and the timer's run is then skipped. Lingering follows it, so the
+// timer runs without a login.
 #include "schedule/renewal_schedule.h"
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include "platform/posix/replace_file.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/state_folder.h"
+#include "schedule/linger_linux.h"
 #include "schedule/sentences.h"
 
 namespace {
@@ -37,8 +39,11 @@ void RenewalScheduleFollows(bool anythingRecorded)
     if (!anythingRecorded) {
         if (folder && ::unlink((*folder + "/" + kCommandFile).c_str()) != 0 && errno != ENOENT)
             DiagnosticLine("RenewalScheduleFollows unlink " + *folder + "/" + kCommandFile + ": " + std::strerror(errno));
+        StopLingeringWeStarted();
         return;
     }
-    if (folder && (HoldsRenewCommand(*folder) || ReplaceFile(*folder, kCommandFile, kRenewCommand))) return;
+    if (folder && HoldsRenewCommand(*folder)) return;
+    // The record's first forward: the timer is to run without a login too.
+    if (folder && ReplaceFile(*folder, kCommandFile, kRenewCommand)) return LingerWhileRecorded();
     Headline(schedule::sentence::FolderNotSetUp);
 }

@@ -165,6 +165,20 @@ HOLD_RECORD = ("mkdir -p $XDG_STATE_HOME/varneth; (exec python3 -c 'import fcntl
                "fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0); "
                "open(\"'$W'/holder.pid\", \"w\").write(str(os.getpid())); time.sleep(12)' >/dev/null 2>&1 </dev/null &); "
                "while [ ! -s $W/holder.pid ]; do sleep 0.05; done")
+# What the client sends over TCP and UDP but to itself, counted from before the run; NOTHING_SENT: none, the count gone.
+COUNT_SENT = ("nft 'add table inet sent; add chain inet sent out { type filter hook output priority 0; }; "
+              "add rule inet sent out oif != lo meta l4proto { tcp, udp } counter'")
+NOTHING_SENT = ("sent=$(nft list chain inet sent out); nft delete table inet sent; "
+                "echo \"$sent\" | grep -q 'counter packets 0 bytes 0'")
+# A stand-in logind on the client's bus until LINGER_CALLS, which gives its SetUserLinger calls, ";" after each.
+logind = lambda lingering="": ("(exec /usr/bin/python3 " + os.path.join(HERE, "../labs/logind_standin.py") +
+                               f" --log $W/linger.log {lingering} >$W/logind.out 2>&1 </dev/null & "
+                               "echo $! >$W/logind.pid); "
+                               "for i in $(seq 100); do grep -q ready $W/logind.out && break; sleep 0.05; done; "
+                               "grep -q ready $W/logind.out")
+LINGER_CALLS = "kill $(cat $W/logind.pid); touch $W/linger.log; tr '\\n' ';' <$W/linger.log"
+# Kavro's note that it turned lingering on.
+MARKER = "$XDG_STATE_HOME/varneth/lingering-turned-on"
 # Groups of close, TCP only: (address, port) each.
 close_groups = lambda groups: "close\r\n" + "".join(f"{address}\r\n{port}\r\nTRUE\r\nFALSE\r\n" for address, port in groups)
 # A second address of the client's, on its LAN.
@@ -533,6 +547,28 @@ ROWS = [
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
+    # Before, it made the record's folder all the same.
+    *[Row(f"renew with no record: {name}: nothing on the wire, no folder made", "renew\r\n", ["0"], prepare=prepare,
+          held=held, setup=COUNT_SENT, after=f"{NOTHING_SENT} && {after}")
+      for name, prepare, held, after in (
+          ("none ever", "", "", "[ ! -e $XDG_STATE_HOME ]"),
+          ("its last entry gone", "forward {port} TRUE TRUE; forwarded; record '/^mapping/d'; rm -r " + TIMER, "TCP UDP",
+           f"[ ! -e {TIMER} ]"))],
+    # logind stands in on the client's bus (its effect at boot cannot be shown here).
+    *[Row(f"lingering: {name}", command, ["0"], firewall="ufw", held=held, opened=held.lower(), prepare=prepare,
+          setup=setup, headline=headline,
+          after=marker if calls is None else f'[ "$({LINGER_CALLS})" = "{calls}" ] && {marker}')
+      for name, command, prepare, setup, held, headline, calls, marker in (
+          ("the first forward recorded turns it on, noted beside the record", FORWARD, "", logind(), "TCP UDP",
+           ("lingering was turned on for your account, so its user services start at boot",
+            "run: loginctl disable-linger"), "SetUserLinger 0 true false;",
+           f"[ -e {MARKER} ] && ! grep -qi linger $XDG_STATE_HOME/varneth/forwards"),
+          ("the last close turns it off again", CLOSE, logind() + "; forward {port} TRUE TRUE; forwarded", "", "", (),
+           "SetUserLinger 0 true false;SetUserLinger 0 false false;", f"[ ! -e {MARKER} ]"),
+          ("on before, it stays on after the last close", CLOSE,
+           logind("--lingering 0") + "; forward {port} TRUE TRUE; forwarded", "", "", (), "", f"[ ! -e {MARKER} ]"),
+          ("logind absent: the sentence, the port kept all the same", FORWARD, "", "", "TCP UDP",
+           ("kept open only while you are logged in", "is kept open:"), None, f"[ ! -e {MARKER} ]"))],
     Row("renew: a NAT-PMP gateway whose epoch went back: every entry asked for at once", "renew\r\n", ["0"],
         "miniupnpd natpmp no-upnp", drop="@th,64,8 2", held="TCP UDP", fresh=True, restart="forget",
         stderr="NAT-PMP epoch shows it restarted", after="entries 2",

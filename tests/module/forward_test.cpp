@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cwchar>
+#include <fstream>
 
 #include "com/com_api.h"
 #include "fake_firewall.h"
@@ -105,6 +106,10 @@ protected:
     void SetUp() override
     {
         std::filesystem::current_path(scratch.path);
+        // The table is not about lingering: this tool's note that it turned it on
+        // already keeps the first record from asking logind.
+        std::filesystem::create_directories(scratch.Varneth());
+        std::ofstream(scratch.Varneth() / "lingering-turned-on") << "on\n";
         comrt::ResetRuntimeForTests();
         gateway.asked = [this](const std::string& call) { return platform.Log(call) == Outcome::Works; };
     }

@@ -29,9 +29,18 @@ inline std::string Contents(const std::filesystem::path& file)
     return text.str();
 }
 
-// $XDG_STATE_HOME pointed at a scratch folder while it lives.
+// $XDG_STATE_HOME pointed at a scratch folder while it lives, and the system bus at
+// nothing: a first record must not have the machine's logind turn lingering on.
 struct ScratchStateHome : ScratchFolder {
-    ScratchStateHome() { ::setenv("XDG_STATE_HOME", path.c_str(), 1); }
-    ~ScratchStateHome() { ::unsetenv("XDG_STATE_HOME"); }
+    ScratchStateHome()
+    {
+        ::setenv("XDG_STATE_HOME", path.c_str(), 1);
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (path / "no-bus").string()).c_str(), 1);
+    }
+    ~ScratchStateHome()
+    {
+        ::unsetenv("XDG_STATE_HOME");
+        ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    }
     std::filesystem::path Varneth() const { return path / "varneth"; }
 };
