@@ -19,10 +19,13 @@ namespace {
 
 void write(std::FILE *stream, const QString &text)
 {
-    // In order where both streams go to one file: standard output is buffered there.
+    // In order where both streams go to one file: standard output is buffered there, and
+    // on Windows standard error too.
     if (stream == stderr)
         std::fflush(stdout);
     std::fputs(text.toLocal8Bit().constData(), stream);
+    if (stream == stderr)
+        std::fflush(stderr);
 }
 
 // Each non-empty text on lines of its own.
@@ -99,12 +102,15 @@ int tellList(const Invocation &invocation, const QStringList &answer, const Modu
     return 0;
 }
 
-// close and renew: a sentence of what was done, or why not, and the module's headlines.
+// close and renew: a sentence of what was done, or why not, and the module's headlines;
+// after the reason, close --all's answer names what is left, a line each on standard
+// output, for whoever must close it by hand (the uninstaller keeps them in a file).
 int tellDone(const QStringList &answer, const ModuleOutput &output, const QString &done, const QString &notDone)
 {
     const QString headlines = output.informativeText(false);
     if (answer.value(0) != QLatin1String("0")) {
-        say(stderr, {notDone, failureReasons(answer, headlines)});
+        say(stderr, {notDone, failureReasons(answer.mid(0, 1), headlines)});
+        say(stdout, answer.mid(1));
         return 1;
     }
     say(stderr, {done, headlines});

@@ -25,6 +25,8 @@ bool IsPlainIpv4Text(const std::string& text)
            std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
 }
 
+} // namespace
+
 // 604800 -> "7 days"; a lease read back is what is left, a second or two less than
 // granted, so 3599 s is still an hour.
 std::string Span(long long seconds)
@@ -37,6 +39,8 @@ std::string Span(long long seconds)
         }
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
+
+namespace {
 
 // 604800 -> "for 7 days", 0 -> "until it restarts".
 std::string Lasting(long long seconds) { return seconds == 0 ? "until it restarts" : "for " + Span(seconds); }

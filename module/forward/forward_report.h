@@ -11,6 +11,9 @@
 #include "firewall/firewall_manager.h"
 #include "gateway/grant.h"
 
+// 604800 -> "7 days": seconds in their largest unit, rounded.
+std::string Span(long long seconds);
+
 // "TCP" or "UDP" for the protocol character of Varneth::Add.
 std::string ProtocolName(wchar_t protocol);
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "forward/forward_report.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
 #include "record/sentences.h"
@@ -292,4 +293,23 @@ std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, 
         left.push_back(f);
     }
     return left;
+}
+
+std::vector<std::string> LeftOpenLines(const std::vector<RecordedForward>& forwards, long long now)
+{
+    std::vector<std::string> lines;
+    for (const RecordedForward& forward : forwards) {
+        // "At most": a mapping the router let go before its firewall entry failed is recorded still.
+        const std::string where = Subject(forward) + " on the router " + forward.grant.gateway.address;
+        const long long left = forward.grant.grantedAt + Lifetime(forward) - now;
+        lines.push_back(Lifetime(forward) == 0 ? where + ": the router keeps it open until it restarts, unless it is "
+                                                        "closed in the router's settings."
+                        : left > 0 ? where + ": the router keeps it open for at most about " +
+                                         Span(static_cast<long>(left)) + " more, then closes it by itself."
+                                   : where + ": its time ran out, so the router has closed it by now.");
+        if (forward.firewallEntry == OwnEntryName(forward.grant.externalPort, forward.grant.protocol))
+            lines.push_back("The firewall entry \"" + forward.firewallEntry + "\" stays; an administrator removes it with: " +
+                            FirewallEntryRemoval(forward));
+    }
+    return lines;
 }

@@ -10,3 +10,7 @@ std::string Subject(const RecordedForward& forward);
 
 // "held for 7200 s", "held until the router restarts"
 std::string LeaseWords(long long lifetime);
+
+// How an administrator removes the firewall entry the tool made for `forward`, where the
+// tool could not: a command for this system's firewall.
+std::string FirewallEntryRemoval(const RecordedForward& forward);

@@ -14,11 +14,17 @@
 
 namespace {
 
-// A failure of the command: its reason is the headline and the result.
-void Fail(const std::string& reason)
+// A failure's reason, as the headline.
+void TellReason(const std::string& reason)
 {
     UserLine(reason);
     Headline(reason);
+}
+
+// A failure of the command: its reason is the headline and the result.
+void Fail(const std::string& reason)
+{
+    TellReason(reason);
     writeResultText(reason);
 }
 
@@ -30,14 +36,17 @@ std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
     return narrow;
 }
 
-// The record, the gateway and what this run sees; nothing when one is missing, told.
+// The record, and the gateway with what this run sees: no gateway when none answered,
+// with the reason in `problem`.
 struct Setting {
     ForwardRecordStore store;
     std::unique_ptr<gateway::GatewaySession> session; // outlives the client that refers to it
     std::unique_ptr<ForwardGateway> gateway;
     Surroundings here;
+    std::string problem;
 };
 
+// Nothing when no record can be kept, told.
 std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
 {
     std::string problem;
@@ -49,12 +58,11 @@ std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
     auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
     auto gateway = OpenForwardGateway(*session);
     const std::optional<gateway::Identity> identity = gateway->Identity(problem);
-    if (!identity) {
-        Fail(problem);
-        return std::nullopt;
-    }
+    if (!identity) gateway.reset();
     return Setting{std::move(*store), std::move(session), std::move(gateway),
-                   Surroundings{*identity, Narrow(addresses), static_cast<long long>(std::time(nullptr)), RunDeadline()}};
+                   Surroundings{identity.value_or(gateway::Identity{}), Narrow(addresses),
+                                static_cast<long long>(std::time(nullptr)), RunDeadline()},
+                   identity ? std::string() : problem};
 }
 
 void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
@@ -65,6 +73,13 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
+    if (!setting->gateway) {
+        // Saved all the same: the schedule follows this program, as when it was installed
+        // in another folder and the old one is gone.
+        setting->store.Save();
+        Fail(setting->problem);
+        return;
+    }
     EntryFirewall entries(firewall::OpenMachineFirewall);
     std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, entries, setting->here);
     if (!setting->store.Save()) {
@@ -80,6 +95,10 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
+    if (!setting->gateway) {
+        Fail(setting->problem);
+        return;
+    }
     std::string problem;
     const auto listed = setting->gateway->List(setting->here.addresses, problem);
     if (!listed) {
@@ -107,9 +126,25 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     }
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
-    if (all) targets = RecordedTargets(setting->store.forwards);
-    EntryFirewall entries(firewall::OpenMachineFirewall);
     ForwardRecordStore& store = setting->store;
-    WriteOutcome(CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
-                               [&store] { return store.Save(); }));
+    std::string reason = setting->problem;
+    // Nothing recorded is nothing to close, whether a router answers or not.
+    if (all && store.forwards.empty()) reason.clear();
+    if (setting->gateway) {
+        if (all) targets = RecordedTargets(store.forwards);
+        EntryFirewall entries(firewall::OpenMachineFirewall);
+        reason = CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
+                               [&store] { return store.Save(); });
+    } else if (!reason.empty()) {
+        TellReason(reason);
+    }
+    if (!all || reason.empty()) {
+        WriteOutcome(reason);
+        return;
+    }
+    // Everything was asked for: what is left is told after the reason, a line each, for
+    // whoever removes the tool and must close the rest by hand.
+    std::vector<std::wstring> lines{WidenBytes(reason)};
+    for (const std::string& line : LeftOpenLines(store.forwards, setting->here.now)) lines.push_back(WidenBytes(line));
+    writeResultLines(lines);
 }

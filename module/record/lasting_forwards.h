@@ -70,3 +70,8 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
 // gateway and its firewall entry removed. Returns those left, each told.
 std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, ForwardGateway& gateway,
                                       EntryFirewall& firewall);
+
+// What the record still holds after a close, for a person to close by hand: a sentence
+// for each mapping and pinhole (on which router, and at most how long its lease still
+// runs at `now`) and for each firewall entry the tool made (how to remove it).
+std::vector<std::string> LeftOpenLines(const std::vector<RecordedForward>& forwards, long long now);

@@ -43,7 +43,7 @@ class Row:
     unsaid: tuple = ()          # what standard error never says, its headline lines included
     ids: tuple = ()             # the ids its tagged lines carry, each in one
     seconds: float = 10
-    setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K), before the run
+    setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K, the lab: $LAB), before the run
     after: str = ""             # shell there that must succeed afterwards
     outside: bool = False       # a gateway at the WAN peer hears nothing
     asked: int = None           # AddPortMapping requests the fake gets
@@ -158,9 +158,11 @@ FULL_STATE = ("mkdir -p $XDG_STATE_HOME/varneth/renew && cp -a $XDG_STATE_HOME/v
               "mount -t tmpfs -o size=64k tmpfs $XDG_STATE_HOME/varneth && cp -a $W/kept/. $XDG_STATE_HOME/varneth/ && "
               "(head -c 1M /dev/zero >$XDG_STATE_HOME/varneth/fill 2>/dev/null || true)")
 FULL_STATE_GONE = "umount $XDG_STATE_HOME/varneth"
-# Another run of Kavro holds the record's lock from before the run to 12 s.
+# Another run of Kavro holds the record's lock from before the run to 12 s: as Kavro takes it on Linux
+# (flock) and as Wine keeps Kavro.exe's (LockFileEx of its first byte, a POSIX lock).
 HOLD_RECORD = ("mkdir -p $XDG_STATE_HOME/varneth; (exec python3 -c 'import fcntl, os, time; "
                "lock = open(\"'$XDG_STATE_HOME'/varneth/forwards.lock\", \"a\"); fcntl.flock(lock, fcntl.LOCK_EX); "
+               "fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0); "
                "open(\"'$W'/holder.pid\", \"w\").write(str(os.getpid())); time.sleep(12)' >/dev/null 2>&1 </dev/null &); "
                "while [ ! -s $W/holder.pid ]; do sleep 0.05; done")
 # Groups of close, TCP only: (address, port) each.
@@ -753,6 +755,12 @@ ROWS = [
         prepare="forward {port} TRUE TRUE; forward {other} FALSE TRUE; forward {other} TRUE FALSE '' TRUE; entries 5",
         stderr="Every port this tool opened for you is closed.", runs="linux wine", windows="unregistered",
         after="entries 0 && ! upnpc -u " + ROOT_DESC + " -l | grep -q 'HLMX {other}'"),
+    # The uninstaller's close of a record emptied earlier, wherever the machine is now.
+    Row("command line: close --all, nothing recorded, no default gateway: nothing to close", "", [], cli="close --all",
+        gateway="none", prepare="mkdir -p $XDG_STATE_HOME/varneth && printf 'varneth forwards 1\\n' "
+                                ">$XDG_STATE_HOME/varneth/forwards",
+        setup="ip route del default", after="ip route add default via 10.77.0.1",
+        stderr="Every port this tool opened for you is closed.", runs="linux wine"),
     Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
         after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
@@ -761,6 +769,56 @@ ROWS = [
         stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
     Row("command line: a port of 0, status 2", "", [], cli=f"forward {CLIENT} 0", gateway="none", status=2,
         stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
+    # The setup as Windows users run it, silently, in a prefix of the row's own: the command line of the copy
+    # it installed, Windows' own NAT object mapping, the stand-in firewall letting the ports in. The uninstaller
+    # runs last, while a renewal holds the record past close's own wait: it waits for the renewal, then closes
+    # through that command line all the record holds; the router and the firewall then hold nothing of the port.
+    Row("setup: installed for this user; a forward from there; the uninstaller waits for a renewal, then closes all "
+        "it opened, and only that",
+        "", [], cli=f"forward {CLIENT} {{port}}", firewall="standin", fresh=True, runs="wine", windows="installed",
+        prepare=f"upnpc -u {ROOT_DESC} -e Game -a {CLIENT} {{other}} {{other}} UDP >/dev/null",
+        stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", "Port {port} is kept open: renewed every"),
+        after=" && ".join([
+            wine.installed(), wine.TASK_REGISTERED, "entries 2", "[ $(grep -c ' HLMX {port} ' $STANDIN) = 2 ]",
+            f"upnpc -u {ROOT_DESC} -l >$W/held", f"[ $(grep -cE \"(TCP|UDP) +{{port}}->{CLIENT}:{{port}} +'HLMX \" $W/held) = 2 ]",
+            HOLD_RECORD, wine.uninstalled("/PURGE"), "[ ! -e $LOCAL/Varneth ]", f"upnpc -u {ROOT_DESC} -l >$W/left",
+            "! grep -q HLMX $W/left", f"grep -qE \"UDP +{{other}}->{CLIENT}:{{other}} +'Game'\" $W/left"])),
+    # A second copy of the setup over the first, then a third into another folder while this machine has no
+    # router: the first copy's folder goes, the record stays, and each registers the task again from its folder.
+    # Wine keeps no task's action to read back: the task is taken away before each, so only the setup can have
+    # registered it, from the only copy left. Uninstalled silently without /PURGE, the emptied record stays.
+    Row("setup: installed again, then into another folder: the record kept, the task registered from there; "
+        "/S alone keeps the emptied record",
+        "", cli="list --tab", firewall="standin", fresh=True, runs="wine", windows="installed",
+        prepare="forward {port} TRUE TRUE; forwarded",
+        setup=" && ".join([wine.TASK_DELETED, wine.SETUP_AGAIN.format(""), wine.installed(), wine.TASK_HELD,
+                           "ip route del default", f"if {wine.TASK_DELETED} && "
+                           f"{wine.SETUP_AGAIN.format('/D=$(winepath -w $LOCAL/Tools/Ports)')}; then ok=0; else ok=1; fi",
+                           "ip route add default via 10.77.0.1", "[ $ok = 0 ]", "[ ! -e $INSTALLED ]",
+                           wine.installed("$LOCAL/Tools/Ports"),
+                           wine.TASK_HELD]),
+        listed=tuple(rf"{p}\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tsystem\t\d+\tyes\tyes\tyes\tHLMX {{port}} {p}"
+                     for p in ("TCP", "UDP")),
+        after=wine.uninstalled("", "$LOCAL/Tools/Ports") + " && entries 0"),
+    # The router gone when the tool is removed: close --all lists what it left open (each mapping, each firewall
+    # entry), the uninstaller keeps that in a file beside the record, and keeps the record, /PURGE or not.
+    Row("setup: the router stopped before uninstalling: the programs go, the record and still-open.txt stay",
+        "", cli="close --all", status=1, firewall="standin", fresh=True, runs="wine", windows="installed",
+        prepare="forward {port} TRUE TRUE; forwarded", setup="$LAB stop-daemon", held="TCP UDP", opened="tcp udp",
+        stderr="Could not close every port this tool opened for you.",
+        listed=(*(rf"{p} {{port}} to {ESCAPED} \(system\) on the router 10\.77\.0\.1: the router keeps it open for at "
+                  r"most about 7 days more, then closes it by itself\." for p in ("TCP", "UDP")),
+                *(rf'The firewall entry "HLMX {{port}} {p}" stays; an administrator removes it with: netsh advfirewall '
+                  rf'firewall delete rule name="HLMX {{port}} {p}"' for p in ("TCP", "UDP"))),
+        # The router back for the rows after.
+        after="ok=0; " + " && ".join([
+            wine.uninstalled("/PURGE"), "entries 2", "cd $LOCAL/Varneth",
+            "[ \"$(ls | tr '\\n' ' ')\" = 'forwards forwards.lock still-open.txt ' ]",
+            "grep -q 'could not close everything it opened' still-open.txt",
+            "sed -n 4p still-open.txt | grep -q '^Could not close every port this tool opened for you'",
+            "[ $(grep -c 'keeps it open for at most about 7 days more' still-open.txt) = 2 ]",
+            "[ $(grep -c 'netsh advfirewall firewall delete rule name=\"HLMX {port} [TU][CD]P\"' still-open.txt) = 2 ]"]) +
+        " || ok=1; $LAB start-daemon >/dev/null; [ $ok = 0 ]"),
 ]
 
 
@@ -919,7 +977,7 @@ def run(row, port, work):
     kavro = RUNNER.command(row, work)
     shell = lambda script, role="lan": subprocess.run(
         [*RUNNER.on(role), "env", f"W={work}", f"K={' '.join(kavro)}", STATE.format(work=work), f"AS={' '.join(user)}",
-         "sh", "-ec", fill(script)], capture_output=True).returncode == 0
+         f"LAB={LAB}", "sh", "-ec", fill(script)], capture_output=True).returncode == 0
     if row.fresh:
         lab("start-daemon", *row.gateway.split()[1:], "forget")
     if row.lan2 and not shell(row.lan2, "lan2"):
@@ -937,7 +995,7 @@ def run(row, port, work):
     if row.setup and not shell(row.setup):
         return ["set-up"], ""
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
-    program = kavro if row.cli is None else RUNNER.command_line(fill(row.cli).split(), work)
+    program = kavro if row.cli is None else RUNNER.command_line(row, fill(row.cli).split(), work)
     kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, *program]
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
@@ -1061,7 +1119,7 @@ class Linux:
     def command(self, row, work):
         return [self.kavro]
 
-    def command_line(self, arguments, work):
+    def command_line(self, row, arguments, work):
         return [os.path.join(os.path.dirname(self.kavro), "Varneth"), *arguments]
 
     def on(self, role):

@@ -277,6 +277,26 @@ RecordedForward For(RecordedForward f, const std::string& address)
     return f;
 }
 
+RecordedForward Lasting(RecordedForward f, long long lifetime)
+{
+    f.grant.lease = lifetime;
+    return f;
+}
+
+// What is left as LeftOpenLines tells it: the forward on the home router, and its firewall entry.
+std::string Left(const std::string& subject, const std::string& how)
+{
+    return subject + " on the router 192.168.1.1: " + how;
+}
+const std::string kTwoHoursLeft = "the router keeps it open for at most about 2 hours more, then closes it by itself.";
+std::string EntryLeft(int port)
+{
+    const std::string p = std::to_string(port);
+    return "The firewall entry \"HLMX " + p + " TCP\" stays; an administrator removes it with: sudo ufw delete allow "
+           "from 0.0.0.0/0 to any port " + p + " proto tcp (ufw), or sudo firewall-cmd --remove-port=" + p +
+           "/tcp, then the same with --permanent (firewalld)";
+}
+
 // Every write of the record is a call too: "Save" and each entry, c when marked closing.
 TEST(Close, RemovesOnlyWhatTheToolMade)
 {
@@ -293,6 +313,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         std::string address = "192.168.1.5";
         bool late = false;                 // the run's deadline has passed
         bool all = false;                  // the targets are all the record holds, not the address's 8080 TCP and UDP
+        std::vector<std::string> leftOpen = {}; // what is told of the entries left, where given
     } rows[] = {
         {"RecordedWithItsFirewallEntry", {Entry(8080), Entry(8080, Method::Upnp, Protocol::Udp)}, {}, {}, "",
          {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
@@ -328,7 +349,9 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 over IPv6 'HLMX 8080 UDP'"}, 0},
         {"RefusedKeepsPinholeAndForward", {Entry(8080), Pinhole(8080)}, {}, {{8080, true}}, "refused 8080",
          {"Save cc", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save --"}, {},
-         2},
+         2, {}, "192.168.1.5", false, false,
+         {Left("TCP 8080 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(8080),
+          Left("TCP 8080 to 2001:db8:77::2 (UPnP, IPv6 pinhole)", kTwoHoursLeft)}},
         {"PinholeOfAnotherForwardStays", {[] { auto f = Pinhole(8080); f.grant.forwardAddress = "192.168.1.9"; return f; }()}, {},
          {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 1},
         // Marked as closing before the router is asked: written, or nothing is closed.
@@ -345,11 +368,19 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          "Time ran out before TCP 8080 to 192.168.1.5 and UDP 8080 to 192.168.1.5 could be closed; they stay open.",
          {"Save c", "Save -"}, {}, 1, {}, "192.168.1.5", true},
         // A pinhole goes with its forward's address; what is on another router is told and stays.
-        {"AllOfTheRecord", {Entry(8080), Pinhole(8080), Entry(9000, Method::Pcp, Protocol::Udp), Elsewhere(Entry(7000))}, {}, {},
-         "Port 7000 was opened on another router.",
-         {"Save ccc-", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
-          "Save -"},
-         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 1, {}, "192.168.1.5", false, true},
+        // What stays is told with the time its router still keeps it: some, none left, or no end.
+        {"AllOfTheRecord",
+         {Entry(8080), Pinhole(8080), Entry(9000, Method::Pcp, Protocol::Udp), Elsewhere(Entry(7000)), Elsewhere(Lasting(Entry(7001), 0)),
+          Elsewhere(Lasting(Entry(7002), 600))},
+         {}, {}, "Port 7000 was opened on another router.",
+         {"Save ccc---", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
+          "Save ---"},
+         {"TCP 8080 'HLMX 8080 TCP'", "UDP 9000 'HLMX 9000 UDP'"}, 3, {}, "192.168.1.5", false, true,
+         {Left("TCP 7000 to 192.168.1.5 (UPnP)", kTwoHoursLeft), EntryLeft(7000),
+          Left("TCP 7001 to 192.168.1.5 (UPnP)",
+               "the router keeps it open until it restarts, unless it is closed in the router's settings."),
+          EntryLeft(7001), Left("TCP 7002 to 192.168.1.5 (UPnP)", "its time ran out, so the router has closed it by now."),
+          EntryLeft(7002)}},
     };
     for (const auto& row : rows) {
         std::vector<RecordedForward> forwards = row.record;
@@ -374,6 +405,9 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         EXPECT_EQ(gateway.calls, row.calls) << row.name;
         EXPECT_EQ(firewall.Removed(), row.removed) << row.name;
         EXPECT_EQ(forwards.size(), row.left) << row.name;
+        if (!row.leftOpen.empty()) {
+            EXPECT_EQ(LeftOpenLines(forwards, kNow), row.leftOpen) << row.name;
+        }
     }
 }
 

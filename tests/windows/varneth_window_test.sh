@@ -146,6 +146,49 @@ open_ports_lists_the_forward() {
   stop_window
 }
 
+# uninstall_refused WHILE: the uninstaller, run silently as Windows runs it, ends with status 2 and removes nothing.
+uninstall_refused() {
+  local status=0
+  wine "$work/un.exe" /S "_?=$(winepath -w "$program")" </dev/null >>"$work/setup.txt" 2>&1 || status=$?
+  [ "$status" = 2 ] && [ -e "$program/Varneth.exe" ] && [ -e "$program/Kavro.exe" ] ||
+    fail "the uninstaller ended with status $status while $1"
+}
+
+# The setup beside the programs, run silently in the test's prefix: the window of the copy it installed shows,
+# at its fixed size, once the address exchange (in that copy's folder) is done; the uninstaller refuses while
+# it is open, and while that copy's Kavro.exe hangs (stopped), and removes everything once neither runs.
+installed_by_the_setup() {
+  local setup link entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varneth' size kavro_pid
+  setup=$(ls "$(dirname "$VARNETH")"/../varneth-*-setup.exe 2>/dev/null) || skip "no setup (makensis) beside the programs"
+  program=$(winepath -u 'C:\users\'"$(id -un)"'\AppData\Local\Programs\Varneth')
+  link="$(winepath -u 'C:\users\'"$(id -un)"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs')/Port Forwarding Tool.lnk"
+  cleanup_steps+=("rm -rf '$program' '$link'; wine reg delete '$entry' /f >/dev/null 2>&1")
+  # Outputs to a file: a program Wine starts for them (the desktop) may hold them open.
+  wine "$setup" /S </dev/null >"$work/setup.txt" 2>&1 || fail "the setup ended with status $?"
+  start_window
+  size=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
+  [ "$size" = 337x139 ] || fail "the window is $size, not 337x139"
+  expect_edit 127.0.0.1
+  start_folder_untouched
+  [ "$(tr -d '\r' <"$program/log.txt" | head -n 1)" = 127.0.0.1 ] || fail "no address exchange in the installed folder"
+  cp "$program/Uninstall.exe" "$work/un.exe"
+  uninstall_refused "the window was open"
+  stop_window
+  (cd "$work" && exec wine "$program/Kavro.exe" >/dev/null 2>&1 </dev/null) &
+  kavro_pid=$!
+  cleanup_steps+=("kill -KILL $kavro_pid 2>/dev/null")
+  # Stopped once Wine has loaded it, before it can end.
+  for _ in $(seq 1000); do grep -q Kavro.exe "/proc/$kavro_pid/maps" 2>/dev/null && break; sleep 0.01; done
+  kill -STOP "$kavro_pid"
+  uninstall_refused "Kavro.exe ran"
+  kill -KILL "$kavro_pid"
+  wait "$kavro_pid" 2>/dev/null || true
+  wine "$work/un.exe" /S "_?=$(winepath -w "$program")" </dev/null >>"$work/setup.txt" 2>&1 ||
+    fail "the uninstaller ended with status $?"
+  [ ! -e "$program" ] && [ ! -e "$link" ] && ! wine reg query "$entry" >/dev/null 2>&1 ||
+    fail "the uninstaller left the folder, the shortcut or the entry: $(ls -A "$program" 2>&1)"
+}
+
 module_error_ends_the_window_with_status_1() {
   # No temporary folder, so no address capture: the module answers ERROR.
   local status=0
