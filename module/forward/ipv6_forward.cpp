@@ -16,31 +16,22 @@ namespace {
 
 using gateway::PinholeStage;
 
-std::string OpenInRouter(std::int32_t port)
-{
-    return " Open port " + std::to_string(port) + " for IPv6 in the router's own settings.";
-}
-
 // One sentence to the user and as the headline: the IPv6 side's outcome, where no
 // pinhole was opened.
-std::vector<std::wstring> Say(const std::string& sentence)
+std::vector<std::wstring> Say(const Told& told)
 {
-    UserLine(sentence);
-    Headline(sentence);
+    Tell(told);
+    Headline(told);
     return {};
 }
+
+Told Said(const Sentence& sentence, std::int32_t port) { return Compose(sentence, {{"port", std::to_string(port)}}); }
 
 // A gateway the global address can ask: on the LAN's global prefix, or on the link (what
 // gateways advertise), where it is asked from the global address all the same.
 bool CanAsk(const gateway::Ipv6& ipv6Gateway)
 {
     return gateway::IsGlobalUnicast(ipv6Gateway) || gateway::IsLinkLocal(ipv6Gateway);
-}
-
-std::string NotReached(std::int32_t port)
-{
-    return "The router could not be reached over IPv6, so port " + std::to_string(port) + " was not opened there." +
-           OpenInRouter(port);
 }
 
 std::string At(const gateway::Ipv6& address, std::int32_t port)
@@ -80,29 +71,29 @@ std::vector<std::wstring> ReportPinholes(const gateway::PinholeAnswers& answers,
             continue;
         }
         DiagnosticLine(call + " " + protocol + " " + At(own, port) + ": " + reply.refusal);
-        UserLine("The router refused the IPv6 pinhole for " + protocol + " " + std::to_string(port) + ": " +
-                 reply.refusal + ".");
+        Tell(forward::sentence::PinholeRefused,
+             {{"protocol", protocol}, {"port", std::to_string(port)}, {"reason", reply.refusal}});
         // Both protocols refused for one cause write the same line, shown once.
-        Headline("The router did not open port " + std::to_string(port) + " over IPv6 (" + reply.refusal + ")." +
-                 OpenInRouter(port));
+        Headline(forward::sentence::Ipv6NotOpened, {{"port", std::to_string(port)}, {"reason", reply.refusal}});
     }
     if (!first) return {};
     FirewallOverIpv6 firewalled = OpenFirewallOverIpv6(firewall.manager, port, protocols, firewall.ipv4Address);
     if (!firewalled.closed.empty()) {
         std::string why;
         for (const std::string& each : firewalled.closed) why += (why.empty() ? "" : "; ") + each;
-        UserLine("This machine's firewall keeps port " + std::to_string(port) + " closed over IPv6: " + why + ".");
-        Headline("The router opened port " + std::to_string(port) +
-                 " over IPv6, but this machine's firewall keeps it closed there, so it is not reachable over "
-                 "IPv6 yet (" + why + ").");
+        Tell(forward::sentence::FirewallKeepsIpv6Closed, {{"port", std::to_string(port)}, {"why", why}});
+        Headline(forward::sentence::Ipv6OpenedClosedHere, {{"port", std::to_string(port)}, {"why", why}});
         return std::move(firewalled.entriesMade);
     }
     // Reachable where the gateway says: our own address, unless it translates IPv6 too (PCP).
     const auto reachable = gateway::ParseIpv6(first->grant->externalAddress);
-    UserLine("The router opened " + (opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]) + " " +
-             std::to_string(port) + " over IPv6 to " + gateway::ToString(own) + " for " +
-             Duration(static_cast<std::uint32_t>(first->grant->lease.value_or(0))) + ", renewed until it is closed.");
-    Headline("Reachable over IPv6 at " + (reachable ? At(*reachable, first->reachablePort) : std::string()));
+    Tell(forward::sentence::Ipv6Opened,
+         {{"protocols", opened.size() == 2 ? opened[0] + " and " + opened[1] : opened[0]},
+          {"port", std::to_string(port)},
+          {"address", gateway::ToString(own)},
+          {"duration", Duration(static_cast<std::uint32_t>(first->grant->lease.value_or(0)))}});
+    Headline(forward::sentence::ReachableOverIpv6,
+             {{"endpoint", reachable ? At(*reachable, first->reachablePort) : std::string()}});
     return std::move(firewalled.entriesMade);
 }
 
@@ -111,21 +102,18 @@ std::vector<std::wstring> Report(const gateway::PinholeAnswers& answers, const g
 {
     switch (answers.stage) {
     case PinholeStage::NoService:
-        return Say("The router offers no way to open ports over IPv6 (no IPv6 firewall control, no PCP)." +
-                   OpenInRouter(port));
+        return Say(Said(forward::sentence::NoIpv6Way, port));
     case PinholeStage::NoDescription:
-        return Say(NotReached(port));
+        return Say(Said(forward::sentence::Ipv6NotReached, port));
     case PinholeStage::OtherDevice:
-        return Say("This network's IPv6 router is another device than its Internet gateway, so it was not asked "
-                   "to open port " + std::to_string(port) + "." + OpenInRouter(port));
+        return Say(Said(forward::sentence::Ipv6OtherDevice, port));
     case PinholeStage::NoStatus:
         DiagnosticLine("GetFirewallStatus: " + gateway::UpnpErrorText(answers.statusCode));
-        return Say("The router did not tell about its IPv6 firewall, so port " + std::to_string(port) +
-                   " was not opened over IPv6. Try again in a moment.");
+        return Say(Said(forward::sentence::Ipv6FirewallUntold, port));
     case PinholeStage::FirewallOff:
-        return Say("The router's IPv6 firewall is off, so it already lets everyone reach " + At(own, port) + ".");
+        return Say(Compose(forward::sentence::Ipv6FirewallOff, {{"endpoint", At(own, port)}}));
     case PinholeStage::NoPinholes:
-        return Say("The router's IPv6 firewall lets no ports be opened from this network." + OpenInRouter(port));
+        return Say(Said(forward::sentence::NoIpv6Pinholes, port));
     case PinholeStage::Asked:
         return ReportPinholes(answers, "AddPinhole", own, port, firewall);
     }
@@ -167,24 +155,21 @@ Ipv6Result ForwardOverIpv6(gateway::GatewaySession& session, const std::wstring&
     if (!IsPortNumber(port) || (!tcp && !udp)) return result; // the IPv4 side has said why
     const std::string network = NarrowToBytes(ipv4Address) + "'s network";
     if (!own) {
-        Say("This machine has no global IPv6 address on " + network + ", so port " + std::to_string(port) +
-            " cannot be opened over IPv6.");
+        Say(Compose(forward::sentence::NoGlobalIpv6, {{"network", network}, {"port", std::to_string(port)}}));
         return result;
     }
     DiagnosticLine("ipv6 " + gateway::ToString(*own));
     const auto ipv6Gateway = session.Ipv6Gateway(*ipv4, *own);
     if (!ipv6Gateway && !gateway::host::Ipv6RoutesShown(*ipv4)) {
-        Say(NotReached(port));
+        Say(Said(forward::sentence::Ipv6NotReached, port));
         return result;
     }
     if (!ipv6Gateway) {
-        Say("This machine has no IPv6 default route on " + network + ", so port " + std::to_string(port) +
-            " cannot be opened over IPv6.");
+        Say(Compose(forward::sentence::NoIpv6Route, {{"network", network}, {"port", std::to_string(port)}}));
         return result;
     }
     if (!CanAsk(*ipv6Gateway)) {
-        Say("This network's IPv6 router has a private (unique-local) address only, so it was not asked to "
-            "open port " + std::to_string(port) + "." + OpenInRouter(port));
+        Say(Said(forward::sentence::Ipv6UniqueLocalOnly, port));
         return result;
     }
     std::vector<Protocol> protocols;
