@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "tell.h"
 #include "firewall/linux/system_bus.h"
 #include "platform/posix/replace_file.h"
 #include "platform/state_folder.h"
+#include "schedule/sentences.h"
 
 namespace {
 
@@ -25,8 +25,6 @@ const BusMethod kGetUser{kLogind, "/org/freedesktop/login1", "org.freedesktop.lo
 const BusMethod kSetUserLinger{kLogind, "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "SetUserLinger"};
 // Beside the record, never in it: the record is the forwards' alone.
 constexpr const char* kMarker = "lingering-turned-on";
-constexpr const char* kNotKept =
-    "Ports are kept open only while you are logged in: logind did not let their renewal run without a login.";
 
 // logind answers at once; a bus that hangs must not keep the forward's answer to the run's end.
 constexpr std::chrono::seconds kLogindWait{2};
@@ -82,19 +80,17 @@ void LingerWhileRecorded()
     const auto bus = ConnectToLogind(until);
     const std::optional<bool> lingers = bus ? Lingers(*bus, until) : std::nullopt;
     if (lingers == true) {
-        UserLine("Lingering is on for your account already: ports are kept open without a login.");
+        Tell(schedule::sentence::LingeringAlready);
         return;
     }
     if (!lingers || !SetLinger(*bus, true, until)) {
-        Headline(kNotKept);
+        Headline(schedule::sentence::NotWithoutLogin);
         return;
     }
     const char* note = "Lingering turned on by Kavro; turned off when no port is left open.\n";
     if (!folder || !ReplaceFile(*folder, kMarker, note))
-        UserLine("This tool could not note that it turned lingering on, so it leaves it on when the last port closes.");
-    Headline("Ports stay open without a login now: lingering was turned on for your account, so its user services "
-             "start at boot. It goes off when the last port is closed; to turn it off sooner, run: loginctl "
-             "disable-linger");
+        Tell(schedule::sentence::LingeringUnnoted);
+    Headline(schedule::sentence::LingeringOn);
 }
 
 void StopLingeringWeStarted()
@@ -105,11 +101,10 @@ void StopLingeringWeStarted()
     const auto bus = ConnectToLogind(until);
     if (!bus || !SetLinger(*bus, false, until)) {
         // The marker stays, so the next close tries again.
-        UserLine("Lingering, which this tool turned on for your account, could not be turned off now; turn it off "
-                 "with: loginctl disable-linger.");
+        Tell(schedule::sentence::LingeringStays);
         return;
     }
     if (::unlink((*folder + "/" + kMarker).c_str()) != 0 && errno != ENOENT)
         DiagnosticLine("StopLingeringWeStarted unlink: " + std::string(std::strerror(errno)));
-    UserLine("Lingering, which this tool turned on for your account, is off again.");
+    Tell(schedule::sentence::LingeringOff);
 }
