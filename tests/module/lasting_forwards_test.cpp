@@ -2,66 +2,16 @@
 // each sends, what it keeps, and the first reason it gives.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 
 #include "fake_firewall.h"
+#include "fake_gateway.h"
 #include "record/lasting_forwards.h"
 #include "sample_forwards.h"
 
 namespace {
 
 using Listed = gateway::EntryClient::Listed;
-
-// The gateway, scripted per port: what it holds and answers. Every call is logged.
-struct FakeGateway final : gateway::EntryClient {
-    std::map<int, gateway::Holding> holding; // by external port; CannotTell when missing
-    std::map<int, bool> refuses;             // Renew and Delete fail for these ports
-    std::string udn = kHome.udn;             // the device's, learnt by asking
-    int restartShownBy = 0;                  // a renewal of this port shows the gateway restarted
-    std::vector<Listed> listed;
-    std::vector<std::string> calls;
-
-    Answered<gateway::Identity> Here() override { return {kHome, std::nullopt}; }
-    bool OnThisDevice(const gateway::Grant& g) override
-    {
-        calls.push_back("OnThisDevice " + std::to_string(g.externalPort));
-        return g.gateway.udn == udn;
-    }
-    Answered<gateway::Holding> Holds(const gateway::Grant& g) override
-    {
-        calls.push_back("Holds " + std::to_string(g.externalPort));
-        const auto held = holding.find(g.externalPort);
-        return {held == holding.end() ? gateway::Holding::CannotTell : held->second, std::nullopt};
-    }
-    std::optional<Told> Refusal(const gateway::Grant& g)
-    {
-        if (!refuses[g.externalPort]) return std::nullopt;
-        return Told{"gateway-refused", "refused " + std::to_string(g.externalPort)};
-    }
-    Answered<Renewal> Renew(const gateway::Grant& g) override
-    {
-        calls.push_back("Renew " + std::to_string(g.externalPort));
-        if (auto refused = Refusal(g)) return {std::nullopt, refused};
-        gateway::Grant renewed = g;
-        renewed.grantedAt = kNow;
-        return {Renewal{renewed, g.externalPort == restartShownBy}, std::nullopt};
-    }
-    std::optional<Told> Delete(const gateway::Grant& g) override
-    {
-        calls.push_back("Delete " + std::string(Name(g.protocol)) + " " + std::to_string(g.externalPort) + " " + g.internalAddress);
-        return Refusal(g);
-    }
-    Answered<std::optional<Listed>> Read(int port, Protocol protocol) override
-    {
-        calls.push_back("Read " + std::string(Name(protocol)) + " " + std::to_string(port));
-        const auto held = std::find_if(listed.begin(), listed.end(), [&](const Listed& m) {
-            return m.grant.externalPort == port && m.grant.protocol == protocol;
-        });
-        return {held == listed.end() ? std::nullopt : std::optional<Listed>(*held), std::nullopt};
-    }
-    Answered<std::vector<Listed>> List(const std::vector<std::string>&) override { return {listed, std::nullopt}; }
-};
 
 // The firewall, of ufw's kind (a rule per family): off, so that every entry lets its
 // port in, unless a test says otherwise.
