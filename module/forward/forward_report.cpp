@@ -9,13 +9,15 @@
 #include "tell.h"
 #include "text_lines.h"
 
+namespace sentence = forward::sentence;
+
 namespace {
 
 std::string Subject(wchar_t protocol, std::int32_t port) { return ProtocolName(protocol) + " " + std::to_string(port); }
 
 std::string RightsHint(firewall::Status status)
 {
-    return status == firewall::Status::AccessDenied ? ": this needs administrator rights" : "";
+    return status == firewall::Status::AccessDenied ? Compose(sentence::NeedsAdministrator).text : std::string();
 }
 
 // Only digits and dots pass: the address ends up in a sentence the window parses.
@@ -58,14 +60,13 @@ std::string ProtocolName(wchar_t protocol) { return protocol == L't' ? "TCP" : "
 
 void ReportPortOutOfRange(wchar_t protocol, std::int32_t port)
 {
-    UserLine(Subject(protocol, port) + " was not asked for: a port is a number from 1 to 65535.");
-    Headline("Port " + std::to_string(port) + " cannot be opened: a port is a number from 1 to 65535. Choose a port in "
-             "that range.");
+    Tell(sentence::PortNotAsked, {{"subject", Subject(protocol, port)}});
+    Headline(sentence::PortOutOfRange, {{"port", std::to_string(port)}});
 }
 
 void ReportNotMapped(wchar_t protocol, std::int32_t port)
 {
-    UserLine(Subject(protocol, port) + " is not mapped on the gateway.");
+    Tell(sentence::NotMapped, {{"subject", Subject(protocol, port)}});
 }
 
 std::optional<long long> ShortestLease(const ForwardOutcome& outcome)
@@ -85,66 +86,73 @@ std::string ReportMapped(wchar_t protocol, std::int32_t port, const std::wstring
 {
     const std::string& address = grant.externalAddress;
     const std::string endpoint = IsPlainIpv4Text(address) ? address + ":" + std::to_string(port) : std::string();
-    UserLine(Subject(protocol, port) + " -> " + NarrowToBytes(internalAddress) + ":" + std::to_string(port) +
-             " mapped on the gateway" + (endpoint.empty() ? "." : "; users on the Internet connect to " + endpoint + "."));
+    const std::string subject = Subject(protocol, port);
+    const std::string internal = NarrowToBytes(internalAddress) + ":" + std::to_string(port);
+    if (endpoint.empty())
+        Tell(sentence::Mapped, {{"subject", subject}, {"internal", internal}});
+    else
+        Tell(sentence::MappedAt, {{"subject", subject}, {"internal", internal}, {"endpoint", endpoint}});
     const auto& lease = grant.lease;
     if (!lease)
-        UserLine("The gateway did not say how long it keeps " + Subject(protocol, port) + ".");
+        Tell(sentence::LeaseUntold, {{"subject", subject}});
+    else if (*lease == 0)
+        Tell(sentence::KeptUntilRemoved, {{"subject", subject}});
     else
-        UserLine("The gateway keeps " + Subject(protocol, port) + " " + Lasting(*lease) +
-                 (*lease == 0 ? " or the mapping is removed." : " (lease " + std::to_string(*lease) + " s), or until it restarts."));
+        Tell(sentence::KeptFor, {{"subject", subject}, {"span", Span(*lease)}, {"seconds", std::to_string(*lease)}});
     return endpoint;
 }
 
 void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped)
 {
-    Headline("Port " + std::to_string(port) + " was opened on the router for " + ProtocolName(mapped) + " only, not for " +
-             ProtocolName(notMapped) + ". If the program needs only " + ProtocolName(mapped) + ", tick only " +
-             ProtocolName(mapped) + "; else fix the cause above and try again.");
+    Headline(sentence::PartlyMapped,
+             {{"port", std::to_string(port)}, {"mapped", ProtocolName(mapped)}, {"other", ProtocolName(notMapped)}});
 }
 
 void ReportFirewallProfile(firewall::Status profile, firewall::Status state, bool firewallOn)
 {
     if (profile != firewall::Status::Ok) {
-        StatusLine("The firewall could not be read", static_cast<HRESULT>(firewall::StatusCode(profile)));
-        UserLine("The firewall could not be read" + RightsHint(profile) + ".");
+        StatusLine("The firewall could not be read", firewall::StatusCode(profile));
+        Tell(sentence::FirewallUnread, {{"hint", RightsHint(profile)}});
     }
     else if (state != firewall::Status::Ok)
-        UserLine("Whether the firewall lets ports in could not be checked" + RightsHint(state) +
-                 "; no port was let in there.");
+        Tell(sentence::FirewallUnchecked, {{"hint", RightsHint(state)}});
     else if (firewallOn)
-        UserLine("The firewall is on.");
+        Tell(sentence::FirewallOn);
     else
-        UserLine("The firewall is off: no port needs to be let in.");
+        Tell(sentence::FirewallOff);
 }
 
 void ReportFirewallPort(wchar_t protocol, std::int32_t port, const firewall::Opening& opened)
 {
+    const std::string subject = Subject(protocol, port);
     if (opened.status == firewall::Status::AlreadyOpen)
-        UserLine("The firewall already lets " + Subject(protocol, port) + " in.");
+        Tell(sentence::FirewallAlreadyLets, {{"subject", subject}});
     else if (opened.status == firewall::Status::Ok)
-        UserLine("The firewall now lets " + Subject(protocol, port) + " in.");
+        Tell(sentence::FirewallLets, {{"subject", subject}});
     else {
-        StatusLine("The firewall did not let " + Subject(protocol, port) + " in", static_cast<HRESULT>(opened.code));
-        UserLine("The firewall did not let " + Subject(protocol, port) + " in" + RightsHint(opened.status) + ".");
+        StatusLine("The firewall did not let " + subject + " in", opened.code);
+        Tell(sentence::FirewallRefused, {{"subject", subject}, {"hint", RightsHint(opened.status)}});
     }
 }
 
 void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
 {
-    UserLine(Subject(protocol, port) + " is not let in through the firewall, since the gateway did not map it.");
+    Tell(sentence::FirewallSkipped, {{"subject", Subject(protocol, port)}});
 }
 
-void ReportReachable(const std::string& endpoint) { Tell(forward::sentence::Reachable, {{"endpoint", endpoint}}); }
+void ReportReachable(const std::string& endpoint) { Tell(sentence::Reachable, {{"endpoint", endpoint}}); }
 
 void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, const std::string& over)
 {
     // Kept open is promised only for what the record holds: nothing else is renewed.
     if (leaseSeconds == 0 || !renewed) {
-        Headline("The router keeps port " + std::to_string(port) + " open" + over + " " + Lasting(leaseSeconds) + ".");
+        Headline(sentence::KeptByRouter,
+                 {{"port", std::to_string(port)}, {"over", over}, {"lasting", Lasting(leaseSeconds)}});
         return;
     }
     // Renewed at half the lease, so a lease cut short by a gateway restart is mended in time.
-    Headline("Port " + std::to_string(port) + " is kept open" + over + ": renewed " + Every(leaseSeconds / 2) +
-             "; it closes by itself within " + Span(leaseSeconds) + " if this machine stops renewing.");
+    Headline(sentence::KeptOpen, {{"port", std::to_string(port)},
+                                  {"over", over},
+                                  {"every", Every(leaseSeconds / 2)},
+                                  {"span", Span(leaseSeconds)}});
 }

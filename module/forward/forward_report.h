@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "com/com_ptr.h"
 #include "firewall/firewall_manager.h"
 #include "gateway/grant.h"
 
