@@ -1,4 +1,5 @@
 #include "gateway/exchange.h"
+#include "gateway/sentences.h"
 
 #include <algorithm>
 #include <string>
@@ -32,16 +33,15 @@ host::UniqueSocket ConnectedSocket(host::Family family, const std::string& from,
 {
     host::UniqueSocket socket = host::OpenUdpSocket(family);
     if (!socket) {
-        UserLine("A socket for PCP could not be made: " + host::LastSocketError() + ".");
+        Tell(sentence::PcpSocketNotMade, {{"error", host::LastSocketError()}});
         return socket;
     }
     if (!from.empty() && !bind(socket.get())) {
-        UserLine("PCP maps ports only to this machine, and " + from + " is not one of its addresses (" +
-                 host::LastSocketError() + ").");
+        Tell(sentence::PcpNotOwnAddress, {{"address", from}, {"error", host::LastSocketError()}});
         return host::UniqueSocket();
     }
     if (!connect(socket.get())) {
-        UserLine("The gateway " + to + " cannot be reached on port 5351: " + host::LastSocketError() + ".");
+        Tell(sentence::PortControlUnreachable, {{"gateway", to}, {"error", host::LastSocketError()}});
         return host::UniqueSocket();
     }
     return socket;

@@ -1,9 +1,10 @@
 #include "gateway/gateway_log.h"
+#include "gateway/sentences.h"
 
 #include "tell.h"
 
 namespace gateway {
 
-void GatewayLog(const std::string& line) { UserLine("UPnP gateway: " + line); }
+void GatewayLog(const std::string& line) { Tell(sentence::UpnpDetail, {{"detail", line}}); }
 
 } // namespace gateway

@@ -1,4 +1,5 @@
 #include "gateway/gateway_session.h"
+#include "gateway/sentences.h"
 
 #include <optional>
 
@@ -84,10 +85,10 @@ void GatewaySession::Search()
         if (!why) why = probe->Headline();
     }
     if (found.elsewhere)
-        UserLine(ToString(*found.elsewhere) + " offers UPnP but is not this network's gateway: not used.");
+        Tell(sentence::UpnpElsewhere, {{"address", ToString(*found.elsewhere)}});
     if (!found.gateway)
-        UserLine("No Internet gateway answered a UPnP search within " + Seconds(settings_.searchTime) + " s" +
-                 (plan.defaultGateway ? "." : " (this machine has no default route)."));
+        Tell(plan.defaultGateway ? sentence::NoUpnpSearchAnswer : sentence::NoUpnpSearchAnswerNoRoute,
+             {{"seconds", Seconds(settings_.searchTime)}});
     Headline(why ? *why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
 }
 

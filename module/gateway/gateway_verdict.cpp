@@ -1,4 +1,5 @@
 #include "gateway/gateway_verdict.h"
+#include "gateway/sentences.h"
 
 #include "gateway/ipv4_address.h"
 #include "gateway/reserved_address.h"
@@ -15,19 +16,16 @@ GatewayVerdict JudgeGateway(bool connected, const std::string& externalAddress)
     return GatewayVerdict::Usable;
 }
 
-std::string DescribeVerdict(GatewayVerdict verdict, const std::string& gatewayHost, const std::string& externalAddress)
+Told DescribeVerdict(GatewayVerdict verdict, const std::string& gatewayHost, const std::string& externalAddress)
 {
-    constexpr const char* noPorts = ": ports cannot be opened from this network.";
     switch (verdict) {
     case GatewayVerdict::Usable: break;
-    case GatewayVerdict::NotConnected: return "The gateway " + gatewayHost + " says it is not connected to the Internet.";
-    case GatewayVerdict::NoExternalAddress:
-        return "The gateway " + gatewayHost + " has no external address: it is not connected, or sits behind another router.";
+    case GatewayVerdict::NotConnected: return Compose(sentence::SaysNotConnected, {{"gateway", gatewayHost}});
+    case GatewayVerdict::NoExternalAddress: return Compose(sentence::HasNoExternalAddress, {{"gateway", gatewayHost}});
     case GatewayVerdict::ReservedExternalAddress:
-        return IsSharedAddressSpace(*ParseIpv4(externalAddress))
-                   ? "The gateway's external address " + externalAddress + " is carrier-grade NAT" + noPorts
-                   : "The gateway's external address " + externalAddress +
-                         " is not reachable from the Internet (another router sits in front of it)" + noPorts;
+        return Compose(IsSharedAddressSpace(*ParseIpv4(externalAddress)) ? sentence::ExternalCgnat
+                                                                          : sentence::ExternalUnreachable,
+                       {{"address", externalAddress}});
     }
     return {};
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "tell.h"
+
 namespace gateway {
 
 enum class GatewayVerdict {
@@ -15,6 +17,6 @@ enum class GatewayVerdict {
 GatewayVerdict JudgeGateway(bool connected, const std::string& externalAddress);
 
 // What a gateway with that verdict means for the user, as one sentence.
-std::string DescribeVerdict(GatewayVerdict verdict, const std::string& gatewayHost, const std::string& externalAddress);
+Told DescribeVerdict(GatewayVerdict verdict, const std::string& gatewayHost, const std::string& externalAddress);
 
 } // namespace gateway

@@ -1,4 +1,5 @@
 #include "gateway/lease_request.h"
+#include "gateway/sentences.h"
 
 #include "tell.h"
 #include "gateway/upnp/upnp_errors.h"
@@ -9,9 +10,8 @@ int AddWithLease(const IgdConnection& gateway, const MappingRequest& request, De
 {
     const int refusal = gateway.AddPortMapping(request, static_cast<long>(kAskedLease), deadline);
     if (refusal != kOnlyPermanentLeasesSupported) return refusal;
-    UserLine("The gateway keeps " + std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort) +
-             " only without an end (725 OnlyPermanentLeasesSupported): it stays open until it is closed or the "
-             "router restarts.");
+    Tell(sentence::PermanentOnly,
+         {{"subject", std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort)}});
     return gateway.AddPortMapping(request, 0, deadline);
 }
 

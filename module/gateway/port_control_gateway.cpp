@@ -1,4 +1,5 @@
 #include "gateway/port_control_gateway.h"
+#include "gateway/sentences.h"
 
 #include "tell.h"
 #include "gateway/exchange.h"
@@ -22,7 +23,7 @@ constexpr int kNotAuthorized = 2;
 // Why a grant is no mapping to use: the details, the headline, and whether what the
 // gateway holds is deleted again.
 struct GrantProblem {
-    std::string detail;
+    Told detail;
     Told headline;
     bool deleteAgain = false;
 };
@@ -33,27 +34,29 @@ std::optional<GrantProblem> Judge(const PortGrant& grant, const MappingRequest& 
     const int port = request.externalPort;
     if (grant.result != 0) {
         const std::string reason = protocol + " " + grant.resultText;
-        return GrantProblem{"The gateway refused " + subject + ": " + grant.resultText + ".",
+        return GrantProblem{Compose(sentence::GrantRefused, {{"subject", subject}, {"result", grant.resultText}}),
                             grant.result == kNotAuthorized ? headline::NotAuthorized(port, reason)
                                                            : headline::Refused(port, reason)};
     }
     if (grant.lifetime == 0 || grant.internalPort != request.internalPort)
-        return GrantProblem{"The gateway said yes to " + subject + ", but its answer holds no such mapping.",
+        return GrantProblem{Compose(sentence::GrantHoldsNothing, {{"subject", subject}}),
                             headline::NotHeld(port)};
     if (grant.externalPort != port)
-        return GrantProblem{"The gateway offered external port " + std::to_string(grant.externalPort) + " instead of " +
-                                subject + " (the port is taken); that mapping was deleted again.",
+        return GrantProblem{Compose(sentence::GrantOfferedAnother,
+                                    {{"offered", std::to_string(grant.externalPort)}, {"subject", subject}}),
                             headline::OfferedAnother(port, grant.externalPort), true};
     if (!grant.externalAddress || IsReservedAddress(*grant.externalAddress))
-        return GrantProblem{"The gateway mapped " + subject + " on " +
-                                (grant.externalAddress ? "the reserved address " + ToString(*grant.externalAddress)
-                                                       : std::string("no IPv4 address")) +
-                                ", which the Internet cannot reach (carrier-grade NAT or another router); the mapping "
-                                "was deleted again.",
+        return GrantProblem{
+            Compose(sentence::GrantOnReservedAddress,
+                    {{"subject", subject},
+                     {"address", grant.externalAddress
+                                     ? Compose(sentence::ReservedAddressNamed,
+                                               {{"address", ToString(*grant.externalAddress)}}).text
+                                     : Compose(sentence::NoIpv4Address).text}}),
                             headline::BehindAnotherNat(grant.externalAddress), true};
     if (grant.lifetime < kShortestUsefulLifetime)
-        return GrantProblem{"The gateway granted " + subject + " for only " + std::to_string(grant.lifetime) +
-                                " s again, too short to be of use; the mapping was deleted again.",
+        return GrantProblem{Compose(sentence::GrantTooShortAgain,
+                                    {{"subject", subject}, {"seconds", std::to_string(grant.lifetime)}}),
                             headline::GrantTooShort(port, grant.lifetime), true};
     return std::nullopt;
 }
@@ -71,8 +74,8 @@ MappingOutcome PortControlGateway::Map(const MappingRequest& request, Deadline d
     auto grant = protocol_->Ask(request, static_cast<std::uint32_t>(kAskedLease), deadline);
     // Some gateways grant seconds at first; once more may give the lifetime asked for.
     if (grant && IsShort(*grant)) {
-        UserLine("The gateway granted " + Subject(request) + " through " + Name() + " for only " +
-                 std::to_string(grant->lifetime) + " s; asked once more for longer.");
+        Tell(sentence::GrantedShortAskedAgain,
+             {{"subject", Subject(request)}, {"method", Name()}, {"seconds", std::to_string(grant->lifetime)}});
         grant = protocol_->Ask(request, static_cast<std::uint32_t>(kAskedLease), deadline);
     }
     if (!grant) {
@@ -81,7 +84,7 @@ MappingOutcome PortControlGateway::Map(const MappingRequest& request, Deadline d
     }
     if (const auto problem = Judge(*grant, request, Name())) {
         if (problem->deleteAgain) Delete(request, deadline);
-        UserLine(problem->detail);
+        Tell(problem->detail);
         Headline(problem->headline);
         return Failed();
     }
@@ -95,8 +98,9 @@ bool PortControlGateway::FromOwnAddress(const MappingRequest& request) const
 {
     const auto source = SourceAddressToward(gateway_);
     if (source && ToString(*source) == request.internalClient) return true;
-    UserLine(Name() + " maps ports only to the address this machine reaches the gateway from" +
-             (source ? " (" + ToString(*source) + ")" : std::string()) + ", not to " + request.internalClient + ".");
+    Tell(sentence::OnlyFromOwnAddress, {{"method", Name()},
+                                        {"source", source ? " (" + ToString(*source) + ")" : std::string()},
+                                        {"address", request.internalClient}});
     Headline(source ? headline::OnlyOwnAddress(ToString(*source)) : headline::NoRouterAnswered());
     return false;
 }
@@ -107,10 +111,11 @@ std::string PortControlGateway::Delete(const MappingRequest& request, Deadline d
     const auto grant = protocol_->Ask(request, 0, deadline);
     if (grant && epoch) *epoch = grant->epoch;
     if (grant && grant->result == 0) return {};
-    const std::string reason = "Deleting " + Subject(request) + " through " + Name() + " failed" +
-                               (grant ? ": " + grant->resultText : std::string(": no answer in time")) + ".";
-    UserLine(reason);
-    return reason;
+    const Told reason = Compose(sentence::DeleteFailed, {{"subject", Subject(request)},
+                                                         {"method", Name()},
+                                                         {"why", grant ? grant->resultText : "no answer in time"}});
+    Tell(reason);
+    return reason.text;
 }
 
 } // namespace gateway

@@ -1,4 +1,5 @@
 #include "gateway/port_control_probe.h"
+#include "gateway/sentences.h"
 
 #include "tell.h"
 #include "gateway/gateway_verdict.h"
@@ -41,15 +42,13 @@ std::unique_ptr<PortControlGateway> PortControlProbe::Choose(Deadline deadline)
     if (!Answered()) Await({&pcp_, &natpmp_}, deadline);
     ReportRefusals();
     if (PcpAnswered()) {
-        UserLine("The gateway " + ToString(gateway_) + " answered (PCP).");
+        Tell(sentence::PcpAnswered, {{"gateway", ToString(gateway_)}});
         return std::make_unique<PortControlGateway>(gateway_, std::make_unique<PcpProtocol>(gateway_));
     }
     if (NatPmpAnswered()) {
         const Ipv4 external = PublicAddress(*natpmp_.Reply());
-        UserLine("The gateway " + ToString(gateway_) + " answered (NAT-PMP); its external address is " +
-                 ToString(external) + ".");
-        UserLine("NAT-PMP answers carry no nonce, so this answer cannot be verified: another device on the LAN could "
-                 "have sent it in the gateway's name.");
+        Tell(sentence::NatPmpAnswered, {{"gateway", ToString(gateway_)}, {"address", ToString(external)}});
+        Tell(sentence::NatPmpUnverified);
         return std::make_unique<PortControlGateway>(gateway_, std::make_unique<NatPmpProtocol>(gateway_, external));
     }
     return nullptr;
@@ -58,15 +57,14 @@ std::unique_ptr<PortControlGateway> PortControlProbe::Choose(Deadline deadline)
 void PortControlProbe::ReportRefusals() const
 {
     if (pcp_.Reply() && pcp_.Reply()->result != pcp::kSuccess)
-        UserLine("The gateway " + ToString(gateway_) + " refused PCP: " + pcp::ResultText(pcp_.Reply()->result) + ".");
+        Tell(sentence::PcpRefusedProbe, {{"gateway", ToString(gateway_)}, {"result", pcp::ResultText(pcp_.Reply()->result)}});
     if (!natpmp_.Reply()) return;
     if (natpmp_.Reply()->resultcode != 0)
-        UserLine("The gateway " + ToString(gateway_) + " refused NAT-PMP: " +
-                   natpmp::ResultText(natpmp_.Reply()->resultcode) + ".");
+        Tell(sentence::NatPmpRefusedProbe,
+             {{"gateway", ToString(gateway_)}, {"result", natpmp::ResultText(natpmp_.Reply()->resultcode)}});
     else if (IsReservedAddress(PublicAddress(*natpmp_.Reply())))
-        UserLine("The gateway " + ToString(gateway_) + " has the reserved external address " +
-                   ToString(PublicAddress(*natpmp_.Reply())) +
-                   " through NAT-PMP (carrier-grade NAT or another router): the Internet cannot reach its ports.");
+        Tell(sentence::NatPmpReservedAddress,
+             {{"gateway", ToString(gateway_)}, {"address", ToString(PublicAddress(*natpmp_.Reply()))}});
 }
 
 std::optional<Told> PortControlProbe::Headline() const

@@ -1,4 +1,5 @@
 #include "gateway/natpmp/natpmp_exchange.h"
+#include "gateway/sentences.h"
 
 #include <array>
 #include <string_view>
@@ -18,7 +19,7 @@ NatPmpExchange::NatPmpExchange(Ipv4 gatewayAddress, std::uint8_t requestOpcode,
     if (initnatpmp(&handle_, 1, htonl(gatewayAddress.value)) != 0) {
         // The library leaves its socket open when it fails after making it.
         if (handle_.s >= 0) host::CloseSocket(Socket());
-        UserLine("NAT-PMP could not be set up to ask " + ToString(gatewayAddress) + ".");
+        Tell(sentence::NatPmpNotSetUp, {{"gateway", ToString(gatewayAddress)}});
         state_ = State::Closed;
         return;
     }

@@ -1,4 +1,5 @@
 #include "gateway/natpmp/natpmp_protocol.h"
+#include "gateway/sentences.h"
 
 #include "tell.h"
 #include "gateway/natpmp/natpmp_answer.h"
@@ -17,8 +18,9 @@ std::optional<PortGrant> NatPmpProtocol::Ask(const MappingRequest& request, std:
     });
     Await({&exchange}, deadline);
     if (!exchange.Reply()) {
-        UserLine("The gateway did not answer NAT-PMP's request for " + std::string(Name(request.protocol)) + " " +
-                   std::to_string(request.externalPort) + " in time.");
+        Tell(sentence::NoAnswerThrough,
+             {{"method", "NAT-PMP"},
+              {"subject", std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort)}});
         return std::nullopt;
     }
     const natpmpresp_t& answer = *exchange.Reply();

@@ -1,4 +1,5 @@
 #include "gateway/pcp/pcp_protocol.h"
+#include "gateway/sentences.h"
 
 #include "tell.h"
 #include "gateway/host/random.h"
@@ -34,8 +35,9 @@ std::optional<PortGrant> PcpProtocol::Ask(const MappingRequest& request, std::ui
                               lifetime};
     const auto answer = AskMap(std::move(socket), map, deadline);
     if (!answer) {
-        UserLine("The gateway did not answer PCP's request for " + std::string(Name(request.protocol)) + " " +
-                   std::to_string(request.externalPort) + " in time.");
+        Tell(sentence::NoAnswerThrough,
+             {{"method", "PCP"},
+              {"subject", std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort)}});
         return std::nullopt;
     }
     return PortGrant{answer->result, pcp::ResultText(answer->result), answer->internalPort, answer->externalPort,

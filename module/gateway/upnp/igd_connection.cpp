@@ -1,4 +1,5 @@
 #include "gateway/upnp/igd_connection.h"
+#include "gateway/sentences.h"
 
 #include <miniupnpc/upnpcommands.h>
 
@@ -172,13 +173,13 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
     const std::string externalAddress = answer->externalAddress;
     const GatewayVerdict verdict = JudgeGateway(answer->connected, externalAddress);
     if (verdict != GatewayVerdict::Usable) {
-        UserLine(DescribeVerdict(verdict, HostOf(location), externalAddress));
+        Tell(DescribeVerdict(verdict, HostOf(location), externalAddress));
         if (verdict == GatewayVerdict::NotConnected) return IgdOpening{nullptr, headline::NotConnected(), nullptr};
         return IgdOpening{nullptr, headline::BehindAnotherNat(ParseIpv4(externalAddress)),
                           std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress))};
     }
-    UserLine("The gateway " + HostOf(location) + " answered (UPnP IGD v" + IgdVersion(answer->data) +
-             "); its external address is " + externalAddress + ".");
+    Tell(sentence::UpnpAnswered,
+         {{"gateway", HostOf(location)}, {"version", std::string(1, IgdVersion(answer->data))}, {"address", externalAddress}});
     return IgdOpening{std::unique_ptr<IgdConnection>(new IgdConnection(answer->data, location, externalAddress)), std::nullopt,
                       nullptr};
 }
