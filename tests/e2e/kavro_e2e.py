@@ -482,7 +482,7 @@ ROWS = [
         held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6),
     Row("firewalld: no polkit agent to ask for the password", FORWARD, [NOT_OPENED], firewall="firewalld",
         user="nobody", held="TCP UDP", headline=(DRIVER, DRIVER.replace("sudo firewall-cmd", "sudo firewall-cmd --permanent"),
-                                                 "no password prompt could be shown"), unsaid="kept open"),
+                                                 "no password prompt could be shown"), unsaid="is kept open"),
     Row("firewalld: an administrator's reject rule for TCP, now and permanently", FORWARD, [NOT_OPENED],
         firewall="firewalld", held="TCP UDP", opened="udp", setup=f"firewall-cmd {REJECT_TCP}; firewall-cmd --permanent {REJECT_TCP}",
         stderr="refuses {port}/tcp", headline="refuses port {port}",
