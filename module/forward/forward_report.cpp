@@ -146,7 +146,7 @@ void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, cons
 {
     // Kept open is promised only for what the record holds: nothing else is renewed.
     if (leaseSeconds == 0 || !renewed) {
-        Headline(sentence::KeptByRouter,
+        Headline(sentence::KeptByGateway,
                  {{"port", std::to_string(port)}, {"over", over}, {"lasting", Lasting(leaseSeconds)}});
         return;
     }

@@ -7,7 +7,7 @@
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/host/link_address.h"
 #include "gateway/host/socket.h"
-#include "gateway/router_headlines.h"
+#include "gateway/gateway_headlines.h"
 #include "gateway/gateway_search.h"
 #include "gateway/upnp/device_on_link.h"
 
@@ -63,9 +63,9 @@ void GatewaySession::Search()
     const SsdpSearchPlan plan{settings_.readDefaultGateway(), settings_.ssdpGroup, settings_.ssdpPort,
                               settings_.readNetwork()};
     // This host itself is never the gateway: anyone on it could answer.
-    const bool routerToAsk = plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway);
+    const bool gatewayToAsk = plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway);
     std::optional<PortControlProbe> probe;
-    if (routerToAsk) probe.emplace(*plan.defaultGateway);
+    if (gatewayToAsk) probe.emplace(*plan.defaultGateway);
     const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
     const SearchFindings found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
     std::optional<Told> why;
@@ -89,7 +89,7 @@ void GatewaySession::Search()
     if (!found.gateway)
         Tell(plan.defaultGateway ? sentence::NoUpnpSearchAnswer : sentence::NoUpnpSearchAnswerNoRoute,
              {{"seconds", Seconds(settings_.searchTime)}});
-    Headline(why ? *why : routerToAsk ? headline::NoRouterAnswered() : headline::NoDefaultGateway());
+    Headline(why ? *why : gatewayToAsk ? headline::NoneAnswered() : headline::NoDefaultGateway());
 }
 
 std::optional<Ipv4> GatewaySession::DefaultGateway() const { return settings_.readDefaultGateway(); }

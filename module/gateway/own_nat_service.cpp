@@ -5,7 +5,7 @@
 #include "tell.h"
 #include "gateway/gateway_log.h"
 #include "gateway/lease_request.h"
-#include "gateway/router_headlines.h"
+#include "gateway/gateway_headlines.h"
 #include "gateway/sentences.h"
 #include "gateway/upnp/upnp_errors.h"
 

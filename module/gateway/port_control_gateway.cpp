@@ -4,7 +4,7 @@
 #include "tell.h"
 #include "gateway/exchange.h"
 #include "gateway/reserved_address.h"
-#include "gateway/router_headlines.h"
+#include "gateway/gateway_headlines.h"
 
 namespace gateway {
 namespace {
@@ -101,7 +101,7 @@ bool PortControlGateway::FromOwnAddress(const MappingRequest& request) const
     Tell(sentence::OnlyFromOwnAddress, {{"method", Name()},
                                         {"source", source ? " (" + ToString(*source) + ")" : std::string()},
                                         {"address", request.internalClient}});
-    Headline(source ? headline::OnlyOwnAddress(ToString(*source)) : headline::NoRouterAnswered());
+    Headline(source ? headline::OnlyOwnAddress(ToString(*source)) : headline::NoneAnswered());
     return false;
 }
 

@@ -7,7 +7,7 @@
 #include "gateway/natpmp/natpmp_protocol.h"
 #include "gateway/pcp/pcp_protocol.h"
 #include "gateway/reserved_address.h"
-#include "gateway/router_headlines.h"
+#include "gateway/gateway_headlines.h"
 
 namespace gateway {
 namespace {

@@ -69,7 +69,7 @@ constexpr const char* kOtherRouter = "fe800000000000000000000000000001";
 std::string Router(const std::string& lines)
 {
     std::istringstream table(lines);
-    const auto router = host::DefaultRouterFromTable(table, "lan0");
+    const auto router = host::DefaultGatewayFromTable(table, "lan0");
     return router ? ToString(*router) : "none";
 }
 

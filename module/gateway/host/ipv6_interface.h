@@ -38,7 +38,7 @@ inline std::uint32_t ScopeToward(const Ipv6& ipv6Gateway, Ipv4 interfaceAddress)
 // The addresses of `interface` in a table in the layout of /proc/net/if_inet6.
 std::vector<Ipv6Candidate> InterfaceAddressesFromTable(std::istream& table, const std::string& interface);
 // The default gateway of `interface` in a table in the layout of /proc/net/ipv6_route.
-std::optional<Ipv6> DefaultRouterFromTable(std::istream& table, const std::string& interface);
+std::optional<Ipv6> DefaultGatewayFromTable(std::istream& table, const std::string& interface);
 #endif
 
 } // namespace gateway::host

@@ -76,7 +76,7 @@ std::vector<Ipv6Candidate> InterfaceAddressesFromTable(std::istream& table, cons
     return candidates;
 }
 
-std::optional<Ipv6> DefaultRouterFromTable(std::istream& table, const std::string& interface)
+std::optional<Ipv6> DefaultGatewayFromTable(std::istream& table, const std::string& interface)
 {
     std::optional<Ipv6> ipv6Gateway;
     unsigned long lowest = 0;
@@ -115,7 +115,7 @@ std::optional<Ipv6> ReadIpv6DefaultGateway(Ipv4 interfaceAddress)
     const std::string interface = InterfaceHolding(interfaceAddress);
     std::ifstream table("/proc/net/ipv6_route");
     if (interface.empty() || !table) return std::nullopt;
-    return DefaultRouterFromTable(table, interface);
+    return DefaultGatewayFromTable(table, interface);
 }
 
 bool Ipv6RoutesShown(Ipv4 /*interfaceAddress*/) { return true; }

@@ -14,7 +14,7 @@
 #include "tell.h"
 #include "gateway/gateway_log.h"
 #include "gateway/gateway_verdict.h"
-#include "gateway/router_headlines.h"
+#include "gateway/gateway_headlines.h"
 #include "gateway/upnp/ssdp_response.h"
 #include "gateway/upnp/upnp_errors.h"
 
@@ -162,7 +162,7 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
         GatewayLog(detail);
         return IgdOpening{nullptr, std::move(headline), nullptr};
     };
-    if (!answer) return fails("no answer from the device at " + location + " in time", headline::RouterTooSlow());
+    if (!answer) return fails("no answer from the device at " + location + " in time", headline::TooSlow());
     if (answer->kind == DeviceKind::NoDescription)
         return fails("no device description could be read from " + location, headline::UpnpUnusable());
     if (answer->kind == DeviceKind::NotGateway)

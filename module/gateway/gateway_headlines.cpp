@@ -1,15 +1,15 @@
-#include "gateway/router_headlines.h"
+#include "gateway/gateway_headlines.h"
 
 #include "gateway/reserved_address.h"
 #include "gateway/sentences.h"
 
 namespace gateway::headline {
 
-Told NoRouterAnswered() { return Compose(sentence::NoneAnswered); }
+Told NoneAnswered() { return Compose(sentence::NoneAnswered); }
 
 Told NoDefaultGateway() { return Compose(sentence::NoDefaultGateway); }
 
-Told RouterTooSlow() { return Compose(sentence::TooSlow); }
+Told TooSlow() { return Compose(sentence::TooSlow); }
 
 Told UpnpUnusable() { return Compose(sentence::UpnpUnusable); }
 

@@ -12,9 +12,9 @@
 namespace gateway::headline {
 
 // Before any port is asked for.
-Told NoRouterAnswered();
+Told NoneAnswered();
 Told NoDefaultGateway();
-Told RouterTooSlow();
+Told TooSlow();
 Told UpnpUnusable();
 Told NotConnected();
 // `reason`: the protocol's refusal, "PCP 2 NOT_AUTHORIZED".
