@@ -41,6 +41,7 @@ class Row:
     stderr: tuple = ()          # what standard error says (its lines as people read them), each piece somewhere
     headline: tuple = ()        # what its headline lines (">>[id] ") say, each piece in one of them
     unsaid: tuple = ()          # what standard error never says, its headline lines included
+    stdout: tuple = ()          # what standard output (the developers' diagnostic lines) says, each piece somewhere
     ids: tuple = ()             # the ids its tagged lines carry, each in one
     seconds: float = 10
     setup: str = ""             # shell on the client in the scratch directory $W (Kavro: $K, the lab: $LAB), before the run
@@ -276,7 +277,8 @@ ROWS = [
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"),
         headline=KEPT, runs="linux wine"),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
-        stderr="No Internet gateway answered", headline=NO_ROUTER, ids="gateway-none-answered"),
+        stderr="No Internet gateway answered", headline=NO_ROUTER, ids="gateway-none-answered",
+        stdout="Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"),
     Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
         stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER),
     Row("no default gateway", FORWARD, gateway="none", setup="ip route del default",
@@ -297,7 +299,9 @@ ROWS = [
         ("held for another client", None, "--mode held-for-other",
          {"headline": f"already forwarded to another device ({CLIENT2})"}),
         *[(f"{protocol or 'UPnP'} refuses with {code}", None, f"--refuse {code} {protocol and '--port-control ' + protocol}",
-           {"headline": says, "held": ""}) for protocol, code, says in (
+           {"headline": says, "held": "", "stdout": "Varneth::Access Nat->get_StaticPortMappingCollection succeeded, "
+            "but left Collection null" if protocol == "natpmp" else "Varneth::Add Collection->Add failed"})
+          for protocol, code, says in (
               ("", 606, "does not let port {port} be opened (606 Action not authorized). Try another port"),
               ("", 725, "refused port {port} (725 OnlyPermanentLeasesSupported)"),
               ("", 501, "refused port {port} (501 Action Failed)"),
@@ -1082,6 +1086,8 @@ def run(row, port, work):
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
               *[(fill(piece) not in said(stderr), f"standard error without '{piece}'")
                 for piece in ((row.unsaid,) if isinstance(row.unsaid, str) else row.unsaid)],
+              *[(fill(piece) in stdout, f"standard output '{piece}'")
+                for piece in ((row.stdout,) if isinstance(row.stdout, str) else row.stdout)],
               *[(id in {id for _, id, _ in catalogue.told(stderr)}, f"a line tagged {id}")
                 for id in ((row.ids,) if isinstance(row.ids, str) else row.ids)],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
