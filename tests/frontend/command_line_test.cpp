@@ -75,7 +75,7 @@ private:
         QProcess program;
         program.setProcessEnvironment(environment);
         program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth")), arguments);
-        if (!program.waitForFinished(30000))
+        if (!program.waitForFinished(-1))
             qFatal("the command line did not end");
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
                 QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};

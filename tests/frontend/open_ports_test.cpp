@@ -413,7 +413,7 @@ private slots:
             const QPoint inside(3, 3);
             QContextMenuEvent event(QContextMenuEvent::Mouse, inside, widget->mapToGlobal(inside));
             QApplication::sendEvent(widget, &event);
-            QTRY_COMPARE(driver.opened, 1);
+            waitUntil([&] { return driver.opened == 1; });
             QCOMPARE(driver.menuEntries.value(0), openPorts);
             QCOMPARE(driver.firstShortcut, QStringLiteral("Ctrl+O"));
             // Undo, Copy and the rest below a separator.
@@ -428,7 +428,7 @@ private slots:
     {
         QStringList names;
         DialogDriver driver([&](QDialog &dialog) {
-            QTRY_VERIFY(dialog.isActiveWindow());
+            waitUntil([&] { return dialog.isActiveWindow(); });
             selectRows(dialog, {0});
             for (int step = 0; step < 5; ++step) {
                 QWidget *focused = QApplication::focusWidget();
