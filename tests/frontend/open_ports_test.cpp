@@ -150,7 +150,6 @@ private slots:
     {
         QTest::addColumn<Listing>("row");
         QTest::newRow("none") << Listing{"", {}, 0, nothingOpen, ""};
-        QTest::newRow("one") << Listing{entry("TCP", 8080), {ours("TCP", "8080")}, 1, "", ""};
         QTest::newRow("twenty, by port") << Listing{twenty(), {ours("TCP", "9000"), ours("UDP", "9000")}, 20, "", ""};
         QTest::newRow("twenty and a garbled line")
             << Listing{twenty() + "TCP\t80\t10.0.0.5\n", {}, 20, "",
