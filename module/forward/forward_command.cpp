@@ -92,7 +92,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const Plat
     // "0" keeps its meaning, IPv4; the IPv6 outcome is told beside it. Its pinholes are
     // recorded with the mappings, whatever the IPv4 answer.
     const Ipv6Result overIpv6 = ForwardOverIpv6(session, address, port, tcp, udp, ipv6, firewall);
-    const std::unique_ptr<ForwardGateway> entries = OpenForwardGateway(session);
+    const std::unique_ptr<gateway::EntryClient> entries = gateway::OpenEntryClient(session);
     const Recording recording = RecordForward(*store, *entries, result.Outcome, overIpv6);
     if (!recording.notKept.empty()) {
         writeResultText(recording.notKept);

@@ -18,7 +18,7 @@ RecordedForward RecordOf(const PortOutcome& port)
 
 } // namespace
 
-Recording RecordForward(ForwardRecordStore& store, ForwardGateway& gateway, const ForwardOutcome& outcome,
+Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway, const ForwardOutcome& outcome,
                         const Ipv6Result& ipv6)
 {
     std::vector<RecordedForward> made;

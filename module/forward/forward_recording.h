@@ -7,7 +7,8 @@
 
 #include "forward/forward_outcome.h"
 #include "forward/ipv6_forward.h"
-#include "gateway/forward_gateway.h"
+#include "gateway/entry_client.h"
+#include "record/forward_record.h"
 #include "record/forward_record_store.h"
 
 struct Recording {
@@ -15,5 +16,5 @@ struct Recording {
     std::string notKept;   // why what was made is not kept open; empty when it is, or nothing was made
 };
 
-Recording RecordForward(ForwardRecordStore& store, ForwardGateway& gateway, const ForwardOutcome& outcome,
+Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway, const ForwardOutcome& outcome,
                         const Ipv6Result& ipv6);

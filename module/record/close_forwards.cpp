@@ -72,7 +72,7 @@ bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firew
 // Closes the target's mapping of one protocol; the reason when something of it is left.
 class Closer {
 public:
-    Closer(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, EntryFirewall& firewall,
+    Closer(std::vector<RecordedForward>& forwards, gateway::EntryClient& gateway, EntryFirewall& firewall,
            const Surroundings& here)
         : forwards_(forwards), gateway_(gateway), firewall_(firewall), here_(here)
     {
@@ -90,7 +90,11 @@ private:
     // Gone from the gateway first: a firewall entry goes only with what it let in.
     bool CloseEntry(const RecordedForward& f, std::string& problem)
     {
-        return gateway_.Delete(f, problem) && RemoveOwnFirewallEntry(f, firewall_, problem);
+        if (const std::optional<Told> left = gateway_.Delete(f.grant)) {
+            problem = left->text;
+            return false;
+        }
+        return RemoveOwnFirewallEntry(f, firewall_, problem);
     }
 
     // The pinholes opened beside the forward of `target`: closed with it.
@@ -148,25 +152,24 @@ private:
         if (!Holds(here_.addresses, target.address))
             return Reason(sentence::NotThisMachines,
                           {{"port", std::to_string(target.port)}, {"address", target.address}});
-        std::string problem;
-        const std::optional<ListedMapping> held = gateway_.Read(target.port, protocol, problem);
-        if (!problem.empty()) return problem;
+        const auto read = gateway_.Read(target.port, protocol);
+        if (!read.value) return read.problem->text;
+        const std::optional<gateway::EntryClient::Listed>& held = *read.value;
         const std::string subject = Named(target, protocol);
-        if (!held || held->forward.grant.internalAddress != target.address) {
+        if (!held || held->grant.internalAddress != target.address) {
             if (held)
-                Tell(sentence::NothingOpenHeldElsewhere,
-                     {{"subject", subject}, {"holder", held->forward.grant.internalAddress}});
+                Tell(sentence::NothingOpenHeldElsewhere, {{"subject", subject}, {"holder", held->grant.internalAddress}});
             else
                 Tell(sentence::NothingOpen, {{"subject", subject}});
             return {};
         }
-        if (!gateway_.Delete(held->forward, problem)) return problem;
-        Tell(sentence::MadeByAnother, {{"subject", subject}, {"description", held->forward.grant.description}});
+        if (const std::optional<Told> left = gateway_.Delete(held->grant)) return left->text;
+        Tell(sentence::MadeByAnother, {{"subject", subject}, {"description", held->grant.description}});
         return {};
     }
 
     std::vector<RecordedForward>& forwards_;
-    ForwardGateway& gateway_;
+    gateway::EntryClient& gateway_;
     EntryFirewall& firewall_;
     const Surroundings& here_;
 };
@@ -222,7 +225,7 @@ std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& for
 }
 
 std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
-                          ForwardGateway& gateway, EntryFirewall& firewall, const Surroundings& here,
+                          gateway::EntryClient& gateway, EntryFirewall& firewall, const Surroundings& here,
                           const std::function<bool()>& save)
 {
     const auto asked = [&](const RecordedForward& f) {
@@ -276,14 +279,15 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
     return firstReason;
 }
 
-std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, ForwardGateway& gateway,
+std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, gateway::EntryClient& gateway,
                                       EntryFirewall& firewall)
 {
     std::vector<RecordedForward> left;
     for (const RecordedForward& f : made) {
         // Each whatever became of the other: an entry nothing records is found by nobody.
-        std::string problem;
-        const bool deleted = gateway.Delete(f, problem);
+        const std::optional<Told> refused = gateway.Delete(f.grant);
+        std::string problem = refused ? refused->text : std::string();
+        const bool deleted = !refused;
         const bool removed = RemoveOwnFirewallEntry(f, firewall, problem);
         if (deleted && removed) {
             Tell(sentence::ClosedAgain, {{"subject", Subject(f)}});

@@ -7,6 +7,7 @@
 
 #include "tell.h"
 #include "exchange/result_file.h"
+#include "gateway/gateway_session.h"
 #include "platform/state_folder.h"
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"
@@ -42,7 +43,7 @@ std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
 struct Setting {
     ForwardRecordStore store;
     std::unique_ptr<gateway::GatewaySession> session; // outlives the client that refers to it
-    std::unique_ptr<ForwardGateway> gateway;
+    std::unique_ptr<gateway::EntryClient> gateway;
     Surroundings here;
     std::string problem;
 };
@@ -50,15 +51,14 @@ struct Setting {
 // The gateway, with what this run sees, beside `store`.
 Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresses)
 {
-    std::string problem;
     auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
-    auto gateway = OpenForwardGateway(*session);
-    const std::optional<gateway::Identity> identity = gateway->Identity(problem);
-    if (!identity) gateway.reset();
-    return Setting{std::move(store), std::move(session), std::move(gateway),
-                   Surroundings{identity.value_or(gateway::Identity{}), Narrow(addresses),
+    auto client = gateway::OpenEntryClient(*session);
+    const Answered<gateway::Identity> identity = client->Here();
+    if (!identity.value) client.reset();
+    return Setting{std::move(store), std::move(session), std::move(client),
+                   Surroundings{identity.value.value_or(gateway::Identity{}), Narrow(addresses),
                                 static_cast<long long>(std::time(nullptr)), RunDeadline()},
-                   identity ? std::string() : problem};
+                   identity.problem ? identity.problem->text : std::string()};
 }
 
 void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
@@ -112,17 +112,16 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
         Fail(setting->problem);
         return;
     }
-    std::string problem;
-    const auto listed = setting->gateway->List(setting->here.addresses, problem);
-    if (!listed) {
-        Fail(problem);
+    const auto listed = setting->gateway->List(setting->here.addresses);
+    if (!listed.value) {
+        Fail(listed.problem->text);
         return;
     }
     // What another device at the router's address holds is not this router's to show.
     std::vector<RecordedForward> onThisDevice;
     std::copy_if(setting->store.forwards.begin(), setting->store.forwards.end(), std::back_inserter(onThisDevice),
-                 [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f); });
-    const std::vector<std::string> lines = ListLines(*listed, onThisDevice, setting->here);
+                 [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f.grant); });
+    const std::vector<std::string> lines = ListLines(*listed.value, onThisDevice, setting->here);
     std::vector<std::wstring> wide;
     for (const std::string& line : lines) wide.push_back(WidenBytes(line));
     writeResultLines(wide);

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "gateway/forward_gateway.h"
+#include "gateway/entry_client.h"
+#include "record/forward_record.h"
 #include "record/entry_firewall.h"
 #include "platform/deadline.h"
 
@@ -28,13 +29,13 @@ struct Surroundings {
 // Renews each entry on this gateway for an address this machine holds, when half its
 // lease has passed or the gateway no longer holds it, and tells of its firewall entry
 // when that is gone; the others, and those a close let go, are left as they are.
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, EntryFirewall& firewall,
+std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::EntryClient& gateway, EntryFirewall& firewall,
                           const Surroundings& here);
 
 // The result lines of list: tab-separated protocol, external port, internal address,
 // internal port, family, how, seconds left, kept open, made here, firewall entry,
 // description. UPnP mappings from the gateway's own list, the others from the record.
-std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
+std::vector<std::string> ListLines(const std::vector<gateway::EntryClient::Listed>& listed,
                                    const std::vector<RecordedForward>& forwards, const Surroundings& here);
 
 struct CloseTarget {
@@ -63,12 +64,12 @@ std::vector<CloseTarget> RecordedTargets(const std::vector<RecordedForward>& for
 // closing, before the gateway is asked (when that fails, nothing is closed), and once
 // after; when that fails, the reason names what the record still holds.
 std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<RecordedForward>& forwards,
-                          ForwardGateway& gateway, EntryFirewall& firewall, const Surroundings& here,
+                          gateway::EntryClient& gateway, EntryFirewall& firewall, const Surroundings& here,
                           const std::function<bool()>& save);
 
 // Takes back what a forward made and could not record: each entry deleted from the
 // gateway and its firewall entry removed. Returns those left, each told.
-std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, ForwardGateway& gateway,
+std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, gateway::EntryClient& gateway,
                                       EntryFirewall& firewall);
 
 // What the record still holds after a close, for a person to close by hand: a sentence

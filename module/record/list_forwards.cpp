@@ -37,13 +37,14 @@ const RecordedForward* Recorded(const std::vector<RecordedForward>& forwards, co
 
 } // namespace
 
-std::vector<std::string> ListLines(const std::vector<ListedMapping>& listed,
+std::vector<std::string> ListLines(const std::vector<gateway::EntryClient::Listed>& listed,
                                    const std::vector<RecordedForward>& forwards, const Surroundings& here)
 {
     std::vector<std::string> lines;
-    for (const ListedMapping& mapping : listed) {
-        const RecordedForward* recorded = Recorded(forwards, mapping.forward);
-        RecordedForward shown = mapping.forward;
+    for (const gateway::EntryClient::Listed& mapping : listed) {
+        RecordedForward shown;
+        shown.grant = mapping.grant;
+        const RecordedForward* recorded = Recorded(forwards, shown);
         if (recorded) {
             shown.grant.method = recorded->grant.method; // the gateway cannot tell ours from the system's object's
             shown.firewallEntry = recorded->firewallEntry;

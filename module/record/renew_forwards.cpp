@@ -28,17 +28,22 @@ bool Holds(const std::vector<std::string>& addresses, const std::string& address
 
 // Whether to ask again now that the entry is due or its hourly check is: when due, or
 // when the check finds it gone (PCP and NAT-PMP cannot be checked but by asking again).
-bool NeedsAsking(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, std::string& problem)
+bool NeedsAsking(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here, std::string& problem)
 {
     if (HalfLeasePassed(forward, here.now)) return true;
-    switch (gateway.Holds(forward, problem)) {
-    case ForwardGateway::Holding::Held:
+    const Answered<gateway::Holding> held = gateway.Holds(forward.grant);
+    if (!held.value) {
+        problem = held.problem->text;
+        return false;
+    }
+    switch (*held.value) {
+    case gateway::Holding::Held:
         forward.checkedAt = here.now;
         return false;
-    case ForwardGateway::Holding::NotHeld:
+    case gateway::Holding::NotHeld:
         Tell(sentence::NoLongerHeld, {{"subject", Subject(forward)}});
         return true;
-    case ForwardGateway::Holding::CannotTell: return problem.empty();
+    case gateway::Holding::CannotTell: return true;
     }
     return false;
 }
@@ -49,20 +54,30 @@ bool Due(const RecordedForward& forward, long long now)
 }
 
 // Renews `forward`, due or found gone (or, `atOnce`, after its gateway restarted); the
-// reason when it is not held after.
-std::string RenewOnGateway(RecordedForward& forward, ForwardGateway& gateway, const Surroundings& here, bool atOnce)
+// reason when it is not held after. `restartSeen`: an answer showed the gateway lost its
+// mappings since it granted them, told once.
+std::string RenewOnGateway(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here,
+                           bool atOnce, bool& restartSeen)
 {
-    if (!gateway.OnThisDevice(forward)) {
+    if (!gateway.OnThisDevice(forward.grant)) {
         Tell(sentence::MadeOnAnotherDevice, {{"subject", Subject(forward)}});
         return {};
     }
     std::string problem;
     if (atOnce || NeedsAsking(forward, gateway, here, problem)) {
-        if (gateway.Renew(forward, problem)) {
+        const Answered<gateway::EntryClient::Renewal> renewed = gateway.Renew(forward.grant);
+        if (renewed.value) {
+            if (renewed.value->restartSeen && !restartSeen) {
+                restartSeen = true;
+                Tell(sentence::GatewayRestarted, {{"method", std::string(Name(forward.grant.method))},
+                                                  {"port", std::to_string(forward.grant.externalPort)}});
+            }
+            forward.grant = renewed.value->grant;
             forward.checkedAt = here.now;
             Tell(sentence::Renewed, {{"subject", Subject(forward)}, {"lease", LeaseWords(Lifetime(forward))}});
             return {};
         }
+        if (renewed.problem) problem = renewed.problem->text;
         if (problem.empty())
             problem = Reason(sentence::NotRenewed, {{"port", std::to_string(forward.grant.externalPort)}});
     }
@@ -98,7 +113,7 @@ std::string CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& fi
 
 } // namespace
 
-std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway& gateway, EntryFirewall& firewall,
+std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::EntryClient& gateway, EntryFirewall& firewall,
                           const Surroundings& here)
 {
     std::string firstReason;
@@ -107,6 +122,7 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
         UserLine(problem);
         if (firstReason.empty()) firstReason = problem;
     };
+    bool restartSeen = false;
     std::vector<RecordedForward*> notDue;
     for (RecordedForward& forward : forwards) {
         if (forward.closing) {
@@ -124,14 +140,14 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, ForwardGateway
         }
         // With nothing due, nothing is sent, unless an answer shows the gateway restarted.
         if (Due(forward, here.now)) {
-            tell(RenewOnGateway(forward, gateway, here, false));
+            tell(RenewOnGateway(forward, gateway, here, false, restartSeen));
         } else {
             notDue.push_back(&forward);
         }
         tell(CheckFirewallEntry(forward, firewall));
     }
     for (RecordedForward* forward : notDue) {
-        if (gateway.RestartSeen()) tell(RenewOnGateway(*forward, gateway, here, true));
+        if (restartSeen) tell(RenewOnGateway(*forward, gateway, here, true, restartSeen));
         else Tell(NothingDue(*forward, here.now));
     }
     return firstReason;

@@ -11,58 +11,56 @@
 
 namespace {
 
+using Listed = gateway::EntryClient::Listed;
+
 // The gateway, scripted per port: what it holds and answers. Every call is logged.
-struct FakeGateway final : ForwardGateway {
-    std::map<int, Holding> holding;       // by external port; CannotTell when missing
-    std::map<int, bool> refuses;          // Renew and Delete fail for these ports
-    std::string udn = kHome.udn;          // the device's, learnt by asking
-    int restartShownBy = 0;               // a renewal of this port shows the gateway restarted
-    bool restartSeen = false;
-    std::vector<ListedMapping> listed;
+struct FakeGateway final : gateway::EntryClient {
+    std::map<int, gateway::Holding> holding; // by external port; CannotTell when missing
+    std::map<int, bool> refuses;             // Renew and Delete fail for these ports
+    std::string udn = kHome.udn;             // the device's, learnt by asking
+    int restartShownBy = 0;                  // a renewal of this port shows the gateway restarted
+    std::vector<Listed> listed;
     std::vector<std::string> calls;
 
-    std::optional<gateway::Identity> Identity(std::string&) override { return kHome; }
-    bool OnThisDevice(const RecordedForward& f) override
+    Answered<gateway::Identity> Here() override { return {kHome, std::nullopt}; }
+    bool OnThisDevice(const gateway::Grant& g) override
     {
-        calls.push_back("OnThisDevice " + std::to_string(f.grant.externalPort));
-        return f.grant.gateway.udn == udn;
+        calls.push_back("OnThisDevice " + std::to_string(g.externalPort));
+        return g.gateway.udn == udn;
     }
-    Holding Holds(const RecordedForward& f, std::string&) override
+    Answered<gateway::Holding> Holds(const gateway::Grant& g) override
     {
-        calls.push_back("Holds " + std::to_string(f.grant.externalPort));
-        const auto held = holding.find(f.grant.externalPort);
-        return held == holding.end() ? Holding::CannotTell : held->second;
+        calls.push_back("Holds " + std::to_string(g.externalPort));
+        const auto held = holding.find(g.externalPort);
+        return {held == holding.end() ? gateway::Holding::CannotTell : held->second, std::nullopt};
     }
-    bool Renew(RecordedForward& f, std::string& problem) override
+    std::optional<Told> Refusal(const gateway::Grant& g)
     {
-        calls.push_back("Renew " + std::to_string(f.grant.externalPort));
-        if (refuses[f.grant.externalPort]) {
-            problem = "refused " + std::to_string(f.grant.externalPort);
-            return false;
-        }
-        f.grant.grantedAt = kNow;
-        restartSeen = restartSeen || f.grant.externalPort == restartShownBy;
-        return true;
+        if (!refuses[g.externalPort]) return std::nullopt;
+        return Told{"gateway-refused", "refused " + std::to_string(g.externalPort)};
     }
-    bool RestartSeen() const override { return restartSeen; }
-    bool Delete(const RecordedForward& f, std::string& problem) override
+    Answered<Renewal> Renew(const gateway::Grant& g) override
     {
-        calls.push_back("Delete " + std::string(Name(f.grant.protocol)) + " " + std::to_string(f.grant.externalPort) + " " + f.grant.internalAddress);
-        if (refuses[f.grant.externalPort]) problem = "refused " + std::to_string(f.grant.externalPort);
-        return problem.empty();
+        calls.push_back("Renew " + std::to_string(g.externalPort));
+        if (auto refused = Refusal(g)) return {std::nullopt, refused};
+        gateway::Grant renewed = g;
+        renewed.grantedAt = kNow;
+        return {Renewal{renewed, g.externalPort == restartShownBy}, std::nullopt};
     }
-    std::optional<ListedMapping> Read(int port, Protocol protocol, std::string&) override
+    std::optional<Told> Delete(const gateway::Grant& g) override
+    {
+        calls.push_back("Delete " + std::string(Name(g.protocol)) + " " + std::to_string(g.externalPort) + " " + g.internalAddress);
+        return Refusal(g);
+    }
+    Answered<std::optional<Listed>> Read(int port, Protocol protocol) override
     {
         calls.push_back("Read " + std::string(Name(protocol)) + " " + std::to_string(port));
-        const auto held = std::find_if(listed.begin(), listed.end(), [&](const ListedMapping& m) {
-            return m.forward.grant.externalPort == port && m.forward.grant.protocol == protocol;
+        const auto held = std::find_if(listed.begin(), listed.end(), [&](const Listed& m) {
+            return m.grant.externalPort == port && m.grant.protocol == protocol;
         });
-        return held == listed.end() ? std::nullopt : std::optional<ListedMapping>(*held);
+        return {held == listed.end() ? std::nullopt : std::optional<Listed>(*held), std::nullopt};
     }
-    std::optional<std::vector<ListedMapping>> List(const std::vector<std::string>&, std::string&) override
-    {
-        return listed;
-    }
+    Answered<std::vector<Listed>> List(const std::vector<std::string>&) override { return {listed, std::nullopt}; }
 };
 
 // The firewall, of ufw's kind (a rule per family): off, so that every entry lets its
@@ -90,7 +88,7 @@ const Surroundings kHere{kHome, {"192.168.1.5"}, kNow};
 
 TEST(Renew, AsksOnlyWhenDueOrGone)
 {
-    using H = ForwardGateway::Holding;
+    using H = gateway::Holding;
     const struct {
         const char* name;
         void (*change)(RecordedForward&);
@@ -205,10 +203,10 @@ TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
 
 TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
 {
-    ListedMapping ours{Entry(8080), 7000};
-    ListedMapping another{Entry(8081, Method::Upnp, Protocol::Udp), 0};
+    Listed ours{Entry(8080).grant, 7000};
+    Listed another{Entry(8081, Method::Upnp, Protocol::Udp).grant, 0};
     // Named by another program as it likes, cut by the router inside a character: clean text.
-    another.forward.grant.description = "torrent\tclient\x1b[8m\n\xe2\x80\xae" "Ger\xc3";
+    another.grant.description = "torrent\tclient\x1b[8m\n\xe2\x80\xae" "Ger\xc3";
     RecordedForward pcp = Entry(9000, Method::Pcp, Protocol::Udp);
     pcp.firewallEntry.clear();
     RecordedForward expired = Entry(9001, Method::Pcp);
@@ -216,7 +214,7 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
     RecordedForward elsewhere = Entry(9002, Method::NatPmp);
     elsewhere.grant.gateway.address = "10.0.0.1";
     // The gateway lists the system's object's mappings as UPnP ones; the record tells.
-    ListedMapping system{Entry(8082), 3000};
+    Listed system{Entry(8082).grant, 3000};
     const std::vector<std::string> lines =
         ListLines({ours, another, system}, {Entry(8080), pcp, expired, elsewhere, Entry(8082, Method::System), Pinhole(8080)},
                   kHere);
@@ -303,7 +301,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
     const struct {
         const char* name;
         std::vector<RecordedForward> record;
-        std::vector<ListedMapping> listed;
+        std::vector<Listed> listed;
         std::map<int, bool> refuses;
         std::string reason;
         std::vector<std::string> calls;
@@ -324,13 +322,13 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
         {"GatewayRefusesKeepsEverything", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
          {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {}, 1},
-        {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080), 0}}, {}, "",
+        {"AnotherProgramsMappingAskedFor", {}, {{Entry(8080).grant, 0}}, {}, "",
          {"Read TCP 8080", "Delete TCP 8080 192.168.1.5", "Read UDP 8080"}, {}, 0},
         {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
         // Our lease lapsed and another machine took the port: that mapping is theirs.
-        {"TheRouterHoldsThePortForAnotherAddress", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {}, "",
+        {"TheRouterHoldsThePortForAnotherAddress", {}, {{For(Entry(8080), "192.168.1.9").grant, 0}}, {}, "",
          {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
-        {"AnotherMachinesMappingLeftAlone", {}, {{For(Entry(8080), "192.168.1.9"), 0}}, {},
+        {"AnotherMachinesMappingLeftAlone", {}, {{For(Entry(8080), "192.168.1.9").grant, 0}}, {},
          "Port 8080 for 192.168.1.9 was left alone: that is not an address of this machine", {}, {}, 0, {},
          "192.168.1.9"},
         {"AnAddressNoLongerHeldClosedAsRecorded", {For(Entry(8080), "192.168.1.9"), For(Entry(8080, Method::Upnp, Protocol::Udp), "192.168.1.9")},
@@ -364,7 +362,7 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {"Save cc", "Delete TCP 8080 192.168.1.5", "Delete UDP 8080 192.168.1.5", "Save "},
          {"TCP 8080 'HLMX 8080 TCP'", "UDP 8080 'HLMX 8080 UDP'"}, 0, {true, false}},
         // Past the run's deadline nothing is asked, and what was not reached is named.
-        {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, Method::Upnp, Protocol::Udp), 0}}, {},
+        {"TimeRanOutNamesWhatWasNotReached", {Entry(8080)}, {{Entry(8080, Method::Upnp, Protocol::Udp).grant, 0}}, {},
          "Time ran out before TCP 8080 to 192.168.1.5 and UDP 8080 to 192.168.1.5 could be closed; they stay open.",
          {"Save c", "Save -"}, {}, 1, {}, "192.168.1.5", true},
         // A pinhole goes with its forward's address; what is on another router is told and stays.
