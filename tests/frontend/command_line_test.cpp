@@ -75,7 +75,7 @@ private:
         QProcess program;
         program.setProcessEnvironment(environment);
         program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth")), arguments);
-        if (!program.waitForFinished(30000))
+        if (!program.waitForFinished(-1))
             qFatal("the command line did not end");
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
                 QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
@@ -158,8 +158,6 @@ private slots:
         QTest::newRow("nothing open") << Same{{"list"}, "", "", 0};
         QTest::newRow("list failed")
             << Same{{"list"}, "No router answered.\n", ">>[gateway-none-answered] No router on this network answered.\n", 1};
-        // The window checks its form, the command line its arguments: neither runs the module.
-        QTest::newRow("a misuse") << Same{{"forward", "10.0.0.5", "0"}, "0\n", "", 2};
     }
 
     void sameWordsAsTheBox()
@@ -171,12 +169,7 @@ private slots:
 
         const Ran ran = run(row.arguments);
         QCOMPARE(ran.status, row.status);
-        QCOMPARE(standIn->runs().size(), windowRuns + (row.status == 2 ? 0 : 1));
-        if (row.status == 2) {
-            QCOMPARE(windowRuns, 1); // the start-up's alone
-            QVERIFY2(shown.words.first().startsWith(QLatin1String("Cannot forward port 0")), qPrintable(shown.words.first()));
-            return;
-        }
+        QCOMPARE(standIn->runs().size(), windowRuns + 1);
         QStringList said = ran.err.split(QLatin1Char('\n'));
         const bool root = ::geteuid() == 0;
         if (forward && root)

@@ -1,6 +1,6 @@
 // Every text of the window's form fits what is visible of its widget, and the open ports
 // dialog shows its whole table on a small screen. Run at 100 %, and by ctest also at
-// QT_SCALE_FACTOR 1.5 and 2, where the form is scaled as a whole.
+// QT_SCALE_FACTOR 1.5, where the form is scaled as a whole.
 
 #include "message_box.h"
 #include "window_test_support.h"

@@ -150,7 +150,6 @@ private slots:
     {
         QTest::addColumn<Listing>("row");
         QTest::newRow("none") << Listing{"", {}, 0, nothingOpen, ""};
-        QTest::newRow("one") << Listing{entry("TCP", 8080), {ours("TCP", "8080")}, 1, "", ""};
         QTest::newRow("twenty, by port") << Listing{twenty(), {ours("TCP", "9000"), ours("UDP", "9000")}, 20, "", ""};
         QTest::newRow("twenty and a garbled line")
             << Listing{twenty() + "TCP\t80\t10.0.0.5\n", {}, 20, "",
@@ -413,7 +412,7 @@ private slots:
             const QPoint inside(3, 3);
             QContextMenuEvent event(QContextMenuEvent::Mouse, inside, widget->mapToGlobal(inside));
             QApplication::sendEvent(widget, &event);
-            QTRY_COMPARE(driver.opened, 1);
+            waitUntil([&] { return driver.opened == 1; });
             QCOMPARE(driver.menuEntries.value(0), openPorts);
             QCOMPARE(driver.firstShortcut, QStringLiteral("Ctrl+O"));
             // Undo, Copy and the rest below a separator.
@@ -428,7 +427,7 @@ private slots:
     {
         QStringList names;
         DialogDriver driver([&](QDialog &dialog) {
-            QTRY_VERIFY(dialog.isActiveWindow());
+            waitUntil([&] { return dialog.isActiveWindow(); });
             selectRows(dialog, {0});
             for (int step = 0; step < 5; ++step) {
                 QWidget *focused = QApplication::focusWidget();

@@ -182,7 +182,6 @@ private slots:
                                  "Try another port, or open it in the router's own settings.");
         const QByteArray denied("You are not allowed to change the firewall; ask an administrator.");
         const QString unread("left no answer");
-        QTest::newRow("success") << Outcome{"0\r\n", "", said, {success}, shared, 1};
         QTest::newRow("success, nothing said") << Outcome{"0\r\n", "", "", {success}, "", 1};
         QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", said, {success}, shared, 1};
         QTest::newRow("refused twice, told once")
@@ -261,23 +260,15 @@ private slots:
         const QByteArray offer(">>[forward-ipv6-offer] This machine can also be reached over IPv6: the port can be opened "
                                "there too.\n");
         const QByteArray cgnat(">>[gateway-cgnat] This network is behind carrier-grade NAT: ports cannot be opened from here.\n");
-        const QByteArray noRouter(">>[gateway-none-answered] No router on this network answered.\n");
         const QByteArray refused(">>[gateway-not-authorized] The router does not let port 5555 be opened (606).\n");
         const QByteArray said("This machine can also be reached over IPv6: the port can be opened there too.\n"); // no id
         const QString also("Also open over IPv6"), instead("Open over IPv6 instead");
         QTest::newRow("success, offered") << Ipv6Offer{"0\r\n", offer, also};
-        QTest::newRow("success, not offered") << Ipv6Offer{"0\r\n", "", ""};
         QTest::newRow("success, the words without their id") << Ipv6Offer{"0\r\n", said, ""};
-        QTest::newRow("carrier-grade NAT, offered") << Ipv6Offer{"Invalid IP\r\n", cgnat + offer, instead};
-        QTest::newRow("carrier-grade NAT, offered, reworded")
-            << Ipv6Offer{"Invalid IP\r\n", ">>[gateway-cgnat] Your provider shares one address among many homes.\n" + offer,
-                         instead};
-        QTest::newRow("no router, offered") << Ipv6Offer{"Invalid IP\r\n", noRouter + offer, instead};
-        QTest::newRow("no IPv4 Internet address, offered")
-            << Ipv6Offer{"Invalid IP\r\n", ">>[gateway-no-internet-address] The router has no Internet address.\n" + offer,
-                         instead};
-        QTest::newRow("no default gateway, offered")
-            << Ipv6Offer{"Invalid IP\r\n", ">>[gateway-no-default-gateway] No default gateway.\n" + offer, instead};
+        // Each failure IPv6 gets around, by its id alone: the words are not the module's.
+        for (const char *id : {"gateway-cgnat", "gateway-none-answered", "gateway-no-internet-address",
+                               "gateway-no-default-gateway"})
+            QTest::newRow(id) << Ipv6Offer{"Invalid IP\r\n", ">>[" + QByteArray(id) + "] Reworded.\n" + offer, instead};
         QTest::newRow("carrier-grade NAT, no IPv6 address") << Ipv6Offer{"Invalid IP\r\n", cgnat, ""};
         QTest::newRow("refused, which IPv6 does not get around") << Ipv6Offer{"Invalid IP\r\n", refused + offer, ""};
     }
