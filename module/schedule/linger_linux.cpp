@@ -26,7 +26,7 @@ const BusMethod kSetUserLinger{kLogind, "/org/freedesktop/login1", "org.freedesk
 // Beside the record, never in it: the record is the forwards' alone.
 constexpr const char* kMarker = "lingering-turned-on";
 constexpr const char* kNotKept =
-    "Ports are kept open only while you are logged in: logind did not let their renewal run without a login.";
+    "Ports are kept open only while you are logged in: this computer did not let their renewal run without a login.";
 
 // logind answers at once; a bus that hangs must not keep the forward's answer to the run's end.
 constexpr std::chrono::seconds kLogindWait{2};
