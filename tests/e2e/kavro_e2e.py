@@ -1015,9 +1015,12 @@ def run(row, port, work):
     group = "nogroup" if row.user == "nobody" else row.user
     user = ["setpriv", f"--reuid={row.user}", f"--regid={group}", "--clear-groups"] if row.user != "root" else []
     kavro = RUNNER.command(row, work)
+    # Its output unread: a program Wine starts on a step's behalf (the desktop) outlives the step
+    # and would hold a pipe open for good.
     shell = lambda script, role="lan": subprocess.run(
         [*RUNNER.on(role), "env", f"W={work}", f"K={' '.join(kavro)}", STATE.format(work=work), f"AS={' '.join(user)}",
-         f"LAB={LAB}", "sh", "-ec", fill(script)], capture_output=True).returncode == 0
+         f"LAB={LAB}", "sh", "-ec", fill(script)], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL).returncode == 0
     if row.fresh:
         lab("start-daemon", *row.gateway.split()[1:], "forget")
     if row.lan2 and not shell(row.lan2, "lan2"):
