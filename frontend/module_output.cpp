@@ -11,8 +11,6 @@
 
 namespace {
 
-// A headline written before the module's sentences carried ids.
-const QString untaggedHeadline = QStringLiteral(">> ");
 const QString cutNote = QStringLiteral("[more output not shown]");
 const QString developerHeading = QStringLiteral("For developers:");
 
@@ -103,8 +101,6 @@ ModuleLine readModuleLine(const QString &line)
     const QRegularExpressionMatch match = tagged.match(line);
     if (match.hasMatch())
         return {match.captured(2), match.capturedLength(1) == 2, match.captured(3)};
-    if (line.startsWith(untaggedHeadline))
-        return {QString(), true, line.mid(untaggedHeadline.size())};
     return {QString(), false, line};
 }
 

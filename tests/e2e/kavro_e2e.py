@@ -1002,9 +1002,8 @@ def said(stderr):
 
 
 def headlines(stderr):
-    """The headlines' texts, one a line; a ">> text" line too, from a part not telling from its catalogue yet."""
-    return "\n".join(text if mark else text[3:] for mark, _, text in catalogue.told(stderr)
-                     if mark == ">>" or (not mark and text.startswith(">> ")))
+    """The headlines' texts, one a line."""
+    return "\n".join(text for mark, _, text in catalogue.told(stderr) if mark == ">>")
 
 
 def run(row, port, work):
