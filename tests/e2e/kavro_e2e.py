@@ -16,6 +16,11 @@ import wine_runner as wine
 HERE = os.path.dirname(os.path.realpath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../contract"))
 import catalogue
+ENTRIES = catalogue.read(os.path.join(HERE, "../../module"))
+SENTENCES = {e.id: re.compile(catalogue.pattern(e, ENTRIES)) for e in ENTRIES if e.kind == "SENTENCE"}
+# Other programs' lines a run may hold on standard error, each named.
+FOREIGN = re.compile(r"(?!)")
+TAGS_SEEN = set()
 LAB, FAKE = os.path.join(HERE, "../labs/lab"), os.path.join(HERE, "../labs/fake_gateway.py")
 CLIENT, CLIENT2, WAN_PEER = "10.77.0.2", "10.77.0.3", "10.78.0.2"
 CLIENT6 = "2001:db8:77::2"
@@ -1006,6 +1011,15 @@ def headlines(stderr):
     return "\n".join(text for mark, _, text in catalogue.told(stderr) if mark == ">>")
 
 
+def untold(stderr):
+    """Each line of standard error that is neither a sentence of the catalogue, tagged with its id and
+    in its words, nor another program's known line; the ids seen are kept for the whole run."""
+    lines = list(catalogue.told(stderr))
+    TAGS_SEEN.update(id for _, id, _ in lines)
+    return [text for mark, id, text in lines
+            if not (SENTENCES[id].fullmatch(text) if id in SENTENCES else not mark and FOREIGN.fullmatch(text))]
+
+
 def run(row, port, work):
     """Runs the row in work; returns what went wrong and what was seen."""
     fill = lambda text: text.replace("{port}", str(port)).replace("{other}", str(port + 5000))
@@ -1092,6 +1106,8 @@ def run(row, port, work):
                 for piece in ((row.stdout,) if isinstance(row.stdout, str) else row.stdout)],
               *[(id in {id for _, id, _ in catalogue.told(stderr)}, f"a line tagged {id}")
                 for id in ((row.ids,) if isinstance(row.ids, str) else row.ids)],
+              # The command line's words are the window's own.
+              *[(False, f"a line of the catalogue: {line!r}") for line in (untold(stderr) if row.cli is None else ())],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),
               (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
@@ -1208,6 +1224,12 @@ def main():
                 failures += not check(row, port)
         finally:
             RUNNER.down()
+    # Wine runs a few of the rows only.
+    whole = not pattern and RUNNER.name == "linux"
+    unseen = set(catalogue.window_ids(os.path.join(HERE, "../.."))) - TAGS_SEEN if whole else set()
+    if unseen:
+        print(f"FAIL no row saw the ids the window acts on: {sorted(unseen)}", flush=True)
+        failures += 1
     print(f"{failures} failure(s)")
     return 1 if failures else 77 if skipped == len(groups) else 0
 
