@@ -1,27 +1,26 @@
 #include "busy_sign.h"
 
+#include "input_held.h"
+#include "module_output.h"
+
 #include <QApplication>
-#include <QInputEvent>
 #include <QLabel>
 
-BusySign::BusySign(QLabel &status, const QString &text)
+const char *const passwordWaitText = "Waiting for the administrator's password...";
+
+BusySign::BusySign(QLabel &status, const QString &text, ModuleOutput &output) : output(output)
 {
+    output.whenPasswordAsked([&status] { status.setText(QString::fromLatin1(passwordWaitText)); });
     QApplication::setOverrideCursor(Qt::WaitCursor);
     status.setText(text);
     // Paints the new text and hands it and the cursor to the display; no click or key is
     // taken here.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    processEventsWithoutInput();
 }
 
 BusySign::~BusySign()
 {
-    qApp->installEventFilter(this);
-    QCoreApplication::processEvents();
-    qApp->removeEventFilter(this);
+    output.whenPasswordAsked({});
+    processEventsWithoutInput();
     QApplication::restoreOverrideCursor();
-}
-
-bool BusySign::eventFilter(QObject *, QEvent *event)
-{
-    return dynamic_cast<QInputEvent *>(event) != nullptr;
 }
