@@ -233,7 +233,8 @@ UfwOutcome UfwManager::RunHelper(const std::vector<std::string>& command, const 
         ReportProblem(what + ": no time left for a password");
         return UfwOutcome::NotInTime;
     }
-    Tell(sentence::PasswordAsked);
+    if (!passwordTold_) Tell(sentence::PasswordAsked);
+    passwordTold_ = true;
     ProcessOutcome outcome;
     {
         const PasswordPause pause;

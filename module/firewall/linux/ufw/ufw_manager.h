@@ -84,6 +84,7 @@ private:
     bool enabled_ = false;
     bool configured_ = false;
     bool asksPassword_ = false;
+    bool passwordTold_ = false;  // the window knows a person may be asked
 };
 
 } // namespace firewall
