@@ -1,6 +1,7 @@
 #ifndef VARNETH_BUSY_SIGN_H
 #define VARNETH_BUSY_SIGN_H
 
+#include <QRect>
 #include <QString>
 
 class QLabel;
@@ -22,7 +23,10 @@ public:
     BusySign &operator=(const BusySign &) = delete;
 
 private:
+    QLabel &status;
     ModuleOutput &output;
+    const QString text;
+    const QRect place; // the status line's, given back at the end with `text`
 };
 
 #endif

@@ -350,6 +350,7 @@ private slots:
         QCOMPARE(boxes[0].text, shown);
         QVERIFY(painted.texts.contains(QStringLiteral("Forwarding ports...")));
         QCOMPARE(painted.texts.contains(QStringLiteral("Waiting for the administrator's password...")), !trouble.isEmpty());
+        QCOMPARE(painted.cut, QStringList());
         QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
         QCOMPARE(waitingCursor, Qt::WaitCursor);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
