@@ -28,6 +28,8 @@ bool isInput(QEvent::Type type)
     case QEvent::TabletRelease:
     case QEvent::TabletMove:
     case QEvent::NativeGesture:
+    // The window's close button too: the window stays until the module's answer is shown.
+    case QEvent::Close:
         return true;
     default:
         return false;
