@@ -106,8 +106,14 @@ ModuleLine readModuleLine(const QString &line)
 
 ModuleOutput::ModuleOutput(QProcess &module)
 {
-    connect(&module, &QProcess::readyReadStandardError, this,
-            [this, &module] { keepBounded(errors, errorsCut, module.readAllStandardError()); });
+    connect(&module, &QProcess::readyReadStandardError, this, [this, &module] {
+        keepBounded(errors, errorsCut, module.readAllStandardError());
+        if (asked || !said(moduleid::passwordAsked))
+            return;
+        asked = true;
+        if (onAsked)
+            onAsked();
+    });
     connect(&module, &QProcess::readyReadStandardOutput, this,
             [this, &module] { keepBounded(output, outputCut, module.readAllStandardOutput()); });
 }

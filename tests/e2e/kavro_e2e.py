@@ -206,6 +206,19 @@ KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --syste
                       "awk -v firewalld=\"sender=$firewalld \" '/^method call/ { flags = 0; "
                       "asked = /member=CheckAuthorization/ && !index($0, firewalld); next } "
                       "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.log")
+# A stand-in polkit authority on the client's bus instead of its polkitd: a person answers the
+# password for firewalld's changes and the ufw helper as ANSWER says ("--answer-after 15", "--never").
+ASKS = "org.fedoraproject.FirewallD1.config org.varneth.kavro.ufw-allow"
+polkit = lambda answer: ("(exec setpriv --reuid=polkitd --regid=polkitd --clear-groups /usr/bin/python3 " +
+                         os.path.join(HERE, "../labs/polkit_standin.py") + f" --log $W/polkit.log --asks {ASKS} "
+                         f"{answer} >$W/polkit.out 2>&1 </dev/null & echo $! >$W/polkit.pid); "
+                         "for i in $(seq 100); do grep -q ready $W/polkit.out && break; sleep 0.05; done; "
+                         "grep -q ready $W/polkit.out")
+# Shell: the stand-in's log matches the ERE, its lines joined by ";", once polkitd is back.
+POLKIT_LOG = ("kill $(cat $W/polkit.pid); (setsid /usr/lib/polkit-1/polkitd --no-debug --replace </dev/null >/dev/null 2>&1 &); "
+              "for i in $(seq 100); do dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+              "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.PolicyKit1 | grep -q true && break; sleep 0.05; done; "
+              "tr '\\n' ';' <$W/polkit.log | grep -Eqx ")
 
 # The client's own rules drop new IPv6 connections, and leave IPv4 alone.
 DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
@@ -493,6 +506,25 @@ ROWS = [
     Row("firewalld: no polkit agent to ask for the password", FORWARD, [NOT_OPENED], firewall="firewalld",
         user="nobody", held="TCP UDP", headline=(DRIVER, DRIVER.replace("sudo firewall-cmd", "sudo firewall-cmd --permanent"),
                                                  "no password prompt could be shown"), unsaid="is kept open"),
+    # A person asked for the password: the run's deadline waits for the answer, at most 2 minutes (3 s
+    # here), then the question goes (withdrawn from polkit, or pkexec ended), and no port is let in.
+    *[Row(f"{firewall}: the password {'given after 15 s' if given else 'never given'}{', command line' if cli else ''}",
+          FORWARD, [] if cli else ["0"] if given else [NOT_OPENED], firewall=firewall, user="nobody", held="TCP UDP",
+          opened="tcp udp" if given else "", cli=cli, seconds=30 if given else 10, setup="chmod 1777 $W/tmp; " + polkit(answer),
+          env="" if given else "KAVRO_PASSWORD_WAIT_SECONDS=3", ids=() if cli else "firewall-password-asked",
+          stderr="Port forward success!" if cli else (), headline=() if given or cli else says,
+          after=f"{POLKIT_LOG}'asked {action};{log};'")
+      for firewall, action, given, cli, answer, log, says in (
+          ("firewalld", "org.fedoraproject.FirewallD1.config", True, None, "--answer-after 15",
+           "answered org.fedoraproject.FirewallD1.config", ""),
+          ("firewalld", "org.fedoraproject.FirewallD1.config", True, f"forward {CLIENT} {{port}}", "--answer-after 15",
+           "answered org.fedoraproject.FirewallD1.config", ""),
+          ("firewalld", "org.fedoraproject.FirewallD1.config", False, None, "--never", "withdrawn kavro-[0-9]+",
+           "needs an administrator's password, and the password was not given in time"),
+          ("ufw", "org.varneth.kavro.ufw-allow", True, None, "--answer-after 15", "answered org.varneth.kavro.ufw-allow",
+           ""),
+          ("ufw", "org.varneth.kavro.ufw-allow", False, None, "--never", "caller gone org.varneth.kavro.ufw-allow",
+           "The administrator's password was not given in time"))],
     Row("firewalld: an administrator's reject rule for TCP, now and permanently", FORWARD, [NOT_OPENED],
         firewall="firewalld", held="TCP UDP", opened="udp", setup=f"firewall-cmd {REJECT_TCP}; firewall-cmd --permanent {REJECT_TCP}",
         stderr="refuses {port}/tcp", headline="refuses port {port}",

@@ -319,12 +319,24 @@ private slots:
         QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nd"));
     }
 
-    // Before the window blocks on the module, "Forwarding ports..." is on the screen and the
-    // wait cursor is up; both are gone once the outcome is shown.
+    // Before the window waits for the module, "Forwarding ports..." is on the screen and the
+    // wait cursor is up; both are gone once the outcome is shown. A module that says a
+    // password is asked for is waited for past 10 s, the status saying so.
+    void signOfLife_data()
+    {
+        QTest::addColumn<QByteArray>("trouble");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no password") << QByteArray() << QStringLiteral("Port forward error: \nInvalid IP");
+        QTest::newRow("a password asked, the answer after 11 s") << QByteArray("password") << success;
+    }
+
     void signOfLife()
     {
+        QFETCH(QByteArray, trouble);
+        QFETCH(QString, shown);
         const auto window = start("10.0.0.5\n", true);
-        standIn->answer("Invalid IP\n");
+        standIn->answer(trouble.isEmpty() ? "Invalid IP\n" : "0\n");
+        qputenv("STANDIN_TROUBLE", trouble);
         auto *status = child<QLabel>(*window, "lblStatus");
         StatusPaints painted(*status);
         QString waitingText;
@@ -334,11 +346,16 @@ private slots:
             waitingText = status->text();
             waitingCursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
         });
-        QCOMPARE(press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555")).size(), 1);
+        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, shown);
         QVERIFY(painted.texts.contains(QStringLiteral("Forwarding ports...")));
+        QCOMPARE(painted.texts.contains(QStringLiteral("Waiting for the administrator's password...")), !trouble.isEmpty());
+        QCOMPARE(painted.cut, QStringList());
         QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
         QCOMPARE(waitingCursor, Qt::WaitCursor);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(status->text(), trouble.isEmpty() ? QStringLiteral("Ready (error ocurred)") : QStringLiteral("Ready"));
     }
 
     // A click on Forward, and Space on it (it has the focus the click gave it), given while the
