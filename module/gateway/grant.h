@@ -2,6 +2,7 @@
 // renew, list and close hand it back to the gateway.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -45,6 +46,18 @@ struct Grant {
 // Whether the gateway still holds an entry. PCP and NAT-PMP cannot be asked without
 // renewing, and gateways answer a pinhole check alike whether they hold it or not.
 enum class Holding { Held, NotHeld, CannotTell };
+
+// When a grant of `lease` seconds is due to be asked for again: at its half, so that a
+// lease cut short by a restart is mended in time; a lease longer than ours (the system's
+// NAT object's, often 7 days) once no more of it is left than ours keeps at its half.
+inline long long RenewAfter(long long lease) { return std::max(lease / 2, lease - kAskedLease / 2); }
+
+// The lease a renewal asks for: ours, or the one the system's NAT object was granted (0:
+// no end), which a renewal must never shorten.
+inline long long LeaseAskedAgain(const Grant& grant)
+{
+    return grant.method == Method::System ? std::max(grant.lease.value_or(0), 0LL) : kAskedLease;
+}
 
 inline bool operator==(const Identity& a, const Identity& b)
 {

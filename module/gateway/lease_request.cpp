@@ -6,10 +6,10 @@
 
 namespace gateway {
 
-int AddWithLease(const IgdConnection& gateway, const MappingRequest& request, Deadline deadline)
+int AddWithLease(const IgdConnection& gateway, const MappingRequest& request, Deadline deadline, long long lease)
 {
-    const int refusal = gateway.AddPortMapping(request, static_cast<long>(kAskedLease), deadline);
-    if (refusal != kOnlyPermanentLeasesSupported) return refusal;
+    const int refusal = gateway.AddPortMapping(request, static_cast<long>(lease), deadline);
+    if (lease == 0 || refusal != kOnlyPermanentLeasesSupported) return refusal;
     Tell(sentence::PermanentOnly,
          {{"subject", std::string(Name(request.protocol)) + " " + std::to_string(request.externalPort)}});
     return gateway.AddPortMapping(request, 0, deadline);

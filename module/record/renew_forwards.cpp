@@ -16,9 +16,9 @@ Told Reason(const Sentence& sentence, Values values)
     return told;
 }
 
-bool HalfLeasePassed(const RecordedForward& forward, long long now)
+bool LeaseRunningOut(const RecordedForward& forward, long long now)
 {
-    return Lifetime(forward) > 0 && now >= forward.grant.grantedAt + Lifetime(forward) / 2;
+    return Lifetime(forward) > 0 && now >= forward.grant.grantedAt + gateway::RenewAfter(Lifetime(forward));
 }
 
 bool Holds(const std::vector<std::string>& addresses, const std::string& address)
@@ -31,7 +31,7 @@ bool Holds(const std::vector<std::string>& addresses, const std::string& address
 bool NeedsAsking(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here,
                  std::optional<Told>& problem)
 {
-    if (HalfLeasePassed(forward, here.now)) return true;
+    if (LeaseRunningOut(forward, here.now)) return true;
     const Answered<gateway::Holding> held = gateway.Holds(forward.grant);
     if (!held.value) {
         problem = held.problem;
@@ -51,7 +51,7 @@ bool NeedsAsking(RecordedForward& forward, gateway::EntryClient& gateway, const 
 
 bool Due(const RecordedForward& forward, long long now)
 {
-    return HalfLeasePassed(forward, now) || now >= forward.checkedAt + kCheckInterval;
+    return LeaseRunningOut(forward, now) || now >= forward.checkedAt + kCheckInterval;
 }
 
 // Renews `forward`, due or found gone (or, `atOnce`, after its gateway restarted); the

@@ -56,6 +56,13 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
         {"NotBeforeHalf", [](RecordedForward& f) { f.grant.grantedAt = kNow - 3599; }, {}, {}, false},
         {"ShorterGrantAtItsHalf", [](RecordedForward& f) { f.grant.lease = 600; f.grant.grantedAt = kNow - 300; }, {},
          {"OnThisDevice 8080", "Renew 8080"}, true},
+        // The system's NAT object's week-long lease: renewed an hour before its end, not at its half.
+        {"SystemsWeekNotAtItsHalf",
+         [](RecordedForward& f) { f = Entry(8080, Method::System); f.grant.lease = 604800; f.grant.grantedAt = kNow - 302400; },
+         {}, {}, false},
+        {"SystemsWeekAnHourBeforeItsEnd",
+         [](RecordedForward& f) { f = Entry(8080, Method::System); f.grant.lease = 604800; f.grant.grantedAt = kNow - 601200; },
+         {}, {"OnThisDevice 8080", "Renew 8080"}, true},
         {"PcpCannotTellSoAsksAgainHourly", [](RecordedForward& f) { f.grant.method = Method::Pcp; f.checkedAt = kNow - 3600; }, {},
          {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.grant.lease = 0; f.grant.grantedAt = 0; f.checkedAt = kNow - 7200; },

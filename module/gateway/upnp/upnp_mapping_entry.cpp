@@ -1,5 +1,6 @@
 // A UPnP mapping, ours or the system's NAT object's, on the IPv4 side: held as the
-// gateway lists it, renewed by asking again with the lease and reading it back, deleted
+// gateway lists it, renewed by asking again with the lease (the system's own for its
+// mapping, never a shorter one) and reading it back, deleted
 // only when it is held for the address it was made for.
 #include "gateway/entry_handler.h"
 #include "gateway/lease_request.h"
@@ -34,7 +35,7 @@ public:
         const auto igd = Upnp(session_, grant);
         if (!igd.value) return Refused<EntryClient::Renewal>(*igd.problem);
         const MappingRequest request = RequestFor(grant);
-        const int refusal = AddWithLease(**igd.value, request, session_.CallDeadline());
+        const int refusal = AddWithLease(**igd.value, request, session_.CallDeadline(), LeaseAskedAgain(grant));
         if (refusal != 0) {
             DiagnosticLine("AddPortMapping " + Named(grant) + ": " + UpnpErrorText(refusal));
             return Refused<EntryClient::Renewal>(
