@@ -6,6 +6,7 @@
 
 #include "forward/forward_outcome.h"
 #include "forward/sentences.h"
+#include "gateway/grant.h"
 #include "tell.h"
 #include "text_lines.h"
 
@@ -150,9 +151,14 @@ void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, cons
                  {{"port", std::to_string(port)}, {"over", over}, {"lasting", Lasting(leaseSeconds)}});
         return;
     }
-    // Renewed at half the lease, so a lease cut short by a gateway restart is mended in time.
-    Headline(sentence::KeptOpen, {{"port", std::to_string(port)},
-                                  {"over", over},
-                                  {"every", Every(leaseSeconds / 2)},
-                                  {"span", Span(leaseSeconds)}});
+#ifdef _WIN32
+    // The renewal task runs with the user's own sign-in, so only while they are signed in.
+    const Sentence& kept = sentence::KeptOpenSignedIn;
+#else
+    const Sentence& kept = sentence::KeptOpen;
+#endif
+    Headline(kept, {{"port", std::to_string(port)},
+                    {"over", over},
+                    {"every", Every(gateway::RenewAfter(leaseSeconds))},
+                    {"span", Span(leaseSeconds)}});
 }
