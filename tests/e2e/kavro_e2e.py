@@ -326,7 +326,6 @@ ROWS = [
         *[(f"{protocol}, {answer}", None, f"--port-control {protocol} --map-answer {answer}", {"stderr": says, "headline": heads})
           for protocol, answer, says, heads in (
               ("pcp", "wrong-nonce", "did not answer", "did not answer in time when asked for port {port}"),
-              ("pcp", "wrong-opcode", "did not answer", "did not answer in time when asked for port {port}"),
               ("natpmp", "wrong-opcode", "did not answer", "did not answer in time when asked for port {port}"),
               ("pcp", "other-port", "instead of", "Port {port} is taken on the router, which offered port"),
               ("natpmp", "other-port", "instead of", "Port {port} is taken on the router, which offered port"),
