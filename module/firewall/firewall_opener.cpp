@@ -49,8 +49,8 @@ Told Ufw(const std::vector<const AdministratorStep*>& steps)
 std::vector<Told> LeftToAdministrator(const std::vector<firewall::Opening>& openings)
 {
     std::vector<Told> headlines;
-    for (const auto& [kind, headline] : {std::pair{AdministratorStep::Firewall::Firewalld, Firewalld},
-                                         std::pair{AdministratorStep::Firewall::Ufw, Ufw}}) {
+    for (const auto& [kind, headline] : {std::pair{AdministratorStep::Firewall::Firewalld, &Firewalld},
+                                         std::pair{AdministratorStep::Firewall::Ufw, &Ufw}}) {
         std::vector<const AdministratorStep*> steps;
         for (const firewall::Opening& opening : openings)
             for (const AdministratorStep& step : opening.leftToAdministrator)
