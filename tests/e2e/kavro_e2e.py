@@ -125,10 +125,6 @@ INTERFACES = ("ip link add k-down type veth peer name k-down1; ip addr add 10.9.
 SIGNAL_DAEMONS = ('signal_daemons() { sig=$1; shift; for p in /proc/[0-9]*; do '
                   '[ "$(readlink $p/ns/net)" = "$(readlink /proc/self/ns/net)" ] || continue; '
                   'for n in "$@"; do [ "$(cat $p/comm 2>/dev/null)" != "$n" ] || kill -$sig ${p#/proc/}; done; done; }; ')
-# A socket at $W/bus that takes a connection and never says a word.
-SILENT_BUS = ("(exec python3 -c 'import os, socket, time; s = socket.socket(socket.AF_UNIX); s.bind(\"'$W/bus'\"); "
-              "s.listen(4); open(\"'$W/bus.pid'\", \"w\").write(str(os.getpid())); c = s.accept(); time.sleep(30)' "
-              ">/dev/null 2>&1 </dev/null &); while [ ! -s $W/bus.pid ]; do sleep 0.05; done")
 REJECT_TCP = "--add-rich-rule='rule family=ipv4 port port={port} protocol=tcp reject' >/dev/null"
 # The client's own nftables rules: inbound traffic dropped but for its LAN's and what
 # ACCEPT names.
@@ -491,9 +487,6 @@ ROWS = [
         stderr="refuses {port}/tcp", headline="refuses port {port}",
         after="firewall-cmd --list-rich-rules | grep -q 'port=\"{port}\" protocol=\"tcp\" reject' && "
               "firewall-cmd --permanent --list-rich-rules | grep -q 'port=\"{port}\" protocol=\"tcp\" reject'"),
-    Row("firewalld: the system bus takes the connection and never answers", FORWARD, [ADMIN], firewall="firewalld",
-        held="TCP UDP", seconds=9, setup=SILENT_BUS, env="DBUS_SYSTEM_BUS_ADDRESS=unix:path=$W/bus", headline=NO_ANSWER,
-        after="kill $(cat $W/bus.pid)"),
     Row("firewalld: dbus-daemon stopped", FORWARD, [ADMIN], firewall="firewalld", held="TCP UDP", seconds=9,
         setup=SIGNAL_DAEMONS + "signal_daemons STOP dbus-daemon", headline=NO_ANSWER,
         after=SIGNAL_DAEMONS + "signal_daemons CONT dbus-daemon"),
@@ -506,9 +499,6 @@ ROWS = [
         stderr=("firewalld now lets {port}/tcp in.", "ufw now lets {port}/tcp in")),
     Row("ufw and firewalld both on, ufw denies", FORWARD, [NOT_OPENED], firewall="both", held="TCP UDP",
         opened="firewalld:tcp firewalld:udp", setup="ufw deny {port} >/dev/null"),
-    Row("own nftables rules drop the port", FORWARD, [NOT_OPENED], held="TCP UDP", setup=NFT_INPUT.replace("ACCEPT", ""),
-        headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
-        after=NFT_GONE),
     # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
     Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
         [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
