@@ -421,7 +421,6 @@ ROWS = [
           (" with the forward", "miniupnpd", "forwarded", f"TCP {{port}} to {CLIENT6} (UPnP, IPv6 pinhole) closed"),
           (" opened instead", "miniupnpd cgnat", "[ \"$(head -n 1 $W/log.txt | tr -d '\\r')\" = 'Invalid IP' ]",
            "The firewall no longer lets TCP {port} in"))],
-    Row("ufw", FORWARD, ["0"], firewall="ufw", held="TCP UDP", opened="tcp udp"),
     # ufw keeps a rule per family: ours over IPv6 is added once the router opened the pinholes.
     Row("ufw: IPv6 asked, our rule over IPv6 too", FORWARD6, ["0"], firewall="ufw", held="TCP UDP",
         opened="tcp udp tcp6 udp6", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
@@ -581,7 +580,6 @@ ROWS = [
            None, "; ufw insert 1 allow $(({port} - 10)):{port}/tcp >/dev/null",
            " && ufw delete allow $(({port} - 10)):{port}/tcp | grep -q '^Rule deleted' && "
            "! ufw status | grep -q 'HLMX {port} '", "another rule still lets TCP {port} in"),
-          ("PCP", "miniupnpd natpmp no-upnp", "none", None, "", "", ""),
           ("NAT-PMP", "miniupnpd natpmp no-upnp", "none", "@th,64,8 2", "", "", ""))],
     *[Row(f"renew: a PCP grant of 600 s, {name}", "renew\r\n", ["0"], "--port-control pcp --max-lifetime 600",
           held="TCP UDP", stderr=says, after="entries 2 && grep -c lifetime=600 $XDG_STATE_HOME/varneth/forwards",
