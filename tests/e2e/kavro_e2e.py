@@ -314,8 +314,6 @@ ROWS = [
          {"outside": True, "headline": "its UPnP service cannot be used"}),
         ("control URL elsewhere", None, f"--control-url http://{WAN_PEER}:5000/c",
          {"outside": True, "headline": "its UPnP service cannot be used"}),
-        ("answer from outside the subnet", None, "--ssdp-from 10.78.0.1", {"asked": 0, "headline": NO_ROUTER}),
-        ("on the client itself", None, f"--ssdp-from {CLIENT}", {"fake_on": "lan", "headline": NO_ROUTER}),
         *[(f"{protocol or 'UPnP'} behind carrier-grade NAT", None, f"--external 100.64.0.1 {protocol and '--port-control ' + protocol}",
            {"headline": "This network is behind carrier-grade NAT", "held": "", "ids": "gateway-cgnat"})
           for protocol in ("", "pcp", "natpmp")],
