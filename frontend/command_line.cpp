@@ -184,7 +184,7 @@ int runInPrivateFolder(const Invocation &invocation)
         // and nothing printed moves or hides the terminal's text.
         const OddCharacters odd =
             invocation.word == CommandWord::List ? OddCharacters::Replace : OddCharacters::RefuseAnswer;
-        const ExchangeResult result = exchangeWithModule(module, moduleProgramName(), moduleCommand(invocation), odd);
+        const ExchangeResult result = exchangeWithModule(module, moduleProgramName(), moduleCommand(invocation), odd, &output);
         if (result.failure)
             say(stderr, {result.failure->text, result.failure->why});
         else

@@ -50,11 +50,11 @@ MainWindow::OutcomeChoice MainWindow::forwardOnce(bool overIpv6)
         command.append(protocolFlag(true));
     // Lives until the outcome box is closed; a module still running then is ended.
     QProcess module;
-    const ModuleOutput output(module);
+    ModuleOutput output(module);
     QStringList answer;
     {
-        const BusySign busy(*ui->lblStatus, QStringLiteral("Forwarding ports..."));
-        answer = exchange(module, command);
+        const BusySign busy(*ui->lblStatus, QStringLiteral("Forwarding ports..."), output);
+        answer = exchange(module, command, OddCharacters::RefuseAnswer, &output);
     }
     const ForwardOutcome outcome = forwardOutcome(answer, output, overIpv6);
     box.setText(outcome.text);

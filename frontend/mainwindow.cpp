@@ -37,9 +37,10 @@ MainWindow::~MainWindow()
     ui.reset();
 }
 
-QStringList MainWindow::exchange(QProcess &module, const QStringList &commandLines, OddCharacters odd)
+QStringList MainWindow::exchange(QProcess &module, const QStringList &commandLines, OddCharacters odd,
+                                 const ModuleOutput *output)
 {
-    const ExchangeResult result = exchangeWithModule(module, moduleProgram, commandLines, odd);
+    const ExchangeResult result = exchangeWithModule(module, moduleProgram, commandLines, odd, output);
     if (result.failure)
         showFatalError(result.failure->text, result.failure->why);
     return result.lines;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class ModuleOutput;
 class QProcess;
 
 namespace Ui {
@@ -52,7 +53,7 @@ private:
     // One exchange with the module through the bridge; its failure shown in a box, and
     // answered "ERROR".
     QStringList exchange(QProcess &module, const QStringList &commandLines,
-                         OddCharacters odd = OddCharacters::RefuseAnswer);
+                         OddCharacters odd = OddCharacters::RefuseAnswer, const ModuleOutput *output = nullptr);
 
     int firstIndex = 0;
     int lastIndex = -1;

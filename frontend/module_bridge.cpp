@@ -1,10 +1,13 @@
 #include "module_bridge.h"
 
+#include "input_held.h"
+#include "module_output.h"
 #include "platform.h"
 #include "result_lines.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
@@ -18,6 +21,10 @@ const char *const commandFile = "kavro.cmd";
 const char *const resultFile = "log.txt";
 const char *const errorAnswer = "ERROR";
 constexpr int moduleTimeLimitMs = 10000;
+// Beside it, the time the module gives a person for a password.
+constexpr int passwordTimeLimitMs = 120000;
+// Short enough that the window repaints and answers the desktop's pings meanwhile.
+constexpr int waitSliceMs = 50;
 
 ExchangeResult failed(const char *text, const QString &why)
 {
@@ -66,13 +73,22 @@ bool sendCommand(const QStringList &commandLines)
 }
 
 // True when the module ran to its own end: not missing, killed or still running.
-bool runModule(QProcess &module, const QString &program)
+bool runModule(QProcess &module, const QString &program, const ModuleOutput *output)
 {
     // Started by full path so the module beside this program is the one that runs;
     // it inherits our current directory, where the two files are.
     module.start(QCoreApplication::applicationDirPath() + QLatin1Char('/') + program, QStringList(),
                  QIODevice::ReadWrite);
-    return module.waitForFinished(moduleTimeLimitMs) && module.exitStatus() == QProcess::NormalExit;
+    QElapsedTimer waited;
+    waited.start();
+    // A module that ended while events were processed, or never started, is not running.
+    while (!module.waitForFinished(waitSliceMs) && module.state() != QProcess::NotRunning) {
+        const bool asked = output != nullptr && output->passwordAsked();
+        if (waited.elapsed() >= moduleTimeLimitMs + (asked ? passwordTimeLimitMs : 0))
+            return false;
+        processEventsWithoutInput();
+    }
+    return module.error() != QProcess::FailedToStart && module.exitStatus() == QProcess::NormalExit;
 }
 
 std::optional<QStringList> readResult(OddCharacters odd)
@@ -87,7 +103,7 @@ std::optional<QStringList> readResult(OddCharacters odd)
 } // namespace
 
 ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines,
-                                  OddCharacters odd)
+                                  OddCharacters odd, const ModuleOutput *output)
 {
     // A command file that was not written may still hold the previous command:
     // running the module on it would repeat that request.
@@ -102,7 +118,7 @@ ExchangeResult exchangeWithModule(QProcess &module, const QString &program, cons
         return failed(readFailureText,
                       QStringLiteral("An earlier log.txt in %1 could not be removed. Remove it, then try again.")
                           .arg(here()));
-    if (!runModule(module, program))
+    if (!runModule(module, program, output))
         return failed(readFailureText, whyNoAnswer(module));
     const std::optional<QStringList> lines = readResult(odd);
     if (!lines)

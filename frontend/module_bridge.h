@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class ModuleOutput;
 class QProcess;
 
 // The first lines of what is said when an exchange with the module failed.
@@ -32,9 +33,12 @@ struct ExchangeResult {
 // the command line: the command file written, the module `program` beside this program
 // run in `module` for at most 10 seconds, the result file read. Only a module that ran to
 // its own end is taken at its word; an answer an earlier run left is never read.
-// `module` belongs to the caller, who reads the module's streams from it meanwhile. Odd
-// characters in the answer are taken as `odd` says.
+// `module` belongs to the caller, who reads the module's streams from it meanwhile into
+// `output`: once the module says there that a person is asked for a password, it is given
+// 2 minutes more. The wait goes in short slices, repainting and answering the desktop,
+// taking no input. Odd characters in the answer are taken as `odd` says.
 ExchangeResult exchangeWithModule(QProcess &module, const QString &program, const QStringList &commandLines,
-                                  OddCharacters odd = OddCharacters::RefuseAnswer);
+                                  OddCharacters odd = OddCharacters::RefuseAnswer,
+                                  const ModuleOutput *output = nullptr);
 
 #endif

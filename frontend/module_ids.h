@@ -17,6 +17,9 @@ constexpr char cgnat[] = "gateway-cgnat";
 constexpr char noInternetAddress[] = "gateway-no-internet-address";
 constexpr char noneAnswered[] = "gateway-none-answered";
 constexpr char noDefaultGateway[] = "gateway-no-default-gateway";
+// A person is asked for an administrator's password: the module may take up to 2 minutes
+// more, and the window says what it waits for.
+constexpr char passwordAsked[] = "firewall-password-asked";
 
 } // namespace moduleid
 

@@ -11,8 +11,6 @@
 
 namespace {
 
-// A headline written before the module's sentences carried ids.
-const QString untaggedHeadline = QStringLiteral(">> ");
 const QString cutNote = QStringLiteral("[more output not shown]");
 const QString developerHeading = QStringLiteral("For developers:");
 
@@ -103,15 +101,19 @@ ModuleLine readModuleLine(const QString &line)
     const QRegularExpressionMatch match = tagged.match(line);
     if (match.hasMatch())
         return {match.captured(2), match.capturedLength(1) == 2, match.captured(3)};
-    if (line.startsWith(untaggedHeadline))
-        return {QString(), true, line.mid(untaggedHeadline.size())};
     return {QString(), false, line};
 }
 
 ModuleOutput::ModuleOutput(QProcess &module)
 {
-    connect(&module, &QProcess::readyReadStandardError, this,
-            [this, &module] { keepBounded(errors, errorsCut, module.readAllStandardError()); });
+    connect(&module, &QProcess::readyReadStandardError, this, [this, &module] {
+        keepBounded(errors, errorsCut, module.readAllStandardError());
+        if (asked || !said(moduleid::passwordAsked))
+            return;
+        asked = true;
+        if (onAsked)
+            onAsked();
+    });
     connect(&module, &QProcess::readyReadStandardOutput, this,
             [this, &module] { keepBounded(output, outputCut, module.readAllStandardOutput()); });
 }

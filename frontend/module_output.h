@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QProcess;
 
 // The most kept of each of the module's two output streams; the rest is read and
@@ -41,12 +43,18 @@ public:
     QString details() const;
     // Whether the module wrote a sentence with this id (module_ids.h).
     bool said(const char *id) const;
+    // Whether the module said it waits for a person's password; `act` runs once when it
+    // does (none: nothing runs).
+    bool passwordAsked() const { return asked; }
+    void whenPasswordAsked(std::function<void()> act) { onAsked = std::move(act); }
 
 private:
     QByteArray errors;
     QByteArray output;
     bool errorsCut = false;
     bool outputCut = false;
+    bool asked = false;
+    std::function<void()> onAsked;
 };
 
 #endif

@@ -151,11 +151,11 @@ OpenPortsDialog::Answer OpenPortsDialog::run(const QStringList &command, const Q
 {
     // Ended on return at the latest, so a module past its wait never outlives the exchange.
     QProcess module;
-    const ModuleOutput output(module);
+    ModuleOutput output(module);
     Answer answer;
     {
-        const BusySign busy(status, busyText);
-        answer.lines = exchange(module, command, odd);
+        const BusySign busy(status, busyText, output);
+        answer.lines = exchange(module, command, odd, &output);
     }
     answer.headlines = output.informativeText(false);
     answer.details = output.details();

@@ -12,13 +12,15 @@
 
 class QLabel;
 class QProcess;
+class ModuleOutput;
 class QPushButton;
 class QTableWidget;
 struct PortList;
 
 // The window's module bridge: one exchange, the module run in the given process, its
 // answer's odd characters taken as `odd` says.
-using ModuleExchange = std::function<QStringList(QProcess &module, QStringList commandLines, OddCharacters odd)>;
+using ModuleExchange = std::function<QStringList(QProcess &module, QStringList commandLines, OddCharacters odd,
+                                                 const ModuleOutput *output)>;
 
 // "Open ports": what this machine holds open on the gateway, from the module's "list",
 // sorted by port; another program's mappings are shown but marked. The selected ports

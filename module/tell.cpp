@@ -70,7 +70,3 @@ void StatusLine(const std::string& what, std::uint32_t status)
     std::snprintf(text, sizeof text, " (status 0x%08X)", static_cast<unsigned>(status));
     DiagnosticLine(what + text);
 }
-
-void UserLine(const std::string& sentence) { std::cerr << sentence << std::endl; }
-
-void Headline(const std::string& sentence) { std::cerr << kHeadlineMarker << sentence << std::endl; }

@@ -57,8 +57,3 @@ void DiagnosticLine(const std::string& line);
 // "what (status 0x80070005)" on standard output: a status is for developers, the
 // sentence for people keeps to words.
 void StatusLine(const std::string& what, std::uint32_t status);
-
-// Untagged lines, until every part tells from its catalogue.
-inline constexpr const char* kHeadlineMarker = ">> ";
-void UserLine(const std::string& sentence);
-void Headline(const std::string& sentence);

@@ -9,6 +9,7 @@
 #include "exchange/result_file.h"
 #include "forward/forward_recording.h"
 #include "forward/forward_report.h"
+#include "forward/sentences.h"
 #include "forward/ipv6_forward.h"
 #include "forward/varneth.h"
 #include "gateway/upnp/pinhole.h"
@@ -72,13 +73,14 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const Plat
 
     // The record first, held to the end: what the forward makes is then recorded, or
     // taken back, never left where neither renew nor close finds it.
-    std::string problem;
+    Told problem;
     std::optional<ForwardRecordStore> store =
         ForwardRecordStore::Open(problem, Earlier(Clock::now() + kRecordWait, RunDeadline()));
     if (!store) {
-        const std::string reason = "Port " + std::to_string(port) + " was not opened. " + problem;
+        const Told reason =
+            Compose(forward::sentence::NoRecord, {{"port", std::to_string(port)}, {"reason", problem.text}});
         Headline(reason);
-        writeResultText(reason);
+        writeResultText(reason.text);
         return;
     }
     // The gateway is searched for once, by the first step that asks it, and every step

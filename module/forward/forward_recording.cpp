@@ -1,6 +1,7 @@
 #include "forward/forward_recording.h"
 
 #include "tell.h"
+#include "forward/sentences.h"
 #include "record/entry_firewall.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
@@ -31,16 +32,12 @@ Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway
     // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
     EntryFirewall entries(firewall::OpenMachineFirewall);
     const std::vector<RecordedForward> left = TakeBack(made, gateway, entries);
-    std::string reason = "The ports just opened could not be recorded, so ";
-    if (left.empty()) {
-        reason += "they were closed again. Check that the home folder has space and is writable, then forward again.";
-    } else {
-        std::string subjects;
-        for (const RecordedForward& f : left) subjects += (subjects.empty() ? "" : ", ") + Subject(f);
-        reason += "they will not be kept open, yet " + subjects + " could not be closed again. The router lets them "
-                  "go within " + std::to_string(gateway::kAskedLease / 3600) + " hours; to close them sooner, choose "
-                  "Open ports\u2026 (Ctrl+O) and close them there, or in the router's own settings.";
-    }
+    std::string subjects;
+    for (const RecordedForward& f : left) subjects += (subjects.empty() ? "" : ", ") + Subject(f);
+    const Told reason = left.empty() ? Compose(forward::sentence::NotRecordedClosed)
+                                     : Compose(forward::sentence::NotRecordedLeft,
+                                               {{"subjects", subjects},
+                                                {"hours", std::to_string(gateway::kAskedLease / 3600)}});
     Headline(reason);
-    return {false, reason};
+    return {false, reason.text};
 }

@@ -1,6 +1,6 @@
 #include "forward/varneth_platform.h"
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
 #include "gateway/own_nat_service.h"
 #include "gateway/windows/system_nat_service.h"
 #include "gateway/windows/system_thread_windows.h"

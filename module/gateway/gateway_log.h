@@ -1,5 +1,5 @@
 // Why a gateway step did not work, one line each on standard error: standard output
-// carries the module's own diagnostic lines. Plain facts for the user go to UserLine.
+// carries the module's own diagnostic lines. Sentences for people go through tell.h.
 #pragma once
 
 #include <string>

@@ -12,16 +12,12 @@ namespace sentence = record::sentence;
 namespace {
 
 // Why something stays open, told as the headline; close's reason.
-std::string Reason(const Sentence& sentence, Values values)
+Told Reason(const Sentence& sentence, Values values)
 {
     const Told told = Compose(sentence, values);
     Headline(told);
-    return told.text;
+    return told;
 }
-
-constexpr const char* kCloseUsage =
-    "The close command needs groups of four lines: address, port (1-65535), TCP flag, UDP flag, with a flag TRUE; "
-    "or the single line all.";
 
 // How many a headline names; the others it counts.
 constexpr std::size_t kNamedInHeadline = 8;
@@ -58,7 +54,7 @@ bool Asks(const CloseTarget& target, const RecordedForward& f, const Surrounding
 }
 
 // Only an entry the tool made, under its own name; an administrator's rule stays.
-bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall, std::string& problem)
+bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall, std::optional<Told>& problem)
 {
     const std::string& name = forward.firewallEntry;
     if (name.empty()) return true;
@@ -78,36 +74,36 @@ public:
     {
     }
 
-    std::string Close(const CloseTarget& target, Protocol protocol)
+    std::optional<Told> Close(const CloseTarget& target, Protocol protocol)
     {
         bool pinholesClosed = false;
-        const std::string pinholeProblem = ClosePinholes(target, protocol, pinholesClosed);
-        const std::string problem = CloseMapping(target, protocol, pinholesClosed);
-        return pinholeProblem.empty() ? problem : pinholeProblem;
+        const std::optional<Told> pinholeProblem = ClosePinholes(target, protocol, pinholesClosed);
+        const std::optional<Told> problem = CloseMapping(target, protocol, pinholesClosed);
+        return pinholeProblem ? pinholeProblem : problem;
     }
 
 private:
     // Gone from the gateway first: a firewall entry goes only with what it let in.
-    bool CloseEntry(const RecordedForward& f, std::string& problem)
+    bool CloseEntry(const RecordedForward& f, std::optional<Told>& problem)
     {
-        if (const std::optional<Told> left = gateway_.Delete(f.grant)) {
-            problem = left->text;
+        if (std::optional<Told> left = gateway_.Delete(f.grant)) {
+            problem = std::move(left);
             return false;
         }
         return RemoveOwnFirewallEntry(f, firewall_, problem);
     }
 
     // The pinholes opened beside the forward of `target`: closed with it.
-    std::string ClosePinholes(const CloseTarget& target, Protocol protocol, bool& closed)
+    std::optional<Told> ClosePinholes(const CloseTarget& target, Protocol protocol, bool& closed)
     {
-        std::string firstProblem;
+        std::optional<Told> firstProblem;
         for (auto f = forwards_.begin(); f != forwards_.end();) {
             const bool beside = f->grant.family == Family::Ipv6 && f->grant.protocol == protocol &&
                                 f->grant.externalPort == target.port && f->grant.forwardAddress == target.address &&
                                 SameGateway(f->grant.gateway, here_.gateway);
-            std::string problem;
+            std::optional<Told> problem;
             if (!beside || !CloseEntry(*f, problem)) {
-                if (firstProblem.empty()) firstProblem = problem;
+                if (!firstProblem) firstProblem = problem;
                 ++f;
                 continue;
             }
@@ -121,7 +117,7 @@ private:
     // `pinholesClosed`: the forward's pinholes went just now. Where no mapping of it is
     // recorded, its IPv4 side failed, and the router holds nothing more of it (behind
     // carrier-grade NAT it could not even be asked).
-    std::string CloseMapping(const CloseTarget& target, Protocol protocol, bool pinholesClosed)
+    std::optional<Told> CloseMapping(const CloseTarget& target, Protocol protocol, bool pinholesClosed)
     {
         const auto asked = [&](const RecordedForward& f) {
             return f.grant.protocol == protocol && f.grant.externalPort == target.port &&
@@ -132,13 +128,13 @@ private:
             return asked(f) && SameGateway(f.grant.gateway, here_.gateway);
         });
         if (recorded == forwards_.end()) recorded = std::find_if(forwards_.begin(), forwards_.end(), asked);
-        if (recorded == forwards_.end()) return pinholesClosed ? std::string() : CloseUnrecorded(target, protocol);
+        if (recorded == forwards_.end()) return pinholesClosed ? std::nullopt : CloseUnrecorded(target, protocol);
         if (!SameGateway(recorded->grant.gateway, here_.gateway)) {
             Tell(sentence::CloseElsewhere,
                  {{"subject", Subject(*recorded)}, {"address", recorded->grant.gateway.address}});
             return Reason(sentence::OpenedElsewhere, {{"port", std::to_string(target.port)}});
         }
-        std::string problem;
+        std::optional<Told> problem;
         if (!CloseEntry(*recorded, problem)) return problem;
         Tell(sentence::Closed, {{"subject", Subject(*recorded)}});
         forwards_.erase(recorded);
@@ -147,13 +143,13 @@ private:
 
     // Another program's mapping: deleted only for an address of this machine's, and only
     // when the gateway holds it for that address now.
-    std::string CloseUnrecorded(const CloseTarget& target, Protocol protocol)
+    std::optional<Told> CloseUnrecorded(const CloseTarget& target, Protocol protocol)
     {
         if (!Holds(here_.addresses, target.address))
             return Reason(sentence::NotThisMachines,
                           {{"port", std::to_string(target.port)}, {"address", target.address}});
         const auto read = gateway_.Read(target.port, protocol);
-        if (!read.value) return read.problem->text;
+        if (!read.value) return read.problem;
         const std::optional<gateway::EntryClient::Listed>& held = *read.value;
         const std::string subject = Named(target, protocol);
         if (!held || held->grant.internalAddress != target.address) {
@@ -163,7 +159,7 @@ private:
                 Tell(sentence::NothingOpen, {{"subject", subject}});
             return {};
         }
-        if (const std::optional<Told> left = gateway_.Delete(held->grant)) return left->text;
+        if (std::optional<Told> left = gateway_.Delete(held->grant)) return left;
         Tell(sentence::MadeByAnother, {{"subject", subject}, {"description", held->grant.description}});
         return {};
     }
@@ -176,8 +172,7 @@ private:
 
 } // namespace
 
-std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::wstring>& commandLines,
-                                                         std::string& problem)
+std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::wstring>& commandLines)
 {
     // The empty entry after the final line end is no group.
     std::size_t count = commandLines.size() - 1;
@@ -195,10 +190,7 @@ std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::
         if (target.address.empty() || target.port == 0 || target.protocols.empty()) break;
         targets.push_back(std::move(target));
     }
-    if (targets.empty() || targets.size() * 4 != count) {
-        problem = kCloseUsage;
-        return std::nullopt;
-    }
+    if (targets.empty() || targets.size() * 4 != count) return std::nullopt;
     return targets;
 }
 
@@ -241,15 +233,15 @@ std::string CloseForwards(const std::vector<CloseTarget>& targets, std::vector<R
         }
     if (!marked.empty() && !save()) {
         for (RecordedForward& f : forwards) f.closing = f.closing && !asked(f);
-        return Reason(sentence::NothingClosed, {});
+        return Reason(sentence::NothingClosed, {}).text;
     }
 
     Closer closer(forwards, gateway, firewall, here);
     std::string firstReason;
-    const auto tell = [&firstReason](const std::string& problem) {
-        if (problem.empty()) return;
-        UserLine(problem);
-        if (firstReason.empty()) firstReason = problem;
+    const auto tell = [&firstReason](const std::optional<Told>& problem) {
+        if (!problem) return;
+        Tell(*problem);
+        if (firstReason.empty()) firstReason = problem->text;
     };
     std::vector<std::string> notReached;
     for (const CloseTarget& target : targets)
@@ -285,15 +277,14 @@ std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, 
     std::vector<RecordedForward> left;
     for (const RecordedForward& f : made) {
         // Each whatever became of the other: an entry nothing records is found by nobody.
-        const std::optional<Told> refused = gateway.Delete(f.grant);
-        std::string problem = refused ? refused->text : std::string();
-        const bool deleted = !refused;
+        std::optional<Told> problem = gateway.Delete(f.grant);
+        const bool deleted = !problem;
         const bool removed = RemoveOwnFirewallEntry(f, firewall, problem);
         if (deleted && removed) {
             Tell(sentence::ClosedAgain, {{"subject", Subject(f)}});
             continue;
         }
-        Tell(sentence::StillOpen, {{"subject", Subject(f)}, {"problem", problem}});
+        Tell(sentence::StillOpen, {{"subject", Subject(f)}, {"problem", problem ? problem->text : std::string()}});
         left.push_back(f);
     }
     return left;

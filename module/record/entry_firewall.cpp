@@ -17,11 +17,11 @@ firewall::PortRequest Request(const RecordedForward& forward)
 }
 
 // Why an entry stays, told as the headline; the reason close gives.
-std::string Refusal(const Sentence& sentence, Values values)
+Told Refusal(const Sentence& sentence, Values values)
 {
     const Told told = Compose(sentence, values);
     Headline(told);
-    return told.text;
+    return told;
 }
 
 } // namespace
@@ -44,7 +44,7 @@ bool EntryFirewall::Opened()
     return firewall_.ProfileObtained;
 }
 
-bool EntryFirewall::Remove(const RecordedForward& forward, std::string& problem)
+bool EntryFirewall::Remove(const RecordedForward& forward, std::optional<Told>& problem)
 {
     const int port = forward.grant.externalPort;
     const std::string& name = forward.firewallEntry;

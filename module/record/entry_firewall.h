@@ -1,10 +1,12 @@
 // The firewall entries the forwards made, as renew checks and close removes them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "firewall/firewall_opener.h"
 #include "record/forward_record.h"
+#include "tell.h"
 
 // Each entry is the forward's `firewallEntry`, for its port, protocol and family: an
 // IPv6 entry is the rule a firewall that keeps one per family holds for that family.
@@ -16,7 +18,7 @@ public:
     // Removes the entry only when it carries its name (or the firewall keeps no names);
     // true when no entry of that name is left. A failure's reason is in `problem`, and
     // told as a headline.
-    bool Remove(const RecordedForward& forward, std::string& problem);
+    bool Remove(const RecordedForward& forward, std::optional<Told>& problem);
 
     enum class Presence { LetsIn, Missing, Unknown };
     // Whether the entry still lets the port in (a firewall that is off lets everything

@@ -34,28 +34,26 @@ RecordReading Reading(const RecordFile::Content& content)
 
 } // namespace
 
-std::optional<ForwardRecordStore> ForwardRecordStore::Open(std::string& problem, Deadline until)
+std::optional<ForwardRecordStore> ForwardRecordStore::Open(Told& problem, Deadline until)
 {
     const auto folder = StateFolder();
     if (!folder) {
-        problem = "There is no folder for the record of open ports (no home folder). Set HOME or XDG_STATE_HOME.";
+        problem = Compose(record::sentence::NoFolder);
         return std::nullopt;
     }
     auto file = RecordFile::Lock(*folder, until);
     if (!file) {
-        problem = "The record of open ports in " + *folder + " is in use by another run of this tool (renewing or "
-                  "closing ports). Try again in a few seconds.";
+        problem = Compose(record::sentence::InUse, {{"folder", *folder}});
         return std::nullopt;
     }
     const RecordFile::Content content = file->Read();
     if (content.kind == RecordFile::Kind::TooLarge) {
-        problem = "The record of open ports " + file->Path() + " is larger than " +
-                  std::to_string(kRecordLimit / (1024 * 1024)) + " MB, far more than this tool ever writes, so it was "
-                  "neither read nor changed. Move it away, then try again.";
+        problem = Compose(record::sentence::TooLarge,
+                          {{"path", file->Path()}, {"megabytes", std::to_string(kRecordLimit / (1024 * 1024))}});
         return std::nullopt;
     }
     if (content.kind == RecordFile::Kind::Unreadable) {
-        problem = "The record of open ports " + file->Path() + " could not be read. Check its permissions.";
+        problem = Compose(record::sentence::Unreadable, {{"path", file->Path()}});
         return std::nullopt;
     }
     ForwardRecordStore store(std::move(file));
@@ -64,8 +62,7 @@ std::optional<ForwardRecordStore> ForwardRecordStore::Open(std::string& problem,
     if (reading.damage.empty()) {
         store.forwards = std::move(reading.forwards);
     } else if (!SetAside(*store.file_, reading.damage)) {
-        problem = "The record of open ports " + store.file_->Path() + " is damaged and could not be set aside. Move "
-                  "it away, then try again.";
+        problem = Compose(record::sentence::NotSetAside, {{"path", store.file_->Path()}});
         return std::nullopt;
     }
     return store;

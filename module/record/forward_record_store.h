@@ -8,15 +8,15 @@
 
 #include "record/forward_record.h"
 #include "record/record_file.h"
+#include "tell.h"
 
 class ForwardRecordStore {
 public:
     // The record, locked until the store ends; the lock is waited for until `until`. A
     // damaged record is set aside under a name of its own with the reason beside it, and
-    // told; the store then starts empty. Nothing, with the reason in `problem` (a
-    // sentence), when no record can be kept, a record too large to be one included:
+    // told; the store then starts empty. Nothing, with the reason in `problem`, when no record can be kept, a record too large to be one included:
     // that is left as it is.
-    static std::optional<ForwardRecordStore> Open(std::string& problem, Deadline until = RunDeadline());
+    static std::optional<ForwardRecordStore> Open(Told& problem, Deadline until = RunDeadline());
 
     std::vector<RecordedForward> forwards;
 

@@ -12,22 +12,23 @@
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
+#include "record/sentences.h"
 #include "text_lines.h"
 
 namespace {
 
 // A failure's reason, as the headline.
-void TellReason(const std::string& reason)
+void TellReason(const Told& reason)
 {
-    UserLine(reason);
+    Tell(reason);
     Headline(reason);
 }
 
 // A failure of the command: its reason is the headline and the result.
-void Fail(const std::string& reason)
+void Fail(const Told& reason)
 {
     TellReason(reason);
-    writeResultText(reason);
+    writeResultText(reason.text);
 }
 
 std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
@@ -45,7 +46,7 @@ struct Setting {
     std::unique_ptr<gateway::GatewaySession> session; // outlives the client that refers to it
     std::unique_ptr<gateway::EntryClient> gateway;
     Surroundings here;
-    std::string problem;
+    std::optional<Told> problem;
 };
 
 // The gateway, with what this run sees, beside `store`.
@@ -58,7 +59,7 @@ Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresse
     return Setting{std::move(store), std::move(session), std::move(client),
                    Surroundings{identity.value.value_or(gateway::Identity{}), Narrow(addresses),
                                 static_cast<long long>(std::time(nullptr)), RunDeadline()},
-                   identity.problem ? identity.problem->text : std::string()};
+                   identity.problem};
 }
 
 void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.empty() ? "0" : firstReason); }
@@ -66,7 +67,7 @@ void WriteOutcome(const std::string& firstReason) { writeResultText(firstReason.
 // Nothing when no record can be kept, told.
 std::optional<Setting> Prepare(const std::vector<std::wstring>& addresses)
 {
-    std::string problem;
+    Told problem;
     auto store = ForwardRecordStore::Open(problem);
     if (!store) {
         Fail(problem);
@@ -81,7 +82,7 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
 {
     // Nothing recorded, nothing to renew: no router is looked for, no folder made.
     if (StateFolderMissing()) return WriteOutcome({});
-    std::string problem;
+    Told problem;
     auto store = ForwardRecordStore::Open(problem);
     if (!store) return Fail(problem);
     if (store->forwards.empty()) return WriteOutcome({});
@@ -90,16 +91,15 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
         // Saved all the same: the schedule follows this program, as when it was installed
         // in another folder and the old one is gone.
         setting->store.Save();
-        Fail(setting->problem);
+        Fail(*setting->problem);
         return;
     }
     EntryFirewall entries(firewall::OpenMachineFirewall);
     std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, entries, setting->here);
     if (!setting->store.Save()) {
-        const std::string problem = "The record of open ports could not be written, so what this renewal learnt is "
-                                    "not kept in it. Check that the home folder has space and is writable.";
+        const Told problem = Compose(record::sentence::RenewalNotKept);
         Headline(problem);
-        if (reason.empty()) reason = problem;
+        if (reason.empty()) reason = problem.text;
     }
     WriteOutcome(reason);
 }
@@ -109,12 +109,12 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
     if (!setting->gateway) {
-        Fail(setting->problem);
+        Fail(*setting->problem);
         return;
     }
     const auto listed = setting->gateway->List(setting->here.addresses);
     if (!listed.value) {
-        Fail(listed.problem->text);
+        Fail(*listed.problem);
         return;
     }
     // What another device at the router's address holds is not this router's to show.
@@ -130,25 +130,24 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
 void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses)
 {
     const bool all = ClosesAll(commandLines);
-    std::string problem;
-    auto targets = all ? std::vector<CloseTarget>() : ReadCloseTargets(commandLines, problem);
+    auto targets = all ? std::vector<CloseTarget>() : ReadCloseTargets(commandLines);
     if (!targets) {
-        Fail(problem);
+        Fail(Compose(record::sentence::CloseUsage));
         return;
     }
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
     ForwardRecordStore& store = setting->store;
-    std::string reason = setting->problem;
-    // Nothing recorded is nothing to close, whether a router answers or not.
-    if (all && store.forwards.empty()) reason.clear();
+    std::string reason;
     if (setting->gateway) {
         if (all) targets = RecordedTargets(store.forwards);
         EntryFirewall entries(firewall::OpenMachineFirewall);
         reason = CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
                                [&store] { return store.Save(); });
-    } else if (!reason.empty()) {
-        TellReason(reason);
+    } else if (!all || !store.forwards.empty()) {
+        // Nothing recorded is nothing to close, whether a router answers or not.
+        TellReason(*setting->problem);
+        reason = setting->problem->text;
     }
     if (!all || reason.empty()) {
         WriteOutcome(reason);

@@ -44,10 +44,9 @@ struct CloseTarget {
     std::vector<Protocol> protocols;
 };
 
-// The groups of four lines after "close": address, port, TCP flag, UDP flag. Nothing,
-// with the reason, when a group is incomplete or asks for nothing.
-std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::wstring>& commandLines,
-                                                         std::string& problem);
+// The groups of four lines after "close": address, port, TCP flag, UDP flag. Nothing
+// when a group is incomplete or asks for nothing.
+std::optional<std::vector<CloseTarget>> ReadCloseTargets(const std::vector<std::wstring>& commandLines);
 
 // "close" followed by the single line "all": everything the record holds.
 bool ClosesAll(const std::vector<std::wstring>& commandLines);

@@ -9,11 +9,11 @@ namespace sentence = record::sentence;
 namespace {
 
 // Why an entry is not held after renew, told as the headline; renew's reason.
-std::string Reason(const Sentence& sentence, Values values)
+Told Reason(const Sentence& sentence, Values values)
 {
     const Told told = Compose(sentence, values);
     Headline(told);
-    return told.text;
+    return told;
 }
 
 bool HalfLeasePassed(const RecordedForward& forward, long long now)
@@ -28,12 +28,13 @@ bool Holds(const std::vector<std::string>& addresses, const std::string& address
 
 // Whether to ask again now that the entry is due or its hourly check is: when due, or
 // when the check finds it gone (PCP and NAT-PMP cannot be checked but by asking again).
-bool NeedsAsking(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here, std::string& problem)
+bool NeedsAsking(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here,
+                 std::optional<Told>& problem)
 {
     if (HalfLeasePassed(forward, here.now)) return true;
     const Answered<gateway::Holding> held = gateway.Holds(forward.grant);
     if (!held.value) {
-        problem = held.problem->text;
+        problem = held.problem;
         return false;
     }
     switch (*held.value) {
@@ -56,14 +57,14 @@ bool Due(const RecordedForward& forward, long long now)
 // Renews `forward`, due or found gone (or, `atOnce`, after its gateway restarted); the
 // reason when it is not held after. `restartSeen`: an answer showed the gateway lost its
 // mappings since it granted them, told once.
-std::string RenewOnGateway(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here,
-                           bool atOnce, bool& restartSeen)
+std::optional<Told> RenewOnGateway(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here,
+                                   bool atOnce, bool& restartSeen)
 {
     if (!gateway.OnThisDevice(forward.grant)) {
         Tell(sentence::MadeOnAnotherDevice, {{"subject", Subject(forward)}});
         return {};
     }
-    std::string problem;
+    std::optional<Told> problem;
     if (atOnce || NeedsAsking(forward, gateway, here, problem)) {
         const Answered<gateway::EntryClient::Renewal> renewed = gateway.Renew(forward.grant);
         if (renewed.value) {
@@ -77,11 +78,11 @@ std::string RenewOnGateway(RecordedForward& forward, gateway::EntryClient& gatew
             Tell(sentence::Renewed, {{"subject", Subject(forward)}, {"lease", LeaseWords(Lifetime(forward))}});
             return {};
         }
-        if (renewed.problem) problem = renewed.problem->text;
-        if (problem.empty())
+        problem = renewed.problem;
+        if (!problem)
             problem = Reason(sentence::NotRenewed, {{"port", std::to_string(forward.grant.externalPort)}});
     }
-    if (problem.empty()) Tell(sentence::HeldNothingDue, {{"subject", Subject(forward)}});
+    if (!problem) Tell(sentence::HeldNothingDue, {{"subject", Subject(forward)}});
     return problem;
 }
 
@@ -96,7 +97,7 @@ Told NothingDue(const RecordedForward& forward, long long now)
 
 // The firewall entry the forward made, read only: renew never asks for rights, so a
 // missing entry is told, not made again.
-std::string CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall)
+std::optional<Told> CheckFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall)
 {
     if (forward.firewallEntry.empty()) return {};
     const std::string port = std::to_string(forward.grant.externalPort);
@@ -117,10 +118,10 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::Entry
                           const Surroundings& here)
 {
     std::string firstReason;
-    const auto tell = [&firstReason](const std::string& problem) {
-        if (problem.empty()) return;
-        UserLine(problem);
-        if (firstReason.empty()) firstReason = problem;
+    const auto tell = [&firstReason](const std::optional<Told>& problem) {
+        if (!problem) return;
+        Tell(*problem);
+        if (firstReason.empty()) firstReason = problem->text;
     };
     bool restartSeen = false;
     std::vector<RecordedForward*> notDue;

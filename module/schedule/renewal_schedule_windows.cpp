@@ -3,7 +3,7 @@
 // It is registered while anything is recorded and removed when nothing is.
 #include "schedule/renewal_schedule.h"
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
 #include "platform/replace_file_windows.h"
 #include "platform/state_folder.h"
 #include "schedule/program_folder_windows.h"

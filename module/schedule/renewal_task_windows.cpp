@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-#include "com/com_ptr.h"
+#include "platform/com/com_ptr.h"
 #include "schedule/renewal_task_xml.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
 
 // The task's name in the scheduler's root folder, one per user.
 std::wstring RenewalTaskName();

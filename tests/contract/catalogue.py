@@ -51,6 +51,19 @@ def read(module):
     return [entry for path, part in definitions(module) for entry in parse(path, part)]
 
 
+def pattern(entry, entries):
+    """The entry's text as a regular expression: {name} any value (some are empty by design, as
+    " over IPv6" or nothing), {@id} that entry's own pattern."""
+    pieces, part = FIELD.split(entry.text), {e.id: e for e in entries if e.part == entry.part}
+    return "".join(re.escape(piece) if i % 3 == 0 else "" if i % 3 == 1 else
+                   pattern(part[piece], entries) if pieces[i - 1] else ".*?" for i, piece in enumerate(pieces))
+
+
+def window_ids(root):
+    """The ids frontend/module_ids.h names, which the window acts on."""
+    return re.findall(r'constexpr char \w+\[\] = "([^"]*)";', text_of(os.path.join(root, "frontend", "module_ids.h")))
+
+
 def told(stderr):
     """Each line of standard error as (mark, id, text): mark ">>" a headline, ">" a detail, ""
     an untagged line (id empty, text the whole line)."""

@@ -16,6 +16,12 @@ import wine_runner as wine
 HERE = os.path.dirname(os.path.realpath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../contract"))
 import catalogue
+ENTRIES = catalogue.read(os.path.join(HERE, "../../module"))
+SENTENCES = {e.id: re.compile(catalogue.pattern(e, ENTRIES)) for e in ENTRIES if e.kind == "SENTENCE"}
+# Other programs' lines a run may hold on standard error, each named: Wine's cmd, when the
+# ipconfig getips starts is missing.
+FOREIGN = re.compile(r"Can't recognize 'ipconfig ?' as an internal or external command, or batch script\.")
+TAGS_SEEN = set()
 LAB, FAKE = os.path.join(HERE, "../labs/lab"), os.path.join(HERE, "../labs/fake_gateway.py")
 CLIENT, CLIENT2, WAN_PEER = "10.77.0.2", "10.77.0.3", "10.78.0.2"
 CLIENT6 = "2001:db8:77::2"
@@ -196,6 +202,19 @@ KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --syste
                       "awk -v firewalld=\"sender=$firewalld \" '/^method call/ { flags = 0; "
                       "asked = /member=CheckAuthorization/ && !index($0, firewalld); next } "
                       "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.log")
+# A stand-in polkit authority on the client's bus instead of its polkitd: a person answers the
+# password for firewalld's changes and the ufw helper as ANSWER says ("--answer-after 15", "--never").
+ASKS = "org.fedoraproject.FirewallD1.config org.varneth.kavro.ufw-allow"
+polkit = lambda answer: ("(exec setpriv --reuid=polkitd --regid=polkitd --clear-groups /usr/bin/python3 " +
+                         os.path.join(HERE, "../labs/polkit_standin.py") + f" --log $W/polkit.log --asks {ASKS} "
+                         f"{answer} >$W/polkit.out 2>&1 </dev/null & echo $! >$W/polkit.pid); "
+                         "for i in $(seq 100); do grep -q ready $W/polkit.out && break; sleep 0.05; done; "
+                         "grep -q ready $W/polkit.out")
+# Shell: the stand-in's log matches the ERE, its lines joined by ";", once polkitd is back.
+POLKIT_LOG = ("kill $(cat $W/polkit.pid); (setsid /usr/lib/polkit-1/polkitd --no-debug --replace </dev/null >/dev/null 2>&1 &); "
+              "for i in $(seq 100); do dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+              "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.PolicyKit1 | grep -q true && break; sleep 0.05; done; "
+              "tr '\\n' ';' <$W/polkit.log | grep -Eqx ")
 
 # The client's own rules drop new IPv6 connections, and leave IPv4 alone.
 DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
@@ -479,6 +498,25 @@ ROWS = [
     Row("firewalld: no polkit agent to ask for the password", FORWARD, [NOT_OPENED], firewall="firewalld",
         user="nobody", held="TCP UDP", headline=(DRIVER, DRIVER.replace("sudo firewall-cmd", "sudo firewall-cmd --permanent"),
                                                  "no password prompt could be shown"), unsaid="is kept open"),
+    # A person asked for the password: the run's deadline waits for the answer, at most 2 minutes (3 s
+    # here), then the question goes (withdrawn from polkit, or pkexec ended), and no port is let in.
+    *[Row(f"{firewall}: the password {'given after 15 s' if given else 'never given'}{', command line' if cli else ''}",
+          FORWARD, [] if cli else ["0"] if given else [NOT_OPENED], firewall=firewall, user="nobody", held="TCP UDP",
+          opened="tcp udp" if given else "", cli=cli, seconds=30 if given else 10, setup="chmod 1777 $W/tmp; " + polkit(answer),
+          env="" if given else "KAVRO_PASSWORD_WAIT_SECONDS=3", ids=() if cli else "firewall-password-asked",
+          stderr="Port forward success!" if cli else (), headline=() if given or cli else says,
+          after=f"{POLKIT_LOG}'asked {action};{log};'")
+      for firewall, action, given, cli, answer, log, says in (
+          ("firewalld", "org.fedoraproject.FirewallD1.config", True, None, "--answer-after 15",
+           "answered org.fedoraproject.FirewallD1.config", ""),
+          ("firewalld", "org.fedoraproject.FirewallD1.config", True, f"forward {CLIENT} {{port}}", "--answer-after 15",
+           "answered org.fedoraproject.FirewallD1.config", ""),
+          ("firewalld", "org.fedoraproject.FirewallD1.config", False, None, "--never", "withdrawn kavro-[0-9]+",
+           "needs an administrator's password, and the password was not given in time"),
+          ("ufw", "org.varneth.kavro.ufw-allow", True, None, "--answer-after 15", "answered org.varneth.kavro.ufw-allow",
+           ""),
+          ("ufw", "org.varneth.kavro.ufw-allow", False, None, "--never", "caller gone org.varneth.kavro.ufw-allow",
+           "The administrator's password was not given in time"))],
     Row("firewalld: an administrator's reject rule for TCP, now and permanently", FORWARD, [NOT_OPENED],
         firewall="firewalld", held="TCP UDP", opened="udp", setup=f"firewall-cmd {REJECT_TCP}; firewall-cmd --permanent {REJECT_TCP}",
         stderr="refuses {port}/tcp", headline="refuses port {port}",
@@ -982,9 +1020,17 @@ def said(stderr):
 
 
 def headlines(stderr):
-    """The headlines' texts, one a line; a ">> text" line too, from a part not telling from its catalogue yet."""
-    return "\n".join(text if mark else text[3:] for mark, _, text in catalogue.told(stderr)
-                     if mark == ">>" or (not mark and text.startswith(">> ")))
+    """The headlines' texts, one a line."""
+    return "\n".join(text for mark, _, text in catalogue.told(stderr) if mark == ">>")
+
+
+def untold(stderr):
+    """Each line of standard error that is neither a sentence of the catalogue, tagged with its id and
+    in its words, nor another program's known line; the ids seen are kept for the whole run."""
+    lines = list(catalogue.told(stderr))
+    TAGS_SEEN.update(id for _, id, _ in lines)
+    return [text for mark, id, text in lines
+            if not (SENTENCES[id].fullmatch(text) if id in SENTENCES else not mark and FOREIGN.fullmatch(text))]
 
 
 def run(row, port, work):
@@ -1073,6 +1119,8 @@ def run(row, port, work):
                 for piece in ((row.stdout,) if isinstance(row.stdout, str) else row.stdout)],
               *[(id in {id for _, id, _ in catalogue.told(stderr)}, f"a line tagged {id}")
                 for id in ((row.ids,) if isinstance(row.ids, str) else row.ids)],
+              # The command line's words are the window's own.
+              *[(False, f"a line of the catalogue: {line!r}") for line in (untold(stderr) if row.cli is None else ())],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
               (not orphans, f"its children end by the deadline: {orphans}"),
               (row.memcheck or memory < MEMORY_MB, f"under {MEMORY_MB} MB"),
@@ -1189,6 +1237,12 @@ def main():
                 failures += not check(row, port)
         finally:
             RUNNER.down()
+    # Wine runs a few of the rows only.
+    whole = not pattern and RUNNER.name == "linux"
+    unseen = set(catalogue.window_ids(os.path.join(HERE, "../.."))) - TAGS_SEEN if whole else set()
+    if unseen:
+        print(f"FAIL no row saw the ids the window acts on: {sorted(unseen)}", flush=True)
+        failures += 1
     print(f"{failures} failure(s)")
     return 1 if failures else 77 if skipped == len(groups) else 0
 

@@ -185,7 +185,7 @@ private slots:
         QTest::newRow("success, nothing said") << Outcome{"0\r\n", "", "", {success}, "", 1};
         QTest::newRow("first line decides") << Outcome{"0\nInvalid IP\n", "", said, {success}, shared, 1};
         QTest::newRow("refused twice, told once")
-            << Outcome{"Invalid IP\r\n", "", ">>[gateway-not-authorized] " + refused + "\n>[x] TCP 6666 refused\n>> " + refused + "\r\n",
+            << Outcome{"Invalid IP\r\n", "", ">>[gateway-not-authorized] " + refused + "\n>[x] TCP 6666 refused\n>>[gateway-not-authorized] " + refused + "\r\n",
                        {error + "Invalid IP"}, refused, 1};
         QTest::newRow("no address to share on error")
             << Outcome{firewall + "\r\n", "", ">[forward-reachable] " + reachable.toLatin1() + "\n>>[firewall-denied] " + denied + '\n', {error + firewall},
@@ -302,28 +302,41 @@ private slots:
 
     // The sentences for people, then the developer lines under a heading: plain text without
     // control characters, each stream cut at 16 KiB with a note. The headlines the box shows
-    // are left out, the ones past the third are not.
+    // are left out, the ones past the third are not; a headline's mark without an id is no
+    // headline.
     void details()
     {
         const auto window = start("10.0.0.5\n");
-        const QByteArray lines("<b>x</b>\n>>[t-a] a\n>>[t-b] b\n>> c\n>>[t-d] d\n>>[t-e] a\n>[t] Reachable at 1.2.3.4:80\x1b[31m\a\r\n");
+        const QByteArray lines("<b>x</b>\n>>[t-a] a\n>>[t-b] b\n>> c\n>>[t-d] d\n>>[t-e] a\n>>[t-f] f\n>[t] Reachable at 1.2.3.4:80\x1b[31m\a\r\n");
         standIn->answer("0\n", lines + QByteArray(1 << 20, 'e'), QByteArray(1 << 20, 'o'));
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QCOMPARE(boxes.size(), 1);
         const QString cut("\n[more output not shown]\n");
-        QCOMPARE(boxes[0].details, "<b>x</b>\nd\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') +
+        QCOMPARE(boxes[0].details, "<b>x</b>\n>> c\nf\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') +
                                        cut + "\nFor developers:\n" + QString(16384, 'o') + cut);
         QCOMPARE(boxes[0].format, Qt::PlainText);
         // Those words without the id of the address to share are no address to share.
-        QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nc"));
+        QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nd"));
     }
 
-    // Before the window blocks on the module, "Forwarding ports..." is on the screen and the
-    // wait cursor is up; both are gone once the outcome is shown.
+    // Before the window waits for the module, "Forwarding ports..." is on the screen and the
+    // wait cursor is up; both are gone once the outcome is shown. A module that says a
+    // password is asked for is waited for past 10 s, the status saying so.
+    void signOfLife_data()
+    {
+        QTest::addColumn<QByteArray>("trouble");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no password") << QByteArray() << QStringLiteral("Port forward error: \nInvalid IP");
+        QTest::newRow("a password asked, the answer after 11 s") << QByteArray("password") << success;
+    }
+
     void signOfLife()
     {
+        QFETCH(QByteArray, trouble);
+        QFETCH(QString, shown);
         const auto window = start("10.0.0.5\n", true);
-        standIn->answer("Invalid IP\n");
+        standIn->answer(trouble.isEmpty() ? "Invalid IP\n" : "0\n");
+        qputenv("STANDIN_TROUBLE", trouble);
         auto *status = child<QLabel>(*window, "lblStatus");
         StatusPaints painted(*status);
         QString waitingText;
@@ -333,11 +346,16 @@ private slots:
             waitingText = status->text();
             waitingCursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
         });
-        QCOMPARE(press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555")).size(), 1);
+        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, shown);
         QVERIFY(painted.texts.contains(QStringLiteral("Forwarding ports...")));
+        QCOMPARE(painted.texts.contains(QStringLiteral("Waiting for the administrator's password...")), !trouble.isEmpty());
+        QCOMPARE(painted.cut, QStringList());
         QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
         QCOMPARE(waitingCursor, Qt::WaitCursor);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(status->text(), trouble.isEmpty() ? QStringLiteral("Ready (error ocurred)") : QStringLiteral("Ready"));
     }
 
     // A click on Forward, and Space on it (it has the focus the click gave it), given while the

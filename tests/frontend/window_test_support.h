@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -45,12 +46,18 @@ class StatusPaints : public QObject
 public:
     explicit StatusPaints(QLabel &status) { status.installEventFilter(this); }
     QStringList texts;
+    QStringList cut; // painted but not whole inside the window
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            texts.append(static_cast<QLabel *>(watched)->text());
+        if (event->type() != QEvent::Paint)
+            return false;
+        const auto *label = static_cast<QLabel *>(watched);
+        texts.append(label->text());
+        const int shown = std::min(label->geometry().right(), label->parentWidget()->width() - 1) - label->x() + 1;
+        if (label->fontMetrics().horizontalAdvance(label->text()) > shown)
+            cut.append(label->text());
         return false;
     }
 };

@@ -1,4 +1,4 @@
-// The NAT UPnP and firewall classes, faked in the module's COM runtime (the NAT object in
+// The NAT UPnP and firewall classes, faked in the COM stand-in (the NAT object in
 // fake_windows_nat.cpp, Windows Firewall in fake_windows_firewall.cpp): every call made
 // of them is logged in order, and any call can be made to fail or to succeed without
 // handing out its reference.
@@ -10,8 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "com/com_api.h"
-#include "com/runtime/com_object.h"
+#include "platform/com/com_api.h"
 #include "text_lines.h"
 
 // LeavesNull: S_OK with nothing handed out (no reference, false); a put just works.

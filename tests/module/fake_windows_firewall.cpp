@@ -43,8 +43,6 @@ public:
         platform_.openPorts.erase({port, protocol});
         return S_OK;
     }
-    HRESULT get_Port(LONG*) override { return E_NOTIMPL; }
-    HRESULT get_Protocol(NET_FW_IP_PROTOCOL*) override { return E_NOTIMPL; }
     HRESULT get_Name(BSTR*) override { return E_NOTIMPL; }
     HRESULT put_Port(LONG port) override { return Put("put_Port " + std::to_string(port), port_, port); }
     HRESULT put_Protocol(NET_FW_IP_PROTOCOL protocol) override { return Put("put_Protocol " + std::to_string(protocol), protocol_, protocol); }

@@ -21,13 +21,6 @@ public:
                                                          Text(description) + "' " + std::to_string(enabled)),
                                            this, mapping);
     }
-    HRESULT get_ExternalIPAddress(BSTR*) override { return E_NOTIMPL; }
-    HRESULT get_ExternalPort(LONG*) override { return E_NOTIMPL; }
-    HRESULT get_InternalPort(LONG*) override { return E_NOTIMPL; }
-    HRESULT get_Protocol(BSTR*) override { return E_NOTIMPL; }
-    HRESULT get_InternalClient(BSTR*) override { return E_NOTIMPL; }
-    HRESULT get_Enabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT get_Description(BSTR*) override { return E_NOTIMPL; }
 
 private:
     FakePlatform& platform_;

@@ -140,7 +140,7 @@ TEST(Store, TwentyWritersAtOnceLoseNoEntry)
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            std::string problem;
+            Told problem;
             auto store = ForwardRecordStore::Open(problem);
             if (!store) ::_exit(1);
             Remember(store->forwards, Sample(20000 + i));
@@ -153,9 +153,9 @@ TEST(Store, TwentyWritersAtOnceLoseNoEntry)
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    std::string problem;
+    Told problem;
     const auto store = ForwardRecordStore::Open(problem);
-    ASSERT_TRUE(store) << problem;
+    ASSERT_TRUE(store) << problem.text;
     EXPECT_EQ(store->forwards.size(), 20u);
     // The renewal command is in place for the timer.
     EXPECT_EQ(Contents(state.Varneth() / "renew" / "kavro.cmd"), "renew\n");
@@ -181,10 +181,10 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
             earlier.push_back(state.Varneth() / ("forwards.damaged-" + std::to_string(second)));
             std::ofstream(earlier.back()) << "set aside earlier\n";
         }
-        std::string problem;
+        Told problem;
         {
             auto store = ForwardRecordStore::Open(problem);
-            ASSERT_TRUE(store) << name << ": " << problem;
+            ASSERT_TRUE(store) << name << ": " << problem.text;
             EXPECT_TRUE(store->forwards.empty()) << name;
             Remember(store->forwards, Sample(8080));
             ASSERT_TRUE(store->Save()) << name;
@@ -205,7 +205,7 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
         EXPECT_EQ(names[4], "renew");
         EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(state.Varneth() / "forwards")));
         const auto store = ForwardRecordStore::Open(problem);
-        ASSERT_TRUE(store) << name << ": " << problem;
+        ASSERT_TRUE(store) << name << ": " << problem.text;
         EXPECT_EQ(store->forwards.size(), 1u) << name;
     }
 }
@@ -222,9 +222,9 @@ TEST(Store, ARecordPastItsBoundIsNeitherReadNorChanged)
     text += "#" + std::string(kRecordLimit - text.size() - 2, 'x') + "\n"; // a line end right at the bound
     text += Bent("=8080", "=9090") + "\n";
     std::ofstream(state.Varneth() / "forwards", std::ios::binary) << text;
-    std::string problem;
+    Told problem;
     EXPECT_FALSE(ForwardRecordStore::Open(problem));
-    EXPECT_NE(problem.find("is larger than 4 MB"), std::string::npos) << problem;
+    EXPECT_NE(problem.text.find("is larger than 4 MB"), std::string::npos) << problem.text;
     EXPECT_EQ(Contents(state.Varneth() / "forwards"), text);
 }
 

@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <fstream>
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
 #include "fake_firewall.h"
 #include "fake_gateway.h"
 #include "fake_platform.h"

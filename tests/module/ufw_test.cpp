@@ -171,11 +171,15 @@ ProcessRunner Recording(std::vector<std::string>& ran, ProcessOutcome answer)
     };
 }
 
-// Root runs ufw itself; anyone else goes through the helper, which polkit allows.
-std::optional<PkexecRoute> RouteFor(bool root)
+// Root runs ufw itself; anyone else goes through the helper, which polkit allows, once a
+// person gives a password where `asks`.
+std::optional<PkexecRoute> RouteFor(bool root, bool asks = false)
 {
     if (root) return std::nullopt;
-    return PkexecRoute{kHelper, [] { return Status::Ok; }};
+    return PkexecRoute{kHelper, [asks](bool& asksPassword) {
+                           asksPassword = asks;
+                           return Status::Ok;
+                       }};
 }
 const std::string kUfwAllow = "/usr/sbin/ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment HLMX 8080 TCP";
 const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper +
@@ -194,6 +198,7 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         ProcessOutcome answer;
         Status status;
         std::string ran, headline;
+        bool asks = false;  // polkit lets the helper run once a person gives a password
     } const cases[] = {
         // Reached when the caller did not look first.
         {"root: a limit stays", true, true, limit, "", Exited(0), Status::AlreadyOpen, "", ""},
@@ -220,12 +225,15 @@ TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
         {"user: the dialog closed", false, false, "", "",
          Exited(126, "Error executing command as another user: Request dismissed\n"), Status::AccessDenied,
          kPkexecAllow, "The password dialog was closed"},
+        // pkexec ended where the password wait ends: not ufw's time running out.
+        {"user: the password not given in time", false, false, "", "", {ProcessOutcome::End::TimedOut, -1, 0, {}, false},
+         Status::AccessDenied, kPkexecAllow, "The administrator's password was not given in time", true},
     };
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
         UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.readable), Recording(ran, c.answer), RunDeadline(),
-                       RouteFor(c.root));
+                       RouteFor(c.root, c.asks));
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
         ::testing::internal::CaptureStderr();
         const Opening opening = ufw.OpenPort({8080, Protocol::Tcp, Family::Ipv4, L"HLMX 8080 TCP", ""});
@@ -320,7 +328,7 @@ TEST(Ufw, PolkitsAnswerIsTheHeadlineBeforeAnyPort)
     for (const auto& c : cases) {
         UfwDirectory etc;
         UfwManager ufw(etc.Files("", "", false), [](auto&&...) { return Exited(0); }, RunDeadline(),
-                       PkexecRoute{kHelper, [&c] { return c.polkit; }});
+                       PkexecRoute{kHelper, [&c](bool&) { return c.polkit; }});
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(ufw.OpenProfile(), c.polkit);
         EXPECT_EQ(Headlines(::testing::internal::GetCapturedStderr()), c.headline + "\n");

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "com/com_ptr.h"
+#include "platform/com/com_ptr.h"
 #include "schedule/renewal_task_windows.h"
 #include "text_lines.h"
 

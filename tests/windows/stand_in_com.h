@@ -8,7 +8,19 @@
 #include <atomic>
 #include <type_traits>
 
-#include "com/nat_interfaces_windows.h"
+#include "platform/com/natupnp_windows.h"
+
+// Answers the scripting calls (IDispatch) of an interface, which no test makes.
+template <class Interface>
+struct WithoutDispatch : Interface {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+};
 
 template <class Interface>
 class StandIn : public Interface {
@@ -41,7 +53,7 @@ private:
 
 // An object whose interface derives from IDispatch, which it does not serve.
 template <class Interface>
-using DispatchStandIn = StandIn<comrt::WithoutDispatch<Interface>>;
+using DispatchStandIn = StandIn<WithoutDispatch<Interface>>;
 
 // `made` (its one reference ours) as the interface `iid`, in `object`.
 template <class Made>

@@ -34,8 +34,8 @@ std::string OwnDirectory()
 std::optional<PkexecRoute> UfwRouteFor(std::shared_ptr<SystemBus> bus, Deadline deadline)
 {
     if (::geteuid() == 0) return std::nullopt;
-    return PkexecRoute{OwnDirectory() + "/" + kUfwHelperName, [bus, deadline] {
-                           if (bus) return PolkitAllows(*bus, kUfwHelperAction, Interaction::None, deadline);
+    return PkexecRoute{OwnDirectory() + "/" + kUfwHelperName, [bus, deadline](bool& asksPassword) {
+                           if (bus) return PolkitAllows(*bus, kUfwHelperAction, deadline, asksPassword);
                            ReportProblem("no system bus: cannot ask polkit");
                            return Status::AccessDenied;
                        }};

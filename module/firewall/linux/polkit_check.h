@@ -25,9 +25,14 @@ enum class Authorization {
 Status AskPolkit(SystemBus& bus, const char* action, Interaction interaction, Deadline deadline,
                  Authorization& answer);
 
-// Ok when polkit lets this connection do `action`, AccessDenied when it says no. With
-// Interaction::None, an answer that needs the user's password counts as yes: the
-// change itself asks again, interactively.
-Status PolkitAllows(SystemBus& bus, const char* action, Interaction interaction, Deadline deadline);
+// As AskPolkit with Interaction::Allowed, where a desktop's agent asks a person for a
+// password: the run's deadline waits meanwhile (PasswordPause). A question past the
+// password wait is withdrawn, and TimedOut.
+Status AskPolkitWithPrompt(SystemBus& bus, const char* action, Authorization& answer);
+
+// Ok when polkit lets this connection do `action`, asked without the user, AccessDenied
+// when it says no. `asksPassword`: polkit lets it only once a person gives a password,
+// which the change itself then asks for.
+Status PolkitAllows(SystemBus& bus, const char* action, Deadline deadline, bool& asksPassword);
 
 } // namespace firewall

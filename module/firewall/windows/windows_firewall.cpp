@@ -1,6 +1,6 @@
 #include "firewall/windows/windows_firewall.h"
 
-#include "com/com_ptr.h"
+#include "platform/com/com_ptr.h"
 
 namespace firewall {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "com/com_ptr.h"
+#include "platform/com/com_ptr.h"
 #include "platform/utf8.h"
 
 namespace gateway {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
 #include "gateway/nat_service.h"
 
 namespace gateway {

@@ -1,4 +1,4 @@
 // Defines the NAT identifiers for the stand-in server.
 #include <initguid.h>
 
-#include "com/natupnp_windows.h"
+#include "platform/com/natupnp_windows.h"

@@ -3,7 +3,7 @@
 // get_StaticPortMappingCollection never returns.
 #include <windows.h>
 
-#include "com/natupnp_windows.h"
+#include "platform/com/natupnp_windows.h"
 #include "stand_in_com.h"
 
 namespace {

@@ -111,7 +111,7 @@ FirewalldManager::FirewalldManager(std::shared_ptr<SystemBus> bus, Deadlines dea
 
 std::string FirewalldManager::WhyNoPassword() const
 {
-    if (promptUnanswered_) return "the password prompt got no answer in time";
+    if (promptUnanswered_) return "the password was not given in time";
     if (authorization_ == Authorization::PromptClosed) return "the password prompt was closed";
     return "no password prompt could be shown here (no polkit authentication agent runs)";
 }
@@ -140,7 +140,7 @@ bool FirewalldManager::Authorized()
     // firewalld asks polkit before each change; a desktop's agent may then ask the user.
     bus_->AllowInteractiveAuthorization();
     if (authorization_ == Authorization::NeedsPassword &&
-        AskPolkit(*bus_, kConfigAction, Interaction::Allowed, deadlines_.run, authorization_) != Status::Ok) {
+        AskPolkitWithPrompt(*bus_, kConfigAction, authorization_) != Status::Ok) {
         authorization_ = Authorization::NotGiven;
         promptUnanswered_ = true;
     }

@@ -63,7 +63,7 @@ Status UfwManager::OpenProfile()
     // polkit's no is known now; a question for the user waits for the port, which its
     // message names.
     if (route_) {
-        const Status allowed = route_->polkitAllows();
+        const Status allowed = route_->polkitAllows(asksPassword_);
         if (allowed != Status::Ok)
             TellOutcome(allowed == Status::AccessDenied ? UfwOutcome::NotAllowed : UfwOutcome::Unreadable, 0);
         return allowed;
@@ -216,16 +216,33 @@ UfwOutcome UfwManager::AskHelper(int port, Protocol protocol, Family family, con
 {
     const std::string what = std::string("pkexec ") + kUfwHelperName;
     if (!Ready(what)) return UfwOutcome::Busy;
-    const auto command = PkexecUfwAllowCommand(route_->helper, port, protocol, family, cleanName);
-    return PkexecOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+    return RunHelper(PkexecUfwAllowCommand(route_->helper, port, protocol, family, cleanName), what);
 }
 
 UfwOutcome UfwManager::AskHelperToDelete(int port, Protocol protocol, Family family)
 {
     const std::string what = std::string("pkexec ") + kUfwHelperName + " delete";
     if (!Ready(what)) return UfwOutcome::Busy;
-    return PkexecOutcome(
-        runner_(PkexecUfwDeleteCommand(route_->helper, port, protocol, family), UfwEnvironment(), deadline_), what);
+    return RunHelper(PkexecUfwDeleteCommand(route_->helper, port, protocol, family), what);
+}
+
+UfwOutcome UfwManager::RunHelper(const std::vector<std::string>& command, const std::string& what)
+{
+    if (!asksPassword_) return PkexecOutcome(runner_(command, UfwEnvironment(), deadline_), what);
+    if (!PasswordTimeLeft()) {
+        ReportProblem(what + ": no time left for a password");
+        return UfwOutcome::NotInTime;
+    }
+    if (!passwordTold_) Tell(sentence::PasswordAsked);
+    passwordTold_ = true;
+    ProcessOutcome outcome;
+    {
+        const PasswordPause pause;
+        outcome = runner_(command, UfwEnvironment(), pause.End());
+    }
+    if (outcome.end != ProcessOutcome::End::TimedOut) return PkexecOutcome(outcome, what);
+    ReportProblem(what + ": the password was not given in time");
+    return UfwOutcome::NotInTime;
 }
 
 std::string UfwManager::FinishCommand(int port, Protocol protocol, const std::string& cleanName) const

@@ -23,7 +23,9 @@ struct UfwFiles {
 // How a user other than root changes ufw.
 struct PkexecRoute {
     std::string helper;                      // the helper's full path
-    std::function<Status()> polkitAllows;    // whether polkit may let us, asked without the user
+    // Whether polkit may let us, asked without the user; `asksPassword`: only once a
+    // person gives an administrator's password, which pkexec then asks for.
+    std::function<Status(bool& asksPassword)> polkitAllows;
 };
 
 class UfwManager final : public FirewallManager {
@@ -65,6 +67,9 @@ private:
     UfwOutcome Run(const std::vector<std::string>& command, const std::string& what);
     UfwOutcome AskHelper(int port, Protocol protocol, Family family, const std::string& cleanName);
     UfwOutcome AskHelperToDelete(int port, Protocol protocol, Family family);
+    // pkexec running the helper; where it asks a person for a password, the run's deadline
+    // waits meanwhile, and a prompt past the password wait ends with pkexec.
+    UfwOutcome RunHelper(const std::vector<std::string>& command, const std::string& what);
     // Empty when the port is let in over IPv6 as well, or ufw is off; else what keeps it
     // closed there and what an administrator can do about it.
     std::string Ipv6Gap(int port, Protocol protocol);
@@ -78,6 +83,8 @@ private:
     std::optional<PkexecRoute> route_;
     bool enabled_ = false;
     bool configured_ = false;
+    bool asksPassword_ = false;
+    bool passwordTold_ = false;  // the window knows a person may be asked
 };
 
 } // namespace firewall

@@ -24,7 +24,8 @@ Status StatusOf(UfwOutcome outcome)
     case UfwOutcome::Busy: return Status::TimedOut;
     case UfwOutcome::NotAllowed:
     case UfwOutcome::NoAgent:
-    case UfwOutcome::Cancelled: return Status::AccessDenied;
+    case UfwOutcome::Cancelled:
+    case UfwOutcome::NotInTime: return Status::AccessDenied;
     case UfwOutcome::RuleStands:
     case UfwOutcome::Unreadable:
     case UfwOutcome::Failed: break;
@@ -68,6 +69,9 @@ void TellOutcome(UfwOutcome outcome, int port)
         return;
     case UfwOutcome::Cancelled:
         Headline(sentence::UfwCancelled, {{"subject", Port(port)}});
+        return;
+    case UfwOutcome::NotInTime:
+        Headline(sentence::UfwPasswordNotGiven, {{"subject", Port(port)}});
         return;
     }
 }

@@ -18,6 +18,7 @@ enum class UfwOutcome {
     NotAllowed,   // polkit says no to this user
     NoAgent,      // polkit would ask for a password, but no desktop agent runs to ask
     Cancelled,    // the user closed the password dialog
+    NotInTime,    // the password was not given within the time a person gets for it
 };
 
 Status StatusOf(UfwOutcome outcome);

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
 
 template <class T>
 class ComPtr {

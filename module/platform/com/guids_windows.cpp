@@ -2,4 +2,4 @@
 // the module uses; every other file only declares them.
 #include <initguid.h>
 
-#include "com/com_api.h"
+#include "platform/com/com_api.h"
