@@ -1069,10 +1069,12 @@ def run(row, port, work):
     if row.tty:   # script gives it a terminal, where its standard error would mix with its output
         kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
+    # Its output goes to files, not pipes: a program Wine starts on its behalf (its desktop, its
+    # services) may hold a pipe open long after the run, and the row would wait on it.
+    out, err = open(f"{work}/run.out", "w+"), open(f"{work}/run.err", "w+")
     process = subprocess.Popen([*RUNNER.on("lan"), "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", f"TMPDIR={work}/tmp", f"PEAK={work}/peak", STATE.format(work=work),
                                 *row.env.replace("$W", work).split(), *kavro_run],
-                               cwd=start, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                               start_new_session=True)
+                               cwd=start, stdout=out, stderr=err, start_new_session=True)
     orphans = set()
     if row.signal:   # a stopped Kavro's children end by its deadline all the same
         time.sleep(1)
@@ -1083,10 +1085,13 @@ def run(row, port, work):
             orphans = in_client() - before - {str(process.pid), kavro_pid}
             os.kill(int(kavro_pid), signal.SIGKILL)
     try:
-        stdout, stderr = process.communicate(timeout=row.seconds + 20)
+        process.wait(timeout=row.seconds + 20)
     except subprocess.TimeoutExpired:   # a run that hangs is ended, with all it started
         os.killpg(process.pid, signal.SIGKILL)
-        stdout, stderr = process.communicate()
+        process.wait()
+    with out, err:
+        out.seek(0), err.seek(0)
+        stdout, stderr = out.read(), err.read()
     seconds = time.monotonic() - started
     if row.tty:
         stderr = open(f"{work}/stderr").read() if os.path.exists(f"{work}/stderr") else ""

@@ -123,7 +123,12 @@ class Wine:
         return [] if role == "lan" else [self.lab_path, "exec", role]
 
     def wine(self, *args):
-        return subprocess.run(["wine", *args], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        # Into a file, not a pipe: a program Wine starts on its behalf (its desktop) may hold a pipe open.
+        with tempfile.TemporaryFile("w+") as out:
+            done = subprocess.run(["wine", *args], stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=120)
+            out.seek(0)
+            return subprocess.CompletedProcess(done.args, done.returncode, out.read(), "")
 
     def check(self, firewall):
         """Whether the rows can run here, as `lab check` answers."""
