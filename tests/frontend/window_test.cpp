@@ -364,22 +364,25 @@ private slots:
     {
         const auto window = start("10.0.0.5\n", true);
         standIn->answer("0\n");
-        qputenv("STANDIN_TROUBLE", "slow");
+        qputenv("STANDIN_TROUBLE", "held");
         QWindow *handle = window->windowHandle();
         const QPointF forward = child<QPushButton>(*window, "btnForward")->mapTo(window.get(), QPoint(10, 10));
         const QPointF global = handle->mapToGlobal(forward.toPoint());
+        // Given once the forward's run has started, and before it answers.
         std::thread hand([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            while (standIn->runs().size() < 2)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             using Queued = QWindowSystemInterface::AsynchronousDelivery;
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
                 QWindowSystemInterface::handleMouseEvent<Queued>(handle, forward, global,
                     type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
             for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
                 QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
+            writeFile(standIn->file("go"), "");
         });
         const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         hand.join();
-        QTest::qWait(100); // anything still queued
+        QCoreApplication::processEvents(); // anything still queued
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(standIn->runs().size(), 2);
     }

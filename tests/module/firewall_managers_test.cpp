@@ -134,6 +134,8 @@ TEST(EveryFirewall, LetsInOverIpv6WhatThePinholesOpened)
 }
 
 // A bus socket that takes the connection and never answers, and one where nothing listens.
+// A connect that waits as sd-bus would (90 s) outlasts a whole run of the module (9 s); a
+// busy machine's lateness does not.
 TEST(SystemBus, ConnectionEndsByTheDeadline)
 {
     const std::filesystem::path socketPath =
@@ -155,7 +157,7 @@ TEST(SystemBus, ConnectionEndsByTheDeadline)
         Status status = Status::Ok;
         EXPECT_EQ(SystemBus::Connect(started + std::chrono::milliseconds(300), status), nullptr) << where;
         EXPECT_EQ(status, expected) << where;
-        EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1000)) << where;
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(9)) << where;
     }
     ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
     std::filesystem::remove(socketPath);
