@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <set>
@@ -197,7 +198,9 @@ void OpenPortsDialog::showList(const PortList &list)
                 QFont slanted = item->font();
                 slanted.setItalic(true);
                 item->setFont(slanted);
-                item->setToolTip(column == madeByColumn ? texts[column]
+                // A tip renders what looks like markup: another program's name is shown as the
+                // characters it is.
+                item->setToolTip(column == madeByColumn ? Qt::convertFromPlainText(texts[column])
                                                         : QStringLiteral("Opened by another program, not by this tool"));
             }
             table->setItem(row, column, item);

@@ -27,6 +27,14 @@ ForwardOutcome forwardOutcome(const QStringList &answer, const ModuleOutput &out
     // An empty result counts as an error with no text.
     const QString firstLine = answer.isEmpty() ? QString() : answer.first();
     outcome.succeeded = firstLine == QLatin1String("0");
+    // Asked over IPv6 because IPv4 could not be opened: a port reachable over IPv6 is what
+    // was asked for, and the IPv4 reason stays beside it.
+    if (!outcome.succeeded && overIpv6 && output.said(moduleid::reachableOverIpv6)) {
+        outcome.succeeded = true;
+        outcome.text = QStringLiteral("Port forward success over IPv6!");
+        outcome.informative = failureReasons(answer, output.informativeText(false));
+        return outcome;
+    }
     outcome.text = outcome.succeeded ? QStringLiteral("Port forward success!")
                                      : QStringLiteral("Port forward error: \n") + firstLine;
     const bool offer =

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include <memory>
 #include <utility>
@@ -65,17 +66,34 @@ struct Seen {
     QString sentence;    // empty when hidden
     QString note;        // empty when hidden
     QString status;      // the window's status line
+    QStringList tips;    // read in each row's last cell's tip; empty: none
 };
+
+// What a person reads in a cell's tip, shown as a pointer resting on the cell shows it.
+QString readTip(QTableWidget &table, int row, int column)
+{
+    if (table.item(row, column)->toolTip().isEmpty())
+        return {};
+    const QPoint at = table.visualItemRect(table.item(row, column)).center();
+    QHelpEvent rest(QEvent::ToolTip, at, table.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(table.viewport(), &rest);
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->inherits("QTipLabel") && widget->isVisible())
+            return readText(widget);
+    return QStringLiteral("(no tip shown)");
+}
 
 Seen see(const QDialog &dialog, const QLabel &status)
 {
     Seen seen;
-    const auto *table = child<QTableWidget>(dialog, "portTable");
+    auto *table = child<QTableWidget>(dialog, "portTable");
     for (int row = 0; row < table->rowCount(); ++row) {
         seen.rows.append(QStringList());
         for (int column = 0; column < table->columnCount(); ++column)
             seen.rows.last().append(table->item(row, column)->text());
+        seen.tips.append(readTip(*table, row, table->columnCount() - 1));
     }
+    QToolTip::hideText();
     seen.italic = table->rowCount() > 0 && table->item(0, 0)->font().italic();
     for (const auto &[name, text] : {std::pair{"portsSentence", &seen.sentence}, {"unreadNote", &seen.note}}) {
         const auto *label = child<QLabel>(dialog, name);
@@ -172,10 +190,12 @@ private slots:
         };
         QTest::newRow("odd names of other programs: every row")
             << Listing{named("UDP", 3478, "chat\x1b[8m") + named("UDP", 3479, "game\nserver") +
-                           named("TCP", 3480, "\xe2\x80\xaePCT") + named("TCP", 3481, "Ger\xc3") + entry("TCP", 8080),
+                           named("TCP", 3480, "\xe2\x80\xaePCT") + named("TCP", 3481, "Ger\xc3") + named("TCP", 3482, "<b>x</b>") +
+                           entry("TCP", 8080),
                        {theirs("UDP", "3478", "chat\uFFFD[8m"), theirs("UDP", "3479", "game"),
-                        theirs("TCP", "3480", "\uFFFDPCT"), theirs("TCP", "3481", "Ger\uFFFD"), ours("TCP", "8080")},
-                       5, "", "1 line of the module's answer could not be read and is left out:\n\"server\""};
+                        theirs("TCP", "3480", "\uFFFDPCT"), theirs("TCP", "3481", "Ger\uFFFD"),
+                        theirs("TCP", "3482", "<b>x</b>"), ours("TCP", "8080")},
+                       6, "", "1 line of the module's answer could not be read and is left out:\n\"server\""};
         QTest::newRow("nothing readable")
             << Listing{"a\tb\n\t\n", {}, 0, "", "2 lines of the module's answer could not be read and are left out"};
     }
@@ -210,6 +230,9 @@ private slots:
         QCOMPARE(seen.note.isEmpty(), row.note.isEmpty());
         QVERIFY2(seen.note.contains(row.note), qPrintable(seen.note));
         QCOMPARE(seen.italic, !row.rows.isEmpty() && row.rows[0].last() != QLatin1String("this tool"));
+        // Another program's name in full in its tip, as the characters it is.
+        for (int index = 0; index < seen.rows.size(); ++index)
+            QCOMPARE(seen.tips[index], seen.rows[index].last() == "this tool" ? QString() : seen.rows[index].last());
         QCOMPARE(seen.status, QStringLiteral("Ready"));
         QCOMPARE(standIn->runs().size(), 2);
         QCOMPARE(standIn->runs().last().commandFile, QByteArray("list\n"));

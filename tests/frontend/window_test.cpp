@@ -43,6 +43,7 @@ struct Check {
 struct Ipv6Offer {
     QByteArray answer, errors;
     QString button; // offered in the outcome box, and pressed; empty: none offered
+    QString last;   // the last box's first line
 };
 
 struct Outcome {
@@ -86,10 +87,14 @@ private:
         child<QLineEdit>(window, "editport")->setText(port);
         BoxCloser closer(nullptr, boxButton);
         QTest::mouseClick(child<QPushButton>(window, "btnForward"), Qt::LeftButton);
-        // Every box bears the program's name, whole, and its first text whole.
-        for (const ShownBox &box : closer.boxes)
+        // Every box bears the program's name, whole, and its first text whole; what it took
+        // from the module reads as the characters it is, never as markup.
+        for (const ShownBox &box : closer.boxes) {
             if (box.title != QLatin1String("Brask's Port Forwarding Tool") || !box.titleFits || !box.textFits)
                 QTest::qFail(qPrintable("box cut off or misnamed: " + box.text), __FILE__, __LINE__);
+            if (!box.literal)
+                QTest::qFail(qPrintable("box rendered markup: " + box.text), __FILE__, __LINE__);
+        }
         return closer.boxes;
     }
 
@@ -192,8 +197,9 @@ private slots:
                        denied, 1};
         QTest::newRow("a marker inside a line")
             << Outcome{"Invalid IP\n", "", "TCP >>[a] UDP\n >> indented\n>>[A] upper\n>>[a]no blank\n", {error + "Invalid IP"}, "", 1};
-        QTest::newRow("headline as markup")
-            << Outcome{"Invalid IP\n", "", ">>[gateway-refused] <b>bold</b>\x07\n", {error + "Invalid IP"}, "<b>bold</b>", 1};
+        QTest::newRow("answer and headline as markup")
+            << Outcome{"<b>x</b>\n", "", ">>[gateway-refused] <a href=\"h\">y</a>\x07\n", {error + "<b>x</b>"},
+                       "<a href=\"h\">y</a>", 1};
         QTest::newRow("zero with a blank") << Outcome{"0 \n", "", said, {error + "0 "}, kept, 1};
         QTest::newRow("empty result") << Outcome{"", "", "", {error}, "", 1};
         QTest::newRow("a long first line and nothing said")
@@ -253,7 +259,8 @@ private slots:
 
     // Opening the port over IPv6 is offered only where the module said this machine has a
     // global IPv6 address: after a success, and after a failure IPv6 gets around; the
-    // button runs the forward once more with a sixth line TRUE.
+    // button runs the forward once more with a sixth line TRUE, a success if the port is
+    // reachable over IPv6 then.
     void ipv6Offer_data()
     {
         QTest::addColumn<Ipv6Offer>("row");
@@ -263,14 +270,23 @@ private slots:
         const QByteArray refused(">>[gateway-not-authorized] The router does not let port 5555 be opened (606).\n");
         const QByteArray said("This machine can also be reached over IPv6: the port can be opened there too.\n"); // no id
         const QString also("Also open over IPv6"), instead("Open over IPv6 instead");
-        QTest::newRow("success, offered") << Ipv6Offer{"0\r\n", offer, also};
-        QTest::newRow("success, the words without their id") << Ipv6Offer{"0\r\n", said, ""};
+        const QString error("Port forward error: \nInvalid IP");
+        QTest::newRow("success, offered") << Ipv6Offer{"0\r\n", offer, also, success};
+        QTest::newRow("success, the words without their id") << Ipv6Offer{"0\r\n", said, "", success};
         // Each failure IPv6 gets around, by its id alone: the words are not the module's.
         for (const char *id : {"gateway-cgnat", "gateway-none-answered", "gateway-no-internet-address",
                                "gateway-no-default-gateway"})
-            QTest::newRow(id) << Ipv6Offer{"Invalid IP\r\n", ">>[" + QByteArray(id) + "] Reworded.\n" + offer, instead};
-        QTest::newRow("carrier-grade NAT, no IPv6 address") << Ipv6Offer{"Invalid IP\r\n", cgnat, ""};
-        QTest::newRow("refused, which IPv6 does not get around") << Ipv6Offer{"Invalid IP\r\n", refused + offer, ""};
+            QTest::newRow(id) << Ipv6Offer{"Invalid IP\r\n", ">>[" + QByteArray(id) + "] Reworded.\n" + offer, instead, error};
+        QTest::newRow("carrier-grade NAT, no IPv6 address") << Ipv6Offer{"Invalid IP\r\n", cgnat, "", error};
+        QTest::newRow("refused, which IPv6 does not get around") << Ipv6Offer{"Invalid IP\r\n", refused + offer, "", error};
+        // Over IPv6 instead, a success only where the module says the port is reachable there.
+        QTest::newRow("opened over IPv6 instead")
+            << Ipv6Offer{"Invalid IP\r\n", cgnat + offer + ">>[forward-reachable-over-ipv6] Reachable over IPv6 at [2001:db8::5]:5555\n",
+                         instead, "Port forward success over IPv6!"};
+        QTest::newRow("over IPv6 instead, kept closed by this machine's firewall")
+            << Ipv6Offer{"Invalid IP\r\n", cgnat + offer + ">>[forward-ipv6-opened-closed-here] The router opened port 5555 over IPv6, "
+                                             "but this machine's firewall keeps it closed there (ufw denies it).\n",
+                         instead, error};
     }
 
     void ipv6Offer()
@@ -298,6 +314,12 @@ private slots:
                  !row.button.isEmpty());
         for (const QString &offer : offers)
             QVERIFY(!boxes.last().buttons.contains(offer) || boxes.size() == 1);
+        // The outcome, whose box keeps the IPv4 reason.
+        const bool succeeded = row.last.startsWith(QLatin1String("Port forward success"));
+        QCOMPARE(boxes.last().text, row.last);
+        QCOMPARE(boxes.last().icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
+        QCOMPARE(child<QLabel>(*window, "lblStatus")->text(), succeeded ? "Ready" : "Ready (error ocurred)");
+        QVERIFY(row.answer.startsWith('0') || (boxes.last().text + boxes.last().informative).contains("Invalid IP"));
     }
 
     // The sentences for people, then the developer lines under a heading: plain text without

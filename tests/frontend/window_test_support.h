@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -120,6 +121,13 @@ private:
     QTemporaryDir scratch;
 };
 
+// What a person reads of a label, as a screen reader reads it: markup it renders is gone.
+inline QString readText(QWidget *label)
+{
+    QAccessibleInterface *face = label ? QAccessible::queryAccessibleInterface(label) : nullptr;
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
 struct ShownBox {
     QStringList buttons;
     QString title;
@@ -127,10 +135,11 @@ struct ShownBox {
     QMessageBox::Icon icon;
     Qt::TextFormat format;
     QString informative;
-    QString details;
+    QString details;               // as its pane shows them
     int informativeLineCharacters; // how many average characters a line of it holds
     bool titleFits;                // with room for a title bar's buttons beside it
     bool textFits;                 // every line of the first text whole
+    bool literal;                  // its first text and sentences read as the characters they are
 };
 
 inline bool titleFits(const QWidget &box)
@@ -170,7 +179,7 @@ public:
                 seen = box;
                 return;
             }
-            const auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
             QStringList buttons;
             QAbstractButton *clicked = nullptr;
             for (QAbstractButton *button : box->buttons()) {
@@ -178,9 +187,11 @@ public:
                 if (button->text() == click)
                     clicked = button;
             }
+            auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            const bool literal = readText(label) == box->text() && readText(informative) == box->informativeText();
             boxes.append({buttons, box->windowTitle(), box->text(), box->icon(), box->textFormat(),
                           box->informativeText(), box->detailedText(), lineCharacters(informative), titleFits(*box),
-                          textFits(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))});
+                          textFits(label), literal});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);
