@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "message_box.h"
+#include "module_bridge.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -12,15 +14,25 @@ void MainWindow::requestAddresses()
 {
     ui->lblStatus->setText(QStringLiteral("Initializing, please wait."));
     ui->lblStatus->setText(QStringLiteral("Getting list of internal IP addresses..."));
-    QStringList answer;
+    ExchangeResult answer;
     {
         // Ended here at the latest, so a module that outlasts the wait never outlives the start-up.
         QProcess module;
-        answer = exchange(module, {QStringLiteral("getips")});
+        answer = exchangeWithModule(module, moduleProgram, {QStringLiteral("getips")});
     }
-    addresses.assign(answer.cbegin(), answer.cend());
-    if (!addresses.empty() && addresses.front() == QLatin1String("ERROR"))
+    addresses.assign(answer.lines.cbegin(), answer.lines.cend());
+    if (!addresses.empty() && addresses.front() == QLatin1String("ERROR")) {
+        // One box says why the program ends: the exchange's own, or the module's failed list.
+        if (answer.failure)
+            showFatalError(answer.failure->text, answer.failure->why);
+        else
+            showFatalError(QStringLiteral("Could not list this computer's network addresses."),
+                           QStringLiteral("The port forwarding module could not make or read its list of "
+                                          "this computer's addresses, so the program cannot start. Check that "
+                                          "your temporary folder exists, can be written to and has free space, "
+                                          "then start the program again."));
         std::exit(1);
+    }
 
     firstIndex = 0;
     lastIndex = static_cast<int>(addresses.size()) - 1;

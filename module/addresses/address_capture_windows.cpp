@@ -1,5 +1,6 @@
 // Windows: ipconfig writes the report; the shell's redirection makes the file. An
-// earlier run's capture is removed first, so only this run's report is ever read.
+// earlier run's capture is removed first, so only this run's report is ever read; one
+// that cannot be removed is left alone and this run writes under a name of its own.
 #include "addresses/address_capture.h"
 
 #include <windows.h>
@@ -13,16 +14,17 @@ namespace {
 
 constexpr std::size_t kReportLimit = 1024 * 1024;
 
-// %TEMP%\ip_c.tmp, where the command's redirection writes; empty when TEMP is unset.
-std::string CapturePath()
+// %TEMP%\NAME, where the command's redirection writes; empty when TEMP is unset.
+std::string TemporaryPath(const std::string& name)
 {
     char directory[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableA("TEMP", directory, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::string();
-    return std::string(directory) + "\\ip_c.tmp";
+    return std::string(directory) + "\\" + name;
 }
 
-bool RemoveEarlierCapture(const std::string& path)
+// True when no file stands at `path` any more.
+bool Removed(const std::string& path)
 {
     if (DeleteFileA(path.c_str())) return true;
     const DWORD error = GetLastError();
@@ -33,12 +35,25 @@ bool RemoveEarlierCapture(const std::string& path)
 
 std::optional<std::string> CaptureAddressReport()
 {
-    const std::string path = CapturePath();
-    if (path.empty() || !RemoveEarlierCapture(path)) return std::nullopt;
+    std::string name = "ip_c.tmp";
+    std::string path = TemporaryPath(name);
+    if (path.empty()) return std::nullopt;
+    const bool fresh = !Removed(path);
+    if (fresh) {
+        name = "ip_c." + std::to_string(GetCurrentProcessId()) + ".tmp";
+        path = TemporaryPath(name);
+        if (!Removed(path)) return std::nullopt;
+    }
     // Quoted, so a temporary directory with a blank in it still takes the redirection.
-    // A command that cannot be found or a file that cannot be made fails the status.
-    if (std::system("ipconfig > \"%TEMP%\\ip_c.tmp\"") != 0) return std::nullopt;
-    // Text mode turns ipconfig's CR LF into LF.
-    std::ifstream in(path);
-    return ReadAtMost(in, kReportLimit);
+    // ipconfig's status says nothing about its report: whatever it printed is the report,
+    // and an empty one lists no address. Only a file the shell did not make is a failure.
+    static_cast<void>(std::system(("ipconfig > \"%TEMP%\\" + name + "\"").c_str()));
+    std::optional<std::string> report;
+    {
+        // Text mode turns ipconfig's CR LF into LF.
+        std::ifstream in(path);
+        if (in) report = ReadAtMost(in, kReportLimit);
+    }
+    if (fresh) DeleteFileA(path.c_str());
+    return report;
 }

@@ -378,11 +378,14 @@ ROWS = [
           ["127.0.0.1", CLIENT], gateway="none", runs="wine", after=after) for name, more, command, after in (
         ("", "; each program has its icon and runs with the caller's rights", GETIPS, wine.RESOURCES),
         (" among more lines", "", GETIPS + f"kavro\r\n{CLIENT}\r\n", ""), (" without a line end", "", "getips", ""))],
-    *[Row(f"getips: {name}: ERROR, not an earlier capture's addresses", GETIPS, ["ERROR"], gateway="none", runs="wine",
+    # What this run's ipconfig printed, whatever became of it; never an earlier capture's addresses.
+    *[Row(f"getips: {name}, not an earlier capture's addresses", GETIPS, result, gateway="none", runs="wine",
           env=env, setup=f"printf '   IPv4 address. . . : 6.6.6.6\\r\\n' >{wine.CAPTURE}{plant}",
           after=f"rm -f {wine.CAPTURE}")
-      for name, env, plant in (("ipconfig does not start", "WINEDLLOVERRIDES=ipconfig.exe=d", ""),
-                               ("the capture left read-only", "", f"; chmod a-w {wine.CAPTURE}"))],
+      for name, env, plant, result in (
+          ("ipconfig does not start: an empty list", "WINEDLLOVERRIDES=ipconfig.exe=d", "", []),
+          ("the capture left read-only: this run's report under a name of its own", "", f"; chmod a-w {wine.CAPTURE}",
+           ["127.0.0.1", CLIENT]))],
     Row("system's NAT object maps, read back: recorded as its, the renewal task registered", FORWARD, ["0"],
         firewall="standin", held="TCP UDP", opened="tcp udp", runs="wine", fresh=True,
         stderr=("The gateway keeps TCP {port} for 7 days", "The gateway keeps UDP {port} for 7 days"),

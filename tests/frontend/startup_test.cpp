@@ -1,5 +1,5 @@
-// The whole program started from another directory beside the stand-in: its exit status
-// after an ERROR answer, and where it meets the module, never among the start directory's
+// The whole program started from another directory beside the stand-in: its one box and
+// exit status after an ERROR answer, and where it meets the module, never among the start directory's
 // files; and the user's own exchange directory it falls back on.
 
 #include "exchange_directory.h"
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(process.exitCode(), ends ? 1 : 0);
         QCOMPARE(process.readAllStandardOutput(),
                  QByteArray(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
-                            : ends             ? ""
+                            : ends             ? "Could not list this computer's network addresses.\n"
                                                : "window\n"));
         const QList<ModuleRun> runs = standIn.runs();
         QCOMPARE(runs.size(), exchange.isEmpty() ? 0 : 1);
