@@ -116,7 +116,7 @@ void ReportFirewallProfile(firewall::Status profile, firewall::Status state, boo
         Tell(sentence::FirewallUnread, {{"hint", RightsHint(profile)}});
     }
     else if (state != firewall::Status::Ok)
-        Tell(sentence::FirewallUnchecked, {{"hint", RightsHint(state)}});
+        return; // the firewall said why it could not tell, once, and nothing is known to be off
     else if (firewallOn)
         Tell(sentence::FirewallOn);
     else

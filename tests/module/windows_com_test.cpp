@@ -118,7 +118,7 @@ const NatRow kNatRows[] = {
     {"collection_null", {{"get_StaticPortMappingCollection", Null}}, Method::Upnp,
      {"Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null",
       "PassOverSystemNat (status 0x00000000)"},
-     "it found no UPnP Internet gateway"},
+     "it found no UPnP router"},
     {"add_mapping_fails", {{kSystemAdd, F}}, Method::Upnp, {kAddFailed, "PassOverSystemNat (status 0x80004005)"},
      "it did not make the TCP mapping"},
     {"add_mapping_null", {{kSystemAdd, Null}}, Method::Upnp,
