@@ -108,7 +108,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const Plat
     const std::optional<long long> lease = done ? ShortestLease(result.Outcome) : std::nullopt;
     if (lease)
         ReportLasting(port, *lease, recording.recorded);
-    else if (recording.recorded && !mappedAny)
+    else if (recording.recorded && !mappedAny && !overIpv6.ports.empty())
         ReportLasting(port, gateway::kPinholeLeaseSeconds, true, " over IPv6");
     writeResultText(done ? "0" : ResultTextFor(mapping.ErrorCode));
 }
