@@ -147,18 +147,25 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
-    // Without a router, what only this machine's firewall lets in is listed all the same.
+    // Without a router, what only this machine's firewall lets in is listed all the same,
+    // the router's reason told beside it.
     std::vector<RecordedForward> shown = TakeFirewallOnly(setting->store.forwards);
     std::vector<gateway::EntryClient::Listed> listed;
     if (setting->gateway) {
         auto answer = setting->gateway->List(setting->here.addresses);
-        if (!answer.value) return Fail(*answer.problem);
-        listed = std::move(*answer.value);
-        // What another device at the router's address holds is not this router's to show.
-        std::copy_if(setting->store.forwards.begin(), setting->store.forwards.end(), std::back_inserter(shown),
-                     [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f.grant); });
+        if (!answer.value) {
+            if (shown.empty()) return Fail(*answer.problem);
+            TellReason(*answer.problem);
+        } else {
+            listed = std::move(*answer.value);
+            // What another device at the router's address holds is not this router's to show.
+            std::copy_if(setting->store.forwards.begin(), setting->store.forwards.end(), std::back_inserter(shown),
+                         [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f.grant); });
+        }
     } else if (shown.empty()) {
         return Fail(*setting->problem);
+    } else {
+        TellReason(*setting->problem);
     }
     const std::vector<std::string> lines = ListLines(listed, shown, setting->here);
     std::vector<std::wstring> wide;

@@ -530,7 +530,7 @@ ROWS = [
             "headline": ("port 6666", "This machine's firewall now lets port 6666 in. Opening port "
                          "6666 in the router's own settings, for this machine's address, completes the job.")}),
           ("listed", LIST, None, "forward 6666 TRUE FALSE", "true",
-           {"listed": (rf"TCP\t6666\t{ESCAPED}\t6666\tIPv4\tfirewall\t0\tyes\tyes\tyes\tHLMX 6666 TCP",)}),
+           {"fresh": True, "listed": (rf"TCP\t6666\t{ESCAPED}\t6666\tIPv4\tfirewall\t0\tyes\tyes\tyes\tHLMX 6666 TCP",)}),
           ("renew sends nothing to the router, tells the rule gone", "renew\r\n", None,
            "forward 6666 TRUE FALSE; ufw delete allow from 0.0.0.0/0 to any port 6666 proto tcp >/dev/null",
            f"{NOTHING_SENT} && {FIREWALL_ONLY_6666}",
