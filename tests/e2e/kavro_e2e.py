@@ -536,8 +536,8 @@ ROWS = [
            f"{NOTHING_SENT} && {FIREWALL_ONLY_6666}",
            {"setup": COUNT_SENT, "headline": 'The firewall entry "HLMX 6666 TCP" that let port 6666 in is gone'}),
           ("close removes the rule, asks the router nothing of it", close_groups([(CLIENT, 6666)]), ["0"],
-           "forward 6666 TRUE FALSE", f"! {UFW_6666} && ! {FIREWALL_ONLY_6666}",
-           {"stderr": f"TCP 6666 to {CLIENT}: this machine's firewall no longer lets it in"}))],
+           "forward 6666 TRUE FALSE", f"{NOTHING_SENT} && ! {UFW_6666} && ! {FIREWALL_ONLY_6666}",
+           {"setup": COUNT_SENT, "stderr": f"TCP 6666 to {CLIENT}: this machine's firewall no longer lets it in"}))],
     # No router: the port let in is open to this network alone, until closed from Open ports.
     *[Row(f"no router at all, firewalld on: {name}", command, result, gateway="none", firewall="firewalld",
           prepare=prepare, opened=opened, **more)
