@@ -56,14 +56,14 @@ public:
     explicit NoGateway(Told why) : why_(std::move(why)) {}
     Answered<gateway::Identity> Here() override { return {{}, why_}; }
     bool OnThisDevice(const gateway::Grant&) override { return false; }
-    Answered<gateway::Holding> Holds(const gateway::Grant&) override { return {{}, Told_()}; }
-    Answered<Renewal> Renew(const gateway::Grant&) override { return {{}, Told_()}; }
-    std::optional<Told> Delete(const gateway::Grant&) override { return Told_(); }
-    Answered<std::optional<Listed>> Read(int, Protocol) override { return {{}, Told_()}; }
+    Answered<gateway::Holding> Holds(const gateway::Grant&) override { return {{}, Headlined()}; }
+    Answered<Renewal> Renew(const gateway::Grant&) override { return {{}, Headlined()}; }
+    std::optional<Told> Delete(const gateway::Grant&) override { return Headlined(); }
+    Answered<std::optional<Listed>> Read(int, Protocol) override { return {{}, Headlined()}; }
     Answered<std::vector<Listed>> List(const std::vector<std::string>&) override { return {{}, why_}; }
 
 private:
-    Told Told_()
+    Told Headlined()
     {
         Headline(why_);
         return why_;
@@ -196,14 +196,16 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
         NoGateway none(*setting->problem);
         std::vector<RecordedForward> letInOnly = TakeFirewallOnly(store.forwards);
         std::vector<RecordedForward> mappings = std::move(store.forwards);
-        const auto save = [&] {
+        const auto rejoin = [&] {
             store.forwards = mappings;
             store.forwards.insert(store.forwards.end(), letInOnly.begin(), letInOnly.end());
-            return store.Save();
         };
         if (all) targets = RecordedTargets(letInOnly);
-        reason = CloseForwards(*targets, letInOnly, none, entries, setting->here, save);
-        save();
+        reason = CloseForwards(*targets, letInOnly, none, entries, setting->here, [&] {
+            rejoin();
+            return store.Save();
+        });
+        rejoin();
         if (reason.empty() && all && !mappings.empty()) {
             TellReason(*setting->problem);
             reason = setting->problem->text;
