@@ -1,5 +1,6 @@
 #include "forward/forward_recording.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "tell.h"
@@ -12,7 +13,8 @@ namespace {
 
 // What the record keeps of `port`, if anything: its mapping or pinhole, or without one
 // the firewall entry made for it, or asked of an administrator.
-std::optional<RecordedForward> RecordOf(const PortOutcome& port, const std::string& internalAddress, long long now)
+std::optional<RecordedForward> RecordOf(const PortOutcome& port, const std::string& internalAddress,
+                                        const std::vector<std::string>& ownAddresses, long long now)
 {
     RecordedForward f;
     // Only an entry this forward made is ours to remove; a pinhole's is the one its IPv6
@@ -22,6 +24,9 @@ std::optional<RecordedForward> RecordOf(const PortOutcome& port, const std::stri
     if (port.grant) {
         f.grant = *port.grant;
         f.checkedAt = port.grant->grantedAt;
+        const std::string& address = f.grant.internalAddress;
+        f.anotherDevice = f.grant.family == Family::Ipv4 && !ownAddresses.empty() &&
+                          std::find(ownAddresses.begin(), ownAddresses.end(), address) == ownAddresses.end();
         return f;
     }
     if (f.firewallEntry.empty() && f.firewallAsked.empty()) return std::nullopt;
@@ -38,16 +43,21 @@ std::optional<RecordedForward> RecordOf(const PortOutcome& port, const std::stri
 } // namespace
 
 Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway, const ForwardOutcome& outcome,
-                        const Ipv6Result& ipv6)
+                        const Ipv6Result& ipv6, const std::vector<std::string>& ownAddresses)
 {
     std::vector<RecordedForward> made;
     const long long now = static_cast<long long>(std::time(nullptr));
     for (const auto* ports : {&outcome.ports, &ipv6.ports})
         for (const PortOutcome& port : *ports)
-            if (std::optional<RecordedForward> f = RecordOf(port, outcome.internalAddress, now)) made.push_back(*f);
+            if (std::optional<RecordedForward> f = RecordOf(port, outcome.internalAddress, ownAddresses, now))
+                made.push_back(*f);
     if (made.empty()) return {};
     for (const RecordedForward& forward : made) Remember(store.forwards, forward);
-    if (store.Save()) return {true, {}};
+    if (store.Save())
+        return {std::any_of(made.begin(), made.end(), [](const RecordedForward& f) { return f.anotherDevice; })
+                    ? Renewal::AnotherDevice
+                    : Renewal::ThisMachine,
+                {}};
     // Unrecorded, nothing would keep it open, and close could not find all of it: taken back.
     EntryFirewall entries(firewall::OpenMachineFirewall);
     const std::vector<RecordedForward> left = TakeBack(made, gateway, entries);
@@ -58,5 +68,5 @@ Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway
                                                {{"subjects", subjects},
                                                 {"hours", std::to_string(gateway::kAskedLease / 3600)}});
     Headline(reason);
-    return {false, reason.text};
+    return {Renewal::None, reason.text};
 }

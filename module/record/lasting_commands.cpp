@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "tell.h"
+#include "addresses/internal_ips.h"
 #include "exchange/result_file.h"
 #include "gateway/gateway_session.h"
 #include "platform/state_folder.h"
@@ -29,14 +30,6 @@ void Fail(const Told& reason)
 {
     TellReason(reason);
     writeResultText(reason.text);
-}
-
-std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
-{
-    std::vector<std::string> narrow;
-    for (const std::wstring& address : addresses)
-        if (address != L"ERROR") narrow.push_back(NarrowToBytes(address));
-    return narrow;
 }
 
 // The record, and the gateway with what this run sees: no gateway when none answered,
@@ -89,7 +82,7 @@ Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresse
     const Answered<gateway::Identity> identity = client->Here();
     if (!identity.value) client.reset();
     return Setting{std::move(store), std::move(session), std::move(client),
-                   Surroundings{identity.value.value_or(gateway::Identity{}), Narrow(addresses),
+                   Surroundings{identity.value.value_or(gateway::Identity{}), AddressTexts(addresses),
                                 static_cast<long long>(std::time(nullptr)), RunDeadline()},
                    identity.problem};
 }
@@ -152,7 +145,13 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
     std::vector<RecordedForward> shown = TakeFirewallOnly(setting->store.forwards);
     std::vector<gateway::EntryClient::Listed> listed;
     if (setting->gateway) {
-        auto answer = setting->gateway->List(setting->here.addresses);
+        // Another device's forwards this tool keeps open are shown, to be closed, beside this machine's.
+        std::vector<std::string> listedFor = setting->here.addresses;
+        for (const RecordedForward& f : setting->store.forwards)
+            if (f.anotherDevice &&
+                std::find(listedFor.begin(), listedFor.end(), f.grant.internalAddress) == listedFor.end())
+                listedFor.push_back(f.grant.internalAddress);
+        auto answer = setting->gateway->List(listedFor);
         if (!answer.value) {
             if (shown.empty()) return Fail(*answer.problem);
             TellReason(*answer.problem);

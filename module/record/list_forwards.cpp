@@ -59,9 +59,9 @@ std::vector<std::string> ListLines(const std::vector<gateway::EntryClient::Liste
     // PCP and NAT-PMP cannot list, nor can UPnP list pinholes: the record's entries on
     // this gateway, for this machine's addresses, while their lease lasts.
     for (const RecordedForward& f : forwards) {
+        // On this machine's firewall, whichever address it was forwarded to.
         if (f.firewallOnly) {
-            if (!f.firewallEntry.empty() && Holds(here.addresses, f.grant.internalAddress))
-                lines.push_back(Line(f, 0, true));
+            if (!f.firewallEntry.empty()) lines.push_back(Line(f, 0, true));
             continue;
         }
         const long long end = f.grant.grantedAt + Lifetime(f);

@@ -636,6 +636,16 @@ ROWS = [
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
+    # Before, it was recorded and then left alone as an address this machine no longer has.
+    Row("renew: a forward to another device, the router forgot it: asked for again for that device, listed, closed",
+        "renew\r\n", ["0"], "miniupnpd secure-off", fresh=True, restart="forget",
+        prepare=f"forward {{port}} TRUE FALSE {CLIENT2}; forwarded; grep -q 'kept open while this computer is on and on "
+                f"this network' $W/prepare.out; entries 1; "
+                f"grep -q 'internal-address={CLIENT2}\t.*\tanother-device=yes$' $XDG_STATE_HOME/varneth/forwards; {UNCHECKED}",
+        stderr="is no longer held by the router; asked for again",
+        after=f"upnpc -u {ROOT_DESC} -l | grep -q 'TCP *{{port}}->{CLIENT2}:{{port}}' && ask 'list\\r\\n' && "
+              f"tr '\\t' ' ' <$W/log.txt | grep -q '^TCP {{port}} {CLIENT2} {{port}} IPv4 UPnP [0-9]* yes yes' && "
+              f"ask 'close\\r\\n{CLIENT2}\\r\\n{{port}}\\r\\nTRUE\\r\\nFALSE\\r\\n' && forwarded && entries 0"),
     # Before, it made the record's folder all the same.
     *[Row(f"renew with no record: {name}: nothing on the wire, no folder made", "renew\r\n", ["0"], prepare=prepare,
           held=held, setup=COUNT_SENT, after=f"{NOTHING_SENT} && {after}")
@@ -864,10 +874,6 @@ ROWS = [
     Row("command line: forward", "", [], cli=f"forward {CLIENT} {{port}}", held="TCP UDP",
         stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2", runs="linux wine",
         windows="unregistered"),
-    Row("command line: list, a table a person reads", "", cli="list", fresh=True, held="TCP UDP",
-        prepare="forward {port} TRUE TRUE; forwarded",
-        listed=("Protocol +Port +Address +How +Time left +Firewall entry +Made by",
-                *(rf"{p} +{{port}} +{ESCAPED} +UPnP +kept open +no +this tool" for p in ("TCP", "UDP")))),
     Row("command line: list --tab, the module's fields", "", cli="list --tab", fresh=True, held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded",
         listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no")),
@@ -888,8 +894,6 @@ ROWS = [
     Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
         after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-    Row("command line: no router, status 1", "", [], cli=f"forward {CLIENT} {{port}} --tcp", gateway="none", status=1,
-        stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
     Row("command line: a port of 0, status 2", "", [], cli=f"forward {CLIENT} 0", gateway="none", status=2,
         stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
     # The setup as Windows users run it, silently, in a prefix of the row's own: the command line of the copy
@@ -947,10 +951,12 @@ ROWS = [
 
 # Every run keeps its record of forwards in its scratch directory, never in a home.
 STATE = "XDG_STATE_HOME={work}/state"
-# forward PORT TCP UDP [ADDRESS] [IPV6]: the fifth, TRUE, asks for pinholes too.
+# forward PORT TCP UDP [ADDRESS] [IPV6]: the fifth, TRUE, asks for pinholes too; ask COMMAND runs Kavro's
+# command (printf's %b escapes).
 PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%b" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
            '"${5:+$5\\r\\n}" '
            '>$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
+           'ask() { printf "%b" "$1" >$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
            'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; '
            'forwarded() { [ "$(tr -d "\\r" <$W/log.txt)" = 0 ]; }; '
            'entries() { [ "$(grep -c ^mapping $XDG_STATE_HOME/varneth/forwards)" = "$1" ]; }; ')
