@@ -58,7 +58,9 @@ MainWindow::OutcomeChoice MainWindow::forwardOnce(bool overIpv6)
     }
     const ForwardOutcome outcome = forwardOutcome(answer, output, overIpv6);
     box.setText(outcome.text);
-    box.setIcon(outcome.succeeded ? QMessageBox::Information : QMessageBox::Critical);
+    box.setIcon(outcome.succeeded      ? QMessageBox::Information
+                : outcome.firewallOnly ? QMessageBox::Warning
+                                       : QMessageBox::Critical);
     ui->lblStatus->setText(outcome.succeeded ? QStringLiteral("Ready") : QStringLiteral("Ready (error ocurred)"));
     box.setInformativeText(outcome.informative);
     box.setDetailedText(output.details());

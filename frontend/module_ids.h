@@ -20,6 +20,10 @@ constexpr char noDefaultGateway[] = "gateway-no-default-gateway";
 // "Reachable over IPv6 at [2001:db8::5]:8080": the port was opened over IPv6 and this
 // machine's firewall lets it in, so a forward asked over IPv6 succeeded even where IPv4 failed.
 constexpr char reachableOverIpv6[] = "forward-reachable-over-ipv6";
+// This machine's firewall now lets in a port the router did not map (a router answered,
+// or none did): a box of its own, neither success nor plain error.
+constexpr char firewallOnlyRouter[] = "forward-firewall-only-router";
+constexpr char firewallOnlyNoRouter[] = "forward-firewall-only-no-router";
 // A person is asked for an administrator's password: the module may take up to 2 minutes
 // more, and the window says what it waits for.
 constexpr char passwordAsked[] = "firewall-password-asked";

@@ -35,8 +35,12 @@ ForwardOutcome forwardOutcome(const QStringList &answer, const ModuleOutput &out
         outcome.informative = failureReasons(answer, output.informativeText(false));
         return outcome;
     }
-    outcome.text = outcome.succeeded ? QStringLiteral("Port forward success!")
-                                     : QStringLiteral("Port forward error: \n") + firstLine;
+    outcome.firewallOnly = !outcome.succeeded && (output.said(moduleid::firewallOnlyRouter) ||
+                                                  output.said(moduleid::firewallOnlyNoRouter));
+    outcome.text = outcome.succeeded      ? QStringLiteral("Port forward success!")
+                   : outcome.firewallOnly ? QStringLiteral("Port let in through this computer's firewall only: \n") +
+                                                firstLine
+                                          : QStringLiteral("Port forward error: \n") + firstLine;
     const bool offer =
         !overIpv6 && output.said(moduleid::ipv6Offer) && (outcome.succeeded || ipv6GetsAround(output));
     // The offer's sentence goes with its button.

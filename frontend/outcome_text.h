@@ -12,6 +12,7 @@ class ModuleOutput;
 // A forward's outcome box.
 struct ForwardOutcome {
     bool succeeded = false;
+    bool firewallOnly = false; // not mapped, yet let in through this machine's firewall: a warning
     QString text;        // its first line, which repeats the module's answer
     QString informative; // its own sentences: the module's headlines, the address to share first
     QString ipv6Offer;   // the button that forwards once more over IPv6; empty: none offered

@@ -72,7 +72,7 @@ std::optional<OpenPort> readPort(const QString &line)
     const std::optional<bool> made = yesNo(fields[MadeHere]);
     const std::optional<bool> firewall = yesNo(fields[Firewall]);
     if (!isOneOf(port.protocol, {"TCP", "UDP"}) || !external || port.address.isEmpty() || !internal ||
-        !isOneOf(port.family, {"IPv4", "IPv6"}) || !isOneOf(port.how, {"UPnP", "PCP", "NAT-PMP", "system"}) ||
+        !isOneOf(port.family, {"IPv4", "IPv6"}) || !isOneOf(port.how, {"UPnP", "PCP", "NAT-PMP", "system", "firewall"}) ||
         !secondsLeft || !kept || !made || !firewall)
         return std::nullopt;
     port.externalPort = *external;

@@ -35,6 +35,8 @@ QString timeLeftText(const OpenPort &port)
 
 QString howText(const OpenPort &port)
 {
+    if (port.how == QLatin1String("firewall"))
+        return QStringLiteral("this computer's firewall only");
     return port.how == QLatin1String("system") ? QStringLiteral("UPnP") : port.how;
 }
 

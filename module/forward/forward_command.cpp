@@ -110,7 +110,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const std:
     const std::optional<long long> lease = done ? ShortestLease(result.Outcome) : std::nullopt;
     if (lease)
         ReportLasting(port, *lease, recording.renewal);
-    else if (recording.renewal != Renewal::None && !mappedAny)
+    else if (recording.renewal != Renewal::None && !mappedAny && !overIpv6.ports.empty())
         ReportLasting(port, gateway::kPinholeLeaseSeconds, recording.renewal, " over IPv6");
     writeResultText(done ? "0" : ResultTextFor(mapping.ErrorCode));
 }

@@ -22,6 +22,7 @@ struct FirewallStep {
     } kind = Kind::NotAsked;
     firewall::Status status = firewall::Status::Ok;
     std::string entryName;
+    std::string askedName; // Refused: the entry an administrator was asked to add; empty: none asked
 };
 
 struct PortOutcome {
@@ -29,10 +30,12 @@ struct PortOutcome {
     Family family = Family::Ipv4;
     std::optional<gateway::Grant> grant; // the mapping or pinhole, as the gateway granted it
     FirewallStep firewall;
+    int port = 0; // as asked: a port the router did not map has no grant to tell it
 };
 
 struct ForwardOutcome {
     std::vector<PortOutcome> ports; // TCP before UDP, IPv4 before IPv6
+    std::string internalAddress;
     bool profileObtained = false;
     bool firewallOn = false;
     std::vector<firewall::Opening> openings; // what the firewall answered, port by port: what is left to an administrator

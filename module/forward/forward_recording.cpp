@@ -1,6 +1,7 @@
 #include "forward/forward_recording.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "tell.h"
 #include "forward/sentences.h"
@@ -10,15 +11,32 @@
 
 namespace {
 
-RecordedForward RecordOf(const PortOutcome& port, const std::vector<std::string>& ownAddresses)
+// What the record keeps of `port`, if anything: its mapping or pinhole, or without one
+// the firewall entry made for it, or asked of an administrator.
+std::optional<RecordedForward> RecordOf(const PortOutcome& port, const std::string& internalAddress,
+                                        const std::vector<std::string>& ownAddresses, long long now)
 {
-    RecordedForward f{*port.grant, port.grant->grantedAt, {}};
-    const std::string& address = f.grant.internalAddress;
-    f.anotherDevice = f.grant.family == Family::Ipv4 && !ownAddresses.empty() &&
-                      std::find(ownAddresses.begin(), ownAddresses.end(), address) == ownAddresses.end();
+    RecordedForward f;
     // Only an entry this forward made is ours to remove; a pinhole's is the one its IPv6
     // side made, where the firewall keeps one per family.
     if (port.firewall.kind == FirewallStep::Kind::Opened) f.firewallEntry = port.firewall.entryName;
+    f.firewallAsked = port.firewall.askedName;
+    if (port.grant) {
+        f.grant = *port.grant;
+        f.checkedAt = port.grant->grantedAt;
+        const std::string& address = f.grant.internalAddress;
+        f.anotherDevice = f.grant.family == Family::Ipv4 && !ownAddresses.empty() &&
+                          std::find(ownAddresses.begin(), ownAddresses.end(), address) == ownAddresses.end();
+        return f;
+    }
+    if (f.firewallEntry.empty() && f.firewallAsked.empty()) return std::nullopt;
+    f.firewallOnly = true;
+    f.grant.protocol = port.protocol;
+    f.grant.family = port.family;
+    f.grant.externalPort = f.grant.internalPort = port.port;
+    f.grant.internalAddress = internalAddress;
+    f.grant.grantedAt = now;
+    f.grant.description = OwnEntryName(port.port, port.protocol);
     return f;
 }
 
@@ -28,9 +46,11 @@ Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway
                         const Ipv6Result& ipv6, const std::vector<std::string>& ownAddresses)
 {
     std::vector<RecordedForward> made;
+    const long long now = static_cast<long long>(std::time(nullptr));
     for (const auto* ports : {&outcome.ports, &ipv6.ports})
         for (const PortOutcome& port : *ports)
-            if (port.grant) made.push_back(RecordOf(port, ownAddresses));
+            if (std::optional<RecordedForward> f = RecordOf(port, outcome.internalAddress, ownAddresses, now))
+                made.push_back(*f);
     if (made.empty()) return {};
     for (const RecordedForward& forward : made) Remember(store.forwards, forward);
     if (store.Save())

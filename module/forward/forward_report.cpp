@@ -136,9 +136,14 @@ void ReportFirewallPort(wchar_t protocol, std::int32_t port, const firewall::Ope
     }
 }
 
-void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
+void ReportFirewallOnly(std::int32_t port, const ForwardOutcome& outcome, bool routerAnswered)
 {
-    Tell(sentence::FirewallSkipped, {{"subject", Subject(protocol, port)}});
+    const bool letInOnly = std::any_of(outcome.ports.begin(), outcome.ports.end(), [](const PortOutcome& p) {
+        return !p.grant && p.firewall.kind == FirewallStep::Kind::Opened;
+    });
+    if (!letInOnly) return;
+    Headline(routerAnswered ? sentence::FirewallOnlyRouter : sentence::FirewallOnlyNoRouter,
+             {{"port", std::to_string(port)}});
 }
 
 void ReportReachable(const std::string& endpoint) { Tell(sentence::Reachable, {{"endpoint", endpoint}}); }

@@ -29,7 +29,12 @@ void ReportPartlyMapped(std::int32_t port, wchar_t mapped, wchar_t notMapped);
 
 void ReportFirewallProfile(firewall::Status profile, firewall::Status state, bool firewallOn);
 void ReportFirewallPort(wchar_t protocol, std::int32_t port, const firewall::Opening& opened);
-void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
+
+struct ForwardOutcome;
+// Where this machine's firewall let a port in that the router did not map: the headline
+// saying so and what completes the job, in the router's settings when `routerAnswered`,
+// else closing it from Open ports.
+void ReportFirewallOnly(std::int32_t port, const ForwardOutcome& outcome, bool routerAnswered);
 
 // The line the window shows first in its success box: "Reachable at 11.77.0.1:8080".
 void ReportReachable(const std::string& endpoint);

@@ -35,9 +35,12 @@ std::wstring DescriptionFor(const std::wstring& description, std::int32_t port, 
 FirewallStep FirewallStepOf(const firewall::Opening& opened, const std::wstring& name)
 {
     switch (opened.status) {
-    case firewall::Status::AlreadyOpen: return {FirewallStep::Kind::AlreadyOpen, opened.status, {}};
-    case firewall::Status::Ok: return {FirewallStep::Kind::Opened, opened.status, NarrowToBytes(name)};
-    default: return {FirewallStep::Kind::Refused, opened.status, {}};
+    case firewall::Status::AlreadyOpen: return {FirewallStep::Kind::AlreadyOpen, opened.status, {}, {}};
+    case firewall::Status::Ok: return {FirewallStep::Kind::Opened, opened.status, NarrowToBytes(name), {}};
+    default:
+        // Left to an administrator: the entry they are asked to add, for close to remove.
+        return {FirewallStep::Kind::Refused, opened.status, {},
+                opened.leftToAdministrator.empty() ? std::string() : NarrowToBytes(name)};
     }
 }
 
@@ -62,13 +65,14 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     ForwardOutcome& outcome = result.Outcome;
     outcome.profileObtained = firewall.ProfileObtained;
     outcome.firewallOn = firewall.FirewallOn;
+    outcome.internalAddress = NarrowToBytes(internalAddress);
     const FirewallStep::Kind notOn = !firewall.ProfileObtained ? FirewallStep::Kind::NotAsked
                                    : state != firewall::Status::Ok ? FirewallStep::Kind::Unread
                                                                : FirewallStep::Kind::Off;
 
-    // Each chosen protocol must be mapped and let in. A protocol the gateway did not
-    // map is not let in either: an open port with nothing behind it on the gateway
-    // only opens the machine to its own network.
+    // Each chosen protocol must be mapped and let in, its firewall step taken whatever
+    // became of its mapping: a person who opens the port in the router by hand finds it
+    // let in here. The record and the box say what only the firewall lets in.
     const std::vector<ProtocolPlan> plans = PlansFor(protocolSelector);
     std::vector<wchar_t> mapped, notMapped;
     bool allOpen = true;
@@ -76,16 +80,18 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     for (const ProtocolPlan& plan : plans) {
         PortOutcome& each = outcome.ports.emplace_back();
         each.protocol = plan.protocol;
+        each.port = port;
         const std::wstring name = DescriptionFor(description, port, plan);
-        if (!MapPort(plan.character, port, port, internalAddress, name)) {
+        if (MapPort(plan.character, port, port, internalAddress, name)) {
+            mapped.push_back(plan.character);
+            each.grant = Mapping->grant;
+            reachableAt = ReportMapped(plan.character, port, internalAddress, *each.grant);
+        } else {
             notMapped.push_back(plan.character);
             ReportNotMapped(plan.character, port);
-            if (firewall.FirewallOn) ReportFirewallSkipped(plan.character, port);
-            continue;
+            // Never asked for: nothing to let in either.
+            if (!IsPortNumber(port)) continue;
         }
-        mapped.push_back(plan.character);
-        each.grant = Mapping->grant;
-        reachableAt = ReportMapped(plan.character, port, internalAddress, *each.grant);
         if (!firewall.FirewallOn) {
             each.firewall.kind = notOn;
             continue;
@@ -104,5 +110,6 @@ ForwardResult Varneth::Forward(std::int32_t protocolSelector, std::int32_t port,
     if (!result.FirewallOpen && firewall.ProfileObtained) ErrorCode = kErrorFirewallNotOpened;
     if (result.Mapped && result.FirewallOpen && !reachableAt.empty()) ReportReachable(reachableAt);
     for (const Told& headline : LeftToAdministrator(outcome.openings)) Headline(headline);
+    ReportFirewallOnly(port, outcome, Collection);
     return result;
 }

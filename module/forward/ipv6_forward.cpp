@@ -127,10 +127,10 @@ std::vector<PortOutcome> PortsOf(const gateway::PinholeAnswers& answers, const s
     std::vector<PortOutcome> ports;
     for (const gateway::PinholeReply& reply : answers.replies) {
         if (!reply.grant) continue;
-        PortOutcome& each = ports.emplace_back(PortOutcome{reply.protocol, Family::Ipv6, reply.grant, {}});
+        PortOutcome& each = ports.emplace_back(PortOutcome{reply.protocol, Family::Ipv6, reply.grant, {}, reply.grant->externalPort});
         const std::string name = OwnEntryName(reply.grant->externalPort, reply.protocol);
         if (std::find(entriesMade.begin(), entriesMade.end(), WidenBytes(name)) != entriesMade.end())
-            each.firewall = {FirewallStep::Kind::Opened, firewall::Status::Ok, name};
+            each.firewall = {FirewallStep::Kind::Opened, firewall::Status::Ok, name, {}};
     }
     return ports;
 }

@@ -46,23 +46,27 @@ std::string Named(const CloseTarget& target, Protocol protocol)
     return std::string(Name(protocol)) + " " + std::to_string(target.port) + " to " + target.address;
 }
 
-// Whether `target` asks to close `f` on this gateway: its mapping, or a pinhole beside it.
+// Whether `target` asks to close `f`: its mapping or a pinhole beside it on this
+// gateway, or its port where only this machine's firewall lets it in.
 bool Asks(const CloseTarget& target, const RecordedForward& f, const Surroundings& here)
 {
     return f.grant.externalPort == target.port && ForwardAddress(f) == target.address &&
-           Holds(target.protocols, f.grant.protocol) && SameGateway(f.grant.gateway, here.gateway);
+           Holds(target.protocols, f.grant.protocol) && (f.firewallOnly || SameGateway(f.grant.gateway, here.gateway));
 }
 
-// Only an entry the tool made, under its own name; an administrator's rule stays.
+// Only an entry the tool made, or one an administrator was asked to add, under the
+// tool's own name; any other rule stays.
 bool RemoveOwnFirewallEntry(const RecordedForward& forward, EntryFirewall& firewall, std::optional<Told>& problem)
 {
-    const std::string& name = forward.firewallEntry;
+    RecordedForward named = forward;
+    if (named.firewallEntry.empty()) named.firewallEntry = forward.firewallAsked;
+    const std::string& name = named.firewallEntry;
     if (name.empty()) return true;
     if (name != OwnEntryName(forward.grant.externalPort, forward.grant.protocol)) {
         Tell(sentence::NotOurName, {{"name", name}});
         return true;
     }
-    return firewall.Remove(forward, problem);
+    return firewall.Remove(named, problem);
 }
 
 // Closes the target's mapping of one protocol; the reason when something of it is left.
@@ -76,16 +80,20 @@ public:
 
     std::optional<Told> Close(const CloseTarget& target, Protocol protocol)
     {
-        bool pinholesClosed = false;
-        const std::optional<Told> pinholeProblem = ClosePinholes(target, protocol, pinholesClosed);
-        const std::optional<Told> problem = CloseMapping(target, protocol, pinholesClosed);
-        return pinholeProblem ? pinholeProblem : problem;
+        bool othersClosed = false;
+        const std::optional<Told> pinholeProblem = ClosePinholes(target, protocol, othersClosed);
+        const std::optional<Told> firewallProblem = CloseFirewallOnly(target, protocol, othersClosed);
+        const std::optional<Told> problem = CloseMapping(target, protocol, othersClosed);
+        return pinholeProblem ? pinholeProblem : firewallProblem ? firewallProblem : problem;
     }
 
 private:
-    // Gone from the gateway first: a firewall entry goes only with what it let in.
+    // Gone from the gateway first: a firewall entry goes only with what it let in. A
+    // firewall-only entry has nothing on the gateway: a port another device holds there
+    // is not ours to delete.
     bool CloseEntry(const RecordedForward& f, std::optional<Told>& problem)
     {
+        if (f.firewallOnly) return RemoveOwnFirewallEntry(f, firewall_, problem);
         if (std::optional<Told> left = gateway_.Delete(f.grant)) {
             problem = std::move(left);
             return false;
@@ -114,13 +122,32 @@ private:
         return firstProblem;
     }
 
-    // `pinholesClosed`: the forward's pinholes went just now. Where no mapping of it is
-    // recorded, its IPv4 side failed, and the router holds nothing more of it (behind
-    // carrier-grade NAT it could not even be asked).
-    std::optional<Told> CloseMapping(const CloseTarget& target, Protocol protocol, bool pinholesClosed)
+    // The target's port where only this machine's firewall lets it in, on whichever network.
+    std::optional<Told> CloseFirewallOnly(const CloseTarget& target, Protocol protocol, bool& closed)
+    {
+        std::optional<Told> firstProblem;
+        for (auto f = forwards_.begin(); f != forwards_.end();) {
+            std::optional<Told> problem;
+            if (!f->firewallOnly || f->grant.protocol != protocol || f->grant.externalPort != target.port ||
+                f->grant.internalAddress != target.address || !CloseEntry(*f, problem)) {
+                if (!firstProblem) firstProblem = problem;
+                ++f;
+                continue;
+            }
+            Tell(sentence::FirewallOnlyClosed, {{"subject", Named(target, protocol)}});
+            f = forwards_.erase(f);
+            closed = true;
+        }
+        return firstProblem;
+    }
+
+    // `othersClosed`: the forward's pinholes or firewall-only entry went just now. Where
+    // no mapping of it is recorded, its IPv4 side failed, and the router holds nothing more
+    // of it (behind carrier-grade NAT it could not even be asked).
+    std::optional<Told> CloseMapping(const CloseTarget& target, Protocol protocol, bool othersClosed)
     {
         const auto asked = [&](const RecordedForward& f) {
-            return f.grant.protocol == protocol && f.grant.externalPort == target.port &&
+            return !f.firewallOnly && f.grant.protocol == protocol && f.grant.externalPort == target.port &&
                    f.grant.internalAddress == target.address;
         };
         // The entry on this gateway first: the same port may be recorded on another network too.
@@ -128,7 +155,7 @@ private:
             return asked(f) && SameGateway(f.grant.gateway, here_.gateway);
         });
         if (recorded == forwards_.end()) recorded = std::find_if(forwards_.begin(), forwards_.end(), asked);
-        if (recorded == forwards_.end()) return pinholesClosed ? std::nullopt : CloseUnrecorded(target, protocol);
+        if (recorded == forwards_.end()) return othersClosed ? std::nullopt : CloseUnrecorded(target, protocol);
         if (!SameGateway(recorded->grant.gateway, here_.gateway)) {
             Tell(sentence::CloseElsewhere,
                  {{"subject", Subject(*recorded)}, {"address", recorded->grant.gateway.address}});
@@ -277,7 +304,7 @@ std::vector<RecordedForward> TakeBack(const std::vector<RecordedForward>& made, 
     std::vector<RecordedForward> left;
     for (const RecordedForward& f : made) {
         // Each whatever became of the other: an entry nothing records is found by nobody.
-        std::optional<Told> problem = gateway.Delete(f.grant);
+        std::optional<Told> problem = f.firewallOnly ? std::nullopt : gateway.Delete(f.grant);
         const bool deleted = !problem;
         const bool removed = RemoveOwnFirewallEntry(f, firewall, problem);
         if (deleted && removed) {
@@ -297,11 +324,12 @@ std::vector<std::string> LeftOpenLines(const std::vector<RecordedForward>& forwa
         // "At most": a mapping the router let go before its firewall entry failed is recorded still.
         const std::string where = Subject(forward) + " on the router " + forward.grant.gateway.address;
         const long long left = forward.grant.grantedAt + Lifetime(forward) - now;
-        lines.push_back(Lifetime(forward) == 0 ? where + ": the router keeps it open until it restarts, unless it is "
-                                                        "closed in the router's settings."
-                        : left > 0 ? where + ": the router keeps it open for at most about " +
-                                         Span(static_cast<long>(left)) + " more, then closes it by itself."
-                                   : where + ": its time ran out, so the router has closed it by now.");
+        if (!forward.firewallOnly)
+            lines.push_back(Lifetime(forward) == 0 ? where + ": the router keeps it open until it restarts, unless it "
+                                                             "is closed in the router's settings."
+                            : left > 0 ? where + ": the router keeps it open for at most about " +
+                                             Span(static_cast<long>(left)) + " more, then closes it by itself."
+                                       : where + ": its time ran out, so the router has closed it by now.");
         if (forward.firewallEntry == OwnEntryName(forward.grant.externalPort, forward.grant.protocol))
             lines.push_back("The firewall entry \"" + forward.firewallEntry + "\" stays; an administrator removes it with: " +
                             FirewallEntryRemoval(forward));

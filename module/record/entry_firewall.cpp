@@ -51,7 +51,8 @@ bool EntryFirewall::Remove(const RecordedForward& forward, std::optional<Told>& 
     const std::string subject = std::string(Name(forward.grant.protocol)) + " " + std::to_string(port);
     const firewall::PortRequest request = Request(forward);
     if (OwnIpv6Rule(forward)) {
-        if (Opened() && firewall_.Manager->ClosePort(request) == Status::Ok) {
+        const Status closed = Opened() ? firewall_.Manager->ClosePort(request) : Status::Failed;
+        if (closed == Status::Ok || closed == Status::NotFound) {
             Tell(sentence::EntryGoneOverIpv6, {{"name", name}, {"subject", subject}});
             return true;
         }

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::string_view kMappingKind = "mapping";
-
 using Fields = std::map<std::string, std::string, std::less<>>;
 
 template <class Number> bool ReadNumber(const std::string& text, Number& number)
@@ -50,8 +48,18 @@ template <class Number> bool ReadField(Fields& fields, const char* name, Number&
     return ReadNumber(fields[name], number);
 }
 
-std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
+std::optional<RecordedForward> ReadForward(Fields& fields, bool firewallOnly, std::string& problem)
 {
+    if (firewallOnly) {
+        // No mapping: the same port inside, made by no router, without a lease.
+        fields.try_emplace("internal-port", fields["external-port"]);
+        fields.try_emplace("how", std::string(Name(Method::Upnp)));
+        fields.try_emplace("lifetime", "0");
+        if (fields["firewall"].empty() && fields["firewall-asked"].empty()) {
+            problem = "it names no firewall entry";
+            return std::nullopt;
+        }
+    }
     for (const char* required : {"protocol", "external-port", "internal-address", "internal-port", "family", "how",
                                  "lifetime", "granted"})
         if (!fields.count(required)) {
@@ -68,6 +76,8 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     g.forwardAddress = fields["for-address"];
     g.description = fields["description"];
     forward.firewallEntry = fields["firewall"];
+    forward.firewallAsked = fields["firewall-asked"];
+    forward.firewallOnly = firewallOnly;
     forward.closing = fields.count("closing") != 0;
     // Anything but "yes" is this machine's own, as an entry without the field is.
     forward.anotherDevice = fields["another-device"] == "yes";
@@ -122,8 +132,8 @@ void Field(std::string& line, const char* name, const std::string& value)
 
 bool operator==(const RecordedForward& a, const RecordedForward& b)
 {
-    return std::tie(a.grant, a.checkedAt, a.firewallEntry, a.closing, a.anotherDevice) ==
-           std::tie(b.grant, b.checkedAt, b.firewallEntry, b.closing, b.anotherDevice);
+    return std::tie(a.grant, a.checkedAt, a.firewallEntry, a.closing, a.anotherDevice, a.firewallAsked, a.firewallOnly) ==
+           std::tie(b.grant, b.checkedAt, b.firewallEntry, b.closing, b.anotherDevice, b.firewallAsked, b.firewallOnly);
 }
 
 bool SameGateway(const gateway::Identity& recorded, const gateway::Identity& current)
@@ -156,7 +166,14 @@ bool SameMapping(const RecordedForward& a, const RecordedForward& b)
            std::tie(y.protocol, y.externalPort, y.family, y.internalAddress, y.gateway);
 }
 
-RecordReading ParseRecord(std::string_view text)
+bool SamePort(const RecordedForward& a, const RecordedForward& b)
+{
+    const gateway::Grant &x = a.grant, &y = b.grant;
+    return std::tie(x.protocol, x.externalPort, x.family, x.internalAddress) ==
+           std::tie(y.protocol, y.externalPort, y.family, y.internalAddress);
+}
+
+RecordReading ParseRecord(std::string_view text, const RecordKind& kind)
 {
     RecordReading reading;
     if (text.empty() || text.back() != '\n') {
@@ -164,8 +181,8 @@ RecordReading ParseRecord(std::string_view text)
         return reading;
     }
     const std::vector<std::string_view> lines = Split(text.substr(0, text.size() - 1), '\n');
-    if (lines.front() != kRecordHeader && lines.front() != std::string(kRecordHeader) + "\r") {
-        reading.damage = std::string("its first line is not \"") + kRecordHeader + "\"";
+    if (lines.front() != kind.header && lines.front() != std::string(kind.header) + "\r") {
+        reading.damage = std::string("its first line is not \"") + kind.header + "\"";
         return reading;
     }
     for (std::size_t number = 2; number <= lines.size(); ++number) {
@@ -174,11 +191,11 @@ RecordReading ParseRecord(std::string_view text)
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line.front() == '#') continue;
         const std::vector<std::string_view> parts = Split(line, '\t');
-        std::string problem = parts.front() == kMappingKind ? "" : "it is not a mapping";
+        std::string problem = parts.front() == kind.entry ? "" : "it is not a " + std::string(kind.entry);
         std::optional<Fields> fields;
         std::optional<RecordedForward> forward;
         if (problem.empty()) fields = ReadFields(parts, problem);
-        if (fields) forward = ReadForward(*fields, problem);
+        if (fields) forward = ReadForward(*fields, kind.entry == kFirewallOnlyFile.entry, problem);
         if (!forward) {
             reading.forwards.clear();
             reading.damage = "line " + std::to_string(number) + ": " + problem;
@@ -189,29 +206,35 @@ RecordReading ParseRecord(std::string_view text)
     return reading;
 }
 
-std::string FormatRecord(const std::vector<RecordedForward>& forwards)
+std::string FormatRecord(const std::vector<RecordedForward>& forwards, const RecordKind& kind)
 {
-    std::string text = std::string(kRecordHeader) + "\n";
-    text += "# What Varneth opened for this user; Kavro's renew, list and close read it. One line per mapping.\n";
+    const bool firewallOnly = kind.entry == kFirewallOnlyFile.entry;
+    std::string text = std::string(kind.header) + "\n";
+    text += firewallOnly ? "# Ports this machine's firewall lets in for Varneth where no router mapped them; Kavro's "
+                           "renew, list and close read it.\n"
+                         : "# What Varneth opened for this user; Kavro's renew, list and close read it. One line per "
+                           "mapping.\n";
     for (const RecordedForward& forward : forwards) {
+        if (forward.firewallOnly != firewallOnly) continue;
         const gateway::Grant& g = forward.grant;
-        std::string line(kMappingKind);
+        std::string line(kind.entry);
         Field(line, "protocol", std::string(Name(g.protocol)));
         Field(line, "external-port", std::to_string(g.externalPort));
         Field(line, "internal-address", g.internalAddress);
-        Field(line, "internal-port", std::to_string(g.internalPort));
+        if (!firewallOnly) Field(line, "internal-port", std::to_string(g.internalPort));
         Field(line, "family", std::string(Name(g.family)));
-        Field(line, "how", std::string(Name(g.method)));
+        if (!firewallOnly) Field(line, "how", std::string(Name(g.method)));
         Field(line, "gateway-udn", g.gateway.udn);
         Field(line, "gateway-address", g.gateway.address);
         Field(line, "gateway-link", g.gateway.linkAddress);
         Field(line, "nonce", g.nonce);
         Field(line, "external-address", g.externalAddress);
-        Field(line, "lifetime", std::to_string(Lifetime(forward)));
+        if (!firewallOnly) Field(line, "lifetime", std::to_string(Lifetime(forward)));
         Field(line, "granted", std::to_string(g.grantedAt));
         if (forward.checkedAt != 0) Field(line, "checked", std::to_string(forward.checkedAt));
         if (g.epoch) Field(line, "epoch", std::to_string(*g.epoch));
         Field(line, "firewall", forward.firewallEntry);
+        Field(line, "firewall-asked", forward.firewallAsked);
         if (g.family == Family::Ipv6) {
             Field(line, "pinhole", g.pinholeId);
             Field(line, "for-address", g.forwardAddress);
@@ -226,10 +249,22 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
 
 void Remember(std::vector<RecordedForward>& forwards, const RecordedForward& forward)
 {
-    const auto same = std::find_if(forwards.begin(), forwards.end(),
-                                   [&](const RecordedForward& held) { return SameMapping(held, forward); });
+    // A mapping made now takes over its port's firewall-only entry, and the firewall entry in it.
+    std::string letInBefore;
+    if (!forward.firewallOnly)
+        forwards.erase(std::remove_if(forwards.begin(), forwards.end(),
+                                      [&](const RecordedForward& held) {
+                                          const bool taken = held.firewallOnly && SamePort(held, forward);
+                                          if (taken && letInBefore.empty()) letInBefore = held.firewallEntry;
+                                          return taken;
+                                      }),
+                       forwards.end());
+    const auto same = std::find_if(forwards.begin(), forwards.end(), [&](const RecordedForward& held) {
+        return held.firewallOnly == forward.firewallOnly && SameMapping(held, forward);
+    });
     if (same == forwards.end()) {
         forwards.push_back(forward);
+        if (forwards.back().firewallEntry.empty()) forwards.back().firewallEntry = letInBefore;
         return;
     }
     // Forwarded again, the firewall already lets the port in: through the entry we made

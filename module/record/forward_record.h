@@ -15,7 +15,19 @@
 
 #include "gateway/grant.h"
 
-inline constexpr const char* kRecordHeader = "varneth forwards 1";
+// The record is two files in one format. `forwards` holds what a router granted;
+// `firewall-only` the ports this machine's firewall let in for a forward the router did
+// not map, and the rules an administrator was asked to add for them. A version from
+// before firewall-only entries never opens that file: it neither rejects nor misreads
+// them, and only leaves them as they are (its close does not remove them).
+struct RecordKind {
+    const char* file;
+    const char* header;
+    std::string_view entry; // the first word of each entry line
+};
+inline constexpr RecordKind kForwardsFile{"forwards", "varneth forwards 1", "mapping"};
+inline constexpr RecordKind kFirewallOnlyFile{"firewall-only", "varneth firewall-only 1", "firewall-only"};
+inline constexpr const char* kRecordHeader = kForwardsFile.header;
 
 // The lease our client asks for, renewed at its half: a forward nobody renews any more
 // closes by itself within two hours.
@@ -30,6 +42,12 @@ struct RecordedForward {
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
     bool closing = false;        // a close asked the gateway to let it go: never renewed again
     bool anotherDevice = false;  // for another device on the router's network, not an address of this machine
+    // The name of the firewall entry an administrator was asked to add for it, which close
+    // removes when it is there; empty: none asked.
+    std::string firewallAsked;
+    // No mapping: only this machine's firewall lets the port in (or was asked to), under
+    // `firewallEntry` or `firewallAsked`; its grant names the port and address alone.
+    bool firewallOnly = false;
 };
 
 bool operator==(const RecordedForward& a, const RecordedForward& b);
@@ -59,9 +77,13 @@ struct RecordReading {
     std::string damage; // why the text is no record, for people; empty when it is one
 };
 
-RecordReading ParseRecord(std::string_view text);
-std::string FormatRecord(const std::vector<RecordedForward>& forwards);
+// One file of the record: `kind` says which, and FormatRecord writes only its entries.
+RecordReading ParseRecord(std::string_view text, const RecordKind& kind = kForwardsFile);
+std::string FormatRecord(const std::vector<RecordedForward>& forwards, const RecordKind& kind = kForwardsFile);
 
-// Adds `forward`, or replaces the entry for the same mapping, keeping the firewall entry
-// the tool made for it before.
+// The same port, protocol, family and internal address, on whichever router.
+bool SamePort(const RecordedForward& a, const RecordedForward& b);
+
+// Adds `forward`, or replaces the entry for the same mapping (a mapping made now replaces
+// its port's firewall-only entry), keeping the firewall entry the tool made for it before.
 void Remember(std::vector<RecordedForward>& forwards, const RecordedForward& forward);

@@ -1,4 +1,4 @@
-// The user's record of forwards, read and kept locked for the run's change to it.
+// The user's record of forwards, both its files, read and kept locked for the run's change to it.
 #pragma once
 
 #include <memory>
@@ -29,4 +29,5 @@ private:
     explicit ForwardRecordStore(std::unique_ptr<RecordFile> file) : file_(std::move(file)) {}
 
     std::unique_ptr<RecordFile> file_;
+    bool firewallOnlyFound_ = false;
 };

@@ -42,6 +42,38 @@ struct Setting {
     std::optional<Told> problem;
 };
 
+// Where no router answered: each call about one gives why, told as a headline. What only
+// this machine's firewall lets in is renewed, listed and closed without one.
+class NoGateway final : public gateway::EntryClient {
+public:
+    explicit NoGateway(Told why) : why_(std::move(why)) {}
+    Answered<gateway::Identity> Here() override { return {{}, why_}; }
+    bool OnThisDevice(const gateway::Grant&) override { return false; }
+    Answered<gateway::Holding> Holds(const gateway::Grant&) override { return {{}, Headlined()}; }
+    Answered<Renewal> Renew(const gateway::Grant&) override { return {{}, Headlined()}; }
+    std::optional<Told> Delete(const gateway::Grant&) override { return Headlined(); }
+    Answered<std::optional<Listed>> Read(int, Protocol) override { return {{}, Headlined()}; }
+    Answered<std::vector<Listed>> List(const std::vector<std::string>&) override { return {{}, why_}; }
+
+private:
+    Told Headlined()
+    {
+        Headline(why_);
+        return why_;
+    }
+    Told why_;
+};
+
+// The record's entries that only this machine's firewall lets in, taken out of `forwards`.
+std::vector<RecordedForward> TakeFirewallOnly(std::vector<RecordedForward>& forwards)
+{
+    const auto others = std::stable_partition(forwards.begin(), forwards.end(),
+                                              [](const RecordedForward& f) { return f.firewallOnly; });
+    std::vector<RecordedForward> taken(forwards.begin(), others);
+    forwards.erase(forwards.begin(), others);
+    return taken;
+}
+
 // The gateway, with what this run sees, beside `store`.
 Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresses)
 {
@@ -80,14 +112,21 @@ void RunRenewCommand(const std::vector<std::wstring>& addresses)
     if (!store) return Fail(problem);
     if (store->forwards.empty()) return WriteOutcome({});
     std::optional<Setting> setting = Meet(std::move(*store), addresses);
+    EntryFirewall entries(firewall::OpenMachineFirewall);
     if (!setting->gateway) {
+        std::vector<RecordedForward>& forwards = setting->store.forwards;
+        NoGateway none(*setting->problem);
+        std::vector<RecordedForward> letInOnly = TakeFirewallOnly(forwards);
+        const std::string reason = RenewForwards(letInOnly, none, entries, setting->here);
+        const bool mappings = !forwards.empty();
+        forwards.insert(forwards.end(), letInOnly.begin(), letInOnly.end());
         // Saved all the same: the schedule follows this program, as when it was installed
         // in another folder and the old one is gone.
         setting->store.Save();
-        Fail(*setting->problem);
+        if (mappings) Fail(*setting->problem);
+        else WriteOutcome(reason);
         return;
     }
-    EntryFirewall entries(firewall::OpenMachineFirewall);
     std::string reason = RenewForwards(setting->store.forwards, *setting->gateway, entries, setting->here);
     if (!setting->store.Save()) {
         const Told problem = Compose(record::sentence::RenewalNotKept);
@@ -101,25 +140,33 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
 {
     std::optional<Setting> setting = Prepare(addresses);
     if (!setting) return;
-    if (!setting->gateway) {
-        Fail(*setting->problem);
-        return;
+    // Without a router, what only this machine's firewall lets in is listed all the same,
+    // the router's reason told beside it.
+    std::vector<RecordedForward> shown = TakeFirewallOnly(setting->store.forwards);
+    std::vector<gateway::EntryClient::Listed> listed;
+    if (setting->gateway) {
+        // Another device's forwards this tool keeps open are shown, to be closed, beside this machine's.
+        std::vector<std::string> listedFor = setting->here.addresses;
+        for (const RecordedForward& f : setting->store.forwards)
+            if (f.anotherDevice &&
+                std::find(listedFor.begin(), listedFor.end(), f.grant.internalAddress) == listedFor.end())
+                listedFor.push_back(f.grant.internalAddress);
+        auto answer = setting->gateway->List(listedFor);
+        if (!answer.value) {
+            if (shown.empty()) return Fail(*answer.problem);
+            TellReason(*answer.problem);
+        } else {
+            listed = std::move(*answer.value);
+            // What another device at the router's address holds is not this router's to show.
+            std::copy_if(setting->store.forwards.begin(), setting->store.forwards.end(), std::back_inserter(shown),
+                         [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f.grant); });
+        }
+    } else if (shown.empty()) {
+        return Fail(*setting->problem);
+    } else {
+        TellReason(*setting->problem);
     }
-    // Another device's forwards this tool keeps open are shown, to be closed, beside this machine's.
-    std::vector<std::string> listedFor = setting->here.addresses;
-    for (const RecordedForward& f : setting->store.forwards)
-        if (f.anotherDevice && std::find(listedFor.begin(), listedFor.end(), f.grant.internalAddress) == listedFor.end())
-            listedFor.push_back(f.grant.internalAddress);
-    const auto listed = setting->gateway->List(listedFor);
-    if (!listed.value) {
-        Fail(*listed.problem);
-        return;
-    }
-    // What another device at the router's address holds is not this router's to show.
-    std::vector<RecordedForward> onThisDevice;
-    std::copy_if(setting->store.forwards.begin(), setting->store.forwards.end(), std::back_inserter(onThisDevice),
-                 [&](const RecordedForward& f) { return setting->gateway->OnThisDevice(f.grant); });
-    const std::vector<std::string> lines = ListLines(*listed.value, onThisDevice, setting->here);
+    const std::vector<std::string> lines = ListLines(listed, shown, setting->here);
     std::vector<std::wstring> wide;
     for (const std::string& line : lines) wide.push_back(WidenBytes(line));
     writeResultLines(wide);
@@ -137,15 +184,31 @@ void RunCloseCommand(const std::vector<std::wstring>& commandLines, const std::v
     if (!setting) return;
     ForwardRecordStore& store = setting->store;
     std::string reason;
+    EntryFirewall entries(firewall::OpenMachineFirewall);
     if (setting->gateway) {
         if (all) targets = RecordedTargets(store.forwards);
-        EntryFirewall entries(firewall::OpenMachineFirewall);
         reason = CloseForwards(*targets, store.forwards, *setting->gateway, entries, setting->here,
                                [&store] { return store.Save(); });
     } else if (!all || !store.forwards.empty()) {
-        // Nothing recorded is nothing to close, whether a router answers or not.
-        TellReason(*setting->problem);
-        reason = setting->problem->text;
+        // Without a router only what this machine's firewall alone lets in can be closed;
+        // asking for more is told why not. Nothing recorded is nothing to close.
+        NoGateway none(*setting->problem);
+        std::vector<RecordedForward> letInOnly = TakeFirewallOnly(store.forwards);
+        std::vector<RecordedForward> mappings = std::move(store.forwards);
+        const auto rejoin = [&] {
+            store.forwards = mappings;
+            store.forwards.insert(store.forwards.end(), letInOnly.begin(), letInOnly.end());
+        };
+        if (all) targets = RecordedTargets(letInOnly);
+        reason = CloseForwards(*targets, letInOnly, none, entries, setting->here, [&] {
+            rejoin();
+            return store.Save();
+        });
+        rejoin();
+        if (reason.empty() && all && !mappings.empty()) {
+            TellReason(*setting->problem);
+            reason = setting->problem->text;
+        }
     }
     if (!all || reason.empty()) {
         WriteOutcome(reason);

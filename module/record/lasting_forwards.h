@@ -34,7 +34,10 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::Entry
 
 // The result lines of list: tab-separated protocol, external port, internal address,
 // internal port, family, how, seconds left, kept open, made here, firewall entry,
-// description. UPnP mappings from the gateway's own list, the others from the record.
+// description. UPnP mappings from the gateway's own list, the others from the record;
+// a port only this machine's firewall lets in has `kFirewallOnlyWord` for how, on
+// whichever router.
+inline constexpr const char* kFirewallOnlyWord = "firewall";
 std::vector<std::string> ListLines(const std::vector<gateway::EntryClient::Listed>& listed,
                                    const std::vector<RecordedForward>& forwards, const Surroundings& here);
 

@@ -17,7 +17,7 @@ std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
                                           f.grant.internalAddress,
                                           std::to_string(f.grant.internalPort),
                                           std::string(Name(f.grant.family)),
-                                          std::string(Name(f.grant.method)),
+                                          f.firewallOnly ? std::string(kFirewallOnlyWord) : std::string(Name(f.grant.method)),
                                           std::to_string(secondsLeft),
                                           YesNo(recorded),
                                           YesNo(recorded),
@@ -26,6 +26,11 @@ std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
     std::string line;
     for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
     return line;
+}
+
+bool Holds(const std::vector<std::string>& addresses, const std::string& address)
+{
+    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
 }
 
 const RecordedForward* Recorded(const std::vector<RecordedForward>& forwards, const RecordedForward& mapping)
@@ -54,12 +59,17 @@ std::vector<std::string> ListLines(const std::vector<gateway::EntryClient::Liste
     // PCP and NAT-PMP cannot list, nor can UPnP list pinholes: the record's entries on
     // this gateway, for this machine's addresses, while their lease lasts.
     for (const RecordedForward& f : forwards) {
+        // On this machine's firewall, whichever address it was forwarded to.
+        if (f.firewallOnly) {
+            if (!f.firewallEntry.empty()) lines.push_back(Line(f, 0, true));
+            continue;
+        }
         const long long end = f.grant.grantedAt + Lifetime(f);
         const bool alive = Lifetime(f) == 0 || end > here.now;
         const std::string& address = ForwardAddress(f);
         if ((ThroughUpnp(f.grant.method) && f.grant.family == Family::Ipv4) ||
             !SameGateway(f.grant.gateway, here.gateway) || !alive ||
-            std::find(here.addresses.begin(), here.addresses.end(), address) == here.addresses.end())
+            !Holds(here.addresses, address))
             continue;
         lines.push_back(Line(f, Lifetime(f) == 0 ? 0 : end - here.now, true));
     }

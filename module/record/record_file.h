@@ -23,16 +23,17 @@ public:
         Kind kind = Kind::Missing;
         std::string text;
     };
-    // What is at the record's path, never through a link nor blocking on a FIFO.
-    Content Read() const;
+    // Each call is about one file of the record, `file`, under the one lock.
+    // What is at its path, never through a link nor blocking on a FIFO.
+    Content Read(const char* file) const;
     // Through a new file renamed into place.
-    bool Replace(const std::string& text) const;
-    // Renames whatever is at the record's path to `name` beside it; false, and nothing
+    bool Replace(const char* file, const std::string& text) const;
+    // Renames whatever is at the file's path to `name` beside it; false, and nothing
     // moved, when `name` is taken.
-    bool MoveAside(const std::string& name) const;
+    bool MoveAside(const char* file, const std::string& name) const;
     bool WriteBeside(const std::string& name, const std::string& text) const;
 
-    std::string Path() const;
+    std::string Path(const char* file) const;
 
 private:
     struct Handle;
@@ -42,6 +43,5 @@ private:
     std::unique_ptr<Handle> handle_;
 };
 
-inline constexpr const char* kRecordFileName = "forwards";
 // Far more than any record of ours (some ten thousand entries); a bigger file is not one.
 inline constexpr std::size_t kRecordLimit = 4 * 1024 * 1024;

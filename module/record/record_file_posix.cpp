@@ -41,9 +41,9 @@ std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline
     return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
 }
 
-RecordFile::Content RecordFile::Read() const
+RecordFile::Content RecordFile::Read(const char* file) const
 {
-    const UniqueFd in(::openat(handle_->folder.get(), kRecordFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd in(::openat(handle_->folder.get(), file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in) {
         // ELOOP: a link at the path, which is not followed.
         if (errno == ENOENT) return {Kind::Missing, {}};
@@ -59,17 +59,17 @@ RecordFile::Content RecordFile::Read() const
     return {Kind::Regular, std::move(*text)};
 }
 
-bool RecordFile::Replace(const std::string& text) const { return ReplaceFile(folder_, kRecordFileName, text); }
+bool RecordFile::Replace(const char* file, const std::string& text) const { return ReplaceFile(folder_, file, text); }
 
-bool RecordFile::MoveAside(const std::string& name) const
+bool RecordFile::MoveAside(const char* file, const std::string& name) const
 {
     const int folder = handle_->folder.get();
-    if (::renameat2(folder, kRecordFileName, folder, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(folder, file, folder, name.c_str(), RENAME_NOREPLACE) == 0) return true;
     // A file system that cannot refuse to replace: looked at first.
     if (errno != EINVAL && errno != ENOSYS) return false;
     struct stat taken {};
     if (::fstatat(folder, name.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) return false;
-    return ::renameat(folder, kRecordFileName, folder, name.c_str()) == 0;
+    return ::renameat(folder, file, folder, name.c_str()) == 0;
 }
 
 bool RecordFile::WriteBeside(const std::string& name, const std::string& text) const
@@ -77,4 +77,4 @@ bool RecordFile::WriteBeside(const std::string& name, const std::string& text) c
     return ReplaceFile(folder_, name, text);
 }
 
-std::string RecordFile::Path() const { return folder_ + "/" + kRecordFileName; }
+std::string RecordFile::Path(const char* file) const { return folder_ + "/" + file; }

@@ -73,9 +73,9 @@ std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline
     return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
 }
 
-RecordFile::Content RecordFile::Read() const
+RecordFile::Content RecordFile::Read(const char* file) const
 {
-    const std::wstring path = WideFromUtf8(Path());
+    const std::wstring path = WideFromUtf8(Path(file));
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return {::GetLastError() == ERROR_FILE_NOT_FOUND ? Kind::Missing : Kind::Unreadable, {}};
@@ -94,12 +94,12 @@ RecordFile::Content RecordFile::Read() const
     return {Kind::Regular, std::move(text)};
 }
 
-bool RecordFile::Replace(const std::string& text) const { return ReplaceStateFile(folder_, kRecordFileName, text); }
+bool RecordFile::Replace(const char* file, const std::string& text) const { return ReplaceStateFile(folder_, file, text); }
 
-bool RecordFile::MoveAside(const std::string& name) const
+bool RecordFile::MoveAside(const char* file, const std::string& name) const
 {
     // Without MOVEFILE_REPLACE_EXISTING a name that is taken stays as it is.
-    return ::MoveFileExW(WideFromUtf8(Path()).c_str(), WideFromUtf8(folder_ + "\\" + name).c_str(), 0);
+    return ::MoveFileExW(WideFromUtf8(Path(file)).c_str(), WideFromUtf8(folder_ + "\\" + name).c_str(), 0);
 }
 
 bool RecordFile::WriteBeside(const std::string& name, const std::string& text) const
@@ -107,4 +107,4 @@ bool RecordFile::WriteBeside(const std::string& name, const std::string& text) c
     return ReplaceStateFile(folder_, name, text);
 }
 
-std::string RecordFile::Path() const { return folder_ + "\\" + kRecordFileName; }
+std::string RecordFile::Path(const char* file) const { return folder_ + "\\" + file; }

@@ -130,6 +130,11 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::Entry
             Tell(sentence::BeingClosed, {{"subject", Subject(forward)}});
             continue;
         }
+        // Nothing on the router is ours: the port may be another device's there.
+        if (forward.firewallOnly) {
+            tell(CheckFirewallEntry(forward, firewall));
+            continue;
+        }
         if (!SameGateway(forward.grant.gateway, here.gateway)) {
             Tell(sentence::OnAnotherRouter,
                  {{"subject", Subject(forward)}, {"address", forward.grant.gateway.address}});

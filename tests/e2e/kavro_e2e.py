@@ -156,6 +156,9 @@ NFT_BLOCKLIST = ("python3 -c \"print('table inet own { set block { type ipv4_add
                  "chain input { type filter hook input priority 0; policy drop; ct state established,related accept; "
                  "iif lo accept; ip saddr @block drop; ip saddr 10.77.0.0/24 accept; }; }')\" | nft -f -")
 DRIVER = "sudo firewall-cmd --zone=public --add-port={port}/tcp"
+# The forward of the lab's refused port 6666, recorded as let in by this machine's firewall only.
+UFW_6666 = "ufw status | grep -q 'HLMX 6666 TCP'"
+FIREWALL_ONLY_6666 = "grep -q '^firewall-only.*external-port=6666' $XDG_STATE_HOME/varneth/firewall-only"
 CLOSE, LIST = f"close\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n", "list\r\n"
 # The record's entries: half their lease passed long ago; the hourly check due.
 DUE, UNCHECKED = "record 's/granted=[0-9]*/granted=1000/'", "record 's/checked=[0-9]*/checked=1000/'"
@@ -499,16 +502,54 @@ ROWS = [
         setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null; ufw deny {port}/udp >/dev/null",
         after=kept("deny tcp {port}", "DENY IN", families=("6",)) + " && " + kept("deny udp {port}", "DENY IN") +
         " && " + HELPER_SAYS_NOTHING),
-    # A user polkit would ask for a password, with no desktop agent to ask: before, pkexec
-    # asked on the terminal until the run's deadline.
-    *[Row(f"ufw: no password dialog, {name}", FORWARD, [NOT_OPENED], firewall="ufw", user="nobody", held="TCP UDP",
-          tty=tty, setup=setup, headline=(NO_DIALOG, finish))
-      for name, tty, setup, finish in (
-          ("started from a terminal", True, "",
-           "kavro-ufw-allow {port} tcp ipv4 'HLMX {port} TCP' and sudo "),
-          ("rules readable", False, "chmod 644 /etc/ufw/user.rules /etc/ufw/user6.rules",
-           "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP' and "
-           "sudo ufw allow from 0.0.0.0/0 to any port {port} proto udp"))],
+    # A user polkit would ask a password of, with no desktop agent to ask: before, pkexec asked on the
+    # terminal until the run's deadline, and the box named our helper under the build's path.
+    Row("advice: ufw, no password dialog, started from a terminal: ufw's own commands", FORWARD, [NOT_OPENED],
+        firewall="ufw", user="nobody", held="TCP UDP", tty=True,
+        headline=(NO_DIALOG, "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP' and "
+                             "sudo ufw allow from 0.0.0.0/0 to any port {port} proto udp comment 'HLMX {port} UDP'")),
+    # Before, close left the rule an administrator added as the box asked: nothing recorded its name.
+    Row("advice: close removes the rule an administrator added as asked, and tells of the one not added", CLOSE, ["0"],
+        firewall="ufw", stderr=('The firewall no longer lets TCP {port} in ("HLMX {port} TCP" removed)',
+                                'The firewall holds no entry "HLMX {port} UDP" for UDP {port}'),
+        prepare="mkdir -p $XDG_STATE_HOME && chown nobody:nogroup $XDG_STATE_HOME && chmod 1777 $W/tmp && "
+                "AS='setpriv --reuid=nobody --regid=nogroup --clear-groups' && forward {port} TRUE TRUE && AS= && "
+                "grep -q 'firewall-asked=HLMX {port} TCP' $XDG_STATE_HOME/varneth/forwards && "
+                "ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP' >/dev/null",
+        after="entries 0 && ! ufw status | grep -q 'HLMX {port} '"),
+    # The lab's router refuses 6666 to everyone: this machine's firewall lets it in all the same,
+    # recorded apart from the mappings; renew never asks the router about it, close takes the rule away.
+    *[Row(f"the router refuses 6666, ufw on: {name}", command, result, firewall="ufw", prepare=prepare,
+          after=f"({after}) && r=0 || r=1; ufw delete allow from 0.0.0.0/0 to any port 6666 proto tcp >/dev/null "
+                "2>&1 || true; [ $r = 0 ]", **more)
+      for name, command, result, prepare, after, more in (
+          ("let in, not 0, recorded firewall-only, the router's settings advised",
+           f"kavro\r\n{CLIENT}\r\n6666\r\nTRUE\r\nFALSE\r\n", None, "",
+           f"{UFW_6666} && {FIREWALL_ONLY_6666} && ! grep -q 6666 $XDG_STATE_HOME/varneth/forwards",
+           {"ids": "forward-firewall-only-router",
+            "headline": ("port 6666", "This machine's firewall now lets port 6666 in. Opening port "
+                         "6666 in the router's own settings, for this machine's address, completes the job.")}),
+          ("listed", LIST, None, "forward 6666 TRUE FALSE", "true",
+           {"fresh": True, "listed": (rf"TCP\t6666\t{ESCAPED}\t6666\tIPv4\tfirewall\t0\tyes\tyes\tyes\tHLMX 6666 TCP",)}),
+          ("renew sends nothing to the router, tells the rule gone", "renew\r\n", None,
+           "forward 6666 TRUE FALSE; ufw delete allow from 0.0.0.0/0 to any port 6666 proto tcp >/dev/null",
+           f"{NOTHING_SENT} && {FIREWALL_ONLY_6666}",
+           {"setup": COUNT_SENT, "headline": 'The firewall entry "HLMX 6666 TCP" that let port 6666 in is gone'}),
+          ("close removes the rule, asks the router nothing of it", close_groups([(CLIENT, 6666)]), ["0"],
+           "forward 6666 TRUE FALSE", f"{NOTHING_SENT} && ! {UFW_6666} && ! {FIREWALL_ONLY_6666}",
+           {"setup": COUNT_SENT, "stderr": f"TCP 6666 to {CLIENT}: this machine's firewall no longer lets it in"}))],
+    # No router: the port let in is open to this network alone, until closed from Open ports.
+    *[Row(f"no router at all, firewalld on: {name}", command, result, gateway="none", firewall="firewalld",
+          prepare=prepare, opened=opened, **more)
+      for name, command, result, prepare, opened, more in (
+          ("the port let in, not 0, advised to close it from Open ports", FORWARD, None, "", "tcp udp",
+           {"ids": "forward-firewall-only-no-router",
+            "after": "[ $(grep -c ^firewall-only $XDG_STATE_HOME/varneth/firewall-only) = 2 ]",
+            "headline": (NO_ROUTER, "This machine's firewall now lets port {port} in, but no router answered. If the "
+                         "port is not needed on this network, close it from Open ports")}),
+          ("list shows what it let in", LIST, None, "forward {port} TRUE FALSE", "tcp",
+           {"listed": (rf"TCP\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tfirewall\t0\tyes\tyes\tyes\tHLMX {{port}} TCP",)}),
+          ("close from Open ports removes it", CLOSE, ["0"], "forward {port} TRUE TRUE", "", {}))],
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port} && "

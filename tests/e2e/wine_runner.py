@@ -166,9 +166,11 @@ class Wine:
         self.lab("start-daemon")
 
     def forget(self):
-        """Nothing recorded, no renewal task."""
-        if os.path.exists(f"{self.local}/forwards"):
-            os.remove(f"{self.local}/forwards")
+        """Nothing recorded in either file of the record, no renewal task."""
+        record = [path for path in (f"{self.local}/forwards", f"{self.local}/firewall-only") if os.path.exists(path)]
+        for path in record:
+            os.remove(path)
+        if record:
             self.wine(f"{self.bin}/renewal_task_probe.exe", "delete")
 
     def start(self, row, work):

@@ -172,13 +172,16 @@ private slots:
         QTest::newRow("twenty and a garbled line")
             << Listing{twenty() + "TCP\t80\t10.0.0.5\n", {}, 20, "",
                        "1 line of the module's answer could not be read and is left out:\n\"TCP 80 10.0.0.5\""};
+        // A port the router did not map, let in through this machine's firewall only: by its word, "firewall".
         QTest::newRow("another program's marked, other ways and times")
             << Listing{skype + entry("TCP", 5000, "PCP\t7199\tno\tyes\tyes\t") +
-                           "UDP\t6000\tfd00::5\t6001\tIPv6\tNAT-PMP\t604800\tno\tyes\tno\t\n",
+                           "UDP\t6000\tfd00::5\t6001\tIPv6\tNAT-PMP\t604800\tno\tyes\tno\t\n" +
+                           entry("TCP", 6666, "firewall\t0\tyes\tyes\tyes\tHLMX 6666 TCP"),
                        {{"UDP", "3478", "10.0.0.5", "UPnP", "no end", "no", "another program (\"Skype\")"},
                         {"TCP", "5000", "10.0.0.5", "PCP", "1 h 59 min", "yes", "this tool"},
-                        {"UDP", "6000", "fd00::5 port 6001", "NAT-PMP", "7 days 0 h", "no", "this tool"}},
-                       3, "", ""};
+                        {"UDP", "6000", "fd00::5 port 6001", "NAT-PMP", "7 days 0 h", "no", "this tool"},
+                        {"TCP", "6666", "10.0.0.5", "this computer's firewall only", "kept open", "yes", "this tool"}},
+                       4, "", ""};
         // Other programs name their mappings as they like, and routers cut names inside a
         // character: each odd character is replaced, a line break leaves one line unread.
         const auto named = [](const char *protocol, int port, const QByteArray &name) {

@@ -20,6 +20,10 @@ const std::string kLine = "mapping\tprotocol=UDP\texternal-port=8080\tinternal-a
                           "\tfamily=IPv4\thow=PCP\tgateway-address=192.168.1.1\tnonce=00112233445566778899aabb"
                           "\tlifetime=7200\tgranted=1765000000";
 
+const std::string kFirewallOnly = std::string(kFirewallOnlyFile.header) + "\n";
+const std::string kFirewallOnlyLine = "firewall-only\tprotocol=TCP\texternal-port=6666\tinternal-address=192.168.1.5"
+                                      "\tfamily=IPv4\tgranted=1765000000\tfirewall=HLMX 6666 TCP";
+
 // The line with its first `from` made `to`.
 std::string Bent(const std::string& from, const std::string& to, std::string line = kLine)
 {
@@ -33,6 +37,7 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         std::string text;
         std::size_t forwards;  // entries read when the text is a record
         const char* damage;    // start of the reason when it is not; "" when it is
+        const RecordKind& kind = kForwardsFile;
     } rows[] = {
         {"HeaderOnly", kHead, 0, ""},
         {"OneEntry", kHead + kLine + "\n", 1, ""},
@@ -45,17 +50,22 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         {"UnknownKind", kHead + "pinhole\tprotocol=TCP\n", 0, "line 2: it is not a mapping"},
         {"FieldWithoutEquals", kHead + kLine + "\tbroken\n", 0, "line 2: a field without '='"},
         {"RequiredFieldMissing", kHead + "mapping\tprotocol=TCP\texternal-port=80\n", 0, "line 2: the field internal-address"},
-        {"PortNotANumber", kHead + Bent("=8080", "=80x0") + "\n", 0, "line 2: a port is not"},
         {"PortOutOfRange", kHead + kLine + "\n" + Bent("=8080", "=70000") + "\n", 0, "line 3: a port is not"},
         {"UnknownProtocol", kHead + Bent("UDP", "SCTP") + "\n", 0, "line 2: the protocol"},
         {"NegativeLifetime", kHead + Bent("=7200", "=-1") + "\n", 0, "line 2: the lifetime"},
         {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
         {"PcpPinholeByItsNonce", kHead + Bent("IPv4", "IPv6") + "\tfor-address=192.168.1.5\n", 1, ""},
+        // The firewall-only file: its entries name the port and the firewall entry alone.
+        {"FirewallOnlyEntry", kFirewallOnly + kFirewallOnlyLine + "\tfirewall-asked=HLMX 6666 TCP\n", 1, "",
+         kFirewallOnlyFile},
+        {"FirewallOnlyWithoutAnEntry", kFirewallOnly + Bent("\tfirewall=HLMX 6666 TCP", "", kFirewallOnlyLine) + "\n", 0,
+         "line 2: it names no firewall entry", kFirewallOnlyFile},
+        {"FirewallOnlyInTheForwards", kHead + kFirewallOnlyLine + "\n", 0, "line 2: it is not a mapping"},
         {"PinholeWithoutItsId", kHead + Bent("PCP", "UPnP", Bent("IPv4", "IPv6")) + "\tfor-address=192.168.1.5\n", 0,
          "line 2: a pinhole lacks"},
     };
     for (const auto& row : rows) {
-        const RecordReading reading = ParseRecord(row.text);
+        const RecordReading reading = ParseRecord(row.text, row.kind);
         EXPECT_EQ(reading.forwards.size(), row.forwards) << row.name;
         if (*row.damage == '\0')
             EXPECT_EQ(reading.damage, "") << row.name;
@@ -101,6 +111,26 @@ TEST(Record, WhatIsWrittenReadsBackAndASameMappingReplacesItsEntry)
     RecordedForward expected = forwards[0];
     expected.grant.description = "HLMX 8080 TCP with a tab";
     EXPECT_EQ(reading.forwards[0], expected);
+}
+
+// A port only the firewall lets in is written to its own file, never to the forwards an
+// older version reads; a mapping made later for it takes it over, with its firewall entry.
+TEST(Record, AFirewallOnlyEntryIsKeptApartUntilAMappingTakesItOver)
+{
+    RecordedForward letIn = ParseRecord(kFirewallOnly + kFirewallOnlyLine + "\n", kFirewallOnlyFile).forwards.at(0);
+    std::vector<RecordedForward> forwards{Entry(8080)};
+    Remember(forwards, letIn);
+    EXPECT_EQ(ParseRecord(FormatRecord(forwards)).forwards, std::vector<RecordedForward>{forwards[0]});
+    EXPECT_EQ(ParseRecord(FormatRecord(forwards, kFirewallOnlyFile), kFirewallOnlyFile).forwards,
+              std::vector<RecordedForward>{letIn});
+
+    RecordedForward mapped = Entry(6666);
+    mapped.grant.internalAddress = letIn.grant.internalAddress;
+    mapped.firewallEntry.clear(); // the firewall let it in already: through the entry made before
+    Remember(forwards, mapped);
+    ASSERT_EQ(forwards.size(), 2u);
+    EXPECT_FALSE(forwards[1].firewallOnly);
+    EXPECT_EQ(forwards[1].firewallEntry, "HLMX 6666 TCP");
 }
 
 // A record as this version writes it, byte for byte: every kind of entry and field, read

@@ -155,7 +155,7 @@ UfwOutcome UfwManager::Close(int port, Protocol protocol, Family family)
     if (decision.verdict != UfwVerdict::Undecided && decision.rule.comment != ours &&
         decision.ipv6 == (family == Family::Ipv6))
         Tell(sentence::UfwRuleNotOurs, {{"rule", Described(decision)}, {"subject", subject}});
-    if (!HoldsOwnRule(rules, port, protocol, family, ours)) return UfwOutcome::Done;
+    if (!HoldsOwnRule(rules, port, protocol, family, ours)) return UfwOutcome::NotThere;
     if (route_) return AskHelperToDelete(port, protocol, family);
     return Run(UfwDeleteCommand(port, protocol, family), "ufw delete");
 }
@@ -247,10 +247,8 @@ UfwOutcome UfwManager::RunHelper(const std::vector<std::string>& command, const 
 
 std::string UfwManager::FinishCommand(int port, Protocol protocol, const std::string& cleanName) const
 {
-    // ufw's own command only where we have seen that no rule decides the port; the
-    // helper checks the rules itself, as root.
-    if (route_ && !RulesReadable())
-        return SudoLine(UfwHelperCommand(route_->helper, port, protocol, Family::Ipv4, cleanName));
+    // ufw's own command, which a person can read and follow; ufw itself keeps an
+    // administrator's deny that decides the port first.
     return SudoLine(UfwAllowCommand(port, protocol, cleanName));
 }
 

@@ -21,6 +21,7 @@ Status StatusOf(UfwOutcome outcome)
     switch (outcome) {
     case UfwOutcome::Done: return Status::Ok;
     case UfwOutcome::AlreadyOpen: return Status::AlreadyOpen;
+    case UfwOutcome::NotThere: return Status::NotFound;
     case UfwOutcome::Busy: return Status::TimedOut;
     case UfwOutcome::NotAllowed:
     case UfwOutcome::NoAgent:
@@ -51,6 +52,7 @@ void TellOutcome(UfwOutcome outcome, int port)
     switch (outcome) {
     case UfwOutcome::Done:
     case UfwOutcome::AlreadyOpen:
+    case UfwOutcome::NotThere:
     case UfwOutcome::NoAgent: return;
     case UfwOutcome::RuleStands:
         Headline(sentence::UfwRuleStands, {{"subject", Port(port)}});

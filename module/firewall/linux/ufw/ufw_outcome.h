@@ -19,6 +19,7 @@ enum class UfwOutcome {
     NoAgent,      // polkit would ask for a password, but no desktop agent runs to ask
     Cancelled,    // the user closed the password dialog
     NotInTime,    // the password was not given within the time a person gets for it
+    NotThere,     // close: no rule under our name for the port, so none removed
 };
 
 Status StatusOf(UfwOutcome outcome);
