@@ -271,8 +271,6 @@ private slots:
         QVERIFY(!list.failure);
         QCOMPARE(list.ports.size(), read ? 2 : 1);
         QCOMPARE(list.unread, read ? QStringList() : QStringList{QString::fromUtf8(line)});
-        QVERIFY(!readPortList({QString::fromUtf8(line)}).failure);
-        QCOMPARE(readPortList({QStringLiteral("No router answered.")}).failure, QStringLiteral("No router answered."));
     }
 
     // The selected rows are closed with one confirmation and one "close" exchange with a
@@ -404,7 +402,6 @@ private slots:
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("fieldEntries");
         QTest::newRow("Ctrl+O") << "keys" << false;
-        QTest::newRow("menu on a caption") << "label_3" << false;
         QTest::newRow("menu on the window's tool bar") << "mainToolBar" << false;
         QTest::newRow("menu on the port field") << "editport" << true;
         QTest::newRow("menu on the address number") << "spinBox" << true;

@@ -148,7 +148,6 @@ private slots:
         const QString noProtocol("Trying to forward no protocol, please check that UDP and/or TCP are checked.");
         QTest::newRow("no protocol") << Check{false, false, "10.0.0.5", "80", noProtocol, ""};
         QTest::newRow("three-character ip") << Check{true, false, "1.2", "80", badIp, ""};
-        QTest::newRow("empty port") << Check{true, false, "10.0.0.5", "", portZero, ""};
         QTest::newRow("port 0") << Check{true, true, "10.0.0.5", "00000", portZero, ""};
         QTest::newRow("tcp, 00080") << Check{true, false, "10.0.0.5", "00080", success, "10.0.0.5 80 TRUE FALSE"};
         QTest::newRow("udp, four letters") << Check{false, true, "abcd", "99999", success, "abcd 99999 FALSE TRUE"};
