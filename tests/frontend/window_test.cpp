@@ -54,6 +54,8 @@ struct Outcome {
     QString informative; // of the last box
     int moduleRuns;
     QString why = {}; // in the informative text of a fatal error's box before it
+    QByteArray output = {}; // the module's standard output
+    QString details = {};   // of the last box, when given
 };
 
 } // namespace
@@ -216,13 +218,23 @@ private slots:
         QTest::newRow("a line too long") << Outcome{"0\r\n" + QByteArray(1025, 'A') + "\r\n", "", "", readFailed, "", 1, unread};
         QTest::newRow("too many lines") << Outcome{QByteArray("0\r\n").repeated(4097), "", "", readFailed, "", 1, unread};
         QTest::newRow("invalid UTF-8 after 0") << Outcome{"0\r\n\xC3\x28\r\n", "", "", readFailed, "", 1, unread};
+        // The details: the sentences for people, then the developer lines under a heading, plain
+        // text without control characters, each stream cut at 16 KiB with a note. The headlines
+        // the box shows are left out, the ones past the third are not; a headline's mark without
+        // an id is no headline, and the address's words without its id no address to share.
+        const QByteArray lines("<b>x</b>\n>>[t-a] a\n>>[t-b] b\n>> c\n>>[t-d] d\n>>[t-e] a\n>>[t-f] f\n>[t] Reachable at 1.2.3.4:80\x1b[31m\a\r\n");
+        const QString cut("\n[more output not shown]\n");
+        QTest::newRow("details, each stream cut")
+            << Outcome{"0\n", "", lines + QByteArray(1 << 20, 'e'), {success}, "a\nb\nd", 1, "", QByteArray(1 << 20, 'o'),
+                       "<b>x</b>\n>> c\nf\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') + cut +
+                           "\nFor developers:\n" + QString(16384, 'o') + cut};
     }
 
     void outcome()
     {
         QFETCH(Outcome, row);
         const auto window = start("10.0.0.5\n");
-        standIn->answer(row.answer, row.errors);
+        standIn->answer(row.answer, row.errors, row.output);
         qputenv("STANDIN_TROUBLE", row.trouble);
         writeFile(programFile("log.txt"), "0\r\n");
         writeFile(standIn->file("secret"), "secret\n");
@@ -243,9 +255,12 @@ private slots:
         const bool succeeded = row.shown.last() == success;
         QCOMPARE(outcome.icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
         QCOMPARE(outcome.informative, row.informative);
+        QCOMPARE(outcome.format, Qt::PlainText);
+        if (!row.details.isEmpty())
+            QCOMPARE(outcome.details, row.details);
         // What the box says itself is not said again in the details, and its sentences keep long lines.
         for (const QString &line : row.informative.split('\n', Qt::SkipEmptyParts))
-            QVERIFY(line == reachable || !outcome.details.contains(line));
+            QVERIFY(line == reachable || !outcome.details.split('\n').contains(line));
         if (!row.informative.isEmpty())
             QVERIFY2(outcome.informativeLineCharacters >= 50, qPrintable(QString::number(outcome.informativeLineCharacters)));
         QCOMPARE(child<QLabel>(*window, "lblStatus")->text(), succeeded ? "Ready" : "Ready (error ocurred)");
@@ -319,25 +334,6 @@ private slots:
         QCOMPARE(boxes.last().icon, succeeded ? QMessageBox::Information : QMessageBox::Critical);
         QCOMPARE(child<QLabel>(*window, "lblStatus")->text(), succeeded ? "Ready" : "Ready (error ocurred)");
         QVERIFY(row.answer.startsWith('0') || (boxes.last().text + boxes.last().informative).contains("Invalid IP"));
-    }
-
-    // The sentences for people, then the developer lines under a heading: plain text without
-    // control characters, each stream cut at 16 KiB with a note. The headlines the box shows
-    // are left out, the ones past the third are not; a headline's mark without an id is no
-    // headline.
-    void details()
-    {
-        const auto window = start("10.0.0.5\n");
-        const QByteArray lines("<b>x</b>\n>>[t-a] a\n>>[t-b] b\n>> c\n>>[t-d] d\n>>[t-e] a\n>>[t-f] f\n>[t] Reachable at 1.2.3.4:80\x1b[31m\a\r\n");
-        standIn->answer("0\n", lines + QByteArray(1 << 20, 'e'), QByteArray(1 << 20, 'o'));
-        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
-        QCOMPARE(boxes.size(), 1);
-        const QString cut("\n[more output not shown]\n");
-        QCOMPARE(boxes[0].details, "<b>x</b>\n>> c\nf\nReachable at 1.2.3.4:80[31m\n" + QString(16384 - lines.size(), 'e') +
-                                       cut + "\nFor developers:\n" + QString(16384, 'o') + cut);
-        QCOMPARE(boxes[0].format, Qt::PlainText);
-        // Those words without the id of the address to share are no address to share.
-        QCOMPARE(boxes[0].informative, QStringLiteral("a\nb\nd"));
     }
 
     // Before the window waits for the module, "Forwarding ports..." is on the screen and the
