@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTableWidget>
 
 #include <unistd.h>
 
@@ -109,12 +108,7 @@ private:
         Shown shown;
         QString sentence;
         DialogDriver driver([&](QDialog &dialog) {
-            const auto *table = child<QTableWidget>(dialog, "portTable");
-            for (int row = 0; row < table->rowCount(); ++row) {
-                shown.rows.append(QStringList());
-                for (int column = 0; column < table->columnCount(); ++column)
-                    shown.rows.last().append(table->item(row, column)->text());
-            }
+            shown.rows = tableRows(dialog);
             sentence = child<QLabel>(dialog, "portsSentence")->text();
         });
         BoxCloser closer;

@@ -14,7 +14,6 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QTableWidget>
 #include <QTest>
 
 #include <cstdlib>

@@ -10,7 +10,6 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QToolTip>
 
 #include <memory>
@@ -87,12 +86,9 @@ Seen see(const QDialog &dialog, const QLabel &status)
 {
     Seen seen;
     auto *table = child<QTableWidget>(dialog, "portTable");
-    for (int row = 0; row < table->rowCount(); ++row) {
-        seen.rows.append(QStringList());
-        for (int column = 0; column < table->columnCount(); ++column)
-            seen.rows.last().append(table->item(row, column)->text());
+    seen.rows = tableRows(dialog);
+    for (int row = 0; row < table->rowCount(); ++row)
         seen.tips.append(readTip(*table, row, table->columnCount() - 1));
-    }
     QToolTip::hideText();
     seen.italic = table->rowCount() > 0 && table->item(0, 0)->font().italic();
     for (const auto &[name, text] : {std::pair{"portsSentence", &seen.sentence}, {"unreadNote", &seen.note}}) {

@@ -122,7 +122,6 @@ private slots:
         const QByteArray three("10.0.0.1\n10.0.0.2\n10.0.0.3\n");
         QTest::newRow("three, at start") << Selection{three, {}, 0};
         QTest::newRow("three, past the last") << Selection{three, {3}, 2};
-        QTest::newRow("three, back to first") << Selection{three, {2, 0}, 0};
         QTest::newRow("none") << Selection{"", {4}, -1};
         // Only the exact word ends the program.
         QTest::newRow("lower-case error") << Selection{"error\n", {}, 0};

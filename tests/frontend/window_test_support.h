@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -238,6 +239,19 @@ private:
     QTimer timer;
     QDialog *seen = nullptr;
 };
+
+// The open ports table's cells, as shown.
+inline QList<QStringList> tableRows(const QDialog &dialog)
+{
+    const auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("portTable"));
+    QList<QStringList> rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        rows.append(QStringList());
+        for (int column = 0; column < table->columnCount(); ++column)
+            rows.last().append(table->item(row, column)->text());
+    }
+    return rows;
+}
 
 // Handles events until `done` holds. No clock of its own: a wait that never ends is ended
 // by the run's deadline (ctest's TIMEOUT).
