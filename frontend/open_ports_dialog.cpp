@@ -45,7 +45,7 @@ void setUpTable(QTableWidget &table)
 {
     table.setObjectName(QStringLiteral("portTable"));
     table.setAccessibleName(QStringLiteral("Open ports"));
-    table.setAccessibleDescription(QStringLiteral("Ports this machine holds open on the gateway, sorted by port"));
+    table.setAccessibleDescription(QStringLiteral("Ports this machine holds open on the router, sorted by port"));
     table.setHorizontalHeaderLabels(headers);
     table.verticalHeader()->hide();
     // The program's name takes what room is left, cut rather than scrolled sideways.
@@ -112,7 +112,7 @@ OpenPortsDialog::OpenPortsDialog(QWidget &window, QLabel &status, ModuleExchange
     unreadNote->hide();
 
     closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setAccessibleDescription(QStringLiteral("Closes the selected ports on the gateway and the firewall "
+    closeButton->setAccessibleDescription(QStringLiteral("Closes the selected ports on the router and the firewall "
                                                          "entries this tool made for them"));
     closeButton->setEnabled(false);
     auto *refreshButton = new QPushButton(QStringLiteral("Refresh"), this);
@@ -265,7 +265,7 @@ bool OpenPortsDialog::confirmClose(const QList<OpenPort> &selected)
     if (others.isEmpty()) {
         MessageBox box(QMessageBox::Question, QStringLiteral("Close %1?").arg(count));
         box.setInformativeText(subjects(selected) +
-                               QStringLiteral("\n\nThe gateway then stops sending them to this machine, and the "
+                               QStringLiteral("\n\nThe router then stops sending them to this machine, and the "
                                               "firewall entries this tool made for them are removed."));
         QPushButton *close = box.addButton(QStringLiteral("Close %1").arg(count), QMessageBox::AcceptRole);
         box.setEscapeButton(box.addButton(QMessageBox::Cancel));

@@ -5,7 +5,7 @@
 #include "port_words.h"
 
 const char *const listFailedText = "Could not list the open ports.";
-const char *const nothingOpenText = "This machine has no open ports through the gateway.";
+const char *const nothingOpenText = "This machine has no open ports through the router.";
 
 namespace {
 

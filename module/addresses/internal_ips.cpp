@@ -10,3 +10,11 @@ std::vector<std::wstring> GetInternalIPs()
     if (!report) return {L"ERROR"};
     return ParseAddressReport(SplitLines(*report));
 }
+
+std::vector<std::string> AddressTexts(const std::vector<std::wstring>& listed)
+{
+    std::vector<std::string> texts;
+    for (const std::wstring& address : listed)
+        if (address != L"ERROR") texts.push_back(NarrowToBytes(address));
+    return texts;
+}

@@ -20,7 +20,7 @@ int RunModule()
     if (command == L"getips")
         writeResultLines(addresses);
     else if (command == L"kavro")
-        RunForwardCommand(*commandLines);
+        RunForwardCommand(*commandLines, addresses);
     else if (command == L"renew")
         RunRenewCommand(addresses);
     else if (command == L"list")

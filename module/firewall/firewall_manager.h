@@ -48,7 +48,8 @@ public:
     // Valid after OpenProfile succeeded.
     virtual bool Enabled() const = 0;
     // Ok when Enabled() says what the firewall does; else why that could not be read
-    // (AccessDenied: not with our rights), and Enabled() is false for want of better.
+    // (AccessDenied: not with our rights), told by the manager itself, and Enabled() is
+    // false for want of better: not known to be off.
     virtual Status StateRead() const { return Status::Ok; }
     // Whether its rules stay while it is off, to come back when it is switched on: the
     // tool's own are then removed all the same.

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "tell.h"
+#include "addresses/internal_ips.h"
 #include "exchange/result_file.h"
 #include "forward/forward_recording.h"
 #include "forward/forward_report.h"
@@ -44,7 +45,8 @@ std::string ResultTextFor(std::int32_t errorCode)
 
 } // namespace
 
-void RunForwardCommand(const std::vector<std::wstring>& commandLines, const PlatformFor& platformFor)
+void RunForwardCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses,
+                       const PlatformFor& platformFor)
 {
     // The window sends five lines, or six; a shorter command is not one of ours.
     if (commandLines.size() < 5) {
@@ -95,7 +97,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const Plat
     // recorded with the mappings, whatever the IPv4 answer.
     const Ipv6Result overIpv6 = ForwardOverIpv6(session, address, port, tcp, udp, ipv6, firewall);
     const std::unique_ptr<gateway::EntryClient> entries = gateway::OpenEntryClient(session);
-    const Recording recording = RecordForward(*store, *entries, result.Outcome, overIpv6);
+    const Recording recording = RecordForward(*store, *entries, result.Outcome, overIpv6, AddressTexts(addresses));
     if (!recording.notKept.empty()) {
         writeResultText(recording.notKept);
         return;
@@ -107,8 +109,8 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const Plat
         std::any_of(ports.begin(), ports.end(), [](const PortOutcome& p) { return p.grant.has_value(); });
     const std::optional<long long> lease = done ? ShortestLease(result.Outcome) : std::nullopt;
     if (lease)
-        ReportLasting(port, *lease, recording.recorded);
-    else if (recording.recorded && !mappedAny)
-        ReportLasting(port, gateway::kPinholeLeaseSeconds, true, " over IPv6");
+        ReportLasting(port, *lease, recording.renewal);
+    else if (recording.renewal != Renewal::None && !mappedAny)
+        ReportLasting(port, gateway::kPinholeLeaseSeconds, recording.renewal, " over IPv6");
     writeResultText(done ? "0" : ResultTextFor(mapping.ErrorCode));
 }

@@ -10,5 +10,7 @@
 using PlatformFor = std::function<VarnethPlatform(gateway::GatewaySession&)>;
 
 // The "kavro" command: lines "kavro", address, port, TCP flag, UDP flag. Writes
-// "0" or the reason of the failure as the one line of the result file.
-void RunForwardCommand(const std::vector<std::wstring>& commandLines, const PlatformFor& platformFor = MachinePlatform);
+// "0" or the reason of the failure as the one line of the result file. `addresses`:
+// this machine's, as listed for the window; an address not among them is another device's.
+void RunForwardCommand(const std::vector<std::wstring>& commandLines, const std::vector<std::wstring>& addresses,
+                       const PlatformFor& platformFor = MachinePlatform);

@@ -38,6 +38,11 @@ struct ForwardOutcome {
     std::vector<firewall::Opening> openings; // what the firewall answered, port by port: what is left to an administrator
 };
 
+// Who keeps a forward's ports open once it is over: nobody (it is not recorded), this
+// machine's renewal, or the same while this machine is on the router's network of the
+// other device the forward is for.
+enum class Renewal { None, ThisMachine, AnotherDevice };
+
 // The shortest lease of the IPv4 mappings granted, 0 being none at all; nothing when none
 // was granted, or when one did not say.
 std::optional<long long> ShortestLease(const ForwardOutcome& outcome);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "forward/forward_outcome.h"
 #include "forward/ipv6_forward.h"
@@ -12,9 +13,12 @@
 #include "record/forward_record_store.h"
 
 struct Recording {
-    bool recorded = false; // in the record now, and so renewed
-    std::string notKept;   // why what was made is not kept open; empty when it is, or nothing was made
+    Renewal renewal = Renewal::None; // in the record now, and so renewed: for whom
+    std::string notKept;             // why what was made is not kept open; empty when it is, or nothing was made
 };
 
+// `ownAddresses`: this machine's, as renew finds them; a mapping for an address not among
+// them is recorded as another device's. None known (they could not be listed): each
+// counts as this machine's, left alone by renew once it is not held.
 Recording RecordForward(ForwardRecordStore& store, gateway::EntryClient& gateway, const ForwardOutcome& outcome,
-                        const Ipv6Result& ipv6);
+                        const Ipv6Result& ipv6, const std::vector<std::string>& ownAddresses);

@@ -116,7 +116,7 @@ void ReportFirewallProfile(firewall::Status profile, firewall::Status state, boo
         Tell(sentence::FirewallUnread, {{"hint", RightsHint(profile)}});
     }
     else if (state != firewall::Status::Ok)
-        Tell(sentence::FirewallUnchecked, {{"hint", RightsHint(state)}});
+        return; // the firewall said why it could not tell, once, and nothing is known to be off
     else if (firewallOn)
         Tell(sentence::FirewallOn);
     else
@@ -143,19 +143,22 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port)
 
 void ReportReachable(const std::string& endpoint) { Tell(sentence::Reachable, {{"endpoint", endpoint}}); }
 
-void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, const std::string& over)
+void ReportLasting(std::int32_t port, long long leaseSeconds, Renewal renewal, const std::string& over)
 {
     // Kept open is promised only for what the record holds: nothing else is renewed.
-    if (leaseSeconds == 0 || !renewed) {
+    if (leaseSeconds == 0 || renewal == Renewal::None) {
         Headline(sentence::KeptByGateway,
                  {{"port", std::to_string(port)}, {"over", over}, {"lasting", Lasting(leaseSeconds)}});
         return;
     }
+    // Another device's mapping is renewed only through its router, so only while this
+    // machine is on that network.
 #ifdef _WIN32
     // The renewal task runs with the user's own sign-in, so only while they are signed in.
-    const Sentence& kept = sentence::KeptOpenSignedIn;
+    const Sentence& kept =
+        renewal == Renewal::AnotherDevice ? sentence::KeptOpenOnNetworkSignedIn : sentence::KeptOpenSignedIn;
 #else
-    const Sentence& kept = sentence::KeptOpen;
+    const Sentence& kept = renewal == Renewal::AnotherDevice ? sentence::KeptOpenOnNetwork : sentence::KeptOpen;
 #endif
     Headline(kept, {{"port", std::to_string(port)},
                     {"over", over},

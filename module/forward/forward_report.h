@@ -8,6 +8,7 @@
 #include <string>
 
 #include "firewall/firewall_manager.h"
+#include "forward/forward_outcome.h"
 #include "gateway/grant.h"
 
 // 604800 -> "7 days": seconds in their largest unit, rounded.
@@ -33,5 +34,6 @@ void ReportFirewallSkipped(wchar_t protocol, std::int32_t port);
 // The line the window shows first in its success box: "Reachable at 11.77.0.1:8080".
 void ReportReachable(const std::string& endpoint);
 // The success's headline: how long the gateway keeps the port, from the shortest lease,
-// and how often it is renewed; `over` names the family when only IPv6 got it (" over IPv6").
-void ReportLasting(std::int32_t port, long long leaseSeconds, bool renewed, const std::string& over = {});
+// and how often it is renewed, and while what; `over` names the family when only IPv6 got it
+// (" over IPv6").
+void ReportLasting(std::int32_t port, long long leaseSeconds, Renewal renewal, const std::string& over = {});

@@ -69,6 +69,8 @@ std::optional<RecordedForward> ReadForward(Fields& fields, std::string& problem)
     g.description = fields["description"];
     forward.firewallEntry = fields["firewall"];
     forward.closing = fields.count("closing") != 0;
+    // Anything but "yes" is this machine's own, as an entry without the field is.
+    forward.anotherDevice = fields["another-device"] == "yes";
     const auto protocol = Parse<Protocol>(fields["protocol"]);
     const auto family = Parse<Family>(fields["family"]);
     const auto method = Parse<Method>(fields["how"]);
@@ -120,8 +122,8 @@ void Field(std::string& line, const char* name, const std::string& value)
 
 bool operator==(const RecordedForward& a, const RecordedForward& b)
 {
-    return std::tie(a.grant, a.checkedAt, a.firewallEntry, a.closing) ==
-           std::tie(b.grant, b.checkedAt, b.firewallEntry, b.closing);
+    return std::tie(a.grant, a.checkedAt, a.firewallEntry, a.closing, a.anotherDevice) ==
+           std::tie(b.grant, b.checkedAt, b.firewallEntry, b.closing, b.anotherDevice);
 }
 
 bool SameGateway(const gateway::Identity& recorded, const gateway::Identity& current)
@@ -215,6 +217,7 @@ std::string FormatRecord(const std::vector<RecordedForward>& forwards)
             Field(line, "for-address", g.forwardAddress);
         }
         Field(line, "description", g.description);
+        if (forward.anotherDevice) Field(line, "another-device", "yes");
         if (forward.closing) Field(line, "closing", "yes");
         text += line + "\n";
     }

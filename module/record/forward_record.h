@@ -29,6 +29,7 @@ struct RecordedForward {
     long long checkedAt = 0;     // when the gateway last said it holds it
     std::string firewallEntry;   // the name of the firewall entry this tool made; empty: none
     bool closing = false;        // a close asked the gateway to let it go: never renewed again
+    bool anotherDevice = false;  // for another device on the router's network, not an address of this machine
 };
 
 bool operator==(const RecordedForward& a, const RecordedForward& b);
@@ -45,7 +46,7 @@ bool MadeOnDevice(const RecordedForward& forward, const gateway::Identity& answe
 // The seconds the gateway granted, as the record keeps them: 0, no end (or none told).
 long long Lifetime(const RecordedForward& forward);
 
-// The address of this machine the entry belongs to: a pinhole belongs to the IPv4
+// The address the entry belongs to, this machine's or another device's: a pinhole belongs to the IPv4
 // forward it was opened beside, found, closed and renewed with it.
 const std::string& ForwardAddress(const RecordedForward& forward);
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "tell.h"
+#include "addresses/internal_ips.h"
 #include "exchange/result_file.h"
 #include "gateway/gateway_session.h"
 #include "platform/state_folder.h"
@@ -31,14 +32,6 @@ void Fail(const Told& reason)
     writeResultText(reason.text);
 }
 
-std::vector<std::string> Narrow(const std::vector<std::wstring>& addresses)
-{
-    std::vector<std::string> narrow;
-    for (const std::wstring& address : addresses)
-        if (address != L"ERROR") narrow.push_back(NarrowToBytes(address));
-    return narrow;
-}
-
 // The record, and the gateway with what this run sees: no gateway when none answered,
 // with the reason in `problem`.
 struct Setting {
@@ -57,7 +50,7 @@ Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresse
     const Answered<gateway::Identity> identity = client->Here();
     if (!identity.value) client.reset();
     return Setting{std::move(store), std::move(session), std::move(client),
-                   Surroundings{identity.value.value_or(gateway::Identity{}), Narrow(addresses),
+                   Surroundings{identity.value.value_or(gateway::Identity{}), AddressTexts(addresses),
                                 static_cast<long long>(std::time(nullptr)), RunDeadline()},
                    identity.problem};
 }
@@ -112,7 +105,12 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
         Fail(*setting->problem);
         return;
     }
-    const auto listed = setting->gateway->List(setting->here.addresses);
+    // Another device's forwards this tool keeps open are shown, to be closed, beside this machine's.
+    std::vector<std::string> listedFor = setting->here.addresses;
+    for (const RecordedForward& f : setting->store.forwards)
+        if (f.anotherDevice && std::find(listedFor.begin(), listedFor.end(), f.grant.internalAddress) == listedFor.end())
+            listedFor.push_back(f.grant.internalAddress);
+    const auto listed = setting->gateway->List(listedFor);
     if (!listed.value) {
         Fail(*listed.problem);
         return;

@@ -26,8 +26,8 @@ struct Surroundings {
     Deadline end = Deadline::max();
 };
 
-// Renews each entry on this gateway for an address this machine holds, when half its
-// lease has passed or the gateway no longer holds it, and tells of its firewall entry
+// Renews each entry on this gateway for an address this machine holds, or for another
+// device, when half its lease has passed or the gateway no longer holds it, and tells of its firewall entry
 // when that is gone; the others, and those a close let go, are left as they are.
 std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::EntryClient& gateway, EntryFirewall& firewall,
                           const Surroundings& here);

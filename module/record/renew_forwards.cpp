@@ -135,7 +135,8 @@ std::string RenewForwards(std::vector<RecordedForward>& forwards, gateway::Entry
                  {{"subject", Subject(forward)}, {"address", forward.grant.gateway.address}});
             continue;
         }
-        if (!Holds(here.addresses, ForwardAddress(forward))) {
+        // Another device's forward is renewed wherever this machine meets its router.
+        if (!forward.anotherDevice && !Holds(here.addresses, ForwardAddress(forward))) {
             Tell(sentence::AddressGone, {{"subject", Subject(forward)}, {"address", ForwardAddress(forward)}});
             continue;
         }

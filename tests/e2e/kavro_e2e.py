@@ -267,7 +267,7 @@ ROWS = [
         stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
     Row("TCP held for the second client", FORWARD, ["Invalid IP"], held=f"UDP TCP@{CLIENT2}",
         lan2=UPNPC_CLIENT2,
-        stderr="The gateway refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
+        stderr="The router refused TCP {port}: 718 ConflictInMappingEntry, another device holds this port "
                f"({CLIENT2}:{{port}}).",
         headline=(f"Port {{port}} is already forwarded to another device ({CLIENT2}) on the router",
                   "opened on the router for UDP only, not for TCP")),
@@ -296,7 +296,7 @@ ROWS = [
         headline=KEPT, ids="forward-reachable"),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", runs="linux wine",
         stderr=("answered (PCP)", "for 2 hours (lease 7200 s)",
-                WindowsSays("NAT service was passed over (it found no UPnP Internet gateway)")), headline=KEPT),
+                WindowsSays("NAT service was passed over (it found no UPnP router)")), headline=KEPT),
     # Without UPnP, the IPv6 default router is asked through PCP: a MAP over IPv6 from the global address.
     Row("UPnP off, IPv6 asked: PCP over IPv6 at the link-local router, the WAN peer connects", FORWARD6, ["0"],
         "miniupnpd natpmp no-upnp link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
@@ -309,10 +309,10 @@ ROWS = [
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"),
         headline=KEPT, runs="linux wine"),
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
-        stderr="No Internet gateway answered", headline=NO_ROUTER, ids="gateway-none-answered",
+        stderr="No router answered", headline=NO_ROUTER, ids="gateway-none-answered",
         stdout="Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"),
     Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
-        stderr=f"{CLIENT2} offers UPnP but is not this network's gateway: not used.", headline=NO_ROUTER),
+        stderr=f"{CLIENT2} offers UPnP but is not this network's router: not used.", headline=NO_ROUTER),
     Row("no default gateway", FORWARD, gateway="none", setup="ip route del default",
         after="ip route add default via 10.77.0.1", headline="This machine has no default gateway",
         ids="gateway-no-default-gateway"),
@@ -388,7 +388,7 @@ ROWS = [
            ["127.0.0.1", CLIENT]))],
     Row("system's NAT object maps, read back: recorded as its, the renewal task registered", FORWARD, ["0"],
         firewall="standin", held="TCP UDP", opened="tcp udp", runs="wine", fresh=True,
-        stderr=("The gateway keeps TCP {port} for 7 days", "The gateway keeps UDP {port} for 7 days"),
+        stderr=("The router keeps TCP {port} for 7 days", "The router keeps UDP {port} for 7 days"),
         headline=(SIGNED_IN + " 7 days;", "closes by itself within 7 days", IPV6_OFFER),
         after=wine.recorded("TCP {port} system", "UDP {port} system") + " && " + wine.TASK_REGISTERED),
     # A second write of the record keeps the task as it is and puts its command file back.
@@ -406,11 +406,11 @@ ROWS = [
         headline=SIGNED_IN + " hour"),
     Row("a rogue gateway on the LAN: the system's NAT object maps there, not believed", FORWARD, ["0"],
         "miniupnpd natpmp no-upnp", held="TCP UDP", runs="wine", windows="rogue",
-        stderr=("cannot be read back: the default gateway does not answer UPnP", "answered (PCP)"),
+        stderr=("cannot be read back: the router does not answer UPnP", "answered (PCP)"),
         headline="when you sign in: renewed every hour"),
     Row("nothing answers", FORWARD, ["Invalid IP"], gateway="none", runs="wine", stderr="passed over", headline=NO_ROUTER),
     Row("the gateway refuses port 6666", f"kavro\r\n{CLIENT}\r\n6666\r\nTRUE\r\nTRUE\r\n", ["Invalid IP"], runs="wine",
-        stderr="The gateway refused TCP 6666", headline="port 6666"),
+        stderr="The router refused TCP 6666", headline="port 6666"),
     Row("IPv6 asked: pinholes recorded beside the system's mappings, the firewall's entries, the WAN peer connects",
         FORWARD6, ["0"], firewall="standin", held="TCP UDP", pinholes="TCP UDP", opened="tcp udp", peer6=True, runs="wine",
         fresh=True, stderr="The firewall now lets TCP {port} in", headline=("Port {port} is kept open", REACHABLE6),
@@ -565,7 +565,8 @@ ROWS = [
         setup=NFT_INPUT.replace("ACCEPT", "; th dport { 1-1023, {port} } accept"), stderr="nftables rules let {port}/udp in",
         after=NFT_GONE),
     Row("own nftables rules, unreadable as a user", FORWARD, ["0"], user="nobody", held="TCP UDP",
-        setup=NFT_INPUT.replace("ACCEPT", ""), headline="packet filter could not be checked", after=NFT_GONE),
+        setup=NFT_INPUT.replace("ACCEPT", ""), headline="packet filter could not be checked", after=NFT_GONE,
+        unsaid=("The firewall is off", "Whether the firewall lets ports in could not be checked")),
     *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
@@ -590,11 +591,21 @@ ROWS = [
           ("an address this machine no longer has: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/internal-address={CLIENT}/internal-address=10.77.0.9/'", "",
            "an address this machine no longer has", "true"),
-          ("another device at the same address: nothing asked, nothing deleted", "miniupnpd", "other-device", DUE,
-           "TCP UDP", "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
+          # Another device at the same address is not even asked whether it holds the entry, let alone asked
+          # to renew it: a due lease meets the same check first.
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
            UNCHECKED, "TCP UDP", "was made on another router at the same address",
            "grep -qw checked=1000 $XDG_STATE_HOME/varneth/forwards"))],
+    # Before, it was recorded and then left alone as an address this machine no longer has.
+    Row("renew: a forward to another device, the router forgot it: asked for again for that device, listed, closed",
+        "renew\r\n", ["0"], "miniupnpd secure-off", fresh=True, restart="forget",
+        prepare=f"forward {{port}} TRUE FALSE {CLIENT2}; forwarded; grep -q 'kept open while this computer is on and on "
+                f"this network' $W/prepare.out; entries 1; "
+                f"grep -q 'internal-address={CLIENT2}\t.*\tanother-device=yes$' $XDG_STATE_HOME/varneth/forwards; {UNCHECKED}",
+        stderr="is no longer held by the router; asked for again",
+        after=f"upnpc -u {ROOT_DESC} -l | grep -q 'TCP *{{port}}->{CLIENT2}:{{port}}' && ask 'list\\r\\n' && "
+              f"tr '\\t' ' ' <$W/log.txt | grep -q '^TCP {{port}} {CLIENT2} {{port}} IPv4 UPnP [0-9]* yes yes' && "
+              f"ask 'close\\r\\n{CLIENT2}\\r\\n{{port}}\\r\\nTRUE\\r\\nFALSE\\r\\n' && forwarded && entries 0"),
     # Before, it made the record's folder all the same.
     *[Row(f"renew with no record: {name}: nothing on the wire, no folder made", "renew\r\n", ["0"], prepare=prepare,
           held=held, setup=COUNT_SENT, after=f"{NOTHING_SENT} && {after}")
@@ -823,10 +834,6 @@ ROWS = [
     Row("command line: forward", "", [], cli=f"forward {CLIENT} {{port}}", held="TCP UDP",
         stderr=("Port forward success!\nReachable at 11.77.0.1:{port}\n", KEPT), after="entries 2", runs="linux wine",
         windows="unregistered"),
-    Row("command line: list, a table a person reads", "", cli="list", fresh=True, held="TCP UDP",
-        prepare="forward {port} TRUE TRUE; forwarded",
-        listed=("Protocol +Port +Address +How +Time left +Firewall entry +Made by",
-                *(rf"{p} +{{port}} +{ESCAPED} +UPnP +kept open +no +this tool" for p in ("TCP", "UDP")))),
     Row("command line: list --tab, the module's fields", "", cli="list --tab", fresh=True, held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded",
         listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no")),
@@ -847,8 +854,6 @@ ROWS = [
     Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
         after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-    Row("command line: no router, status 1", "", [], cli=f"forward {CLIENT} {{port}} --tcp", gateway="none", status=1,
-        stderr=("Port forward error: \nInvalid IP\n", NO_ROUTER)),
     Row("command line: a port of 0, status 2", "", [], cli=f"forward {CLIENT} 0", gateway="none", status=2,
         stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
     # The setup as Windows users run it, silently, in a prefix of the row's own: the command line of the copy
@@ -906,10 +911,12 @@ ROWS = [
 
 # Every run keeps its record of forwards in its scratch directory, never in a home.
 STATE = "XDG_STATE_HOME={work}/state"
-# forward PORT TCP UDP [ADDRESS] [IPV6]: the fifth, TRUE, asks for pinholes too.
+# forward PORT TCP UDP [ADDRESS] [IPV6]: the fifth, TRUE, asks for pinholes too; ask COMMAND runs Kavro's
+# command (printf's %b escapes).
 PREPARE = ('forward() { printf "kavro\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%s\\r\\n%b" "${4:-' + CLIENT + '}" "$1" "$2" "$3" '
            '"${5:+$5\\r\\n}" '
            '>$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
+           'ask() { printf "%b" "$1" >$W/kavro.cmd; (cd $W && $AS $K >>$W/prepare.out 2>&1); }; '
            'record() { sed -i "$1" $XDG_STATE_HOME/varneth/forwards; }; '
            'forwarded() { [ "$(tr -d "\\r" <$W/log.txt)" = 0 ]; }; '
            'entries() { [ "$(grep -c ^mapping $XDG_STATE_HOME/varneth/forwards)" = "$1" ]; }; ')

@@ -240,7 +240,8 @@ class Wine:
 
     def finish(self, row, work):
         """Undoes the row's preparations; what went wrong."""
-        copied = row.cli is not None and "installed" not in row.windows.split()
+        # No folder yet when the row's prepare failed: the rest below must still run.
+        copied = row.cli is not None and "installed" not in row.windows.split() and os.path.isdir(f"{work}/program")
         left = set(os.listdir(f"{work}/program")) - set(PROGRAMS) if copied else set()
         problems = [f"nothing left in the programs' folder: {left}"] if left else []
         problems += self.trouble

@@ -17,7 +17,7 @@
 
 namespace {
 
-const QString nothingOpen = QStringLiteral("This machine has no open ports through the gateway.");
+const QString nothingOpen = QStringLiteral("This machine has no open ports through the router.");
 const QString notListed = QStringLiteral("The open ports could not be listed. Press Refresh to try again.");
 const QString openPorts = QStringLiteral("&Open ports\u2026");
 

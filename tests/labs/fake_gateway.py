@@ -10,7 +10,7 @@ multicast search with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: 
 PortMapping action; --slow-mappings: seconds more before each PortMapping action alone. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
 every request. --external: the
 external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
-wrong-nonce (PCP), wrong-opcode, other-port (maps the next port), lifetime-zero (a yes that
+wrong-nonce (PCP), wrong-opcode (NAT-PMP), other-port (maps the next port), lifetime-zero (a yes that
 maps nothing); --short-grants N: the first N grants of each protocol last 1 s; --max-lifetime:
 the longest PCP or NAT-PMP grant; --held-for ADDRESS:PORT:COUNT: TCP mappings another program
 made, from PORT on, held from the start (listed, read and deleted as any other). After each
@@ -165,7 +165,7 @@ def port_control(request):
         nonce = bytes(b ^ 0xFF for b in nonce) if bent == "wrong-nonce" else nonce
         granted = (struct.unpack("!H", request[42:44])[0], 0) if ARGS.refuse else grant(
             {6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
-        return (bytes([2, 0x82 if bent == "wrong-opcode" else 0x81, 0, ARGS.refuse or 0]) + struct.pack("!I", min(granted[1], 86400))
+        return (bytes([2, 0x81, 0, ARGS.refuse or 0]) + struct.pack("!I", min(granted[1], 86400))
                 + EPOCH + bytes(12) + nonce + request[36:42] + struct.pack("!H", granted[0]) + bytes(10) + b"\xff\xff"
                 + socket.inet_aton(ARGS.external))
     if version == 0 and opcode in (1, 2) and len(request) >= 12:

@@ -104,7 +104,8 @@ TEST(Record, WhatIsWrittenReadsBackAndASameMappingReplacesItsEntry)
 }
 
 // A record as this version writes it, byte for byte: every kind of entry and field, read
-// and written back unchanged (the tab of a description was written as a blank).
+// and written back unchanged (the tab of a description was written as a blank). Only the
+// entry that says it is another device's is one; the others are this machine's.
 TEST(Record, WritesBackTheBytesItRead)
 {
     const std::string home = "\tgateway-udn=uuid:home\tgateway-address=192.168.1.1\tgateway-link=02:00:00:00:00:01";
@@ -113,8 +114,9 @@ TEST(Record, WritesBackTheBytesItRead)
         "mapping\tprotocol=TCP\texternal-port=8080\tinternal-address=192.168.1.5\tinternal-port=8080\tfamily=IPv4\thow=UPnP" +
         home + "\texternal-address=11.77.0.1\tlifetime=7200\tgranted=1764999400\tchecked=1765000000"
         "\tfirewall=HLMX 8080 TCP\tdescription=HLMX 8080 TCP with a tab\n"
-        "mapping\tprotocol=UDP\texternal-port=8080\tinternal-address=192.168.1.5\tinternal-port=8080\tfamily=IPv4"
-        "\thow=system" + home + "\texternal-address=11.77.0.1\tlifetime=0\tgranted=1765000000\tdescription=HLMX 8080 UDP\n"
+        "mapping\tprotocol=UDP\texternal-port=8080\tinternal-address=192.168.1.7\tinternal-port=8080\tfamily=IPv4"
+        "\thow=system" + home + "\texternal-address=11.77.0.1\tlifetime=0\tgranted=1765000000\tdescription=HLMX 8080 UDP"
+        "\tanother-device=yes\n"
         "mapping\tprotocol=UDP\texternal-port=9000\tinternal-address=192.168.1.5\tinternal-port=9001\tfamily=IPv4\thow=PCP"
         "\tgateway-address=192.168.1.1\tgateway-link=02:00:00:00:00:01\tnonce=00112233445566778899aabb"
         "\texternal-address=11.77.0.1\tlifetime=7200\tgranted=1765000000\tepoch=86400\tfirewall=HLMX 9000 UDP\n"

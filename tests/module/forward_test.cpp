@@ -150,7 +150,7 @@ TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)
     if (row.arrange) row.arrange(firewall);
     ::testing::internal::CaptureStderr();
     ::testing::internal::CaptureStdout();
-    RunForwardCommand(row.command, [this](gateway::GatewaySession&) {
+    RunForwardCommand(row.command, {L"10.0.0.5"}, [this](gateway::GatewaySession&) {
         VarnethPlatform fake;
         fake.nat.push_back(std::make_unique<FakeGateway>(gateway));
         fake.firewall = firewall.Factory();

@@ -4,7 +4,6 @@
 
 #include "gateway/host/link_address.h"
 #include "gateway/upnp/device_on_link.h"
-#include "gateway/upnp/ssdp_response.h"
 #include "sample_forwards.h"
 #include "scratch_folder.h"
 
@@ -23,16 +22,6 @@ TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
         {"10.77.0.1", "02:00:0a:4d:00:01"}, {"10.77.0.3", ""}, {"10.77.0.10", "02:00:0a:4d:00:0a"}, {"10.77.0.9", ""}};
     for (const auto& [host, link] : cases) EXPECT_EQ(host::LinkAddressOf(*ParseIpv4(host), path), link) << host;
     EXPECT_EQ(host::LinkAddressOf(*ParseIpv4("10.77.0.1"), "/nonexistent/arp"), "");
-}
-
-TEST(GatewayIdentity, UdnFromTheSsdpAnswer)
-{
-    const auto answer = ParseSsdpAnswer("HTTP/1.1 200 OK\r\nST: urn:schemas-upnp-org:device:InternetGatewayDevice:2\r\n"
-                                        "LOCATION: http://10.77.0.1:5000/rootDesc.xml\r\n"
-                                        "USN: uuid:5c1d0e2a-7b3f::urn:schemas-upnp-org:device:InternetGatewayDevice:2\r\n\r\n");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(UdnOf(answer->usn), "uuid:5c1d0e2a-7b3f");
-    EXPECT_EQ(UdnOf("uuid:only"), "uuid:only");
 }
 
 // The device that answered at the recorded address made the entry: by its UDN where both

@@ -110,21 +110,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
     }
 }
 
-// Over IPv6 only user6.rules decide, and only a rule for everyone lets the port in.
-TEST(Ufw, Ipv6RulesDecideThePortOverIpv6)
-{
-    const std::pair<std::string, UfwVerdict> cases[] = {
-        {"", UfwVerdict::Undecided},
-        {Tuple("allow tcp 8080 ::/0 any ::/0 in"), UfwVerdict::LetIn},
-        {Tuple("limit_log any 8000:8100 ::/0 any ::/0 in"), UfwVerdict::LetIn},
-        {Tuple("allow tcp 8080 ::/0 any 2001:db8::1 in"), UfwVerdict::Undecided},
-        {Tuple("allow udp 8080 ::/0 any ::/0 in"), UfwVerdict::Undecided},
-        {Tuple("deny tcp 8080 ::/0 any ::/0 in") + Tuple("allow tcp 8080 ::/0 any ::/0 in"), UfwVerdict::Refused},
-    };
-    for (const auto& [rules, verdict] : cases)
-        EXPECT_EQ(DecideIpv6(ParseUfwRules(rules), 8080, Protocol::Tcp).verdict, verdict) << rules;
-}
-
 // A scratch /etc/ufw: enabled, with the rules given; its files are left out for a
 // user who may not read them.
 struct UfwDirectory : ScratchFolder {

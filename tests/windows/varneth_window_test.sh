@@ -38,6 +38,9 @@ wait_window() {
 
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -qxF "$2"; }
 
+# windows_shown: the ids of every visible window, a menu's too, sorted.
+windows_shown() { xdotool search --onlyvisible --class '' 2>/dev/null | sort || true; }
+
 # close_window ID TITLE KEY: presses the key in that window until it is gone.
 close_window() {
   echo "closing the window \"$2\" with $3" >&2
@@ -102,36 +105,21 @@ forward_in_window() {
   close_window "$box" "Brask's Port Forwarding Tool" Return
 }
 
-# Rows: port, the line the outcome box must show, the protocols the gateway then holds,
-# and whether the system's NAT object is unregistered (our own client maps then).
-forwards_from_the_window() {
-  local fresh; fresh=$(fresh_port)
-  local row port line held nat text
-  for row in "$fresh|Port forward success!|TCP UDP|" "$((fresh + 1))|Port forward success!|TCP UDP|unregistered" \
-             "6666|Invalid IP||"; do
-    IFS='|' read -r port line held nat <<<"$row"
-    [ -z "$nat" ] || unregister_nat
-    start_window
-    text=$(forward_in_window "$port")
-    grep -qxF "$line" <<<"$text" || fail "port $port: the box says: $text"
-    start_folder_untouched
-    expect_held "$port" "$held"
-    stop_window
-    [ -z "$nat" ] || restore_nat
-  done
-}
-
-# A forward just made, then right-click on a caption, the menu's first entry: the dialog
-# lists both protocols of the port, to the client, as its copied rows show.
+# A forward made from the form, then right-click on a caption, the menu's first entry: the
+# dialog lists both protocols of the port, to the client, as its copied rows show. What
+# Kavro.exe does with other answers of the gateway is the end-to-end table's (its Wine rows).
 open_ports_lists_the_forward() {
   local port dialog text protocol
   port=$(fresh_port)
   start_window
   text=$(forward_in_window "$port")
   grep -qxF "Port forward success!" <<<"$text" || fail "port $port: the box says: $text"
-  # The box gone, the window has the keys again; the menu opens where it was clicked.
+  # The box gone, the window has the keys again; the menu opens where it was clicked, as a
+  # window of its own.
+  local shown; shown=$(windows_shown)
   xdotool mousemove --window "$window" 100 40 click 3
-  sleep 0.5
+  echo "waiting for the context menu" >&2
+  until [ -n "$(comm -13 <(printf '%s\n' "$shown") <(windows_shown))" ]; do sleep 0.2; done
   xdotool key Down Return
   # On Windows a dialog's own title is followed by the program's name.
   local title="Open ports - Brask's Port Forwarding Tool"

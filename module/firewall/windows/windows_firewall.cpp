@@ -1,5 +1,6 @@
 #include "firewall/windows/windows_firewall.h"
 
+#include "firewall/sentences.h"
 #include "platform/com/com_ptr.h"
 
 namespace firewall {
@@ -50,6 +51,9 @@ public:
         hr = profile_->get_FirewallEnabled(&enabled);
         stateRead_ = SUCCEEDED(hr) ? Status::Ok : StatusOf(hr);
         on_ = SUCCEEDED(hr) && enabled != VARIANT_FALSE;
+        if (stateRead_ != Status::Ok)
+            Tell(sentence::StateUnread,
+                 {{"hint", stateRead_ == Status::AccessDenied ? Compose(sentence::NeedsAdministrator).text : ""}});
         return Status::Ok;
     }
 

@@ -166,9 +166,9 @@ IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
     if (answer->kind == DeviceKind::NoDescription)
         return fails("no device description could be read from " + location, headline::UpnpUnusable());
     if (answer->kind == DeviceKind::NotGateway)
-        return fails("the device at " + location + " is no Internet gateway", headline::UpnpUnusable());
+        return fails("the device at " + location + " is no Internet router", headline::UpnpUnusable());
     if (answer->kind == DeviceKind::ControlElsewhere)
-        return fails("the gateway at " + location + " names another host for its control URL; not followed",
+        return fails("the router at " + location + " names another host for its control URL; not followed",
                      headline::UpnpUnusable());
     const std::string externalAddress = answer->externalAddress;
     const GatewayVerdict verdict = JudgeGateway(answer->connected, externalAddress);

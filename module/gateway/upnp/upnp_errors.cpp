@@ -34,12 +34,12 @@ constexpr std::array<std::pair<int, const char*>, 18> kOwnNames{{
 }};
 
 constexpr std::array<std::pair<int, const char*>, 6> kMeanings{{
-    {606, ", the gateway does not let this machine add mappings"},
+    {606, ", the router does not let this machine add mappings"},
     {718, ", another device holds this port"},
-    {725, ", the gateway takes only mappings that never expire"},
-    {728, ", the gateway has no room for more mappings"},
-    {729, ", the port is taken by another mechanism of the gateway"},
-    {501, ", the gateway could not carry it out"},
+    {725, ", the router takes only mappings that never expire"},
+    {728, ", the router has no room for more mappings"},
+    {729, ", the port is taken by another mechanism of the router"},
+    {501, ", the router could not carry it out"},
 }};
 
 } // namespace

@@ -53,7 +53,7 @@ public:
         collection_ = collection;
         if (FAILED(status)) return {Access::CollectionFailed, Why(status, "it gave no port mappings")};
         // What the service answers when no gateway on the LAN speaks UPnP.
-        if (collection->pointer == nullptr) return {Access::NoCollection, Why(status, "it found no UPnP Internet gateway")};
+        if (collection->pointer == nullptr) return {Access::NoCollection, Why(status, "it found no UPnP router")};
         return {Access::Ok, std::nullopt};
     }
 
