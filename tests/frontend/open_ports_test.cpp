@@ -163,7 +163,6 @@ private slots:
     void listing_data()
     {
         QTest::addColumn<Listing>("row");
-        QTest::newRow("none") << Listing{"", {}, 0, nothingOpen, ""};
         QTest::newRow("twenty, by port") << Listing{twenty(), {ours("TCP", "9000"), ours("UDP", "9000")}, 20, "", ""};
         QTest::newRow("twenty and a garbled line")
             << Listing{twenty() + "TCP\t80\t10.0.0.5\n", {}, 20, "",
