@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -142,29 +143,6 @@ struct ShownBox {
     bool literal;                  // its first text and sentences read as the characters they are
 };
 
-inline bool titleFits(const QWidget &box)
-{
-    QFont bold = box.font();
-    bold.setBold(true);
-    return box.width() >= QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 120;
-}
-
-inline bool textFits(const QLabel *label)
-{
-    if (!label)
-        return false;
-    const QFontMetrics metrics(label->font());
-    for (const QString &line : label->text().split(QLatin1Char('\n')))
-        if (!label->wordWrap() && metrics.horizontalAdvance(line) > label->width())
-            return false;
-    return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height() : true;
-}
-
-inline int lineCharacters(const QLabel *label)
-{
-    return label ? label->width() / QFontMetrics(label->font()).averageCharWidth() : 0;
-}
-
 // Closes every modal message box once it has been up for a turn of its event loop, as a
 // person would, noting what it showed, and writing its text to `echo` at once when given one.
 // A box with a button named `click` is closed by that button.
@@ -189,9 +167,16 @@ public:
             }
             auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
             const bool literal = readText(label) == box->text() && readText(informative) == box->informativeText();
+            // A title bar's buttons need room beside the title; a line cut off is not read.
+            QFont bold = box->font();
+            bold.setBold(true);
+            const bool titleFits = box->width() >= QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 120;
+            bool textFits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height() : true;
+            for (const QString &line : label->text().split(QLatin1Char('\n')))
+                textFits = textFits && (label->wordWrap() || label->fontMetrics().horizontalAdvance(line) <= label->width());
+            const int lineCharacters = informative ? informative->width() / informative->fontMetrics().averageCharWidth() : 0;
             boxes.append({buttons, box->windowTitle(), box->text(), box->icon(), box->textFormat(),
-                          box->informativeText(), box->detailedText(), lineCharacters(informative), titleFits(*box),
-                          textFits(label), literal});
+                          box->informativeText(), box->detailedText(), lineCharacters, titleFits, textFits, literal});
             if (echo) {
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);
@@ -254,6 +239,19 @@ private:
     QTimer timer;
     QDialog *seen = nullptr;
 };
+
+// The open ports table's cells, as shown.
+inline QList<QStringList> tableRows(const QDialog &dialog)
+{
+    const auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("portTable"));
+    QList<QStringList> rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        rows.append(QStringList());
+        for (int column = 0; column < table->columnCount(); ++column)
+            rows.last().append(table->item(row, column)->text());
+    }
+    return rows;
+}
 
 // Handles events until `done` holds. No clock of its own: a wait that never ends is ended
 // by the run's deadline (ctest's TIMEOUT).
