@@ -193,5 +193,17 @@ module_error_ends_the_window_with_status_1() {
   [ "$status" -eq 1 ] || fail "exit status $status, not 1"
 }
 
+# ipconfig that does not start: the module answers an empty list, and the window opens at
+# its fixed size all the same (a box of its size would mean the start-up ended).
+opens_when_ipconfig_does_not_start() {
+  local size
+  WINEDLLOVERRIDES=ipconfig.exe=d start_window
+  size=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
+  [ "$size" = 337x139 ] || fail "a window of $size is shown, not the form (337x139)"
+  [ ! -s "$program/log.txt" ] || fail "the module listed addresses: $(tr -d '\r' <"$program/log.txt")"
+  start_folder_untouched
+  stop_window
+}
+
 "$case_name"
 echo "ok: $case_name"
