@@ -35,11 +35,6 @@ std::string Listed(const std::vector<std::string>& names)
     return text;
 }
 
-template <class T> bool Holds(const std::vector<T>& values, const T& value)
-{
-    return std::find(values.begin(), values.end(), value) != values.end();
-}
-
 // "TCP 8080 to 192.168.1.5"
 std::string Named(const CloseTarget& target, Protocol protocol)
 {

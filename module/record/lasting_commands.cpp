@@ -148,8 +148,7 @@ void RunListCommand(const std::vector<std::wstring>& addresses)
         // Another device's forwards this tool keeps open are shown, to be closed, beside this machine's.
         std::vector<std::string> listedFor = setting->here.addresses;
         for (const RecordedForward& f : setting->store.forwards)
-            if (f.anotherDevice &&
-                std::find(listedFor.begin(), listedFor.end(), f.grant.internalAddress) == listedFor.end())
+            if (f.anotherDevice && !Holds(listedFor, f.grant.internalAddress))
                 listedFor.push_back(f.grant.internalAddress);
         auto answer = setting->gateway->List(listedFor);
         if (!answer.value) {

@@ -4,6 +4,7 @@
 // one), empty when all went well.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,6 +14,12 @@
 #include "record/forward_record.h"
 #include "record/entry_firewall.h"
 #include "platform/deadline.h"
+
+// Whether `values` holds `value`: an address among this machine's, a protocol among a target's.
+template <class T> bool Holds(const std::vector<T>& values, const T& value)
+{
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
 
 // How often renew asks the gateway whether it still holds an entry that is not yet due.
 inline constexpr long long kCheckInterval = 3600;

@@ -28,11 +28,6 @@ std::string Line(const RecordedForward& f, long long secondsLeft, bool recorded)
     return line;
 }
 
-bool Holds(const std::vector<std::string>& addresses, const std::string& address)
-{
-    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
-}
-
 const RecordedForward* Recorded(const std::vector<RecordedForward>& forwards, const RecordedForward& mapping)
 {
     const auto found = std::find_if(forwards.begin(), forwards.end(),

@@ -21,11 +21,6 @@ bool LeaseRunningOut(const RecordedForward& forward, long long now)
     return Lifetime(forward) > 0 && now >= forward.grant.grantedAt + gateway::RenewAfter(Lifetime(forward));
 }
 
-bool Holds(const std::vector<std::string>& addresses, const std::string& address)
-{
-    return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
-}
-
 // Whether to ask again now that the entry is due or its hourly check is: when due, or
 // when the check finds it gone (PCP and NAT-PMP cannot be checked but by asking again).
 bool NeedsAsking(RecordedForward& forward, gateway::EntryClient& gateway, const Surroundings& here,
