@@ -10,10 +10,10 @@
 // object: with no router, the answer comes once both have given up, not one after the other.
 VarnethPlatform MachinePlatform(gateway::GatewaySession& session)
 {
-    session.SearchAhead();
     VarnethPlatform platform;
     platform.nat.push_back(gateway::SystemNatService(
-        gateway::SystemThread(), [&session](const gateway::MappingRequest& request) { return gateway::ReadBack(session, request); }));
+        gateway::SystemThread(), [&session] { session.SearchAhead(); },
+        [&session](const gateway::MappingRequest& request) { return gateway::ReadBack(session, request); }));
     platform.nat.push_back(gateway::OwnNatService(session));
     platform.firewall = firewall::OpenMachineFirewall;
     platform.enterApartment = [] { return SUCCEEDED(CoInitialize(nullptr)); };
