@@ -160,13 +160,13 @@ TEST_P(SystemNat, PassesOverOnceAndSaysWhy)
     ::testing::internal::CaptureStderr();
     {
         VarnethPlatform machine;
-        machine.nat.push_back(gateway::SystemNatService(calls, [this] { platform.Log("SearchBeside"); },
-                                                        [this](const gateway::MappingRequest&) {
+        const auto readBack = [this](const gateway::MappingRequest&) {
             gateway::Grant confirmed;
             confirmed.method = Method::System;
             if (platform.Log("ReadBack") != Outcome::Works) return gateway::NatService::AddAnswer{};
             return gateway::NatService::AddAnswer{gateway::NatService::Adding::Made, confirmed, std::nullopt};
-        }));
+        };
+        machine.nat.push_back(gateway::SystemNatService(calls, [this] { platform.Log("SearchBeside"); }, readBack));
         if (!row.alone) machine.nat.push_back(std::make_unique<FakeGateway>(ours));
         Varneth varneth(std::move(machine));
         EXPECT_EQ(varneth.MapPort(L't', 8080, 8080, L"10.0.0.5", L"HLMX 8080 TCP"), row.mappedBy.has_value());
