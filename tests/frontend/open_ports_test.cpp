@@ -312,7 +312,6 @@ private slots:
         QCOMPARE(closer.boxes[0].icon, row.icon);
         QCOMPARE(closer.boxes[0].text, row.asked);
         QCOMPARE(closer.boxes[0].title, QStringLiteral("Brask's Port Forwarding Tool"));
-        QVERIFY(closer.boxes[0].titleFits && closer.boxes[0].textFits);
         QVERIFY2(closer.boxes[0].informative.contains(row.warning), qPrintable(closer.boxes[0].informative));
         const QList<ModuleRun> runs = standIn->runs();
         if (row.command.isEmpty()) {
@@ -378,7 +377,6 @@ private slots:
         const ShownBox &reason = closer.boxes.last();
         QCOMPARE(reason.icon, QMessageBox::Critical);
         QCOMPARE(reason.format, Qt::PlainText);
-        QVERIFY(reason.titleFits && reason.textFits);
         QCOMPARE(reason.informative, row.informative);
         QVERIFY2(reason.details.contains(row.detail), qPrintable(reason.details));
         QVERIFY(!reason.details.contains(QStringLiteral(">")));
