@@ -67,7 +67,6 @@ const char* const kFailsAfterPrinting = "@echo    IPv4 Address. . . : 10.0.0.7\r
 INSTANTIATE_TEST_SUITE_P(
     Windows, AddressCapture,
     testing::Values(CaptureRow{"FailingStatusAfterAnAddress", kFailsAfterPrinting, false, {L"10.0.0.7"}},
-                    CaptureRow{"FailingStatusPrintingNothing", "@exit /b 1\r\n", false, {}},
                     CaptureRow{"EarlierCaptureHeldOpen", kFailsAfterPrinting, true, {L"10.0.0.7"}}),
     [](const testing::TestParamInfo<CaptureRow>& info) { return std::string(info.param.name); });
 
