@@ -1,4 +1,4 @@
-# Shared by the window's tests and the unit tests under Wine; sourced, with lab set to the lab script.
+# Shared by the window's tests and the unit tests under Wine; sourced.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 skip() { echo "SKIP: $*"; exit 77; }
 
@@ -13,13 +13,6 @@ cleanup_steps=("rm -rf '$work'")
 cleanup() { local step; for step in "${cleanup_steps[@]}"; do eval "$step" || true; done; }
 trap cleanup EXIT
 
-# in_lab: skips unless this is the gateway lab's client namespace, 10.77.0.2.
-in_lab() {
-  [ "$(ip netns identify $$ 2>/dev/null)" = "$("$lab" ns lan)" ] || skip "not in the gateway lab's client namespace"
-}
-
-# A port no earlier run of the same Wine prefix used.
-fresh_port() { echo $(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )); }
 # expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
 expect_bytes() {
   local expected actual
