@@ -1,10 +1,8 @@
 // The record of forwards: its parser on damaged, truncated and unknown-field lines, and
-// the store under its lock, with twenty writers at once and things planted at its path.
+// the store with things planted at its path.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -162,35 +160,6 @@ TEST(Record, WritesBackTheBytesItRead)
     ASSERT_EQ(reading.damage, "");
     EXPECT_EQ(reading.forwards.size(), 6u);
     EXPECT_EQ(FormatRecord(reading.forwards), golden);
-}
-
-TEST(Store, TwentyWritersAtOnceLoseNoEntry)
-{
-    const ScratchStateHome state;
-    std::vector<pid_t> children;
-    for (int i = 0; i < 20; ++i) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            Told problem;
-            auto store = ForwardRecordStore::Open(problem);
-            if (!store) ::_exit(1);
-            Remember(store->forwards, Sample(20000 + i));
-            ::_exit(store->Save() ? 0 : 2);
-        }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    Told problem;
-    const auto store = ForwardRecordStore::Open(problem);
-    ASSERT_TRUE(store) << problem.text;
-    EXPECT_EQ(store->forwards.size(), 20u);
-    // The renewal command is in place for the timer.
-    EXPECT_EQ(Contents(state.Varneth() / "renew" / "kavro.cmd"), "renew\n");
 }
 
 // Never followed nor emptied: set aside with its reason beside it, never over a copy set
