@@ -46,16 +46,8 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
         std::vector<std::string> calls;
         bool renewed;  // its grant is now
     } rows[] = {
-        {"NothingDueSendsNothing", [](RecordedForward&) {}, {}, {}, false},
         {"HourlyCheckFindsItHeld", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::Held}},
          {"OnThisDevice 8080", "Holds 8080"}, false},
-        {"HourlyCheckFindsItGone", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::NotHeld}},
-         {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
-        {"HalfTheLeasePassed", [](RecordedForward& f) { f.grant.grantedAt = kNow - 3600; }, {},
-         {"OnThisDevice 8080", "Renew 8080"}, true},
-        {"NotBeforeHalf", [](RecordedForward& f) { f.grant.grantedAt = kNow - 3599; }, {}, {}, false},
-        {"ShorterGrantAtItsHalf", [](RecordedForward& f) { f.grant.lease = 600; f.grant.grantedAt = kNow - 300; }, {},
-         {"OnThisDevice 8080", "Renew 8080"}, true},
         // The system's NAT object's week-long lease: renewed an hour before its end, not at its half.
         {"SystemsWeekNotAtItsHalf",
          [](RecordedForward& f) { f = Entry(8080, Method::System); f.grant.lease = 604800; f.grant.grantedAt = kNow - 302400; },
@@ -67,16 +59,6 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
          {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.grant.lease = 0; f.grant.grantedAt = 0; f.checkedAt = kNow - 7200; },
          {{8080, H::Held}}, {"OnThisDevice 8080", "Holds 8080"}, false},
-        {"AnotherGatewayAtTheSameAddress",
-         [](RecordedForward& f) { f.grant.gateway.linkAddress = "02:00:00:00:00:99"; f.grant.grantedAt = 0; }, {}, {}, false},
-        {"AnotherDeviceAtTheSameAddressAndLink", [](RecordedForward& f) { f.grant.gateway.udn = "uuid:cafe"; f.grant.grantedAt = 0; },
-         {}, {"OnThisDevice 8080"}, false},
-        {"AnAddressNoLongerHeld", [](RecordedForward& f) { f.grant.internalAddress = "192.168.1.9"; f.grant.grantedAt = 0; }, {}, {},
-         false},
-        {"PinholeDueBesideAForwardAddressHeld", [](RecordedForward& f) { f = Pinhole(8080); f.grant.grantedAt = kNow - 3600; },
-         {}, {"OnThisDevice 8080", "Renew 8080"}, true},
-        {"PinholeFoundGone", [](RecordedForward& f) { f = Pinhole(8080); f.checkedAt = kNow - 3600; },
-         {{8080, H::NotHeld}}, {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"PinholeBesideAnAddressNoLongerHeld",
          [](RecordedForward& f) { f = Pinhole(8080); f.grant.forwardAddress = "192.168.1.9"; f.grant.grantedAt = 0; }, {}, {}, false},
         // What a close let go on the router is never asked for again, though the record kept it.
