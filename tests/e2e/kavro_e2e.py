@@ -895,8 +895,6 @@ ROWS = [
     Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
         after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-    Row("command line: a port of 0, status 2", "", [], cli=f"forward {CLIENT} 0", gateway="none", status=2,
-        stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
     # The setup as Windows users run it, silently, in a prefix of the row's own: the command line of the copy
     # it installed, Windows' own NAT object mapping, the stand-in firewall letting the ports in. The uninstaller
     # runs last, while a renewal holds the record past close's own wait: it waits for the renewal, then closes
