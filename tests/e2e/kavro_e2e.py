@@ -462,10 +462,6 @@ ROWS = [
           (" with the forward", "miniupnpd", "forwarded", f"TCP {{port}} to {CLIENT6} (UPnP, IPv6 pinhole) closed"),
           (" opened instead", "miniupnpd cgnat", "[ \"$(head -n 1 $W/log.txt | tr -d '\\r')\" = 'Invalid IP' ]",
            "The firewall no longer lets TCP {port} in"))],
-    # ufw keeps a rule per family: ours over IPv6 is added once the router opened the pinholes.
-    Row("ufw: IPv6 asked, our rule over IPv6 too", FORWARD6, ["0"], firewall="ufw", held="TCP UDP",
-        opened="tcp udp tcp6 udp6", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
-        after="ufw status | grep -Eq '^{port}/tcp \\(v6\\) +ALLOW +Anywhere \\(v6\\) +# HLMX {port} TCP'"),
     Row("ufw: IPv6 asked, an administrator's IPv6 deny stays: not called reachable", FORWARD6, [NOT_OPENED],
         firewall="ufw", held="TCP UDP", opened="udp udp6", pinholes="TCP UDP", peer6=False,
         unsaid="Reachable over IPv6", setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null",
