@@ -277,9 +277,6 @@ ROWS = [
     # Routers advertise their link-local address: asked there, from the global one.
     *[Row(f"IPv6 not asked{router}: no pinhole, only the offer", FORWARD, ["0"], "miniupnpd" + options, held="TCP UDP",
           headline=IPV6_OFFER, ids="forward-ipv6-offer") for router, options in (("", ""), (", the IPv6 default router link-local", " link-local"))],
-    Row("IPv6 asked, the IPv6 default router link-local: pinholes, the WAN peer connects", FORWARD6, ["0"],
-        "miniupnpd link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
-        headline=("Port {port} is kept open", REACHABLE6)),
     Row("IPv6 instead, the IPv6 default router link-local: the gateway has no public IPv4 address", FORWARD6, None,
         "miniupnpd cgnat link-local", pinholes="TCP UDP", peer6=True,
         headline=("The router has no Internet address", REACHABLE6, "Port {port} is kept open over IPv6: renewed every"),
