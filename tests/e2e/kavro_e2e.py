@@ -753,12 +753,7 @@ ROWS = [
         setup="cd " + TIMER + " && setpriv --no-new-privs $K >/dev/null 2>&1 && [ \"$(cat log.txt)\" = 0 ] && "
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
         after="entries 0 && [ ! -e " + TIMER + "/kavro.cmd ]"),
-    # Pinholes beside the forward: recorded, listed from the record, renewed and closed with it.
-    Row("pinholes: recorded beside the mappings and listed", LIST, fresh=True, held="TCP UDP", pinholes="TCP UDP",
-        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 $XDG_STATE_HOME/varneth/forwards) = 2 ]",
-        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"),
-                *(rf"{protocol}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
-                  for protocol in ("TCP", "UDP")))),
+    # Pinholes beside the forward: recorded, renewed and closed with it.
     # Routers advertise a link-local address: renew and close ask there too, from the global address.
     Row("pinholes, link-local router: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
         "miniupnpd link-local", fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP",
