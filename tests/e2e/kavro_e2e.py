@@ -587,8 +587,6 @@ ROWS = [
     Row("ufw and firewalld both on: each lets the port in, and firewalld keeps no name", FORWARD, ["0"],
         firewall="both", held="TCP UDP", opened="ufw:tcp ufw:udp firewalld:tcp firewalld:udp",
         stderr=("firewalld now lets {port}/tcp in.", "ufw now lets {port}/tcp in")),
-    Row("ufw and firewalld both on, ufw denies", FORWARD, [NOT_OPENED], firewall="both", held="TCP UDP",
-        opened="firewalld:tcp firewalld:udp", setup="ufw deny {port} >/dev/null"),
     # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
     Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
         [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
