@@ -252,8 +252,6 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
          {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
         {"NoFirewallEntryMade", {Named(Entry(8080), "")}, {}, {}, "",
          {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save "}, {}, 0},
-        {"GatewayRefusesKeepsEverything", {Entry(8080)}, {}, {{8080, true}}, "refused 8080",
-         {"Save c", "Delete TCP 8080 192.168.1.5", "Read UDP 8080", "Save -"}, {}, 1},
         {"NothingHeldIsNothingToClose", {}, {}, {}, "", {"Read TCP 8080", "Read UDP 8080"}, {}, 0},
         // Our lease lapsed and another machine took the port: that mapping is theirs.
         {"TheRouterHoldsThePortForAnotherAddress", {}, {{For(Entry(8080), "192.168.1.9").grant, 0}}, {}, "",
