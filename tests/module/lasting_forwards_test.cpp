@@ -55,8 +55,6 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
         {"SystemsWeekAnHourBeforeItsEnd",
          [](RecordedForward& f) { f = Entry(8080, Method::System); f.grant.lease = 604800; f.grant.grantedAt = kNow - 601200; },
          {}, {"OnThisDevice 8080", "Renew 8080"}, true},
-        {"PcpCannotTellSoAsksAgainHourly", [](RecordedForward& f) { f.grant.method = Method::Pcp; f.checkedAt = kNow - 3600; }, {},
-         {"OnThisDevice 8080", "Holds 8080", "Renew 8080"}, true},
         {"NoEndIsOnlyChecked", [](RecordedForward& f) { f.grant.lease = 0; f.grant.grantedAt = 0; f.checkedAt = kNow - 7200; },
          {{8080, H::Held}}, {"OnThisDevice 8080", "Holds 8080"}, false},
         {"PinholeBesideAnAddressNoLongerHeld",
