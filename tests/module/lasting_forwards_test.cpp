@@ -174,8 +174,6 @@ TEST(CloseTargets, AreGroupsOfFourLines)
         std::size_t targets;  // 0: refused
         bool all = false;     // asks for everything the record holds
     } rows[] = {
-        {"OneGroup", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L""}, 1},
-        {"TwoGroups", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"TRUE", L"192.168.1.5", L"9000", L"FALSE", L"TRUE"}, 2},
         {"NoGroup", {L"close", L""}, 0},
         {"GroupCutShort", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L"192.168.1.5", L""}, 0},
         {"NoProtocol", {L"close", L"192.168.1.5", L"8080", L"FALSE", L"FALSE"}, 0},
