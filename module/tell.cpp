@@ -41,7 +41,8 @@ void Compose(const Sentence& sentence, Values values, std::string& text)
 
 std::string_view Write(std::string_view tag, const Told& told)
 {
-    std::cerr << tag << '[' << told.id << "] " << told.text << std::endl;
+    // One write a line: a search on a thread of its own may tell at the same moment.
+    std::cerr << std::string(tag) + '[' + std::string(told.id) + "] " + told.text + '\n' << std::flush;
     return told.id;
 }
 
@@ -62,7 +63,7 @@ std::string_view Headline(const Told& told) { return Write(">>", told); }
 
 std::string_view Headline(const Sentence& sentence, Values values) { return Headline(Compose(sentence, values)); }
 
-void DiagnosticLine(const std::string& line) { std::cout << line << std::endl; }
+void DiagnosticLine(const std::string& line) { std::cout << line + '\n' << std::flush; }
 
 void StatusLine(const std::string& what, std::uint32_t status)
 {

@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "gateway/gateway_log.h"
 #include "gateway/upnp/ssdp_request.h"
 #include "gateway/upnp/ssdp_response.h"
 
@@ -75,10 +74,7 @@ private:
         if (plan_.network.IsSelf(sender)) return;
         auto location = GatewayLocation(datagram, sender);
         const bool fromGateway = plan_.defaultGateway && sender == *plan_.defaultGateway;
-        if (fromGateway && !location && !findings_.gatewayMisleads) {
-            GatewayLog("the default gateway's answer to the search names no gateway description of its own; not followed");
-            findings_.gatewayMisleads = true;
-        }
+        if (fromGateway && !location) findings_.gatewayMisleads = true;
         if (!location) return;
         if (fromGateway) {
             findings_.gateway = std::move(*location);

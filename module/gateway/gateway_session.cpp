@@ -2,13 +2,14 @@
 #include "gateway/sentences.h"
 
 #include <optional>
+#include <system_error>
 
 #include "tell.h"
 #include "gateway/host/ipv6_interface.h"
 #include "gateway/host/link_address.h"
 #include "gateway/host/socket.h"
 #include "gateway/gateway_headlines.h"
-#include "gateway/gateway_search.h"
+#include "gateway/gateway_log.h"
 #include "gateway/upnp/device_on_link.h"
 
 namespace gateway {
@@ -51,6 +52,31 @@ const IgdConnection* GatewaySession::PinholeGateway()
     return gateway_ ? gateway_.get() : ipv6Only_.get();
 }
 
+void GatewaySession::SearchAhead()
+{
+    if (searched_ || ahead_.valid()) return;
+    try {
+        // Its own copy of the settings: the thread shares nothing with this one.
+        ahead_ = std::async(std::launch::async, [settings = settings_] { return Find(settings); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the first step that asks searches itself.
+    }
+}
+
+GatewaySession::Found GatewaySession::Find(const GatewaySettings& settings)
+{
+    // The gateway libraries' sockets too, which they make without asking.
+    host::StartSockets();
+    Found found{{settings.readDefaultGateway(), settings.ssdpGroup, settings.ssdpPort, settings.readNetwork()}, {}, {}, {}};
+    const SsdpSearchPlan& plan = found.plan;
+    // This host itself is never the gateway: anyone on it could answer.
+    if (plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway))
+        found.probe = std::make_unique<PortControlProbe>(*plan.defaultGateway);
+    found.end = Earlier(Clock::now() + settings.searchTime, settings.end);
+    found.findings = SearchGatewayDevice(plan, found.end, found.probe.get());
+    return found;
+}
+
 // UPnP from the default gateway first (it keeps the mapping's name), then its PCP,
 // then its NAT-PMP. No other device: Internet traffic enters through the default
 // gateway alone, so a mapping elsewhere opens nothing.
@@ -58,16 +84,12 @@ void GatewaySession::Search()
 {
     if (searched_) return;
     searched_ = true;
-    // The gateway libraries' sockets too, which they make without asking.
-    host::StartSockets();
-    const SsdpSearchPlan plan{settings_.readDefaultGateway(), settings_.ssdpGroup, settings_.ssdpPort,
-                              settings_.readNetwork()};
-    // This host itself is never the gateway: anyone on it could answer.
-    const bool gatewayToAsk = plan.defaultGateway && !plan.network.IsSelf(*plan.defaultGateway);
-    std::optional<PortControlProbe> probe;
-    if (gatewayToAsk) probe.emplace(*plan.defaultGateway);
-    const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
-    const SearchFindings found = SearchGatewayDevice(plan, searchEnd, probe ? &*probe : nullptr);
+    // A search ahead is over by its own end, within the run's deadline.
+    Found search = ahead_.valid() ? ahead_.get() : Find(settings_);
+    const SearchFindings& found = search.findings;
+    const bool gatewayToAsk = search.probe != nullptr;
+    if (found.gatewayMisleads)
+        GatewayLog("the default gateway's answer to the search names no gateway description of its own; not followed");
     std::optional<Told> why;
     if (found.gateway) {
         udn_ = found.gatewayUdn;
@@ -79,15 +101,15 @@ void GatewaySession::Search()
     } else if (found.gatewayMisleads) {
         why = headline::UpnpUnusable();
     }
-    if (probe) {
-        portControl_ = probe->Choose(searchEnd);
+    if (search.probe) {
+        portControl_ = search.probe->Choose(search.end);
         if (portControl_) return;
-        if (!why) why = probe->Headline();
+        if (!why) why = search.probe->Headline();
     }
     if (found.elsewhere)
         Tell(sentence::UpnpElsewhere, {{"address", ToString(*found.elsewhere)}});
     if (!found.gateway)
-        Tell(plan.defaultGateway ? sentence::NoUpnpSearchAnswer : sentence::NoUpnpSearchAnswerNoRoute,
+        Tell(search.plan.defaultGateway ? sentence::NoUpnpSearchAnswer : sentence::NoUpnpSearchAnswerNoRoute,
              {{"seconds", Seconds(settings_.searchTime)}});
     Headline(why ? *why : gatewayToAsk ? headline::NoneAnswered() : headline::NoDefaultGateway());
 }

@@ -3,11 +3,13 @@
 // longer than anything that refers to it.
 #pragma once
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/deadline.h"
+#include "gateway/gateway_search.h"
 #include "gateway/gateway_settings.h"
 #include "gateway/grant.h"
 #include "gateway/upnp/igd_connection.h"
@@ -18,6 +20,11 @@ namespace gateway {
 class GatewaySession {
 public:
     explicit GatewaySession(GatewaySettings settings);
+
+    // Starts the search on a thread of its own, taken up by the first step that asks for
+    // the gateway: another way to the gateway (Windows' NAT object) then waits beside it.
+    // Nothing of it is told before then. Without it, that first step searches itself.
+    void SearchAhead();
 
     // Whether the default gateway answered, usable, through UPnP IGD, PCP or NAT-PMP;
     // when it did not, or cannot give out reachable ports, the reason is on standard
@@ -53,6 +60,14 @@ public:
     Grant Stamped(Grant grant) const;
 
 private:
+    // What a search brought back, before anything of it is told.
+    struct Found {
+        SsdpSearchPlan plan;
+        std::unique_ptr<PortControlProbe> probe; // when the default gateway is there to ask
+        Deadline end;                             // of the search's wait, the probe's included
+        SearchFindings findings;
+    };
+    static Found Find(const GatewaySettings& settings);
     void Search();
 
     GatewaySettings settings_;
@@ -61,6 +76,8 @@ private:
     std::unique_ptr<IgdConnection> ipv6Only_;
     std::unique_ptr<PortControlGateway> portControl_;
     std::string udn_;
+    // Last, so a search still out ends (by its own deadline) before the rest goes.
+    std::future<Found> ahead_;
 };
 
 } // namespace gateway

@@ -160,12 +160,13 @@ TEST_P(SystemNat, PassesOverOnceAndSaysWhy)
     ::testing::internal::CaptureStderr();
     {
         VarnethPlatform machine;
-        machine.nat.push_back(gateway::SystemNatService(calls, [this](const gateway::MappingRequest&) {
+        const auto readBack = [this](const gateway::MappingRequest&) {
             gateway::Grant confirmed;
             confirmed.method = Method::System;
             if (platform.Log("ReadBack") != Outcome::Works) return gateway::NatService::AddAnswer{};
             return gateway::NatService::AddAnswer{gateway::NatService::Adding::Made, confirmed, std::nullopt};
-        }));
+        };
+        machine.nat.push_back(gateway::SystemNatService(calls, [this] { platform.Log("SearchBeside"); }, readBack));
         if (!row.alone) machine.nat.push_back(std::make_unique<FakeGateway>(ours));
         Varneth varneth(std::move(machine));
         EXPECT_EQ(varneth.MapPort(L't', 8080, 8080, L"10.0.0.5", L"HLMX 8080 TCP"), row.mappedBy.has_value());
@@ -176,6 +177,9 @@ TEST_P(SystemNat, PassesOverOnceAndSaysWhy)
     std::vector<std::string> lines;
     for (std::string line; std::getline(stdoutText, line);) lines.push_back(line);
     EXPECT_EQ(lines, row.stdoutLines);
+    // Our search waits beside the system's object from its first call on, not after it.
+    ASSERT_FALSE(platform.calls.empty());
+    EXPECT_EQ(platform.calls.front(), "SearchBeside");
     EXPECT_EQ(mapping && mapping->grant ? std::optional<Method>(mapping->grant->method) : std::nullopt, row.mappedBy);
     const std::string told = "Windows' own NAT service was passed over (" + row.passedOver + ")";
     EXPECT_EQ(stderrText.find("passed over") != std::string::npos, !row.passedOver.empty()) << stderrText;

@@ -26,7 +26,10 @@ PassOver Why(HRESULT status, std::string step)
 
 class SystemNat final : public NatService {
 public:
-    SystemNat(SystemCalls& calls, ReadBackMapping readBack) : calls_(calls), readBack_(std::move(readBack)) {}
+    SystemNat(SystemCalls& calls, std::function<void()> searchBeside, ReadBackMapping readBack)
+        : calls_(calls), searchBeside_(std::move(searchBeside)), readBack_(std::move(readBack))
+    {
+    }
     ~SystemNat() override
     {
         GiveBack(collection_);
@@ -36,6 +39,7 @@ public:
     // A new object and collection each time, as each protocol's Access makes them.
     AccessAnswer OpenCollection() override
     {
+        searchBeside_();
         GiveBack(collection_);
         GiveBack(nat_);
         auto nat = std::make_shared<SystemReference<IUPnPNAT>>();
@@ -89,6 +93,7 @@ private:
     }
 
     SystemCalls& calls_;
+    std::function<void()> searchBeside_;
     ReadBackMapping readBack_;
     SharedReference<IUPnPNAT> nat_;
     SharedReference<IStaticPortMappingCollection> collection_;
@@ -96,9 +101,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<NatService> SystemNatService(SystemCalls& calls, ReadBackMapping readBack)
+std::unique_ptr<NatService> SystemNatService(SystemCalls& calls, std::function<void()> searchBeside,
+                                             ReadBackMapping readBack)
 {
-    return std::make_unique<SystemNat>(calls, std::move(readBack));
+    return std::make_unique<SystemNat>(calls, std::move(searchBeside), std::move(readBack));
 }
 
 } // namespace gateway

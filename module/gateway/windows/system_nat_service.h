@@ -24,7 +24,9 @@ inline constexpr HRESULT kSystemTimedOut = HRESULT_FROM_WIN32(1460); // ERROR_TI
 
 using ReadBackMapping = std::function<NatService::AddAnswer(const MappingRequest&)>;
 
-// Every answer that is not Ok or Made carries why our own client takes over.
-std::unique_ptr<NatService> SystemNatService(SystemCalls& calls, ReadBackMapping readBack);
+// Every answer that is not Ok or Made carries why our own client takes over. `searchBeside`
+// starts our client's search as the object is first asked, so the two wait side by side.
+std::unique_ptr<NatService> SystemNatService(SystemCalls& calls, std::function<void()> searchBeside,
+                                             ReadBackMapping readBack);
 
 } // namespace gateway
