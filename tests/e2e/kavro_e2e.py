@@ -277,9 +277,6 @@ ROWS = [
     # Routers advertise their link-local address: asked there, from the global one.
     *[Row(f"IPv6 not asked{router}: no pinhole, only the offer", FORWARD, ["0"], "miniupnpd" + options, held="TCP UDP",
           headline=IPV6_OFFER, ids="forward-ipv6-offer") for router, options in (("", ""), (", the IPv6 default router link-local", " link-local"))],
-    Row("IPv6 asked, the IPv6 default router link-local: pinholes, the WAN peer connects", FORWARD6, ["0"],
-        "miniupnpd link-local", held="TCP UDP", pinholes="TCP UDP", peer6=True,
-        headline=("Port {port} is kept open", REACHABLE6)),
     Row("IPv6 instead, the IPv6 default router link-local: the gateway has no public IPv4 address", FORWARD6, None,
         "miniupnpd cgnat link-local", pinholes="TCP UDP", peer6=True,
         headline=("The router has no Internet address", REACHABLE6, "Port {port} is kept open over IPv6: renewed every"),
@@ -462,10 +459,6 @@ ROWS = [
           (" with the forward", "miniupnpd", "forwarded", f"TCP {{port}} to {CLIENT6} (UPnP, IPv6 pinhole) closed"),
           (" opened instead", "miniupnpd cgnat", "[ \"$(head -n 1 $W/log.txt | tr -d '\\r')\" = 'Invalid IP' ]",
            "The firewall no longer lets TCP {port} in"))],
-    # ufw keeps a rule per family: ours over IPv6 is added once the router opened the pinholes.
-    Row("ufw: IPv6 asked, our rule over IPv6 too", FORWARD6, ["0"], firewall="ufw", held="TCP UDP",
-        opened="tcp udp tcp6 udp6", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
-        after="ufw status | grep -Eq '^{port}/tcp \\(v6\\) +ALLOW +Anywhere \\(v6\\) +# HLMX {port} TCP'"),
     Row("ufw: IPv6 asked, an administrator's IPv6 deny stays: not called reachable", FORWARD6, [NOT_OPENED],
         firewall="ufw", held="TCP UDP", opened="udp udp6", pinholes="TCP UDP", peer6=False,
         unsaid="Reachable over IPv6", setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null",
@@ -594,8 +587,6 @@ ROWS = [
     Row("ufw and firewalld both on: each lets the port in, and firewalld keeps no name", FORWARD, ["0"],
         firewall="both", held="TCP UDP", opened="ufw:tcp ufw:udp firewalld:tcp firewalld:udp",
         stderr=("firewalld now lets {port}/tcp in.", "ufw now lets {port}/tcp in")),
-    Row("ufw and firewalld both on, ufw denies", FORWARD, [NOT_OPENED], firewall="both", held="TCP UDP",
-        opened="firewalld:tcp firewalld:udp", setup="ufw deny {port} >/dev/null"),
     # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
     Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
         [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
@@ -760,12 +751,7 @@ ROWS = [
         setup="cd " + TIMER + " && setpriv --no-new-privs $K >/dev/null 2>&1 && [ \"$(cat log.txt)\" = 0 ] && "
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
         after="entries 0 && [ ! -e " + TIMER + "/kavro.cmd ]"),
-    # Pinholes beside the forward: recorded, listed from the record, renewed and closed with it.
-    Row("pinholes: recorded beside the mappings and listed", LIST, fresh=True, held="TCP UDP", pinholes="TCP UDP",
-        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 $XDG_STATE_HOME/varneth/forwards) = 2 ]",
-        listed=(LISTED.format(protocol="TCP", firewall="no"), LISTED.format(protocol="UDP", firewall="no"),
-                *(rf"{protocol}\t{{port}}\t{re.escape(CLIENT6)}\t{{port}}\tIPv6\tUPnP\t7[12]\d\d\tyes\tyes\tno\t"
-                  for protocol in ("TCP", "UDP")))),
+    # Pinholes beside the forward: recorded, renewed and closed with it.
     # Routers advertise a link-local address: renew and close ask there too, from the global address.
     Row("pinholes, link-local router: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
         "miniupnpd link-local", fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP",
@@ -895,8 +881,6 @@ ROWS = [
     Row("command line: renew, half the lease passed", "", [], cli="renew", held="TCP UDP",
         prepare="forward {port} TRUE TRUE; forwarded; " + DUE, stderr="The router holds every port this tool keeps open",
         after="entries 2 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
-    Row("command line: a port of 0, status 2", "", [], cli=f"forward {CLIENT} 0", gateway="none", status=2,
-        stderr="The port must be a number from 1 to 65535.", runs="linux wine"),
     # The setup as Windows users run it, silently, in a prefix of the row's own: the command line of the copy
     # it installed, Windows' own NAT object mapping, the stand-in firewall letting the ports in. The uninstaller
     # runs last, while a renewal holds the record past close's own wait: it waits for the renewal, then closes

@@ -35,10 +35,8 @@ TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
         std::string lines;
         std::string chosen;
     } cases[] = {
-        {"the documentation prefix counts as global", Address(kGlobal, "80"), "2001:db8:77::2"},
         {"link-local and unique-local are passed over",
          Address(kLinkLocal, "80") + Address(kUniqueLocal, "80") + Address(kGlobal, "00"), "2001:db8:77::2"},
-        {"only link-local and unique-local: none", Address(kLinkLocal, "80") + Address(kUniqueLocal, "80"), "none"},
         {"the stable one before a temporary one listed first",
          Address(kOtherGlobal, "01") + Address(kGlobal, "00"), "2001:db8:77::2"},
         {"a temporary one when it is all there is", Address(kOtherGlobal, "01"), "2001:db8:77::9"},
