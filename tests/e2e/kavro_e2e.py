@@ -44,7 +44,8 @@ class Row:
     user: str = "root"
     held: str = ""              # protocols the gateway forwards to the client (PROTOCOL@ADDRESS: elsewhere) after
     opened: str = ""            # protocols the firewall lets in afterwards (firewalld: also permanently)
-    stderr: tuple = ()          # what standard error says (its lines as people read them), each piece somewhere
+    stderr: tuple = ()          # what standard error says (its lines as people read them), each piece somewhere;
+                                # a list: its pieces in this order
     headline: tuple = ()        # what its headline lines (">>[id] ") say, each piece in one of them
     unsaid: tuple = ()          # what standard error never says, its headline lines included
     stdout: tuple = ()          # what standard output (the developers' diagnostic lines) says, each piece somewhere
@@ -584,9 +585,12 @@ ROWS = [
         firewall="firewalld", seconds=9.5, setup=SIGNAL_DAEMONS + "(sleep 1; signal_daemons STOP firewalld) "
         ">/dev/null 2>&1 </dev/null &", headline="did not answer in time, so port {port} was not let in",
         after=SIGNAL_DAEMONS + "signal_daemons CONT firewalld"),
+    # TCP before UDP: each protocol's mapping, then its entries; ufw's rules in that order too.
     Row("ufw and firewalld both on: each lets the port in, and firewalld keeps no name", FORWARD, ["0"],
         firewall="both", held="TCP UDP", opened="ufw:tcp ufw:udp firewalld:tcp firewalld:udp",
-        stderr=("firewalld now lets {port}/tcp in.", "ufw now lets {port}/tcp in")),
+        stderr=[f"TCP {{port}} -> {CLIENT}:{{port}} mapped", "firewalld now lets {port}/tcp in.", "ufw now lets {port}/tcp in",
+                f"UDP {{port}} -> {CLIENT}:{{port}} mapped", "firewalld now lets {port}/udp in.", "ufw now lets {port}/udp in"],
+        after="[ \"$(ufw status | grep -o '^{port}/[a-z]*' | uniq | tr '\\n' ' ')\" = '{port}/tcp {port}/udp ' ]"),
     # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
     Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
         [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
@@ -1075,6 +1079,17 @@ def said(stderr):
     return "".join(text + "\n" for _, _, text in catalogue.told(stderr))
 
 
+def in_order(pieces, text):
+    """Whether each piece is in `text` after the one before it."""
+    at = 0
+    for piece in pieces:
+        at = text.find(piece, at)
+        if at < 0:
+            return False
+        at += len(piece)
+    return True
+
+
 def headlines(stderr):
     """The headlines' texts, one a line."""
     return "\n".join(text for mark, _, text in catalogue.told(stderr) if mark == ">>")
@@ -1172,6 +1187,8 @@ def run(row, port, work):
               *[(fill(here(piece)) in said(stderr), f"standard error '{here(piece)}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)
                 if RUNNER.name == "wine" or not isinstance(piece, WindowsSays)],
+              (not isinstance(row.stderr, list) or in_order([fill(here(piece)) for piece in row.stderr], said(stderr)),
+               "standard error in this order"),
               *[(fill(here(piece)) in headlines(stderr), f"headline '{here(piece)}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
               *[(fill(piece) not in said(stderr), f"standard error without '{piece}'")
