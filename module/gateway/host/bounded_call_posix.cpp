@@ -33,6 +33,8 @@ void LimitMemoryGrowth()
     setrlimit(RLIMIT_AS, &addressSpace);
 }
 
+constexpr int kChildOutput = 3;
+
 void WriteAll(int output, const std::string& answer)
 {
     std::size_t written = 0;
@@ -48,6 +50,12 @@ void WriteAll(int output, const std::string& answer)
 // _exit, too, keeps the caller's buffered output and exit handlers the caller's.
 [[noreturn]] void RunChild(const std::function<std::string()>& work, int output)
 {
+    // The caller's other threads may have pipes open (another gateway call, a firewall
+    // program starting): a copy of them here would keep their readers waiting for this
+    // child to end. Only the standard streams and this child's own pipe stay.
+    if (::dup2(output, kChildOutput) < 0) _exit(1);
+    ::close_range(kChildOutput + 1, ~0U, 0);
+    output = kChildOutput;
     try {
         LimitMemoryGrowth();
         WriteAll(output, work());
