@@ -1,11 +1,13 @@
 #include "gateway/upnp/igd_connection.h"
 #include "gateway/sentences.h"
 
+#include <miniupnpc/miniwget.h>
 #include <miniupnpc/upnpcommands.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -15,6 +17,7 @@
 #include "gateway/gateway_log.h"
 #include "gateway/gateway_verdict.h"
 #include "gateway/gateway_headlines.h"
+#include "gateway/upnp/ipv6_soap.h"
 #include "gateway/upnp/ssdp_response.h"
 #include "gateway/upnp/upnp_errors.h"
 
@@ -26,16 +29,6 @@
 
 namespace gateway {
 namespace {
-
-enum class DeviceKind { NoDescription, NotGateway, ControlElsewhere, Gateway };
-
-// What the child learns about the device; plain bytes, so it can cross the pipe.
-struct ValidityAnswer {
-    DeviceKind kind;
-    bool connected;
-    IGDdatas data;
-    char externalAddress[64];
-};
 
 struct UrlsOwner {
     UPNPUrls urls{};
@@ -78,15 +71,30 @@ bool ConnectedService(UrlsOwner& owner, IGDdatas& data, const std::string& locat
     return false;
 }
 
+// The first <UDN> of a description is the root device's: its embedded devices come after.
+void CopyUdn(const char* description, int size, ValidityAnswer& answer)
+{
+    const auto udn = XmlField(std::string(description, static_cast<std::size_t>(size)), "UDN");
+    if (udn && udn->size() < sizeof answer.udn) std::memcpy(answer.udn, udn->c_str(), udn->size() + 1);
+}
+
+// As UPNP_GetIGDFromUrl, keeping the description long enough to read its UDN.
 ValidityAnswer AskValidity(const std::string& location)
 {
     ValidityAnswer answer{};
     UrlsOwner owner;
     char lanAddress[64] = {};
-    if (UPNP_GetIGDFromUrl(location.c_str(), &owner.urls, &answer.data, lanAddress, sizeof lanAddress) != 1) {
+    int size = 0;
+    const std::unique_ptr<char, decltype(&std::free)> description(
+        static_cast<char*>(miniwget_getaddr(location.c_str(), &size, lanAddress, sizeof lanAddress, 0, nullptr)),
+        &std::free);
+    if (!description || size <= 0) {
         answer.kind = DeviceKind::NoDescription;
         return answer;
     }
+    parserootdesc(description.get(), size, &answer.data);
+    CopyUdn(description.get(), size, answer);
+    GetUPNPUrls(&owner.urls, &answer.data, location.c_str(), 0);
     answer.kind = !DescribesGateway(answer.data)          ? DeviceKind::NotGateway
                 : !ControlledAt(owner.urls, location)     ? DeviceKind::ControlElsewhere
                                                           : DeviceKind::Gateway;
@@ -155,9 +163,24 @@ std::string HostOf(const std::string& location)
 
 } // namespace
 
-IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline)
+IgdAsked IgdConnection::Ask(const std::string& location, Deadline deadline)
 {
-    const auto answer = RunBoundedFor<ValidityAnswer>([location] { return AskValidity(location); }, deadline);
+    return {location, RunBoundedFor<ValidityAnswer>([location] { return AskValidity(location); }, deadline)};
+}
+
+bool IgdConnection::Usable(const IgdAsked& asked)
+{
+    const auto& answer = asked.answer;
+    return answer && answer->kind == DeviceKind::Gateway &&
+           JudgeGateway(answer->connected, answer->externalAddress) == GatewayVerdict::Usable;
+}
+
+IgdOpening IgdConnection::Open(const std::string& location, Deadline deadline) { return Open(Ask(location, deadline)); }
+
+IgdOpening IgdConnection::Open(const IgdAsked& asked)
+{
+    const std::string& location = asked.location;
+    const auto& answer = asked.answer;
     const auto fails = [](const std::string& detail, Told headline) {
         GatewayLog(detail);
         return IgdOpening{nullptr, std::move(headline), nullptr};

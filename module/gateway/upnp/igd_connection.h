@@ -20,6 +20,24 @@ namespace gateway {
 
 class IgdConnection;
 
+enum class DeviceKind { NoDescription, NotGateway, ControlElsewhere, Gateway };
+
+// What a device said when asked whether it is a gateway; plain bytes, so it can cross
+// the pipe from the child that asked.
+struct ValidityAnswer {
+    DeviceKind kind;
+    bool connected;
+    IGDdatas data;
+    char externalAddress[64];
+    char udn[128]; // the root device's, from its description
+};
+
+// The device at `location` asked, nothing of it told yet; no answer when it gave none in time.
+struct IgdAsked {
+    std::string location;
+    std::optional<ValidityAnswer> answer;
+};
+
 struct IgdOpening {
     std::unique_ptr<IgdConnection> connection;
     std::optional<Told> headline; // when there is none: why, for the user
@@ -39,6 +57,11 @@ public:
     // that can give out ports the Internet reaches; no connection, with the reason on
     // standard error and as a headline to give, when it cannot.
     static IgdOpening Open(const std::string& location, Deadline deadline);
+    // The same in two steps: the device asked (on any thread, nothing told), then judged.
+    static IgdAsked Ask(const std::string& location, Deadline deadline);
+    static IgdOpening Open(const IgdAsked& asked);
+    // Whether Open would give a connection, telling nothing.
+    static bool Usable(const IgdAsked& asked);
 
     ~IgdConnection();
     IgdConnection(const IgdConnection&) = delete;
