@@ -15,6 +15,7 @@
 #include "forward/varneth.h"
 #include "gateway/upnp/pinhole.h"
 #include "record/forward_record_store.h"
+#include "record/remembered_gateway.h"
 #include "text_lines.h"
 
 namespace {
@@ -87,7 +88,7 @@ void RunForwardCommand(const std::vector<std::wstring>& commandLines, const std:
     }
     // The gateway is searched for once, by the first step that asks it, and every step
     // after asks the same; it outlives all of them.
-    gateway::GatewaySession session{gateway::GatewaySettings{}};
+    gateway::GatewaySession session{RememberingGateway()};
     VarnethPlatform platform = platformFor(session);
     const firewall::FirewallFactory firewall = platform.firewall;
     Varneth mapping(std::move(platform));

@@ -11,6 +11,7 @@
 #include "gateway/gateway_headlines.h"
 #include "gateway/gateway_log.h"
 #include "gateway/upnp/device_on_link.h"
+#include "gateway/upnp/ssdp_response.h"
 
 namespace gateway {
 namespace {
@@ -55,12 +56,80 @@ const IgdConnection* GatewaySession::PinholeGateway()
 void GatewaySession::SearchAhead()
 {
     if (searched_ || ahead_.valid()) return;
+    auto arrivals = std::make_shared<Arrivals>();
+    const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
     try {
-        // Its own copy of the settings: the thread shares nothing with this one.
-        ahead_ = std::async(std::launch::async, [settings = settings_] { return Find(settings); });
+        // Its own copy of the settings: the thread shares nothing with this one but the hand-over.
+        ahead_ = std::async(std::launch::async, [settings = settings_, arrivals] {
+            Found found = Find(settings);
+            const std::lock_guard<std::mutex> lock(arrivals->mutex);
+            arrivals->searched = found.findings.gateway;
+            arrivals->came.notify_all();
+            return found;
+        });
     } catch (const std::system_error&) {
         // No thread to be had: the first step that asks searches itself.
+        return;
     }
+    arrivals_ = std::move(arrivals);
+    AskRemembered(searchEnd);
+}
+
+// Trusted as the search's answers are: only at the default gateway's address, never at
+// this host's. Over by the search's own end, so one that stays silent costs no more.
+void GatewaySession::AskRemembered(Deadline until)
+{
+    remembered_ = settings_.readRemembered ? settings_.readRemembered() : std::nullopt;
+    if (!remembered_) return;
+    const std::optional<Ipv4> gateway = settings_.readDefaultGateway();
+    if (!gateway || UrlHost(remembered_->location) != gateway || settings_.readNetwork().IsSelf(*gateway)) {
+        GatewayLog("the remembered description at " + remembered_->location + " is not the default gateway's; not asked");
+        return;
+    }
+    try {
+        rememberedAsk_ = std::async(std::launch::async, [location = remembered_->location, until, arrivals = arrivals_] {
+            IgdAsked asked = IgdConnection::Ask(location, until);
+            const std::lock_guard<std::mutex> lock(arrivals->mutex);
+            arrivals->remembered = std::move(asked);
+            arrivals->came.notify_all();
+        });
+    } catch (const std::system_error&) {
+        // No thread: the search alone finds the gateway.
+    }
+}
+
+// Waits for the remembered location's answer until the search has found the gateway
+// somewhere else (or nowhere): a location that went silent holds nothing past the
+// search's own answer. True when it answered as a usable gateway, now this session's.
+bool GatewaySession::TakeRemembered()
+{
+    if (!rememberedAsk_.valid()) return false;
+    const std::string& location = remembered_->location;
+    std::optional<IgdAsked> asked;
+    {
+        std::unique_lock<std::mutex> lock(arrivals_->mutex);
+        arrivals_->came.wait_until(lock, settings_.end, [&] {
+            return arrivals_->remembered || (arrivals_->searched && *arrivals_->searched != location);
+        });
+        asked = arrivals_->remembered;
+    }
+    // The device's UDN comes from its description, never from the file.
+    if (!asked || !IgdConnection::Usable(*asked) || asked->answer->udn[0] == '\0') {
+        GatewayLog("the remembered description at " + location + " gave no usable gateway; the search's answer is taken");
+        return false;
+    }
+    GatewayLog("asked the remembered description at " + location + " without waiting for the search");
+    udn_ = asked->answer->udn;
+    gateway_ = IgdConnection::Open(*asked).connection;
+    return gateway_ != nullptr;
+}
+
+// Kept only when it changed: most runs find the gateway where the last one did.
+void GatewaySession::Remember(const std::string& location) const
+{
+    if (!settings_.remember || udn_.empty()) return;
+    if (remembered_ && remembered_->location == location && remembered_->udn == udn_) return;
+    settings_.remember({location, udn_});
 }
 
 GatewaySession::Found GatewaySession::Find(const GatewaySettings& settings)
@@ -83,7 +152,9 @@ GatewaySession::Found GatewaySession::Find(const GatewaySettings& settings)
 void GatewaySession::Search()
 {
     if (searched_) return;
+    SearchAhead();
     searched_ = true;
+    if (TakeRemembered()) return;
     // A search ahead is over by its own end, within the run's deadline.
     Found search = ahead_.valid() ? ahead_.get() : Find(settings_);
     const SearchFindings& found = search.findings;
@@ -95,7 +166,7 @@ void GatewaySession::Search()
         udn_ = found.gatewayUdn;
         IgdOpening opened = IgdConnection::Open(*found.gateway, CallDeadline());
         gateway_ = std::move(opened.connection);
-        if (gateway_) return;
+        if (gateway_) return Remember(*found.gateway);
         ipv6Only_ = std::move(opened.ipv6Only);
         why = opened.headline;
     } else if (found.gatewayMisleads) {

@@ -3,8 +3,10 @@
 // longer than anything that refers to it.
 #pragma once
 
+#include <condition_variable>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -23,7 +25,9 @@ public:
 
     // Starts the search on a thread of its own, taken up by the first step that asks for
     // the gateway: another way to the gateway (Windows' NAT object) then waits beside it.
-    // Nothing of it is told before then. Without it, that first step searches itself.
+    // Nothing of it is told before then. Without it, that first step starts it itself.
+    // Beside the search, the description a run before found at the default gateway's
+    // address is asked at once: routers answer a search only after a fixed delay.
     void SearchAhead();
 
     // Whether the default gateway answered, usable, through UPnP IGD, PCP or NAT-PMP;
@@ -68,6 +72,17 @@ private:
         SearchFindings findings;
     };
     static Found Find(const GatewaySettings& settings);
+    // What the two threads bring back, handed over as each ends: the remembered location's
+    // answer is taken without waiting for the search's.
+    struct Arrivals {
+        std::mutex mutex;
+        std::condition_variable came;
+        std::optional<std::optional<std::string>> searched; // the location the search found, once over
+        std::optional<IgdAsked> remembered;
+    };
+    void AskRemembered(Deadline until);
+    bool TakeRemembered();
+    void Remember(const std::string& location) const;
     void Search();
 
     GatewaySettings settings_;
@@ -76,8 +91,11 @@ private:
     std::unique_ptr<IgdConnection> ipv6Only_;
     std::unique_ptr<PortControlGateway> portControl_;
     std::string udn_;
-    // Last, so a search still out ends (by its own deadline) before the rest goes.
+    std::optional<RememberedGateway> remembered_;
+    std::shared_ptr<Arrivals> arrivals_;
+    // Last, so a search or an ask still out ends (by its own deadline) before the rest goes.
     std::future<Found> ahead_;
+    std::future<void> rememberedAsk_;
 };
 
 } // namespace gateway

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "gateway/host/default_route.h"
@@ -12,6 +13,12 @@
 #include "platform/deadline.h"
 
 namespace gateway {
+
+// Where a run before found the default gateway's UPnP description.
+struct RememberedGateway {
+    std::string location;
+    std::string udn;
+};
 
 struct GatewaySettings {
     Ipv4 ssdpGroup{0xEFFFFFFAu}; // 239.255.255.250
@@ -23,6 +30,10 @@ struct GatewaySettings {
     Deadline end = RunDeadline();
     std::function<std::optional<Ipv4>()> readDefaultGateway = host::ReadDefaultGateway;
     std::function<LocalNetwork()> readNetwork = ReadLocalNetwork;
+    // The location a run before remembered, and how to remember one for the next run;
+    // without them, nothing is kept between runs.
+    std::function<std::optional<RememberedGateway>()> readRemembered;
+    std::function<void(const RememberedGateway&)> remember;
 };
 
 } // namespace gateway

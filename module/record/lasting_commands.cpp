@@ -13,6 +13,7 @@
 #include "record/forward_record_store.h"
 #include "record/forward_words.h"
 #include "record/lasting_forwards.h"
+#include "record/remembered_gateway.h"
 #include "record/sentences.h"
 #include "text_lines.h"
 
@@ -77,7 +78,7 @@ std::vector<RecordedForward> TakeFirewallOnly(std::vector<RecordedForward>& forw
 // The gateway, with what this run sees, beside `store`.
 Setting Meet(ForwardRecordStore store, const std::vector<std::wstring>& addresses)
 {
-    auto session = std::make_unique<gateway::GatewaySession>(gateway::GatewaySettings{});
+    auto session = std::make_unique<gateway::GatewaySession>(RememberingGateway());
     auto client = gateway::OpenEntryClient(*session);
     const Answered<gateway::Identity> identity = client->Here();
     if (!identity.value) client.reset();

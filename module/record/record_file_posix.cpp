@@ -25,11 +25,19 @@ RecordFile::RecordFile(std::string folder, std::unique_ptr<Handle> handle)
 
 RecordFile::~RecordFile() = default;
 
-std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline until)
+std::unique_ptr<RecordFile> RecordFile::Unlocked(const std::string& folder)
 {
     auto handle = std::make_unique<Handle>();
     handle->folder = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!handle->folder) return nullptr;
+    return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
+}
+
+std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline until)
+{
+    std::unique_ptr<RecordFile> file = Unlocked(folder);
+    if (!file) return nullptr;
+    Handle* handle = file->handle_.get();
     // A file of its own to lock: the record itself is replaced on every write.
     handle->lock = UniqueFd(
         ::openat(handle->folder.get(), "forwards.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
@@ -38,7 +46,7 @@ std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline
         if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= until) return nullptr;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return std::unique_ptr<RecordFile>(new RecordFile(folder, std::move(handle)));
+    return file;
 }
 
 RecordFile::Content RecordFile::Read(const char* file) const
