@@ -1,6 +1,7 @@
 #include "gateway/gateway_session.h"
 #include "gateway/sentences.h"
 
+#include <exception>
 #include <optional>
 #include <system_error>
 
@@ -83,12 +84,17 @@ void GatewaySession::AskRemembered(Deadline until)
     if (!remembered_) return;
     const std::optional<Ipv4> gateway = settings_.readDefaultGateway();
     if (!gateway || UrlHost(remembered_->location) != gateway || settings_.readNetwork().IsSelf(*gateway)) {
-        GatewayLog("the remembered description at " + remembered_->location + " is not the default gateway's; not asked");
+        rememberedElsewhere_ = true;
         return;
     }
     try {
         rememberedAsk_ = std::async(std::launch::async, [location = remembered_->location, until, arrivals = arrivals_] {
-            IgdAsked asked = IgdConnection::Ask(location, until);
+            IgdAsked asked{location, std::nullopt};
+            try {
+                asked = IgdConnection::Ask(location, until);
+            } catch (const std::exception&) {
+                // As no answer: the session must not wait for one that never comes.
+            }
             const std::lock_guard<std::mutex> lock(arrivals->mutex);
             arrivals->remembered = std::move(asked);
             arrivals->came.notify_all();
@@ -103,6 +109,9 @@ void GatewaySession::AskRemembered(Deadline until)
 // search's own answer. True when it answered as a usable gateway, now this session's.
 bool GatewaySession::TakeRemembered()
 {
+    // Told here, not where it was read: nothing of the search is told before a step asks for it.
+    if (rememberedElsewhere_)
+        GatewayLog("the remembered description at " + remembered_->location + " is not the default gateway's; not asked");
     if (!rememberedAsk_.valid()) return false;
     const std::string& location = remembered_->location;
     std::optional<IgdAsked> asked;

@@ -92,6 +92,7 @@ private:
     std::unique_ptr<PortControlGateway> portControl_;
     std::string udn_;
     std::optional<RememberedGateway> remembered_;
+    bool rememberedElsewhere_ = false; // not at the default gateway's address: not asked
     std::shared_ptr<Arrivals> arrivals_;
     // Last, so a search or an ask still out ends (by its own deadline) before the rest goes.
     std::future<Found> ahead_;
