@@ -57,11 +57,22 @@ const IgdConnection* GatewaySession::PinholeGateway()
 void GatewaySession::SearchAhead()
 {
     if (searched_ || ahead_.valid()) return;
-    auto arrivals = std::make_shared<Arrivals>();
+    arrivals_ = std::make_shared<Arrivals>();
     const Deadline searchEnd = Earlier(Clock::now() + settings_.searchTime, settings_.end);
+    const bool asking = AskRemembered(searchEnd);
+    // The router serves one request at a time, and answering a search holds it up for
+    // longer than the remembered description takes: the search waits for that answer,
+    // a moment at most, and is not sent at all once it came usable.
+    const std::optional<Deadline> hold =
+        asking ? std::optional<Deadline>(Earlier(Clock::now() + kRememberedGrace, searchEnd)) : std::nullopt;
     try {
         // Its own copy of the settings: the thread shares nothing with this one but the hand-over.
-        ahead_ = std::async(std::launch::async, [settings = settings_, arrivals] {
+        ahead_ = std::async(std::launch::async, [settings = settings_, arrivals = arrivals_, hold] {
+            if (hold) {
+                std::unique_lock<std::mutex> lock(arrivals->mutex);
+                arrivals->came.wait_until(lock, *hold, [&] { return arrivals->remembered.has_value(); });
+                if (arrivals->remembered && Takes(*arrivals->remembered)) return Found{};
+            }
             Found found = Find(settings);
             const std::lock_guard<std::mutex> lock(arrivals->mutex);
             arrivals->searched = found.findings.gateway;
@@ -70,22 +81,25 @@ void GatewaySession::SearchAhead()
         });
     } catch (const std::system_error&) {
         // No thread to be had: the first step that asks searches itself.
-        return;
     }
-    arrivals_ = std::move(arrivals);
-    AskRemembered(searchEnd);
+}
+
+bool GatewaySession::Takes(const IgdAsked& asked)
+{
+    // The device's UDN comes from its description, never from the file.
+    return IgdConnection::Usable(asked) && asked.answer->udn[0] != '\0';
 }
 
 // Trusted as the search's answers are: only at the default gateway's address, never at
 // this host's. Over by the search's own end, so one that stays silent costs no more.
-void GatewaySession::AskRemembered(Deadline until)
+bool GatewaySession::AskRemembered(Deadline until)
 {
     remembered_ = settings_.readRemembered ? settings_.readRemembered() : std::nullopt;
-    if (!remembered_) return;
+    if (!remembered_) return false;
     const std::optional<Ipv4> gateway = settings_.readDefaultGateway();
     if (!gateway || UrlHost(remembered_->location) != gateway || settings_.readNetwork().IsSelf(*gateway)) {
         rememberedElsewhere_ = true;
-        return;
+        return false;
     }
     try {
         rememberedAsk_ = std::async(std::launch::async, [location = remembered_->location, until, arrivals = arrivals_] {
@@ -101,7 +115,9 @@ void GatewaySession::AskRemembered(Deadline until)
         });
     } catch (const std::system_error&) {
         // No thread: the search alone finds the gateway.
+        return false;
     }
+    return true;
 }
 
 // Waits for the remembered location's answer until the search has found the gateway
@@ -122,8 +138,7 @@ bool GatewaySession::TakeRemembered()
         });
         asked = arrivals_->remembered;
     }
-    // The device's UDN comes from its description, never from the file.
-    if (!asked || !IgdConnection::Usable(*asked) || asked->answer->udn[0] == '\0') {
+    if (!asked || !Takes(*asked)) {
         GatewayLog("the remembered description at " + location + " gave no usable gateway; the search's answer is taken");
         return false;
     }
@@ -163,7 +178,7 @@ void GatewaySession::Search()
     if (searched_) return;
     SearchAhead();
     searched_ = true;
-    if (TakeRemembered()) return;
+    if (arrivals_ && TakeRemembered()) return;
     // A search ahead is over by its own end, within the run's deadline.
     Found search = ahead_.valid() ? ahead_.get() : Find(settings_);
     const SearchFindings& found = search.findings;

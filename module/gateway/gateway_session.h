@@ -3,6 +3,7 @@
 // longer than anything that refers to it.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <memory>
@@ -18,6 +19,10 @@
 #include "gateway/port_control_gateway.h"
 
 namespace gateway {
+
+// How long the search waits for the remembered location's answer before it is sent
+// all the same: the router's own answer to a search comes after some 50 ms anyway.
+inline constexpr std::chrono::milliseconds kRememberedGrace{50};
 
 class GatewaySession {
 public:
@@ -80,7 +85,9 @@ private:
         std::optional<std::optional<std::string>> searched; // the location the search found, once over
         std::optional<IgdAsked> remembered;
     };
-    void AskRemembered(Deadline until);
+    // Whether the remembered location is being asked.
+    bool AskRemembered(Deadline until);
+    static bool Takes(const IgdAsked& asked);
     bool TakeRemembered();
     void Remember(const std::string& location) const;
     void Search();
