@@ -293,8 +293,16 @@ ROWS = [
         setup=ONLY_ULA, after=ULA_GONE, headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
         headline="The router could not be reached over IPv6, so port {port} was not opened there.", runs="linux wine"),
-    Row("UPnP and PCP on: UPnP wins", FORWARD, ["0"], "miniupnpd natpmp", held="TCP UDP", stderr="(UPnP",
-        headline=KEPT, ids="forward-reachable"),
+    # The next forward asks the remembered description at once; the router back on another port, the remembered
+    # one refuses and the search's answer is taken, UPnP before PCP, and remembered.
+    Row("UPnP and PCP on: UPnP wins; the gateway remembered, then found again on another port", FORWARD, ["0"],
+        "miniupnpd natpmp", held="TCP UDP", stderr=("(UPnP", f"remembered description at {ROOT_DESC} gave no usable"),
+        headline=KEPT, ids="forward-reachable", restart="other-port",
+        prepare="forward {port} TRUE TRUE; forwarded; forward {other} TRUE TRUE; forwarded; "
+                f"grep -q 'asked the remembered description at {ROOT_DESC} without waiting' $W/prepare.out; "
+                f"upnpc -u {ROOT_DESC} -l | grep -Eq 'UDP +{{other}}->{CLIENT}:{{other}}'",
+        after="ok=0; grep -q 'location=http://10.77.0.1:5001/rootDesc.xml' $XDG_STATE_HOME/varneth/gateway || ok=1; "
+              "$LAB start-daemon natpmp >/dev/null; [ $ok = 0 ]"),
     Row("UPnP off: PCP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", held="TCP UDP", runs="linux wine",
         stderr=("answered (PCP)", "for 2 hours (lease 7200 s)",
                 WindowsSays("NAT service was passed over (it found no UPnP router)")), headline=KEPT),
@@ -312,8 +320,12 @@ ROWS = [
     Row("a LAN host that is not the gateway answers on 5351", FORWARD, gateway="none", sprayed=True, drop="",
         stderr="No router answered", headline=NO_ROUTER, ids="gateway-none-answered",
         stdout="Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"),
-    Row("UPnP only from the default gateway: a LAN host answers SSDP", FORWARD, gateway="", fake_on="lan2", asked=0,
-        stderr=f"{CLIENT2} offers UPnP but is not this network's router: not used.", headline=NO_ROUTER),
+    Row("UPnP only from the default gateway: a LAN host answers SSDP, and was remembered: neither used nor asked",
+        FORWARD, gateway="", fake_on="lan2", asked=0, headline=NO_ROUTER,
+        setup="mkdir -p -m 700 $XDG_STATE_HOME/varneth && printf 'varneth gateway 1\\ngateway\\tlocation="
+              f"http://{CLIENT2}:5000/rootDesc.xml\\tudn=uuid:6f0e4c2a\\n' >$XDG_STATE_HOME/varneth/gateway",
+        stderr=(f"{CLIENT2} offers UPnP but is not this network's router: not used.",
+                f"remembered description at http://{CLIENT2}:5000/rootDesc.xml is not the default gateway's; not asked")),
     Row("no default gateway", FORWARD, gateway="none", setup="ip route del default",
         after="ip route add default via 10.77.0.1", headline="This machine has no default gateway",
         ids="gateway-no-default-gateway"),
@@ -929,7 +941,7 @@ ROWS = [
         # The router back for the rows after.
         after="ok=0; " + " && ".join([
             wine.uninstalled("/PURGE"), "entries 2", "cd $LOCAL/Varneth",
-            "[ \"$(ls | tr '\\n' ' ')\" = 'forwards forwards.lock still-open.txt ' ]",
+            "[ \"$(ls | tr '\\n' ' ')\" = 'forwards forwards.lock gateway still-open.txt ' ]",
             "grep -q 'could not close everything it opened' still-open.txt",
             "sed -n 4p still-open.txt | grep -q '^Could not close every port this tool opened for you'",
             "[ $(grep -c 'keeps it open for at most about 7 days more' still-open.txt) = 2 ]",
