@@ -56,6 +56,13 @@ void WriteAll(int output, const std::string& answer)
     if (::dup2(output, kChildOutput) < 0) _exit(1);
     ::close_range(kChildOutput + 1, ~0U, 0);
     output = kChildOutput;
+    // The library's own error lines ("connect: Connection refused") are for nobody: the
+    // caller tells what failed, in words of its own.
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere >= 0) {
+        ::dup2(nowhere, STDERR_FILENO);
+        ::close(nowhere);
+    }
     try {
         LimitMemoryGrowth();
         WriteAll(output, work());
