@@ -14,7 +14,7 @@ public:
     // Locks the record in `folder`; nothing when the lock was not had by `until`.
     static std::unique_ptr<RecordFile> Lock(const std::string& folder, Deadline until);
     // `folder` without its lock, for a file of its own that is only ever replaced whole:
-    // a reader sees one version or the other, and the last writer's stays.
+    // a reader sees one version or the other, and the last writer's stays. POSIX only.
     static std::unique_ptr<RecordFile> Unlocked(const std::string& folder);
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;

@@ -59,11 +59,6 @@ RecordFile::RecordFile(std::string folder, std::unique_ptr<Handle> handle)
 
 RecordFile::~RecordFile() = default;
 
-std::unique_ptr<RecordFile> RecordFile::Unlocked(const std::string& folder)
-{
-    return std::unique_ptr<RecordFile>(new RecordFile(folder, std::unique_ptr<Handle>(new Handle{FileHandle(INVALID_HANDLE_VALUE)})));
-}
-
 std::unique_ptr<RecordFile> RecordFile::Lock(const std::string& folder, Deadline until)
 {
     auto handle = std::unique_ptr<Handle>(new Handle{FileHandle(

@@ -9,6 +9,11 @@
 #include "platform/state_folder.h"
 #include "record/record_file.h"
 
+// On Windows the library's calls run on threads of the module itself, whose error lines (a
+// refused location's "Socket error: connect, 10061") cannot be kept off standard error; a
+// remembered location that refuses, as after every restart of a router that picks its port
+// anew, would show one there. Nothing is remembered on Windows.
+#ifndef _WIN32
 namespace {
 
 constexpr const char* kGatewayFile = "gateway";
@@ -73,10 +78,13 @@ void Write(const gateway::RememberedGateway& gateway)
 }
 
 } // namespace
+#endif
 
 gateway::GatewaySettings RememberingGateway(gateway::GatewaySettings settings)
 {
+#ifndef _WIN32
     settings.readRemembered = Read;
     settings.remember = Write;
+#endif
     return settings;
 }

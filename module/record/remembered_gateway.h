@@ -9,5 +9,6 @@
 
 #include "gateway/gateway_settings.h"
 
-// `settings`, with the gateway remembered in the record's folder from run to run.
+// `settings`, with the gateway remembered in the record's folder from run to run (not on
+// Windows: see the source).
 gateway::GatewaySettings RememberingGateway(gateway::GatewaySettings settings = {});

@@ -940,7 +940,7 @@ ROWS = [
         # The router back for the rows after.
         after="ok=0; " + " && ".join([
             wine.uninstalled("/PURGE"), "entries 2", "cd $LOCAL/Varneth",
-            "[ \"$(ls | tr '\\n' ' ')\" = 'forwards forwards.lock gateway still-open.txt ' ]",
+            "[ \"$(ls | tr '\\n' ' ')\" = 'forwards forwards.lock still-open.txt ' ]",
             "grep -q 'could not close everything it opened' still-open.txt",
             "sed -n 4p still-open.txt | grep -q '^Could not close every port this tool opened for you'",
             "[ $(grep -c 'keeps it open for at most about 7 days more' still-open.txt) = 2 ]",
