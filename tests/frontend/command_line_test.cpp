@@ -5,10 +5,7 @@
 
 #include "window_test_support.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -87,17 +84,13 @@ private:
         standIn->answer(row.answer, row.errors);
         const bool tcp = row.arguments.contains(QStringLiteral("--tcp"));
         const bool udp = row.arguments.contains(QStringLiteral("--udp"));
-        child<QCheckBox>(*window, "chkTCP")->setChecked(tcp || !udp);
-        child<QCheckBox>(*window, "ChkUDP")->setChecked(udp || !tcp);
-        child<QLineEdit>(*window, "editip")->setText(row.arguments.value(1));
-        child<QLineEdit>(*window, "editport")->setText(row.arguments.value(2));
-        BoxCloser closer;
-        QTest::mouseClick(child<QPushButton>(*window, "btnForward"), Qt::LeftButton);
+        const QList<ShownBox> boxes =
+            pressForward(*window, tcp || !udp, udp || !tcp, row.arguments.value(1), row.arguments.value(2));
         Shown shown;
-        for (const ShownBox &box : closer.boxes)
+        for (const ShownBox &box : boxes)
             shown.words << box.text << box.informative;
-        if (!closer.boxes.isEmpty())
-            shown.details = closer.boxes.last().details, shown.buttons = closer.boxes.last().buttons;
+        if (!boxes.isEmpty())
+            shown.details = boxes.last().details, shown.buttons = boxes.last().buttons;
         return shown;
     }
 

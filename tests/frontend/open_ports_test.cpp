@@ -6,7 +6,6 @@
 #include "window_test_support.h"
 
 #include <QAccessible>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
@@ -399,12 +398,10 @@ private slots:
         DialogDriver driver;
         if (way.endsWith('\n')) {
             standIn->answerTo("kavro", way.toLatin1());
-            child<QCheckBox>(*window, "chkTCP")->setChecked(true);
-            BoxCloser closer(nullptr, openPorts);
-            QTest::mouseClick(child<QPushButton>(*window, "btnForward"), Qt::LeftButton);
-            QCOMPARE(closer.boxes.size(), 1);
-            QCOMPARE(closer.boxes[0].buttons.size(), 2);
-            QVERIFY(closer.boxes[0].buttons.contains(openPorts));
+            const QList<ShownBox> boxes = pressForward(*window, true, false, "10.0.0.5", "5555", openPorts);
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].buttons.size(), 2);
+            QVERIFY(boxes[0].buttons.contains(openPorts));
             QCOMPARE(driver.opened, 1);
         } else {
             QWidget *widget = child<QWidget>(*window, qPrintable(way));
