@@ -40,12 +40,6 @@ TEST(Terms, EachSpellingReadsBackToItsValueOnly)
     for (const char* text : {"", "Tcp", "TCP ", " UDP", "T", "SCTP"}) EXPECT_EQ(Parse<Protocol>(text), std::nullopt) << text;
     for (const char* text : {"", "ipv6", "IPV6", "IPv6\n"}) EXPECT_EQ(Parse<Family>(text), std::nullopt) << text;
     for (const char* text : {"", "upnp", "NAT_PMP", "NATPMP", "System"}) EXPECT_EQ(Parse<Method>(text), std::nullopt) << text;
-    EXPECT_EQ(IpNumber(Protocol::Tcp), 6);
-    EXPECT_EQ(IpNumber(Protocol::Udp), 17);
-    EXPECT_TRUE(ThroughUpnp(Method::Upnp));
-    EXPECT_TRUE(ThroughUpnp(Method::System));
-    EXPECT_FALSE(ThroughUpnp(Method::Pcp));
-    EXPECT_FALSE(ThroughUpnp(Method::NatPmp));
     // Varneth::Forward's selector is 0, 1 or 2; any other asks for nothing.
     for (const std::int32_t selector : {-1, 3}) EXPECT_TRUE(ProtocolsOf(selector).empty()) << selector;
 }
