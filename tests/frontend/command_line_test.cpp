@@ -184,8 +184,6 @@ private slots:
     void argumentChecks_data()
     {
         QTest::addColumn<Check>("row");
-        QTest::newRow("forward, neither protocol: both")
-            << Check{{"forward", "10.0.0.5", "80"}, 0, "kavro 10.0.0.5 80 TRUE TRUE", ""};
         QTest::newRow("forward, UDP, leading zeros")
             << Check{{"forward", "10.0.0.5", "00080", "--udp"}, 0, "kavro 10.0.0.5 80 FALSE TRUE", ""};
         QTest::newRow("--verbose first, TCP over IPv6 too")
@@ -194,7 +192,6 @@ private slots:
         QTest::newRow("close, both") << Check{{"close", "10.0.0.5", "8080"}, 0, "close 10.0.0.5 8080 TRUE TRUE", ""};
         QTest::newRow("close --all") << Check{{"close", "--all"}, 0, "close all", "Every port"};
         QTest::newRow("list --tab: the module's lines") << Check{{"list", "--tab"}, 0, "list", listed};
-        QTest::newRow("renew") << Check{{"renew"}, 0, "renew", ""};
         QTest::newRow("addresses") << Check{{"addresses"}, 0, "getips", "0"};
         QTest::newRow("--help after a word") << Check{{"forward", "--help"}, 0, "", "Usage: varneth"};
         QTest::newRow("--version") << Check{{"--version"}, 0, "", "varneth 1.0.0"};
