@@ -2,11 +2,9 @@
 // the ways into the dialog, closing with one confirmation and one "close" for all the
 // selected ports, and failures that leave the dialog usable.
 
-#include "port_list.h"
 #include "window_test_support.h"
 
 #include <QAccessible>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
@@ -191,6 +189,17 @@ private slots:
                         theirs("TCP", "3480", "\uFFFDPCT"), theirs("TCP", "3481", "Ger\uFFFD"),
                         theirs("TCP", "3482", "<b>x</b>"), ours("TCP", "8080")},
                        6, "", "1 line of the module's answer could not be read and is left out:\n\"server\""};
+        // A line the module could have garbled is left out whole, never shown in part.
+        const QByteArray good = entry("TCP", 8080).trimmed();
+        const auto with = [&](int field, const QByteArray &value) {
+            QByteArrayList fields = good.split('\t');
+            fields[field] = value;
+            return fields.join('\t') + '\n';
+        };
+        QTest::newRow("lines that could be garbled: none shown")
+            << Listing{good.left(good.lastIndexOf('\t')) + '\n' + good + "\tmore\n" + with(0, "tcp") + with(1, "65536") +
+                           with(3, "+80") + with(2, "") + with(5, "upnp") + with(6, "-1") + with(7, "Yes") + entry("UDP", 1),
+                       {ours("UDP", "1")}, 1, "", "9 lines of the module's answer could not be read and are left out"};
         QTest::newRow("nothing readable")
             << Listing{"a\tb\n\t\n", {}, 0, "", "2 lines of the module's answer could not be read and are left out:\n\"a b\"\n\" \""};
     }
@@ -226,37 +235,6 @@ private slots:
         // Another program's name in full in its tip, as the characters it is.
         for (int index = 0; index < seen.rows.size(); ++index)
             QCOMPARE(seen.tips[index], seen.rows[index].last() == "this tool" ? QString() : seen.rows[index].last());
-    }
-
-    // A line the module could have garbled is left out whole, never shown in part; only a
-    // single line without a tab is the module's reason.
-    void unreadLines_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        const QByteArray good = entry("TCP", 8080).trimmed();
-        const auto with = [&](int field, const QByteArray &value) {
-            QByteArrayList fields = good.split('\t');
-            fields[field] = value;
-            return fields.join('\t');
-        };
-        QTest::newRow("ten fields") << good.left(good.lastIndexOf('\t'));
-        QTest::newRow("a tab in the name") << good + "\tmore";
-        QTest::newRow("lower-case protocol") << with(0, "tcp");
-        QTest::newRow("port 65536") << with(1, "65536");
-        QTest::newRow("port with a sign") << with(3, "+80");
-        QTest::newRow("no address") << with(2, "");
-        QTest::newRow("unknown way") << with(5, "upnp");
-        QTest::newRow("negative time") << with(6, "-1");
-        QTest::newRow("Yes for yes") << with(7, "Yes");
-    }
-
-    void unreadLines()
-    {
-        QFETCH(QByteArray, line);
-        const PortList list = readPortList({QString::fromUtf8(entry("UDP", 1).trimmed()), QString::fromUtf8(line)});
-        QVERIFY(!list.failure);
-        QCOMPARE(list.ports.size(), 1);
-        QCOMPARE(list.unread, QStringList{QString::fromUtf8(line)});
     }
 
     // The selected rows are closed with one confirmation and one "close" exchange with a
@@ -399,12 +377,10 @@ private slots:
         DialogDriver driver;
         if (way.endsWith('\n')) {
             standIn->answerTo("kavro", way.toLatin1());
-            child<QCheckBox>(*window, "chkTCP")->setChecked(true);
-            BoxCloser closer(nullptr, openPorts);
-            QTest::mouseClick(child<QPushButton>(*window, "btnForward"), Qt::LeftButton);
-            QCOMPARE(closer.boxes.size(), 1);
-            QCOMPARE(closer.boxes[0].buttons.size(), 2);
-            QVERIFY(closer.boxes[0].buttons.contains(openPorts));
+            const QList<ShownBox> boxes = pressForward(*window, true, false, "10.0.0.5", "5555", openPorts);
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].buttons.size(), 2);
+            QVERIFY(boxes[0].buttons.contains(openPorts));
             QCOMPARE(driver.opened, 1);
         } else {
             QWidget *widget = child<QWidget>(*window, qPrintable(way));

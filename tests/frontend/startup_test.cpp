@@ -1,12 +1,11 @@
 // The whole program started from another directory beside the stand-in: its one box and
 // exit status after an ERROR answer, and where it meets the module, never among the start directory's
-// files; and the user's own exchange directory it falls back on.
+// files: in the user's own exchange directory when not in its program folder.
 
 #include "exchange_directory.h"
 #include "window_test_support.h"
 
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <cstdio>
@@ -32,20 +31,26 @@ class StartupTest : public QObject
 
 private slots:
     // The start directory holds the user's own log.txt and kavro.cmd; the program runs as
-    // `user`. The program folder is the exchange folder only when it is the user's, nobody
-    // else may write there, and it is no installed copy's; else the user's own folder.
+    // `user` (as root beside another user's folder, which only root could open). The program folder is the exchange folder only when it is the user's, nobody
+    // else may write there, and it is no installed copy's; else the user's own folder
+    // "varneth", made mode 0700, and entered only as the user's alone, never through a link.
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("program");  // its folder: "ours" 0755, "open" 0777, "others'", "installed"
         QTest::addColumn<QString>("fallback"); // what the user has: "runtime" or "cache" folder, or "none"
         QTest::addColumn<QString>("exchange"); // where the window meets the module; empty: nowhere
+        QTest::addColumn<QString>("there");    // at the user's "varneth" before: a mode, a link to one of theirs, another's
         const QByteArray address("10.0.0.5\n");
-        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "ours" << "runtime" << "program";
-        QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "runtime";
-        QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "cache";
-        QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "runtime";
-        QTest::newRow("no folder of our own") << address << "open" << "none" << "";
+        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "ours" << "runtime" << "program" << "";
+        QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "runtime" << "";
+        QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "cache" << "";
+        QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "runtime" << "";
+        QTest::newRow("no folder of our own") << address << "open" << "none" << "" << "";
+        QTest::newRow("the user's own there, 0700") << address << "open" << "runtime" << "runtime" << "0700";
+        for (const char *there : {"0750", "0701", "link", "other"})
+            QTest::newRow(qPrintable(QStringLiteral("not the user's alone there: ") + there))
+                << address << "open" << "runtime" << "" << there;
     }
 
     void startUp()
@@ -54,8 +59,10 @@ private slots:
         QFETCH(QString, program);
         QFETCH(QString, fallback);
         QFETCH(QString, exchange);
-        if (program == QLatin1String("others'") && ::geteuid() != 0)
+        QFETCH(QString, there);
+        if ((program == QLatin1String("others'") || there == QLatin1String("other")) && ::geteuid() != 0)
             QSKIP("only root can give a folder to another user");
+        const uid_t owner = there == QLatin1String("other") ? 0 : user;
         QTemporaryDir top, startDirectory, userDirectory;
         const QString programDirectory =
             program == QLatin1String("installed") ? top.filePath(QStringLiteral("usr/lib/varneth")) : top.path();
@@ -72,8 +79,15 @@ private slots:
         QVERIFY(setMode(programDirectory, program == QLatin1String("open") ? 0777 : 0755) &&
                 setMode(standIn.file("."), 0777));
         if (program != QLatin1String("others'"))
-            QCOMPARE(::chown(QFile::encodeName(programDirectory).constData(), user, gid_t(-1)), 0);
-        QCOMPARE(::chown(QFile::encodeName(userDirectory.path()).constData(), user, gid_t(-1)), 0);
+            QCOMPARE(::chown(QFile::encodeName(programDirectory).constData(), owner, gid_t(-1)), 0);
+        QCOMPARE(::chown(QFile::encodeName(userDirectory.path()).constData(), owner, gid_t(-1)), 0);
+        const QString made = userDirectory.filePath(QStringLiteral("varneth"));
+        const QString folder = there == QLatin1String("link") ? userDirectory.filePath(QStringLiteral("target")) : made;
+        if (!there.isEmpty())
+            QVERIFY(QDir().mkdir(folder) && setMode(folder, there.startsWith('0') ? there.toUInt(nullptr, 8) : 0700) &&
+                    (there == QLatin1String("link") ? QFile::link(folder, made) : true));
+        if (!there.isEmpty())
+            QCOMPARE(::lchown(QFile::encodeName(folder).constData(), owner == 0 ? 65534 : owner, gid_t(-1)), 0);
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
@@ -85,7 +99,7 @@ private slots:
                                  : exchange == QLatin1String("runtime") ? userDirectory.filePath(QStringLiteral("varneth"))
                                                                         : userDirectory.filePath(QStringLiteral(".cache/varneth"));
         QStringList command{probe, QStringLiteral("probe")};
-        if (::geteuid() == 0)
+        if (::geteuid() == 0 && owner != 0)
             command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
 
         QProcess process;
@@ -106,48 +120,21 @@ private slots:
         if (!runs.isEmpty()) {
             QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
             QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
+            QCOMPARE(runs[0].mode, QByteArray(exchange == QLatin1String("program") ? "755" : "700"));
         }
         for (const char *name : own)
             QCOMPARE(fileBytes(startDirectory.filePath(QLatin1String(name))), QByteArray("own ") + name);
     }
 
-    // Entered only as this user's own, mode 0700, never through a link; made so when missing.
-    void userExchangeDirectory_data()
+    // A folder not entered leaves the current directory as it was.
+    void notEnteredStaysPut()
     {
-        QTest::addColumn<QString>("there"); // at its name before: a mode, a link or another user's
-        QTest::addColumn<bool>("entered");
-        QTest::newRow("nothing") << "" << true;
-        QTest::newRow("our own, 0700") << "0700" << true;
-        QTest::newRow("open to the group") << "0750" << false;
-        QTest::newRow("open to others") << "0701" << false;
-        QTest::newRow("a link to our own, 0700") << "link" << false;
-        QTest::newRow("another user's, 0700") << "other" << false;
-    }
-
-    void userExchangeDirectory()
-    {
-        QFETCH(QString, there);
-        QFETCH(bool, entered);
-        if (there == QLatin1String("other") && ::geteuid() != 0)
-            QSKIP("only root can give a directory to another user");
-        QTemporaryDir parent, target;
+        QTemporaryDir parent;
         const QString path = parent.filePath(QStringLiteral("varneth"));
-        const QByteArray name = QFile::encodeName(path);
-        if (there == QLatin1String("link"))
-            QVERIFY(QFile::link(target.path(), path));
-        else if (!there.isEmpty())
-            QVERIFY(::mkdir(name.constData(), 0700) == 0 &&
-                    setMode(path, there == QLatin1String("other") ? 0700 : there.toUInt(nullptr, 8)));
-        if (there == QLatin1String("other"))
-            QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+        QVERIFY(QDir().mkdir(path) && setMode(path, 0750));
         const QString before = QDir::currentPath();
-        const auto restore = qScopeGuard([&] { QDir::setCurrent(before); });
-
-        QCOMPARE(enterUserExchangeDirectory(parent.path()), entered);
-        QCOMPARE(QDir::currentPath(), entered ? path : before);
-        struct stat info {};
-        if (entered)
-            QVERIFY(::stat(".", &info) == 0 && (info.st_mode & 07777) == 0700 && info.st_uid == ::getuid());
+        QVERIFY(!enterUserExchangeDirectory(parent.path()));
+        QCOMPARE(QDir::currentPath(), before);
     }
 };
 

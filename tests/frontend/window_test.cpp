@@ -81,26 +81,6 @@ private:
         return startWindow(*standIn, addresses, shown);
     }
 
-    QList<ShownBox> press(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port,
-                          const QString &boxButton = QString())
-    {
-        child<QCheckBox>(window, "chkTCP")->setChecked(tcp);
-        child<QCheckBox>(window, "ChkUDP")->setChecked(udp);
-        child<QLineEdit>(window, "editip")->setText(ip);
-        child<QLineEdit>(window, "editport")->setText(port);
-        BoxCloser closer(nullptr, boxButton);
-        QTest::mouseClick(child<QPushButton>(window, "btnForward"), Qt::LeftButton);
-        // Every box bears the program's name, whole, and its first text whole; what it took
-        // from the module reads as the characters it is, never as markup.
-        for (const ShownBox &box : closer.boxes) {
-            if (box.title != QLatin1String("Brask's Port Forwarding Tool") || !box.titleFits || !box.textFits)
-                QTest::qFail(qPrintable("box cut off or misnamed: " + box.text), __FILE__, __LINE__);
-            if (!box.literal)
-                QTest::qFail(qPrintable("box rendered markup: " + box.text), __FILE__, __LINE__);
-        }
-        return closer.boxes;
-    }
-
 private slots:
     // A desktop's usual font, where a first line shorter than the box's soft limit is
     // left unwrapped, so a box narrower than it cuts it off.
@@ -161,7 +141,7 @@ private slots:
         QFETCH(Check, row);
         const auto window = start("10.0.0.5\n");
         standIn->answer("0\n");
-        const QList<ShownBox> boxes = press(*window, row.tcp, row.udp, row.ip, row.port);
+        const QList<ShownBox> boxes = pressForward(*window, row.tcp, row.udp, row.ip, row.port);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, row.shown);
         const QList<ModuleRun> runs = standIn->runs();
@@ -241,7 +221,7 @@ private slots:
         if (row.trouble == "missing")
             QVERIFY(QFile::remove(programFile("Kavro")));
 
-        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QStringList texts;
         for (const ShownBox &box : boxes)
             texts.append(box.text);
@@ -308,7 +288,7 @@ private slots:
         const auto window = start("10.0.0.5\n");
         standIn->answer(row.answer, row.errors);
         const QList<ShownBox> boxes =
-            press(*window, true, true, QStringLiteral("10.0.0.5"), QStringLiteral("5555"), row.button);
+            pressForward(*window, true, true, QStringLiteral("10.0.0.5"), QStringLiteral("5555"), row.button);
         QList<QByteArray> commands; // of the forwards, after the start-up's
         for (const ModuleRun &run : standIn->runs().mid(1))
             commands.append(QByteArray(run.commandFile).replace("\r", ""));
@@ -351,7 +331,7 @@ private slots:
             waitingText = status->text();
             waitingCursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
         });
-        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, success);
         QVERIFY(painted.texts.contains(QStringLiteral("Forwarding ports...")));
@@ -385,7 +365,7 @@ private slots:
                 QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
             writeFile(standIn->file("go"), "");
         });
-        const QList<ShownBox> boxes = press(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         hand.join();
         QCoreApplication::processEvents(); // anything still queued
         QCOMPARE(boxes.size(), 1);

@@ -6,13 +6,16 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -276,6 +279,27 @@ inline std::unique_ptr<MainWindow> startWindow(StandIn &standIn, const QByteArra
         waitUntil([&] { return QTest::qWaitForWindowActive(window.get(), 100); });
     }
     return window;
+}
+
+// Fills the form and clicks Forward; the boxes shown are closed as by BoxCloser, by the
+// button `click` where they have it. Every box bears the program's name, whole, and its
+// first text whole; what it took from the module reads as the characters it is, never as markup.
+inline QList<ShownBox> pressForward(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port,
+                                    const QString &click = QString())
+{
+    child<QCheckBox>(window, "chkTCP")->setChecked(tcp);
+    child<QCheckBox>(window, "ChkUDP")->setChecked(udp);
+    child<QLineEdit>(window, "editip")->setText(ip);
+    child<QLineEdit>(window, "editport")->setText(port);
+    BoxCloser closer(nullptr, click);
+    QTest::mouseClick(child<QPushButton>(window, "btnForward"), Qt::LeftButton);
+    for (const ShownBox &box : closer.boxes) {
+        if (box.title != QLatin1String("Brask's Port Forwarding Tool") || !box.titleFits || !box.textFits)
+            QTest::qFail(qPrintable("box cut off or misnamed: " + box.text), __FILE__, __LINE__);
+        if (!box.literal)
+            QTest::qFail(qPrintable("box rendered markup: " + box.text), __FILE__, __LINE__);
+    }
+    return closer.boxes;
 }
 
 // Opens the open ports dialog as Ctrl+O does, and waits until `driver` has closed it.

@@ -74,8 +74,6 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
          true, {1, 1, 0}},
         {"the second refuses", {{true}, {true, false, Status::AccessDenied}, {true}}, Ok, NotFound,
          Status::AccessDenied, true, {1, 1, 0}},
-        {"one off: only the other", {{false}, {true}, {true}}, Ok, NotFound, Ok, true, {0, 1, 0}},
-        {"none on: the fallback", {{false}, {false}, {true, false, Failed}}, Ok, NotFound, Failed, true, {0, 0, 1}},
         {"none on, nor the fallback", {{false}, {false}, {false}}, Ok, NotFound, Ok, false, {0, 0, 0}},
         {"a profile not had", {{true, false, Ok, Status::TimedOut}, {true}, {true}}, Status::TimedOut, NotFound, Ok,
          false, {0, 0, 0}},

@@ -21,6 +21,8 @@ TEST(NftRuleset, ReadsOnlyWhatNftPrints)
     const std::pair<std::string, bool> cases[] = {
         {std::string(kHead) + "]}", true}, {nested(60), true},   {nested(100000), false}, {"", false},
         {R"({"nftables": [1,]})", false},  {R"({"nftables": 1})", false}, {R"({"tables": []})", false},
+        {"{}", false}, {R"({"nftables": {}})", false}, {"Error: Operation not permitted", false},
+        {R"({"nftables": [{"rule": {"family": "ip", "table": "t", "chain": "none", "expr": []}}]})", false},
     };
     for (const auto& [text, read] : cases) EXPECT_EQ(NftRuleset::Read(text).has_value(), read) << text.substr(0, 40);
 }
@@ -116,9 +118,6 @@ TEST(NftRuleset, FiltersOnlyWithAnInputChainOfTheFamily)
         EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(), ipv4) << json;
         EXPECT_EQ(NftRuleset::Read(json)->FiltersInput(Family::Ipv6), ipv6) << json;
     }
-    for (const char* broken : {"", "{}", R"({"nftables": {}})", "Error: Operation not permitted",
-                               R"({"nftables": [{"rule": {"family": "ip", "table": "t", "chain": "none", "expr": []}}]})"})
-        EXPECT_FALSE(NftRuleset::Read(broken)) << broken;
 }
 
 // Rules nft did not give whole are not known: never "off", and never repeated on

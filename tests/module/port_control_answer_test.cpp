@@ -90,7 +90,6 @@ TEST(PortControlAnswers, MapRequestsCarryTheClientsFamily)
 {
     const auto nonce = pcp::NonceFrom(kNonce);
     ASSERT_TRUE(nonce);
-    EXPECT_EQ(pcp::NonceText(*nonce), kNonce);
     for (const char* bad : {"86589CAEAAB7D1A5C68D5C84", "86589caeaab7d1a5c68d5c8", "86589caeaab7d1a5c68d5c8g", ""})
         EXPECT_FALSE(pcp::NonceFrom(bad)) << bad;
 
@@ -103,8 +102,6 @@ TEST(PortControlAnswers, MapRequestsCarryTheClientsFamily)
          "00000000000000000000000000000000"},
     };
     for (const auto& [request, hex] : cases) EXPECT_EQ(Hex(pcp::EncodeMap(request)), hex);
-    EXPECT_EQ(pcp::Unmapped(pcp::Mapped(*ParseIpv4("10.77.0.2"))), ParseIpv4("10.77.0.2"));
-    EXPECT_FALSE(pcp::Unmapped(*ParseIpv6("2001:db8:77::2")));
 }
 
 // The server's epoch against the client's clock: gone back or run apart by more than a

@@ -169,91 +169,67 @@ const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal
                                  " 8080 tcp ipv4 HLMX 8080 TCP";
 
 // Root runs ufw; anyone else pkexec and the helper. What each answer comes to: the
-// status, the command run (none when a rule already there decides), the headline.
-TEST(Ufw, OpeningAPortKeepsEveryRuleAndTellsWhy)
-{
-    struct Case {
-        const char* name;
-        bool root;  // else a user, who may not read the rules
-        std::string ipv4;
-        ProcessOutcome answer;
-        Status status;
-        std::string ran, headline;
-        bool asks = false;  // polkit lets the helper run once a person gives a password
-    } const cases[] = {
-        // Reached when the caller did not look first.
-        {"root: a limit stays", true, Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), Exited(0), Status::AlreadyOpen, "", ""},
-        {"root: ufw fails", true, "", Exited(1, "ERROR: problem running\n"), Status::Failed, kUfwAllow,
-         "The firewall (ufw) did not let port 8080 in"},
-        {"user: the helper's ufw held", false, "", Exited(5), Status::TimedOut, kPkexecAllow,
-         "Time ran out"},
-        {"user: the helper refused", false, "", Exited(2), Status::Failed, kPkexecAllow,
-         "did not let port 8080 in"},
-        {"user: not authorized", false, "",
-         Exited(127, "Error executing command as another user: Not authorized\n\nThis incident has been reported.\n"),
-         Status::AccessDenied, kPkexecAllow, "You are not allowed to change the firewall; ask an administrator."},
-        {"user: the dialog closed", false, "",
-         Exited(126, "Error executing command as another user: Request dismissed\n"), Status::AccessDenied,
-         kPkexecAllow, "The password dialog was closed"},
-        // pkexec ended where the password wait ends: not ufw's time running out.
-        {"user: the password not given in time", false, "", {ProcessOutcome::End::TimedOut, -1, 0, {}, false},
-         Status::AccessDenied, kPkexecAllow, "The administrator's password was not given in time", true},
-    };
-    for (const Case& c : cases) {
-        UfwDirectory etc;
-        std::vector<std::string> ran;
-        UfwManager ufw(etc.Files(c.ipv4, "", c.root), Recording(ran, c.answer), RunDeadline(), RouteFor(c.root, c.asks));
-        ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
-        ::testing::internal::CaptureStderr();
-        const Opening opening = ufw.OpenPort({8080, Protocol::Tcp, Family::Ipv4, L"HLMX 8080 TCP", ""});
-        const std::string stderrText = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(opening.status, c.status) << c.name;
-        const std::vector<std::string> asked(ran.begin() + (c.root ? 1 : 0), ran.end());
-        EXPECT_EQ(asked, c.ran.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ran}) << c.name;
-        const std::string headlines = Headlines(stderrText);
-        EXPECT_EQ(headlines.empty(), c.headline.empty()) << c.name << ": " << stderrText;
-        EXPECT_NE(headlines.find(c.headline), std::string::npos) << c.name << ": " << stderrText;
-    }
-}
-
-// ufw keeps a rule per family: ours over IPv6 is added unless a rule of user6.rules lets
-// the port in, and is found and removed by its name alone.
-TEST(Ufw, OurIpv6RuleIsKnownByItsName)
+// status, the command run (none when a rule already there decides), the headline. ufw
+// keeps a rule per family: ours over IPv6 is added unless a rule of user6.rules lets the
+// port in, and is found and removed by its name alone; over IPv6 the gap says why, and
+// the IPv4 forward's headlines are not repeated.
+TEST(Ufw, OpeningFindingAndClosingKeepEveryRuleAndTellWhy)
 {
     const std::string own6 = Tuple("allow tcp 8080 ::/0 any ::/0 in comment=484c4d58203830383020544350");
     const std::string admin6 = Tuple("allow tcp 8080 ::/0 any ::/0 in");
-    enum class Step { Open, Find, Close };
+    enum class Step { Open, Open6, Find6, Close6 };
     struct Case {
         const char* name;
         Step step;
         bool root;  // else a user, who may not read the rules
-        std::string ipv6;
+        std::string ipv4, ipv6;
         Status status;
+        ProcessOutcome answer = Exited(0);
+        std::string ran = "", headline = "";
+        bool asks = false;  // polkit lets the helper run once a person gives a password
     } const cases[] = {
-        {"an administrator's allow suffices", Step::Open, true, admin6, Status::AlreadyOpen},
-        {"ours found by its name", Step::Find, true, own6, Status::Ok},
-        {"an administrator's allow is not ours", Step::Find, true, admin6, Status::NotFound},
-        {"unread rules cannot tell", Step::Find, false, "", Status::AccessDenied},
+        // Reached when the caller did not look first.
+        {"root: a limit stays", Step::Open, true, Tuple("limit tcp 8080 0.0.0.0/0 any 0.0.0.0/0 in"), "", Status::AlreadyOpen},
+        {"root: ufw fails", Step::Open, true, "", "", Status::Failed, Exited(1, "ERROR: problem running\n"), kUfwAllow,
+         "The firewall (ufw) did not let port 8080 in"},
+        {"user: the helper's ufw held", Step::Open, false, "", "", Status::TimedOut, Exited(5), kPkexecAllow, "Time ran out"},
+        {"user: the helper refused", Step::Open, false, "", "", Status::Failed, Exited(2), kPkexecAllow,
+         "did not let port 8080 in"},
+        {"user: not authorized", Step::Open, false, "", "", Status::AccessDenied,
+         Exited(127, "Error executing command as another user: Not authorized\n\nThis incident has been reported.\n"),
+         kPkexecAllow, "You are not allowed to change the firewall; ask an administrator."},
+        {"user: the dialog closed", Step::Open, false, "", "", Status::AccessDenied,
+         Exited(126, "Error executing command as another user: Request dismissed\n"), kPkexecAllow,
+         "The password dialog was closed"},
+        // pkexec ended where the password wait ends: not ufw's time running out.
+        {"user: the password not given in time", Step::Open, false, "", "", Status::AccessDenied,
+         {ProcessOutcome::End::TimedOut, -1, 0, {}, false}, kPkexecAllow,
+         "The administrator's password was not given in time", true},
+        {"an administrator's allow suffices over IPv6", Step::Open6, true, "", admin6, Status::AlreadyOpen},
+        {"ours found by its name", Step::Find6, true, "", own6, Status::Ok},
+        {"an administrator's allow is not ours", Step::Find6, true, "", admin6, Status::NotFound},
+        {"unread rules cannot tell", Step::Find6, false, "", "", Status::AccessDenied},
         // None of ours there: said so, and the administrator's rule stays.
-        {"an administrator's allow stays", Step::Close, true, admin6, Status::NotFound},
-        {"a deny stays", Step::Close, true, Tuple("deny tcp 8080 ::/0 any ::/0 in"), Status::NotFound},
+        {"an administrator's allow stays", Step::Close6, true, "", admin6, Status::NotFound},
+        {"a deny stays", Step::Close6, true, "", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Status::NotFound},
     };
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
-        UfwManager ufw(etc.Files("", c.ipv6, c.root), Recording(ran, Exited(0)), RunDeadline(), RouteFor(c.root));
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.root), Recording(ran, c.answer), RunDeadline(), RouteFor(c.root, c.asks));
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
-        ran.clear();
+        ran.clear();  // root's "ufw status"
         ::testing::internal::CaptureStderr();
-        const PortRequest request{8080, Protocol::Tcp, Family::Ipv6, L"HLMX 8080 TCP", ""};
-        const Status status = c.step == Step::Find ? ufw.FindOwnPort(request)
-                              : c.step == Step::Open ? ufw.OpenPort(request).status
-                                                     : ufw.ClosePort(request);
-        const std::string headlines = Headlines(::testing::internal::GetCapturedStderr());
+        const PortRequest request{8080, Protocol::Tcp, c.step == Step::Open ? Family::Ipv4 : Family::Ipv6, L"HLMX 8080 TCP", ""};
+        const Status status = c.step == Step::Find6    ? ufw.FindOwnPort(request)
+                              : c.step == Step::Close6 ? ufw.ClosePort(request)
+                                                       : ufw.OpenPort(request).status;
+        const std::string stderrText = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, c.status) << c.name;
-        EXPECT_EQ(ran, std::vector<std::string>{}) << c.name;
-        // Over IPv6 the gap says why; the IPv4 forward's headlines are not repeated.
-        EXPECT_EQ(headlines, "") << c.name;
+        EXPECT_EQ(ran, c.ran.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ran}) << c.name;
+        const std::string headlines = Headlines(stderrText);
+        EXPECT_EQ(headlines.empty(), c.headline.empty()) << c.name << ": " << stderrText;
+        EXPECT_NE(headlines.find(c.headline), std::string::npos) << c.name << ": " << stderrText;
     }
 }
 
