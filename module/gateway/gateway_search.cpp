@@ -20,8 +20,8 @@ public:
     SearchFindings Run()
     {
         if (plan_.defaultGateway) gateway_ = AskGatewayForDevice(*plan_.defaultGateway, plan_.port);
-        group_ = AskGroupForDevice(plan_.group, plan_.port);
         while (!findings_.gateway) {
+            if (!groupAsked_ && (!gateway_ || Clock::now() >= groupDue_)) AskGroup();
             if (probe_ && probe_->Answered() && (!gateway_ || Clock::now() >= probe_->GraceEnd())) break;
             if (MillisecondsLeft(deadline_) == 0 || NothingLeftToHear()) break;
             WaitAndRead();
@@ -30,6 +30,16 @@ public:
     }
 
 private:
+    // Every device on the LAN answers the group, and a router busy answering it answers
+    // the search sent straight to it later (some 50 ms on the lab's): the group is asked
+    // only once the gateway refused its search or let it wait.
+    void AskGroup()
+    {
+        groupAsked_ = true;
+        group_ = AskGroupForDevice(plan_.group, plan_.port);
+        othersHeard_ = Clock::now() + kOthersAnswer;
+    }
+
     // The default gateway refused the search (or there is none) and its PCP and NAT-PMP
     // questions are over: what other devices say only names them, and a moment does that.
     bool NothingLeftToHear() const
@@ -40,7 +50,10 @@ private:
     void WaitAndRead()
     {
         std::vector<host::Watched> sockets{{gateway_.get()}, {group_.get()}};
-        Deadline wake = gateway_ ? deadline_ : Earlier(deadline_, othersHeard_);
+        Deadline wake = !groupAsked_ ? Earlier(deadline_, groupDue_) : gateway_ ? deadline_ : Earlier(deadline_, othersHeard_);
+        // A gateway that answered PCP or NAT-PMP and keeps silent on SSDP is waited for
+        // only until the grace ends, not to the search's end.
+        if (probe_ && probe_->Answered()) wake = Earlier(wake, probe_->GraceEnd());
         if (probe_)
             for (const Exchange* exchange : probe_->Exchanges()) {
                 sockets.push_back(host::Watched{exchange->Socket()});
@@ -90,7 +103,11 @@ private:
     host::UniqueSocket gateway_;
     host::UniqueSocket group_;
     // A device answers a multicast search within MX (1 s), most at once.
-    const Deadline othersHeard_ = Clock::now() + std::chrono::milliseconds(200);
+    static constexpr std::chrono::milliseconds kOthersAnswer{200};
+    // A router answers a search sent straight to it within some 50 ms, most at once.
+    const Deadline groupDue_ = Clock::now() + std::chrono::milliseconds(100);
+    bool groupAsked_ = false;
+    Deadline othersHeard_ = deadline_;
     SearchFindings findings_;
 };
 

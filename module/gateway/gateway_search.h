@@ -1,6 +1,7 @@
 // Finding the LAN's gateway, fast, with UPnP, PCP and NAT-PMP at once: one SSDP
-// M-SEARCH straight to the default gateway and one to the multicast group, sent at the
-// same moment as the gateway's PCP and NAT-PMP questions, which share the search's wait.
+// M-SEARCH straight to the default gateway, sent at the same moment as the gateway's PCP
+// and NAT-PMP questions, which share the search's wait; one to the multicast group when
+// the gateway refused its own or left it unanswered for a moment.
 #pragma once
 
 #include <cstdint>
