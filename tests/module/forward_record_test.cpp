@@ -38,7 +38,6 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         const RecordKind& kind = kForwardsFile;
     } rows[] = {
         {"HeaderOnly", kHead, 0, ""},
-        {"OneEntry", kHead + kLine + "\n", 1, ""},
         {"CommentsAndBlankLinesSkipped", kHead + "# note\n\n" + kLine + "\n", 1, ""},
         {"UnknownFieldSkipped", kHead + kLine + "\tcolour=blue\n", 1, ""},
         {"CrLfLineEnds", std::string(kRecordHeader) + "\r\n" + kLine + "\r\n", 1, ""},
