@@ -211,7 +211,6 @@ TEST(Ufw, OpeningFindingAndClosingKeepEveryRuleAndTellWhy)
         {"unread rules cannot tell", Step::Find6, false, "", "", Status::AccessDenied},
         // None of ours there: said so, and the administrator's rule stays.
         {"an administrator's allow stays", Step::Close6, true, "", admin6, Status::NotFound},
-        {"a deny stays", Step::Close6, true, "", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Status::NotFound},
     };
     for (const Case& c : cases) {
         UfwDirectory etc;
