@@ -78,7 +78,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         std::string action;
     } const cases[] = {
         {"", "", Tcp, V::Undecided, ""},
-        {Tuple("limit tcp 8080" + any4), "", Tcp, V::LetIn, "limit"},
         {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
         {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
@@ -89,7 +88,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         {"", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Tcp, V::Refused, "deny"},
         {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Udp, V::Refused, "reject_log"},
         {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Tcp, V::Undecided, ""},
-        {Tuple("reject udp 8080" + any4 + "_lan0"), "", Udp, V::Refused, "reject"},
         // Not for everyone, not incoming, or routed: such rules decide nothing here.
         {Tuple("deny any 8080 0.0.0.0/0 any 1.2.3.4 in"), Tuple("deny any 8080 ::/0 any 2001:db8::1 in"), Tcp,
          V::Undecided, ""},
