@@ -39,7 +39,6 @@ TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
          Address(kLinkLocal, "80") + Address(kUniqueLocal, "80") + Address(kGlobal, "00"), "2001:db8:77::2"},
         {"the stable one before a temporary one listed first",
          Address(kOtherGlobal, "01") + Address(kGlobal, "00"), "2001:db8:77::2"},
-        {"a temporary one when it is all there is", Address(kOtherGlobal, "01"), "2001:db8:77::9"},
         {"a deprecated one is never used", Address(kGlobal, "a0") + Address(kOtherGlobal, "01"), "2001:db8:77::9"},
         {"nor one still tentative or whose duplicate detection failed",
          Address(kGlobal, "40") + Address(kOtherGlobal, "08"), "none"},
