@@ -60,7 +60,6 @@ TEST(GatewayIdentity, OnTheLinkOnlyTheDeviceAskedFor)
         {answer(asked), true},
         {answer(asked + "::urn:schemas-upnp-org:device:InternetGatewayDevice:2"), true},
         {answer(asked + "0"), false},
-        {answer(""), false},
         {"M-SEARCH * HTTP/1.1\r\nST: uuid:5c1d0e2a-7b3f\r\nLOCATION: http://[2001:db8:77::1]:5000/rootDesc.xml\r\n"
          "USN: uuid:5c1d0e2a-7b3f\r\n\r\n", false},
     };
