@@ -131,7 +131,7 @@ TEST(NftFilter, RulesNotReadAreUncheckedAndNotRepeated)
         std::string output;
         bool cut;
     } rows[] = {
-        {"more than is read", ProcessOutcome::End::Exited, 0, rules.substr(0, rules.size() / 2), true},
+        {"more than is read", ProcessOutcome::End::Exited, 0, rules, true},
         {"no JSON", ProcessOutcome::End::Exited, 0, "table inet own {\n\tchain input {", false},
         {"nft fails", ProcessOutcome::End::Exited, 1, "Error: cannot read\n" + rules, false},
         {"no answer in time", ProcessOutcome::End::TimedOut, -1, rules.substr(0, 100), false},
