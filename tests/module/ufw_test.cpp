@@ -77,7 +77,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         UfwVerdict verdict;
         std::string action;
     } const cases[] = {
-        {"", "", Tcp, V::Undecided, ""},
         {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
         {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
