@@ -120,11 +120,7 @@ struct UfwDirectory : ScratchFolder {
 
 ProcessOutcome Exited(int code, std::string output = "")
 {
-    ProcessOutcome outcome;
-    outcome.end = ProcessOutcome::End::Exited;
-    outcome.exitCode = code;
-    outcome.output = std::move(output);
-    return outcome;
+    return {ProcessOutcome::End::Exited, code, 0, std::move(output), false};
 }
 
 // The headlines of standard error (">>[id] text"), each as its text.
