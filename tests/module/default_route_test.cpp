@@ -28,11 +28,10 @@ TEST(DefaultRoute, TakesTheUsableDefaultRouteWithTheLowestMetric)
         std::string lines;
         std::string gateway;
     } cases[] = {
-        {"the kernel's byte order", "lan0\t00000000\t01004D0A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", "10.77.0.1"},
         {"a subnet route is no default", "lan0\t00004D0A\t01004D0A\t0003\t0\t0\t0\t00FFFFFF\t0\t0\t0\n", "none"},
         {"a route that is down", "lan0\t00000000\t01004D0A\t0002\t0\t0\t0\t00000000\t0\t0\t0\n", "none"},
         {"an on-link default names no gateway", "lan0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n", "none"},
-        {"the lower metric wins, wherever listed",
+        {"the lower metric wins, wherever listed, in the kernel's byte order",
          "wlan0\t00000000\t0101A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
          "lan0\t00000000\t01004D0A\t0003\t0\t0\t100\t00000000\t0\t0\t0\n",
          "10.77.0.1"},

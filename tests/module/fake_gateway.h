@@ -21,7 +21,6 @@ struct FakeGateway final : gateway::NatService, gateway::EntryClient {
     std::map<Protocol, std::optional<long long>> leases{{Protocol::Tcp, 7200}, {Protocol::Udp, 7200}};
     std::map<int, gateway::Holding> holding; // by external port; CannotTell when missing
     std::map<int, bool> refuses;             // Renew and Delete fail for these ports
-    std::string udn = kHome.udn;             // the device's, learnt by asking
     int restartShownBy = 0;                  // a renewal of this port shows the gateway restarted
     std::vector<Listed> listed;
 
@@ -47,7 +46,7 @@ struct FakeGateway final : gateway::NatService, gateway::EntryClient {
     Answered<gateway::Identity> Here() override { return {kHome, std::nullopt}; }
     bool OnThisDevice(const gateway::Grant& g) override
     {
-        return Works("OnThisDevice " + std::to_string(g.externalPort)) && g.gateway.udn == udn;
+        return Works("OnThisDevice " + std::to_string(g.externalPort)) && g.gateway.udn == kHome.udn;
     }
     Answered<gateway::Holding> Holds(const gateway::Grant& g) override
     {

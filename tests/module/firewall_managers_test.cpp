@@ -72,8 +72,6 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
         {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, Ok, true, {0, 0, 0}},
         {"the first refuses, the second is still asked", {{true, false, Failed}, {true}, {true}}, Ok, NotFound, Failed,
          true, {1, 1, 0}},
-        {"the second refuses", {{true}, {true, false, Status::AccessDenied}, {true}}, Ok, NotFound,
-         Status::AccessDenied, true, {1, 1, 0}},
         {"none on, nor the fallback", {{false}, {false}, {false}}, Ok, NotFound, Ok, false, {0, 0, 0}},
         {"a profile not had", {{true, false, Ok, Status::TimedOut}, {true}, {true}}, Status::TimedOut, NotFound, Ok,
          false, {0, 0, 0}},

