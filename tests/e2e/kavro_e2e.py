@@ -727,7 +727,6 @@ ROWS = [
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
           after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
       for name, user, admin, stays in (
-          ("ours removed", "root", "", ""),
           ("through the helper's delete", "kavro-allowed", "", ""),
           ("an administrator's IPv6 allow stays", "root", "ufw allow from ::/0 to any port {port} proto udp >/dev/null; ",
            " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))),
