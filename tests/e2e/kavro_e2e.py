@@ -554,7 +554,9 @@ ROWS = [
                          "port is not needed on this network, close it from Open ports")}),
           ("list shows what it let in", LIST, None, "forward {port} TRUE FALSE", "tcp",
            {"listed": (rf"TCP\t{{port}}\t{ESCAPED}\t{{port}}\tIPv4\tfirewall\t0\tyes\tyes\tyes\tHLMX {{port}} TCP",)}),
-          ("close from Open ports removes it", CLOSE, ["0"], "forward {port} TRUE TRUE", "", {}))],
+          ("close from Open ports removes it, now and permanently", CLOSE, ["0"], "forward {port} TRUE TRUE", "",
+           {"after": "! firewall-cmd --list-ports | grep -q {port}/ && "
+                     "! firewall-cmd --permanent --list-ports | grep -q {port}/"}))],
     Row("firewalld: the interface's own zone, also permanently", FORWARD, ["0"], firewall="firewalld",
         held="TCP UDP", opened="tcp udp", zone="internal", setup="firewall-cmd --zone=internal --change-interface=lan0",
         after="! firewall-cmd --zone=public --list-ports | grep -q {port} && "
@@ -685,7 +687,6 @@ ROWS = [
           # Switched off, ufw keeps its rules for when it is on again: ours goes all the same.
           ("ufw switched off since", "miniupnpd", "ufw", None, "; ufw disable >/dev/null",
            " && ufw --force enable >/dev/null && ! ufw status | grep -q 'HLMX {port} '", ""),
-          ("UPnP and firewalld, now and permanently", "miniupnpd", "firewalld", None, "", "", ""),
           ("the administrator's ufw rule for the port stays", "miniupnpd", "ufw", None, "; ufw allow {port}/tcp >/dev/null",
            " && ufw show added | grep -qx 'ufw allow {port}/tcp'", ""),
           # Before, close said ours was removed, and left it behind the administrator's range (which
