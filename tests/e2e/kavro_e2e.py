@@ -489,7 +489,8 @@ ROWS = [
           ("limit ssh", "root", "limit ssh", FORWARD_SSH, ["0"], "", "", "",
            kept("limit tcp 22", "LIMIT IN +Anywhere") + " && ! ufw status | grep -q 'HLMX 22 '", ()),
           ("a limit, through the helper", "kavro-allowed", "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
-           kept("limit tcp {port}", "LIMIT IN +Anywhere"), ()),
+           kept("limit tcp {port}", "LIMIT IN +Anywhere") + " && grep -q 'The firewall now lets UDP {port} in' "
+           "$W/run.err", ()),
           ("a logged allow", "root", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
            kept("allow_log tcp {port}", "ALLOW IN +Anywhere.* \\(log\\)"), ()),
           ("an IPv6 deny", "root", "deny from ::/0 to any port {port} proto tcp", FORWARD, [NOT_OPENED], "miniupnpd",
@@ -499,8 +500,6 @@ ROWS = [
         headline="Time ran out before the firewall (ufw) let port {port} in"),
     *[Row(f"{firewall}: a user polkit denies", FORWARD, [ADMIN], firewall=firewall, user="kavro-denied", held="TCP UDP",
           headline=NOT_ALLOWED) for firewall in ("ufw", "firewalld")],
-    Row("ufw: a user polkit allows, through the helper", FORWARD, ["0"], firewall="ufw", user="kavro-allowed",
-        held="TCP UDP", opened="tcp udp", stderr="The firewall now lets TCP {port} in"),
     # Before, the helper replaced the IPv6 deny and printed the IPv4 one to its caller.
     Row("ufw: through the helper, the rules stand and stay unread", FORWARD, [NOT_OPENED], firewall="ufw",
         user="kavro-allowed", held="TCP UDP", headline="blocks port {port}",
