@@ -194,12 +194,14 @@ COUNT_SENT = ("nft 'add table inet sent; add chain inet sent out { type filter h
               "add rule inet sent out oif != lo meta l4proto { tcp, udp } counter'")
 NOTHING_SENT = ("sent=$(nft list chain inet sent out); nft delete table inet sent; "
                 "echo \"$sent\" | grep -q 'counter packets 0 bytes 0'")
+# Shell: COMMAND started in the background, its output in $W/NAME.out and its PID in $W/NAME.pid, once
+# that output says READY.
+background = lambda command, name, ready="ready": (
+    f"(exec {command} >$W/{name}.out 2>&1 </dev/null & echo $! >$W/{name}.pid); "
+    f"for i in $(seq 100); do grep -q {ready} $W/{name}.out && break; sleep 0.05; done; grep -q {ready} $W/{name}.out")
 # A stand-in logind on the client's bus until LINGER_CALLS, which gives its SetUserLinger calls, ";" after each.
-logind = lambda lingering="": ("(exec /usr/bin/python3 " + os.path.join(HERE, "../labs/logind_standin.py") +
-                               f" --log $W/linger.log {lingering} >$W/logind.out 2>&1 </dev/null & "
-                               "echo $! >$W/logind.pid); "
-                               "for i in $(seq 100); do grep -q ready $W/logind.out && break; sleep 0.05; done; "
-                               "grep -q ready $W/logind.out")
+logind = lambda lingering="": background("/usr/bin/python3 " + os.path.join(HERE, "../labs/logind_standin.py") +
+                                         f" --log $W/linger.log {lingering}", "logind")
 LINGER_CALLS = "kill $(cat $W/logind.pid); touch $W/linger.log; tr '\\n' ';' <$W/linger.log"
 # Kavro's note that it turned lingering on.
 MARKER = "$XDG_STATE_HOME/varneth/lingering-turned-on"
@@ -210,27 +212,23 @@ CLIENT_B = "10.77.0.4"
 # What the fake gateway still holds for TCP, as upnpc lists it.
 FAKE_HOLDS = "upnpc -u " + ROOT_DESC + " -l 2>/dev/null | grep -c ' TCP ' | grep -qx "
 NO_ANSWER = "This machine's firewall did not answer in time, so it could not be checked."
-# polkit's CheckAuthorization calls on the client's bus, watched from before the run into $W/bus.log.
-WATCH_POLKIT = ("(exec stdbuf -oL dbus-monitor --system \"type='method_call',member='CheckAuthorization'\" "
-                ">$W/bus.log 2>&1 </dev/null & echo $! >$W/monitor.pid); "
-                "for i in $(seq 100); do grep -q NameAcquired $W/bus.log && break; sleep 0.05; done; "
-                "grep -q NameAcquired $W/bus.log")
+# polkit's CheckAuthorization calls on the client's bus, watched from before the run into $W/bus.out.
+WATCH_POLKIT = background("stdbuf -oL dbus-monitor --system \"type='method_call',member='CheckAuthorization'\"", "bus",
+                          "NameAcquired")
 # Shell: the flags of each CheckAuthorization Kavro sent itself (not firewalld, which always lets polkit
 # ask), one a line; the watch ended.
-KAVRO_POLKIT_FLAGS = ("kill $(cat $W/monitor.pid); firewalld=$(dbus-send --system --print-reply "
+KAVRO_POLKIT_FLAGS = ("kill $(cat $W/bus.pid); firewalld=$(dbus-send --system --print-reply "
                       "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetNameOwner "
                       "string:org.fedoraproject.FirewallD1 | sed -n 's/.*string \"\\(.*\\)\"/\\1/p'); "
                       "awk -v firewalld=\"sender=$firewalld \" '/^method call/ { flags = 0; "
                       "asked = /member=CheckAuthorization/ && !index($0, firewalld); next } "
-                      "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.log")
+                      "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.out")
 # A stand-in polkit authority on the client's bus instead of its polkitd: a person answers the
 # password for firewalld's changes and the ufw helper as ANSWER says ("--answer-after 15", "--never").
 ASKS = "org.fedoraproject.FirewallD1.config org.varneth.kavro.ufw-allow"
-polkit = lambda answer: ("(exec setpriv --reuid=polkitd --regid=polkitd --clear-groups /usr/bin/python3 " +
-                         os.path.join(HERE, "../labs/polkit_standin.py") + f" --log $W/polkit.log --asks {ASKS} "
-                         f"{answer} >$W/polkit.out 2>&1 </dev/null & echo $! >$W/polkit.pid); "
-                         "for i in $(seq 100); do grep -q ready $W/polkit.out && break; sleep 0.05; done; "
-                         "grep -q ready $W/polkit.out")
+polkit = lambda answer: background("setpriv --reuid=polkitd --regid=polkitd --clear-groups /usr/bin/python3 " +
+                                   os.path.join(HERE, "../labs/polkit_standin.py") +
+                                   f" --log $W/polkit.log --asks {ASKS} {answer}", "polkit")
 # Shell: the stand-in's log matches the ERE, its lines joined by ";", once polkitd is back.
 POLKIT_LOG = ("kill $(cat $W/polkit.pid); (setsid /usr/lib/polkit-1/polkitd --no-debug --replace </dev/null >/dev/null 2>&1 &); "
               "for i in $(seq 100); do dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
