@@ -1085,17 +1085,6 @@ def said(stderr):
     return "".join(text + "\n" for _, _, text in catalogue.told(stderr))
 
 
-def in_order(pieces, text):
-    """Whether each piece is in `text` after the one before it."""
-    at = 0
-    for piece in pieces:
-        at = text.find(piece, at)
-        if at < 0:
-            return False
-        at += len(piece)
-    return True
-
-
 def headlines(stderr):
     """The headlines' texts, one a line."""
     return "\n".join(text for mark, _, text in catalogue.told(stderr) if mark == ">>")
@@ -1193,7 +1182,8 @@ def run(row, port, work):
               *[(fill(here(piece)) in said(stderr), f"standard error '{here(piece)}'")
                 for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)
                 if RUNNER.name == "wine" or not isinstance(piece, WindowsSays)],
-              (not isinstance(row.stderr, list) or in_order([fill(here(piece)) for piece in row.stderr], said(stderr)),
+              (not isinstance(row.stderr, list) or  # each piece after the one before it
+               re.search("(?s)" + ".*?".join(re.escape(fill(here(piece))) for piece in row.stderr), said(stderr)),
                "standard error in this order"),
               *[(fill(here(piece)) in headlines(stderr), f"headline '{here(piece)}'")
                 for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
