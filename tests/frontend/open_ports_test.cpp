@@ -364,7 +364,6 @@ private slots:
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("fieldEntries");
         QTest::newRow("menu on the window's tool bar") << "mainToolBar" << false;
-        QTest::newRow("menu on the port field") << "editport" << true;
         QTest::newRow("menu on the address number") << "spinBox" << true;
         QTest::newRow("success box") << "0\n" << false;
         QTest::newRow("error box") << "Invalid IP\n" << false;
