@@ -4,13 +4,9 @@
 
 #include "window_test_support.h"
 
-#include <QAccessible>
 #include <QClipboard>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QToolTip>
 
-#include <memory>
 #include <utility>
 
 namespace {

@@ -5,12 +5,7 @@
 
 #include "window_test_support.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QTest>
 
 #include <qpa/qwindowsysteminterface.h>
 
