@@ -47,11 +47,6 @@ void selectRows(QDialog &dialog, const QList<int> &rows)
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void click(QDialog &dialog, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
-}
-
 // What a person sees of the dialog.
 struct Seen {
     QList<QStringList> rows;
@@ -267,7 +262,7 @@ private slots:
             closeEnabled = child<QPushButton>(dialog, "closeButton")->isEnabled();
             standIn->answerTo("list", entry("TCP", 9000));
             selectRows(dialog, row.selected);
-            click(dialog, "closeButton");
+            QTest::mouseClick(child<QPushButton>(dialog, "closeButton"), Qt::LeftButton);
             after = see(dialog, status());
         });
         openPortsWithKeys(*window, driver);
@@ -325,12 +320,12 @@ private slots:
         DialogDriver driver([&](QDialog &dialog) {
             if (!listing) {
                 selectRows(dialog, {0});
-                click(dialog, "closeButton");
+                QTest::mouseClick(child<QPushButton>(dialog, "closeButton"), Qt::LeftButton);
             }
             failed = see(dialog, status());
             qunsetenv("STANDIN_TROUBLE");
             standIn->answerTo("list", "");
-            click(dialog, "refreshButton");
+            QTest::mouseClick(child<QPushButton>(dialog, "refreshButton"), Qt::LeftButton);
             refreshed = see(dialog, status());
         });
         openPortsWithKeys(*window, driver);
