@@ -141,8 +141,6 @@ private slots:
     void cleanup()
     {
         window.reset();
-        qunsetenv("STANDIN_TROUBLE");
-        qunsetenv("STANDIN_TROUBLE_FOR");
     }
 
     // The table from the module's answer, sorted by port; lines that are no mapping are
