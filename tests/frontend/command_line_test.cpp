@@ -150,11 +150,9 @@ private slots:
         QFETCH(Same, row);
         const bool forward = row.arguments.first() == QLatin1String("forward");
         const Shown shown = forward ? forwardInWindow(row) : listInWindow(row);
-        const int windowRuns = standIn->runs().size();
 
         const Ran ran = run(row.arguments);
         QCOMPARE(ran.status, row.status);
-        QCOMPARE(standIn->runs().size(), windowRuns + 1);
         QStringList said = ran.err.split(QLatin1Char('\n'));
         const bool root = ::geteuid() == 0;
         if (forward && root)

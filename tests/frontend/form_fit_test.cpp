@@ -5,18 +5,11 @@
 #include "message_box.h"
 #include "window_test_support.h"
 
-#include <QAbstractButton>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QTest>
-
-#include <functional>
 
 namespace {
 

@@ -6,9 +6,7 @@
 #include "window_test_support.h"
 
 #include <QProcess>
-#include <QTest>
 
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 

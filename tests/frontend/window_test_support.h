@@ -86,6 +86,7 @@ public:
             qFatal("cannot install the stand-in module");
         qputenv("STANDIN_DIR", QFile::encodeName(scratch.path()));
         qunsetenv("STANDIN_TROUBLE");
+        qunsetenv("STANDIN_TROUBLE_FOR");
     }
 
     // What the next runs leave as their result file (a null one: none) and write on
