@@ -50,7 +50,8 @@ private:
     void WaitAndRead()
     {
         std::vector<host::Watched> sockets{{gateway_.get()}, {group_.get()}};
-        Deadline wake = !groupAsked_ ? Earlier(deadline_, groupDue_) : gateway_ ? deadline_ : Earlier(deadline_, othersHeard_);
+        Deadline wake = gateway_ ? deadline_ : Earlier(deadline_, othersHeard_);
+        if (!groupAsked_) wake = Earlier(wake, groupDue_);
         // A gateway that answered PCP or NAT-PMP and keeps silent on SSDP is waited for
         // only until the grace ends, not to the search's end.
         if (probe_ && probe_->Answered()) wake = Earlier(wake, probe_->GraceEnd());
