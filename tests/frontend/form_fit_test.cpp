@@ -1,6 +1,5 @@
 // Every text of the window's form fits what is visible of its widget, and the open ports
-// dialog shows its whole table on a small screen. Run at 100 %, and by ctest also at
-// QT_SCALE_FACTOR 1.5, where the form is scaled as a whole.
+// dialog shows its whole table on a small screen.
 
 #include "message_box.h"
 #include "window_test_support.h"
@@ -42,8 +41,7 @@ class FormFitTest : public QObject
 
 private slots:
     // Every text of the form lies whole inside what is visible of its widget, measured by
-    // its ink in the form's fonts at this QT_SCALE_FACTOR. The spin box shows one digit: ten
-    // addresses.
+    // its ink in the form's fonts. The spin box shows one digit: ten addresses.
     void formFits()
     {
         StandIn standIn(QCoreApplication::applicationDirPath());
@@ -86,7 +84,7 @@ private slots:
     // The dialog as it opens, with the widest texts a list can hold and with none: every
     // column in view without scrolling sideways, each header and cell whole but the program's
     // name, which may be cut after 25 characters, and the buttons and the sentence whole; all
-    // inside 1280 x 720 pixels of a screen at this scale, and wide enough for its title.
+    // inside 1280 x 720 pixels of a screen, and wide enough for its title.
     void openPortsFit_data()
     {
         QTest::addColumn<QByteArray>("answer");
