@@ -80,7 +80,7 @@ private:
     // The window started, then the answer set for what it does next.
     Shown forwardInWindow(const Same &row)
     {
-        const auto window = startWindow(*standIn, "10.0.0.5\n", false);
+        const auto window = startWindow(*standIn, "10.0.0.5\n");
         standIn->answer(row.answer, row.errors);
         const bool tcp = row.arguments.contains(QStringLiteral("--tcp"));
         const bool udp = row.arguments.contains(QStringLiteral("--udp"));

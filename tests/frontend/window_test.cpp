@@ -63,13 +63,6 @@ private:
     QTemporaryDir startDirectory;
     std::unique_ptr<StandIn> standIn;
 
-    // As if started from elsewhere.
-    std::unique_ptr<MainWindow> start(const QByteArray &addresses, bool shown = false)
-    {
-        QDir::setCurrent(startDirectory.path());
-        return startWindow(*standIn, addresses, shown);
-    }
-
 private slots:
     // A desktop's usual font, where a first line shorter than the box's soft limit is
     // left unwrapped, so a box narrower than it cuts it off.
@@ -84,6 +77,7 @@ private slots:
     {
         standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath());
         QFile::remove(programFile("kavro.cmd")); // may be a row's planted link
+        QDir::setCurrent(startDirectory.path()); // as if started from elsewhere
     }
 
     void addressSelector_data()
@@ -101,7 +95,7 @@ private slots:
     void addressSelector()
     {
         QFETCH(Selection, row);
-        const auto window = start(row.answer);
+        const auto window = startWindow(*standIn, row.answer);
         auto *spin = child<QSpinBox>(*window, "spinBox");
         for (int value : row.values)
             spin->setValue(value);
@@ -128,7 +122,7 @@ private slots:
     void inputChecks()
     {
         QFETCH(Check, row);
-        const auto window = start("10.0.0.5\n");
+        const auto window = startWindow(*standIn, "10.0.0.5\n");
         standIn->answer("0\n");
         const QList<ShownBox> boxes = pressForward(*window, row.tcp, row.udp, row.ip, row.port);
         QCOMPARE(boxes.size(), 1);
@@ -229,7 +223,7 @@ private slots:
     void outcome()
     {
         QFETCH(Outcome, row);
-        const auto window = start("10.0.0.5\n");
+        const auto window = startWindow(*standIn, "10.0.0.5\n");
         standIn->answer(row.answer, row.errors, row.output);
         qputenv("STANDIN_TROUBLE", row.trouble);
         writeFile(programFile("log.txt"), "0\r\n");
@@ -281,7 +275,7 @@ private slots:
     // window waits, are dropped: no second forward, no box closed unread.
     void theWait()
     {
-        const auto window = start("10.0.0.5\n", true);
+        const auto window = startWindow(*standIn, "10.0.0.5\n");
         standIn->answer("0\n");
         qputenv("STANDIN_TROUBLE", "password");
         auto *status = child<QLabel>(*window, "lblStatus");
@@ -324,7 +318,7 @@ private slots:
     // Tab walks the form in reading order; Enter in the IP or the port field presses Forward.
     void keyboard()
     {
-        const auto window = start("10.0.0.5\n", true);
+        const auto window = startWindow(*standIn, "10.0.0.5\n");
         QStringList order;
         child<QWidget>(*window, "spinBox")->setFocus();
         for (int step = 0; step < 6; ++step) {

@@ -265,20 +265,17 @@ inline void waitUntil(const std::function<bool()> &done)
         QTest::qWait(10);
 }
 
-// The window, its start-up answered with `addresses` and showing no box; up and active
-// when `shown`.
-inline std::unique_ptr<MainWindow> startWindow(StandIn &standIn, const QByteArray &addresses, bool shown = true)
+// The window, its start-up answered with `addresses` and showing no box, up and active.
+inline std::unique_ptr<MainWindow> startWindow(StandIn &standIn, const QByteArray &addresses)
 {
     standIn.answer(addresses);
     BoxCloser closer;
     auto window = std::make_unique<MainWindow>();
     if (!closer.boxes.isEmpty())
         QTest::qFail(qPrintable("the start-up showed a box: " + closer.boxes[0].text), __FILE__, __LINE__);
-    if (shown) {
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        waitUntil([&] { return QTest::qWaitForWindowActive(window.get(), 100); });
-    }
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    waitUntil([&] { return QTest::qWaitForWindowActive(window.get(), 100); });
     return window;
 }
 
