@@ -99,24 +99,28 @@ private slots:
         QTest::addColumn<Told>("row");
         const QString kept("The gateway keeps port 5555 open for 7 days.\n");
         const QString offer("This machine can also be reached over IPv6: the port can be opened there too.");
+        const QByteArray refused(">>[gateway-not-authorized] The router does not let port 5555 be opened (606).\n");
         QTest::newRow("success, with the details")
             << Told{{"forward", "10.0.0.5", "5555", "--verbose"}, "0\r\n", said, 0,
-                    "Port forward success!\n" + reachable + '\n' + kept + "\nUPnP gateway: 10.77.0.1\n" + reachable + '\n', ""};
+                    "Port forward success!\n" + reachable + '\n' + kept + "\nUPnP gateway: 10.77.0.1\n" + reachable + '\n',
+                    ""};
         QTest::newRow("a refusal with its headline")
-            << Told{{"forward", "10.0.0.5", "5555", "--tcp"}, "Invalid IP\r\n",
-                    ">[x] TCP 5555 refused\n>>[gateway-not-authorized] The router does not let port 5555 be opened (606).\n", 1,
+            << Told{{"forward", "10.0.0.5", "5555", "--tcp"}, "Invalid IP\r\n", ">[x] TCP 5555 refused\n" + refused, 1,
                     "Port forward error: \nInvalid IP\nThe router does not let port 5555 be opened (606).\n", ""};
         QTest::newRow("success, IPv6 offered")
-            << Told{{"forward", "10.0.0.5", "5555", "--udp"}, "0\r\n", ">>[forward-ipv6-offer] " + offer.toLatin1() + '\n', 0,
-                    "Port forward success!\n" + offer + "\nAlso open over IPv6: varneth forward 10.0.0.5 5555 --udp --ipv6\n", ""};
-        QTest::newRow("list rows") << Told{{"list"}, listed, "", 0, "",
-                                           "Protocol  Port  Address   How   Time left  Firewall entry  Made by\n"
-                                           "UDP       3478  10.0.0.5  UPnP  no end     no              another program (\"Skype\")\n"
-                                           "TCP       8080  10.0.0.5  PCP   kept open  yes             this tool\n"};
-        QTest::newRow("nothing open") << Told{{"list"}, "", "", 0, "This machine has no open ports through the router.\n", ""};
+            << Told{{"forward", "10.0.0.5", "5555", "--udp"}, "0\r\n", ">>[forward-ipv6-offer] " + offer.toLatin1() + '\n',
+                    0, "Port forward success!\n" + offer + "\nAlso open over IPv6: varneth forward 10.0.0.5 5555 --udp --ipv6\n",
+                    ""};
+        QTest::newRow("list rows")
+            << Told{{"list"}, listed, "", 0, "",
+                    "Protocol  Port  Address   How   Time left  Firewall entry  Made by\n"
+                    "UDP       3478  10.0.0.5  UPnP  no end     no              another program (\"Skype\")\n"
+                    "TCP       8080  10.0.0.5  PCP   kept open  yes             this tool\n"};
+        QTest::newRow("nothing open")
+            << Told{{"list"}, "", "", 0, "This machine has no open ports through the router.\n", ""};
         QTest::newRow("list failed")
-            << Told{{"list"}, "No router answered.\n", ">>[gateway-none-answered] No router on this network answered.\n", 1,
-                    "Could not list the open ports.\nNo router answered.\nNo router on this network answered.\n", ""};
+            << Told{{"list"}, "No router answered.\n", ">>[gateway-none-answered] No router on this network answered.\n",
+                    1, "Could not list the open ports.\nNo router answered.\nNo router on this network answered.\n", ""};
     }
 
     void told()

@@ -557,31 +557,38 @@ private slots:
         // Sorted: UDP 3478 (Skype's), TCP 8080, UDP 8080, TCP 9000.
         const QString two("Close 2 ports?"), one("Close 1 port?"), others("Close another program's port?");
         const auto Question = QMessageBox::Question, Warning = QMessageBox::Warning, Critical = QMessageBox::Critical;
-        const QString removed("\n\nThe router then stops sending them to this machine, and the firewall entries this tool "
-                              "made for them are removed.");
+        const QString removed("\n\nThe router then stops sending them to this machine, and the firewall entries this "
+                              "tool made for them are removed.");
         const QString skypes("UDP 3478 to 10.0.0.5 was opened by another program (\"Skype\"), not by this tool.\nThat "
-                             "program may stop working until it opens its port again.\n\nAll that would close:\nUDP 3478 to 10.0.0.5");
-        QTest::newRow("two ports, two groups") << Closing{{1, 3}, "Close 2 ports", {two}, Question,
-            "TCP 8080 to 10.0.0.5\nTCP 9000 to 10.0.0.5" + removed, "close 10.0.0.5 8080 TRUE FALSE 10.0.0.5 9000 TRUE FALSE"};
-        QTest::newRow("TCP and UDP of a port, one group") << Closing{{1, 2}, "Close 2 ports", {two}, Question,
-            "TCP 8080 to 10.0.0.5\nUDP 8080 to 10.0.0.5" + removed, "close 10.0.0.5 8080 TRUE TRUE"};
-        QTest::newRow("another program's among them, warned") << Closing{{0, 3}, "Close anyway", {others}, Warning,
-            skypes + "\nTCP 9000 to 10.0.0.5", "close 10.0.0.5 3478 FALSE TRUE 10.0.0.5 9000 TRUE FALSE"};
+                             "program may stop working until it opens its port again.\n\nAll that would close:\n"
+                             "UDP 3478 to 10.0.0.5");
+        QTest::newRow("two ports, two groups")
+            << Closing{{1, 3}, "Close 2 ports", {two}, Question, "TCP 8080 to 10.0.0.5\nTCP 9000 to 10.0.0.5" + removed,
+                       "close 10.0.0.5 8080 TRUE FALSE 10.0.0.5 9000 TRUE FALSE"};
+        QTest::newRow("TCP and UDP of a port, one group")
+            << Closing{{1, 2}, "Close 2 ports", {two}, Question, "TCP 8080 to 10.0.0.5\nUDP 8080 to 10.0.0.5" + removed,
+                       "close 10.0.0.5 8080 TRUE TRUE"};
+        QTest::newRow("another program's among them, warned")
+            << Closing{{0, 3}, "Close anyway", {others}, Warning, skypes + "\nTCP 9000 to 10.0.0.5",
+                       "close 10.0.0.5 3478 FALSE TRUE 10.0.0.5 9000 TRUE FALSE"};
         QTest::newRow("warning closed without a choice") << Closing{{0}, "", {others}, Warning, skypes, ""};
         QTest::newRow("cancelled") << Closing{{3}, "Cancel", {one}, Question, "TCP 9000 to 10.0.0.5" + removed, ""};
         const QByteArray noRouter("No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.");
         const QByteArray refused("The router does not let port 8080 be closed.");
         const QString unread("FATAL ERROR: Could not read internal port forwarding module.");
         const QString cannotList("Could not list the open ports."), cannotClose("Could not close the port.");
-        QTest::newRow("list refused") << Closing{{}, "", {cannotList}, Critical, noRouter, "", "list", noRouter + '\n', "",
-            ">>[gateway-none-answered] " + noRouter + "\n>[x] Asked 10.0.0.1\n", "Asked 10.0.0.1"};
+        QTest::newRow("list refused")
+            << Closing{{}, "", {cannotList}, Critical, noRouter, "", "list", noRouter + '\n', "",
+                       ">>[gateway-none-answered] " + noRouter + "\n>[x] Asked 10.0.0.1\n", "Asked 10.0.0.1"};
         QTest::newRow("list by a module killed after a whole answer")
             << Closing{{}, "", {unread, cannotList}, Critical, "ERROR", "", "list", entry("TCP", 8080), "kill"};
-        QTest::newRow("close refused") << Closing{{1}, "Close 1 port", {one, cannotClose}, Question, refused,
-            "close 10.0.0.5 8080 TRUE FALSE", "close", refused + '\n', "", ">>[record-refused] " + refused +
-            "\n>[x] TCP 8080: 714\n", "TCP 8080: 714"};
-        QTest::newRow("close by a module killed after a whole 0") << Closing{{1}, "Close 1 port",
-            {one, unread, cannotClose}, Question, "ERROR", "close 10.0.0.5 8080 TRUE FALSE", "close", "0\n", "kill"};
+        QTest::newRow("close refused")
+            << Closing{{1}, "Close 1 port", {one, cannotClose}, Question, refused, "close 10.0.0.5 8080 TRUE FALSE",
+                       "close", refused + '\n', "", ">>[record-refused] " + refused + "\n>[x] TCP 8080: 714\n",
+                       "TCP 8080: 714"};
+        QTest::newRow("close by a module killed after a whole 0")
+            << Closing{{1}, "Close 1 port", {one, unread, cannotClose}, Question, "ERROR",
+                       "close 10.0.0.5 8080 TRUE FALSE", "close", "0\n", "kill"};
     }
 
     void closing()
