@@ -20,9 +20,7 @@
 
 #include <qpa/qwindowsysteminterface.h>
 
-#include <chrono>
 #include <csignal>
-#include <thread>
 #include <utility>
 
 namespace {
@@ -418,10 +416,12 @@ private slots:
         QWindow *handle = window->windowHandle();
         const QPointF forward = child<QPushButton>(*window, "btnForward")->mapTo(window.get(), QPoint(10, 10));
         const QPointF global = handle->mapToGlobal(forward.toPoint());
-        // Given once the forward's run has started, and before it answers.
-        std::thread hand([&] {
-            while (standIn->runs().size() < 2)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // Given as the window system gives them, while the module waits for the password.
+        QTimer hand;
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            if (status->text() != QLatin1String("Waiting for the administrator's password..."))
+                return;
+            hand.stop();
             using Queued = QWindowSystemInterface::AsynchronousDelivery;
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
                 QWindowSystemInterface::handleMouseEvent<Queued>(handle, forward, global,
@@ -429,8 +429,9 @@ private slots:
             for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
                 QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
         });
+        hand.start(10);
         const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
-        hand.join();
+        QVERIFY(!hand.isActive()); // given
         QCoreApplication::processEvents(); // anything still queued
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, success);
