@@ -4,16 +4,15 @@
 # in "runs", copies "answer" (when there is one) to log.txt and "errors" and "output" to
 # its streams; "answer.WORD" and the others so named instead when the command word is WORD.
 # STANDIN_TROUBLE=link leaves log.txt as a link to "answer" instead, =fifo as a FIFO
-# nobody writes; =held answers once "$STANDIN_DIR/go" exists; =password says a password is
-# asked for and answers after 11 s, past the window's 10 s; =linger runs on for 15 s after answering;
-# =kill ends it by SIGKILL; with STANDIN_TROUBLE_FOR=WORD, only runs of that command word.
+# nobody writes; =password says a password is asked for and answers after 11 s, past the
+# window's 10 s; =linger runs on for 15 s after answering; =kill ends it by SIGKILL; with
+# STANDIN_TROUBLE_FOR=WORD, only runs of that command word.
 printf '%s\t%s\t%s\t%s\n' $$ "$(pwd -P)" "$(od -An -v -tx1 kavro.cmd 2>/dev/null | tr -d ' \n')" "$(stat -c %a .)" \
   >>"$STANDIN_DIR/runs"
 word=$(head -n 1 kavro.cmd 2>/dev/null)
 pick() { if [ -e "$STANDIN_DIR/$1.$word" ]; then echo "$STANDIN_DIR/$1.$word"; else echo "$STANDIN_DIR/$1"; fi; }
 answer=$(pick answer) errors=$(pick errors) output=$(pick output)
 [ -z "$STANDIN_TROUBLE_FOR" ] || [ "$STANDIN_TROUBLE_FOR" = "$word" ] || STANDIN_TROUBLE=
-[ "$STANDIN_TROUBLE" != held ] || while [ ! -e "$STANDIN_DIR/go" ]; do sleep 0.05; done
 [ "$STANDIN_TROUBLE" != password ] || { echo ">[firewall-password-asked] Waiting for the password." >&2; sleep 11; }
 if [ "$STANDIN_TROUBLE" = link ]; then
   ln -s "$STANDIN_DIR/answer" log.txt

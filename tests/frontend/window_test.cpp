@@ -1,17 +1,27 @@
 // The window beside the stand-in module: the addresses its start-up got, the input
 // checks, the keyboard, what it shows while the module runs, and the outcome of a
 // Forward press: the module's headline lines in the box, its other words in the details,
-// and never an earlier answer nor one from a module that misbehaved.
+// and never an earlier answer nor one from a module that misbehaved. The open ports
+// dialog: the module's list read and shown, the ways into the dialog, closing with one
+// confirmation and one "close" for all the selected ports, and failures that leave the
+// dialog usable. Every text of the form fits what is visible of its widget, and the dialog
+// shows its whole table on a small screen.
 
+#include "message_box.h"
 #include "window_test_support.h"
 
+#include <QClipboard>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QToolTip>
 
 #include <qpa/qwindowsysteminterface.h>
 
-#include <chrono>
 #include <csignal>
-#include <thread>
+#include <utility>
 
 namespace {
 
@@ -49,11 +59,123 @@ struct Outcome {
     QString details = {};   // of the last box, when given
 };
 
+const QString nothingOpen = QStringLiteral("This machine has no open ports through the router.");
+const QString notListed = QStringLiteral("The open ports could not be listed. Press Refresh to try again.");
+const QString openPorts = QStringLiteral("&Open ports\u2026");
+
+// One line of the module's list for 10.0.0.5, by default one of ours, kept open.
+QByteArray entry(const char *protocol, int port, const QByteArray &rest = "UPnP\t3600\tyes\tyes\tyes\tHLMX")
+{
+    const QByteArray number = QByteArray::number(port);
+    return protocol + ('\t' + number + "\t10.0.0.5\t" + number + "\tIPv4\t" + rest + '\n');
+}
+
+const QByteArray skype = entry("UDP", 3478, "UPnP\t0\tno\tno\tno\tSkype");
+
+QStringList ours(const char *protocol, const char *port)
+{
+    return {protocol, port, "10.0.0.5", "UPnP", "kept open", "yes", "this tool"};
+}
+
+void selectRows(QDialog &dialog, const QList<int> &rows)
+{
+    auto *table = child<QTableWidget>(dialog, "portTable");
+    table->clearSelection();
+    for (int row : rows)
+        table->selectionModel()->select(table->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// What a person sees of the dialog.
+struct Seen {
+    QList<QStringList> rows;
+    bool italic = false; // the first row
+    QString sentence;    // empty when hidden
+    QString note;        // empty when hidden
+    QString status;      // the window's status line
+    QStringList tips;    // read in each row's last cell's tip; empty: none
+};
+
+// What a person reads in a cell's tip, shown as a pointer resting on the cell shows it.
+QString readTip(QTableWidget &table, int row, int column)
+{
+    if (table.item(row, column)->toolTip().isEmpty())
+        return {};
+    const QPoint at = table.visualItemRect(table.item(row, column)).center();
+    QHelpEvent rest(QEvent::ToolTip, at, table.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(table.viewport(), &rest);
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->inherits("QTipLabel") && widget->isVisible())
+            return readText(widget);
+    return QStringLiteral("(no tip shown)");
+}
+
+Seen see(const QDialog &dialog, const QLabel &status)
+{
+    Seen seen;
+    auto *table = child<QTableWidget>(dialog, "portTable");
+    for (int row = 0; row < table->rowCount(); ++row) {
+        seen.rows.append(QStringList());
+        for (int column = 0; column < table->columnCount(); ++column)
+            seen.rows.last().append(table->item(row, column)->text());
+        seen.tips.append(readTip(*table, row, table->columnCount() - 1));
+    }
+    QToolTip::hideText();
+    seen.italic = table->rowCount() > 0 && table->item(0, 0)->font().italic();
+    for (const auto &[name, text] : {std::pair{"portsSentence", &seen.sentence}, {"unreadNote", &seen.note}}) {
+        const auto *label = child<QLabel>(dialog, name);
+        *text = label->isVisibleTo(&dialog) ? label->text() : QString();
+    }
+    seen.status = status.text();
+    return seen;
+}
+
+struct Listing {
+    QByteArray answer;
+    QList<QStringList> rows; // all, in order
+    QString note; // a piece of it
+};
+
+struct Closing {
+    QList<int> selected; // rows of the sorted table
+    QString click;       // in the confirmation box; empty: it is closed without a choice
+    QStringList boxes;   // the texts of the boxes shown, a confirmation first
+    QMessageBox::Icon icon; // of the first box
+    QString informative;    // of the last box
+    QByteArray command;     // the close command sent, blank-separated; empty: none
+    QByteArray word = {};   // the exchange that fails, "list" or "close": its answer, trouble and errors
+    QByteArray answer = {}, trouble = {}, errors = {};
+    QString detail = {}; // a piece of the last box's details
+};
+
+// What is visible of a widget, in its own coordinates: its rectangle cut by every
+// widget it lies in, up to the window.
+QRect visibleRect(const QWidget &widget)
+{
+    const QWidget *window = widget.window();
+    const QPoint origin = widget.mapTo(window, QPoint(0, 0));
+    QRect visible(origin, widget.size());
+    for (const QWidget *outer = widget.parentWidget(); outer; outer = outer->parentWidget())
+        visible &= QRect(outer == window ? QPoint(0, 0) : outer->mapTo(window, QPoint(0, 0)), outer->size());
+    return visible.translated(-origin);
+}
+
+// Whether the text's ink, laid out in `area` as the widget lays it out, stays inside.
+bool inkFits(const QWidget &widget, const QRect &area, const QString &text, Qt::Alignment alignment)
+{
+    const QFontMetrics metrics(widget.font());
+    const QRect line = QStyle::alignedRect(widget.layoutDirection(), alignment,
+                                           QSize(metrics.horizontalAdvance(text), metrics.height()), area);
+    return area.contains(metrics.tightBoundingRect(text).translated(line.left(), line.top() + metrics.ascent()));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Selection)
 Q_DECLARE_METATYPE(Check)
 Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(Listing)
+Q_DECLARE_METATYPE(Closing)
 
 class WindowTest : public QObject
 {
@@ -62,13 +184,10 @@ class WindowTest : public QObject
 private:
     QTemporaryDir startDirectory;
     std::unique_ptr<StandIn> standIn;
+    std::unique_ptr<MainWindow> window;
+    const QFont qtFont = QApplication::font(); // Qt's own, larger than the desktop's below
 
-    // As if started from elsewhere.
-    std::unique_ptr<MainWindow> start(const QByteArray &addresses, bool shown = false)
-    {
-        QDir::setCurrent(startDirectory.path());
-        return startWindow(*standIn, addresses, shown);
-    }
+    QLabel &status() const { return *child<QLabel>(*window, "lblStatus"); }
 
 private slots:
     // A desktop's usual font, where a first line shorter than the box's soft limit is
@@ -82,8 +201,12 @@ private slots:
 
     void init()
     {
+        window.reset(); // the last test's
         standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath());
         QFile::remove(programFile("kavro.cmd")); // may be a row's planted link
+        QDir::setCurrent(startDirectory.path()); // as if started from elsewhere
+        standIn->answerTo("list", entry("TCP", 8080));
+        window = startWindow(*standIn, "10.0.0.5\n");
     }
 
     void addressSelector_data()
@@ -101,7 +224,7 @@ private slots:
     void addressSelector()
     {
         QFETCH(Selection, row);
-        const auto window = start(row.answer);
+        const auto window = startWindow(*standIn, row.answer);
         auto *spin = child<QSpinBox>(*window, "spinBox");
         for (int value : row.values)
             spin->setValue(value);
@@ -128,7 +251,6 @@ private slots:
     void inputChecks()
     {
         QFETCH(Check, row);
-        const auto window = start("10.0.0.5\n");
         standIn->answer("0\n");
         const QList<ShownBox> boxes = pressForward(*window, row.tcp, row.udp, row.ip, row.port);
         QCOMPARE(boxes.size(), 1);
@@ -229,7 +351,6 @@ private slots:
     void outcome()
     {
         QFETCH(Outcome, row);
-        const auto window = start("10.0.0.5\n");
         standIn->answer(row.answer, row.errors, row.output);
         qputenv("STANDIN_TROUBLE", row.trouble);
         writeFile(programFile("log.txt"), "0\r\n");
@@ -277,9 +398,10 @@ private slots:
     // Before the window waits for the module, "Forwarding ports..." is on the screen and the
     // wait cursor is up; both are gone once the outcome is shown. A module that says a
     // password is asked for is waited for past 10 s (it answers after 11 s), the status saying so.
-    void signOfLife()
+    // A click on Forward, and Space on it (it has the focus the click gave it), given while the
+    // window waits, are dropped: no second forward, no box closed unread.
+    void theWait()
     {
-        const auto window = start("10.0.0.5\n", true);
         standIn->answer("0\n");
         qputenv("STANDIN_TROUBLE", "password");
         auto *status = child<QLabel>(*window, "lblStatus");
@@ -291,9 +413,29 @@ private slots:
             waitingText = status->text();
             waitingCursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
         });
+        QWindow *handle = window->windowHandle();
+        const QPointF forward = child<QPushButton>(*window, "btnForward")->mapTo(window.get(), QPoint(10, 10));
+        const QPointF global = handle->mapToGlobal(forward.toPoint());
+        // Given as the window system gives them, while the module waits for the password.
+        QTimer hand;
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            if (status->text() != QLatin1String("Waiting for the administrator's password..."))
+                return;
+            hand.stop();
+            using Queued = QWindowSystemInterface::AsynchronousDelivery;
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QWindowSystemInterface::handleMouseEvent<Queued>(handle, forward, global,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
+            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+                QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
+        });
+        hand.start(10);
         const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
+        QVERIFY(!hand.isActive()); // given
+        QCoreApplication::processEvents(); // anything still queued
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, success);
+        QCOMPARE(standIn->runs().size(), 2);
         QVERIFY(painted.texts.contains(QStringLiteral("Waiting for the administrator's password...")));
         QCOMPARE(painted.cut, QStringList());
         QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
@@ -302,39 +444,9 @@ private slots:
         QCOMPARE(status->text(), QStringLiteral("Ready"));
     }
 
-    // A click on Forward, and Space on it (it has the focus the click gave it), given while the
-    // window waits for the module, are dropped: no second forward, no box closed unread.
-    void inputDuringTheWait()
-    {
-        const auto window = start("10.0.0.5\n", true);
-        standIn->answer("0\n");
-        qputenv("STANDIN_TROUBLE", "held");
-        QWindow *handle = window->windowHandle();
-        const QPointF forward = child<QPushButton>(*window, "btnForward")->mapTo(window.get(), QPoint(10, 10));
-        const QPointF global = handle->mapToGlobal(forward.toPoint());
-        // Given once the forward's run has started, and before it answers.
-        std::thread hand([&] {
-            while (standIn->runs().size() < 2)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            using Queued = QWindowSystemInterface::AsynchronousDelivery;
-            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QWindowSystemInterface::handleMouseEvent<Queued>(handle, forward, global,
-                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, type);
-            for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
-                QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
-            writeFile(standIn->file("go"), "");
-        });
-        const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
-        hand.join();
-        QCoreApplication::processEvents(); // anything still queued
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(standIn->runs().size(), 2);
-    }
-
     // Tab walks the form in reading order; Enter in the IP or the port field presses Forward.
     void keyboard()
     {
-        const auto window = start("10.0.0.5\n", true);
         QStringList order;
         child<QWidget>(*window, "spinBox")->setFocus();
         for (int step = 0; step < 6; ++step) {
@@ -356,6 +468,353 @@ private slots:
         }
     }
 
+    // The table from the module's answer, sorted by port; lines that are no mapping are
+    // left out and named; nothing open is a sentence, not an empty table. Ctrl+A, Ctrl+C
+    // copies the rows as shown, a line each, tab-separated.
+    void listing_data()
+    {
+        QTest::addColumn<Listing>("row");
+        // A port the router did not map, let in through this machine's firewall only: by its word, "firewall".
+        QTest::newRow("another program's marked, other ways and times")
+            << Listing{skype + entry("TCP", 5000, "PCP\t7199\tno\tyes\tyes\t") +
+                           "UDP\t6000\tfd00::5\t6001\tIPv6\tNAT-PMP\t604800\tno\tyes\tno\t\n" +
+                           entry("TCP", 65535, "firewall\t0\tyes\tyes\tyes\tHLMX 65535 TCP"),
+                       {{"UDP", "3478", "10.0.0.5", "UPnP", "no end", "no", "another program (\"Skype\")"},
+                        {"TCP", "5000", "10.0.0.5", "PCP", "1 h 59 min", "yes", "this tool"},
+                        {"UDP", "6000", "fd00::5 port 6001", "NAT-PMP", "7 days 0 h", "no", "this tool"},
+                        {"TCP", "65535", "10.0.0.5", "this computer's firewall only", "kept open", "yes", "this tool"}}, ""};
+        // Other programs name their mappings as they like, and routers cut names inside a
+        // character: each odd character is replaced, a line break leaves one line unread.
+        const auto named = [](const char *protocol, int port, const QByteArray &name) {
+            return entry(protocol, port, "UPnP\t0\tno\tno\tno\t" + name);
+        };
+        const auto theirs = [](const char *protocol, const char *port, const char *name) {
+            return QStringList{protocol, port, "10.0.0.5", "UPnP", "no end", "no",
+                               QStringLiteral("another program (\"%1\")").arg(QString::fromUtf8(name))};
+        };
+        QTest::newRow("odd names of other programs: every row")
+            << Listing{named("UDP", 3478, "chat\x1b[8m") + named("UDP", 3479, "game\nserver") +
+                           named("TCP", 3480, "\xe2\x80\xaePCT") + named("TCP", 3481, "Ger\xc3") + named("TCP", 3482, "<b>x</b>") +
+                           entry("TCP", 8080),
+                       {theirs("UDP", "3478", "chat\uFFFD[8m"), theirs("UDP", "3479", "game"),
+                        theirs("TCP", "3480", "\uFFFDPCT"), theirs("TCP", "3481", "Ger\uFFFD"),
+                        theirs("TCP", "3482", "<b>x</b>"), ours("TCP", "8080")},
+                       "1 line of the module's answer could not be read and is left out:\n\"server\""};
+        // A line the module could have garbled is left out whole, never shown in part.
+        const QByteArray good = entry("TCP", 8080).trimmed();
+        const auto with = [&](int field, const QByteArray &value) {
+            QByteArrayList fields = good.split('\t');
+            fields[field] = value;
+            return fields.join('\t') + '\n';
+        };
+        QTest::newRow("lines that could be garbled: none shown")
+            << Listing{good.left(good.lastIndexOf('\t')) + '\n' + good + "\tmore\n" + with(0, "tcp") + with(1, "65536") +
+                           with(3, "+80") + with(2, "") + with(5, "upnp") + with(6, "-1") + with(7, "Yes") + entry("UDP", 1),
+                       {ours("UDP", "1")}, "9 lines of the module's answer could not be read and are left out"};
+        QTest::newRow("nothing readable")
+            << Listing{"a\tb\n\t\n", {}, "2 lines of the module's answer could not be read and are left out:\n\"a b\"\n\" \""};
+    }
+
+    void listing()
+    {
+        QFETCH(Listing, row);
+        standIn->answerTo("list", row.answer);
+        Seen seen;
+        QString copied;
+        DialogDriver driver([&](QDialog &dialog) {
+            seen = see(dialog, status());
+            QApplication::clipboard()->clear();
+            auto *table = child<QTableWidget>(dialog, "portTable");
+            QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+            copied = QApplication::clipboard()->text();
+        });
+        BoxCloser closer;
+        openPortsWithKeys(*window, driver);
+        QVERIFY2(closer.boxes.isEmpty(), qPrintable(closer.boxes.value(0).text));
+        QCOMPARE(driver.title, QStringLiteral("Open ports"));
+        QCOMPARE(seen.rows, row.rows);
+        QStringList lines;
+        for (const QStringList &texts : seen.rows)
+            lines.append(texts.join('\t'));
+        QCOMPARE(copied, lines.join('\n'));
+        QCOMPARE(seen.sentence, QString()); // each row lists a port or a line left out
+        QCOMPARE(seen.note.isEmpty(), row.note.isEmpty());
+        QVERIFY2(seen.note.contains(row.note), qPrintable(seen.note));
+        QCOMPARE(seen.italic, !row.rows.isEmpty() && row.rows[0].last() != QLatin1String("this tool"));
+        // Another program's name in full in its tip, as the characters it is.
+        for (int index = 0; index < seen.rows.size(); ++index)
+            QCOMPARE(seen.tips[index], seen.rows[index].last() == "this tool" ? QString() : seen.rows[index].last());
+    }
+
+    // The selected rows are closed with one confirmation and one "close" exchange with a
+    // group per address and port, then listed again, the status line telling each; another
+    // program's port gets a warning that names it, and a refused confirmation sends nothing.
+    // A failed exchange shows its reason, the module's headline once and its other words in
+    // the details, and the dialog stays usable: Refresh lists again.
+    void closing_data()
+    {
+        QTest::addColumn<Closing>("row");
+        // Sorted: UDP 3478 (Skype's), TCP 8080, UDP 8080, TCP 9000.
+        const QString two("Close 2 ports?"), one("Close 1 port?"), others("Close another program's port?");
+        const auto Question = QMessageBox::Question, Warning = QMessageBox::Warning, Critical = QMessageBox::Critical;
+        const QString removed("\n\nThe router then stops sending them to this machine, and the firewall entries this "
+                              "tool made for them are removed.");
+        const QString skypes("UDP 3478 to 10.0.0.5 was opened by another program (\"Skype\"), not by this tool.\nThat "
+                             "program may stop working until it opens its port again.\n\nAll that would close:\n"
+                             "UDP 3478 to 10.0.0.5");
+        QTest::newRow("two ports, two groups")
+            << Closing{{1, 3}, "Close 2 ports", {two}, Question, "TCP 8080 to 10.0.0.5\nTCP 9000 to 10.0.0.5" + removed,
+                       "close 10.0.0.5 8080 TRUE FALSE 10.0.0.5 9000 TRUE FALSE"};
+        QTest::newRow("TCP and UDP of a port, one group")
+            << Closing{{1, 2}, "Close 2 ports", {two}, Question, "TCP 8080 to 10.0.0.5\nUDP 8080 to 10.0.0.5" + removed,
+                       "close 10.0.0.5 8080 TRUE TRUE"};
+        QTest::newRow("another program's among them, warned")
+            << Closing{{0, 3}, "Close anyway", {others}, Warning, skypes + "\nTCP 9000 to 10.0.0.5",
+                       "close 10.0.0.5 3478 FALSE TRUE 10.0.0.5 9000 TRUE FALSE"};
+        QTest::newRow("warning closed without a choice") << Closing{{0}, "", {others}, Warning, skypes, ""};
+        QTest::newRow("cancelled") << Closing{{3}, "Cancel", {one}, Question, "TCP 9000 to 10.0.0.5" + removed, ""};
+        const QByteArray noRouter("No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings.");
+        const QByteArray refused("The router does not let port 8080 be closed.");
+        const QString unread("FATAL ERROR: Could not read internal port forwarding module.");
+        const QString cannotList("Could not list the open ports."), cannotClose("Could not close the port.");
+        QTest::newRow("list refused")
+            << Closing{{}, "", {cannotList}, Critical, noRouter, "", "list", noRouter + '\n', "",
+                       ">>[gateway-none-answered] " + noRouter + "\n>[x] Asked 10.0.0.1\n", "Asked 10.0.0.1"};
+        QTest::newRow("list by a module killed after a whole answer")
+            << Closing{{}, "", {unread, cannotList}, Critical, "ERROR", "", "list", entry("TCP", 8080), "kill"};
+        QTest::newRow("close refused")
+            << Closing{{1}, "Close 1 port", {one, cannotClose}, Question, refused, "close 10.0.0.5 8080 TRUE FALSE",
+                       "close", refused + '\n', "", ">>[record-refused] " + refused + "\n>[x] TCP 8080: 714\n",
+                       "TCP 8080: 714"};
+        QTest::newRow("close by a module killed after a whole 0")
+            << Closing{{1}, "Close 1 port", {one, unread, cannotClose}, Question, "ERROR",
+                       "close 10.0.0.5 8080 TRUE FALSE", "close", "0\n", "kill"};
+    }
+
+    void closing()
+    {
+        QFETCH(Closing, row);
+        standIn->answerTo("list", entry("TCP", 9000) + entry("UDP", 8080) + entry("TCP", 8080) + skype);
+        standIn->answerTo("close", "0\n");
+        if (!row.word.isEmpty())
+            standIn->answerTo(row.word, row.answer, row.errors);
+        qputenv("STANDIN_TROUBLE", row.trouble);
+        qputenv("STANDIN_TROUBLE_FOR", row.word);
+        Seen before, after, refreshed;
+        bool closeEnabled = true;
+        StatusPaints painted(status());
+        BoxCloser closer(nullptr, row.click);
+        DialogDriver driver([&](QDialog &dialog) {
+            before = see(dialog, status());
+            closeEnabled = child<QPushButton>(dialog, "closeButton")->isEnabled();
+            standIn->answerTo("list", entry("TCP", 9000));
+            selectRows(dialog, row.selected);
+            QTest::mouseClick(child<QPushButton>(dialog, "closeButton"), Qt::LeftButton);
+            after = see(dialog, status());
+            if (row.word.isEmpty())
+                return;
+            qunsetenv("STANDIN_TROUBLE");
+            standIn->answerTo("list", "");
+            QTest::mouseClick(child<QPushButton>(dialog, "refreshButton"), Qt::LeftButton);
+            refreshed = see(dialog, status());
+        });
+        openPortsWithKeys(*window, driver);
+        QVERIFY(!closeEnabled); // nothing selected yet
+        QStringList texts;
+        for (const ShownBox &box : closer.boxes)
+            texts.append(box.text);
+        QCOMPARE(texts, row.boxes);
+        QCOMPARE(closer.boxes[0].icon, row.icon);
+        QCOMPARE(closer.boxes[0].flaw, QString());
+        const ShownBox &last = closer.boxes.last();
+        QCOMPARE(last.format, Qt::PlainText);
+        QCOMPARE(last.informative, row.informative);
+        QVERIFY2(last.details.contains(row.detail), qPrintable(last.details));
+        QVERIFY(!last.details.contains(QStringLiteral(">")));
+        const QList<ModuleRun> runs = standIn->runs();
+        if (!row.command.isEmpty())
+            QCOMPARE(runs[2].commandFile, row.command.replace(' ', '\n') + '\n');
+        if (!row.word.isEmpty()) {
+            QCOMPARE(last.icon, QMessageBox::Critical);
+            QCOMPARE(after.status, QStringLiteral("Ready (error ocurred)"));
+            // A failed list shows nothing stale; a failed close lists again.
+            QCOMPARE(after.sentence, row.word == "list" ? notListed : QString());
+            QCOMPARE(after.rows.size(), row.word == "list" ? 0 : 1);
+            QCOMPARE(refreshed.sentence, nothingOpen);
+            QCOMPARE(refreshed.status, QStringLiteral("Ready"));
+        } else if (row.command.isEmpty()) {
+            QCOMPARE(runs.size(), 2);
+            QCOMPARE(after.rows, before.rows);
+        } else {
+            QCOMPARE(runs.size(), 4);
+            QCOMPARE(runs[3].commandFile, QByteArray("list\n"));
+            QCOMPARE(after.rows.size(), 1);
+            QCOMPARE(after.status, QStringLiteral("Ready"));
+            const QStringList &paints = painted.texts;
+            const int closing = paints.indexOf(QStringLiteral("Closing ports..."));
+            QVERIFY2(paints.indexOf(QStringLiteral("Listing ports...")) < closing, qPrintable(paints.join('|')));
+            QVERIFY2(paints.lastIndexOf(QStringLiteral("Listing ports...")) > closing, qPrintable(paints.join('|')));
+        }
+    }
+
+    // The context menu's first entry anywhere in the window (a text field's own entries below
+    // it) and the button on a forward's outcome box open the dialog, as Ctrl+O does elsewhere.
+    void waysIn_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("fieldEntries");
+        QTest::newRow("menu on the window's tool bar") << "mainToolBar" << false;
+        QTest::newRow("menu on the address number") << "spinBox" << true;
+        QTest::newRow("success box") << "0\n" << false;
+        QTest::newRow("error box") << "Invalid IP\n" << false;
+    }
+
+    void waysIn()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, fieldEntries);
+        DialogDriver driver;
+        if (way.endsWith('\n')) {
+            standIn->answerTo("kavro", way.toLatin1());
+            const QList<ShownBox> boxes = pressForward(*window, true, false, "10.0.0.5", "5555", openPorts);
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].buttons.size(), 2);
+            QVERIFY(boxes[0].buttons.contains(openPorts));
+            QCOMPARE(driver.opened, 1);
+        } else {
+            QWidget *widget = child<QWidget>(*window, qPrintable(way));
+            if (auto *field = widget->findChild<QLineEdit *>())
+                widget = field; // the spin box's text
+            const QPoint inside(3, 3);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, inside, widget->mapToGlobal(inside));
+            QApplication::sendEvent(widget, &event);
+            waitUntil([&] { return driver.opened == 1; });
+            QCOMPARE(driver.menuEntries.value(0), openPorts);
+            QCOMPARE(driver.firstShortcut, QStringLiteral("Ctrl+O"));
+            // Undo, Copy and the rest below a separator.
+            QCOMPARE(driver.menuEntries.value(1) == QLatin1String("-") && driver.menuEntries.size() > 2, fieldEntries);
+        }
+        QCOMPARE(standIn->runs().last().commandFile, QByteArray("list\n"));
+    }
+
+    // The dialog opens in the table; Tab walks on to the buttons, each with a name a screen
+    // reader says.
+    void keyboardAndNames()
+    {
+        QStringList names;
+        DialogDriver driver([&](QDialog &dialog) {
+            waitUntil([&] { return dialog.isActiveWindow(); });
+            selectRows(dialog, {0});
+            for (int step = 0; step < 5; ++step) {
+                QWidget *focused = QApplication::focusWidget();
+                names.append(QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name));
+                QTest::keyClick(focused, Qt::Key_Tab);
+            }
+        });
+        openPortsWithKeys(*window, driver);
+        QCOMPARE(names, QStringList({"Open ports", "Close selected", "Refresh", "Done", "Open ports"}));
+    }
+
+    // Every text of the form lies whole inside what is visible of its widget, measured by
+    // its ink in the form's fonts. The spin box shows one digit: ten addresses.
+    void formFits()
+    {
+        const QList<std::pair<const char *, QStringList>> captions{
+            {"label", {"Internal IP to forward to."}},
+            {"label_2", {"Port"}},
+            {"label_3", {"Protocols"}},
+            {"lblStatus", {"Ready", "Forwarding ports...", "Ready (error ocurred)", "Listing ports...", "Closing ports..."}}};
+        for (const auto &[name, texts] : captions) {
+            auto *label = child<QLabel>(*window, name);
+            for (const QString &text : texts) {
+                label->setText(text);
+                const QRect area = visibleRect(*label) & label->contentsRect();
+                QVERIFY2(inkFits(*label, area, text, label->alignment()), qPrintable(text));
+            }
+        }
+        const QList<std::pair<QLineEdit *, QString>> fields{
+            {child<QLineEdit>(*window, "editip"), "255.255.255.255"},
+            {child<QLineEdit>(*window, "editport"), "99999"},
+            {child<QSpinBox>(*window, "spinBox")->findChild<QLineEdit *>(), "9"}};
+        for (const auto &[field, text] : fields) {
+            field->setText(text);
+            QStyleOptionFrame frame;
+            frame.initFrom(field);
+            frame.rect = field->rect();
+            frame.lineWidth = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, field) : 0;
+            // A line edit keeps 2 pixels free on either side of its text.
+            const QRect contents =
+                field->style()->subElementRect(QStyle::SE_LineEditContents, &frame, field).adjusted(2, 0, -2, 0);
+            QVERIFY2(inkFits(*field, visibleRect(*field) & contents, text, field->alignment()), qPrintable(text));
+        }
+        for (const char *name : {"chkTCP", "ChkUDP", "btnForward"}) {
+            auto *button = child<QAbstractButton>(*window, name);
+            const QSize room = visibleRect(*button).size();
+            QVERIFY2(button->sizeHint().width() <= room.width() && button->sizeHint().height() <= room.height(), name);
+        }
+    }
+
+    // The dialog as it opens, with the widest texts a list can hold and with none: every
+    // column in view without scrolling sideways, each header and cell whole but the program's
+    // name, which may be cut after 25 characters, and the buttons and the sentence whole; all
+    // inside 1280 x 720 pixels of a screen in Qt's own font, and wide enough for its title.
+    void openPortsFit_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QByteArray twenty;
+        for (int port = 65516; port <= 65535; ++port)
+            twenty += "UDP\t" + QByteArray::number(port) + "\tfd00:1234:5678:9abc:def0:1234:5678:9abc\t1\tIPv6\tNAT-PMP\t"
+                      "604799\tno\tno\tyes\t" + QByteArray(port % 2 ? 60 : 10, 'W') + '\n';
+        QTest::newRow("twenty, the widest") << twenty;
+        QTest::newRow("none") << QByteArray("");
+    }
+
+    void openPortsFit()
+    {
+        QFETCH(QByteArray, answer);
+        QGuiApplication::setApplicationDisplayName(QString::fromUtf8(applicationDisplayName));
+        QApplication::setFont(qtFont);
+        standIn->answerTo("list", answer);
+        const std::function<void(QDialog &)> measure = [&](QDialog &dialog) {
+            QTest::qWait(50); // the layout's own turn, as a person sees it
+            QCOMPARE(child<QTableWidget>(dialog, "portTable")->rowCount(), answer.count('\n')); // every one
+
+            QVERIFY2(dialog.width() <= 1280 && dialog.height() <= 720,
+                     qPrintable(QStringLiteral("%1 x %2").arg(dialog.width()).arg(dialog.height())));
+            QFont bold = dialog.font();
+            bold.setBold(true);
+            const QString title = dialog.windowTitle() + " \u2014 " + QGuiApplication::applicationDisplayName();
+            QVERIFY2(dialog.width() >= QFontMetrics(bold).horizontalAdvance(title) + 120, qPrintable(title));
+            const auto *table = child<QTableWidget>(dialog, "portTable");
+            QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+            const QFontMetrics metrics(table->font());
+            const int last = table->columnCount() - 1;
+            for (int column = 0; column < last; ++column) {
+                const auto *header = table->horizontalHeader();
+                const QString title = table->horizontalHeaderItem(column)->text();
+                QVERIFY2(QFontMetrics(header->font()).horizontalAdvance(title) < header->sectionSize(column),
+                         qPrintable(title));
+                for (int row = 0; row < table->rowCount(); ++row) {
+                    const QString text = table->item(row, column)->text();
+                    QVERIFY2(metrics.horizontalAdvance(text) < table->columnWidth(column), qPrintable(text));
+                }
+            }
+            for (int row = 0; row < table->rowCount(); ++row) {
+                const QString name = table->item(row, last)->text();
+                QVERIFY2(metrics.horizontalAdvance(name) < table->columnWidth(last) ||
+                             table->columnWidth(last) >= 25 * metrics.averageCharWidth(),
+                         qPrintable(name));
+            }
+            for (const QPushButton *button : dialog.findChildren<QPushButton *>())
+                QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
+            for (const QLabel *label : dialog.findChildren<QLabel *>())
+                if (label->isVisible())
+                    QVERIFY2(label->sizeHint().width() <= label->width() && label->sizeHint().height() <= label->height(),
+                             qPrintable(label->text()));
+        };
+        openPortsWithKeys(*window, DialogDriver(measure));
+    }
 };
 
 QTEST_MAIN(WindowTest)
