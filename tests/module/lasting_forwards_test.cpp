@@ -118,22 +118,6 @@ TEST(RenewFirewall, TellsOfAnEntryThatIsGoneWithoutMakingItAgain)
     EXPECT_TRUE(gateway.calls.empty());
 }
 
-// An answer that shows the gateway restarted has every entry on it asked for at once,
-// those not due included; another gateway's entries stay as they are.
-TEST(RenewRestart, AsksForEveryEntryOnTheGatewayAtOnce)
-{
-    std::vector<RecordedForward> forwards{Entry(7000), Entry(8080, Method::Pcp), Entry(9000)};
-    forwards[1].grant.grantedAt = kNow - 3600;
-    forwards[2].grant.gateway.address = "10.0.0.1";
-    std::vector<RecordedForward> renewed = forwards;
-    FakeGateway gateway;
-    gateway.restartShownBy = 8080;
-    Firewall firewall;
-    EXPECT_EQ(RenewForwards(renewed, gateway, firewall.entries, kHere), "");
-    EXPECT_EQ(gateway.calls, (std::vector<std::string>{"OnThisDevice 8080", "Renew 8080", "OnThisDevice 7000", "Renew 7000"}));
-    EXPECT_EQ(renewed[2].grant.grantedAt, forwards[2].grant.grantedAt);
-}
-
 TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
 {
     Listed ours{Entry(8080).grant, 7000};
