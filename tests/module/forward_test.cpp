@@ -69,8 +69,6 @@ const Row kRows[] = {
     {"no_protocol", "No protocol selected", "", {}, {}, Command(L"8080", L"FALSE", L"false")},
     {"com_fails", "Failed to initialize COM library. This should not happen", "", {}, {}, Command(L"8080"),
      [](FakeFirewall&) { comrt::InjectCoInitializeFailure(E_FAIL); }},
-    {"lease_0_until_restart", kOk, "FNTtNUu", {"The router keeps port 8080 open until it restarts."}, {}, Command(L"8080"),
-     nullptr, {{Tcp, 0}, {Udp, 0}}},
     {"shorter_lease_of_two", kOk, "FNTtNUu", {"Port 8080 is kept open: renewed every 30 minutes; it closes by itself "
      "within 1 hour if this machine stops renewing."}, {}, Command(L"8080"), nullptr, {{Tcp, 0}, {Udp, 3599}}},
     {"only_the_asked_protocol", kOk, "FNUu", {"Port 8080 is kept open: renewed every minute; it closes by itself within "
