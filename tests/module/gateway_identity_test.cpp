@@ -35,7 +35,6 @@ TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
         bool made;
     } rows[] = {
         {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
-        {"UPnP, another UDN", Entry(8080), {"uuid:cafe", at, link}, false},
         {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
         {"PCP, the neighbour table flushed", Entry(8080, Method::Pcp), {"", at, ""}, false},
         {"PCP, another link", Entry(8080, Method::Pcp), {"", at, "02:00:00:00:00:99"}, false},
