@@ -48,7 +48,6 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         {"FieldWithoutEquals", kHead + kLine + "\tbroken\n", 0, "line 2: a field without '='"},
         {"RequiredFieldMissing", kHead + "mapping\tprotocol=TCP\texternal-port=80\n", 0, "line 2: the field internal-address"},
         {"PortOutOfRange", kHead + kLine + "\n" + Bent("=8080", "=70000") + "\n", 0, "line 3: a port is not"},
-        {"UnknownProtocol", kHead + Bent("UDP", "SCTP") + "\n", 0, "line 2: the protocol"},
         {"NegativeLifetime", kHead + Bent("=7200", "=-1") + "\n", 0, "line 2: the lifetime"},
         {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
         {"PcpPinholeByItsNonce", kHead + Bent("IPv4", "IPv6") + "\tfor-address=192.168.1.5\n", 1, ""},
