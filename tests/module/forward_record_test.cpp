@@ -1,5 +1,5 @@
-// The record of forwards: its parser on damaged, truncated and unknown-field lines, and
-// the store with things planted at its path.
+// The record of forwards: its parser on damaged, truncated and unknown-field lines, the
+// device an entry was made on, and the store with things planted at its path.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -145,6 +145,28 @@ TEST(Record, WritesBackTheBytesItRead)
     ASSERT_EQ(reading.damage, "");
     EXPECT_EQ(reading.forwards.size(), 6u);
     EXPECT_EQ(FormatRecord(reading.forwards), golden);
+}
+
+// The device that answered at the recorded address made the entry: by its UDN where both
+// know one, else by a link-layer address both know; one not known matches nothing.
+TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
+{
+    const std::string link = kHome.linkAddress, udn = kHome.udn, at = kHome.address;
+    const struct {
+        const char* name;
+        RecordedForward entry;
+        gateway::Identity answered;
+        bool made;
+    } rows[] = {
+        {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
+        {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
+        {"PCP, the neighbour table flushed", Entry(8080, Method::Pcp), {"", at, ""}, false},
+        {"PCP, another link", Entry(8080, Method::Pcp), {"", at, "02:00:00:00:00:99"}, false},
+        {"PCP, recorded without its link",
+         [] { auto f = Entry(8080, Method::Pcp); f.grant.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
+        {"NAT-PMP, another address", Entry(8080, Method::NatPmp), {"", "10.0.0.1", link}, false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(MadeOnDevice(row.entry, row.answered), row.made) << row.name;
 }
 
 // Never followed nor emptied: set aside with its reason beside it, never over a copy set

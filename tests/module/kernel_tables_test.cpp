@@ -1,12 +1,14 @@
 // What the kernel's tables name: the default gateway (its byte order, which routes count,
-// the lowest metric winning), which IPv6 address of the chosen interface a pinhole is opened
-// for, and which router is asked.
+// the lowest metric winning), the gateway's link-layer address, which IPv6 address of the
+// chosen interface a pinhole is opened for, and which router is asked.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "gateway/host/default_route.h"
 #include "gateway/host/ipv6_interface.h"
+#include "gateway/host/link_address.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -47,6 +49,19 @@ TEST(DefaultRoute, TakesTheUsableDefaultRouteWithTheLowestMetric)
          "10.77.0.1"},
     };
     for (const auto& c : cases) EXPECT_EQ(DefaultGateway(c.lines), c.gateway) << c.why;
+}
+
+TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
+{
+    const ScratchFolder scratch;
+    const std::string path = scratch.path / "arp";
+    std::ofstream(path) << "IP address       HW type     Flags       HW address            Mask     Device\n"
+                           "10.77.0.1        0x1         0x2         02:00:0a:4d:00:01     *        lan0\n"
+                           "10.77.0.3        0x1         0x0         00:00:00:00:00:00     *        lan0\n"
+                           "10.77.0.10       0x1         0x6         02:00:0a:4d:00:0a     *        lan0\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"10.77.0.1", "02:00:0a:4d:00:01"}, {"10.77.0.3", ""}, {"10.77.0.10", "02:00:0a:4d:00:0a"}, {"10.77.0.9", ""}};
+    for (const auto& [host, link] : cases) EXPECT_EQ(host::LinkAddressOf(*ParseIpv4(host), path), link) << host;
 }
 
 // One line of /proc/net/if_inet6: address, index, prefix length, scope, flags, name.

@@ -1,11 +1,15 @@
-// PCP and NAT-PMP answers, as captured from the lab's gateway (miniupnpd) and bent:
-// what the PCP parser reads from them, and which ones libnatpmp is let read.
+// The gateway's answers, as captured from the lab's gateway (miniupnpd) and bent: what the
+// PCP parser reads from PCP and NAT-PMP answers, and which ones libnatpmp is let read; the
+// URLs the IPv6 firewall control client takes its port and paths from, and the SOAP answers
+// it reads; and the SSDP answers on the link taken as the device asked for.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "gateway/natpmp/natpmp_answer.h"
 #include "gateway/pcp/pcp_message.h"
+#include "gateway/upnp/device_on_link.h"
+#include "gateway/upnp/ipv6_soap.h"
 
 namespace {
 
@@ -122,6 +126,102 @@ TEST(PortControlAnswers, EpochTellsAServerThatLostItsMappings)
     };
     for (const auto& [serverNow, clientNow, lost] : rows)
         EXPECT_EQ(pcp::EpochShowsLostState(1000, 5000, serverNow, clientNow), lost) << serverNow << " at " << clientNow;
+}
+
+TEST(Ipv6Soap, TakesPortAndPathFromTheGatewaysUrls)
+{
+    const struct {
+        const char* url;
+        int port; // 0: refused
+        const char* path;
+    } cases[] = {
+        {"http://10.77.0.1:5000/ctl/IP6FCtl", 5000, "/ctl/IP6FCtl"},
+        {"http://10.77.0.1/rootDesc.xml", 80, "/rootDesc.xml"},
+        {"http://[2001:db8:77::1]:49000/desc", 49000, "/desc"},
+        {"http://[2001:db8:77::1]/desc", 80, "/desc"},
+        {"http://10.77.0.1:5000", 5000, "/"},
+        {"http://10.77.0.1:0/x", 0, ""},
+        {"http://10.77.0.1:65536/x", 0, ""},
+        {"http://10.77.0.1:50a/x", 0, ""},
+        {"http://[2001:db8:77::1:5000/x", 0, ""},
+        {"10.77.0.1:5000/x", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const auto got = PortAndPath(c.url);
+        EXPECT_EQ(got ? got->first : 0, c.port) << c.url;
+        if (got) {
+            EXPECT_EQ(got->second, c.path) << c.url;
+        }
+    }
+}
+
+// The gateway's answers as miniupnpd 2.3.1 gives them.
+std::string Answer(const std::string& status, const std::string& body)
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n" + body;
+}
+
+std::string Envelope(const std::string& body)
+{
+    return "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" + body + "</s:Body></s:Envelope>";
+}
+
+std::string Fault(const std::string& code, const std::string& description, const char* end = "\r\n")
+{
+    return Answer("500 Internal Server Error",
+                  Envelope("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail><UPnPError "
+                           "xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" + code + "</errorCode><errorDescription>" +
+                           description + "</errorDescription></UPnPError></detail></s:Fault>") + end);
+}
+
+const std::string kStatus = Answer("200 OK", "<?xml version=\"1.0\"?>\r\n" + Envelope(
+    "<u:GetFirewallStatusResponse xmlns:u=\"urn:schemas-upnp-org:service:WANIPv6FirewallControl:1\"><FirewallEnabled>1"
+    "</FirewallEnabled><InboundPinholeAllowed>0</InboundPinholeAllowed></u:GetFirewallStatusResponse>") + "\r\n");
+const std::string kRefused = Fault("606", "Action not authorized");
+// An id the gateway no longer knows is refused with 402, the fault's last tag ending the answer.
+const std::string kUnknownId = Fault("402", "Invalid Args", "");
+
+TEST(Ipv6Soap, ReadsTheGatewaysAnswers)
+{
+    EXPECT_EQ(XmlField(kStatus, "FirewallEnabled"), "1");
+    EXPECT_EQ(XmlField(kStatus, "InboundPinholeAllowed"), "0");
+    EXPECT_EQ(XmlField(kStatus, "UniqueID"), std::nullopt);
+    const struct {
+        const char* why;
+        std::string answer;
+        int code;
+    } answers[] = {
+        {"the firewall's status", kStatus, 0},
+        {"a pinhole for another source refused", kRefused, 606},
+        {"a pinhole id the gateway no longer knows", kUnknownId, 402},
+        {"another protocol's success", "RTSP/1.0 200 OK\r\n\r\n", kNoSoapAnswer},
+        {"an error page without a fault", "HTTP/1.1 404 Not Found\r\n\r\n<html>no</html>", kNoSoapAnswer},
+        {"a fault cut off", kRefused.substr(0, kRefused.find("</errorCode>")), kNoSoapAnswer},
+        {"a code that is no number", "HTTP/1.1 500 x\r\n\r\n<errorCode>6O6</errorCode>", kNoSoapAnswer},
+    };
+    for (const auto& c : answers) EXPECT_EQ(SoapCode(c.answer), c.code) << c.why;
+}
+
+// Asked on the link by its UDN, only the device itself is taken: not another whose UDN
+// starts alike, not a search (ours, looped back), not an answer without a UDN.
+TEST(GatewayIdentity, OnTheLinkOnlyTheDeviceAskedFor)
+{
+    const std::string asked = "uuid:5c1d0e2a-7b3f";
+    const auto answer = [](const std::string& usn) {
+        return "HTTP/1.1 200 OK\r\nST: uuid:5c1d0e2a-7b3f\r\nLOCATION: http://[2001:db8:77::1]:5000/rootDesc.xml\r\n"
+               "USN: " + usn + "\r\n\r\n";
+    };
+    const std::pair<std::string, bool> cases[] = {
+        {answer(asked), true},
+        {answer(asked + "::urn:schemas-upnp-org:device:InternetGatewayDevice:2"), true},
+        {answer(asked + "0"), false},
+        {"M-SEARCH * HTTP/1.1\r\nST: uuid:5c1d0e2a-7b3f\r\nLOCATION: http://[2001:db8:77::1]:5000/rootDesc.xml\r\n"
+         "USN: uuid:5c1d0e2a-7b3f\r\n\r\n", false},
+    };
+    for (const auto& [datagram, taken] : cases) EXPECT_EQ(AnswersAsDevice(datagram, asked), taken) << datagram;
+    EXPECT_FALSE(AnswersAsDevice(answer(""), ""));
 }
 
 } // namespace
