@@ -1,5 +1,8 @@
 // The record of forwards: its parser on damaged, truncated and unknown-field lines, the
-// device an entry was made on, and the store with things planted at its path.
+// device an entry was made on, and the store with things planted at its path. Protocol,
+// family and method: a spelling other than their own is read as nothing, and a protocol
+// selector out of range asks for nothing; each spelling itself is checked where it is
+// written and read back: the record's bytes, and the commands ufw and its helper get.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,6 +13,7 @@
 #include "record/forward_record_store.h"
 #include "sample_forwards.h"
 #include "scratch_folder.h"
+#include "terms.h"
 
 namespace {
 
@@ -68,6 +72,15 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         else
             EXPECT_EQ(reading.damage.rfind(row.damage, 0), 0u) << row.name << ": " << reading.damage;
     }
+}
+
+TEST(Terms, NoOtherSpellingIsRead)
+{
+    for (const char* text : {"", "Tcp", "tcp", "TCP ", " UDP", "T", "SCTP"}) EXPECT_EQ(Parse<Protocol>(text), std::nullopt) << text;
+    for (const char* text : {"", "ipv6", "IPV6", "IPv6\n"}) EXPECT_EQ(Parse<Family>(text), std::nullopt) << text;
+    for (const char* text : {"", "upnp", "NAT_PMP", "NATPMP", "System"}) EXPECT_EQ(Parse<Method>(text), std::nullopt) << text;
+    // Varneth::Forward's selector is 0, 1 or 2; any other asks for nothing.
+    for (const std::int32_t selector : {-1, 3}) EXPECT_TRUE(ProtocolsOf(selector).empty()) << selector;
 }
 
 // An entry with more of its fields set, a tab in its description.

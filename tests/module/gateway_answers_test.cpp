@@ -1,7 +1,9 @@
 // The gateway's answers, as captured from the lab's gateway (miniupnpd) and bent: what the
 // PCP parser reads from PCP and NAT-PMP answers, and which ones libnatpmp is let read; the
 // URLs the IPv6 firewall control client takes its port and paths from, and the SOAP answers
-// it reads; and the SSDP answers on the link taken as the device asked for.
+// it reads; the SSDP answers on the link taken as the device asked for; and a gateway's codes in
+// words, as the details and the headlines name them: miniupnpc names most, our own table the
+// rest, and every name stays what it was before the library named any.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -10,6 +12,7 @@
 #include "gateway/pcp/pcp_message.h"
 #include "gateway/upnp/device_on_link.h"
 #include "gateway/upnp/ipv6_soap.h"
+#include "gateway/upnp/upnp_errors.h"
 
 namespace {
 
@@ -222,6 +225,29 @@ TEST(GatewayIdentity, OnTheLinkOnlyTheDeviceAskedFor)
     };
     for (const auto& [datagram, taken] : cases) EXPECT_EQ(AnswersAsDevice(datagram, asked), taken) << datagram;
     EXPECT_FALSE(AnswersAsDevice(answer(""), ""));
+}
+
+TEST(UpnpErrors, EveryCodeKeepsItsName)
+{
+    const std::pair<int, const char*> rows[] = {
+        {kNoAnswerInTime, "-1000 no answer in time"}, {-5, "-5 out of memory"}, {-4, "-4 invalid response"},
+        {-3, "-3 HTTP error"}, {-2, "-2 invalid arguments"}, {-1, "-1 unknown error"}, {401, "401 Invalid Action"},
+        {402, "402 Invalid Args"}, {404, "404 Invalid Var"}, {501, "501 Action Failed"},
+        {600, "600 Argument Value Invalid"}, {601, "601 Argument Value Out of Range"},
+        {602, "602 Optional Action Not Implemented"}, {603, "603 Out of Memory"},
+        {604, "604 Human Intervention Required"}, {605, "605 String Argument Too Long"},
+        {606, "606 Action not authorized"}, {703, "703 InactiveConnectionStateRequired"},
+        {704, "704 ConnectionSetupFailed"}, {713, "713 SpecifiedArrayIndexInvalid"}, {714, "714 NoSuchEntryInArray"},
+        {715, "715 WildCardNotPermittedInSrcIP"}, {716, "716 WildCardNotPermittedInExtPort"},
+        {718, "718 ConflictInMappingEntry"}, {724, "724 SamePortValuesRequired"},
+        {725, "725 OnlyPermanentLeasesSupported"}, {726, "726 RemoteHostOnlySupportsWildcard"},
+        {727, "727 ExternalPortOnlySupportsWildcard"}, {728, "728 NoPortMapsAvailable"},
+        {729, "729 ConflictWithOtherMechanisms"}, {732, "732 WildCardNotPermittedInIntPort"},
+        // Named by the library alone; no one's name for the last two.
+        {702, "702 FirewallDisabled"}, {730, "730 (unknown code)"}, {-6, "-6 (unknown code)"},
+    };
+    for (const auto& [code, text] : rows)
+        EXPECT_EQ(UpnpErrorText(code), text);
 }
 
 } // namespace
