@@ -62,7 +62,6 @@ std::string OutOfRange(const char* port)
 }
 
 const Row kRows[] = {
-    {"tcp_then_a_blank_line", kOk, "FNTt", {kKept}, {}, {L"kavro", L"10.0.0.5", L"8080", L"TRUE", L"FALSE", L""}},
     {"only_exact_TRUE", kOk, "FNUu", {kKept}, {}, Command(L"8080", L"true")},
     {"port_read_like_wcstol", kOk, "FNTt", {"Port 80 is kept open: renewed every hour; it closes by itself within 2 hours "
      "if this machine stops renewing."}, {}, Command(L"  80abc", L"TRUE", L"FALSE")},

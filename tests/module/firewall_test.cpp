@@ -383,7 +383,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         // IPv4: the first that decides; IPv6 only refuses.
         {Tuple("deny tcp 8080" + any4) + Tuple("allow tcp 8080" + any4), "", Tcp, V::Refused, "deny"},
         {Tuple("allow tcp 8080" + any4) + Tuple("deny tcp 8080" + any4), "", Tcp, V::LetIn, "allow"},
-        {"", Tuple("deny tcp 8080 ::/0 any ::/0 in"), Tcp, V::Refused, "deny"},
         {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Udp, V::Refused, "reject_log"},
         {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Tcp, V::Undecided, ""},
         // Not for everyone, not incoming, or routed: such rules decide nothing here.
