@@ -65,7 +65,6 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
 {
     const std::pair<std::string, const char*> cases[] = {
         {kGranted, "ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},
-        {kHeader + "00" + kNonce + "060000001fa41fa5" + kMapped, "ours, result 0, 86400 s, 8100 as 8101 on 11.77.0.1; NAT-PMP: none"},
         {"028100080000001e" + std::string(32, '0') + kOtherNonce + "060000001fa41fa400000000000000000000ffff64400001",
          "not ours, result 8, 30 s, 8100 as 8100 on 100.64.0.1; NAT-PMP: none"},  // behind carrier-grade NAT
         {kHeader + "00" + kNonce + "110000001fa41fa4" + kMapped, "not ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},
@@ -81,7 +80,6 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
         {"02800000000000000000000700000000000000000000", "dropped; NAT-PMP: none"},
         {"00800000000000070b4d0001", "dropped; NAT-PMP: address"},
         {"00820000000000071fa51fa500093a80", "dropped; NAT-PMP: TCP"},
-        {"00810000000000071fa51fa500093a80", "dropped; NAT-PMP: UDP"},
         {"0082000200000007", "dropped; NAT-PMP: TCP"},  // refused: the result alone
         {"0080000100000007", "no PCP there; NAT-PMP: address"},
         {"00820000000000071fa51fa5", "dropped; NAT-PMP: none"},
