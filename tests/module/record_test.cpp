@@ -62,7 +62,6 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         {"PortOutOfRange", kHead + kLine + "\n" + Bent("=8080", "=70000") + "\n", 0, "line 3: a port is not"},
         {"NegativeLifetime", kHead + Bent("=7200", "=-1") + "\n", 0, "line 2: the lifetime"},
         {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
-        {"PcpPinholeByItsNonce", kHead + Bent("IPv4", "IPv6") + "\tfor-address=192.168.1.5\n", 1, ""},
         // The firewall-only file: its entries name the port and the firewall entry alone.
         {"FirewallOnlyEntry", kFirewallOnly + kFirewallOnlyLine + "\tfirewall-asked=HLMX 6666 TCP\n", 1, "",
          kFirewallOnlyFile},
