@@ -21,7 +21,6 @@ struct FakeGateway final : gateway::NatService, gateway::EntryClient {
     std::map<Protocol, std::optional<long long>> leases{{Protocol::Tcp, 7200}, {Protocol::Udp, 7200}};
     std::map<int, gateway::Holding> holding; // by external port; CannotTell when missing
     std::map<int, bool> refuses;             // Renew and Delete fail for these ports
-    int restartShownBy = 0;                  // a renewal of this port shows the gateway restarted
     std::vector<Listed> listed;
 
     // Refused: no gateway was found.
@@ -59,7 +58,7 @@ struct FakeGateway final : gateway::NatService, gateway::EntryClient {
         if (auto refused = Refusal("Renew " + std::to_string(g.externalPort), g.externalPort)) return {{}, refused};
         gateway::Grant renewed = g;
         renewed.grantedAt = kNow;
-        return {Renewal{renewed, g.externalPort == restartShownBy}, std::nullopt};
+        return {Renewal{renewed, false}, std::nullopt};
     }
     std::optional<Told> Delete(const gateway::Grant& g) override
     {

@@ -1,15 +1,27 @@
-// The record of forwards: its parser on damaged, truncated and unknown-field lines, and
-// the store with things planted at its path.
+// What the user's state folder keeps. The record of forwards: its parser on damaged, truncated
+// and unknown-field lines, the device an entry was made on, and the store with things planted
+// at its path. The renewal timer's command file, with links planted at it or at its folder:
+// never written through a link; and the scheduled task's XML, what Windows' scheduler must
+// find in it, in the order its schema asks, with any path or user name escaped. Protocol,
+// family and method: a spelling other than their own is read as nothing, and a protocol
+// selector out of range asks for nothing; each spelling itself is checked where it is
+// written and read back: the record's bytes, and the commands ufw and its helper get.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <ctime>
+#include <string>
 
 #include "record/forward_record_store.h"
+#include "schedule/renewal_schedule.h"
+#include "schedule/renewal_task_xml.h"
 #include "sample_forwards.h"
 #include "scratch_folder.h"
+#include "terms.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -48,10 +60,8 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         {"FieldWithoutEquals", kHead + kLine + "\tbroken\n", 0, "line 2: a field without '='"},
         {"RequiredFieldMissing", kHead + "mapping\tprotocol=TCP\texternal-port=80\n", 0, "line 2: the field internal-address"},
         {"PortOutOfRange", kHead + kLine + "\n" + Bent("=8080", "=70000") + "\n", 0, "line 3: a port is not"},
-        {"UnknownProtocol", kHead + Bent("UDP", "SCTP") + "\n", 0, "line 2: the protocol"},
         {"NegativeLifetime", kHead + Bent("=7200", "=-1") + "\n", 0, "line 2: the lifetime"},
         {"EpochNotANumber", kHead + kLine + "\tepoch=soon\n", 0, "line 2: the router's epoch"},
-        {"PcpPinholeByItsNonce", kHead + Bent("IPv4", "IPv6") + "\tfor-address=192.168.1.5\n", 1, ""},
         // The firewall-only file: its entries name the port and the firewall entry alone.
         {"FirewallOnlyEntry", kFirewallOnly + kFirewallOnlyLine + "\tfirewall-asked=HLMX 6666 TCP\n", 1, "",
          kFirewallOnlyFile},
@@ -69,6 +79,15 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
         else
             EXPECT_EQ(reading.damage.rfind(row.damage, 0), 0u) << row.name << ": " << reading.damage;
     }
+}
+
+TEST(Terms, NoOtherSpellingIsRead)
+{
+    for (const char* text : {"", "Tcp", "tcp", "TCP ", " UDP", "T", "SCTP"}) EXPECT_EQ(Parse<Protocol>(text), std::nullopt) << text;
+    for (const char* text : {"", "ipv6", "IPV6", "IPv6\n"}) EXPECT_EQ(Parse<Family>(text), std::nullopt) << text;
+    for (const char* text : {"", "upnp", "NAT_PMP", "NATPMP", "System"}) EXPECT_EQ(Parse<Method>(text), std::nullopt) << text;
+    // Varneth::Forward's selector is 0, 1 or 2; any other asks for nothing.
+    for (const std::int32_t selector : {-1, 3}) EXPECT_TRUE(ProtocolsOf(selector).empty()) << selector;
 }
 
 // An entry with more of its fields set, a tab in its description.
@@ -148,6 +167,28 @@ TEST(Record, WritesBackTheBytesItRead)
     EXPECT_EQ(FormatRecord(reading.forwards), golden);
 }
 
+// The device that answered at the recorded address made the entry: by its UDN where both
+// know one, else by a link-layer address both know; one not known matches nothing.
+TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
+{
+    const std::string link = kHome.linkAddress, udn = kHome.udn, at = kHome.address;
+    const struct {
+        const char* name;
+        RecordedForward entry;
+        gateway::Identity answered;
+        bool made;
+    } rows[] = {
+        {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
+        {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
+        {"PCP, the neighbour table flushed", Entry(8080, Method::Pcp), {"", at, ""}, false},
+        {"PCP, another link", Entry(8080, Method::Pcp), {"", at, "02:00:00:00:00:99"}, false},
+        {"PCP, recorded without its link",
+         [] { auto f = Entry(8080, Method::Pcp); f.grant.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
+        {"NAT-PMP, another address", Entry(8080, Method::NatPmp), {"", "10.0.0.1", link}, false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(MadeOnDevice(row.entry, row.answered), row.made) << row.name;
+}
+
 // Never followed nor emptied: set aside with its reason beside it, never over a copy set
 // aside before (in the same second too), and a new record written in its place.
 TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
@@ -211,6 +252,129 @@ TEST(Store, ARecordPastItsBoundIsNeitherReadNorChanged)
     EXPECT_FALSE(ForwardRecordStore::Open(problem));
     EXPECT_NE(problem.text.find("is larger than 4 MB"), std::string::npos) << problem.text;
     EXPECT_EQ(Contents(state.Varneth() / "forwards"), text);
+}
+
+using Arrange = void (*)(const fs::path& renew, const fs::path& elsewhere);
+
+void LinkTheFolder(const fs::path& renew, const fs::path& elsewhere)
+{
+    fs::create_directories(renew.parent_path());
+    fs::create_symlink(elsewhere, renew);
+    std::ofstream(elsewhere / "kavro.cmd") << "renew\n";
+}
+
+TEST(RenewalSchedule, KeepsTheCommandFileInStep)
+{
+    const struct {
+        const char* name;
+        Arrange arrange;
+        bool anythingRecorded;
+        bool commandFileAfter;  // renew/kavro.cmd a regular file saying "renew"
+        bool headline;          // the user is told the forwards are not kept open
+    } rows[] = {
+        {"a link at the command file replaced, not followed",
+         [](const fs::path& renew, const fs::path& elsewhere) {
+             fs::create_directories(renew);
+             fs::create_symlink(elsewhere / "target", renew / "kavro.cmd");
+         },
+         true, true, false},
+        {"a link at the folder not entered", LinkTheFolder, true, false, true},
+        {"an empty record leaves a linked folder alone", LinkTheFolder, false, false, false},
+    };
+    for (const auto& row : rows) {
+        const ScratchStateHome state;
+        const fs::path renew = state.Varneth() / "renew", elsewhere = state.path / "elsewhere";
+        fs::create_directories(elsewhere);
+        row.arrange(renew, elsewhere);
+        const std::string elsewhereBefore = Contents(elsewhere / "kavro.cmd");
+
+        ::testing::internal::CaptureStderr();
+        RenewalScheduleFollows(row.anythingRecorded);
+        const std::string told = ::testing::internal::GetCapturedStderr();
+
+        const bool linked = fs::is_symlink(renew);
+        const fs::file_status commandFile = fs::symlink_status(renew / "kavro.cmd");
+        EXPECT_EQ(!linked && fs::is_regular_file(commandFile) && Contents(renew / "kavro.cmd") == "renew\n",
+                  row.commandFileAfter)
+            << row.name;
+        EXPECT_EQ(told.find(">>[schedule-folder-not-set-up] ") != std::string::npos, row.headline)
+            << row.name << ": " << told;
+        // Nothing reached through a link.
+        EXPECT_EQ(Contents(elsewhere / "kavro.cmd"), elsewhereBefore) << row.name;
+        EXPECT_FALSE(fs::exists(elsewhere / "target")) << row.name;
+    }
+}
+
+const std::wstring kXml = RenewalTaskXml(L"C:\\Tom & Jerry's <apps>\\KavroBackground.exe",
+                                         L"C:\\Users\\Tom & Jerry\\AppData\\Local\\Varneth\\renew",
+                                         L"HOME\\\"Tom\"", L"2026-12-07T10:55:00");
+
+// Where `piece` first appears inside the first `element`, or npos.
+std::size_t Within(const wchar_t* element, const std::wstring& piece)
+{
+    const std::size_t open = kXml.find(std::wstring(L"<") + element + L">");
+    const std::size_t close = kXml.find(std::wstring(L"</") + element + L">");
+    const std::size_t at = kXml.find(piece, open);
+    return open == std::wstring::npos || at >= close ? std::wstring::npos : at;
+}
+
+struct Piece {
+    const wchar_t* element;
+    std::wstring text;
+};
+
+TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
+{
+    // Within each element, in this order.
+    const Piece pieces[][3] = {
+        {{L"LogonTrigger", L"<UserId>HOME\\&quot;Tom&quot;</UserId>"}},
+        // The query is XML inside XML: escaped, and before the delay.
+        {{L"EventTrigger", L"<Subscription>&lt;QueryList&gt;"},
+         {L"EventTrigger", L"@Name=&apos;Microsoft-Windows-Power-Troubleshooter&apos;] and EventID=1]]"},
+         {L"EventTrigger", L"<Delay>PT30S</Delay>"}},
+        {{L"TimeTrigger", L"<StartBoundary>2026-12-07T10:55:00</StartBoundary>"},
+         {L"TimeTrigger", L"<Repetition><Interval>PT5M</Interval></Repetition>"}},
+        {{L"Principals", L"<UserId>HOME\\&quot;Tom&quot;</UserId>"},
+         {L"Principals", L"<LogonType>InteractiveToken</LogonType>"},
+         {L"Principals", L"<RunLevel>LeastPrivilege</RunLevel>"}},
+        {{L"Exec", L"<Command>C:\\Tom &amp; Jerry&apos;s &lt;apps&gt;\\KavroBackground.exe</Command>"},
+         {L"Exec", L"<WorkingDirectory>C:\\Users\\Tom &amp; Jerry\\AppData\\Local\\Varneth\\renew</WorkingDirectory>"}},
+    };
+    for (const auto& group : pieces) {
+        std::size_t previous = 0;
+        for (const Piece& piece : group) {
+            if (piece.element == nullptr) break;
+            const std::size_t at = Within(piece.element, piece.text);
+            const std::wstring element(piece.element);
+            ASSERT_NE(at, std::wstring::npos) << "a piece missing from " << std::string(element.begin(), element.end());
+            EXPECT_GT(at, previous) << "out of order in " << std::string(element.begin(), element.end());
+            previous = at;
+        }
+    }
+    // Nothing of the inputs left unescaped.
+    EXPECT_EQ(kXml.find(L"Tom & "), std::wstring::npos);
+    EXPECT_EQ(kXml.find(L"<apps>"), std::wstring::npos);
+}
+
+// A task already in place is not registered again: told from the XML the scheduler gives
+// back, whose layout and escaping are its own.
+TEST(RenewalTaskXml, TellsWhetherARegisteredTaskRunsTheProgram)
+{
+    const std::wstring program = L"C:\\Tom & Jerry's <apps>\\KavroBackground.exe", folder = L"C:\\Tom\\renew";
+    const struct {
+        const char* name;
+        std::wstring xml;
+        bool runs;
+    } rows[] = {
+        {"as written", RenewalTaskXml(program, folder, L"PC\\tom", L"2026-12-07T10:55:00"), true},
+        {"as written back", L"<Exec>\n  <Command>C:\\Tom &amp; Jerry's &lt;apps&gt;\\KavroBackground.exe</Command>\n"
+                            L"  <WorkingDirectory>C:\\Tom\\renew</WorkingDirectory>\n</Exec>", true},
+        {"another program", RenewalTaskXml(L"D:\\old\\KavroBackground.exe", folder, L"PC\\tom", L"x"), false},
+        {"another folder", RenewalTaskXml(program, L"C:\\Tom\\other", L"PC\\tom", L"x"), false},
+        {"no action kept", L"<Actions><Exec/></Actions>", false},
+        {"no working directory", L"<Exec><Command>C:\\Tom &amp; Jerry's &lt;apps&gt;\\KavroBackground.exe</Command></Exec>", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(RenewalTaskXmlRuns(row.xml, program, folder), row.runs) << row.name;
 }
 
 } // namespace
