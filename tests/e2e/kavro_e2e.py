@@ -99,16 +99,11 @@ def here(piece):
 
 FORWARD = f"kavro\r\n{CLIENT}\r\n{{port}}\r\nTRUE\r\nTRUE\r\n"   # TCP and UDP
 FORWARD6 = FORWARD + "TRUE\r\n"   # and over IPv6
-FORWARD_SSH = f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n"   # TCP 22
 GETIPS = "getips\r\n"
 NO_ROUTER = "No router on this network answered. Turn on UPnP or NAT-PMP in the router's settings."
 NO_ROUTER_LIST = "No router on this network answered, so its open ports cannot be listed."
 NOT_OPENED = "Firewall initialized well, but failed to open ports on it."
 ADMIN = "Failed to initialize firewall. Try running with proper admin privileges."
-# Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
-HOLD_UFW_LOCK = ("(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
-                 "fcntl.lockf(lock, fcntl.LOCK_EX); time.sleep(8)') >/dev/null 2>&1 </dev/null &")
-NOT_ALLOWED = "You are not allowed to change the firewall; ask an administrator."
 NO_DIALOG = "No password dialog runs on this desktop to let you change the firewall."
 # The helper run by hand as a user polkit lets, for a port an administrator's rules refuse:
 # it opens nothing and tells the caller nothing of the root-only rules.
@@ -225,29 +220,18 @@ KAVRO_POLKIT_FLAGS = ("kill $(cat $W/bus.pid); firewalld=$(dbus-send --system --
                       "asked && !flags && /^   uint32 / { print $2; flags = 1 }' $W/bus.out")
 # A stand-in polkit authority on the client's bus instead of its polkitd: a person answers the
 # password for firewalld's changes and the ufw helper as ANSWER says ("--answer-after 15", "--never").
-ASKS = "org.fedoraproject.FirewallD1.config org.varneth.kavro.ufw-allow"
 polkit = lambda answer: background("setpriv --reuid=polkitd --regid=polkitd --clear-groups /usr/bin/python3 " +
                                    os.path.join(HERE, "../labs/polkit_standin.py") +
-                                   f" --log $W/polkit.log --asks {ASKS} {answer}", "polkit")
+                                   " --log $W/polkit.log --asks org.fedoraproject.FirewallD1.config "
+                                   f"org.varneth.kavro.ufw-allow {answer}", "polkit")
 # Shell: the stand-in's log matches the ERE, its lines joined by ";", once polkitd is back.
 POLKIT_LOG = ("kill $(cat $W/polkit.pid); (setsid /usr/lib/polkit-1/polkitd --no-debug --replace </dev/null >/dev/null 2>&1 &); "
               "for i in $(seq 100); do dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
               "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.PolicyKit1 | grep -q true && break; sleep 0.05; done; "
               "tr '\\n' ';' <$W/polkit.log | grep -Eqx ")
 
-# The client's own rules drop new IPv6 connections, and leave IPv4 alone.
-DROP_IPV6_INPUT = ("echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
-                   "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -")
-# The client drops what PCP answers it over IPv6.
-DROP_PCP6_ANSWERS = ("echo 'table ip6 pcp6 { chain input { type filter hook input priority -10; udp sport 5351 drop; }; }' "
-                     "| nft -f -")
 IPV6_OFFER = "This machine can also be reached over IPv6"
 REACHABLE6 = f"Reachable over IPv6 at [{CLIENT6}]:{{port}}"
-# The client's global address given up for a unique-local one, the default route kept.
-ONLY_ULA = (f"ip addr del {CLIENT6}/64 dev lan0; ip addr add fd00:77::2/64 dev lan0 nodad; "
-            "ip -6 route add 2001:db8:77::/64 dev lan0; ip -6 route replace default via 2001:db8:77::1")
-ULA_GONE = (f"ip addr del fd00:77::2/64 dev lan0; ip -6 route del 2001:db8:77::/64 dev lan0; "
-            f"ip addr add {CLIENT6}/64 dev lan0 nodad; ip -6 route replace default via 2001:db8:77::1")
 
 ROWS = [
     *[Row(f"{name}: neither followed nor waited on", command, result, gateway="none",
@@ -282,13 +266,20 @@ ROWS = [
         ids="gateway-no-internet-address"),
     # Before, the box said reachable while the machine's own rules dropped the port over IPv6.
     Row("IPv6 asked, the machine's own nftables rules drop it over IPv6: not called reachable", FORWARD6, ["0"],
-        held="TCP UDP", pinholes="TCP UDP", peer6=False, setup=DROP_IPV6_INPUT, after="nft delete table ip6 own6",
+        held="TCP UDP", pinholes="TCP UDP", peer6=False, after="nft delete table ip6 own6",
+        setup="echo 'table ip6 own6 { chain input { type filter hook input priority 0; policy drop; "
+              "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -",
         headline=("keeps it closed there", "nftables: the chain ip6 own6 input drops {port}/tcp"),
         unsaid="Reachable over IPv6"),
     Row("IPv6 asked, UDP only", f"kavro\r\n{CLIENT}\r\n{{port}}\r\nFALSE\r\nTRUE\r\nTRUE\r\n", ["0"], held="UDP",
         pinholes="UDP", headline=REACHABLE6),
+    # The client's global address given up for a unique-local one, the default route kept.
     Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP",
-        setup=ONLY_ULA, after=ULA_GONE, headline="This machine has no global IPv6 address on 10.77.0.2's network"),
+        setup=f"ip addr del {CLIENT6}/64 dev lan0; ip addr add fd00:77::2/64 dev lan0 nodad; "
+              "ip -6 route add 2001:db8:77::/64 dev lan0; ip -6 route replace default via 2001:db8:77::1",
+        after=f"ip addr del fd00:77::2/64 dev lan0; ip -6 route del 2001:db8:77::/64 dev lan0; "
+              f"ip addr add {CLIENT6}/64 dev lan0 nodad; ip -6 route replace default via 2001:db8:77::1",
+        headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
         headline="The router could not be reached over IPv6, so port {port} was not opened there.", runs="linux wine"),
     # The next forward asks the remembered description at once; the router back on another port, the remembered
@@ -309,7 +300,8 @@ ROWS = [
         stderr=("answered (PCP)", "over IPv6 to 2001:db8:77::2 for 2 hours"), headline=(KEPT, REACHABLE6)),
     # Its answers never arrive, as from a router too slow for the wait: what it opened is taken back.
     Row("UPnP off, IPv6 asked, PCP over IPv6 unanswered: one sentence, nothing left open", FORWARD6, ["0"],
-        "miniupnpd natpmp no-upnp", held="TCP UDP", setup=DROP_PCP6_ANSWERS, after="nft delete table ip6 pcp6",
+        "miniupnpd natpmp no-upnp", held="TCP UDP", after="nft delete table ip6 pcp6",
+        setup="echo 'table ip6 pcp6 { chain input { type filter hook input priority -10; udp sport 5351 drop; }; }' | nft -f -",
         headline=(KEPT, "The router offers no way to open ports over IPv6")),
     Row("UPnP off, PCP dropped: NAT-PMP", FORWARD, ["0"], "miniupnpd natpmp no-upnp", drop="@th,64,8 2",
         held="TCP UDP", stderr=("answered (NAT-PMP)", "for 2 hours", "this answer cannot be verified"),
@@ -482,18 +474,21 @@ ROWS = [
     *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", user=user, held=held,
           opened=opened, setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
       for name, user, rule, command, result, gateway, held, opened, after, headline in (
-          ("limit ssh", "root", "limit ssh", FORWARD_SSH, ["0"], "", "", "",
+          ("limit ssh", "root", "limit ssh", f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n", ["0"], "", "", "",
            kept("limit tcp 22", "LIMIT IN +Anywhere") + " && ! ufw status | grep -q 'HLMX 22 '", ()),
           ("a limit, through the helper", "kavro-allowed", "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
            kept("limit tcp {port}", "LIMIT IN +Anywhere") + " && grep -q 'The firewall now lets UDP {port} in' "
            "$W/run.err", ()),
           ("a logged allow", "root", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
            kept("allow_log tcp {port}", "ALLOW IN +Anywhere.* \\(log\\)"), ()))],
+    # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
-        setup=HOLD_UFW_LOCK, after="sleep 2; ! ufw show added | grep -q {port}",
+        setup="(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
+              "fcntl.lockf(lock, fcntl.LOCK_EX); time.sleep(8)') >/dev/null 2>&1 </dev/null &",
+        after="sleep 2; ! ufw show added | grep -q {port}",
         headline="Time ran out before the firewall (ufw) let port {port} in"),
     *[Row(f"{firewall}: a user polkit denies", FORWARD, [ADMIN], firewall=firewall, user="kavro-denied", held="TCP UDP",
-          headline=NOT_ALLOWED) for firewall in ("ufw", "firewalld")],
+          headline="You are not allowed to change the firewall; ask an administrator.") for firewall in ("ufw", "firewalld")],
     # Before, the helper replaced the IPv6 deny and printed the IPv4 one to its caller.
     Row("ufw: through the helper, the rules stand and stay unread", FORWARD, [NOT_OPENED], firewall="ufw",
         user="kavro-allowed", held="TCP UDP", headline="blocks port {port}",
