@@ -455,16 +455,13 @@ ROWS = [
           (" opened instead", "miniupnpd cgnat", "[ \"$(head -n 1 $W/log.txt | tr -d '\\r')\" = 'Invalid IP' ]",
            "The firewall no longer lets TCP {port} in"))],
     Row("ufw: IPv6 asked, an administrator's IPv6 deny stays: not called reachable", FORWARD6, [NOT_OPENED],
-        firewall="ufw", held="TCP UDP", opened="udp udp6", pinholes="TCP UDP", peer6=False,
+        firewall="ufw", held="TCP UDP", opened="udp udp6", pinholes="TCP UDP", peer6=False, stderr="stands",
         unsaid="Reachable over IPv6", setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null",
         headline=("keeps it closed there", "refuses {port}/tcp over IPv6", "blocks port {port}"),
         after=kept("deny tcp {port}", "DENY IN", families=("6",))),
     Row("ufw: IPv6 asked, an administrator's IPv6 rules let the port in", FORWARD6, ["0"], firewall="ufw",
         held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
         setup="for p in tcp udp; do ufw allow from ::/0 to any port {port} proto $p >/dev/null; done"),
-    Row("ufw: an administrator's deny comes first", FORWARD, [NOT_OPENED], firewall="ufw", held="TCP UDP",
-        setup="ufw deny {port} >/dev/null", stderr="stands", headline="blocks port {port}",
-        after=kept("deny any {port}", "DENY IN")),
     # Each failed before: ufw replaced the rule with our allow for both families.
     *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", user=user, held=held,
           opened=opened, setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
