@@ -1042,16 +1042,6 @@ def memcheck_clean(work):
             and all("ERROR SUMMARY: 0 errors" in text or ran_another(text) for text in logs.values()))
 
 
-def said(stderr):
-    """Standard error as people read it: each line without its tag."""
-    return "".join(text + "\n" for _, _, text in catalogue.told(stderr))
-
-
-def headlines(stderr):
-    """The headlines' texts, one a line."""
-    return "\n".join(text for mark, _, text in catalogue.told(stderr) if mark == ">>")
-
-
 def untold(stderr):
     """Each line of standard error that is neither a sentence of the catalogue, tagged with its id and
     in its words, nor another program's known line; the ids seen are kept for the whole run."""
@@ -1136,25 +1126,25 @@ def run(row, port, work):
     listed = lambda: len(result) == len(row.listed) and all(
         any(re.fullmatch(fill(pattern), line) for line in result) for pattern in row.listed) and all(
         any(re.fullmatch(fill(pattern), line) for pattern in row.listed) for line in result)
+    # Standard error as people read it (each line without its tag), its headlines' texts, its ids; a Row's
+    # pieces, one or a tuple (or list) of them.
+    told = list(catalogue.told(stderr))
+    said, headlines = "".join(text + "\n" for _, _, text in told), "\n".join(t for mark, _, t in told if mark == ">>")
+    pieces = lambda value: (value,) if isinstance(value, str) else value
     checks = [(row.result == result if row.result is not None or row.signal else result is not None and listed()
                if row.listed is not None else result and len(result) == 1 and result != ["0"],
                f"result {row.listed or row.result or 'not 0'}"),
               (row.signal or process.returncode == row.status, f"exit status {row.status}"),
               (row.cli is None or cli_clean, "nothing left in TMPDIR or the start folder"),
-              *[(fill(here(piece)) in said(stderr), f"standard error '{here(piece)}'")
-                for piece in ((row.stderr,) if isinstance(row.stderr, str) else row.stderr)
+              *[(fill(here(piece)) in said, f"standard error '{here(piece)}'") for piece in pieces(row.stderr)
                 if RUNNER.name == "wine" or not isinstance(piece, WindowsSays)],
               (not isinstance(row.stderr, list) or  # each piece after the one before it
-               re.search("(?s)" + ".*?".join(re.escape(fill(here(piece))) for piece in row.stderr), said(stderr)),
+               re.search("(?s)" + ".*?".join(re.escape(fill(here(piece))) for piece in row.stderr), said),
                "standard error in this order"),
-              *[(fill(here(piece)) in headlines(stderr), f"headline '{here(piece)}'")
-                for piece in ((row.headline,) if isinstance(row.headline, str) else row.headline)],
-              *[(fill(piece) not in said(stderr), f"standard error without '{piece}'")
-                for piece in ((row.unsaid,) if isinstance(row.unsaid, str) else row.unsaid)],
-              *[(fill(piece) in stdout, f"standard output '{piece}'")
-                for piece in ((row.stdout,) if isinstance(row.stdout, str) else row.stdout)],
-              *[(id in {id for _, id, _ in catalogue.told(stderr)}, f"a line tagged {id}")
-                for id in ((row.ids,) if isinstance(row.ids, str) else row.ids)],
+              *[(fill(here(piece)) in headlines, f"headline '{here(piece)}'") for piece in pieces(row.headline)],
+              *[(fill(piece) not in said, f"standard error without '{piece}'") for piece in pieces(row.unsaid)],
+              *[(fill(piece) in stdout, f"standard output '{piece}'") for piece in pieces(row.stdout)],
+              *[(id in {id for _, id, _ in told}, f"a line tagged {id}") for id in pieces(row.ids)],
               # The command line's words are the window's own.
               *[(False, f"a line of the catalogue: {line!r}") for line in (untold(stderr) if row.cli is None else ())],
               (row.signal == signal.SIGSTOP or seconds < row.seconds, f"under {row.seconds} s"),
