@@ -125,8 +125,6 @@ def kept(rule, shown, families=("", "6")):
 # A root-only file elsewhere, which links planted at kavro.cmd or log.txt point at.
 SECRET = "mkdir $W/away; echo getips >$W/away/secret; chmod 600 $W/away/secret"
 SECRET_KEPT = "[ \"$(cat $W/away/secret)\" = getips ] && [ \"$(ls $W/away)\" = secret ]"
-# At $TMPDIR/ip_c.tmp, planted by another user: a victim file of ours must stay as it was.
-VICTIM = "printf '   IPv4 Address. . . : 6.6.6.6\\n' | tee $W/victim >$W/victim.was; chmod 1777 $W/tmp"
 # Left out of the address list: an interface that is down, one up without a carrier (the
 # kernel may report a new link running a moment late).
 INTERFACES = ("ip link add k-down type veth peer name k-down1; ip addr add 10.9.1.1/24 dev k-down; "
@@ -246,12 +244,11 @@ ROWS = [
           ("log.txt links to a secret", GETIPS, [CLIENT], "ln -s $W/away/secret $W/log.txt"))],
     Row("getips: running, not loopback", GETIPS, [CLIENT, "10.9.3.1"], gateway="none", setup=INTERFACES,
         after="ip link del k-down; ip link del k-nocarrier; ip link del k-up; [ -z \"$(ls -A $W/tmp)\" ]"),
+    # At $TMPDIR/ip_c.tmp, planted by another user: a link to a victim file of ours, which must stay as it was.
     Row("getips: another user's link where the capture was", GETIPS, [CLIENT], gateway="none", user="nobody",
-        setup=VICTIM + "; ln -s $W/victim $W/tmp/ip_c.tmp; chown -h daemon $W/tmp/ip_c.tmp",
+        setup="printf '   IPv4 Address. . . : 6.6.6.6\\n' | tee $W/victim >$W/victim.was; chmod 1777 $W/tmp; "
+              "ln -s $W/victim $W/tmp/ip_c.tmp; chown -h daemon $W/tmp/ip_c.tmp",
         after="cmp $W/victim $W/victim.was && [ -L $W/tmp/ip_c.tmp ] && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
-    Row("getips: another user's file where the capture was", GETIPS, [CLIENT], gateway="none", user="nobody",
-        setup=VICTIM + "; cp $W/victim $W/tmp/ip_c.tmp; chown daemon $W/tmp/ip_c.tmp",
-        after="cmp $W/tmp/ip_c.tmp $W/victim.was && [ $(ls -A $W/tmp | wc -l) = 1 ]"),
     Row("TCP and UDP, and over IPv6, under memcheck: the WAN peer connects", FORWARD6, ["0"], held="TCP UDP",
         pinholes="TCP UDP", peer6=True, memcheck=True, seconds=30, headline=(KEPT, REACHABLE6),
         stderr="over IPv6 to 2001:db8:77::2 for 2 hours"),
