@@ -607,8 +607,6 @@ ROWS = [
     *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
-          ("the gateway restarted without its mappings brings both back", "miniupnpd", "forget", UNCHECKED, "TCP UDP",
-           "is no longer held by the router; asked for again", "grep -c lifetime=7200 $XDG_STATE_HOME/varneth/forwards"),
           ("the system's NAT object's week, its end passed: asked again for a week, not 2 hours", "miniupnpd", None,
            f"{DUE}; record 's/how=UPnP/how=system/; s/lifetime=[0-9]*/lifetime=604800/'", "TCP UDP", "renewed: held for 604",
            "[ $(grep -Ec 'lifetime=604[78][0-9]{2}' $XDG_STATE_HOME/varneth/forwards) = 2 ]"),
