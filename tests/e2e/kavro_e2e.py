@@ -272,8 +272,6 @@ ROWS = [
               "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -",
         headline=("keeps it closed there", "nftables: the chain ip6 own6 input drops {port}/tcp"),
         unsaid="Reachable over IPv6"),
-    Row("IPv6 asked, UDP only", f"kavro\r\n{CLIENT}\r\n{{port}}\r\nFALSE\r\nTRUE\r\nTRUE\r\n", ["0"], held="UDP",
-        pinholes="UDP", headline=REACHABLE6),
     # The client's global address given up for a unique-local one, the default route kept.
     Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP",
         setup=f"ip addr del {CLIENT6}/64 dev lan0; ip addr add fd00:77::2/64 dev lan0 nodad; "
