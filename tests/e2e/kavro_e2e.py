@@ -614,12 +614,6 @@ ROWS = [
            "true"),
           ("another gateway's entries: nothing sent, nothing deleted", "miniupnpd", "forget",
            f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'", "", "is on another router", "true"),
-          # Before any answer the neighbour table holds no link-layer address for the router:
-          # before, an unknown one counted as the same, and the entry was renewed here.
-          ("PCP entries of another router, the neighbour table flushed: not renewed on this one",
-           "miniupnpd natpmp no-upnp", None,
-           f"{DUE}; record 's/gateway-link=[^\t]*/gateway-link=02:00:00:00:00:99/'; ip neigh flush all", "TCP UDP",
-           "was made on another router at the same address", "grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
           # Another device at the same address is not even asked whether it holds the entry, let alone asked
           # to renew it: a due lease meets the same check first.
           ("another device at the same address, its hourly check due: not even checked", "miniupnpd", "other-device",
