@@ -68,7 +68,6 @@ class Row:
     restart: str = None         # the gateway restarted after `prepare` with these lab options ("forget": its
                                 # mappings forgotten; "other-device": another UDN)
     listed: tuple = None        # patterns log.txt's lines match, as many lines as patterns, in any order
-    tty: bool = False           # Kavro has a controlling terminal, as when the window is started from one
     pinholes: str = ""          # protocols the gateway's IPv6 firewall lets in, to the client's global address; None: not looked at
     peer6: bool = None          # True: the WAN peer connects over IPv6 to the port, and not to the port after
                                 # it; False: to neither
@@ -497,10 +496,10 @@ ROWS = [
         setup="ufw deny from ::/0 to any port {port} proto tcp >/dev/null; ufw deny {port}/udp >/dev/null",
         after=kept("deny tcp {port}", "DENY IN", families=("6",)) + " && " + kept("deny udp {port}", "DENY IN") +
         " && " + HELPER_SAYS_NOTHING),
-    # A user polkit would ask a password of, with no desktop agent to ask: before, pkexec asked on the
-    # terminal until the run's deadline, and the box named our helper under the build's path.
-    Row("advice: ufw, no password dialog, started from a terminal: ufw's own commands", FORWARD, [NOT_OPENED],
-        firewall="ufw", user="nobody", held="TCP UDP", tty=True,
+    # A user polkit would ask a password of, with no desktop agent to ask: before, the box named our helper under
+    # the build's path.
+    Row("advice: ufw, no password dialog: ufw's own commands", FORWARD, [NOT_OPENED], firewall="ufw", user="nobody",
+        held="TCP UDP",
         headline=(NO_DIALOG, "sudo ufw allow from 0.0.0.0/0 to any port {port} proto tcp comment 'HLMX {port} TCP' and "
                              "sudo ufw allow from 0.0.0.0/0 to any port {port} proto udp comment 'HLMX {port} UDP'")),
     # Before, close left the rule an administrator added as the box asked: nothing recorded its name.
@@ -1071,8 +1070,6 @@ def run(row, port, work):
     memcheck = [word.replace("{work}", work) for word in MEMCHECK] if row.memcheck else []
     program = kavro if row.cli is None else RUNNER.command_line(row, fill(row.cli).split(), work)
     kavro_run = [*user, sys.executable, "-c", MEASURE, *memcheck, *program]
-    if row.tty:   # script gives it a terminal, where its standard error would mix with its output
-        kavro_run = ["script", "-qec", f"{shlex.join(kavro_run)} 2>{work}/stderr", "/dev/null"]
     before, started = in_client(), time.monotonic()
     # Its output goes to files, not pipes: a program Wine starts on its behalf (its desktop, its
     # services) may hold a pipe open long after the run, and the row would wait on it.
@@ -1098,8 +1095,6 @@ def run(row, port, work):
         out.seek(0), err.seek(0)
         stdout, stderr = out.read(), err.read()
     seconds = time.monotonic() - started
-    if row.tty:
-        stderr = open(f"{work}/stderr").read() if os.path.exists(f"{work}/stderr") else ""
     memory = int(open(f"{work}/peak").read()) // 1024 if os.path.exists(f"{work}/peak") else 0
     log = f"{work}/log.txt"
     # Bytes that are no UTF-8 stay apart from U+FFFD: each becomes a lone surrogate.
