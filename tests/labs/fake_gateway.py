@@ -1,19 +1,18 @@
 #!/usr/bin/env python3
-"""A UPnP Internet gateway's SSDP and HTTP sides (with --port-control: PCP or NAT-PMP on UDP
-5351, no SSDP), well-behaved or bad in one chosen way, in place of the lab's miniupnpd, only
-inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
-each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
-byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
-hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a
-multicast search with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
-PortMapping action; --slow-mappings: seconds more before each PortMapping action alone. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
-every request. --external: the
-external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers: other-port
-(maps the next port), lifetime-zero (a yes that maps nothing); --short-grants N: the first N grants of
-each protocol last 1 s; --max-lifetime: the longest PCP or NAT-PMP grant; --held-for ADDRESS:PORT:COUNT: TCP mappings another program
-made, from PORT on, held from the start (listed, read and deleted as any other). After each
-mapping request it prints what it holds ("holds=TCP,UDP").
+"""A UPnP Internet gateway's SSDP and HTTP sides (with --port-control: PCP or NAT-PMP on UDP 5351, no SSDP),
+well-behaved or bad in one chosen way, in place of the lab's miniupnpd, only inside a lab namespace. Prints
+"ready" once it listens, then SSDP, GET or the SOAP action of each request heard. Modes: good; silent (never
+answers); slow-add (AddPortMapping's answer a byte every half second); endless-description; not-held (says
+yes, holds nothing); held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
+hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a multicast search
+with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
+PortMapping action; --slow-mappings: seconds more before each PortMapping action alone. --refuse: the error
+code AddPortMapping answers, or PCP's MAP, or NAT-PMP's every request. --external: the external address every
+protocol names. --map-answer bends PCP and NAT-PMP mapping answers: other-port (maps the next port),
+lifetime-zero (a yes that maps nothing); --short-grants N: the first N grants of each protocol last 1 s;
+--max-lifetime: the longest PCP or NAT-PMP grant; --held-for ADDRESS:PORT:COUNT: TCP mappings another program
+made, from PORT on, held from the start (listed, read and deleted as any other). After each mapping request it
+prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
