@@ -1,20 +1,18 @@
 #!/usr/bin/env python3
-"""A UPnP Internet gateway's SSDP and HTTP sides (with --port-control: PCP or NAT-PMP on UDP
-5351, no SSDP), well-behaved or bad in one chosen way, in place of the lab's miniupnpd, only
-inside a lab namespace. Prints "ready" once it listens, then SSDP, GET or the SOAP action of
-each request heard. Modes: good; silent (never answers); slow-add (AddPortMapping's answer a
-byte every half second); endless-description; not-held (says yes, holds nothing);
-held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
-hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a
-multicast search with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
-PortMapping action; --slow-mappings: seconds more before each PortMapping action alone. --refuse: the error code AddPortMapping answers, or PCP's MAP, or NAT-PMP's
-every request. --external: the
-external address every protocol names. --map-answer bends PCP and NAT-PMP mapping answers:
-wrong-nonce (PCP), wrong-opcode (NAT-PMP), other-port (maps the next port), lifetime-zero (a yes that
-maps nothing); --short-grants N: the first N grants of each protocol last 1 s; --max-lifetime:
-the longest PCP or NAT-PMP grant; --held-for ADDRESS:PORT:COUNT: TCP mappings another program
-made, from PORT on, held from the start (listed, read and deleted as any other). After each
-mapping request it prints what it holds ("holds=TCP,UDP").
+"""A UPnP Internet gateway's SSDP and HTTP sides (with --port-control: PCP or NAT-PMP on UDP 5351, no SSDP),
+well-behaved or bad in one chosen way, in place of the lab's miniupnpd, only inside a lab namespace. Prints
+"ready" once it listens, then SSDP, GET or the SOAP action of each request heard. Modes: good; silent (never
+answers); slow-add (AddPortMapping's answer a byte every half second); endless-description; not-held (says
+yes, holds nothing); held-for-other (read back as 10.77.0.3's); permanent-only (725 to a lease with an end);
+hang-up-add (AddPortMapping gets no answer but the connection's end); ssdp-flood (answers a multicast search
+with a flood from the WAN side, 10.78.0.1, for 15 s). --delay: seconds before answering GET and each
+PortMapping action; --slow-mappings: seconds more before each PortMapping action alone. --refuse: the error
+code AddPortMapping answers, or PCP's MAP, or NAT-PMP's every request. --external: the external address every
+protocol names. --map-answer bends PCP and NAT-PMP mapping answers: other-port (maps the next port),
+lifetime-zero (a yes that maps nothing); --short-grants N: the first N grants of each protocol last 1 s;
+--max-lifetime: the longest PCP or NAT-PMP grant; --held-for ADDRESS:PORT:COUNT: TCP mappings another program
+made, from PORT on, held from the start (listed, read and deleted as any other). After each mapping request it
+prints what it holds ("holds=TCP,UDP").
 """
 import argparse, re, socket, struct, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -150,7 +148,7 @@ def port_control(request):
     """The answer to a PCP (version 2) or NAT-PMP (version 0) datagram, or None."""
     if len(request) < 2 or request[0] not in (0, 2):
         return None
-    version, opcode, bent = request[0], request[1], ARGS.map_answer
+    version, opcode = request[0], request[1]
     if version == 2 and ARGS.port_control != "pcp":
         return bytes([0, 0x80 | opcode, 0, 1]) + EPOCH   # a NAT-PMP gateway: unsupported version
     if version == 0 and ARGS.port_control != "natpmp":
@@ -161,8 +159,7 @@ def port_control(request):
         return (bytes([2, 0x80] + [0] * 6) + EPOCH + bytes(12) if version
                 else bytes([0, 0x80, 0, 0]) + EPOCH + socket.inet_aton(ARGS.external))
     if version == 2 and opcode == 1 and len(request) >= 60:
-        lifetime, nonce = struct.unpack("!I", request[4:8])[0], request[24:36]
-        nonce = bytes(b ^ 0xFF for b in nonce) if bent == "wrong-nonce" else nonce
+        nonce = request[24:36]
         granted = (struct.unpack("!H", request[42:44])[0], 0) if ARGS.refuse else grant(
             {6: "TCP", 17: "UDP"}.get(request[36]), *struct.unpack("!HI", request[42:44] + request[4:8]))
         return (bytes([2, 0x81, 0, ARGS.refuse or 0]) + struct.pack("!I", min(granted[1], 86400))
@@ -170,8 +167,7 @@ def port_control(request):
                 + socket.inet_aton(ARGS.external))
     if version == 0 and opcode in (1, 2) and len(request) >= 12:
         granted = grant(("UDP", "TCP")[opcode - 1], *struct.unpack("!HI", request[6:12]))
-        return (bytes([0, 128 + (3 - opcode if bent == "wrong-opcode" else opcode), 0, 0]) + EPOCH + request[4:6]
-                + struct.pack("!HI", *granted))
+        return bytes([0, 128 + opcode, 0, 0]) + EPOCH + request[4:6] + struct.pack("!HI", *granted)
     return None
 
 
@@ -180,8 +176,7 @@ def grant(protocol, external, lifetime):
     bent, GRANTS[protocol] = ARGS.map_answer, GRANTS.get(protocol, 0) + 1
     granted = (external + (bent == "other-port"), 0 if bent == "lifetime-zero" or not lifetime
                else 1 if GRANTS[protocol] <= ARGS.short_grants else min(lifetime, ARGS.max_lifetime))
-    if bent in ("good", "other-port", "lifetime-zero"):
-        (HELD.add if granted[1] else HELD.discard)(protocol)
+    (HELD.add if granted[1] else HELD.discard)(protocol)
     log("holds=" + ",".join(sorted(HELD)))
     return granted
 
@@ -206,7 +201,7 @@ def main():
     parser.add_argument("--control-url", default="/ctl/IPConn")
     parser.add_argument("--port-control", choices=("pcp", "natpmp"))
     parser.add_argument("--map-answer", default="good",
-                        choices=("good", "wrong-nonce", "wrong-opcode", "other-port", "lifetime-zero"))
+                        choices=("good", "other-port", "lifetime-zero"))
     parser.add_argument("--delay", type=float, default=0)
     parser.add_argument("--slow-mappings", type=float, default=0)
     parser.add_argument("--refuse", type=int)

@@ -23,8 +23,6 @@ INTERFACE = Gio.DBusNodeInfo.new_for_xml(f"""<node><interface name="{AUTHORITY}"
     <arg type="u" direction="in"/><arg type="s" direction="in"/><arg type="(bba{{ss}})" direction="out"/>
   </method>
   <method name="CancelCheckAuthorization"><arg type="s" direction="in"/></method>
-  <property name="BackendName" type="s" access="read"/><property name="BackendVersion" type="s" access="read"/>
-  <property name="BackendFeatures" type="u" access="read"/>
 </interface></node>""").interfaces[0]
 ALLOW_USER_INTERACTION = 1
 
@@ -119,12 +117,7 @@ def call(connection, sender, path, interface, method, parameters, invocation):
             GLib.timeout_add(int(args.answer_after * 1000), answer_yes, key, uid_of(subject))
 
 
-def get(connection, sender, path, interface, name):
-    return {"BackendName": GLib.Variant("s", "stand-in"), "BackendVersion": GLib.Variant("s", "1"),
-            "BackendFeatures": GLib.Variant("u", 0)}[name]
-
-
-bus.register_object("/org/freedesktop/PolicyKit1/Authority", INTERFACE, call, get, None)
+bus.register_object("/org/freedesktop/PolicyKit1/Authority", INTERFACE, call, None, None)
 Gio.bus_own_name_on_connection(bus, "org.freedesktop.PolicyKit1", Gio.BusNameOwnerFlags.REPLACE,
                                lambda *_: print("ready", flush=True), lambda *_: loop.quit())
 loop = GLib.MainLoop()
