@@ -1,20 +1,74 @@
-// A stand-in for the Windows Firewall, for the Wine tests (Wine's reports itself off
-// and keeps no ports): an in-process COM server that, registered under the firewall's
-// classes, is on and keeps its globally open ports as "PORT PROTOCOL NAME" lines in the
-// file named by KAVRO_STANDIN_FIREWALL. As Windows' own, Remove goes by port and
-// protocol alone, whatever the entry's name.
+// Stand-ins for Windows' own COM servers, for the Wine tests: one in-process server that,
+// registered under a class, serves it. Under the Windows Firewall's classes (Wine's reports
+// itself off and keeps no ports) it is on and keeps its globally open ports as "PORT
+// PROTOCOL NAME" lines in the file named by KAVRO_STANDIN_FIREWALL; as Windows' own, Remove
+// goes by port and protocol alone, whatever the entry's name. Under the NAT object's class
+// it is a locked-up NAT UPnP service: get_StaticPortMappingCollection never returns.
 #include <windows.h>
 #include <netfw.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include "stand_in_com.h"
+#include "platform/com/natupnp_windows.h"
 
 namespace {
+
+// Reference counting, and QueryInterface for the one interface `Own` an object implements
+// (and IDispatch, whose calls no test makes).
+template <class Interface, const IID& Own>
+class StandIn : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        const bool dispatch = std::is_base_of_v<IDispatch, Interface> && iid == IID_IDispatch;
+        if (iid != IID_IUnknown && !dispatch && iid != Own) return E_NOINTERFACE;
+        *object = this;
+        this->AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    virtual ~StandIn() = default;
+
+private:
+    std::atomic<ULONG> references_{1};
+};
+
+// An object whose interface derives from IDispatch, which it does not serve.
+template <class Interface, const IID& Own>
+struct DispatchStandIn : StandIn<Interface, Own> {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+};
+
+// `made` (its one reference ours) as the interface `iid`, in `object`.
+template <class Made>
+HRESULT HandOutAs(Made* made, REFIID iid, void** object)
+{
+    const HRESULT status = made->QueryInterface(iid, object);
+    made->Release();
+    return status;
+}
 
 struct Entry {
     LONG port = 0;
@@ -79,7 +133,7 @@ HRESULT Give(Made* made, Interface** place)
     return S_OK;
 }
 
-class OpenPort final : public DispatchStandIn<INetFwOpenPort> {
+class OpenPort final : public DispatchStandIn<INetFwOpenPort, IID_INetFwOpenPort> {
 public:
     OpenPort() = default;
     explicit OpenPort(Entry entry) : entry_(std::move(entry)) {}
@@ -106,11 +160,10 @@ public:
     HRESULT STDMETHODCALLTYPE get_BuiltIn(VARIANT_BOOL*) override { return E_NOTIMPL; }
 
 private:
-    const IID& Own() const override { return IID_INetFwOpenPort; }
     Entry entry_;
 };
 
-class OpenPorts final : public DispatchStandIn<INetFwOpenPorts> {
+class OpenPorts final : public DispatchStandIn<INetFwOpenPorts, IID_INetFwOpenPorts> {
 public:
     HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Add(INetFwOpenPort* port) override
@@ -133,12 +186,9 @@ public:
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
-
-private:
-    const IID& Own() const override { return IID_INetFwOpenPorts; }
 };
 
-class Profile final : public DispatchStandIn<INetFwProfile> {
+class Profile final : public DispatchStandIn<INetFwProfile, IID_INetFwProfile> {
 public:
     HRESULT STDMETHODCALLTYPE get_Type(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_FirewallEnabled(VARIANT_BOOL* enabled) override { *enabled = VARIANT_TRUE; return S_OK; }
@@ -157,21 +207,15 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Services(INetFwServices**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_AuthorizedApplications(INetFwAuthorizedApplications**) override { return E_NOTIMPL; }
-
-private:
-    const IID& Own() const override { return IID_INetFwProfile; }
 };
 
-class Policy final : public DispatchStandIn<INetFwPolicy> {
+class Policy final : public DispatchStandIn<INetFwPolicy, IID_INetFwPolicy> {
 public:
     HRESULT STDMETHODCALLTYPE get_CurrentProfile(INetFwProfile** profile) override { return Give(new Profile(), profile); }
     HRESULT STDMETHODCALLTYPE GetProfileByType(NET_FW_PROFILE_TYPE, INetFwProfile**) override { return E_NOTIMPL; }
-
-private:
-    const IID& Own() const override { return IID_INetFwPolicy; }
 };
 
-class Manager final : public DispatchStandIn<INetFwMgr> {
+class Manager final : public DispatchStandIn<INetFwMgr, IID_INetFwMgr> {
 public:
     HRESULT STDMETHODCALLTYPE get_LocalPolicy(INetFwPolicy** policy) override { return Give(new Policy(), policy); }
     HRESULT STDMETHODCALLTYPE get_CurrentProfileType(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
@@ -185,27 +229,38 @@ public:
     {
         return E_NOTIMPL;
     }
-
-private:
-    const IID& Own() const override { return IID_INetFwMgr; }
 };
 
-class Factory final : public StandIn<IClassFactory> {
+class HangingNat final : public DispatchStandIn<IUPnPNAT, IID_IUPnPNAT> {
 public:
-    explicit Factory(bool manager) : manager_(manager) {}
+    HRESULT STDMETHODCALLTYPE get_StaticPortMappingCollection(IStaticPortMappingCollection**) override
+    {
+        Sleep(INFINITE);
+        return E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE get_DynamicPortMappingCollection(IDynamicPortMappingCollection**) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_NATEventManager(INATEventManager**) override { return E_NOTIMPL; }
+};
+
+// Makes an object of the class it was asked for.
+class Factory final : public StandIn<IClassFactory, IID_IClassFactory> {
+public:
+    explicit Factory(REFCLSID clsid) : clsid_(clsid) {}
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
     {
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        if (manager_) return HandOutAs(new Manager(), iid, object);
+        if (clsid_ == CLSID_NetFwMgr) return HandOutAs(new Manager(), iid, object);
+        if (clsid_ == CLSID_UPnPNAT) return HandOutAs(new HangingNat(), iid, object);
         return HandOutAs(new OpenPort(), iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    const IID& Own() const override { return IID_IClassFactory; }
-
-    bool manager_;
+    const CLSID clsid_;
 };
 
 } // namespace
@@ -214,8 +269,9 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLS
 {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    if (clsid != CLSID_NetFwMgr && clsid != CLSID_NetFwOpenPort) return CLASS_E_CLASSNOTAVAILABLE;
-    return HandOutAs(new Factory(clsid == CLSID_NetFwMgr), iid, object);
+    if (clsid != CLSID_NetFwMgr && clsid != CLSID_NetFwOpenPort && clsid != CLSID_UPnPNAT)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return HandOutAs(new Factory(clsid), iid, object);
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
