@@ -30,10 +30,10 @@ SERVE = ("wine reg delete '{key}' /f >/dev/null 2>&1; wine reg add '{key}\\Inpro
 # never hands out its collection; the runner puts the system's back after the row.
 NAT_UNREGISTERED = f"touch $W/registry; wine reg delete '{NAT}' /f >/dev/null 2>&1"
 NAT_HANGING = "touch $W/registry; " + SERVE.format(key=NAT)
-# The renewal task as the scheduler gives it back (ITaskFolder::GetTask), or "absent".
-TASK = "wine $WINE_BIN/renewal_task_probe.exe show | tr -d '\\r'"
-TASK_HELD, TASK_GONE = f"{TASK} | grep -q '^<'", f"[ \"$({TASK})\" = absent ]"
-TASK_DELETED = f"wine $WINE_BIN/renewal_task_probe.exe delete && {TASK_GONE}"
+# The renewal task as Wine's scheduler keeps it: the file that each ITaskFolder::GetTask reads.
+TASK_FILE = "\"$WINEPREFIX/drive_c/windows/system32/tasks/Varneth renewal for $(id -un)\""
+TASK, TASK_HELD, TASK_GONE = f"cat {TASK_FILE}", f"grep -q '^<' {TASK_FILE}", f"[ ! -e {TASK_FILE} ]"
+TASK_DELETED = f"rm -f {TASK_FILE}"
 # The setup run again, silently, with more of its options; its output unread, as the desktop may hold it open.
 SETUP_AGAIN = "timeout 120 wine $SETUP /S {} >/dev/null 2>&1"
 # The task as registered, as much of it as Wine keeps (name, description and settings; not its
@@ -112,6 +112,11 @@ class Wine:
         return os.path.join(os.environ.get("WINEPREFIX", self.shared), "drive_c/users", pwd.getpwuid(os.getuid()).pw_name,
                             "AppData/Local/Varneth")
 
+    @property
+    def task(self):
+        return os.path.join(os.environ.get("WINEPREFIX", self.shared), "drive_c/windows/system32/tasks",
+                            "Varneth renewal for " + pwd.getpwuid(os.getuid()).pw_name)
+
     def runs(self, row):
         return ("wine" in row.runs.split() and (row.cli is None or self.console) and
                 ("installed" not in row.windows.split() or self.setup is not None))
@@ -172,11 +177,9 @@ class Wine:
 
     def forget(self):
         """Nothing recorded in either file of the record, no renewal task."""
-        record = [path for path in (f"{self.local}/forwards", f"{self.local}/firewall-only") if os.path.exists(path)]
-        for path in record:
-            os.remove(path)
-        if record:
-            self.wine(f"{self.bin}/renewal_task_probe.exe", "delete")
+        for path in (f"{self.local}/forwards", f"{self.local}/firewall-only", self.task):
+            if os.path.exists(path):
+                os.remove(path)
 
     def start(self, row, work):
         """A row starts with nothing recorded, no renewal task, and its own Windows preparations."""
