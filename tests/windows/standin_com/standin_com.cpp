@@ -17,21 +17,25 @@
 
 #include "platform/com/natupnp_windows.h"
 
+// The NAT object's interface as __uuidof knows the others.
+__CRT_UUID_DECL(IUPnPNAT, 0xB171C812, 0xCC76, 0x485A, 0x94, 0xD8, 0xB6, 0xB3, 0xA2, 0x79, 0x4E, 0x99)
+
 namespace {
 
-// Reference counting, and QueryInterface for the one interface `Own` an object implements
-// (and IDispatch, whose calls no test makes).
-template <class Interface, const IID& Own>
-class StandIn : public Interface {
+// Reference counting, and QueryInterface for the interfaces an object implements (and
+// IDispatch, whose calls no test makes).
+template <class First, class... More>
+class StandIn : public First, public More... {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
         if (object == nullptr) return E_POINTER;
+        const bool dispatch = std::is_base_of_v<IDispatch, First> && iid == IID_IDispatch;
         *object = nullptr;
-        const bool dispatch = std::is_base_of_v<IDispatch, Interface> && iid == IID_IDispatch;
-        if (iid != IID_IUnknown && !dispatch && iid != Own) return E_NOINTERFACE;
-        *object = this;
-        this->AddRef();
+        if (iid == IID_IUnknown || dispatch || iid == __uuidof(First)) *object = static_cast<First*>(this);
+        ((iid == __uuidof(More) ? *object = static_cast<More*>(this) : nullptr), ...);
+        if (*object == nullptr) return E_NOINTERFACE;
+        AddRef();
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
@@ -44,14 +48,22 @@ public:
 
 protected:
     virtual ~StandIn() = default;
+    // Another reference to this object as `Interface`, in `place`.
+    template <class Interface>
+    HRESULT Give(Interface** place)
+    {
+        *place = this;
+        AddRef();
+        return S_OK;
+    }
 
 private:
     std::atomic<ULONG> references_{1};
 };
 
-// An object whose interface derives from IDispatch, which it does not serve.
-template <class Interface, const IID& Own>
-struct DispatchStandIn : StandIn<Interface, Own> {
+// An object whose interfaces derive from IDispatch, which it does not serve.
+template <class... Interfaces>
+struct DispatchStandIn : StandIn<Interfaces...> {
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -121,19 +133,7 @@ BSTR Bstr(const std::string& text)
     return SysAllocString(wide.c_str());
 }
 
-// Hands out a new object, the caller's reference its only one.
-template <class Made, class Interface>
-HRESULT Give(Made* made, Interface** place)
-{
-    if (place == nullptr) {
-        made->Release();
-        return E_POINTER;
-    }
-    *place = made;
-    return S_OK;
-}
-
-class OpenPort final : public DispatchStandIn<INetFwOpenPort, IID_INetFwOpenPort> {
+class OpenPort final : public DispatchStandIn<INetFwOpenPort> {
 public:
     OpenPort() = default;
     explicit OpenPort(Entry entry) : entry_(std::move(entry)) {}
@@ -163,8 +163,37 @@ private:
     Entry entry_;
 };
 
-class OpenPorts final : public DispatchStandIn<INetFwOpenPorts, IID_INetFwOpenPorts> {
+// The manager, which is also its own policy, profile and globally open ports.
+class Firewall final : public DispatchStandIn<INetFwMgr, INetFwPolicy, INetFwProfile, INetFwOpenPorts> {
 public:
+    HRESULT STDMETHODCALLTYPE get_LocalPolicy(INetFwPolicy** policy) override { return Give(policy); }
+    HRESULT STDMETHODCALLTYPE get_CurrentProfileType(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RestoreDefaults() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsPortAllowed(BSTR, NET_FW_IP_VERSION, LONG, BSTR, NET_FW_IP_PROTOCOL, VARIANT*,
+                                            VARIANT*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE IsIcmpTypeAllowed(NET_FW_IP_VERSION, BSTR, BYTE, VARIANT*, VARIANT*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_CurrentProfile(INetFwProfile** profile) override { return Give(profile); }
+    HRESULT STDMETHODCALLTYPE GetProfileByType(NET_FW_PROFILE_TYPE, INetFwProfile**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Type(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_FirewallEnabled(VARIANT_BOOL* enabled) override { *enabled = VARIANT_TRUE; return S_OK; }
+    HRESULT STDMETHODCALLTYPE put_FirewallEnabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ExceptionsNotAllowed(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_ExceptionsNotAllowed(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_NotificationsDisabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_NotificationsDisabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_UnicastResponsesToMulticastBroadcastDisabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_UnicastResponsesToMulticastBroadcastDisabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_RemoteAdminSettings(INetFwRemoteAdminSettings**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_IcmpSettings(INetFwIcmpSettings**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_GloballyOpenPorts(INetFwOpenPorts** openPorts) override { return Give(openPorts); }
+    HRESULT STDMETHODCALLTYPE get_Services(INetFwServices**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_AuthorizedApplications(INetFwAuthorizedApplications**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Add(INetFwOpenPort* port) override
     {
@@ -182,56 +211,16 @@ public:
     HRESULT STDMETHODCALLTYPE Item(LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** openPort) override
     {
         for (const Entry& entry : ReadEntries())
-            if (entry.port == port && entry.protocol == protocol) return Give(new OpenPort(entry), openPort);
+            if (entry.port == port && entry.protocol == protocol) {
+                *openPort = new OpenPort(entry);
+                return S_OK;
+            }
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
 };
 
-class Profile final : public DispatchStandIn<INetFwProfile, IID_INetFwProfile> {
-public:
-    HRESULT STDMETHODCALLTYPE get_Type(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_FirewallEnabled(VARIANT_BOOL* enabled) override { *enabled = VARIANT_TRUE; return S_OK; }
-    HRESULT STDMETHODCALLTYPE put_FirewallEnabled(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ExceptionsNotAllowed(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ExceptionsNotAllowed(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_NotificationsDisabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_NotificationsDisabled(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_UnicastResponsesToMulticastBroadcastDisabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_UnicastResponsesToMulticastBroadcastDisabled(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_RemoteAdminSettings(INetFwRemoteAdminSettings**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_IcmpSettings(INetFwIcmpSettings**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_GloballyOpenPorts(INetFwOpenPorts** openPorts) override
-    {
-        return Give(new OpenPorts(), openPorts);
-    }
-    HRESULT STDMETHODCALLTYPE get_Services(INetFwServices**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_AuthorizedApplications(INetFwAuthorizedApplications**) override { return E_NOTIMPL; }
-};
-
-class Policy final : public DispatchStandIn<INetFwPolicy, IID_INetFwPolicy> {
-public:
-    HRESULT STDMETHODCALLTYPE get_CurrentProfile(INetFwProfile** profile) override { return Give(new Profile(), profile); }
-    HRESULT STDMETHODCALLTYPE GetProfileByType(NET_FW_PROFILE_TYPE, INetFwProfile**) override { return E_NOTIMPL; }
-};
-
-class Manager final : public DispatchStandIn<INetFwMgr, IID_INetFwMgr> {
-public:
-    HRESULT STDMETHODCALLTYPE get_LocalPolicy(INetFwPolicy** policy) override { return Give(new Policy(), policy); }
-    HRESULT STDMETHODCALLTYPE get_CurrentProfileType(NET_FW_PROFILE_TYPE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RestoreDefaults() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsPortAllowed(BSTR, NET_FW_IP_VERSION, LONG, BSTR, NET_FW_IP_PROTOCOL, VARIANT*,
-                                            VARIANT*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE IsIcmpTypeAllowed(NET_FW_IP_VERSION, BSTR, BYTE, VARIANT*, VARIANT*) override
-    {
-        return E_NOTIMPL;
-    }
-};
-
-class HangingNat final : public DispatchStandIn<IUPnPNAT, IID_IUPnPNAT> {
+class HangingNat final : public DispatchStandIn<IUPnPNAT> {
 public:
     HRESULT STDMETHODCALLTYPE get_StaticPortMappingCollection(IStaticPortMappingCollection**) override
     {
@@ -246,14 +235,14 @@ public:
 };
 
 // Makes an object of the class it was asked for.
-class Factory final : public StandIn<IClassFactory, IID_IClassFactory> {
+class Factory final : public StandIn<IClassFactory> {
 public:
     explicit Factory(REFCLSID clsid) : clsid_(clsid) {}
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
     {
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        if (clsid_ == CLSID_NetFwMgr) return HandOutAs(new Manager(), iid, object);
+        if (clsid_ == CLSID_NetFwMgr) return HandOutAs(new Firewall(), iid, object);
         if (clsid_ == CLSID_UPnPNAT) return HandOutAs(new HangingNat(), iid, object);
         return HandOutAs(new OpenPort(), iid, object);
     }
