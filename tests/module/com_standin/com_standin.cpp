@@ -11,10 +11,6 @@ namespace {
 
 std::atomic<long> liveObjects{0}, liveStrings{0};
 
-// A thread is initialised when it joined the current generation: a reset starts a new one,
-// which un-initialises every thread at once.
-std::atomic<unsigned> generation{1};
-thread_local unsigned joinedGeneration = 0;
 std::atomic<HRESULT> injectedFailure{S_OK};
 
 // Any order will do for a map: a GUID's 16 bytes have no padding.
@@ -30,13 +26,8 @@ constexpr std::size_t kHeader = sizeof(OLECHAR) > sizeof(std::uint32_t) ? sizeof
 
 } // namespace
 
-HRESULT CoInitialize(void*)
-{
-    if (FAILED(injectedFailure.load())) return injectedFailure.load();
-    const unsigned current = generation.load();
-    if (std::exchange(joinedGeneration, current) == current) return S_FALSE;
-    return S_OK;
-}
+// The module only asks whether it failed, never whether the thread was initialised before (S_FALSE).
+HRESULT CoInitialize(void*) { return injectedFailure.load(); }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown*, DWORD, REFIID iid, void** object)
 {
@@ -90,7 +81,6 @@ void InjectCoInitializeFailure(HRESULT hr) { injectedFailure = hr; }
 void ResetRuntimeForTests()
 {
     injectedFailure = S_OK;
-    ++generation;
     std::lock_guard<std::mutex> lock(registryMutex);
     registry.clear();
 }

@@ -137,7 +137,7 @@ long LiveStringCount();
 
 // The next CoInitialize calls, on any thread, fail with `hr`.
 void InjectCoInitializeFailure(HRESULT hr);
-// The runtime as a fresh process has it: no classes, no failure, no thread initialised.
+// The runtime as a fresh process has it: no classes, no failure.
 void ResetRuntimeForTests();
 
 void CountObject(int delta);
