@@ -85,7 +85,7 @@ HRESULT HandOutAs(Made* made, REFIID iid, void** object)
 struct Entry {
     LONG port = 0;
     LONG protocol = 0;
-    std::string name; // UTF-8
+    std::string name; // ASCII, as the module names its entries
 };
 
 std::string FilePath()
@@ -116,31 +116,22 @@ HRESULT WriteEntries(const std::vector<Entry>& entries)
     return out ? S_OK : E_FAIL;
 }
 
-std::string Utf8(BSTR text)
-{
-    if (text == nullptr) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, SysStringLen(text), nullptr, 0, nullptr, nullptr);
-    std::string narrow(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, SysStringLen(text), narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
-BSTR Bstr(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
-    return SysAllocString(wide.c_str());
-}
-
 class OpenPort final : public DispatchStandIn<INetFwOpenPort> {
 public:
     OpenPort() = default;
     explicit OpenPort(Entry entry) : entry_(std::move(entry)) {}
     const Entry& Held() const { return entry_; }
 
-    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override { return (*name = Bstr(entry_.name)) ? S_OK : E_OUTOFMEMORY; }
-    HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override { entry_.name = Utf8(name); return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override
+    {
+        *name = SysAllocString(std::wstring(entry_.name.begin(), entry_.name.end()).c_str());
+        return *name ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override
+    {
+        entry_.name.assign(name, name + SysStringLen(name));
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE get_IpVersion(NET_FW_IP_VERSION*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_IpVersion(NET_FW_IP_VERSION) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Protocol(NET_FW_IP_PROTOCOL* protocol) override
