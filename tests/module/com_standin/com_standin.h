@@ -148,8 +148,6 @@ template <class First, class... Rest>
 class ComObject : public First, public Rest... {
 public:
     ComObject() { CountObject(+1); }
-    ComObject(const ComObject&) = delete;
-    ComObject& operator=(const ComObject&) = delete;
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
