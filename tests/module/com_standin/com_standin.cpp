@@ -4,7 +4,6 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -17,7 +16,7 @@ std::atomic<HRESULT> injectedFailure{S_OK};
 struct GuidLess {
     bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
 };
-std::mutex registryMutex;
+// Classes are registered and made on the test's own thread only.
 std::map<CLSID, comrt::ClassFactory, GuidLess> registry;
 
 // A BSTR as on Windows: its length in bytes in front of the text, a zero after it.
@@ -32,14 +31,8 @@ HRESULT CoInitialize(void*) { return injectedFailure.load(); }
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown*, DWORD, REFIID iid, void** object)
 {
     *object = nullptr;
-    comrt::ClassFactory factory;
-    {
-        std::lock_guard<std::mutex> lock(registryMutex);
-        const auto found = registry.find(clsid);
-        if (found == registry.end()) return REGDB_E_CLASSNOTREG;
-        factory = found->second;
-    }
-    return factory(iid, object);
+    const auto found = registry.find(clsid);
+    return found == registry.end() ? REGDB_E_CLASSNOTREG : found->second(iid, object);
 }
 
 BSTR SysAllocString(const OLECHAR* text)
@@ -68,7 +61,6 @@ namespace comrt {
 
 void RegisterClass(REFCLSID clsid, ClassFactory factory)
 {
-    std::lock_guard<std::mutex> lock(registryMutex);
     registry[clsid] = std::move(factory);
 }
 
@@ -81,7 +73,6 @@ void InjectCoInitializeFailure(HRESULT hr) { injectedFailure = hr; }
 void ResetRuntimeForTests()
 {
     injectedFailure = S_OK;
-    std::lock_guard<std::mutex> lock(registryMutex);
     registry.clear();
 }
 
