@@ -4,6 +4,9 @@
 // PROTOCOL NAME" lines in the file named by KAVRO_STANDIN_FIREWALL; as Windows' own, Remove
 // goes by port and protocol alone, whatever the entry's name. Under the NAT object's class
 // it is a locked-up NAT UPnP service: get_StaticPortMappingCollection never returns.
+// The server's one file, so it defines the identifiers it uses.
+#include <initguid.h>
+
 #include <windows.h>
 #include <netfw.h>
 
