@@ -384,11 +384,14 @@ ROWS = [
     # What this run's ipconfig printed, whatever became of it; never an earlier capture's addresses.
     *[Row(f"getips: {name}, not an earlier capture's addresses", GETIPS, result, gateway="none", runs="wine",
           env=env, setup=f"printf '   IPv4 address. . . : 6.6.6.6\\r\\n' >{wine.CAPTURE}{plant}",
-          after=f"rm -f {wine.CAPTURE}")
+          after=f"rm -rf {wine.CAPTURE}")
       for name, env, plant, result in (
           ("ipconfig does not start: an empty list", "WINEDLLOVERRIDES=ipconfig.exe=d", "", []),
-          ("the capture left read-only: this run's report under a name of its own", "", f"; chmod a-w {wine.CAPTURE}",
-           ["127.0.0.1", CLIENT]))],
+          # A folder cannot be removed, written or read as the capture (root writes a read-only file all the same);
+          # an ipconfig of the run's folder, which cmd finds first, fails after printing.
+          ("a folder in the capture's place: this run's report under a name of its own, whatever ipconfig's status",
+           "", f"; rm {wine.CAPTURE}; mkdir {wine.CAPTURE}; "
+           "printf '@echo    IPv4 Address. . . : 10.0.0.7\\r\\n@exit /b 1\\r\\n' >$W/ipconfig.cmd", ["10.0.0.7"]))],
     Row("system's NAT object maps, read back: recorded as its, the renewal task registered", FORWARD, ["0"],
         firewall="standin", held="TCP UDP", opened="tcp udp", runs="wine", fresh=True,
         stderr=("The router keeps TCP {port} for 7 days", "The router keeps UDP {port} for 7 days"),

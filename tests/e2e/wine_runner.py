@@ -2,7 +2,7 @@
 windows preset, in the gateway lab's client namespace where scripts/test-windows started Wine's
 services, never anywhere else (Wine sends real multicast). Beside the table's own checks, a run's
 log.txt ends each line in CR LF, and each mapping recorded names the gateway's link-layer address
-(from Windows' neighbour table). Firewall "standin": our COM server (tests/windows/standin_firewall)
+(from Windows' neighbour table). Firewall "standin": our COM server (tests/windows/standin_com)
 under the firewall's classes, on, keeping its entries in $STANDIN as "PORT PROTOCOL-NUMBER NAME"
 lines; "none": Wine's own, which is off and keeps nothing. The record of forwards and the renewal
 task are the prefix's: a row starts without them, and $XDG_STATE_HOME/varneth is
@@ -22,17 +22,18 @@ PROGRAMS = ("Kavro.exe", "KavroBackground.exe", "varneth.com", "Varneth.exe")
 SERVICES = {"wineserver", "wineserver64", "services.exe", "explorer.exe", "winedevice.exe", "plugplay.exe",
             "svchost.exe", "rpcss.exe", "conhost.exe"}
 
-# Shell for the rows, on the client: $WINE_BIN is the programs' folder.
-SERVE = ("wine reg delete '{key}' /f >/dev/null 2>&1; wine reg add '{key}\\InprocServer32' /ve /d \"$(winepath -w {dll})\" "
+# Shell for the rows, on the client: $WINE_BIN is the programs' folder. The class `key` served by our stand-in.
+SERVE = ("wine reg delete '{key}' /f >/dev/null 2>&1; wine reg add '{key}\\InprocServer32' /ve /d \"$(winepath -w "
+         "$WINE_BIN/standin_com.dll)\" "
          "/f >/dev/null 2>&1 && wine reg add '{key}\\InprocServer32' /v ThreadingModel /d Both /f >/dev/null 2>&1")
 # Windows' own NAT object unregistered (creating it fails with 0x80040154), or served by one that
 # never hands out its collection; the runner puts the system's back after the row.
 NAT_UNREGISTERED = f"touch $W/registry; wine reg delete '{NAT}' /f >/dev/null 2>&1"
-NAT_HANGING = "touch $W/registry; " + SERVE.format(key=NAT, dll="$WINE_BIN/hanging_nat.dll")
-# The renewal task as the scheduler gives it back (ITaskFolder::GetTask), or "absent".
-TASK = "wine $WINE_BIN/renewal_task_probe.exe show | tr -d '\\r'"
-TASK_HELD, TASK_GONE = f"{TASK} | grep -q '^<'", f"[ \"$({TASK})\" = absent ]"
-TASK_DELETED = f"wine $WINE_BIN/renewal_task_probe.exe delete && {TASK_GONE}"
+NAT_HANGING = "touch $W/registry; " + SERVE.format(key=NAT)
+# The renewal task as Wine's scheduler keeps it: the file that each ITaskFolder::GetTask reads.
+TASK_FILE = "\"$WINEPREFIX/drive_c/windows/system32/tasks/Varneth renewal for $(id -un)\""
+TASK, TASK_HELD, TASK_GONE = f"cat {TASK_FILE}", f"grep -q '^<' {TASK_FILE}", f"[ ! -e {TASK_FILE} ]"
+TASK_DELETED = f"rm -f {TASK_FILE}"
 # The setup run again, silently, with more of its options; its output unread, as the desktop may hold it open.
 SETUP_AGAIN = "timeout 120 wine $SETUP /S {} >/dev/null 2>&1"
 # The task as registered, as much of it as Wine keeps (name, description and settings; not its
@@ -111,6 +112,11 @@ class Wine:
         return os.path.join(os.environ.get("WINEPREFIX", self.shared), "drive_c/users", pwd.getpwuid(os.getuid()).pw_name,
                             "AppData/Local/Varneth")
 
+    @property
+    def task(self):
+        return os.path.join(os.environ.get("WINEPREFIX", self.shared), "drive_c/windows/system32/tasks",
+                            "Varneth renewal for " + pwd.getpwuid(os.getuid()).pw_name)
+
     def runs(self, row):
         return ("wine" in row.runs.split() and (row.cli is None or self.console) and
                 ("installed" not in row.windows.split() or self.setup is not None))
@@ -151,11 +157,15 @@ class Wine:
             if not os.path.exists(self.reg(key)):
                 self.wine("reg", "export", key, self.windows_path(self.reg(key)), "/y")
         os.environ["KAVRO_STANDIN_FIREWALL"] = self.windows_path(os.environ["STANDIN"])
-        open(os.environ["STANDIN"], "w").close()
-        if firewall == "standin":
-            for key in FIREWALL:
-                subprocess.run(["sh", "-c", SERVE.format(key=key, dll="$WINE_BIN/standin_firewall.dll")])
+        self.serve(firewall)
         return self.lab("start-daemon")
+
+    @staticmethod
+    def serve(firewall):
+        """No entry in the stand-in's file; the firewall's classes served by ours for "standin"."""
+        open(os.environ["STANDIN"], "w").close()
+        for key in FIREWALL if firewall == "standin" else ():
+            subprocess.run(["sh", "-c", SERVE.format(key=key)])
 
     def down(self):
         """The prefix and the lab left as they were found."""
@@ -167,11 +177,9 @@ class Wine:
 
     def forget(self):
         """Nothing recorded in either file of the record, no renewal task."""
-        record = [path for path in (f"{self.local}/forwards", f"{self.local}/firewall-only") if os.path.exists(path)]
-        for path in record:
-            os.remove(path)
-        if record:
-            self.wine(f"{self.bin}/renewal_task_probe.exe", "delete")
+        for path in (f"{self.local}/forwards", f"{self.local}/firewall-only", self.task):
+            if os.path.exists(path):
+                os.remove(path)
 
     def start(self, row, work):
         """A row starts with nothing recorded, no renewal task, and its own Windows preparations."""
@@ -197,10 +205,7 @@ class Wine:
         # As scripts/test-windows boots the shared one: its services started apart, so they hold no pipe of ours.
         booted = subprocess.run(["sh", "-c", "wineboot --init && wineserver -k; wineserver -w; wineserver -p && wineboot"],
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        open(os.environ["STANDIN"], "w").close()
-        if row.firewall == "standin":
-            for key in FIREWALL:
-                subprocess.run(["sh", "-c", SERVE.format(key=key, dll="$WINE_BIN/standin_firewall.dll")])
+        self.serve(row.firewall)
         # Its output unread: a program Wine starts on its behalf (the desktop) may hold it open.
         setup = subprocess.run(["timeout", "120", "wine", self.setup, "/S"], stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

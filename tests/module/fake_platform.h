@@ -1,7 +1,6 @@
-// The NAT UPnP and firewall classes, faked in the COM stand-in (the NAT object in
-// fake_windows_nat.cpp, Windows Firewall in fake_windows_firewall.cpp): every call made
-// of them is logged in order, and any call can be made to fail or to succeed without
-// handing out its reference.
+// The NAT UPnP and firewall classes, faked in the COM stand-in (windows_com_test.cpp):
+// every call made of them is logged in order, and any call can be made to fail or to
+// succeed without handing out its reference.
 #pragma once
 
 #include <map>
@@ -25,9 +24,6 @@ struct FakePlatform {
     Outcome Log(const std::string& call);
 };
 
-void RegisterFakeNat(FakePlatform& platform);       // fake_windows_nat.cpp: CLSID_UPnPNAT
-void RegisterFakeFirewall(FakePlatform& platform);  // fake_windows_firewall.cpp: CLSID_NetFwMgr, CLSID_NetFwOpenPort
-
 inline Outcome FakePlatform::Log(const std::string& call)
 {
     calls.push_back(call);
@@ -35,41 +31,3 @@ inline Outcome FakePlatform::Log(const std::string& call)
         if (call.rfind(start, 0) == 0) return outcome;
     return Outcome::Works;
 }
-
-// What both fakes answer with.
-namespace fake_com {
-
-inline HRESULT StatusOf(Outcome outcome) { return outcome == Outcome::Fails ? E_FAIL : S_OK; }
-
-// Hands out another reference to `self` when the call works.
-template <class T>
-HRESULT HandOut(Outcome outcome, T* self, T** out)
-{
-    *out = outcome == Outcome::Works ? self : nullptr;
-    if (*out != nullptr) self->AddRef();
-    return StatusOf(outcome);
-}
-
-inline HRESULT Answer(Outcome outcome, VARIANT_BOOL* yes)
-{
-    *yes = outcome == Outcome::Works ? VARIANT_TRUE : VARIANT_FALSE;
-    return StatusOf(outcome);
-}
-
-inline std::string Text(BSTR text) { return NarrowToBytes(text == nullptr ? L"" : std::wstring(text, SysStringLen(text))); }
-
-template <class Made, class Interface>
-comrt::ClassFactory Factory(FakePlatform& platform, const std::string& name)
-{
-    return [&platform, name](REFIID iid, void** object) -> HRESULT {
-        *object = nullptr;
-        const Outcome outcome = platform.Log("CoCreateInstance " + name);
-        if (outcome != Outcome::Works) return outcome == Outcome::Fails ? REGDB_E_CLASSNOTREG : S_OK;
-        Interface* made = new Made(platform);
-        const HRESULT hr = made->QueryInterface(iid, object);
-        made->Release();
-        return hr;
-    };
-}
-
-} // namespace fake_com

@@ -4,24 +4,19 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
-#include <mutex>
 #include <utility>
 
 namespace {
 
 std::atomic<long> liveObjects{0}, liveStrings{0};
 
-// A thread is initialised when it joined the current generation: a reset starts a new one,
-// which un-initialises every thread at once.
-std::atomic<unsigned> generation{1};
-thread_local unsigned joinedGeneration = 0;
 std::atomic<HRESULT> injectedFailure{S_OK};
 
 // Any order will do for a map: a GUID's 16 bytes have no padding.
 struct GuidLess {
     bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
 };
-std::mutex registryMutex;
+// Classes are registered and made on the test's own thread only.
 std::map<CLSID, comrt::ClassFactory, GuidLess> registry;
 
 // A BSTR as on Windows: its length in bytes in front of the text, a zero after it.
@@ -30,25 +25,14 @@ constexpr std::size_t kHeader = sizeof(OLECHAR) > sizeof(std::uint32_t) ? sizeof
 
 } // namespace
 
-HRESULT CoInitialize(void*)
-{
-    if (FAILED(injectedFailure.load())) return injectedFailure.load();
-    const unsigned current = generation.load();
-    if (std::exchange(joinedGeneration, current) == current) return S_FALSE;
-    return S_OK;
-}
+// The module only asks whether it failed, never whether the thread was initialised before (S_FALSE).
+HRESULT CoInitialize(void*) { return injectedFailure.load(); }
 
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown*, DWORD, REFIID iid, void** object)
 {
     *object = nullptr;
-    comrt::ClassFactory factory;
-    {
-        std::lock_guard<std::mutex> lock(registryMutex);
-        const auto found = registry.find(clsid);
-        if (found == registry.end()) return REGDB_E_CLASSNOTREG;
-        factory = found->second;
-    }
-    return factory(iid, object);
+    const auto found = registry.find(clsid);
+    return found == registry.end() ? REGDB_E_CLASSNOTREG : found->second(iid, object);
 }
 
 BSTR SysAllocString(const OLECHAR* text)
@@ -77,7 +61,6 @@ namespace comrt {
 
 void RegisterClass(REFCLSID clsid, ClassFactory factory)
 {
-    std::lock_guard<std::mutex> lock(registryMutex);
     registry[clsid] = std::move(factory);
 }
 
@@ -90,8 +73,6 @@ void InjectCoInitializeFailure(HRESULT hr) { injectedFailure = hr; }
 void ResetRuntimeForTests()
 {
     injectedFailure = S_OK;
-    ++generation;
-    std::lock_guard<std::mutex> lock(registryMutex);
     registry.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 
 using HRESULT = std::int32_t;
@@ -52,12 +53,8 @@ using IID = GUID;
 using CLSID = GUID;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
-constexpr bool operator==(const GUID& a, const GUID& b)
-{
-    for (int i = 0; i < 8; ++i)
-        if (a.Data4[i] != b.Data4[i]) return false;
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3;
-}
+// A GUID's 16 bytes have no padding.
+inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr CLSID CLSID_UPnPNAT = {0xAE1E00AA, 0x3FD5, 0x403C, {0x8A, 0x27, 0x2B, 0xBD, 0xC3, 0x0C, 0xD0, 0xE1}};
@@ -140,7 +137,7 @@ long LiveStringCount();
 
 // The next CoInitialize calls, on any thread, fail with `hr`.
 void InjectCoInitializeFailure(HRESULT hr);
-// The runtime as a fresh process has it: no classes, no failure, no thread initialised.
+// The runtime as a fresh process has it: no classes, no failure.
 void ResetRuntimeForTests();
 
 void CountObject(int delta);
@@ -151,8 +148,6 @@ template <class First, class... Rest>
 class ComObject : public First, public Rest... {
 public:
     ComObject() { CountObject(+1); }
-    ComObject(const ComObject&) = delete;
-    ComObject& operator=(const ComObject&) = delete;
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {

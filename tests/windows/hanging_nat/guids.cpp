@@ -1,4 +1,0 @@
-// Defines the NAT identifiers for the stand-in server.
-#include <initguid.h>
-
-#include "platform/com/natupnp_windows.h"
