@@ -19,13 +19,9 @@ def spaced(text):
     return re.sub(r"\s+", " ", text).strip()
 
 
-def quote_tokens(quote):
-    """The quote's characters, each part written *like this*, ... or … (with the blanks around it)
-    one WILD."""
-    tokens = []
-    for i, piece in enumerate(re.split(r"\*[^*]+\*|\s*(?:\.\.\.|…)\s*", spaced(quote))):
-        tokens += ([WILD] if i else []) + list(piece)
-    return tokens
+def tokens(pieces, mark):
+    """The characters of the pieces, one `mark` between each two."""
+    return [token for i, piece in enumerate(pieces) for token in ([mark] if i else []) + list(piece)]
 
 
 def quotes(markdown):
@@ -33,14 +29,6 @@ def quotes(markdown):
     prose = re.sub(r"`[^`]*`", "``", "\n".join(line for line in markdown.splitlines() if not line.startswith("    ")))
     found = [spaced(q) for q in re.findall(r'"([^"]+)"', prose)]
     return found + [spaced(line[1:]) for line in prose.splitlines() if line.startswith(">")]
-
-
-def template_tokens(text):
-    """A text of the tool's, each {name} of the catalogue and %1 of Qt one HOLE."""
-    tokens = []
-    for i, piece in enumerate(re.split(r"\{[a-z]+\}|%\d", re.sub(r"\s+", " ", text))):
-        tokens += ([HOLE] if i else []) + list(piece)
-    return tokens
 
 
 def composed(entry, entries):
@@ -73,7 +61,8 @@ def within(quote, text, words=frozenset()):
     the quote takes any of the text; a HOLE of the text a WILD of the quote, an example value
     (digits and signs, as 11.77.0.1:25565) or one whole text of `words`, which the tool writes
     into it (as "until it restarts"); any other word the quote spells out is the text's own."""
-    q, t = quote_tokens(quote), template_tokens(text)
+    q = tokens(re.split(r"\*[^*]+\*|\s*(?:\.\.\.|…)\s*", spaced(quote)), WILD)  # *like this*, ... or … (and blanks)
+    t = tokens(re.split(r"\{[a-z]+\}|%\d", re.sub(r"\s+", " ", text)), HOLE)    # {name} of the catalogue, %1 of Qt
 
     def value(i, k):
         piece = q[i:k]
