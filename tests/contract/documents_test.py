@@ -48,14 +48,6 @@ def code_texts(folder):
     return texts
 
 
-def tool_texts(root):
-    entries = catalogue.read(os.path.join(root, "module"))
-    packaged = [line for path in glob.glob(os.path.join(root, "packaging", "**", "*.desktop"), recursive=True)
-                for line in catalogue.text_of(path).splitlines()]
-    return ([composed(e, entries) for e in entries] + code_texts(os.path.join(root, "module")) +
-            code_texts(os.path.join(root, "frontend")) + packaged)
-
-
 def within(quote, text, words=frozenset()):
     """Whether some text the template `text` writes holds a text the quote stands for: a WILD of
     the quote takes any of the text; a HOLE of the text a WILD of the quote, an example value
@@ -93,7 +85,11 @@ def usage_forms(text):
 
 class Documents(unittest.TestCase):
     def test_each_sentence_the_readme_quotes_is_one_the_tool_writes(self):
-        texts = tool_texts(ROOT)
+        entries = catalogue.read(os.path.join(ROOT, "module"))
+        texts = ([composed(e, entries) for e in entries] + code_texts(os.path.join(ROOT, "module")) +
+                 code_texts(os.path.join(ROOT, "frontend")) +
+                 [line for path in glob.glob(os.path.join(ROOT, "packaging", "**", "*.desktop"), recursive=True)
+                  for line in catalogue.text_of(path).splitlines()])
         words = frozenset(spaced(text) for text in texts)
         quoted = quotes(catalogue.text_of(os.path.join(ROOT, "README.md")))
         self.assertTrue(quoted, "README.md quotes nothing")
