@@ -24,13 +24,6 @@ def tokens(pieces, mark):
     return [token for i, piece in enumerate(pieces) for token in ([mark] if i else []) + list(piece)]
 
 
-def quotes(markdown):
-    """The double-quoted texts and block-quoted lines of a Markdown text, outside code."""
-    prose = re.sub(r"`[^`]*`", "``", "\n".join(line for line in markdown.splitlines() if not line.startswith("    ")))
-    found = [spaced(q) for q in re.findall(r'"([^"]+)"', prose)]
-    return found + [spaced(line[1:]) for line in prose.splitlines() if line.startswith(">")]
-
-
 def composed(entry, entries):
     """A catalogue entry's text with each {@id} in it written out."""
     part = {e.id: e for e in entries if e.part == entry.part}
@@ -76,13 +69,6 @@ def within(quote, text, words=frozenset()):
     return any(fits(0, j) for j in range(len(t)))
 
 
-def usage_forms(text):
-    """The argument forms of a usage line: "PORT (1-65535) tcp|udp [NAME ...], or delete PORT"
-    -> ["PORT tcp|udp [NAME]", "delete PORT"]."""
-    text = re.sub(r"\[(\w+)[^]]*\]", r"[\1]", re.sub(r"\s*\([^)]*\)", "", spaced(text)))
-    return [form.strip() for form in re.split(r",? or ", text)]
-
-
 class Documents(unittest.TestCase):
     def test_each_sentence_the_readme_quotes_is_one_the_tool_writes(self):
         entries = catalogue.read(os.path.join(ROOT, "module"))
@@ -91,7 +77,11 @@ class Documents(unittest.TestCase):
                  [line for path in glob.glob(os.path.join(ROOT, "packaging", "**", "*.desktop"), recursive=True)
                   for line in catalogue.text_of(path).splitlines()])
         words = frozenset(spaced(text) for text in texts)
-        quoted = quotes(catalogue.text_of(os.path.join(ROOT, "README.md")))
+        # The double-quoted texts and block-quoted lines of README.md, outside code.
+        prose = re.sub(r"`[^`]*`", "``", "\n".join(line for line in catalogue.text_of(os.path.join(ROOT, "README.md"))
+                                                   .splitlines() if not line.startswith("    ")))
+        quoted = ([spaced(q) for q in re.findall(r'"([^"]+)"', prose)] +
+                  [spaced(line[1:]) for line in prose.splitlines() if line.startswith(">")])
         self.assertTrue(quoted, "README.md quotes nothing")
         for quote in quoted:
             self.assertTrue(any(within(quote, text, words) for text in texts), f'README.md quotes "{quote}", '
@@ -102,7 +92,9 @@ class Documents(unittest.TestCase):
             self.skipTest("no helper built here")
         said = subprocess.run([HELPER], capture_output=True, text=True, timeout=10)
         self.assertEqual(said.returncode, 2, said.stderr)
-        forms = usage_forms(said.stderr.split("expected", 1)[1])
+        # Its forms: "PORT (1-65535) tcp|udp [NAME ...], or delete PORT" -> "PORT tcp|udp [NAME]", "delete PORT".
+        usage = re.sub(r"\s*\([^)]*\)", "", spaced(said.stderr.split("expected", 1)[1]))
+        forms = [form.strip() for form in re.split(r",? or ", re.sub(r"\[(\w+)[^]]*\]", r"[\1]", usage))]
         documented = re.findall(r"kavro-ufw-allow ([^`]*)`", spaced(catalogue.text_of(os.path.join(ROOT, "docs",
                                                                                                  "DEVELOPING.md"))))
         self.assertTrue(documented, "docs/DEVELOPING.md gives no arguments of kavro-ufw-allow")

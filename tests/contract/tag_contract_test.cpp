@@ -21,6 +21,7 @@ TEST(TagContract, AValueWithLineEndsStaysOnTheLineTheWindowReads)
     const ModuleLine line = readModuleLine(lines[0]);
     EXPECT_EQ(line.id.toStdString(), "gateway-refused");
     EXPECT_TRUE(line.headline);
-    EXPECT_EQ(line.text.toStdString(), "The router refused port 80 (a >>[forward-ipv6-offer] b  >[c] d >>[e] f g). Open "
-                                       "the port in the router's own settings.");
+    EXPECT_EQ(line.text.toStdString(),
+              "The router refused port 80 (a >>[forward-ipv6-offer] b  >[c] d >>[e] f g). Open the port in the router's "
+              "own settings.");
 }
