@@ -39,16 +39,11 @@ def parse(path, part):
                   f"{path}:{code.count(chr(10), 0, m.start()) + 1}") for m in ENTRY.finditer(code)]
 
 
-def definitions(module):
-    """Every sentences.def under `module`, with its part's name."""
-    for folder, _, files in sorted(os.walk(module)):
-        if "sentences.def" in files:
-            yield os.path.join(folder, "sentences.def"), os.path.relpath(folder, module).split(os.sep)[0]
-
-
 def read(module):
-    """Every entry of the module's catalogue, in the order written."""
-    return [entry for path, part in definitions(module) for entry in parse(path, part)]
+    """Every entry of the module's catalogue, in the order written: each sentences.def under `module`, its part
+    the folder below `module` that holds it."""
+    return [entry for folder, _, files in sorted(os.walk(module)) if "sentences.def" in files
+            for entry in parse(os.path.join(folder, "sentences.def"), os.path.relpath(folder, module).split(os.sep)[0])]
 
 
 def pattern(entry, entries):

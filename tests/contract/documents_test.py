@@ -19,28 +19,9 @@ def spaced(text):
     return re.sub(r"\s+", " ", text).strip()
 
 
-def quote_tokens(quote):
-    """The quote's characters, each part written *like this*, ... or … (with the blanks around it)
-    one WILD."""
-    tokens = []
-    for i, piece in enumerate(re.split(r"\*[^*]+\*|\s*(?:\.\.\.|…)\s*", spaced(quote))):
-        tokens += ([WILD] if i else []) + list(piece)
-    return tokens
-
-
-def quotes(markdown):
-    """The double-quoted texts and block-quoted lines of a Markdown text, outside code."""
-    prose = re.sub(r"`[^`]*`", "``", "\n".join(line for line in markdown.splitlines() if not line.startswith("    ")))
-    found = [spaced(q) for q in re.findall(r'"([^"]+)"', prose)]
-    return found + [spaced(line[1:]) for line in prose.splitlines() if line.startswith(">")]
-
-
-def template_tokens(text):
-    """A text of the tool's, each {name} of the catalogue and %1 of Qt one HOLE."""
-    tokens = []
-    for i, piece in enumerate(re.split(r"\{[a-z]+\}|%\d", re.sub(r"\s+", " ", text))):
-        tokens += ([HOLE] if i else []) + list(piece)
-    return tokens
+def tokens(pieces, mark):
+    """The characters of the pieces, one `mark` between each two."""
+    return [token for i, piece in enumerate(pieces) for token in ([mark] if i else []) + list(piece)]
 
 
 def composed(entry, entries):
@@ -60,20 +41,13 @@ def code_texts(folder):
     return texts
 
 
-def tool_texts(root):
-    entries = catalogue.read(os.path.join(root, "module"))
-    packaged = [line for path in glob.glob(os.path.join(root, "packaging", "**", "*.desktop"), recursive=True)
-                for line in catalogue.text_of(path).splitlines()]
-    return ([composed(e, entries) for e in entries] + code_texts(os.path.join(root, "module")) +
-            code_texts(os.path.join(root, "frontend")) + packaged)
-
-
 def within(quote, text, words=frozenset()):
     """Whether some text the template `text` writes holds a text the quote stands for: a WILD of
     the quote takes any of the text; a HOLE of the text a WILD of the quote, an example value
     (digits and signs, as 11.77.0.1:25565) or one whole text of `words`, which the tool writes
     into it (as "until it restarts"); any other word the quote spells out is the text's own."""
-    q, t = quote_tokens(quote), template_tokens(text)
+    q = tokens(re.split(r"\*[^*]+\*|\s*(?:\.\.\.|…)\s*", spaced(quote)), WILD)  # *like this*, ... or … (and blanks)
+    t = tokens(re.split(r"\{[a-z]+\}|%\d", re.sub(r"\s+", " ", text)), HOLE)    # {name} of the catalogue, %1 of Qt
 
     def value(i, k):
         piece = q[i:k]
@@ -95,18 +69,19 @@ def within(quote, text, words=frozenset()):
     return any(fits(0, j) for j in range(len(t)))
 
 
-def usage_forms(text):
-    """The argument forms of a usage line: "PORT (1-65535) tcp|udp [NAME ...], or delete PORT"
-    -> ["PORT tcp|udp [NAME]", "delete PORT"]."""
-    text = re.sub(r"\[(\w+)[^]]*\]", r"[\1]", re.sub(r"\s*\([^)]*\)", "", spaced(text)))
-    return [form.strip() for form in re.split(r",? or ", text)]
-
-
 class Documents(unittest.TestCase):
     def test_each_sentence_the_readme_quotes_is_one_the_tool_writes(self):
-        texts = tool_texts(ROOT)
+        entries = catalogue.read(os.path.join(ROOT, "module"))
+        texts = ([composed(e, entries) for e in entries] + code_texts(os.path.join(ROOT, "module")) +
+                 code_texts(os.path.join(ROOT, "frontend")) +
+                 [line for path in glob.glob(os.path.join(ROOT, "packaging", "**", "*.desktop"), recursive=True)
+                  for line in catalogue.text_of(path).splitlines()])
         words = frozenset(spaced(text) for text in texts)
-        quoted = quotes(catalogue.text_of(os.path.join(ROOT, "README.md")))
+        # The double-quoted texts and block-quoted lines of README.md, outside code.
+        prose = re.sub(r"`[^`]*`", "``", "\n".join(line for line in catalogue.text_of(os.path.join(ROOT, "README.md"))
+                                                   .splitlines() if not line.startswith("    ")))
+        quoted = ([spaced(q) for q in re.findall(r'"([^"]+)"', prose)] +
+                  [spaced(line[1:]) for line in prose.splitlines() if line.startswith(">")])
         self.assertTrue(quoted, "README.md quotes nothing")
         for quote in quoted:
             self.assertTrue(any(within(quote, text, words) for text in texts), f'README.md quotes "{quote}", '
@@ -117,7 +92,9 @@ class Documents(unittest.TestCase):
             self.skipTest("no helper built here")
         said = subprocess.run([HELPER], capture_output=True, text=True, timeout=10)
         self.assertEqual(said.returncode, 2, said.stderr)
-        forms = usage_forms(said.stderr.split("expected", 1)[1])
+        # Its forms: "PORT (1-65535) tcp|udp [NAME ...], or delete PORT" -> "PORT tcp|udp [NAME]", "delete PORT".
+        usage = re.sub(r"\s*\([^)]*\)", "", spaced(said.stderr.split("expected", 1)[1]))
+        forms = [form.strip() for form in re.split(r",? or ", re.sub(r"\[(\w+)[^]]*\]", r"[\1]", usage))]
         documented = re.findall(r"kavro-ufw-allow ([^`]*)`", spaced(catalogue.text_of(os.path.join(ROOT, "docs",
                                                                                                  "DEVELOPING.md"))))
         self.assertTrue(documented, "docs/DEVELOPING.md gives no arguments of kavro-ufw-allow")

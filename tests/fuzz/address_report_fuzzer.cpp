@@ -1,8 +1,6 @@
 // The interface report, from raw capture bytes to the address list: line splitting,
 // byte widening and the "IPv4" parse.
 #include <algorithm>
-#include <cstdint>
-#include <string_view>
 
 #include "addresses/address_report.h"
 #include "fuzz_check.h"
@@ -19,9 +17,8 @@ std::size_t Count(std::string_view text, std::string_view piece)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+FUZZ_HARNESS(bytes)
 {
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     FUZZ_REQUIRE(NarrowToBytes(WidenBytes(bytes)) == bytes);
 
     const std::vector<std::wstring> lines = SplitLines(bytes);
@@ -29,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t characters = 0;
     for (const std::wstring& line : lines) characters += line.size();
     // Only the line feeds and the one CR before each are dropped.
-    FUZZ_REQUIRE(characters == size - Count(bytes, "\n") - Count(bytes, "\r\n"));
+    FUZZ_REQUIRE(characters == bytes.size() - Count(bytes, "\n") - Count(bytes, "\r\n"));
 
     // Each entry is, in order, the tail after the first ": " of a line of its own that says "IPv4".
     auto line = lines.begin();
@@ -41,5 +38,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_REQUIRE(line != lines.end());
         ++line;
     }
-    return 0;
 }

@@ -6,9 +6,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
-#include <cstdint>
 #include <cstring>
-#include <string_view>
 
 #include "fuzz_check.h"
 #include "gateway/natpmp/natpmp_answer.h"
@@ -76,10 +74,8 @@ void CheckNatPmp(std::string_view datagram)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+FUZZ_HARNESS(datagram)
 {
-    const std::string_view datagram(reinterpret_cast<const char*>(data), size);
     CheckPcp(datagram);
     CheckNatPmp(datagram);
-    return 0;
 }

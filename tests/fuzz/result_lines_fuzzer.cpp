@@ -5,18 +5,17 @@
 #include <QVector>
 
 #include <algorithm>
-#include <cstdint>
 
 #include "fuzz_check.h"
 #include "result_lines.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+FUZZ_HARNESS(input)
 {
-    QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    QByteArray bytes(input.data(), static_cast<int>(input.size()));
     QBuffer file(&bytes);
     FUZZ_REQUIRE(file.open(QIODevice::ReadOnly));
     const std::optional<QStringList> lines = readResultLines(file);
-    if (size == 0) FUZZ_REQUIRE(lines && lines->isEmpty());
+    if (input.empty()) FUZZ_REQUIRE(lines && lines->isEmpty());
     // Read for the list, an odd character spoils only itself: every line an answer has,
     // none with a character that hides or reorders the text around it.
     FUZZ_REQUIRE(file.seek(0));
@@ -31,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QVector<uint> characters = line.toUcs4();
         FUZZ_REQUIRE(std::none_of(characters.begin(), characters.end(), isOdd));
     }
-    if (!lines) return 0;  // no answer of the module: the window says it could not read one
+    if (!lines) return;  // no answer of the module: the window says it could not read one
     FUZZ_REQUIRE(lines->size() <= std::min(maxResultLines, bytes.count('\n') + 1));
     // A tab stays: it separates the fields of a listed port.
     const auto isControl = [](QChar c) { return c.category() == QChar::Other_Control && c != QLatin1Char('\t'); };
@@ -41,5 +40,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     if (!lines->isEmpty() && lines->first() == QLatin1String("0"))
         FUZZ_REQUIRE(bytes == "0" || bytes.startsWith("0\n") || bytes.startsWith("0\r\n"));
-    return 0;
 }

@@ -1,20 +1,17 @@
 // An SSDP answer as any device on the LAN may send it: parsed, judged as a gateway,
 // and followed only when it points back at the device that sent it.
-#include <cstddef>
-#include <cstdint>
-#include <string_view>
-
 #include "fuzz_check.h"
 #include "gateway/upnp/ssdp_response.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+FUZZ_HARNESS(bytes)
 {
     using namespace gateway;
     // The first four bytes are the sender, the rest the datagram.
-    if (size < 4) return 0;
+    if (bytes.size() < 4) return;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const Ipv4 sender{static_cast<std::uint32_t>(data[0]) << 24 | static_cast<std::uint32_t>(data[1]) << 16 |
                       static_cast<std::uint32_t>(data[2]) << 8 | data[3]};
-    const std::string_view datagram(reinterpret_cast<const char*>(data) + 4, size - 4);
+    const std::string_view datagram = bytes.substr(4);
 
     const std::optional<SsdpAnswer> answer = ParseSsdpAnswer(datagram);
     if (answer) {
@@ -32,5 +29,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::optional<Ipv4> host = UrlHost(datagram)) {
         FUZZ_REQUIRE(ParseIpv4(ToString(*host)) == host);
     }
-    return 0;
 }

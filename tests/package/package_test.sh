@@ -51,10 +51,6 @@ if [ "$(id -u)" -eq 0 ]; then user=(setpriv --reuid=nobody --regid=nogroup --cle
 else chmod 555 "$lib"; fi
 mkdir -m 700 "$work/run" "$work/start" && chmod 777 "$work/start" && chmod 711 "$work"
 [ ${#user[@]} -eq 0 ] || chown nobody:nogroup "$work/run"
-printf 'getips\r\n' >"$work/start/kavro.cmd"
-(cd "$work/start" && "${user[@]}" "$lib/Kavro")
-check "the installed Kavro lists the addresses" grep -qE '^[0-9]+(\.[0-9]+){3}' "$work/start/log.txt"
-rm "$work/start/kavro.cmd" "$work/start/log.txt"
 
 check "the command line's manual page is installed" test -s "$root/usr/share/man/man1/varneth.1.gz"
 mkdir -m 1777 "$work/tmp"
