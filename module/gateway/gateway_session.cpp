@@ -120,9 +120,12 @@ bool GatewaySession::AskRemembered(Deadline until)
     return true;
 }
 
-// Waits for the remembered location's answer until the search has found the gateway
-// somewhere else (or nowhere): a location that went silent holds nothing past the
-// search's own answer. True when it answered as a usable gateway, now this session's.
+// Waits for the remembered location's answer until the search has found the gateway's
+// UPnP somewhere else: a location that went silent holds nothing past that answer. A
+// search that found no UPnP (the router's PCP or NAT-PMP alone, or nothing) does not end
+// the wait: UPnP comes first, and a router slow to describe itself would lose to its own
+// PCP. The ask is over by the search's end. True when it answered as a usable gateway,
+// now this session's.
 bool GatewaySession::TakeRemembered()
 {
     // Told here, not where it was read: nothing of the search is told before a step asks for it.
@@ -134,7 +137,8 @@ bool GatewaySession::TakeRemembered()
     {
         std::unique_lock<std::mutex> lock(arrivals_->mutex);
         arrivals_->came.wait_until(lock, settings_.end, [&] {
-            return arrivals_->remembered || (arrivals_->searched && *arrivals_->searched != location);
+            return arrivals_->remembered ||
+                   (arrivals_->searched && *arrivals_->searched && **arrivals_->searched != location);
         });
         asked = arrivals_->remembered;
     }
