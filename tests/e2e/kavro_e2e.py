@@ -193,6 +193,9 @@ logind = lambda lingering="": background("/usr/bin/python3 " + os.path.join(HERE
 LINGER_CALLS = "kill $(cat $W/logind.pid); touch $W/linger.log; tr '\\n' ';' <$W/linger.log"
 # Kavro's note that it turned lingering on.
 MARKER = "$XDG_STATE_HOME/varneth/lingering-turned-on"
+# The record's folder remembering the gateway described at HOST's port 5000.
+remembered = lambda host: ("mkdir -p -m 700 $XDG_STATE_HOME/varneth && printf 'varneth gateway 1\\ngateway\\tlocation="
+                           f"http://{host}:5000/rootDesc.xml\\tudn=uuid:6f0e4c2a\\n' >$XDG_STATE_HOME/varneth/gateway")
 # Groups of close, TCP only: (address, port) each.
 close_groups = lambda groups: "close\r\n" + "".join(f"{address}\r\n{port}\r\nTRUE\r\nFALSE\r\n" for address, port in groups)
 # A second address of the client's, on its LAN.
@@ -318,11 +321,13 @@ ROWS = [
         stderr="No router answered", headline=NO_ROUTER, ids="gateway-none-answered",
         stdout="Varneth::Access Nat->get_StaticPortMappingCollection succeeded, but left Collection null"),
     Row("UPnP only from the default gateway: a LAN host answers SSDP, and was remembered: neither used nor asked",
-        FORWARD, gateway="", fake_on="lan2", asked=0, headline=NO_ROUTER,
-        setup="mkdir -p -m 700 $XDG_STATE_HOME/varneth && printf 'varneth gateway 1\\ngateway\\tlocation="
-              f"http://{CLIENT2}:5000/rootDesc.xml\\tudn=uuid:6f0e4c2a\\n' >$XDG_STATE_HOME/varneth/gateway",
+        FORWARD, gateway="", fake_on="lan2", asked=0, headline=NO_ROUTER, setup=remembered(CLIENT2),
         stderr=(f"{CLIENT2} offers UPnP but is not this network's router: not used.",
                 f"remembered description at http://{CLIENT2}:5000/rootDesc.xml is not the default gateway's; not asked")),
+    # Before, its own PCP won once the search was over: UPnP lost only for being slow to describe itself.
+    Row("the router remembered, slow to describe itself, quick on PCP and silent on SSDP: UPnP all the same", FORWARD,
+        ["0"], "--port-control pcp --delay 0.5", asked=2, setup=remembered("10.77.0.1"),
+        stderr=(f"asked the remembered description at {ROOT_DESC} without waiting", "answered (UPnP")),
     Row("no default gateway", FORWARD, gateway="none", setup="ip route del default",
         after="ip route add default via 10.77.0.1", headline="This machine has no default gateway",
         ids="gateway-no-default-gateway"),
