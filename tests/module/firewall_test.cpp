@@ -77,7 +77,7 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
         Script scripts[3];  // the first, the second, the fallback
         Status profile, found, opening;  // the answers of EveryFirewall
         bool enabled;
-        int opened[3];
+        std::vector<int> opened;
     } cases[] = {
         {"one has it already", {{true, true}, {true}, {true}}, Ok, NotFound, Ok, true, {0, 1, 0}},
         {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, Ok, true, {0, 0, 0}},
@@ -101,10 +101,8 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
             continue;
         }
         EXPECT_EQ(every.OpenPort(kPort80).status, each.opening) << each.name;
-        EXPECT_EQ(std::make_tuple(managers.Opened(managers.first), managers.Opened(managers.second),
-                                  managers.Opened(managers.fallback)),
-                  std::make_tuple(each.opened[0], each.opened[1], each.opened[2]))
-            << each.name;
+        EXPECT_EQ((std::vector<int>{managers.Opened(managers.first), managers.Opened(managers.second),
+                                    managers.Opened(managers.fallback)}), each.opened) << each.name;
     }
 }
 
