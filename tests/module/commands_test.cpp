@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "platform/com/com_api.h"
 #include "fake_firewall.h"
@@ -196,13 +197,9 @@ const Surroundings kHere{kHome, {"192.168.1.5"}, kNow};
 TEST(Renew, AsksOnlyWhenDueOrGone)
 {
     using H = gateway::Holding;
-    const struct {
-        const char* name;
-        void (*change)(RecordedForward&);
-        std::map<int, H> holding;
-        std::vector<std::string> calls;
-        bool renewed;  // its grant is now
-    } rows[] = {
+    // The name, the change to the entry, what the gateway holds, its calls, whether the grant is now.
+    const std::tuple<const char*, void (*)(RecordedForward&), std::map<int, H>, std::vector<std::string>, bool>
+        rows[] = {
         {"HourlyCheckFindsItHeld", [](RecordedForward& f) { f.checkedAt = kNow - 3600; }, {{8080, H::Held}},
          {"OnThisDevice 8080", "Holds 8080"}, false},
         // The system's NAT object's week-long lease: renewed an hour before its end, not at its half.
@@ -222,16 +219,16 @@ TEST(Renew, AsksOnlyWhenDueOrGone)
     // The identity of the gateway is learnt without asking: its UDN is empty then.
     Surroundings here = kHere;
     here.gateway.udn.clear();
-    for (const auto& row : rows) {
+    for (const auto& [name, change, holding, calls, renewed] : rows) {
         std::vector<RecordedForward> forwards{Entry(8080)};
-        row.change(forwards[0]);
+        change(forwards[0]);
         FakeGateway gateway;
-        gateway.holding = row.holding;
+        gateway.holding = holding;
         Firewall firewall;
-        EXPECT_EQ(RenewForwards(forwards, gateway, firewall.entries, here), "") << row.name;
-        EXPECT_EQ(gateway.calls, row.calls) << row.name;
-        ASSERT_EQ(forwards.size(), 1u) << row.name;
-        EXPECT_EQ(forwards[0].grant.grantedAt == kNow, row.renewed) << row.name;
+        EXPECT_EQ(RenewForwards(forwards, gateway, firewall.entries, here), "") << name;
+        EXPECT_EQ(gateway.calls, calls) << name;
+        ASSERT_EQ(forwards.size(), 1u) << name;
+        EXPECT_EQ(forwards[0].grant.grantedAt == kNow, renewed) << name;
     }
 }
 
@@ -300,24 +297,21 @@ TEST(List, GatewaysMappingsAndTheRecordsOthersInTheirFields)
 
 TEST(CloseTargets, AreGroupsOfFourLines)
 {
-    const struct {
-        const char* name;
-        std::vector<std::wstring> lines;
-        bool all = false;  // asks for everything the record holds
-    } rows[] = {
-        {"NoGroup", {L"close", L""}},
-        {"GroupCutShort", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L"192.168.1.5", L""}},
-        {"NoProtocol", {L"close", L"192.168.1.5", L"8080", L"FALSE", L"FALSE"}},
-        {"PortOutOfRange", {L"close", L"192.168.1.5", L"70000", L"TRUE", L"FALSE"}},
-        {"PortWithText", {L"close", L"192.168.1.5", L"80x", L"TRUE", L"FALSE"}},
-        {"EmptyAddress", {L"close", L"", L"8080", L"TRUE", L"FALSE"}},
+    // The name, the lines, and whether they ask for everything the record holds.
+    const std::tuple<const char*, std::vector<std::wstring>, bool> rows[] = {
+        {"NoGroup", {L"close", L""}, false},
+        {"GroupCutShort", {L"close", L"192.168.1.5", L"8080", L"TRUE", L"FALSE", L"192.168.1.5", L""}, false},
+        {"NoProtocol", {L"close", L"192.168.1.5", L"8080", L"FALSE", L"FALSE"}, false},
+        {"PortOutOfRange", {L"close", L"192.168.1.5", L"70000", L"TRUE", L"FALSE"}, false},
+        {"PortWithText", {L"close", L"192.168.1.5", L"80x", L"TRUE", L"FALSE"}, false},
+        {"EmptyAddress", {L"close", L"", L"8080", L"TRUE", L"FALSE"}, false},
         {"All", {L"close", L"all", L""}, true},
-        {"AllThenAGroup", {L"close", L"all", L"192.168.1.5", L"8080", L"TRUE", L"FALSE"}},
+        {"AllThenAGroup", {L"close", L"all", L"192.168.1.5", L"8080", L"TRUE", L"FALSE"}, false},
     };
     // Each is refused; no group at all too, never read as an empty list of targets.
-    for (const auto& row : rows) {
-        EXPECT_FALSE(ReadCloseTargets(row.lines)) << row.name;
-        EXPECT_EQ(ClosesAll(row.lines), row.all) << row.name;
+    for (const auto& [name, lines, all] : rows) {
+        EXPECT_FALSE(ReadCloseTargets(lines)) << name;
+        EXPECT_EQ(ClosesAll(lines), all) << name;
     }
 }
 
@@ -327,14 +321,10 @@ RecordedForward Named(RecordedForward f, const std::string& firewall)
     return f;
 }
 
-RecordedForward Elsewhere(RecordedForward f)
+// Made on another router at the home router's address, for `lifetime`.
+RecordedForward Elsewhere(RecordedForward f, long long lifetime = kAskedLease)
 {
     f.grant.gateway = {"uuid:cafe", "192.168.1.1", "02:00:00:00:00:99"};
-    return f;
-}
-
-RecordedForward Lasting(RecordedForward f, long long lifetime)
-{
     f.grant.lease = lifetime;
     return f;
 }
@@ -395,8 +385,8 @@ TEST(Close, RemovesOnlyWhatTheToolMade)
         // A pinhole goes with its forward's address; what is on another router is told and stays.
         // What stays is told with the time its router still keeps it: some, none left, or no end.
         {"AllOfTheRecord",
-         {Entry(8080), Pinhole(8080), Entry(9000, Method::Pcp, Protocol::Udp), Elsewhere(Entry(7000)), Elsewhere(Lasting(Entry(7001), 0)),
-          Elsewhere(Lasting(Entry(7002), 600))},
+         {Entry(8080), Pinhole(8080), Entry(9000, Method::Pcp, Protocol::Udp), Elsewhere(Entry(7000)), Elsewhere(Entry(7001), 0),
+          Elsewhere(Entry(7002), 600)},
          {}, "Port 7000 was opened on another router.",
          {"Save ccc---", "Delete TCP 8080 2001:db8:77::2", "Delete TCP 8080 192.168.1.5", "Delete UDP 9000 192.168.1.5",
           "Save ---"},

@@ -4,7 +4,6 @@
 // which says whether it works; a mapping made is granted for its protocol's lease.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -21,7 +20,6 @@ struct FakeGateway final : gateway::NatService, gateway::EntryClient {
     std::map<Protocol, std::optional<long long>> leases{{Protocol::Tcp, 7200}, {Protocol::Udp, 7200}};
     std::map<int, gateway::Holding> holding; // by external port; CannotTell when missing
     std::map<int, bool> refuses;             // Renew and Delete fail for these ports
-    std::vector<Listed> listed;
 
     // Refused: no gateway was found.
     AccessAnswer OpenCollection() override { return {Works("OpenCollection") ? Access::Ok : Access::NoCollection, {}}; }
@@ -66,15 +64,13 @@ struct FakeGateway final : gateway::NatService, gateway::EntryClient {
                            g.internalAddress,
                        g.externalPort);
     }
+    // Holds no mapping of another's: what a close reads is not there, and the list is empty.
     Answered<std::optional<Listed>> Read(int port, Protocol protocol) override
     {
         Works("Read " + std::string(Name(protocol)) + " " + std::to_string(port));
-        const auto held = std::find_if(listed.begin(), listed.end(), [&](const Listed& m) {
-            return m.grant.externalPort == port && m.grant.protocol == protocol;
-        });
-        return {held == listed.end() ? std::nullopt : std::optional<Listed>(*held), std::nullopt};
+        return {std::nullopt, std::nullopt};
     }
-    Answered<std::vector<Listed>> List(const std::vector<std::string>&) override { return {listed, std::nullopt}; }
+    Answered<std::vector<Listed>> List(const std::vector<std::string>&) override { return {{}, std::nullopt}; }
 
 private:
     bool Works(const std::string& call)

@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/com/com_api.h"
-#include "text_lines.h"
 
 // LeavesNull: S_OK with nothing handed out (no reference, false); a put just works.
 enum class Outcome { Works, Fails, LeavesNull };
@@ -21,13 +19,11 @@ struct FakePlatform {
     std::set<std::pair<long, int>> openPorts;  // firewall entries: (port, protocol)
     std::vector<std::string> calls;            // e.g. "Add TCP 8080->10.0.0.5:8080 'HLMX 8080 TCP' 1"
 
-    Outcome Log(const std::string& call);
+    Outcome Log(const std::string& call)
+    {
+        calls.push_back(call);
+        for (const auto& [start, outcome] : outcomes)
+            if (call.rfind(start, 0) == 0) return outcome;
+        return Outcome::Works;
+    }
 };
-
-inline Outcome FakePlatform::Log(const std::string& call)
-{
-    calls.push_back(call);
-    for (const auto& [start, outcome] : outcomes)
-        if (call.rfind(start, 0) == 0) return outcome;
-    return Outcome::Works;
-}

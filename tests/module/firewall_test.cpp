@@ -77,7 +77,7 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
         Script scripts[3];  // the first, the second, the fallback
         Status profile, found, opening;  // the answers of EveryFirewall
         bool enabled;
-        int opened[3];
+        std::vector<int> opened;
     } cases[] = {
         {"one has it already", {{true, true}, {true}, {true}}, Ok, NotFound, Ok, true, {0, 1, 0}},
         {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, Ok, true, {0, 0, 0}},
@@ -101,10 +101,8 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
             continue;
         }
         EXPECT_EQ(every.OpenPort(kPort80).status, each.opening) << each.name;
-        EXPECT_EQ(std::make_tuple(managers.Opened(managers.first), managers.Opened(managers.second),
-                                  managers.Opened(managers.fallback)),
-                  std::make_tuple(each.opened[0], each.opened[1], each.opened[2]))
-            << each.name;
+        EXPECT_EQ((std::vector<int>{managers.Opened(managers.first), managers.Opened(managers.second),
+                                    managers.Opened(managers.fallback)}), each.opened) << each.name;
     }
 }
 
@@ -113,28 +111,25 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
 // said once for both protocols.
 TEST(EveryFirewall, LetsInOverIpv6WhatThePinholesOpened)
 {
-    const struct {
-        const char* name;
-        bool firstOn, secondOn;
-        Status profile, opening;  // the first's: ufw's, which keeps a rule per family
-        std::vector<std::string> closed;
-    } cases[] = {
+    // The name, whether the first and the second are on, the first's profile and opening (ufw's, which keeps a
+    // rule per family), and what keeps the port closed.
+    const std::tuple<const char*, bool, bool, Status, Status, std::vector<std::string>> cases[] = {
         {"each keeps it closed", true, true, Status::Ok, Status::AccessDenied, {"ufw: no rule", "firewalld: a chain"}},
         {"one off", false, true, Status::Ok, Status::Ok, {"firewalld: a chain"}},
         {"none on", false, false, Status::Ok, Status::Ok, {}},
         {"the firewall unread", true, true, Status::AccessDenied, Status::Ok,
          {"the firewall could not be read; try again as a user who may read it"}},
     };
-    for (const auto& each : cases) {
-        Managers managers({{each.firstOn, false, each.opening, each.profile}, {each.secondOn}, {false}});
+    for (const auto& [name, firstOn, secondOn, profile, opening, closed] : cases) {
+        Managers managers({{firstOn, false, opening, profile}, {secondOn}, {false}});
         managers.first.familiesApart = true;
-        if (each.opening != Status::Ok) managers.first.gaps = {"no rule"};
+        if (opening != Status::Ok) managers.first.gaps = {"no rule"};
         managers.second.gaps = {"a chain"};
         const FirewallOverIpv6 opened = OpenFirewallOverIpv6(
             [&managers] { return std::make_unique<EveryFirewall>(managers.Every()); }, 8080,
             {Protocol::Tcp, Protocol::Udp}, "10.0.0.5");
-        EXPECT_TRUE(opened.entriesMade.empty()) << each.name;
-        EXPECT_EQ(opened.closed, each.closed) << each.name;
+        EXPECT_TRUE(opened.entriesMade.empty()) << name;
+        EXPECT_EQ(opened.closed, closed) << name;
     }
 }
 
@@ -264,29 +259,23 @@ TEST(NftRuleset, FiltersOnlyWithAnInputChainOfTheFamily)
 TEST(NftFilter, RulesNotReadAreUncheckedAndNotRepeated)
 {
     const std::string rules = LanOnly("");
-    const struct {
-        const char* name;
-        ProcessOutcome::End end;
-        int exitCode;
-        std::string output;
-        bool cut;
-    } rows[] = {
-        {"more than is read", ProcessOutcome::End::Exited, 0, rules, true},
-        {"no JSON", ProcessOutcome::End::Exited, 0, "table inet own {\n\tchain input {", false},
-        {"nft fails", ProcessOutcome::End::Exited, 1, "Error: cannot read\n" + rules, false},
-        {"no answer in time", ProcessOutcome::End::TimedOut, -1, rules.substr(0, 100), false},
+    using End = ProcessOutcome::End;
+    const std::pair<const char*, ProcessOutcome> rows[] = {  // what the run of nft came to
+        {"more than is read", {End::Exited, 0, 0, rules, true}},
+        {"no JSON", {End::Exited, 0, 0, "table inet own {\n\tchain input {", false}},
+        {"nft fails", {End::Exited, 1, 0, "Error: cannot read\n" + rules, false}},
+        {"no answer in time", {End::TimedOut, -1, 0, rules.substr(0, 100), false}},
     };
-    for (const auto& row : rows) {
-        NftFilter filter([&row](auto&&...) { return ProcessOutcome{row.end, row.exitCode, 0, row.output, row.cut}; },
-                         RunDeadline());
+    for (const auto& [name, outcome] : rows) {
+        NftFilter filter([&outcome = outcome](auto&&...) { return outcome; }, RunDeadline());
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(filter.OpenProfile(), Status::Ok) << row.name;
+        EXPECT_EQ(filter.OpenProfile(), Status::Ok) << name;
         const std::string told = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(filter.StateRead(), Status::Ok) << row.name;
-        EXPECT_FALSE(filter.Enabled()) << row.name;
-        EXPECT_NE(told.find("packet filter could not be checked"), std::string::npos) << row.name << ": " << told;
-        EXPECT_EQ(told.find("chain input"), std::string::npos) << row.name << ": " << told;
-        EXPECT_EQ(told.find("metainfo"), std::string::npos) << row.name << ": " << told;
+        EXPECT_NE(filter.StateRead(), Status::Ok) << name;
+        EXPECT_FALSE(filter.Enabled()) << name;
+        EXPECT_NE(told.find("packet filter could not be checked"), std::string::npos) << name << ": " << told;
+        EXPECT_EQ(told.find("chain input"), std::string::npos) << name << ": " << told;
+        EXPECT_EQ(told.find("metainfo"), std::string::npos) << name << ": " << told;
     }
 }
 
@@ -370,12 +359,8 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
     constexpr Protocol Tcp = Protocol::Tcp, Udp = Protocol::Udp;
     using V = UfwVerdict;
     const std::string any4 = " 0.0.0.0/0 any 0.0.0.0/0 in";
-    struct Case {
-        std::string ipv4, ipv6;
-        Protocol protocol;
-        UfwVerdict verdict;
-        std::string action;
-    } const cases[] = {
+    // user.rules, user6.rules, the protocol asked, the verdict and the deciding rule's action.
+    const std::tuple<std::string, std::string, Protocol, UfwVerdict, std::string> cases[] = {
         {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
         {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
@@ -395,11 +380,11 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
          V::Undecided, ""},
         {Tuple("deny tcp 8081" + any4) + Tuple("deny tcp 8070:8079" + any4), "", Tcp, V::Undecided, ""},
     };
-    for (const Case& c : cases) {
-        const UfwDecision decision = DecidePort(ParseUfwRules(c.ipv4), ParseUfwRules(c.ipv6), 8080, c.protocol);
-        EXPECT_EQ(decision.verdict, c.verdict) << c.ipv4 << c.ipv6;
-        EXPECT_EQ(decision.rule.action, c.action) << c.ipv4 << c.ipv6;
-        EXPECT_EQ(decision.ipv6, c.ipv4.empty() && c.verdict == V::Refused) << c.ipv4 << c.ipv6;
+    for (const auto& [ipv4, ipv6, protocol, verdict, action] : cases) {
+        const UfwDecision decision = DecidePort(ParseUfwRules(ipv4), ParseUfwRules(ipv6), 8080, protocol);
+        EXPECT_EQ(decision.verdict, verdict) << ipv4 << ipv6;
+        EXPECT_EQ(decision.rule.action, action) << ipv4 << ipv6;
+        EXPECT_EQ(decision.ipv6, ipv4.empty() && verdict == V::Refused) << ipv4 << ipv6;
     }
 }
 

@@ -138,11 +138,7 @@ TEST(PortControlAnswers, EpochTellsAServerThatLostItsMappings)
 
 TEST(Ipv6Soap, TakesPortAndPathFromTheGatewaysUrls)
 {
-    const struct {
-        const char* url;
-        int port; // 0: refused
-        const char* path;
-    } cases[] = {
+    const std::tuple<const char*, int, const char*> cases[] = {  // the URL, its port (0: refused), its path
         {"http://10.77.0.1:5000/ctl/IP6FCtl", 5000, "/ctl/IP6FCtl"},
         {"http://10.77.0.1/rootDesc.xml", 80, "/rootDesc.xml"},
         {"http://[2001:db8:77::1]:49000/desc", 49000, "/desc"},
@@ -154,12 +150,10 @@ TEST(Ipv6Soap, TakesPortAndPathFromTheGatewaysUrls)
         {"http://[2001:db8:77::1:5000/x", 0, ""},
         {"10.77.0.1:5000/x", 0, ""},
     };
-    for (const auto& c : cases) {
-        const auto got = PortAndPath(c.url);
-        EXPECT_EQ(got ? got->first : 0, c.port) << c.url;
-        if (got) {
-            EXPECT_EQ(got->second, c.path) << c.url;
-        }
+    for (const auto& [url, port, path] : cases) {
+        const auto got = PortAndPath(url);
+        EXPECT_EQ(got ? got->first : 0, port) << url;
+        EXPECT_EQ(got ? got->second : "", path) << url;
     }
 }
 
@@ -196,11 +190,7 @@ TEST(Ipv6Soap, ReadsTheGatewaysAnswers)
     EXPECT_EQ(XmlField(kStatus, "FirewallEnabled"), "1");
     EXPECT_EQ(XmlField(kStatus, "InboundPinholeAllowed"), "0");
     EXPECT_EQ(XmlField(kStatus, "UniqueID"), std::nullopt);
-    const struct {
-        const char* why;
-        std::string answer;
-        int code;
-    } answers[] = {
+    const std::tuple<const char*, std::string, int> answers[] = {
         {"the firewall's status", kStatus, 0},
         {"a pinhole for another source refused", kRefused, 606},
         {"a pinhole id the gateway no longer knows", kUnknownId, 402},
@@ -209,7 +199,7 @@ TEST(Ipv6Soap, ReadsTheGatewaysAnswers)
         {"a fault cut off", kRefused.substr(0, kRefused.find("</errorCode>")), kNoSoapAnswer},
         {"a code that is no number", "HTTP/1.1 500 x\r\n\r\n<errorCode>6O6</errorCode>", kNoSoapAnswer},
     };
-    for (const auto& c : answers) EXPECT_EQ(SoapCode(c.answer), c.code) << c.why;
+    for (const auto& [why, answer, code] : answers) EXPECT_EQ(SoapCode(answer), code) << why;
 }
 
 // Asked on the link by its UDN, only the device itself is taken: not another whose UDN
@@ -258,21 +248,9 @@ TEST(UpnpErrors, EveryCodeKeepsItsName)
 constexpr const char* kTitles =
     "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
 
-// The gateway chosen from these route lines, as text; "none" when there is none.
-std::string DefaultGateway(const std::string& lines)
-{
-    std::istringstream table(kTitles + lines);
-    const auto gateway = host::ChooseDefaultGateway(host::DefaultRoutesFromTable(table));
-    return gateway ? ToString(*gateway) : "none";
-}
-
 TEST(DefaultRoute, TakesTheUsableDefaultRouteWithTheLowestMetric)
 {
-    const struct {
-        const char* why;
-        std::string lines;
-        std::string gateway;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"a subnet route is no default", "lan0\t00004D0A\t01004D0A\t0003\t0\t0\t0\t00FFFFFF\t0\t0\t0\n", "none"},
         {"a route that is down", "lan0\t00000000\t01004D0A\t0002\t0\t0\t0\t00000000\t0\t0\t0\n", "none"},
         {"an on-link default names no gateway", "lan0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n", "none"},
@@ -289,7 +267,12 @@ TEST(DefaultRoute, TakesTheUsableDefaultRouteWithTheLowestMetric)
          "lan0\t00000000\t01004D0A\t0003\t0\t0\t5\t00000000\t0\t0\t0\n",
          "10.77.0.1"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DefaultGateway(c.lines), c.gateway) << c.why;
+    // The gateway chosen from these route lines, as text; "none" when there is none.
+    for (const auto& [why, lines, gateway] : cases) {
+        std::istringstream table(kTitles + lines);
+        const auto chosen = host::ChooseDefaultGateway(host::DefaultRoutesFromTable(table));
+        EXPECT_EQ(chosen ? ToString(*chosen) : "none", gateway) << why;
+    }
 }
 
 TEST(GatewayIdentity, LinkAddressOnlyFromACompleteEntry)
@@ -316,20 +299,9 @@ constexpr const char* kOtherGlobal = "20010db8007700000000000000000009";
 constexpr const char* kLinkLocal = "fe80000000000000cc6073fffedc0c2a";
 constexpr const char* kUniqueLocal = "fd000000000000000000000000000002";
 
-std::string Chosen(const std::string& lines)
-{
-    std::istringstream table(lines);
-    const auto chosen = ChooseGlobalIpv6(host::InterfaceAddressesFromTable(table, "lan0"));
-    return chosen ? ToString(*chosen) : "none";
-}
-
 TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
 {
-    const struct {
-        const char* why;
-        std::string lines;
-        std::string chosen;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"link-local and unique-local are passed over",
          Address(kLinkLocal, "80") + Address(kUniqueLocal, "80") + Address(kGlobal, "00"), "2001:db8:77::2"},
         {"the stable one before a temporary one listed first",
@@ -342,7 +314,11 @@ TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
         {"a damaged line is skipped", "2001db8 02 40 00 80 lan0\n" + Address(kGlobal, "zz") + Address(kGlobal, "80"),
          "2001:db8:77::2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Chosen(c.lines), c.chosen) << c.why;
+    for (const auto& [why, lines, chosen] : cases) {
+        std::istringstream table(lines);
+        const auto address = ChooseGlobalIpv6(host::InterfaceAddressesFromTable(table, "lan0"));
+        EXPECT_EQ(address ? ToString(*address) : "none", chosen) << why;
+    }
 }
 
 // One line of /proc/net/ipv6_route: destination and length, source and length, next
@@ -358,20 +334,9 @@ constexpr const char* kAny = "00000000000000000000000000000000";
 constexpr const char* kRouter = "20010db8007700000000000000000001";
 constexpr const char* kOtherRouter = "fe800000000000000000000000000001";
 
-std::string Router(const std::string& lines)
-{
-    std::istringstream table(lines);
-    const auto router = host::DefaultGatewayFromTable(table, "lan0");
-    return router ? ToString(*router) : "none";
-}
-
 TEST(Ipv6Interface, TakesTheInterfacesDefaultRouterWithTheLowestMetric)
 {
-    const struct {
-        const char* why;
-        std::string lines;
-        std::string router;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"a prefix route is no default", Route(kGlobal, "40", kRouter, "00000100", "00000003"), "none"},
         {"a route without the gateway flag", Route(kAny, "00", kRouter, "00000100", "00000001"), "none"},
         {"another interface's default", Route(kAny, "00", kRouter, "00000100", "00000003", "wlan0"), "none"},
@@ -379,7 +344,11 @@ TEST(Ipv6Interface, TakesTheInterfacesDefaultRouterWithTheLowestMetric)
          Route(kAny, "00", kRouter, "00000400", "00000003") + Route(kAny, "00", kOtherRouter, "000000ff", "00000003"),
          "fe80::1"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Router(c.lines), c.router) << c.why;
+    for (const auto& [why, lines, router] : cases) {
+        std::istringstream table(lines);
+        const auto chosen = host::DefaultGatewayFromTable(table, "lan0");
+        EXPECT_EQ(chosen ? ToString(*chosen) : "none", router) << why;
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <ctime>
 #include <string>
+#include <tuple>
 
 #include "record/forward_record_store.h"
 #include "schedule/renewal_schedule.h"
@@ -74,10 +75,8 @@ TEST(Parse, ReadsARecordOrSaysWhyNot)
     for (const auto& row : rows) {
         const RecordReading reading = ParseRecord(row.text, row.kind);
         EXPECT_EQ(reading.forwards.size(), row.forwards) << row.name;
-        if (*row.damage == '\0')
-            EXPECT_EQ(reading.damage, "") << row.name;
-        else
-            EXPECT_EQ(reading.damage.rfind(row.damage, 0), 0u) << row.name << ": " << reading.damage;
+        EXPECT_EQ(reading.damage.empty(), *row.damage == '\0') << row.name << ": " << reading.damage;
+        EXPECT_EQ(reading.damage.rfind(row.damage, 0), 0u) << row.name << ": " << reading.damage;
     }
 }
 
@@ -172,12 +171,7 @@ TEST(Record, WritesBackTheBytesItRead)
 TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
 {
     const std::string link = kHome.linkAddress, udn = kHome.udn, at = kHome.address;
-    const struct {
-        const char* name;
-        RecordedForward entry;
-        gateway::Identity answered;
-        bool made;
-    } rows[] = {
+    const std::tuple<const char*, RecordedForward, gateway::Identity, bool> rows[] = {  // name, entry, answered, made
         {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
         {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
         {"PCP, the neighbour table flushed", Entry(8080, Method::Pcp), {"", at, ""}, false},
@@ -186,7 +180,7 @@ TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
          [] { auto f = Entry(8080, Method::Pcp); f.grant.gateway.linkAddress.clear(); return f; }(), {"", at, link}, false},
         {"NAT-PMP, another address", Entry(8080, Method::NatPmp), {"", "10.0.0.1", link}, false},
     };
-    for (const auto& row : rows) EXPECT_EQ(MadeOnDevice(row.entry, row.answered), row.made) << row.name;
+    for (const auto& [name, entry, answered, made] : rows) EXPECT_EQ(MadeOnDevice(entry, answered), made) << name;
 }
 
 // Never followed nor emptied: set aside with its reason beside it, never over a copy set
@@ -265,13 +259,9 @@ void LinkTheFolder(const fs::path& renew, const fs::path& elsewhere)
 
 TEST(RenewalSchedule, KeepsTheCommandFileInStep)
 {
-    const struct {
-        const char* name;
-        Arrange arrange;
-        bool anythingRecorded;
-        bool commandFileAfter;  // renew/kavro.cmd a regular file saying "renew"
-        bool headline;          // the user is told the forwards are not kept open
-    } rows[] = {
+    // The name, the links planted, whether anything is recorded, whether renew/kavro.cmd is a regular file
+    // saying "renew" after, and whether the user is told the forwards are not kept open.
+    const std::tuple<const char*, Arrange, bool, bool, bool> rows[] = {
         {"a link at the command file replaced, not followed",
          [](const fs::path& renew, const fs::path& elsewhere) {
              fs::create_directories(renew);
@@ -281,27 +271,26 @@ TEST(RenewalSchedule, KeepsTheCommandFileInStep)
         {"a link at the folder not entered", LinkTheFolder, true, false, true},
         {"an empty record leaves a linked folder alone", LinkTheFolder, false, false, false},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, arrange, anythingRecorded, commandFileAfter, headline] : rows) {
         const ScratchStateHome state;
         const fs::path renew = state.Varneth() / "renew", elsewhere = state.path / "elsewhere";
         fs::create_directories(elsewhere);
-        row.arrange(renew, elsewhere);
+        arrange(renew, elsewhere);
         const std::string elsewhereBefore = Contents(elsewhere / "kavro.cmd");
 
         ::testing::internal::CaptureStderr();
-        RenewalScheduleFollows(row.anythingRecorded);
+        RenewalScheduleFollows(anythingRecorded);
         const std::string told = ::testing::internal::GetCapturedStderr();
 
         const bool linked = fs::is_symlink(renew);
         const fs::file_status commandFile = fs::symlink_status(renew / "kavro.cmd");
         EXPECT_EQ(!linked && fs::is_regular_file(commandFile) && Contents(renew / "kavro.cmd") == "renew\n",
-                  row.commandFileAfter)
-            << row.name;
-        EXPECT_EQ(told.find(">>[schedule-folder-not-set-up] ") != std::string::npos, row.headline)
-            << row.name << ": " << told;
+                  commandFileAfter)
+            << name;
+        EXPECT_EQ(told.find(">>[schedule-folder-not-set-up] ") != std::string::npos, headline) << name << ": " << told;
         // Nothing reached through a link.
-        EXPECT_EQ(Contents(elsewhere / "kavro.cmd"), elsewhereBefore) << row.name;
-        EXPECT_FALSE(fs::exists(elsewhere / "target")) << row.name;
+        EXPECT_EQ(Contents(elsewhere / "kavro.cmd"), elsewhereBefore) << name;
+        EXPECT_FALSE(fs::exists(elsewhere / "target")) << name;
     }
 }
 
@@ -318,15 +307,10 @@ std::size_t Within(const wchar_t* element, const std::wstring& piece)
     return open == std::wstring::npos || at >= close ? std::wstring::npos : at;
 }
 
-struct Piece {
-    const wchar_t* element;
-    std::wstring text;
-};
-
 TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
 {
     // Within each element, in this order.
-    const Piece pieces[][3] = {
+    const std::pair<const wchar_t*, std::wstring> pieces[][3] = {  // element, text
         {{L"LogonTrigger", L"<UserId>HOME\\&quot;Tom&quot;</UserId>"}},
         // The query is XML inside XML: escaped, and before the delay.
         {{L"EventTrigger", L"<Subscription>&lt;QueryList&gt;"},
@@ -342,10 +326,10 @@ TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
     };
     for (const auto& group : pieces) {
         std::size_t previous = 0;
-        for (const Piece& piece : group) {
-            if (piece.element == nullptr) break;
-            const std::size_t at = Within(piece.element, piece.text);
-            const std::wstring element(piece.element);
+        for (const auto& [within, text] : group) {
+            if (within == nullptr) break;
+            const std::size_t at = Within(within, text);
+            const std::wstring element(within);
             ASSERT_NE(at, std::wstring::npos) << "a piece missing from " << std::string(element.begin(), element.end());
             EXPECT_GT(at, previous) << "out of order in " << std::string(element.begin(), element.end());
             previous = at;
@@ -361,11 +345,7 @@ TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
 TEST(RenewalTaskXml, TellsWhetherARegisteredTaskRunsTheProgram)
 {
     const std::wstring program = L"C:\\Tom & Jerry's <apps>\\KavroBackground.exe", folder = L"C:\\Tom\\renew";
-    const struct {
-        const char* name;
-        std::wstring xml;
-        bool runs;
-    } rows[] = {
+    const std::tuple<const char*, std::wstring, bool> rows[] = {
         {"as written", RenewalTaskXml(program, folder, L"PC\\tom", L"2026-12-07T10:55:00"), true},
         {"as written back", L"<Exec>\n  <Command>C:\\Tom &amp; Jerry's &lt;apps&gt;\\KavroBackground.exe</Command>\n"
                             L"  <WorkingDirectory>C:\\Tom\\renew</WorkingDirectory>\n</Exec>", true},
@@ -374,7 +354,7 @@ TEST(RenewalTaskXml, TellsWhetherARegisteredTaskRunsTheProgram)
         {"no action kept", L"<Actions><Exec/></Actions>", false},
         {"no working directory", L"<Exec><Command>C:\\Tom &amp; Jerry's &lt;apps&gt;\\KavroBackground.exe</Command></Exec>", false},
     };
-    for (const auto& row : rows) EXPECT_EQ(RenewalTaskXmlRuns(row.xml, program, folder), row.runs) << row.name;
+    for (const auto& [name, xml, runs] : rows) EXPECT_EQ(RenewalTaskXmlRuns(xml, program, folder), runs) << name;
 }
 
 } // namespace

@@ -47,9 +47,9 @@ void SendTo(const Bound& to, const std::string& bytes)
     ASSERT_EQ(host::SendTo(from.get(), bytes.data(), bytes.size(), kLoopback, to.port), host::Io::Done);
 }
 
-void WaitFor(const Bound& bound)
+void WaitFor(host::SocketHandle socket)
 {
-    std::vector<host::Watched> sockets{{bound.socket.get()}};
+    std::vector<host::Watched> sockets{{socket}};
     ASSERT_TRUE(host::WaitReadable(sockets, Clock::now() + kRun));
     ASSERT_TRUE(sockets[0].ready);
 }
@@ -62,7 +62,7 @@ TEST(UdpSocket, ReceiveAndPeekTellWhatArrived)
     EXPECT_EQ(host::Receive(bound.socket.get(), buffer.data(), buffer.size()).io, host::Io::Later) << "nothing yet";
 
     SendTo(bound, std::string(20, 'x'));
-    WaitFor(bound);
+    WaitFor(bound.socket.get());
     const host::Received peeked = host::Peek(bound.socket.get(), buffer.data(), buffer.size());
     EXPECT_EQ(peeked.io, host::Io::Done);
     EXPECT_GT(peeked.size, buffer.size()) << "a peek says that the datagram does not fit";
@@ -95,7 +95,7 @@ TEST(UdpSocket, AClosedPortComesBackAsRefused)
     ASSERT_TRUE(host::Connect(asking.socket.get(), kLoopback, port));
     EXPECT_EQ(host::LocalAddress(asking.socket.get()), kLoopback);
     ASSERT_EQ(host::Send(asking.socket.get(), "?", 1), host::Io::Done);
-    WaitFor(asking);
+    WaitFor(asking.socket.get());
     std::array<char, 16> buffer{};
     EXPECT_EQ(host::Receive(asking.socket.get(), buffer.data(), buffer.size()).io, host::Io::Refused);
 }
@@ -116,8 +116,7 @@ TEST(UdpSocket, AConnectedIpv6SocketHearsItsPeerOnly)
         ASSERT_TRUE(host::Connect(from->get(), loopback, 0, PortOf(listener.get())));
         ASSERT_EQ(host::Send(from->get(), text, 1), host::Io::Done);
     }
-    std::vector<host::Watched> sockets{{listener.get()}};
-    ASSERT_TRUE(host::WaitReadable(sockets, Clock::now() + kRun));
+    WaitFor(listener.get());
     std::array<char, 16> buffer{};
     const host::Received heard = host::Receive(listener.get(), buffer.data(), buffer.size());
     ASSERT_EQ(heard.io, host::Io::Done);

@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <functional>
+#include <map>
 
 using HRESULT = std::int32_t;
 using LONG = std::int32_t;
@@ -119,35 +122,78 @@ struct INetFwMgr : IUnknown {
     virtual HRESULT get_LocalPolicy(INetFwPolicy** policy) = 0;
 };
 
-HRESULT CoInitialize(void* reserved);
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
-BSTR SysAllocString(const OLECHAR* text);
-unsigned SysStringLen(BSTR text);
-void SysFreeString(BSTR text);
-
 namespace comrt {
 
 // Makes an object of a class registered for CoCreateInstance, as the interface `iid`.
 using ClassFactory = std::function<HRESULT(REFIID iid, void** object)>;
-void RegisterClass(REFCLSID clsid, ClassFactory factory);
+// Any order will do for a map: a GUID's 16 bytes have no padding.
+struct GuidLess {
+    bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
+};
+// Classes are registered and made on the test's own thread only.
+inline std::map<CLSID, ClassFactory, GuidLess> registry;
+inline std::atomic<long> liveObjects{0}, liveStrings{0};
+inline std::atomic<HRESULT> injectedFailure{S_OK};
 
+inline void RegisterClass(REFCLSID clsid, ClassFactory factory) { registry[clsid] = std::move(factory); }
 // Objects made from ComObject and BSTRs still alive; a case ends with none.
-long LiveObjectCount();
-long LiveStringCount();
-
+inline long LiveObjectCount() { return liveObjects.load(); }
+inline long LiveStringCount() { return liveStrings.load(); }
 // The next CoInitialize calls, on any thread, fail with `hr`.
-void InjectCoInitializeFailure(HRESULT hr);
+inline void InjectCoInitializeFailure(HRESULT hr) { injectedFailure = hr; }
 // The runtime as a fresh process has it: no classes, no failure.
-void ResetRuntimeForTests();
+inline void ResetRuntimeForTests()
+{
+    injectedFailure = S_OK;
+    registry.clear();
+}
 
-void CountObject(int delta);
+// A BSTR as on Windows: its length in bytes in front of the text, a zero after it.
+inline std::uint32_t* Header(BSTR text) { return reinterpret_cast<std::uint32_t*>(text) - 1; }
+constexpr std::size_t kHeader = sizeof(OLECHAR) > sizeof(std::uint32_t) ? sizeof(OLECHAR) : sizeof(std::uint32_t);
+
+} // namespace comrt
+
+// The module only asks whether it failed, never whether the thread was initialised before (S_FALSE).
+inline HRESULT CoInitialize(void*) { return comrt::injectedFailure.load(); }
+
+inline HRESULT CoCreateInstance(REFCLSID clsid, IUnknown*, DWORD, REFIID iid, void** object)
+{
+    *object = nullptr;
+    const auto found = comrt::registry.find(clsid);
+    return found == comrt::registry.end() ? REGDB_E_CLASSNOTREG : found->second(iid, object);
+}
+
+inline BSTR SysAllocString(const OLECHAR* text)
+{
+    if (text == nullptr) return nullptr;
+    const std::size_t bytes = std::wcslen(text) * sizeof(OLECHAR);
+    auto* block = static_cast<unsigned char*>(std::malloc(comrt::kHeader + bytes + sizeof(OLECHAR)));
+    if (block == nullptr) return nullptr;
+    BSTR made = reinterpret_cast<BSTR>(block + comrt::kHeader);
+    *comrt::Header(made) = static_cast<std::uint32_t>(bytes);
+    std::memcpy(made, text, bytes + sizeof(OLECHAR));
+    ++comrt::liveStrings;
+    return made;
+}
+
+inline unsigned SysStringLen(BSTR text) { return text == nullptr ? 0u : *comrt::Header(text) / sizeof(OLECHAR); }
+
+inline void SysFreeString(BSTR text)
+{
+    if (text == nullptr) return;
+    std::free(reinterpret_cast<unsigned char*>(text) - comrt::kHeader);
+    --comrt::liveStrings;
+}
+
+namespace comrt {
 
 // A class of the fakes implementing one or more interfaces; it starts with one reference,
 // its maker's.
 template <class First, class... Rest>
 class ComObject : public First, public Rest... {
 public:
-    ComObject() { CountObject(+1); }
+    ComObject() { ++liveObjects; }
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
@@ -166,7 +212,7 @@ public:
     }
 
 protected:
-    virtual ~ComObject() { CountObject(-1); }
+    virtual ~ComObject() { --liveObjects; }
 
 private:
     template <class Interface, class... More>
