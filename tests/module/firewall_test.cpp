@@ -341,14 +341,6 @@ TEST(Ufw, HelperTakesOnlyAPortAProtocolAFamilyAndACleanName)
     };
     for (const auto& [arguments, taken] : cases)
         EXPECT_EQ(ReadHelperArguments(arguments).has_value(), taken) << ::testing::PrintToString(arguments);
-    const auto request = ReadHelperArguments({"8080", "udp", "ipv6", "HLMX 8080 UDP"});
-    ASSERT_TRUE(request);
-    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->family, request->name),
-              std::make_tuple(false, 8080, Protocol::Udp, Family::Ipv6, std::wstring(L"HLMX 8080 UDP")));
-    const auto removal = ReadHelperArguments({"delete", "8080", "tcp", "ipv4"});
-    ASSERT_TRUE(removal);
-    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol, removal->family),
-              std::make_tuple(true, 8080, Protocol::Tcp, Family::Ipv4));
 }
 
 std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\n-A ufw-user-input -j ACCEPT\n"; }
