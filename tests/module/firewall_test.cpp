@@ -32,10 +32,8 @@ namespace {
 // One manager as EveryFirewall meets it: on or off, whether it lets port 80 in already,
 // what opening a port and its profile answer.
 struct Script {
-    bool on;
-    bool open = false;
-    Status opening = Status::Ok;
-    Status profile = Status::Ok;
+    bool on, open = false;
+    Status opening = Status::Ok, profile = Status::Ok;
 };
 
 // Three fakes, two found on the machine and the fallback, each with its own log; the
@@ -43,28 +41,22 @@ struct Script {
 struct Managers {
     explicit Managers(const Script (&scripts)[3])
     {
-        FakeFirewall* fakes[] = {&first, &second, &fallback};
         for (int i = 0; i < 3; ++i) {
-            fakes[i]->on = scripts[i].on;
-            fakes[i]->profile = scripts[i].profile;
-            if (scripts[i].open) fakes[i]->entries["TCP 80"] = i == 1 ? "HLMX 80 TCP" : "";
-            if (scripts[i].opening != Status::Ok) fakes[i]->answers["OpenPort"] = scripts[i].opening;
+            fakes[i].on = scripts[i].on;
+            fakes[i].profile = scripts[i].profile;
+            if (scripts[i].open) fakes[i].entries["TCP 80"] = i == 1 ? "HLMX 80 TCP" : "";
+            if (scripts[i].opening != Status::Ok) fakes[i].answers["OpenPort"] = scripts[i].opening;
         }
     }
     EveryFirewall Every()
     {
         std::vector<NamedManager> found;
-        found.push_back({"ufw", first.Manager()});
-        found.push_back({"firewalld", second.Manager()});
-        return EveryFirewall(std::move(found), [this] { return NamedManager{"nftables", fallback.Manager()}; });
-    }
-    int Opened(const FakeFirewall& fake) const
-    {
-        return int(std::count_if(fake.calls.begin(), fake.calls.end(),
-                                 [](const std::string& call) { return call.rfind("OpenPort", 0) == 0; }));
+        found.push_back({"ufw", fakes[0].Manager()});
+        found.push_back({"firewalld", fakes[1].Manager()});
+        return EveryFirewall(std::move(found), [this] { return NamedManager{"nftables", fakes[2].Manager()}; });
     }
     std::vector<std::string> calls[3];
-    FakeFirewall first{calls[0]}, second{calls[1]}, fallback{calls[2]};
+    FakeFirewall fakes[3]{FakeFirewall{calls[0]}, FakeFirewall{calls[1]}, FakeFirewall{calls[2]}};
 };
 
 const PortRequest kPort80{80, Protocol::Tcp, Family::Ipv4, L"HLMX 80 TCP", "10.0.0.5"};
@@ -75,23 +67,20 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
     const struct {
         const char* name;
         Script scripts[3];  // the first, the second, the fallback
-        Status profile, found, opening;  // the answers of EveryFirewall
+        Status found, opening;  // the answers of EveryFirewall
         bool enabled;
         std::vector<int> opened;
     } cases[] = {
-        {"one has it already", {{true, true}, {true}, {true}}, Ok, NotFound, Ok, true, {0, 1, 0}},
-        {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, Ok, true, {0, 0, 0}},
-        {"the first refuses, the second is still asked", {{true, false, Failed}, {true}, {true}}, Ok, NotFound, Failed,
+        {"one has it already", {{true, true}, {true}, {true}}, NotFound, Ok, true, {0, 1, 0}},
+        {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, true, {0, 0, 0}},
+        {"the first refuses, the second is still asked", {{true, false, Failed}, {true}, {true}}, NotFound, Failed,
          true, {1, 1, 0}},
-        {"none on, nor the fallback", {{false}, {false}, {false}}, Ok, NotFound, Ok, false, {0, 0, 0}},
-        {"a profile not had", {{true, false, Ok, Status::TimedOut}, {true}, {true}}, Status::TimedOut, NotFound, Ok,
-         false, {0, 0, 0}},
+        {"none on, nor the fallback", {{false}, {false}, {false}}, NotFound, Ok, false, {0, 0, 0}},
     };
     for (const auto& each : cases) {
         Managers managers(each.scripts);
         EveryFirewall every = managers.Every();
-        ASSERT_EQ(every.OpenProfile(), each.profile) << each.name;
-        if (each.profile != Status::Ok) continue;
+        ASSERT_EQ(every.OpenProfile(), Status::Ok) << each.name;
         EXPECT_EQ(every.Enabled(), each.enabled) << each.name;
         if (!each.enabled) continue;
         const FirewallManager::Found found = every.FindOpenPort(kPort80);
@@ -101,8 +90,11 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
             continue;
         }
         EXPECT_EQ(every.OpenPort(kPort80).status, each.opening) << each.name;
-        EXPECT_EQ((std::vector<int>{managers.Opened(managers.first), managers.Opened(managers.second),
-                                    managers.Opened(managers.fallback)}), each.opened) << each.name;
+        std::vector<int> opened;
+        for (const auto& calls : managers.calls)
+            opened.push_back(int(std::count_if(calls.begin(), calls.end(),
+                                               [](const std::string& call) { return call.rfind("OpenPort", 0) == 0; })));
+        EXPECT_EQ(opened, each.opened) << each.name;
     }
 }
 
@@ -116,15 +108,14 @@ TEST(EveryFirewall, LetsInOverIpv6WhatThePinholesOpened)
     const std::tuple<const char*, bool, bool, Status, Status, std::vector<std::string>> cases[] = {
         {"each keeps it closed", true, true, Status::Ok, Status::AccessDenied, {"ufw: no rule", "firewalld: a chain"}},
         {"one off", false, true, Status::Ok, Status::Ok, {"firewalld: a chain"}},
-        {"none on", false, false, Status::Ok, Status::Ok, {}},
         {"the firewall unread", true, true, Status::AccessDenied, Status::Ok,
          {"the firewall could not be read; try again as a user who may read it"}},
     };
     for (const auto& [name, firstOn, secondOn, profile, opening, closed] : cases) {
         Managers managers({{firstOn, false, opening, profile}, {secondOn}, {false}});
-        managers.first.familiesApart = true;
-        if (opening != Status::Ok) managers.first.gaps = {"no rule"};
-        managers.second.gaps = {"a chain"};
+        managers.fakes[0].familiesApart = true;
+        if (opening != Status::Ok) managers.fakes[0].gaps = {"no rule"};
+        managers.fakes[1].gaps = {"a chain"};
         const FirewallOverIpv6 opened = OpenFirewallOverIpv6(
             [&managers] { return std::make_unique<EveryFirewall>(managers.Every()); }, 8080,
             {Protocol::Tcp, Protocol::Udp}, "10.0.0.5");
