@@ -218,7 +218,6 @@ TEST(NftRuleset, TellsWhichChainDropsThePort)
         {"spared by the reject", kJumpsAndSets, 22, Protocol::Tcp, ""},
         {"the reject meets no UDP", kJumpsAndSets, 9000, Protocol::Udp, ""},
         {"after a goto, the policy", kGoto, 9000, Protocol::Tcp, ""},
-        {"IPv6 alone is not ours", kIpv6Only, 18000, Protocol::Tcp, ""},
         // Over IPv6: ip6 and inet chains meet the packet, ip chains do not; a match of IPv4
         // senders meets no IPv6 packet.
         {"an ip chain is of IPv4 alone", kJumpsAndSets, 9000, Protocol::Tcp, "", Family::Ipv6},
