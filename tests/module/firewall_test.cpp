@@ -412,16 +412,6 @@ ProcessRunner Recording(std::vector<std::string>& ran, ProcessOutcome answer)
     };
 }
 
-// Root runs ufw itself; anyone else goes through the helper, which polkit allows, once a
-// person gives a password where `asks`.
-std::optional<PkexecRoute> RouteFor(bool root, bool asks = false)
-{
-    if (root) return std::nullopt;
-    return PkexecRoute{kHelper, [asks](bool& asksPassword) {
-                           asksPassword = asks;
-                           return Status::Ok;
-                       }};
-}
 const std::string kUfwAllow = "/usr/sbin/ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment HLMX 8080 TCP";
 const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper +
                                  " 8080 tcp ipv4 HLMX 8080 TCP";
@@ -473,7 +463,12 @@ TEST(Ufw, OpeningFindingAndClosingKeepEveryRuleAndTellWhy)
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
-        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.root), Recording(ran, c.answer), RunDeadline(), RouteFor(c.root, c.asks));
+        std::optional<PkexecRoute> route;  // root runs ufw itself
+        if (!c.root) route = PkexecRoute{kHelper, [asks = c.asks](bool& asksPassword) {
+                                             asksPassword = asks;
+                                             return Status::Ok;
+                                         }};
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.root), Recording(ran, c.answer), RunDeadline(), route);
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
         ran.clear();  // root's "ufw status"
         ::testing::internal::CaptureStderr();
