@@ -346,7 +346,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
         {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
-        {Tuple("limit tcp 8080" + any4), "", Udp, V::Undecided, ""},
         // IPv4: the first that decides; IPv6 only refuses.
         {Tuple("deny tcp 8080" + any4) + Tuple("allow tcp 8080" + any4), "", Tcp, V::Refused, "deny"},
         {Tuple("allow tcp 8080" + any4) + Tuple("deny tcp 8080" + any4), "", Tcp, V::LetIn, "allow"},
