@@ -350,7 +350,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
         {Tuple("deny tcp 8080" + any4) + Tuple("allow tcp 8080" + any4), "", Tcp, V::Refused, "deny"},
         {Tuple("allow tcp 8080" + any4) + Tuple("deny tcp 8080" + any4), "", Tcp, V::LetIn, "allow"},
         {"", Tuple("reject_log any 8080 ::/0 any ::/0 in_eth0"), Udp, V::Refused, "reject_log"},
-        {"", Tuple("allow tcp 8080 ::/0 any ::/0 in"), Tcp, V::Undecided, ""},
         // Not for everyone, not incoming, or routed: such rules decide nothing here.
         {Tuple("deny any 8080 0.0.0.0/0 any 1.2.3.4 in"), Tuple("deny any 8080 ::/0 any 2001:db8::1 in"), Tcp,
          V::Undecided, ""},
