@@ -15,7 +15,6 @@
 struct FakeFirewall {
     explicit FakeFirewall(std::vector<std::string>& log) : calls(log) {}
 
-    firewall::Status profile = firewall::Status::Ok;  // what OpenProfile answers
     firewall::Status state = firewall::Status::Ok;    // what StateRead answers
     bool on = true;
     bool familiesApart = false;

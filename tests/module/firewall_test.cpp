@@ -30,10 +30,10 @@ namespace firewall {
 namespace {
 
 // One manager as EveryFirewall meets it: on or off, whether it lets port 80 in already,
-// what opening a port and its profile answer.
+// what its calls answer instead (as FakeFirewall::answers).
 struct Script {
     bool on, open = false;
-    Status opening = Status::Ok, profile = Status::Ok;
+    std::map<std::string, Status> answers = {};
 };
 
 // Three fakes, two found on the machine and the fallback, each with its own log; the
@@ -43,9 +43,8 @@ struct Managers {
     {
         for (int i = 0; i < 3; ++i) {
             fakes[i].on = scripts[i].on;
-            fakes[i].profile = scripts[i].profile;
+            fakes[i].answers = scripts[i].answers;
             if (scripts[i].open) fakes[i].entries["TCP 80"] = i == 1 ? "HLMX 80 TCP" : "";
-            if (scripts[i].opening != Status::Ok) fakes[i].answers["OpenPort"] = scripts[i].opening;
         }
     }
     EveryFirewall Every()
@@ -73,8 +72,8 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
     } cases[] = {
         {"one has it already", {{true, true}, {true}, {true}}, NotFound, Ok, true, {0, 1, 0}},
         {"both have it", {{true, true}, {true, true}, {true}}, Ok, Ok, true, {0, 0, 0}},
-        {"the first refuses, the second is still asked", {{true, false, Failed}, {true}, {true}}, NotFound, Failed,
-         true, {1, 1, 0}},
+        {"the first refuses, the second is still asked", {{true, false, {{"OpenPort", Failed}}}, {true}, {true}},
+         NotFound, Failed, true, {1, 1, 0}},
         {"none on, nor the fallback", {{false}, {false}, {false}}, NotFound, Ok, false, {0, 0, 0}},
     };
     for (const auto& each : cases) {
@@ -90,10 +89,9 @@ TEST(EveryFirewall, LetsThePortInThroughEachThatIsOn)
             continue;
         }
         EXPECT_EQ(every.OpenPort(kPort80).status, each.opening) << each.name;
+        const auto opens = [](const std::string& call) { return call.rfind("OpenPort", 0) == 0; };
         std::vector<int> opened;
-        for (const auto& calls : managers.calls)
-            opened.push_back(int(std::count_if(calls.begin(), calls.end(),
-                                               [](const std::string& call) { return call.rfind("OpenPort", 0) == 0; })));
+        for (const auto& log : managers.calls) opened.push_back(int(std::count_if(log.begin(), log.end(), opens)));
         EXPECT_EQ(opened, each.opened) << each.name;
     }
 }
@@ -112,7 +110,7 @@ TEST(EveryFirewall, LetsInOverIpv6WhatThePinholesOpened)
          {"the firewall could not be read; try again as a user who may read it"}},
     };
     for (const auto& [name, firstOn, secondOn, profile, opening, closed] : cases) {
-        Managers managers({{firstOn, false, opening, profile}, {secondOn}, {false}});
+        Managers managers({{firstOn, false, {{"OpenProfile", profile}, {"OpenPort", opening}}}, {secondOn}, {false}});
         managers.fakes[0].familiesApart = true;
         if (opening != Status::Ok) managers.fakes[0].gaps = {"no rule"};
         managers.fakes[1].gaps = {"a chain"};
