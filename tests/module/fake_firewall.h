@@ -15,7 +15,7 @@
 struct FakeFirewall {
     explicit FakeFirewall(std::vector<std::string>& log) : calls(log) {}
 
-    firewall::Status state = firewall::Status::Ok;    // what StateRead answers
+    firewall::Status state = firewall::Status::Ok;  // what StateRead answers
     bool on = true;
     bool familiesApart = false;
     // The entries that let a port in, by "8080 TCP" (" over IPv6" after it), with the
