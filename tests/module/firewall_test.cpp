@@ -339,7 +339,6 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
     const std::string any4 = " 0.0.0.0/0 any 0.0.0.0/0 in";
     // user.rules, user6.rules, the protocol asked, the verdict and the deciding rule's action.
     const std::tuple<std::string, std::string, Protocol, UfwVerdict, std::string> cases[] = {
-        {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
         // IPv4: the first that decides; IPv6 only refuses.
         {Tuple("deny tcp 8080" + any4) + Tuple("allow tcp 8080" + any4), "", Tcp, V::Refused, "deny"},
