@@ -392,17 +392,6 @@ std::string Headlines(const std::string& stderrText)
 
 constexpr const char* kHelper = "/opt/port tool/kavro-ufw-allow";
 
-// ufw or pkexec: each command line it is given is kept, and `answer` given back, but to
-// "ufw status".
-ProcessRunner Recording(std::vector<std::string>& ran, ProcessOutcome answer)
-{
-    return [&ran, answer](const std::vector<std::string>& argv, const std::vector<std::string>&, Deadline) {
-        std::string line;
-        for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
-        ran.push_back(line);
-        return argv.at(1) == "status" ? Exited(0, "Status: active\n") : answer;
-    };
-}
 
 const std::string kUfwAllow = "/usr/sbin/ufw allow from 0.0.0.0/0 to any port 8080 proto tcp comment HLMX 8080 TCP";
 const std::string kPkexecAllow = std::string("/usr/bin/pkexec --disable-internal-agent ") + kHelper +
@@ -455,12 +444,19 @@ TEST(Ufw, OpeningFindingAndClosingKeepEveryRuleAndTellWhy)
     for (const Case& c : cases) {
         UfwDirectory etc;
         std::vector<std::string> ran;
+        // ufw or pkexec: each command line kept, and the row's answer given back, but to "ufw status".
+        const auto recording = [&](const std::vector<std::string>& argv, const std::vector<std::string>&, Deadline) {
+            std::string line;
+            for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
+            ran.push_back(line);
+            return argv.at(1) == "status" ? Exited(0, "Status: active\n") : c.answer;
+        };
         std::optional<PkexecRoute> route;  // root runs ufw itself
         if (!c.root) route = PkexecRoute{kHelper, [asks = c.asks](bool& asksPassword) {
                                              asksPassword = asks;
                                              return Status::Ok;
                                          }};
-        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.root), Recording(ran, c.answer), RunDeadline(), route);
+        UfwManager ufw(etc.Files(c.ipv4, c.ipv6, c.root), recording, RunDeadline(), route);
         ASSERT_EQ(ufw.OpenProfile(), Status::Ok) << c.name;
         ran.clear();  // root's "ufw status"
         ::testing::internal::CaptureStderr();
