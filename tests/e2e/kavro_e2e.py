@@ -274,13 +274,6 @@ ROWS = [
               "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -",
         headline=("keeps it closed there", "nftables: the chain ip6 own6 input drops {port}/tcp"),
         unsaid="Reachable over IPv6"),
-    # The client's global address given up for a unique-local one, the default route kept.
-    Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP",
-        setup=f"ip addr del {CLIENT6}/64 dev lan0; ip addr add fd00:77::2/64 dev lan0 nodad; "
-              "ip -6 route add 2001:db8:77::/64 dev lan0; ip -6 route replace default via 2001:db8:77::1",
-        after=f"ip addr del fd00:77::2/64 dev lan0; ip -6 route del 2001:db8:77::/64 dev lan0; "
-              f"ip addr add {CLIENT6}/64 dev lan0 nodad; ip -6 route replace default via 2001:db8:77::1",
-        headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
         headline="The router could not be reached over IPv6, so port {port} was not opened there.", runs="linux wine"),
     # The next forward asks the remembered description at once; the router back on another port, the remembered
