@@ -740,7 +740,7 @@ ROWS = [
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
         after="entries 0 && [ ! -e " + TIMER + "/kavro.cmd ]"),
     # Pinholes beside the forward: recorded, renewed and closed with it.
-    # Routers advertise a link-local address: renew and close ask there too, from the global address.
+    # Routers advertise a link-local address: renew asks there too, from the global address (close goes the same way).
     Row("pinholes, link-local router: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
         "miniupnpd link-local", fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP",
         stderr="it is opened again", prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED, after="entries 4"),
@@ -748,13 +748,10 @@ ROWS = [
         prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
     # A gateway that lost a pinhole answers its id with 402, as renew knows.
-    *[Row(f"pinholes{router}: closed with the forward's address and port{restarted}", CLOSE, ["0"],
-          "miniupnpd" + options, restart=restart, after="entries 0",
-          prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
-                  "$XDG_STATE_HOME/varneth/forwards) = 2 ]")
-      for router, options, restarted, restart in (
-          (", link-local router", " link-local", "", None),
-          ("", "", ", the gateway restarted without them", "forget"))],
+    Row("pinholes: closed with the forward's address and port, the gateway restarted without them", CLOSE, ["0"],
+        restart="forget", after="entries 0",
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
+                "$XDG_STATE_HOME/varneth/forwards) = 2 ]"),
     # PCP's pinholes: MAP over IPv6 again with their own nonce, to renew and (lifetime 0) to close.
     *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True,
           prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + edit, **more)
