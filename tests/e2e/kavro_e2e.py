@@ -471,17 +471,6 @@ ROWS = [
     Row("ufw: IPv6 asked, an administrator's IPv6 rules let the port in", FORWARD6, ["0"], firewall="ufw",
         held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
         setup="for p in tcp udp; do ufw allow from ::/0 to any port {port} proto $p >/dev/null; done"),
-    # Each failed before: ufw replaced the rule with our allow for both families.
-    *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", user=user, held=held,
-          opened=opened, setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
-      for name, user, rule, command, result, gateway, held, opened, after, headline in (
-          ("limit ssh", "root", "limit ssh", f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n", ["0"], "", "", "",
-           kept("limit tcp 22", "LIMIT IN +Anywhere") + " && ! ufw status | grep -q 'HLMX 22 '", ()),
-          ("a limit, through the helper", "kavro-allowed", "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
-           kept("limit tcp {port}", "LIMIT IN +Anywhere") + " && grep -q 'The firewall now lets UDP {port} in' "
-           "$W/run.err", ()),
-          ("a logged allow", "root", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
-           kept("allow_log tcp {port}", "ALLOW IN +Anywhere.* \\(log\\)"), ()))],
     # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
         setup="(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
