@@ -684,15 +684,13 @@ ROWS = [
         prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "
                 "ufw delete allow from ::/0 to any port {port} proto tcp >/dev/null",
         headline='The firewall entry "HLMX {port} TCP" that let port {port} in over IPv6 is gone'),
-    # Ours over IPv6 goes with the forward; an administrator's rule of either family stays.
+    # Ours over IPv6 goes with the forward; an administrator's IPv4 rule stays.
     # These rows look at this machine's firewall alone, not at the gateway's pinholes.
     *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, pinholes="",
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
           after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
       for name, user, admin, stays in (
           ("through the helper's delete", "kavro-allowed", "", ""),
-          ("an administrator's IPv6 allow stays", "root", "ufw allow from ::/0 to any port {port} proto udp >/dev/null; ",
-           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))),
           # The IPv4 rule is not ours, so ours over IPv6 goes with the pinhole.
           ("an administrator's IPv4 allow stays", "root", "ufw allow from 0.0.0.0/0 to any port {port} proto tcp "
            ">/dev/null; ", " && " + kept("allow tcp {port}", "ALLOW IN", families=("",))))],
