@@ -585,12 +585,6 @@ ROWS = [
         stderr="The nftables chain inet own input does not let {port}/tcp in",
         headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
         unsaid=('"elem"', '10.200.0.1"', "The firewall is off")),
-    # Inbound traffic dropped but for the LAN's and the port's.
-    Row("own nftables rules accept the port", FORWARD, ["0"], held="TCP UDP", stderr="nftables rules let {port}/udp in",
-        setup="nft -f - <<EOF\ntable inet own { chain input { type filter hook input priority 0; policy drop; ct state "
-              "established,related accept; iif lo accept; ip saddr 10.77.0.0/24 accept; th dport { 1-1023, {port} } "
-              "accept; }; }\nEOF",
-        after=NFT_GONE),
     *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
