@@ -1157,39 +1157,23 @@ def check(row, port):
 
 class Linux:
     """The runner of the rows on Linux: Kavro on the lab's client, the lab brought up for each firewall."""
-    name, services = "linux", ()
+    name, services, opened = "linux", (), staticmethod(opened)
+    runs = staticmethod(lambda row: "linux" in row.runs.split())
+    check = staticmethod(lambda firewall: lab("check", firewall))
+    up = staticmethod(lambda firewall: lab("up", firewall))
+    down = staticmethod(lambda: lab("down"))
+    on = staticmethod(lambda role: [LAB, "exec", role])
+    start = staticmethod(lambda row, work: None)
+    finish = staticmethod(lambda row, work: [])
 
     def __init__(self, kavro):
         self.kavro = kavro
-
-    def runs(self, row):
-        return "linux" in row.runs.split()
-
-    def check(self, firewall):
-        return lab("check", firewall)
-
-    def up(self, firewall):
-        return lab("up", firewall)
-
-    def down(self):
-        lab("down")
 
     def command(self, row, work):
         return [self.kavro]
 
     def command_line(self, row, arguments, work):
         return [os.path.join(os.path.dirname(self.kavro), "Varneth"), *arguments]
-
-    def on(self, role):
-        return [LAB, "exec", role]
-
-    def start(self, row, work):
-        pass
-
-    def finish(self, row, work):
-        return []
-
-    opened = staticmethod(opened)
 
 
 def main():
