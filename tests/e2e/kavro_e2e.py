@@ -679,7 +679,6 @@ ROWS = [
                 "ufw delete allow from ::/0 to any port {port} proto tcp >/dev/null",
         headline='The firewall entry "HLMX {port} TCP" that let port {port} in over IPv6 is gone'),
     # Ours over IPv6 goes with the forward; an administrator's IPv4 rule stays.
-    # These rows look at this machine's firewall alone, not at the gateway's pinholes.
     *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, pinholes="",
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
           after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
