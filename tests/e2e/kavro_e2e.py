@@ -137,7 +137,6 @@ SIGNAL_DAEMONS = ('signal_daemons() { sig=$1; shift; for p in /proc/[0-9]*; do '
                   '[ "$(readlink $p/ns/net)" = "$(readlink /proc/self/ns/net)" ] || continue; '
                   'for n in "$@"; do [ "$(cat $p/comm 2>/dev/null)" != "$n" ] || kill -$sig ${p#/proc/}; done; done; }; ')
 REJECT_TCP = "--add-rich-rule='rule family=ipv4 port port={port} protocol=tcp reject' >/dev/null"
-NFT_GONE = "nft delete table inet own"
 # The client's own nftables rules: inbound traffic dropped but for its LAN's senders, with a blocklist of 6,000
 # addresses: nft -j prints 98 KB.
 NFT_BLOCKLIST = ("python3 -c \"print('table inet own { set block { type ipv4_addr; elements = { ' + ', '.join("
@@ -581,7 +580,7 @@ ROWS = [
         after="[ \"$(ufw status | grep -o '^{port}/[a-z]*' | uniq | tr '\\n' ' ')\" = '{port}/tcp {port}/udp ' ]"),
     # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
     Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
-        [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
+        [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after="nft delete table inet own",
         stderr="The nftables chain inet own input does not let {port}/tcp in",
         headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
         unsaid=('"elem"', '10.200.0.1"', "The firewall is off")),
