@@ -137,7 +137,6 @@ SIGNAL_DAEMONS = ('signal_daemons() { sig=$1; shift; for p in /proc/[0-9]*; do '
                   '[ "$(readlink $p/ns/net)" = "$(readlink /proc/self/ns/net)" ] || continue; '
                   'for n in "$@"; do [ "$(cat $p/comm 2>/dev/null)" != "$n" ] || kill -$sig ${p#/proc/}; done; done; }; ')
 REJECT_TCP = "--add-rich-rule='rule family=ipv4 port port={port} protocol=tcp reject' >/dev/null"
-NFT_GONE = "nft delete table inet own"
 # The client's own nftables rules: inbound traffic dropped but for its LAN's senders, with a blocklist of 6,000
 # addresses: nft -j prints 98 KB.
 NFT_BLOCKLIST = ("python3 -c \"print('table inet own { set block { type ipv4_addr; elements = { ' + ', '.join("
@@ -274,13 +273,6 @@ ROWS = [
               "ct state established,related accept; meta l4proto ipv6-icmp accept; }; }' | nft -f -",
         headline=("keeps it closed there", "nftables: the chain ip6 own6 input drops {port}/tcp"),
         unsaid="Reachable over IPv6"),
-    # The client's global address given up for a unique-local one, the default route kept.
-    Row("IPv6 asked with only a unique-local address: none asked for", FORWARD6, ["0"], held="TCP UDP",
-        setup=f"ip addr del {CLIENT6}/64 dev lan0; ip addr add fd00:77::2/64 dev lan0 nodad; "
-              "ip -6 route add 2001:db8:77::/64 dev lan0; ip -6 route replace default via 2001:db8:77::1",
-        after=f"ip addr del fd00:77::2/64 dev lan0; ip -6 route del 2001:db8:77::/64 dev lan0; "
-              f"ip addr add {CLIENT6}/64 dev lan0 nodad; ip -6 route replace default via 2001:db8:77::1",
-        headline="This machine has no global IPv6 address on 10.77.0.2's network"),
     Row("IPv6 asked, the gateway's IPv6 side off: one sentence", FORWARD6, ["0"], "miniupnpd no-ipv6", held="TCP UDP",
         headline="The router could not be reached over IPv6, so port {port} was not opened there.", runs="linux wine"),
     # The next forward asks the remembered description at once; the router back on another port, the remembered
@@ -478,17 +470,6 @@ ROWS = [
     Row("ufw: IPv6 asked, an administrator's IPv6 rules let the port in", FORWARD6, ["0"], firewall="ufw",
         held="TCP UDP", opened="tcp udp", pinholes="TCP UDP", peer6=True, headline=REACHABLE6,
         setup="for p in tcp udp; do ufw allow from ::/0 to any port {port} proto $p >/dev/null; done"),
-    # Each failed before: ufw replaced the rule with our allow for both families.
-    *[Row(f"ufw: {name} stays as it is", command, result, gateway, firewall="ufw", user=user, held=held,
-          opened=opened, setup=f"ufw {rule} >/dev/null", after=after, headline=headline)
-      for name, user, rule, command, result, gateway, held, opened, after, headline in (
-          ("limit ssh", "root", "limit ssh", f"kavro\r\n{CLIENT}\r\n22\r\nTRUE\r\nFALSE\r\n", ["0"], "", "", "",
-           kept("limit tcp 22", "LIMIT IN +Anywhere") + " && ! ufw status | grep -q 'HLMX 22 '", ()),
-          ("a limit, through the helper", "kavro-allowed", "limit {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
-           kept("limit tcp {port}", "LIMIT IN +Anywhere") + " && grep -q 'The firewall now lets UDP {port} in' "
-           "$W/run.err", ()),
-          ("a logged allow", "root", "allow log {port}/tcp", FORWARD, ["0"], "miniupnpd", "TCP UDP", "udp",
-           kept("allow_log tcp {port}", "ALLOW IN +Anywhere.* \\(log\\)"), ()))],
     # Another process holds ufw's lock from 2 s to 10 s, as another ufw would.
     Row("ufw: slow gateway, then ufw's lock held", FORWARD, [NOT_OPENED], "--delay 2.5", firewall="ufw", seconds=9.5,
         setup="(sleep 2; exec python3 -c 'import fcntl, time; lock = open(\"/run/ufw.lock\", \"w\"); "
@@ -599,16 +580,10 @@ ROWS = [
         after="[ \"$(ufw status | grep -o '^{port}/[a-z]*' | uniq | tr '\\n' ' ')\" = '{port}/tcp {port}/udp ' ]"),
     # Before, nft's answer was cut at 64 KiB: "The firewall is off", "0", and the raw rules on standard error.
     Row("own nftables rules with a blocklist of 6,000 addresses: read whole, the port's drop named", FORWARD,
-        [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after=NFT_GONE,
+        [NOT_OPENED], held="TCP UDP", setup=NFT_BLOCKLIST, after="nft delete table inet own",
         stderr="The nftables chain inet own input does not let {port}/tcp in",
         headline="This machine filters inbound traffic with its own nftables rules; the port was not let in there",
         unsaid=('"elem"', '10.200.0.1"', "The firewall is off")),
-    # Inbound traffic dropped but for the LAN's and the port's.
-    Row("own nftables rules accept the port", FORWARD, ["0"], held="TCP UDP", stderr="nftables rules let {port}/udp in",
-        setup="nft -f - <<EOF\ntable inet own { chain input { type filter hook input priority 0; policy drop; ct state "
-              "established,related accept; iif lo accept; ip saddr 10.77.0.0/24 accept; th dport { 1-1023, {port} } "
-              "accept; }; }\nEOF",
-        after=NFT_GONE),
     *[Row(f"renew: {name}", "renew\r\n", ["0"], gateway, held=held, fresh=True, restart=restart, stderr=says,
           prepare="forward {port} TRUE TRUE; forwarded; " + edit, after=f"entries 2 && {after}")
       for name, gateway, restart, edit, held, says, after in (
@@ -702,15 +677,12 @@ ROWS = [
         prepare=f"forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; "
                 "ufw delete allow from ::/0 to any port {port} proto tcp >/dev/null",
         headline='The firewall entry "HLMX {port} TCP" that let port {port} in over IPv6 is gone'),
-    # Ours over IPv6 goes with the forward; an administrator's rule of either family stays.
-    # These rows look at this machine's firewall alone, not at the gateway's pinholes.
+    # Ours over IPv6 goes with the forward; an administrator's IPv4 rule stays.
     *[Row(f"close: ufw's rules over IPv6, {name}", CLOSE, ["0"], firewall="ufw", user=user, pinholes="",
           prepare=f"{admin}forward {{port}} TRUE TRUE {CLIENT} TRUE; forwarded; ufw status | grep -q '(v6).*HLMX {{port}} TCP'",
           after="entries 0 && ! ufw status | grep -q 'HLMX {port} '" + stays)
       for name, user, admin, stays in (
           ("through the helper's delete", "kavro-allowed", "", ""),
-          ("an administrator's IPv6 allow stays", "root", "ufw allow from ::/0 to any port {port} proto udp >/dev/null; ",
-           " && " + kept("allow udp {port}", "ALLOW IN", families=("6",))),
           # The IPv4 rule is not ours, so ours over IPv6 goes with the pinhole.
           ("an administrator's IPv4 allow stays", "root", "ufw allow from 0.0.0.0/0 to any port {port} proto tcp "
            ">/dev/null; ", " && " + kept("allow tcp {port}", "ALLOW IN", families=("",))))],
@@ -747,7 +719,7 @@ ROWS = [
               "upnpc -u " + ROOT_DESC + " -l | grep -E ' (TCP|UDP) +{port}->' | wc -l | grep -qx 2",
         after="entries 0 && [ ! -e " + TIMER + "/kavro.cmd ]"),
     # Pinholes beside the forward: recorded, renewed and closed with it.
-    # Routers advertise a link-local address: renew and close ask there too, from the global address.
+    # Routers advertise a link-local address: renew asks there too, from the global address (close goes the same way).
     Row("pinholes, link-local router: the gateway restarted without them, renew opens them again", "renew\r\n", ["0"],
         "miniupnpd link-local", fresh=True, restart="forget", held="TCP UDP", pinholes="TCP UDP",
         stderr="it is opened again", prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + UNCHECKED, after="entries 4"),
@@ -755,13 +727,10 @@ ROWS = [
         prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + DUE,
         after="entries 4 && ! grep -qw granted=1000 $XDG_STATE_HOME/varneth/forwards"),
     # A gateway that lost a pinhole answers its id with 402, as renew knows.
-    *[Row(f"pinholes{router}: closed with the forward's address and port{restarted}", CLOSE, ["0"],
-          "miniupnpd" + options, restart=restart, after="entries 0",
-          prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
-                  "$XDG_STATE_HOME/varneth/forwards) = 2 ]")
-      for router, options, restarted, restart in (
-          (", link-local router", " link-local", "", None),
-          ("", "", ", the gateway restarted without them", "forget"))],
+    Row("pinholes: closed with the forward's address and port, the gateway restarted without them", CLOSE, ["0"],
+        restart="forget", after="entries 0",
+        prepare="forward {port} TRUE TRUE '' TRUE; forwarded; [ $(grep -c family=IPv6 "
+                "$XDG_STATE_HOME/varneth/forwards) = 2 ]"),
     # PCP's pinholes: MAP over IPv6 again with their own nonce, to renew and (lifetime 0) to close.
     *[Row(f"PCP pinholes: {name}", command, result, "miniupnpd natpmp no-upnp", fresh=True,
           prepare="forward {port} TRUE TRUE '' TRUE; forwarded; " + edit, **more)
@@ -1186,39 +1155,23 @@ def check(row, port):
 
 class Linux:
     """The runner of the rows on Linux: Kavro on the lab's client, the lab brought up for each firewall."""
-    name, services = "linux", ()
+    name, services, opened = "linux", (), staticmethod(opened)
+    runs = staticmethod(lambda row: "linux" in row.runs.split())
+    check = staticmethod(lambda firewall: lab("check", firewall))
+    up = staticmethod(lambda firewall: lab("up", firewall))
+    down = staticmethod(lambda: lab("down"))
+    on = staticmethod(lambda role: [LAB, "exec", role])
+    start = staticmethod(lambda row, work: None)
+    finish = staticmethod(lambda row, work: [])
 
     def __init__(self, kavro):
         self.kavro = kavro
-
-    def runs(self, row):
-        return "linux" in row.runs.split()
-
-    def check(self, firewall):
-        return lab("check", firewall)
-
-    def up(self, firewall):
-        return lab("up", firewall)
-
-    def down(self):
-        lab("down")
 
     def command(self, row, work):
         return [self.kavro]
 
     def command_line(self, row, arguments, work):
         return [os.path.join(os.path.dirname(self.kavro), "Varneth"), *arguments]
-
-    def on(self, role):
-        return [LAB, "exec", role]
-
-    def start(self, row, work):
-        pass
-
-    def finish(self, row, work):
-        return []
-
-    opened = staticmethod(opened)
 
 
 def main():
