@@ -327,6 +327,14 @@ TEST(Ufw, HelperTakesOnlyAPortAProtocolAFamilyAndACleanName)
     };
     for (const auto& [arguments, taken] : cases)
         EXPECT_EQ(ReadHelperArguments(arguments).has_value(), taken) << ::testing::PrintToString(arguments);
+    const auto request = ReadHelperArguments({"8080", "udp", "ipv6", "HLMX 8080 UDP"});
+    ASSERT_TRUE(request);
+    EXPECT_EQ(std::tie(request->remove, request->port, request->protocol, request->family, request->name),
+              std::make_tuple(false, 8080, Protocol::Udp, Family::Ipv6, std::wstring(L"HLMX 8080 UDP")));
+    const auto removal = ReadHelperArguments({"delete", "8080", "tcp", "ipv4"});
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(std::tie(removal->remove, removal->port, removal->protocol, removal->family),
+              std::make_tuple(true, 8080, Protocol::Tcp, Family::Ipv4));
 }
 
 std::string Tuple(const std::string& rule) { return "### tuple ### " + rule + "\n-A ufw-user-input -j ACCEPT\n"; }
@@ -339,7 +347,10 @@ TEST(Ufw, RulesAlreadyThereDecideThePort)
     const std::string any4 = " 0.0.0.0/0 any 0.0.0.0/0 in";
     // user.rules, user6.rules, the protocol asked, the verdict and the deciding rule's action.
     const std::tuple<std::string, std::string, Protocol, UfwVerdict, std::string> cases[] = {
+        {Tuple("limit_log tcp 8080" + any4), "", Tcp, V::LetIn, "limit_log"},
+        {Tuple("allow_log-all any 8000:8100" + any4 + " comment=6869"), "", Udp, V::LetIn, "allow_log-all"},
         {Tuple("allow tcp 22,8080 0.0.0.0/0 any 0.0.0.0/0 OpenSSH - in"), "", Tcp, V::LetIn, "allow"},
+        {Tuple("limit tcp 8080" + any4), "", Udp, V::Undecided, ""},
         // IPv4: the first that decides; IPv6 only refuses.
         {Tuple("deny tcp 8080" + any4) + Tuple("allow tcp 8080" + any4), "", Tcp, V::Refused, "deny"},
         {Tuple("allow tcp 8080" + any4) + Tuple("deny tcp 8080" + any4), "", Tcp, V::LetIn, "allow"},
