@@ -18,7 +18,6 @@ trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$work"' EXIT
 
 cpack --config "$BUILD/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
-check "its dependencies come from dpkg-shlibdeps" bash -c "dpkg-deb -f '$deb' Depends | grep -q libqt5widgets5"
 if command -v lintian >/dev/null; then
   check "lintian reports no errors or warnings" bash -c "! lintian --tag-display-limit 0 '$deb' | grep -E '^[EW]: '"
 fi
