@@ -200,14 +200,11 @@ def main():
     parser.add_argument("--location", help="the description URL SSDP announces (default: our own)")
     parser.add_argument("--control-url", default="/ctl/IPConn")
     parser.add_argument("--port-control", choices=("pcp", "natpmp"))
-    parser.add_argument("--map-answer", default="good",
-                        choices=("good", "other-port", "lifetime-zero"))
-    parser.add_argument("--delay", type=float, default=0)
-    parser.add_argument("--slow-mappings", type=float, default=0)
-    parser.add_argument("--refuse", type=int)
-    parser.add_argument("--external", default="11.77.0.1")
-    parser.add_argument("--short-grants", type=int, default=0)
-    parser.add_argument("--max-lifetime", type=int, default=86400)
+    parser.add_argument("--map-answer", default="good", choices=("good", "other-port", "lifetime-zero"))
+    for name, kind, default in (("--delay", float, 0), ("--slow-mappings", float, 0), ("--refuse", int, None),
+                                ("--external", str, "11.77.0.1"), ("--short-grants", int, 0),
+                                ("--max-lifetime", int, 86400)):
+        parser.add_argument(name, type=kind, default=default)
     parser.add_argument("--held-for", action="append", default=[])
     ARGS = parser.parse_args()
     for held in ARGS.held_for:

@@ -18,7 +18,6 @@ trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$work"' EXIT
 
 cpack --config "$BUILD/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
-check "its dependencies come from dpkg-shlibdeps" bash -c "dpkg-deb -f '$deb' Depends | grep -q libqt5widgets5"
 if command -v lintian >/dev/null; then
   check "lintian reports no errors or warnings" bash -c "! lintian --tag-display-limit 0 '$deb' | grep -E '^[EW]: '"
 fi
@@ -32,7 +31,6 @@ check "the helper's action names the installed helper" \
 units=$root/usr/lib/systemd/user
 check "the renewal timer is wanted by every user's timers.target" \
   test "$(readlink "$units/timers.target.wants/varneth-renew.timer")" = ../varneth-renew.timer
-check "  its service runs the installed module" grep -qx 'ExecStart=/usr/lib/varneth/Kavro' "$units/varneth-renew.service"
 # systemd looks for the command on this machine: the copies it verifies name the unpacked one.
 if command -v systemd-analyze >/dev/null; then
   mkdir -m 700 "$work/units" "$work/manager"
@@ -52,12 +50,10 @@ else chmod 555 "$lib"; fi
 mkdir -m 700 "$work/run" "$work/start" && chmod 777 "$work/start" && chmod 711 "$work"
 [ ${#user[@]} -eq 0 ] || chown nobody:nogroup "$work/run"
 
-check "the command line's manual page is installed" test -s "$root/usr/share/man/man1/varneth.1.gz"
 mkdir -m 1777 "$work/tmp"
 (cd "$work/start" && env -i HOME=/nonexistent TMPDIR="$work/tmp" "${user[@]}" "$root/usr/bin/varneth" addresses \
    >"$work/cli.out" 2>&1)
 check "the command line on the PATH lists the addresses, without a display" grep -qE '^[0-9]+(\.[0-9]+){3}$' "$work/cli.out"
-check "  and leaves nothing behind" test -z "$(find "$work/tmp" "$work/start" -mindepth 1)"
 
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/org.varneth.Varneth.desktop")
 (cd "$work/start" && exec env -i HOME=/nonexistent XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen \
@@ -70,7 +66,5 @@ until [ -s "$exchange/log.txt" ] || ! kill -0 "$window" 2>/dev/null; do sleep 0.
 sleep 1
 check "the window, started by its menu entry, is still open" kill -0 "$window"
 check "it met the module in \$XDG_RUNTIME_DIR/varneth" grep -qE '^[0-9]+(\.[0-9]+){3}' "$exchange/log.txt"
-check "  a folder of the user's own, mode 0700" test "$(stat -c %a "$exchange")" = 700
 check "nothing was left in the program directory" test -z "$(ls "$lib" | grep -vE '^(Kavro|Varneth|kavro-ufw-allow|vr.ico|chronometer_outline_5In_icon.ico)$')"
-check "nor in the start directory" test -z "$(ls -A "$work/start")"
 exit $failed
