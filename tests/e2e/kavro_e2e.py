@@ -392,6 +392,7 @@ ROWS = [
           after=f"rm -rf {wine.CAPTURE}")
       for name, env, plant, result in (
           ("ipconfig does not start: an empty list", "WINEDLLOVERRIDES=ipconfig.exe=d", "", []),
+          ("no shell to start ipconfig, so no report: ERROR", "WINEDLLOVERRIDES=cmd.exe=d", "", ["ERROR"]),
           # A folder cannot be removed, written or read as the capture (root writes a read-only file all the same);
           # an ipconfig of the run's folder, which cmd finds first, fails after printing.
           ("a folder in the capture's place: this run's report under a name of its own, whatever ipconfig's status",

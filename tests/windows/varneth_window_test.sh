@@ -172,31 +172,5 @@ installed_by_the_setup() {
     fail "the uninstaller left the folder, the shortcut or the entry: $(ls -A "$program" 2>&1)"
 }
 
-module_error_ends_the_window_with_status_1() {
-  # No temporary folder, so no address capture: the module answers ERROR, one box says
-  # why, and once it is closed the window ends.
-  local status=0 box ended
-  (cd "$start" && wine cmd /c "set TEMP=C:\\nowhere&& start /wait $(winepath -w "$program/Varneth.exe")" \
-     </dev/null >"$work/window.txt" 2>&1) &
-  ended=$!
-  box=$(wait_window "Brask's Port Forwarding Tool")
-  focus=$box copied "^Could not list this computer's network addresses\.\$" ctrl+c >/dev/null
-  close_window "$box" "Brask's Port Forwarding Tool" Return
-  wait "$ended" || status=$?
-  expect_bytes "$program/log.txt" $'ERROR\r\n'
-  [ "$status" -eq 1 ] || fail "exit status $status, not 1"
-}
-
-# ipconfig that does not start: the module answers an empty list, and the window opens at
-# its fixed size all the same (a box of its size would mean the start-up ended).
-opens_when_ipconfig_does_not_start() {
-  local size
-  WINEDLLOVERRIDES=ipconfig.exe=d start_window
-  size=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
-  [ "$size" = 337x139 ] || fail "a window of $size is shown, not the form (337x139)"
-  [ ! -s "$program/log.txt" ] || fail "the module listed addresses: $(tr -d '\r' <"$program/log.txt")"
-  stop_window
-}
-
 "$case_name"
 echo "ok: $case_name"
