@@ -83,10 +83,13 @@ start_window() {
 
 stop_window() { kill "$window_pid"; wait "$window_pid" 2>/dev/null || true; }
 
-# forward_in_window PORT: forwards TCP and UDP of PORT to the client from the form, and
-# prints the outcome box's text once it is closed.
-forward_in_window() {
-  local box
+# A forward of TCP and UDP made from the form, then right-click on a caption, the menu's first entry: the
+# dialog lists both protocols of the port, to the client, as its copied rows show. What
+# Kavro.exe does with other answers of the gateway is the end-to-end table's (its Wine rows).
+open_ports_lists_the_forward() {
+  local port box dialog text protocol
+  port=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) # one no earlier run of the same Wine prefix used
+  start_window
   # Addresses as Wine's ipconfig lists them, loopback first; the client's is next.
   expect_edit 127.0.0.1
   click "${spin_up[@]}"
@@ -94,23 +97,13 @@ forward_in_window() {
   click "${tcp_box[@]}"
   click "${udp_box[@]}"
   click "${port_edit[@]}"
-  xdotool key ctrl+a type "$1"
+  xdotool key ctrl+a type "$port"
   click "${forward_button[@]}"
   box=$(wait_window "Brask's Port Forwarding Tool" "$window")
   xdotool mousemove --window "$box" 20 20
   # The copy starts with a line of dashes.
-  focus=$box copied '^-+$' ctrl+c
+  text=$(focus=$box copied '^-+$' ctrl+c)
   close_window "$box" "Brask's Port Forwarding Tool" Return
-}
-
-# A forward made from the form, then right-click on a caption, the menu's first entry: the
-# dialog lists both protocols of the port, to the client, as its copied rows show. What
-# Kavro.exe does with other answers of the gateway is the end-to-end table's (its Wine rows).
-open_ports_lists_the_forward() {
-  local port dialog text protocol
-  port=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 )) # one no earlier run of the same Wine prefix used
-  start_window
-  text=$(forward_in_window "$port")
   grep -qxF "Port forward success!" <<<"$text" || fail "port $port: the box says: $text"
   # The box gone, the window has the keys again; the menu opens where it was clicked, as a
   # window of its own.
