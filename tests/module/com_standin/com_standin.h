@@ -193,7 +193,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
         if (object == nullptr) return E_POINTER;
-        *object = iid == IID_IUnknown ? static_cast<IUnknown*>(static_cast<First*>(this)) : Find<First, Rest...>(iid);
+        *object = iid == IID_IUnknown || iid == First::iid ? static_cast<First*>(this) : nullptr;
+        ((iid == Rest::iid ? *object = static_cast<Rest*>(this) : nullptr), ...);
         if (*object == nullptr) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -210,14 +211,6 @@ protected:
     virtual ~ComObject() { --liveObjects; }
 
 private:
-    template <class Interface, class... More>
-    void* Find(REFIID iid)
-    {
-        if (iid == Interface::iid) return static_cast<Interface*>(this);
-        if constexpr (sizeof...(More) > 0) return Find<More...>(iid);
-        return nullptr;
-    }
-
     std::atomic<ULONG> references_{1};
 };
 
