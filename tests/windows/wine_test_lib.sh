@@ -12,11 +12,3 @@ work=$(mktemp -d)
 cleanup_steps=("rm -rf '$work'")
 cleanup() { local step; for step in "${cleanup_steps[@]}"; do eval "$step" || true; done; }
 trap cleanup EXIT
-
-# expect_bytes FILE BYTES [WHAT]: the file holds exactly these bytes.
-expect_bytes() {
-  local expected actual
-  expected=$(printf '%s' "$2" | od -An -c)
-  actual=$(od -An -c "$1" 2>/dev/null) || fail "${3:-$1}: no such file"
-  [ "$actual" = "$expected" ] || fail "${3:-$1}: expected bytes$(printf '\n%s' "$expected")"$'\n'"got$(printf '\n%s' "$actual")"
-}

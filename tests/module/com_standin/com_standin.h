@@ -11,7 +11,8 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
-#include <map>
+#include <utility>
+#include <vector>
 
 using HRESULT = std::int32_t;
 using LONG = std::int32_t;
@@ -27,7 +28,6 @@ constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 constexpr HRESULT MakeHresult(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
-constexpr HRESULT E_NOTIMPL = MakeHresult(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = MakeHresult(0x80004002u);
 constexpr HRESULT E_POINTER = MakeHresult(0x80004003u);
 constexpr HRESULT E_FAIL = MakeHresult(0x80004005u);
@@ -126,19 +126,13 @@ namespace comrt {
 
 // Makes an object of a class registered for CoCreateInstance, as the interface `iid`.
 using ClassFactory = std::function<HRESULT(REFIID iid, void** object)>;
-// Any order will do for a map: a GUID's 16 bytes have no padding.
-struct GuidLess {
-    bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
-};
 // Classes are registered and made on the test's own thread only.
-inline std::map<CLSID, ClassFactory, GuidLess> registry;
+inline std::vector<std::pair<CLSID, ClassFactory>> registry;
+// Objects made from ComObject and BSTRs still alive; a case ends with none.
 inline std::atomic<long> liveObjects{0}, liveStrings{0};
 inline std::atomic<HRESULT> injectedFailure{S_OK};
 
-inline void RegisterClass(REFCLSID clsid, ClassFactory factory) { registry[clsid] = std::move(factory); }
-// Objects made from ComObject and BSTRs still alive; a case ends with none.
-inline long LiveObjectCount() { return liveObjects.load(); }
-inline long LiveStringCount() { return liveStrings.load(); }
+inline void RegisterClass(REFCLSID clsid, ClassFactory factory) { registry.emplace_back(clsid, std::move(factory)); }
 // The next CoInitialize calls, on any thread, fail with `hr`.
 inline void InjectCoInitializeFailure(HRESULT hr) { injectedFailure = hr; }
 // The runtime as a fresh process has it: no classes, no failure.
@@ -160,8 +154,9 @@ inline HRESULT CoInitialize(void*) { return comrt::injectedFailure.load(); }
 inline HRESULT CoCreateInstance(REFCLSID clsid, IUnknown*, DWORD, REFIID iid, void** object)
 {
     *object = nullptr;
-    const auto found = comrt::registry.find(clsid);
-    return found == comrt::registry.end() ? REGDB_E_CLASSNOTREG : found->second(iid, object);
+    for (const auto& [made, factory] : comrt::registry)
+        if (made == clsid) return factory(iid, object);
+    return REGDB_E_CLASSNOTREG;
 }
 
 inline BSTR SysAllocString(const OLECHAR* text)
@@ -198,7 +193,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** object) override
     {
         if (object == nullptr) return E_POINTER;
-        *object = iid == IID_IUnknown ? static_cast<IUnknown*>(static_cast<First*>(this)) : Find<First, Rest...>(iid);
+        *object = iid == IID_IUnknown || iid == First::iid ? static_cast<First*>(this) : nullptr;
+        ((iid == Rest::iid ? *object = static_cast<Rest*>(this) : nullptr), ...);
         if (*object == nullptr) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -215,14 +211,6 @@ protected:
     virtual ~ComObject() { --liveObjects; }
 
 private:
-    template <class Interface, class... More>
-    void* Find(REFIID iid)
-    {
-        if (iid == Interface::iid) return static_cast<Interface*>(this);
-        if constexpr (sizeof...(More) > 0) return Find<More...>(iid);
-        return nullptr;
-    }
-
     std::atomic<ULONG> references_{1};
 };
 

@@ -137,13 +137,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_IpVersion(NET_FW_IP_VERSION*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_IpVersion(NET_FW_IP_VERSION) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Protocol(NET_FW_IP_PROTOCOL* protocol) override
-    {
-        *protocol = NET_FW_IP_PROTOCOL(entry_.protocol);
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE get_Protocol(NET_FW_IP_PROTOCOL*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_Protocol(NET_FW_IP_PROTOCOL protocol) override { entry_.protocol = protocol; return S_OK; }
-    HRESULT STDMETHODCALLTYPE get_Port(LONG* port) override { *port = entry_.port; return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Port(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_Port(LONG port) override { entry_.port = port; return S_OK; }
     HRESULT STDMETHODCALLTYPE get_Scope(NET_FW_SCOPE*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_Scope(NET_FW_SCOPE) override { return E_NOTIMPL; }
