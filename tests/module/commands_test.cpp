@@ -90,84 +90,70 @@ const Row kRows[] = {
      [](FakeFirewall& f) { f.state = Status::AccessDenied; }},
 };
 
-void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
-
-class Forward : public ::testing::TestWithParam<Row> {
-protected:
-    void SetUp() override
-    {
-        std::filesystem::current_path(scratch.path);
-        // The table is not about lingering: this tool's note that it turned it on
-        // already keeps the first record from asking logind.
-        std::filesystem::create_directories(scratch.Varneth());
-        std::ofstream(scratch.Varneth() / "lingering-turned-on") << "on\n";
-        comrt::ResetRuntimeForTests();
-        gateway.asked = [this](const std::string& call) { return platform.Log(call) == Outcome::Works; };
-    }
-    void TearDown() override
-    {
-        std::filesystem::current_path(scratch.path.parent_path());
-        comrt::ResetRuntimeForTests();
-    }
-    // F: firewall opened, N: the gateway's mappings reached; T/U: mapping asked, t/u:
-    // firewall asked to let it in, each as the command says.
-    std::string Trace(const std::vector<std::wstring>& command) const
-    {
-        const std::string port = command.size() < 3 ? "" : std::to_string(std::wcstol(command[2].c_str(), nullptr, 10));
-        std::string letters;
-        for (const std::string& call : platform.calls) {
-            if (call == "OpenFirewall") letters += 'F';
-            if (call == "OpenCollection") letters += 'N';
-            for (const std::string protocol : {"TCP", "UDP"}) {
-                const std::string name = " 'HLMX " + port + " " + protocol + "'";
-                if (call == "Add " + protocol + " " + port + "->10.0.0.5:" + port + name) letters += protocol[0];
-                if (call == "OpenPort " + protocol + " " + port + name) letters += char(std::tolower(protocol[0]));
-            }
-        }
-        return letters;
-    }
-    FakePlatform platform;
-    FakeGateway gateway;
-    FakeFirewall firewall{platform.calls};
-    // The record of forwards, which a forward holds from its start, in the scratch folder.
-    const ScratchStateHome scratch;
-};
-
-TEST_P(Forward, WritesItsResultLineAndEachHeadlineOnce)
+// F: firewall opened, N: the gateway's mappings reached; T/U: mapping asked, t/u: firewall
+// asked to let it in, each as the command says.
+std::string Trace(const std::vector<std::string>& calls, const std::vector<std::wstring>& command)
 {
-    const Row& row = GetParam();
-    platform.outcomes = row.outcomes;
-    gateway.leases = row.leases;
-    if (row.arrange) row.arrange(firewall);
-    ::testing::internal::CaptureStderr();
-    ::testing::internal::CaptureStdout();
-    RunForwardCommand(row.command, {L"10.0.0.5"}, [this](gateway::GatewaySession&) {
-        VarnethPlatform fake;
-        fake.nat.push_back(std::make_unique<FakeGateway>(gateway));
-        fake.firewall = firewall.Factory();
-        fake.enterApartment = [] { return SUCCEEDED(CoInitialize(nullptr)); };
-        return fake;
-    });
-    std::istringstream stdoutText(::testing::internal::GetCapturedStdout());
-    std::istringstream stderrText(::testing::internal::GetCapturedStderr());
-    std::vector<std::string> varnethLines;
-    for (std::string line; std::getline(stdoutText, line);)
-        if (line.rfind("Varneth::", 0) == 0) varnethLines.push_back(line);
-    EXPECT_EQ(varnethLines, row.varnethLines);
-    EXPECT_EQ(Contents("log.txt"), row.result + "\n");
-    EXPECT_EQ(Trace(row.command), row.trace);
-    std::vector<std::string> headlines;
-    for (std::string line; std::getline(stderrText, line);) {
-        // ">>[id] text", or ">> text" from a part not yet telling from its catalogue.
-        const std::size_t textAt = line.rfind(">>[", 0) == 0 ? line.find("] ") + 2 : line.rfind(">> ", 0) == 0 ? 3 : 0;
-        if (textAt > 0 && std::find(headlines.begin(), headlines.end(), line.substr(textAt)) == headlines.end())
-            headlines.push_back(line.substr(textAt));
+    const std::string port = command.size() < 3 ? "" : std::to_string(std::wcstol(command[2].c_str(), nullptr, 10));
+    std::string letters;
+    for (const std::string& call : calls) {
+        if (call == "OpenFirewall") letters += 'F';
+        if (call == "OpenCollection") letters += 'N';
+        for (const std::string protocol : {"TCP", "UDP"}) {
+            const std::string name = " 'HLMX " + port + " " + protocol + "'";
+            if (call == "Add " + protocol + " " + port + "->10.0.0.5:" + port + name) letters += protocol[0];
+            if (call == "OpenPort " + protocol + " " + port + name) letters += char(std::tolower(protocol[0]));
+        }
     }
-    EXPECT_EQ(headlines, row.headlines);
+    return letters;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Forward, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<Row>& info) { return info.param.name; });
+TEST(Forward, WritesItsResultLineAndEachHeadlineOnce)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        // The record of forwards, which a forward holds from its start, in the scratch folder. The table is
+        // not about lingering: this tool's note that it turned it on keeps the first record from asking logind.
+        const ScratchStateHome scratch;
+        std::filesystem::create_directories(scratch.Varneth());
+        std::ofstream(scratch.Varneth() / "lingering-turned-on") << "on\n";
+        std::filesystem::current_path(scratch.path);
+        comrt::ResetRuntimeForTests();
+        FakePlatform platform;
+        platform.outcomes = row.outcomes;
+        FakeGateway gateway;
+        gateway.asked = [&platform](const std::string& call) { return platform.Log(call) == Outcome::Works; };
+        gateway.leases = row.leases;
+        FakeFirewall firewall{platform.calls};
+        if (row.arrange) row.arrange(firewall);
+        ::testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStdout();
+        RunForwardCommand(row.command, {L"10.0.0.5"}, [&](gateway::GatewaySession&) {
+            VarnethPlatform fake;
+            fake.nat.push_back(std::make_unique<FakeGateway>(gateway));
+            fake.firewall = firewall.Factory();
+            fake.enterApartment = [] { return SUCCEEDED(CoInitialize(nullptr)); };
+            return fake;
+        });
+        std::istringstream stdoutText(::testing::internal::GetCapturedStdout());
+        std::istringstream stderrText(::testing::internal::GetCapturedStderr());
+        std::filesystem::current_path(scratch.path.parent_path());
+        comrt::ResetRuntimeForTests();
+        std::vector<std::string> varnethLines;
+        for (std::string line; std::getline(stdoutText, line);)
+            if (line.rfind("Varneth::", 0) == 0) varnethLines.push_back(line);
+        EXPECT_EQ(varnethLines, row.varnethLines);
+        EXPECT_EQ(Contents(scratch.path / "log.txt"), row.result + "\n");
+        EXPECT_EQ(Trace(platform.calls, row.command), row.trace);
+        std::vector<std::string> headlines;
+        for (std::string line; std::getline(stderrText, line);) {
+            const std::size_t textAt = line.rfind(">>[", 0) == 0 ? line.find("] ") + 2 : 0;  // ">>[id] text"
+            if (textAt > 0 && std::find(headlines.begin(), headlines.end(), line.substr(textAt)) == headlines.end())
+                headlines.push_back(line.substr(textAt));
+        }
+        EXPECT_EQ(headlines, row.headlines);
+    }
+}
 
 using Listed = gateway::EntryClient::Listed;
 
