@@ -185,7 +185,6 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
 {
     using Path = const std::filesystem::path&;
     const std::pair<const char*, void (*)(Path)> planted[] = {
-        {"damaged", [](Path p) { std::ofstream(p) << kHead << "mapping\tprotocol=TCP\n"; }},
         {"link", [](Path p) { std::filesystem::create_symlink("/etc/passwd", p); }},
         {"fifo", [](Path p) { ::mkfifo(p.c_str(), 0600); }},
     };
