@@ -157,25 +157,18 @@ TEST(Ipv6Soap, TakesPortAndPathFromTheGatewaysUrls)
     }
 }
 
-// The gateway's answers as miniupnpd 2.3.1 gives them.
-std::string Answer(const std::string& status, const std::string& body)
-{
-    return "HTTP/1.1 " + status + "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 MiniUPnPd/2.3.1\r\nExt:\r\n\r\n" + body;
-}
-
-std::string Envelope(const std::string& body)
-{
-    return "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" + body + "</s:Body></s:Envelope>";
-}
-
+// A fault as miniupnpd 2.3.1 answers it, `end` after its envelope.
 std::string Fault(const std::string& code, const std::string& description, const char* end = "\r\n")
 {
-    return Answer("500 Internal Server Error",
-                  Envelope("<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail><UPnPError "
-                           "xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" + code + "</errorCode><errorDescription>" +
-                           description + "</errorDescription></UPnPError></detail></s:Fault>") + end);
+    const std::string body =
+        "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" s:encodingStyle=\"http://schemas."
+        "xmlsoap.org/soap/encoding/\"><s:Body><s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError"
+        "</faultstring><detail><UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>" + code +
+        "</errorCode><errorDescription>" + description + "</errorDescription></UPnPError></detail></s:Fault>"
+        "</s:Body></s:Envelope>" + end;
+    return "HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nConnection: close\r\n"
+           "Content-Length: " + std::to_string(body.size()) + "\r\nServer: Debian/6.18.44-fc-v1300 UPnP/1.1 "
+           "MiniUPnPd/2.3.1\r\nExt:\r\n\r\n" + body;
 }
 
 const std::string kRefused = Fault("606", "Action not authorized");
