@@ -80,10 +80,6 @@ const Row kRows[] = {
      "2 minutes if this machine stops renewing."}, {}, Command(L"8080", L"FALSE"), nullptr, {{Tcp, 30}, {Udp, 119}}},
     {"lease_untold", kOk, "FNTtNUu", {}, {}, Command(L"8080"), nullptr, {{Tcp, std::nullopt}, {Udp, 7200}}},
     // Each protocol's firewall step is taken whatever became of its mapping.
-    {"udp_refused_tcp_made", kInvalid, "FNTtNUu",
-     {"Port 8080 was opened on the router for TCP only, not for UDP. If the program needs only TCP, tick only TCP; else fix "
-      "the cause above and try again.", kLetInRouter},
-     {{"Add UDP", F}}, Command(L"8080"), nullptr, {}, {kAddFailed}},
     {"tcp_refused_udp_not_let_in", kNotOpened, "FNTtNUu", {kPartly, kLetInRouter}, {{"Add TCP", F}}, Command(L"8080"),
      [](FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::TimedOut}}; }, {}, {kAddFailed}},
     {"firewall_state_unread", kOk, "FNTNU", {kKept}, {}, Command(L"8080"),
