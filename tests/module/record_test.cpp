@@ -166,9 +166,8 @@ TEST(Record, WritesBackTheBytesItRead)
 // know one, else by a link-layer address both know; one not known matches nothing.
 TEST(GatewayIdentity, MadeOnTheDeviceThatAnsweredOnlyByWhatBothKnow)
 {
-    const std::string link = kHome.linkAddress, udn = kHome.udn, at = kHome.address;
+    const std::string link = kHome.linkAddress, at = kHome.address;
     const std::tuple<const char*, RecordedForward, gateway::Identity, bool> rows[] = {  // name, entry, answered, made
-        {"UPnP, its UDN", Entry(8080), {udn, at, ""}, true},
         {"UPnP, no UDN learnt: its link", Entry(8080), {"", at, link}, true},
         {"PCP, the neighbour table flushed", Entry(8080, Method::Pcp), {"", at, ""}, false},
         {"PCP, another link", Entry(8080, Method::Pcp), {"", at, "02:00:00:00:00:99"}, false},
