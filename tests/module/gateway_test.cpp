@@ -78,7 +78,6 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
         {"03" + kGranted.substr(2), "dropped; NAT-PMP: none"},
         {"028000000000000000000007000000000000000000000000", "opcode 0; NAT-PMP: none"},  // ANNOUNCE
         {"02800000000000000000000700000000000000000000", "dropped; NAT-PMP: none"},
-        {"00820000000000071fa51fa500093a80", "dropped; NAT-PMP: TCP"},
         {"0080000100000007", "no PCP there; NAT-PMP: address"},
         {"00820000000000071fa51fa5", "dropped; NAT-PMP: none"},
         {"00820000000000071fa51fa500093a8000", "dropped; NAT-PMP: none"},
