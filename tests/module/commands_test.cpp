@@ -143,7 +143,9 @@ TEST(Forward, WritesItsResultLineAndEachHeadlineOnce)
         EXPECT_EQ(Trace(platform.calls, row.command), row.trace);
         std::vector<std::string> headlines;
         for (std::string line; std::getline(stderrText, line);) {
-            const std::size_t textAt = line.rfind(">>[", 0) == 0 ? line.find("] ") + 2 : 0;  // ">>[id] text"
+            // ">>[id] text", or ">> text" from a part not yet telling from its catalogue.
+            const std::size_t textAt =
+                line.rfind(">>[", 0) == 0 ? line.find("] ") + 2 : line.rfind(">> ", 0) == 0 ? 3 : 0;
             if (textAt > 0 && std::find(headlines.begin(), headlines.end(), line.substr(textAt)) == headlines.end())
                 headlines.push_back(line.substr(textAt));
         }
