@@ -64,7 +64,6 @@ std::string Read(const std::string& datagram)
 TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
 {
     const std::pair<std::string, const char*> cases[] = {
-        {kGranted, "ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},
         {"028100080000001e" + std::string(32, '0') + kOtherNonce + "060000001fa41fa400000000000000000000ffff64400001",
          "not ours, result 8, 30 s, 8100 as 8100 on 100.64.0.1; NAT-PMP: none"},  // behind carrier-grade NAT
         {kHeader + "00" + kNonce + "110000001fa41fa4" + kMapped, "not ours, result 0, 86400 s, 8100 as 8100 on 11.77.0.1; NAT-PMP: none"},
