@@ -280,10 +280,14 @@ std::string Address(const char* hex, const char* flags, const char* name = "lan0
 
 constexpr const char* kGlobal = "20010db8007700000000000000000002";
 constexpr const char* kOtherGlobal = "20010db8007700000000000000000009";
+constexpr const char* kLinkLocal = "fe80000000000000cc6073fffedc0c2a";
+constexpr const char* kUniqueLocal = "fd000000000000000000000000000002";
 
 TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
 {
     const std::tuple<const char*, std::string, std::string> cases[] = {
+        {"link-local and unique-local are passed over",
+         Address(kLinkLocal, "80") + Address(kUniqueLocal, "80") + Address(kGlobal, "00"), "2001:db8:77::2"},
         {"the stable one before a temporary one listed first",
          Address(kOtherGlobal, "01") + Address(kGlobal, "00"), "2001:db8:77::2"},
         {"a deprecated one is never used", Address(kGlobal, "a0") + Address(kOtherGlobal, "01"), "2001:db8:77::9"},
