@@ -56,20 +56,15 @@ private:
     std::unique_ptr<StandIn> standIn;
     QTemporaryDir temporary;
 
-    // The program beside the stand-in, started without a display, as root naming a user of sudo.
-    Ran run(const QStringList &arguments)
+    // `command` run from `directory` with `environment`; a crash's status is -1.
+    static Ran run(const QStringList &command, const QProcessEnvironment &environment, const QString &directory = {})
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QLatin1String(name));
-        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
-        environment.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state"));
-        environment.insert(QStringLiteral("SUDO_USER"), QStringLiteral("alice"));
         QProcess program;
+        program.setWorkingDirectory(directory);
         program.setProcessEnvironment(environment);
-        program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth")), arguments);
+        program.start(command.first(), command.mid(1));
         if (!program.waitForFinished(-1))
-            qFatal("the command line did not end");
+            qFatal("%s did not end", qPrintable(command.first()));
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
                 QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
     }
@@ -148,10 +143,18 @@ private slots:
     void argumentChecks()
     {
         QFETCH(Check, row);
-        standIn->answer(row.answer.isNull() ? QByteArray("0\n") : row.answer, row.errors);
+        standIn->answer("", row.answer.isNull() ? QByteArray("0\n") : row.answer, row.errors);
         if (row.answer.isNull())
-            standIn->answerTo("list", listed);
-        const Ran ran = run(row.arguments);
+            standIn->answer("list", listed);
+        // The program beside the stand-in, started without a display, as root naming a user of sudo.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state"));
+        environment.insert(QStringLiteral("SUDO_USER"), QStringLiteral("alice"));
+        const Ran ran = run(QStringList{QDir(QCoreApplication::applicationDirPath()).filePath("Varneth")} + row.arguments,
+                            environment);
         QCOMPARE(ran.status, row.status);
         QVERIFY2((ran.out + ran.err).contains(row.says), qPrintable(ran.out + ran.err));
         const QString whose("Running as root: this changes root's record of open ports (/state/varneth) and root's "
@@ -209,7 +212,7 @@ private slots:
             program == QLatin1String("installed") ? top.filePath(QStringLiteral("usr/lib/varneth")) : top.path();
         QVERIFY(QDir().mkpath(programDirectory));
         StandIn standIn(programDirectory);
-        standIn.answer(answer);
+        standIn.answer("", answer);
         const QString probe = QDir(programDirectory).filePath(QStringLiteral("startup_test"));
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), probe));
         for (const char *name : own)
@@ -242,20 +245,12 @@ private slots:
         QStringList command{probe, QStringLiteral("probe")};
         if (::geteuid() == 0 && owner != 0)
             command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
-
-        QProcess process;
-        process.setWorkingDirectory(startDirectory.path());
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(command.first(), command.mid(1));
-        QVERIFY(process.waitForFinished(-1));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const Ran ran = run(command, environment, startDirectory.path());
         const bool ends = answer == "ERROR\n" || exchange.isEmpty();
-        QCOMPARE(process.exitCode(), ends ? 1 : 0);
-        QCOMPARE(process.readAllStandardOutput(),
-                 QByteArray(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
-                            : ends             ? "Could not list this computer's network addresses.\n"
-                                               : "window\n"));
+        QCOMPARE(ran.status, ends ? 1 : 0);
+        QCOMPARE(ran.out, QString(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
+                                  : ends             ? "Could not list this computer's network addresses.\n"
+                                                     : "window\n"));
         const QList<ModuleRun> runs = standIn.runs();
         QCOMPARE(runs.size(), exchange.isEmpty() ? 0 : 1);
         if (!runs.isEmpty()) {

@@ -205,7 +205,7 @@ private slots:
         standIn = std::make_unique<StandIn>(QCoreApplication::applicationDirPath());
         QFile::remove(programFile("kavro.cmd")); // may be a row's planted link
         QDir::setCurrent(startDirectory.path()); // as if started from elsewhere
-        standIn->answerTo("list", entry("TCP", 8080));
+        standIn->answer("list", entry("TCP", 8080));
         window = startWindow(*standIn, "10.0.0.5\n");
     }
 
@@ -251,7 +251,7 @@ private slots:
     void inputChecks()
     {
         QFETCH(Check, row);
-        standIn->answer("0\n");
+        standIn->answer("", "0\n");
         const QList<ShownBox> boxes = pressForward(*window, row.tcp, row.udp, row.ip, row.port);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, row.shown);
@@ -351,7 +351,7 @@ private slots:
     void outcome()
     {
         QFETCH(Outcome, row);
-        standIn->answer(row.answer, row.errors, row.output);
+        standIn->answer("", row.answer, row.errors, row.output);
         qputenv("STANDIN_TROUBLE", row.trouble);
         writeFile(programFile("log.txt"), "0\r\n");
         writeFile(standIn->file("secret"), "secret\n");
@@ -402,7 +402,7 @@ private slots:
     // window waits, are dropped: no second forward, no box closed unread.
     void theWait()
     {
-        standIn->answer("0\n");
+        standIn->answer("", "0\n");
         qputenv("STANDIN_TROUBLE", "password");
         auto *status = child<QLabel>(*window, "lblStatus");
         StatusPaints painted(*status);
@@ -458,7 +458,7 @@ private slots:
         }
         QCOMPARE(order, QStringList({"spinBox", "editip", "editport", "chkTCP", "ChkUDP", "btnForward"}));
 
-        standIn->answer("0\n");
+        standIn->answer("", "0\n");
         child<QCheckBox>(*window, "chkTCP")->setChecked(true);
         for (const char *field : {"editip", "editport"}) {
             BoxCloser closer;
@@ -518,7 +518,7 @@ private slots:
     void listing()
     {
         QFETCH(Listing, row);
-        standIn->answerTo("list", row.answer);
+        standIn->answer("list", row.answer);
         Seen seen;
         QString copied;
         DialogDriver driver([&](QDialog &dialog) {
@@ -595,10 +595,10 @@ private slots:
     void closing()
     {
         QFETCH(Closing, row);
-        standIn->answerTo("list", entry("TCP", 9000) + entry("UDP", 8080) + entry("TCP", 8080) + skype);
-        standIn->answerTo("close", "0\n");
+        standIn->answer("list", entry("TCP", 9000) + entry("UDP", 8080) + entry("TCP", 8080) + skype);
+        standIn->answer("close", "0\n");
         if (!row.word.isEmpty())
-            standIn->answerTo(row.word, row.answer, row.errors);
+            standIn->answer(row.word, row.answer, row.errors);
         qputenv("STANDIN_TROUBLE", row.trouble);
         qputenv("STANDIN_TROUBLE_FOR", row.word);
         Seen before, after, refreshed;
@@ -608,14 +608,14 @@ private slots:
         DialogDriver driver([&](QDialog &dialog) {
             before = see(dialog, status());
             closeEnabled = child<QPushButton>(dialog, "closeButton")->isEnabled();
-            standIn->answerTo("list", entry("TCP", 9000));
+            standIn->answer("list", entry("TCP", 9000));
             selectRows(dialog, row.selected);
             QTest::mouseClick(child<QPushButton>(dialog, "closeButton"), Qt::LeftButton);
             after = see(dialog, status());
             if (row.word.isEmpty())
                 return;
             qunsetenv("STANDIN_TROUBLE");
-            standIn->answerTo("list", "");
+            standIn->answer("list", "");
             QTest::mouseClick(child<QPushButton>(dialog, "refreshButton"), Qt::LeftButton);
             refreshed = see(dialog, status());
         });
@@ -676,7 +676,7 @@ private slots:
         QFETCH(bool, fieldEntries);
         DialogDriver driver;
         if (way.endsWith('\n')) {
-            standIn->answerTo("kavro", way.toLatin1());
+            standIn->answer("kavro", way.toLatin1());
             const QList<ShownBox> boxes = pressForward(*window, true, false, "10.0.0.5", "5555", openPorts);
             QCOMPARE(boxes.size(), 1);
             QCOMPARE(boxes[0].buttons.size(), 2);
@@ -775,7 +775,7 @@ private slots:
         QFETCH(QByteArray, answer);
         QGuiApplication::setApplicationDisplayName(QString::fromUtf8(applicationDisplayName));
         QApplication::setFont(qtFont);
-        standIn->answerTo("list", answer);
+        standIn->answer("list", answer);
         const std::function<void(QDialog &)> measure = [&](QDialog &dialog) {
             QTest::qWait(50); // the layout's own turn, as a person sees it
             QCOMPARE(child<QTableWidget>(dialog, "portTable")->rowCount(), answer.count('\n')); // every one

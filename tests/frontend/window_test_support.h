@@ -89,16 +89,10 @@ public:
         qunsetenv("STANDIN_TROUBLE_FOR");
     }
 
-    // What the next runs leave as their result file (a null one: none) and write on
-    // their standard error and output.
-    void answer(const QByteArray &result, const QByteArray &errors = {}, const QByteArray &output = {})
-    {
-        answerTo("", result, errors, output);
-    }
-
-    // The same for the runs whose command word is `word` alone, before the answer above.
-    void answerTo(const QByteArray &word, const QByteArray &result, const QByteArray &errors = {},
-                  const QByteArray &output = {})
+    // What the next runs whose command word is `word` (empty: any word without an answer of
+    // its own) leave as their result file (a null one: none) and write on their standard error and output.
+    void answer(const QByteArray &word, const QByteArray &result, const QByteArray &errors = {},
+                const QByteArray &output = {})
     {
         const QByteArray suffix = word.isEmpty() ? QByteArray() : "." + word;
         QFile::remove(file("answer" + suffix));
@@ -258,7 +252,7 @@ inline void waitUntil(const std::function<bool()> &done)
 // The window, its start-up answered with `addresses` and showing no box, up and active.
 inline std::unique_ptr<MainWindow> startWindow(StandIn &standIn, const QByteArray &addresses)
 {
-    standIn.answer(addresses);
+    standIn.answer("", addresses);
     BoxCloser closer;
     auto window = std::make_unique<MainWindow>();
     if (!closer.boxes.isEmpty())
