@@ -298,7 +298,6 @@ private slots:
         QTest::newRow("killed after a whole 0") << Outcome{"0\r\n", "kill", said, readFailed, kept, 1, "was stopped"};
         QTest::newRow("running past the wait after a 0")
             << Outcome{"0", "linger", said, readFailed, kept, 1, "did not finish within 10 seconds"};
-        QTest::newRow("log.txt left as a link to a 0") << Outcome{"0\n", "link", said, readFailed, kept, 1, unread};
         QTest::newRow("log.txt left as a FIFO") << Outcome{"0\n", "fifo", said, readFailed, kept, 1, unread};
         QTest::newRow("kavro.cmd planted as a link")
             << Outcome{"0\n", "command link", said, sendFailed, "", 0, "kavro.cmd could not be written"};
