@@ -586,9 +586,6 @@ private slots:
             << Closing{{1}, "Close 1 port", {one, cannotClose}, Question, refused, "close 10.0.0.5 8080 TRUE FALSE",
                        "close", refused + '\n', "", ">>[record-refused] " + refused + "\n>[x] TCP 8080: 714\n",
                        "TCP 8080: 714"};
-        QTest::newRow("close by a module killed after a whole 0")
-            << Closing{{1}, "Close 1 port", {one, unread, cannotClose}, Question, "ERROR",
-                       "close 10.0.0.5 8080 TRUE FALSE", "close", "0\n", "kill"};
     }
 
     void closing()
