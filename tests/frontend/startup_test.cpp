@@ -279,7 +279,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     if (application.arguments().value(1) == QLatin1String("probe")) {
         // The program's start-up, each box's text written out as it is closed.
-        BoxCloser closer(stdout);
+        Person person({}, {}, stdout);
         MainWindow window;
         std::printf("window\n");
         return 0;
