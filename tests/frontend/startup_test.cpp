@@ -8,8 +8,6 @@
 #include "exchange_directory.h"
 #include "window_test_support.h"
 
-#include <QProcess>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -10,14 +10,6 @@
 #include "message_box.h"
 #include "window_test_support.h"
 
-#include <QClipboard>
-#include <QHeaderView>
-#include <QScrollBar>
-#include <QSpinBox>
-#include <QStyle>
-#include <QStyleOptionFrame>
-#include <QToolTip>
-
 #include <qpa/qwindowsysteminterface.h>
 
 #include <csignal>

@@ -3,23 +3,9 @@
 
 #include "mainwindow.h"
 
-#include <QAbstractButton>
-#include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QFontMetrics>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+// Qt as a whole: the tests reach into every kind of widget the window and its boxes hold.
+#include <QtTest>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <cstdio>
