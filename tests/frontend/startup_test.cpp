@@ -1,9 +1,5 @@
-// The whole program started from another directory beside the stand-in: its one box and
-// exit status after an ERROR answer, and where it meets the module, never among the start directory's
-// files: in the user's own exchange directory when not in its program folder. The command line
-// ("varneth forward ...") beside the stand-in, the real program run without a display: it says
-// what the window's box says for an answer, checks its arguments before anything is written,
-// and meets the module in a private folder of its own that is gone afterwards.
+// The whole program beside the stand-in, started from another directory: where its start-up
+// meets the module, and its command line run without a display.
 
 #include "exchange_directory.h"
 #include "window_test_support.h"
@@ -117,8 +113,6 @@ private slots:
             << Check{{"--verbose", "forward", "192.168.1.20", "65535", "--tcp", "--ipv6"}, 0,
                      "kavro 192.168.1.20 65535 TRUE FALSE TRUE", "Port forward success!"};
         QTest::newRow("close, both") << Check{{"close", "10.0.0.5", "8080"}, 0, "close 10.0.0.5 8080 TRUE TRUE", ""};
-        QTest::newRow("close --all") << Check{{"close", "--all"}, 0, "close all", "Every port"};
-        QTest::newRow("list --tab: the module's lines") << Check{{"list", "--tab"}, 0, "list", listed};
         QTest::newRow("addresses") << Check{{"addresses"}, 0, "getips", "0"};
         QTest::newRow("--help after a word") << Check{{"forward", "--help"}, 0, "", "Usage: varneth"};
         QTest::newRow("--version") << Check{{"--version"}, 0, "", "varneth 1.0.0"};

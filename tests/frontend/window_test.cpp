@@ -1,11 +1,5 @@
-// The window beside the stand-in module: the addresses its start-up got, the input
-// checks, the keyboard, what it shows while the module runs, and the outcome of a
-// Forward press: the module's headline lines in the box, its other words in the details,
-// and never an earlier answer nor one from a module that misbehaved. The open ports
-// dialog: the module's list read and shown, the ways into the dialog, closing with one
-// confirmation and one "close" for all the selected ports, and failures that leave the
-// dialog usable. Every text of the form fits what is visible of its widget, and the dialog
-// shows its whole table on a small screen.
+// The window and its open ports dialog beside the stand-in module (standin_module.sh), each
+// test as its comment says.
 
 #include "message_box.h"
 #include "window_test_support.h"
