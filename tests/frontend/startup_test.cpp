@@ -174,7 +174,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("program");  // its folder: "ours" 0755, "open" 0777, "others'", "installed"
-        QTest::addColumn<QString>("fallback"); // what the user has: "runtime" or "cache" folder, or "none"
+        QTest::addColumn<QString>("fallback"); // what the user has: a "runtime" or a "cache" folder
         QTest::addColumn<QString>("exchange"); // where the window meets the module; empty: nowhere
         QTest::addColumn<QString>("there");    // at the user's "varneth" before: a mode, a link to one of theirs, another's
         const QByteArray address("10.0.0.5\n");
@@ -182,7 +182,6 @@ private slots:
         QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "runtime" << "";
         QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "cache" << "";
         QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "runtime" << "";
-        QTest::newRow("no folder of our own") << address << "open" << "none" << "" << "";
         QTest::newRow("the user's own there, 0700") << address << "open" << "runtime" << "runtime" << "0700";
         for (const char *there : {"0750", "0701", "link", "other"})
             QTest::newRow(qPrintable(QStringLiteral("not the user's alone there: ") + there))
@@ -228,9 +227,8 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-        if (fallback != QLatin1String("none"))
-            environment.insert(QLatin1String(fallback == QLatin1String("runtime") ? "XDG_RUNTIME_DIR" : "HOME"),
-                               userDirectory.path());
+        environment.insert(QLatin1String(fallback == QLatin1String("runtime") ? "XDG_RUNTIME_DIR" : "HOME"),
+                           userDirectory.path());
         const QString expected = exchange == QLatin1String("program") ? programDirectory
                                  : exchange == QLatin1String("runtime") ? userDirectory.filePath(QStringLiteral("varneth"))
                                                                         : userDirectory.filePath(QStringLiteral(".cache/varneth"));
