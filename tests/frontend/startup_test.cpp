@@ -1,7 +1,6 @@
 // The whole program beside the stand-in, started from another directory: where its start-up
 // meets the module, and its command line run without a display.
 
-#include "exchange_directory.h"
 #include "window_test_support.h"
 
 #include <sys/stat.h>
@@ -250,17 +249,6 @@ private slots:
         }
         for (const char *name : own)
             QCOMPARE(fileBytes(startDirectory.filePath(QLatin1String(name))), QByteArray("own ") + name);
-    }
-
-    // A folder not entered leaves the current directory as it was.
-    void notEnteredStaysPut()
-    {
-        QTemporaryDir parent;
-        const QString path = parent.filePath(QStringLiteral("varneth"));
-        QVERIFY(QDir().mkdir(path) && setMode(path, 0750));
-        const QString before = QDir::currentPath();
-        QVERIFY(!enterUserExchangeDirectory(parent.path()));
-        QCOMPARE(QDir::currentPath(), before);
     }
 };
 
