@@ -20,12 +20,6 @@ QString programFile(const char *name)
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
 }
 
-struct Selection {
-    QByteArray answer; // the start-up's
-    QList<int> values; // set on the spin box in turn
-    int index;         // of the address shown; -1: none
-};
-
 struct Check {
     bool tcp, udp;
     QString ip, port, shown;
@@ -157,7 +151,6 @@ bool inkFits(const QWidget &widget, const QRect &area, const QString &text, Qt::
 
 } // namespace
 
-Q_DECLARE_METATYPE(Selection)
 Q_DECLARE_METATYPE(Check)
 Q_DECLARE_METATYPE(Outcome)
 Q_DECLARE_METATYPE(Listing)
@@ -197,26 +190,30 @@ private slots:
 
     void addressSelector_data()
     {
-        QTest::addColumn<Selection>("row");
+        QTest::addColumn<QByteArray>("answer"); // the start-up's
+        QTest::addColumn<QList<int>>("values"); // set on the spin box in turn
+        QTest::addColumn<int>("index");         // of the address shown; -1: none
         const QByteArray three("10.0.0.1\n10.0.0.2\n10.0.0.3\n");
-        QTest::newRow("three, at start") << Selection{three, {}, 0};
-        QTest::newRow("three, past the last") << Selection{three, {3}, 2};
-        QTest::newRow("none") << Selection{"", {4}, -1};
+        QTest::newRow("three, at start") << three << QList<int>{} << 0;
+        QTest::newRow("three, past the last") << three << QList<int>{3} << 2;
+        QTest::newRow("none") << QByteArray("") << QList<int>{4} << -1;
         // Only the exact word ends the program.
-        QTest::newRow("lower-case error") << Selection{"error\n", {}, 0};
-        QTest::newRow("ERROR with a blank") << Selection{"ERROR \n10.0.0.1\n", {1}, 1};
+        QTest::newRow("lower-case error") << QByteArray("error\n") << QList<int>{} << 0;
+        QTest::newRow("ERROR with a blank") << QByteArray("ERROR \n10.0.0.1\n") << QList<int>{1} << 1;
     }
 
     void addressSelector()
     {
-        QFETCH(Selection, row);
-        const auto window = startWindow(*standIn, row.answer);
+        QFETCH(QByteArray, answer);
+        QFETCH(QList<int>, values);
+        QFETCH(int, index);
+        const auto window = startWindow(*standIn, answer);
         auto *spin = child<QSpinBox>(*window, "spinBox");
-        for (int value : row.values)
+        for (int value : values)
             spin->setValue(value);
-        const QStringList addresses = QString::fromLatin1(row.answer).split(QLatin1Char('\n'));
-        QCOMPARE(child<QLineEdit>(*window, "editip")->text(), row.index < 0 ? QString() : addresses.at(row.index));
-        QCOMPARE(spin->value(), row.index < 0 ? row.values.last() : row.index);
+        const QStringList addresses = QString::fromLatin1(answer).split(QLatin1Char('\n'));
+        QCOMPARE(child<QLineEdit>(*window, "editip")->text(), index < 0 ? QString() : addresses.at(index));
+        QCOMPARE(spin->value(), index < 0 ? values.last() : index);
     }
 
     // A form that fails a check shows its reason and runs no module; one that passes sends its command.
