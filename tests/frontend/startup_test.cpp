@@ -242,7 +242,6 @@ private slots:
         if (!runs.isEmpty()) {
             QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
             QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
-            QCOMPARE(runs[0].mode, QByteArray(exchange == QLatin1String("program") ? "755" : "700"));
         }
     }
 };
