@@ -143,8 +143,8 @@ private slots:
         environment.insert(QStringLiteral("TMPDIR"), temporary.path());
         environment.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state"));
         environment.insert(QStringLiteral("SUDO_USER"), QStringLiteral("alice"));
-        const Ran ran = run(QStringList{QDir(QCoreApplication::applicationDirPath()).filePath("Varneth")} + row.arguments,
-                            environment);
+        const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth"));
+        const Ran ran = run(QStringList{program} + row.arguments, environment);
         QCOMPARE(ran.status, row.status);
         QVERIFY2((ran.out + ran.err).contains(row.says), qPrintable(ran.out + ran.err));
         const QString whose("Running as root: this changes root's record of open ports (/state/varneth) and root's "
@@ -234,9 +234,10 @@ private slots:
         const Ran ran = run(command, environment, startDirectory.path());
         const bool ends = answer == "ERROR\n" || exchange.isEmpty();
         QCOMPARE(ran.status, ends ? 1 : 0);
-        QCOMPARE(ran.out, QString(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
-                                  : ends             ? "Could not list this computer's network addresses.\n"
-                                                     : "window\n"));
+        QCOMPARE(ran.out,
+                 QString(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
+                         : ends             ? "Could not list this computer's network addresses.\n"
+                                            : "window\n"));
         const QList<ModuleRun> runs = standIn.runs();
         QCOMPARE(runs.size(), exchange.isEmpty() ? 0 : 1);
         if (!runs.isEmpty()) {
