@@ -1,14 +1,7 @@
-// The whole program started from another directory beside the stand-in: its one box and
-// exit status after an ERROR answer, and where it meets the module, never among the start directory's
-// files: in the user's own exchange directory when not in its program folder. The command line
-// ("varneth forward ...") beside the stand-in, the real program run without a display: it says
-// what the window's box says for an answer, checks its arguments before anything is written,
-// and meets the module in a private folder of its own that is gone afterwards.
+// The whole program beside the stand-in, started from another directory: where its start-up
+// meets the module, and its command line run without a display.
 
-#include "exchange_directory.h"
 #include "window_test_support.h"
-
-#include <QProcess>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +10,6 @@ namespace {
 
 // Root may write any folder and owns the temporary ones: the program runs as nobody.
 const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
-const char *const own[] = {"kavro.cmd", "log.txt"};
 
 bool setMode(const QString &path, mode_t mode)
 {
@@ -56,20 +48,15 @@ private:
     std::unique_ptr<StandIn> standIn;
     QTemporaryDir temporary;
 
-    // The program beside the stand-in, started without a display, as root naming a user of sudo.
-    Ran run(const QStringList &arguments)
+    // `command` run from `directory` with `environment`; a crash's status is -1.
+    static Ran run(const QStringList &command, const QProcessEnvironment &environment, const QString &directory = {})
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QLatin1String(name));
-        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
-        environment.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state"));
-        environment.insert(QStringLiteral("SUDO_USER"), QStringLiteral("alice"));
         QProcess program;
+        program.setWorkingDirectory(directory);
         program.setProcessEnvironment(environment);
-        program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth")), arguments);
+        program.start(command.first(), command.mid(1));
         if (!program.waitForFinished(-1))
-            qFatal("the command line did not end");
+            qFatal("%s did not end", qPrintable(command.first()));
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
                 QString::fromUtf8(program.readAllStandardOutput()), QString::fromUtf8(program.readAllStandardError())};
     }
@@ -124,8 +111,6 @@ private slots:
             << Check{{"--verbose", "forward", "192.168.1.20", "65535", "--tcp", "--ipv6"}, 0,
                      "kavro 192.168.1.20 65535 TRUE FALSE TRUE", "Port forward success!"};
         QTest::newRow("close, both") << Check{{"close", "10.0.0.5", "8080"}, 0, "close 10.0.0.5 8080 TRUE TRUE", ""};
-        QTest::newRow("close --all") << Check{{"close", "--all"}, 0, "close all", "Every port"};
-        QTest::newRow("list --tab: the module's lines") << Check{{"list", "--tab"}, 0, "list", listed};
         QTest::newRow("addresses") << Check{{"addresses"}, 0, "getips", "0"};
         QTest::newRow("--help after a word") << Check{{"forward", "--help"}, 0, "", "Usage: varneth"};
         QTest::newRow("--version") << Check{{"--version"}, 0, "", "varneth 1.0.0"};
@@ -148,10 +133,18 @@ private slots:
     void argumentChecks()
     {
         QFETCH(Check, row);
-        standIn->answer(row.answer.isNull() ? QByteArray("0\n") : row.answer, row.errors);
+        standIn->answer("", row.answer.isNull() ? QByteArray("0\n") : row.answer, row.errors);
         if (row.answer.isNull())
-            standIn->answerTo("list", listed);
-        const Ran ran = run(row.arguments);
+            standIn->answer("list", listed);
+        // The program beside the stand-in, started without a display, as root naming a user of sudo.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), QStringLiteral("/state"));
+        environment.insert(QStringLiteral("SUDO_USER"), QStringLiteral("alice"));
+        const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varneth"));
+        const Ran ran = run(QStringList{program} + row.arguments, environment);
         QCOMPARE(ran.status, row.status);
         QVERIFY2((ran.out + ran.err).contains(row.says), qPrintable(ran.out + ran.err));
         const QString whose("Running as root: this changes root's record of open ports (/state/varneth) and root's "
@@ -171,15 +164,15 @@ private slots:
         QVERIFY(!QFileInfo::exists(runs[0].directory));
     }
 
-    // The start directory holds the user's own log.txt and kavro.cmd; the program runs as
-    // `user` (as root beside another user's folder, which only root could open). The program folder is the exchange folder only when it is the user's, nobody
-    // else may write there, and it is no installed copy's; else the user's own folder
-    // "varneth", made mode 0700, and entered only as the user's alone, never through a link.
+    // Started from another directory, as `user` (as root beside another user's folder, which only
+    // root could open). The program folder is the exchange folder only when it is the user's, nobody
+    // else may write there, and it is no installed copy's; else the user's own folder "varneth",
+    // made mode 0700, and entered only as the user's alone, never through a link.
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("program");  // its folder: "ours" 0755, "open" 0777, "others'", "installed"
-        QTest::addColumn<QString>("fallback"); // what the user has: "runtime" or "cache" folder, or "none"
+        QTest::addColumn<QString>("fallback"); // what the user has: a "runtime" or a "cache" folder
         QTest::addColumn<QString>("exchange"); // where the window meets the module; empty: nowhere
         QTest::addColumn<QString>("there");    // at the user's "varneth" before: a mode, a link to one of theirs, another's
         const QByteArray address("10.0.0.5\n");
@@ -187,7 +180,6 @@ private slots:
         QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "runtime" << "";
         QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "cache" << "";
         QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "runtime" << "";
-        QTest::newRow("no folder of our own") << address << "open" << "none" << "" << "";
         QTest::newRow("the user's own there, 0700") << address << "open" << "runtime" << "runtime" << "0700";
         for (const char *there : {"0750", "0701", "link", "other"})
             QTest::newRow(qPrintable(QStringLiteral("not the user's alone there: ") + there))
@@ -209,11 +201,9 @@ private slots:
             program == QLatin1String("installed") ? top.filePath(QStringLiteral("usr/lib/varneth")) : top.path();
         QVERIFY(QDir().mkpath(programDirectory));
         StandIn standIn(programDirectory);
-        standIn.answer(answer);
+        standIn.answer("", answer);
         const QString probe = QDir(programDirectory).filePath(QStringLiteral("startup_test"));
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), probe));
-        for (const char *name : own)
-            writeFile(startDirectory.filePath(QLatin1String(name)), QByteArray("own ") + name);
         // The folders on the way down stay root's; only the program folder may be the user's.
         for (QString folder = programDirectory; folder.startsWith(top.path()); folder = QFileInfo(folder).path())
             QVERIFY(setMode(folder, 0755));
@@ -233,49 +223,27 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-        if (fallback != QLatin1String("none"))
-            environment.insert(QLatin1String(fallback == QLatin1String("runtime") ? "XDG_RUNTIME_DIR" : "HOME"),
-                               userDirectory.path());
+        environment.insert(QLatin1String(fallback == QLatin1String("runtime") ? "XDG_RUNTIME_DIR" : "HOME"),
+                           userDirectory.path());
         const QString expected = exchange == QLatin1String("program") ? programDirectory
                                  : exchange == QLatin1String("runtime") ? userDirectory.filePath(QStringLiteral("varneth"))
                                                                         : userDirectory.filePath(QStringLiteral(".cache/varneth"));
         QStringList command{probe, QStringLiteral("probe")};
         if (::geteuid() == 0 && owner != 0)
             command = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} + command;
-
-        QProcess process;
-        process.setWorkingDirectory(startDirectory.path());
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(command.first(), command.mid(1));
-        QVERIFY(process.waitForFinished(-1));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const Ran ran = run(command, environment, startDirectory.path());
         const bool ends = answer == "ERROR\n" || exchange.isEmpty();
-        QCOMPARE(process.exitCode(), ends ? 1 : 0);
-        QCOMPARE(process.readAllStandardOutput(),
-                 QByteArray(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
-                            : ends             ? "Could not list this computer's network addresses.\n"
-                                               : "window\n"));
+        QCOMPARE(ran.status, ends ? 1 : 0);
+        QCOMPARE(ran.out,
+                 QString(exchange.isEmpty() ? "FATAL ERROR: Could not send command to internal port forwarding module.\n"
+                         : ends             ? "Could not list this computer's network addresses.\n"
+                                            : "window\n"));
         const QList<ModuleRun> runs = standIn.runs();
         QCOMPARE(runs.size(), exchange.isEmpty() ? 0 : 1);
         if (!runs.isEmpty()) {
             QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
             QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
-            QCOMPARE(runs[0].mode, QByteArray(exchange == QLatin1String("program") ? "755" : "700"));
         }
-        for (const char *name : own)
-            QCOMPARE(fileBytes(startDirectory.filePath(QLatin1String(name))), QByteArray("own ") + name);
-    }
-
-    // A folder not entered leaves the current directory as it was.
-    void notEnteredStaysPut()
-    {
-        QTemporaryDir parent;
-        const QString path = parent.filePath(QStringLiteral("varneth"));
-        QVERIFY(QDir().mkdir(path) && setMode(path, 0750));
-        const QString before = QDir::currentPath();
-        QVERIFY(!enterUserExchangeDirectory(parent.path()));
-        QCOMPARE(QDir::currentPath(), before);
     }
 };
 
@@ -284,7 +252,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     if (application.arguments().value(1) == QLatin1String("probe")) {
         // The program's start-up, each box's text written out as it is closed.
-        BoxCloser closer(stdout);
+        Person person({}, {}, stdout);
         MainWindow window;
         std::printf("window\n");
         return 0;

@@ -3,23 +3,9 @@
 
 #include "mainwindow.h"
 
-#include <QAbstractButton>
-#include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
-#include <QDir>
-#include <QFile>
-#include <QFontMetrics>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+// Qt as a whole: the tests reach into every kind of widget the window and its boxes hold.
+#include <QtTest>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <cstdio>
@@ -89,16 +75,10 @@ public:
         qunsetenv("STANDIN_TROUBLE_FOR");
     }
 
-    // What the next runs leave as their result file (a null one: none) and write on
-    // their standard error and output.
-    void answer(const QByteArray &result, const QByteArray &errors = {}, const QByteArray &output = {})
-    {
-        answerTo("", result, errors, output);
-    }
-
-    // The same for the runs whose command word is `word` alone, before the answer above.
-    void answerTo(const QByteArray &word, const QByteArray &result, const QByteArray &errors = {},
-                  const QByteArray &output = {})
+    // What the next runs whose command word is `word` (empty: any word without an answer of
+    // its own) leave as their result file (a null one: none) and write on their standard error and output.
+    void answer(const QByteArray &word, const QByteArray &result, const QByteArray &errors = {},
+                const QByteArray &output = {})
     {
         const QByteArray suffix = word.isEmpty() ? QByteArray() : "." + word;
         QFile::remove(file("answer" + suffix));
@@ -146,18 +126,20 @@ struct ShownBox {
     QString flaw;
 };
 
-// Closes every modal message box once it has been up for a turn of its event loop, as a
-// person would, noting what it showed, and writing its text to `echo` at once when given one.
-// A box with a button named `click` is closed by that button.
-class BoxCloser : public QObject
+// A person at the screen, acting from inside whatever loop runs. Closes every modal message box
+// once it has been up for a turn of its event loop, noting what it showed and writing its text
+// to `echo` at once when given one; a box with a button named `click` is closed by that button.
+// Chooses the first entry of a context menu. Acts on the open ports dialog once it is up and
+// has listed, from inside its own loop, then closes it.
+class Person : public QObject
 {
 public:
-    explicit BoxCloser(FILE *echo = nullptr, QString click = {})
+    explicit Person(QString click = {}, std::function<void(QDialog &)> act = {}, FILE *echo = nullptr)
     {
-        connect(&timer, &QTimer::timeout, this, [this, echo, click] {
+        connect(&boxTimer, &QTimer::timeout, this, [this, echo, click] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || box != seen) {
-                seen = box;
+            if (!box || box != seenBox) {
+                seenBox = box;
                 return;
             }
             auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
@@ -188,30 +170,14 @@ public:
                 std::fprintf(echo, "%s\n", qPrintable(box->text()));
                 std::fflush(echo);
             }
-            seen = nullptr;
+            seenBox = nullptr;
             if (clicked)
                 clicked->click();
             else
                 box->done(0);
         });
-        timer.start(10);
-    }
-    QList<ShownBox> boxes;
-
-private:
-    QTimer timer;
-    QMessageBox *seen = nullptr;
-};
-
-// Acts on the open ports dialog once it is up and has listed, from inside its own loop,
-// then closes it. A context menu that comes up first has its first entry chosen.
-// Boxes are left to a BoxCloser.
-class DialogDriver : public QObject
-{
-public:
-    explicit DialogDriver(std::function<void(QDialog &)> act = [](QDialog &) {})
-    {
-        connect(&timer, &QTimer::timeout, this, [this, act] {
+        // A timer of its own: a timer's handler is not entered again from the loops the dialog's act runs.
+        connect(&dialogTimer, &QTimer::timeout, this, [this, act] {
             if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
                 for (QAction *action : menu->actions())
                     menuEntries.append(action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -224,27 +190,29 @@ public:
             // Up for a turn of its own loop, not a box's last one, and not waiting for the module.
             const bool up =
                 dialog && dialog->objectName() == QLatin1String("openPortsDialog") && !QApplication::overrideCursor();
-            if (!up || dialog != seen) {
-                seen = up ? dialog : nullptr;
+            if (!up || dialog != seenDialog) {
+                seenDialog = up ? dialog : nullptr;
                 return;
             }
-            timer.stop();
+            dialogTimer.stop();
             title = dialog->windowTitle();
-            act(*dialog);
+            if (act)
+                act(*dialog);
             ++opened;
             dialog->done(0);
         });
-        timer.start(10);
+        boxTimer.start(10);
+        dialogTimer.start(10);
     }
-
+    QList<ShownBox> boxes;
     int opened = 0;
     QString title;
     QStringList menuEntries;
     QString firstShortcut;
 
 private:
-    QTimer timer;
-    QDialog *seen = nullptr;
+    QTimer boxTimer, dialogTimer;
+    QWidget *seenBox = nullptr, *seenDialog = nullptr;
 };
 
 // Handles events until `done` holds. No clock of its own: a wait that never ends is ended
@@ -258,19 +226,19 @@ inline void waitUntil(const std::function<bool()> &done)
 // The window, its start-up answered with `addresses` and showing no box, up and active.
 inline std::unique_ptr<MainWindow> startWindow(StandIn &standIn, const QByteArray &addresses)
 {
-    standIn.answer(addresses);
-    BoxCloser closer;
+    standIn.answer("", addresses);
+    Person person;
     auto window = std::make_unique<MainWindow>();
-    if (!closer.boxes.isEmpty())
-        QTest::qFail(qPrintable("the start-up showed a box: " + closer.boxes[0].text), __FILE__, __LINE__);
+    if (!person.boxes.isEmpty())
+        QTest::qFail(qPrintable("the start-up showed a box: " + person.boxes[0].text), __FILE__, __LINE__);
     window->show();
     QApplication::setActiveWindow(window.get());
     waitUntil([&] { return QTest::qWaitForWindowActive(window.get(), 100); });
     return window;
 }
 
-// Fills the form and clicks Forward; the boxes shown are closed as by BoxCloser, by the
-// button `click` where they have it. No box has a flaw.
+// Fills the form and clicks Forward; a Person closes the boxes shown, by the button `click`
+// where they have it, and the open ports dialog. No box has a flaw.
 inline QList<ShownBox> pressForward(MainWindow &window, bool tcp, bool udp, const QString &ip, const QString &port,
                                     const QString &click = QString())
 {
@@ -278,19 +246,19 @@ inline QList<ShownBox> pressForward(MainWindow &window, bool tcp, bool udp, cons
     child<QCheckBox>(window, "ChkUDP")->setChecked(udp);
     child<QLineEdit>(window, "editip")->setText(ip);
     child<QLineEdit>(window, "editport")->setText(port);
-    BoxCloser closer(nullptr, click);
+    Person person(click);
     QTest::mouseClick(child<QPushButton>(window, "btnForward"), Qt::LeftButton);
-    for (const ShownBox &box : closer.boxes)
+    for (const ShownBox &box : person.boxes)
         if (!box.flaw.isEmpty())
             QTest::qFail(qPrintable(box.flaw + box.text), __FILE__, __LINE__);
-    return closer.boxes;
+    return person.boxes;
 }
 
-// Opens the open ports dialog as Ctrl+O does, and waits until `driver` has closed it.
-inline void openPortsWithKeys(MainWindow &window, const DialogDriver &driver)
+// Opens the open ports dialog as Ctrl+O does, and waits until `person` has closed it.
+inline void openPortsWithKeys(MainWindow &window, const Person &person)
 {
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
-    waitUntil([&] { return driver.opened == 1; });
+    waitUntil([&] { return person.opened == 1; });
 }
 
 #endif
