@@ -1,6 +1,7 @@
 // The whole program beside the stand-in, started from another directory: where its start-up
 // meets the module, and its command line run without a display.
 
+#include "exchange_directory.h"
 #include "window_test_support.h"
 
 #include <sys/stat.h>
@@ -244,6 +245,17 @@ private slots:
             QCOMPARE(runs[0].commandFile, QByteArray("getips\n"));
             QCOMPARE(runs[0].directory, QFileInfo(expected).canonicalFilePath());
         }
+    }
+
+    // A folder not entered leaves the current directory as it was.
+    void notEnteredStaysPut()
+    {
+        QTemporaryDir parent;
+        const QString path = parent.filePath(QStringLiteral("varneth"));
+        QVERIFY(QDir().mkdir(path) && setMode(path, 0750));
+        const QString before = QDir::currentPath();
+        QVERIFY(!enterUserExchangeDirectory(parent.path()));
+        QCOMPARE(QDir::currentPath(), before);
     }
 };
 
