@@ -411,6 +411,7 @@ private slots:
                 QWindowSystemInterface::handleKeyEvent<Queued>(handle, type, Qt::Key_Space, Qt::NoModifier, " ");
         });
         hand.start(10);
+        const QRect place = status->geometry();
         const QList<ShownBox> boxes = pressForward(*window, true, false, QStringLiteral("10.0.0.5"), QStringLiteral("5555"));
         QVERIFY(!hand.isActive()); // given
         QCoreApplication::processEvents(); // anything still queued
@@ -418,6 +419,7 @@ private slots:
         QCOMPARE(boxes[0].text, success);
         QVERIFY(painted.texts.contains(QStringLiteral("Waiting for the administrator's password...")));
         QCOMPARE(painted.cut, QStringList());
+        QCOMPARE(status->geometry(), place); // widened for the password text, back afterwards
         QCOMPARE(waitingText, QStringLiteral("Forwarding ports..."));
         QCOMPARE(waitingCursor, Qt::WaitCursor);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
