@@ -54,13 +54,13 @@ double openPorts(MainWindow &window, StandIn &standIn, int count)
     for (int port = 9000; port < 9000 + count; ++port)
         list += "TCP\t" + QByteArray::number(port) + "\t10.0.0.5\t" + QByteArray::number(port) +
                 "\tIPv4\tUPnP\t3600\tyes\tyes\tyes\tHLMX\n";
-    standIn.answerTo("list", list);
+    standIn.answer("list", list);
     FirstPaint painted("openPortsDialog", [count](QWidget &dialog) {
         const auto *table = child<QTableWidget>(dialog, "portTable");
         return count ? table->isVisible() && table->rowCount() == count
                      : child<QLabel>(dialog, "portsSentence")->text().startsWith(QLatin1String("This machine"));
     });
-    DialogDriver driver;
+    Person driver;
     // The shortcut works in the active window only; the dialog closed just now was.
     QApplication::setActiveWindow(&window);
     painted.clock.start();
@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     StandIn standIn(QCoreApplication::applicationDirPath());
-    standIn.answer("10.0.0.5\n");
+    standIn.answer("", "10.0.0.5\n");
     MainWindow window;
     window.show();
     QApplication::setActiveWindow(&window);
