@@ -111,7 +111,6 @@ TEST(Forward, WritesItsResultLineAndEachHeadlineOnce)
         // The record of forwards, which a forward holds from its start, in the scratch folder. The table is
         // not about lingering: this tool's note that it turned it on keeps the first record from asking logind.
         const ScratchStateHome scratch;
-        std::filesystem::create_directories(scratch.Varneth());
         std::ofstream(scratch.Varneth() / "lingering-turned-on") << "on\n";
         std::filesystem::current_path(scratch.path);
         comrt::ResetRuntimeForTests();

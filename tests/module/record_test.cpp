@@ -99,7 +99,10 @@ RecordedForward Sample(int port, Protocol protocol = Protocol::Tcp)
     return f;
 }
 
-TEST(Record, ASameMappingReplacesItsEntry)
+// A same mapping replaces its entry, the pinhole beside it is one of its own; a port only
+// the firewall lets in is kept apart, and a mapping made later for it takes it over, with its
+// firewall entry.
+TEST(Record, ASameMappingReplacesItsEntryAndTakesOverAFirewallOnlyOne)
 {
     std::vector<RecordedForward> forwards;
     Remember(forwards, Sample(8080));
@@ -108,27 +111,20 @@ TEST(Record, ASameMappingReplacesItsEntry)
     again.grant.grantedAt += 3600;
     again.firewallEntry.clear(); // the firewall let it in already: through our first entry
     Remember(forwards, again);
-    // The pinhole beside the same port is an entry of its own.
     Remember(forwards, Pinhole(8080));
     ASSERT_EQ(forwards.size(), 3u);
     EXPECT_EQ(forwards[0].grant.grantedAt, again.grant.grantedAt);
     EXPECT_EQ(forwards[0].firewallEntry, "HLMX 8080 TCP");
-}
 
-// A port only the firewall lets in is kept apart; a mapping made later for it takes it
-// over, with its firewall entry.
-TEST(Record, AFirewallOnlyEntryIsKeptApartUntilAMappingTakesItOver)
-{
     RecordedForward letIn = ParseRecord(kFirewallOnly + kFirewallOnlyLine + "\n", kFirewallOnlyFile).forwards.at(0);
-    std::vector<RecordedForward> forwards{Entry(8080)};
     Remember(forwards, letIn);
     RecordedForward mapped = Entry(6666);
     mapped.grant.internalAddress = letIn.grant.internalAddress;
     mapped.firewallEntry.clear(); // the firewall let it in already: through the entry made before
     Remember(forwards, mapped);
-    ASSERT_EQ(forwards.size(), 2u);
-    EXPECT_FALSE(forwards[1].firewallOnly);
-    EXPECT_EQ(forwards[1].firewallEntry, "HLMX 6666 TCP");
+    ASSERT_EQ(forwards.size(), 4u);
+    EXPECT_FALSE(forwards[3].firewallOnly);
+    EXPECT_EQ(forwards[3].firewallEntry, "HLMX 6666 TCP");
 }
 
 // A record as this version writes it, byte for byte: every kind of entry and field, read
@@ -189,7 +185,6 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
     };
     for (const auto& [name, plant] : planted) {
         const ScratchStateHome state;
-        std::filesystem::create_directories(state.Varneth());
         plant(state.Varneth() / "forwards");
         const long long now = std::time(nullptr);
         std::vector<std::filesystem::path> earlier;
@@ -229,7 +224,6 @@ TEST(Store, WhatIsPlantedAtTheRecordIsSetAsideWithItsReason)
 TEST(Store, ARecordPastItsBoundIsNeitherReadNorChanged)
 {
     const ScratchStateHome state;
-    std::filesystem::create_directories(state.Varneth());
     std::string text = kHead + kLine + "\n";
     const std::string comment = "# " + std::string(98, 'x') + "\n";
     while (text.size() + comment.size() + 2 <= kRecordLimit) text += comment;
@@ -246,7 +240,6 @@ using Arrange = void (*)(const fs::path& renew, const fs::path& elsewhere);
 
 void LinkTheFolder(const fs::path& renew, const fs::path& elsewhere)
 {
-    fs::create_directories(renew.parent_path());
     fs::create_symlink(elsewhere, renew);
     std::ofstream(elsewhere / "kavro.cmd") << "renew\n";
 }

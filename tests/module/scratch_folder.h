@@ -29,11 +29,12 @@ inline std::string Contents(const std::filesystem::path& file)
     return text.str();
 }
 
-// $XDG_STATE_HOME pointed at a scratch folder while it lives, and the system bus at
-// nothing: a first record must not have the machine's logind turn lingering on.
+// $XDG_STATE_HOME pointed at a scratch folder while it lives, its varneth folder made, and
+// the system bus at nothing: a first record must not have the machine's logind turn lingering on.
 struct ScratchStateHome : ScratchFolder {
     ScratchStateHome()
     {
+        std::filesystem::create_directories(Varneth());
         ::setenv("XDG_STATE_HOME", path.c_str(), 1);
         ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (path / "no-bus").string()).c_str(), 1);
     }
