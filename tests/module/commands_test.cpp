@@ -15,7 +15,6 @@
 #include "platform/com/com_api.h"
 #include "fake_firewall.h"
 #include "fake_gateway.h"
-#include "fake_platform.h"
 #include "forward/forward_command.h"
 #include "record/lasting_forwards.h"
 #include "sample_forwards.h"
@@ -26,7 +25,6 @@ namespace {
 
 const std::string kOk = "0", kInvalid = "Invalid IP",
                   kNotOpened = "Firewall initialized well, but failed to open ports on it.";
-constexpr Outcome F = Outcome::Fails;
 using firewall::Status;
 
 std::vector<std::wstring> Command(const wchar_t* port, const wchar_t* tcp = L"TRUE", const wchar_t* udp = L"TRUE")
@@ -47,7 +45,7 @@ struct Row {
     std::string result;
     std::string trace;                   // see Trace
     std::vector<std::string> headlines;  // distinct, in order, as the window shows them
-    std::map<std::string, Outcome> outcomes = {};
+    std::string refused = "";            // the start of the gateway call that fails
     std::vector<std::wstring> command = Command(L"8080");
     void (*arrange)(FakeFirewall&) = nullptr;
     std::map<Protocol, std::optional<long long>> leases = {{Protocol::Tcp, 7200}, {Protocol::Udp, 7200}};
@@ -80,7 +78,7 @@ const Row kRows[] = {
      "2 minutes if this machine stops renewing."}, {}, Command(L"8080", L"FALSE"), nullptr, {{Tcp, 30}, {Udp, 119}}},
     {"lease_untold", kOk, "FNTtNUu", {}, {}, Command(L"8080"), nullptr, {{Tcp, std::nullopt}, {Udp, 7200}}},
     // Each protocol's firewall step is taken whatever became of its mapping.
-    {"tcp_refused_udp_not_let_in", kNotOpened, "FNTtNUu", {kPartly, kLetInRouter}, {{"Add TCP", F}}, Command(L"8080"),
+    {"tcp_refused_udp_not_let_in", kNotOpened, "FNTtNUu", {kPartly, kLetInRouter}, "Add TCP", Command(L"8080"),
      [](FakeFirewall& f) { f.answers = {{"OpenPort UDP", Status::TimedOut}}; }, {}, {kAddFailed}},
     {"firewall_state_unread", kOk, "FNTNU", {kKept}, {}, Command(L"8080"),
      [](FakeFirewall& f) { f.state = Status::AccessDenied; }},
@@ -114,12 +112,14 @@ TEST(Forward, WritesItsResultLineAndEachHeadlineOnce)
         std::ofstream(scratch.Varneth() / "lingering-turned-on") << "on\n";
         std::filesystem::current_path(scratch.path);
         comrt::ResetRuntimeForTests();
-        FakePlatform platform;
-        platform.outcomes = row.outcomes;
+        std::vector<std::string> calls;  // the gateway's and the firewall's, in order
         FakeGateway gateway;
-        gateway.asked = [&platform](const std::string& call) { return platform.Log(call) == Outcome::Works; };
+        gateway.asked = [&calls, &row](const std::string& call) {
+            calls.push_back(call);
+            return row.refused.empty() || call.rfind(row.refused, 0) != 0;
+        };
         gateway.leases = row.leases;
-        FakeFirewall firewall{platform.calls};
+        FakeFirewall firewall{calls};
         if (row.arrange) row.arrange(firewall);
         ::testing::internal::CaptureStderr();
         ::testing::internal::CaptureStdout();
@@ -139,7 +139,7 @@ TEST(Forward, WritesItsResultLineAndEachHeadlineOnce)
             if (line.rfind("Varneth::", 0) == 0) varnethLines.push_back(line);
         EXPECT_EQ(varnethLines, row.varnethLines);
         EXPECT_EQ(Contents(scratch.path / "log.txt"), row.result + "\n");
-        EXPECT_EQ(Trace(platform.calls, row.command), row.trace);
+        EXPECT_EQ(Trace(calls, row.command), row.trace);
         std::vector<std::string> headlines;
         for (std::string line; std::getline(stderrText, line);) {
             // ">>[id] text", or ">> text" from a part not yet telling from its catalogue.
