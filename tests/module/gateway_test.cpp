@@ -87,13 +87,6 @@ TEST(PortControlAnswers, OnlyWholeAnswersToOurRequestAreRead)
     for (const auto& [hex, read] : cases) EXPECT_EQ(Read(Bytes(hex)), read) << hex;
 }
 
-std::string Hex(const std::vector<std::uint8_t>& bytes)
-{
-    std::string hex;
-    for (const std::uint8_t byte : bytes) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 0xF];
-    return hex;
-}
-
 // MAP requests as the lab's gateway granted them: an IPv4 client carried IPv4-mapped with
 // no preference for an IPv4 external address, and an IPv6 client as itself with none for
 // an IPv6 one (which makes the mapping a pinhole). The nonce travels as the record keeps it.
@@ -112,7 +105,10 @@ TEST(PortControlAnswers, MapRequestsCarryTheClientsFamily)
          "0201000000000000" "20010db8007700000000000000000002" + kNonce + "06000000" "48464846"
          "00000000000000000000000000000000"},
     };
-    for (const auto& [request, hex] : cases) EXPECT_EQ(Hex(pcp::EncodeMap(request)), hex);
+    for (const auto& [request, hex] : cases) {
+        const std::vector<std::uint8_t> encoded = pcp::EncodeMap(request);
+        EXPECT_EQ(std::string(encoded.begin(), encoded.end()), Bytes(hex));
+    }
 }
 
 // The server's epoch against the client's clock: gone back or run apart by more than a
