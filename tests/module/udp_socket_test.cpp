@@ -41,12 +41,6 @@ struct Bound {
     std::uint16_t port = socket && host::Bind(socket.get(), kLoopback, 0) ? PortOf(socket.get()) : 0;
 };
 
-void SendTo(const Bound& to, const std::string& bytes)
-{
-    const host::UniqueSocket from = host::OpenUdpSocket();
-    ASSERT_EQ(host::SendTo(from.get(), bytes.data(), bytes.size(), kLoopback, to.port), host::Io::Done);
-}
-
 void WaitFor(host::SocketHandle socket)
 {
     std::vector<host::Watched> sockets{{socket}};
@@ -54,15 +48,21 @@ void WaitFor(host::SocketHandle socket)
     ASSERT_TRUE(sockets[0].ready);
 }
 
-TEST(UdpSocket, ReceiveAndPeekTellWhatArrived)
+TEST(UdpSocket, AWaitFindsWhatArrivedAndReceiveAndPeekTellIt)
 {
-    Bound bound;
+    Bound bound, quiet;
     ASSERT_NE(bound.port, 0);
     std::array<char, 16> buffer{};
     EXPECT_EQ(host::Receive(bound.socket.get(), buffer.data(), buffer.size()).io, host::Io::Later) << "nothing yet";
 
-    SendTo(bound, std::string(20, 'x'));
-    WaitFor(bound.socket.get());
+    const host::UniqueSocket from = host::OpenUdpSocket();
+    const std::string datagram(20, 'x');
+    ASSERT_EQ(host::SendTo(from.get(), datagram.data(), datagram.size(), kLoopback, bound.port), host::Io::Done);
+    std::vector<host::Watched> sockets{{quiet.socket.get()}, {host::kNoSocket}, {bound.socket.get()}};
+    ASSERT_TRUE(host::WaitReadable(sockets, Clock::now() + kRun));
+    EXPECT_FALSE(sockets[0].ready);
+    EXPECT_FALSE(sockets[1].ready) << "no socket is never ready";
+    ASSERT_TRUE(sockets[2].ready);
     const host::Received peeked = host::Peek(bound.socket.get(), buffer.data(), buffer.size());
     EXPECT_EQ(peeked.io, host::Io::Done);
     EXPECT_GT(peeked.size, buffer.size()) << "a peek says that the datagram does not fit";
@@ -72,6 +72,12 @@ TEST(UdpSocket, ReceiveAndPeekTellWhatArrived)
     EXPECT_EQ(taken.size, 8u) << "a receive cuts what does not fit";
     EXPECT_EQ(host::Receive(bound.socket.get(), buffer.data(), buffer.size()).io, host::Io::Later)
         << "the rest of a cut datagram is gone";
+
+    std::vector<host::Watched> none{{quiet.socket.get()}};
+    const auto start = Clock::now();
+    ASSERT_TRUE(host::WaitReadable(none, start + 100ms));
+    EXPECT_FALSE(none[0].ready);
+    EXPECT_GE(Clock::now() - start, 100ms) << "a wait with nothing to read lasts to its end";
 }
 
 // Wine hands a UDP socket no ICMP error, where Windows answers WSAECONNRESET.
@@ -122,23 +128,6 @@ TEST(UdpSocket, AConnectedIpv6SocketHearsItsPeerOnly)
     ASSERT_EQ(heard.io, host::Io::Done);
     EXPECT_EQ(std::string(buffer.data(), heard.size), "!");
     EXPECT_EQ(host::Receive(listener.get(), buffer.data(), buffer.size()).io, host::Io::Later) << "the stranger's is gone";
-}
-
-TEST(UdpSocket, AWaitFindsOnlyTheSocketsWithSomethingToRead)
-{
-    Bound quiet, spoken;
-    SendTo(spoken, "!");
-    std::vector<host::Watched> sockets{{quiet.socket.get()}, {host::kNoSocket}, {spoken.socket.get()}};
-    ASSERT_TRUE(host::WaitReadable(sockets, Clock::now() + kRun));
-    EXPECT_FALSE(sockets[0].ready);
-    EXPECT_FALSE(sockets[1].ready) << "no socket is never ready";
-    EXPECT_TRUE(sockets[2].ready);
-
-    std::vector<host::Watched> none{{quiet.socket.get()}};
-    const auto start = Clock::now();
-    ASSERT_TRUE(host::WaitReadable(none, start + 100ms));
-    EXPECT_FALSE(none[0].ready);
-    EXPECT_GE(Clock::now() - start, 100ms) << "a wait with nothing to read lasts to its end";
 }
 
 } // namespace
