@@ -294,7 +294,7 @@ std::size_t Within(const wchar_t* element, const std::wstring& piece)
     return open == std::wstring::npos || at >= close ? std::wstring::npos : at;
 }
 
-TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
+TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrderAndIsKnownAgain)
 {
     // Within each element, in this order.
     const std::pair<const wchar_t*, std::wstring> pieces[][3] = {  // element, text
@@ -325,12 +325,9 @@ TEST(RenewalTaskXml, HoldsEachPieceEscapedAndInSchemaOrder)
     // Nothing of the inputs left unescaped.
     EXPECT_EQ(kXml.find(L"Tom & "), std::wstring::npos);
     EXPECT_EQ(kXml.find(L"<apps>"), std::wstring::npos);
-}
 
-// A task already in place is not registered again: told from the XML the scheduler gives
-// back, whose layout and escaping are its own.
-TEST(RenewalTaskXml, TellsWhetherARegisteredTaskRunsTheProgram)
-{
+    // A task already in place is not registered again: told from the XML the scheduler gives
+    // back, whose layout and escaping are its own.
     const std::wstring program = L"C:\\Tom & Jerry's <apps>\\KavroBackground.exe", folder = L"C:\\Tom\\renew";
     const std::tuple<const char*, std::wstring, bool> rows[] = {
         {"as written", RenewalTaskXml(program, folder, L"PC\\tom", L"2026-12-07T10:55:00"), true},
