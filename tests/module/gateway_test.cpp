@@ -274,14 +274,28 @@ std::string Address(const char* hex, const char* flags, const char* name = "lan0
     return std::string(hex) + " 02 40 00 " + flags + " " + name + "\n";
 }
 
+// One line of /proc/net/ipv6_route: destination and length, source and length, next
+// hop, metric, reference count, use, flags, name.
+std::string Route(const char* destination, const char* length, const char* via, const char* metric, const char* flags,
+                  const char* name = "lan0")
+{
+    return std::string(destination) + " " + length + " 00000000000000000000000000000000 00 " + via + " " + metric +
+           " 00000001 00000000 " + flags + " " + name + "\n";
+}
+
 constexpr const char* kGlobal = "20010db8007700000000000000000002";
 constexpr const char* kOtherGlobal = "20010db8007700000000000000000009";
 constexpr const char* kLinkLocal = "fe80000000000000cc6073fffedc0c2a";
 constexpr const char* kUniqueLocal = "fd000000000000000000000000000002";
+constexpr const char* kAny = "00000000000000000000000000000000";
+constexpr const char* kRouter = "20010db8007700000000000000000001";
+constexpr const char* kOtherRouter = "fe800000000000000000000000000001";
 
-TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
+// Of lan0's lines in either table: the address a pinhole is opened for, and the router asked.
+TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressAndTheDefaultRouterWithTheLowestMetric)
 {
-    const std::tuple<const char*, std::string, std::string> cases[] = {
+    const auto text = [](const std::optional<Ipv6>& chosen) { return chosen ? ToString(*chosen) : "none"; };
+    const std::tuple<const char*, std::string, std::string> addresses[] = {
         {"link-local and unique-local are passed over",
          Address(kLinkLocal, "80") + Address(kUniqueLocal, "80") + Address(kGlobal, "00"), "2001:db8:77::2"},
         {"the stable one before a temporary one listed first",
@@ -294,29 +308,11 @@ TEST(Ipv6Interface, ChoosesAStableUsableGlobalAddressOfTheInterface)
         {"a damaged line is skipped", "2001db8 02 40 00 80 lan0\n" + Address(kGlobal, "zz") + Address(kGlobal, "80"),
          "2001:db8:77::2"},
     };
-    for (const auto& [why, lines, chosen] : cases) {
+    for (const auto& [why, lines, chosen] : addresses) {
         std::istringstream table(lines);
-        const auto address = ChooseGlobalIpv6(host::InterfaceAddressesFromTable(table, "lan0"));
-        EXPECT_EQ(address ? ToString(*address) : "none", chosen) << why;
+        EXPECT_EQ(text(ChooseGlobalIpv6(host::InterfaceAddressesFromTable(table, "lan0"))), chosen) << why;
     }
-}
-
-// One line of /proc/net/ipv6_route: destination and length, source and length, next
-// hop, metric, reference count, use, flags, name.
-std::string Route(const char* destination, const char* length, const char* via, const char* metric, const char* flags,
-                  const char* name = "lan0")
-{
-    return std::string(destination) + " " + length + " 00000000000000000000000000000000 00 " + via + " " + metric +
-           " 00000001 00000000 " + flags + " " + name + "\n";
-}
-
-constexpr const char* kAny = "00000000000000000000000000000000";
-constexpr const char* kRouter = "20010db8007700000000000000000001";
-constexpr const char* kOtherRouter = "fe800000000000000000000000000001";
-
-TEST(Ipv6Interface, TakesTheInterfacesDefaultRouterWithTheLowestMetric)
-{
-    const std::tuple<const char*, std::string, std::string> cases[] = {
+    const std::tuple<const char*, std::string, std::string> routes[] = {
         {"a prefix route is no default", Route(kGlobal, "40", kRouter, "00000100", "00000003"), "none"},
         {"a route without the gateway flag", Route(kAny, "00", kRouter, "00000100", "00000001"), "none"},
         {"another interface's default", Route(kAny, "00", kRouter, "00000100", "00000003", "wlan0"), "none"},
@@ -324,10 +320,9 @@ TEST(Ipv6Interface, TakesTheInterfacesDefaultRouterWithTheLowestMetric)
          Route(kAny, "00", kRouter, "00000400", "00000003") + Route(kAny, "00", kOtherRouter, "000000ff", "00000003"),
          "fe80::1"},
     };
-    for (const auto& [why, lines, router] : cases) {
+    for (const auto& [why, lines, router] : routes) {
         std::istringstream table(lines);
-        const auto chosen = host::DefaultGatewayFromTable(table, "lan0");
-        EXPECT_EQ(chosen ? ToString(*chosen) : "none", router) << why;
+        EXPECT_EQ(text(host::DefaultGatewayFromTable(table, "lan0")), router) << why;
     }
 }
 
