@@ -310,10 +310,6 @@ private slots:
             << Outcome{"Invalid IP\r\n", "", cgnat + offer + overIpv6, {invalid, "Port forward success over IPv6!"},
                        "Invalid IP\n" + behindCgnat + '\n' + words + "\nReachable over IPv6 at [2001:db8::5]:5555", 2,
                        offered, instead};
-        const QByteArray closedHere("The router opened port 5555 over IPv6; this machine's firewall keeps it closed.");
-        QTest::newRow("over IPv6 instead, kept closed by this machine's firewall")
-            << Outcome{"Invalid IP\r\n", "", cgnat + offer + ">>[forward-ipv6-opened-closed-here] " + closedHere + '\n',
-                       {invalid, invalid}, behindCgnat + '\n' + closedHere, 2, offered, instead};
         // The details: the sentences for people, then the developer lines under a heading, plain
         // text without control characters, each stream cut at 16 KiB with a note. The headlines
         // the box shows are left out, the ones past the third are not; a headline's mark without
