@@ -173,25 +173,24 @@ private slots:
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("program");  // its folder: "ours" 0755, "open" 0777, "others'", "installed"
-        QTest::addColumn<QString>("fallback"); // what the user has: a "runtime" or a "cache" folder
-        QTest::addColumn<QString>("exchange"); // where the window meets the module; empty: nowhere
+        // Where the window meets the module ("cache": the user has no runtime folder); empty: nowhere.
+        QTest::addColumn<QString>("exchange");
         QTest::addColumn<QString>("there");    // at the user's "varneth" before: a mode, a link to one of theirs, another's
         const QByteArray address("10.0.0.5\n");
-        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "ours" << "runtime" << "program" << "";
-        QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "runtime" << "";
-        QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "cache" << "";
-        QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "runtime" << "";
-        QTest::newRow("the user's own there, 0700") << address << "open" << "runtime" << "runtime" << "0700";
+        QTest::newRow("ERROR ends it") << QByteArray("ERROR\n") << "ours" << "program" << "";
+        QTest::newRow("others may write: $XDG_RUNTIME_DIR/varneth") << address << "open" << "runtime" << "";
+        QTest::newRow("another user's: ~/.cache/varneth") << address << "others'" << "cache" << "";
+        QTest::newRow("installed, ours: $XDG_RUNTIME_DIR/varneth") << address << "installed" << "runtime" << "";
+        QTest::newRow("the user's own there, 0700") << address << "open" << "runtime" << "0700";
         for (const char *there : {"0750", "0701", "link", "other"})
             QTest::newRow(qPrintable(QStringLiteral("not the user's alone there: ") + there))
-                << address << "open" << "runtime" << "" << there;
+                << address << "open" << "" << there;
     }
 
     void startUp()
     {
         QFETCH(QByteArray, answer);
         QFETCH(QString, program);
-        QFETCH(QString, fallback);
         QFETCH(QString, exchange);
         QFETCH(QString, there);
         if ((program == QLatin1String("others'") || there == QLatin1String("other")) && ::geteuid() != 0)
@@ -224,7 +223,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         environment.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-        environment.insert(QLatin1String(fallback == QLatin1String("runtime") ? "XDG_RUNTIME_DIR" : "HOME"),
+        environment.insert(QLatin1String(exchange == QLatin1String("cache") ? "HOME" : "XDG_RUNTIME_DIR"),
                            userDirectory.path());
         const QString expected = exchange == QLatin1String("program") ? programDirectory
                                  : exchange == QLatin1String("runtime") ? userDirectory.filePath(QStringLiteral("varneth"))

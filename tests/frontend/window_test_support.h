@@ -18,12 +18,6 @@ T *child(const QObject &window, const char *name)
     return window.findChild<T *>(QString::fromLatin1(name));
 }
 
-inline QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 inline void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -91,7 +85,9 @@ public:
     QList<ModuleRun> runs() const
     {
         QList<ModuleRun> runs;
-        for (const QByteArray &line : fileBytes(file("runs")).split('\n')) {
+        QFile noted(file("runs"));
+        noted.open(QIODevice::ReadOnly); // none before the first run
+        for (const QByteArray &line : noted.readAll().split('\n')) {
             const QList<QByteArray> fields = line.split('\t');
             if (fields.size() == 4)
                 runs.append({fields[0].toLongLong(), QFile::decodeName(fields[1]), QByteArray::fromHex(fields[2]),
@@ -195,7 +191,6 @@ public:
                 return;
             }
             dialogTimer.stop();
-            title = dialog->windowTitle();
             if (act)
                 act(*dialog);
             ++opened;
@@ -206,7 +201,6 @@ public:
     }
     QList<ShownBox> boxes;
     int opened = 0;
-    QString title;
     QStringList menuEntries;
     QString firstShortcut;
 
